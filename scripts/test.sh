@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. Used by the README and by CI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+cd build && ctest --output-on-failure --timeout 300 -j2

@@ -1,0 +1,93 @@
+#include "devices/SupportedDevices.h"
+
+namespace velkor {
+namespace {
+
+SupportedDevice Row(uint16_t vid, uint16_t pid, uint16_t mi, uint16_t col, DeviceKind kind, uint16_t role,
+                    uint16_t page, uint16_t usage, uint16_t hasPartner, uint16_t partner) {
+    SupportedDevice row;
+    row.vendorId = vid;
+    row.productId = pid;
+    row.interfaceNumber = mi;
+    row.collectionNumber = col;
+    row.kind = kind;
+    row.role = role;
+    row.usagePage = page;
+    row.usage = usage;
+    row.hasPartner = hasPartner;
+    row.partner = partner;
+    return row;
+}
+
+} // namespace
+
+bool SupportedDevice::SameIdentity(const SupportedDevice& o) const {
+    return vendorId == o.vendorId && productId == o.productId && interfaceNumber == o.interfaceNumber &&
+           collectionNumber == o.collectionNumber && kind == o.kind && role == o.role && usagePage == o.usagePage &&
+           usage == o.usage;
+}
+
+const std::array<SupportedDevice, kSupportedDeviceCount>& SupportedDeviceTable() {
+    using K = DeviceKind;
+    // Both cable keyboards name the keyboard receiver as partner; the receiver names 0x50B7.
+    static const std::array<SupportedDevice, kSupportedDeviceCount> table = {
+        Row(0x320F, 0x50B7, 1, 4, K::Keyboard, kRoleCommand, 0xFF1C, 0x92, 1, 2),
+        Row(0x320F, 0x50B7, 1, 3, K::Keyboard, kRoleEvent, 0x000C, 0x01, 1, 3),
+        Row(0x320F, 0x50A9, 1, 4, K::KeyboardReceiver, kRoleCommand, 0xFF1C, 0x92, 1, 0),
+        Row(0x320F, 0x50A9, 1, 3, K::KeyboardReceiver, kRoleEvent, 0x000C, 0x01, 1, 1),
+        Row(0x320F, 0x7070, 1, 4, K::Mouse, kRoleCommand, 0xFF1C, 0x92, 1, 6),
+        Row(0x320F, 0x7070, 1, 3, K::Mouse, kRoleEvent, 0x000C, 0x01, 1, 7),
+        Row(0x320F, 0x221D, 1, 4, K::MouseReceiver, kRoleCommand, 0xFF1C, 0x92, 1, 4),
+        Row(0x320F, 0x221D, 1, 3, K::MouseReceiver, kRoleEvent, 0x000C, 0x01, 1, 5),
+        Row(0x320F, 0x1004, 1, 4, K::MousePad, kRoleCommand, 0xFF1C, 0x92, 0, 0),
+        Row(0x320F, 0x1004, 1, 3, K::MousePad, kRoleEvent, 0x000C, 0x01, 0, 0),
+        Row(0x0C76, 0x1630, 3, 0, K::Headset, kRoleCommand, 0x000C, 0x01, 0, 0),
+        Row(0x320F, 0x511D, 1, 4, K::Keyboard, kRoleCommand, 0xFF1C, 0x92, 1, 2),
+        Row(0x320F, 0x511D, 1, 3, K::Keyboard, kRoleEvent, 0x000C, 0x01, 1, 3),
+    };
+    return table;
+}
+
+int FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber, uint16_t collection,
+                     uint16_t usagePage, uint16_t usage) {
+    const auto& table = SupportedDeviceTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const SupportedDevice& row = table[i];
+        if (row.vendorId == vendorId && row.productId == productId && row.interfaceNumber == interfaceNumber &&
+            row.collectionNumber == collection && row.usagePage == usagePage && row.usage == usage) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int FindSlot(uint16_t vendorId, uint16_t productId, DeviceKind kind, uint16_t role) {
+    const auto& table = SupportedDeviceTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const SupportedDevice& row = table[i];
+        if (row.vendorId == vendorId && row.productId == productId && row.kind == kind && row.role == role) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const char* DeviceKindName(DeviceKind kind) {
+    switch (kind) {
+    case DeviceKind::Keyboard:
+        return "keyboard";
+    case DeviceKind::Mouse:
+        return "mouse";
+    case DeviceKind::MousePad:
+        return "mouse pad";
+    case DeviceKind::MouseReceiver:
+        return "mouse receiver";
+    case DeviceKind::Headset:
+        return "headset";
+    case DeviceKind::KeyboardReceiver:
+        return "keyboard receiver";
+    }
+    return "unknown";
+}
+
+} // namespace velkor

@@ -1,0 +1,196 @@
+#include "transport/DeviceTransport.h"
+
+#include "platform/Trace.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace velkor {
+namespace {
+
+constexpr uint32_t kWiredTimeoutMs = 1000;
+constexpr uint32_t kReceiverTimeoutMs = 5000;
+constexpr uint32_t kReceiverQuickTimeoutMs = 500;
+constexpr uint8_t kReceiverSilent = 0xAA;
+
+// Clears the busy flag on every way out of a transaction.
+struct BusyGuard {
+    std::atomic<bool>& flag;
+    explicit BusyGuard(std::atomic<bool>& f) : flag(f) { flag = true; }
+    ~BusyGuard() { flag = false; }
+};
+
+// Two trace lines of 32 bytes each: groups of four, three blanks between the
+// first four groups and two between the others.
+void TraceFrame(const uint8_t* frame) {
+    for (int half = 0; half < 2; ++half) {
+        const uint8_t* b = frame + half * 32;
+        char line[160];
+        size_t used = 0;
+        for (int group = 0; group < 8; ++group) {
+            if (group > 0) {
+                const char* gap = group < 4 ? "   " : "  ";
+                used += static_cast<size_t>(std::snprintf(line + used, sizeof line - used, "%s", gap));
+            }
+            const uint8_t* g = b + group * 4;
+            used += static_cast<size_t>(
+                std::snprintf(line + used, sizeof line - used, "%02x %02x %02x %02x", g[0], g[1], g[2], g[3]));
+        }
+        Trace(std::string_view(line, used));
+    }
+}
+
+} // namespace
+
+const char* ResultMeaning(int result) {
+    switch (result) {
+    case kResultOk:
+        return "success";
+    case kResultNoReply:
+        return "not open, or no reply from the device";
+    case kResultWriteFailed:
+        return "writing the request failed";
+    case kResultReceiverSilent:
+        return "the receiver answered that the wireless device is silent (off or out of range)";
+    case kResultStatusFF:
+        return "the device refused the command (status 0xFF)";
+    case kResultStatusFE:
+        return "the device refused the command (status 0xFE)";
+    case kResultBadBank:
+        return "key-table bank other than 0";
+    default:
+        return "unknown result";
+    }
+}
+
+uint16_t FrameChecksum(const uint8_t* frame) {
+    uint32_t sum = 0;
+    for (size_t i = 3; i < kReportSize; ++i) {
+        sum += frame[i];
+    }
+    return static_cast<uint16_t>(sum);
+}
+
+void SealFrame(Frame& frame) {
+    uint16_t sum = FrameChecksum(frame.data());
+    frame[1] = static_cast<uint8_t>(sum & 0xFF);
+    frame[2] = static_cast<uint8_t>(sum >> 8);
+}
+
+int ApplyStatusRule(int transactionResult, const uint8_t* reply) {
+    if (transactionResult != kResultOk) {
+        return transactionResult;
+    }
+    if (reply[7] == 0xFF) {
+        return kResultStatusFF;
+    }
+    if (reply[7] == 0xFE) {
+        return kResultStatusFE;
+    }
+    return kResultOk;
+}
+
+DeviceTransport::DeviceTransport(HidBackend& backend) : m_wired(backend), m_receiver(backend) {}
+
+DeviceTransport::~DeviceTransport() {
+    m_open = false;
+    m_wired.Close();
+    m_receiver.Close();
+}
+
+void DeviceTransport::SelectChannel(int type) {
+    if (type == static_cast<int>(ChannelType::Receiver)) {
+        m_receiverSelected = true;
+        m_chunkSize = kReceiverChunkSize;
+    } else {
+        m_receiverSelected = false;
+        m_chunkSize = kWiredChunkSize;
+    }
+}
+
+bool DeviceTransport::SetDataSize(uint16_t size) {
+    if (size > kMaxDataSize) {
+        return false;
+    }
+    m_dataSize = size;
+    return true;
+}
+
+int DeviceTransport::Transact(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
+                              size_t* bytesRead) {
+    return TransactImpl(request, requestLength, reply, replyLength, bytesRead, false);
+}
+
+int DeviceTransport::TransactQuick(const uint8_t* request, size_t requestLength, uint8_t* reply,
+                                   size_t replyLength, size_t* bytesRead) {
+    return TransactImpl(request, requestLength, reply, replyLength, bytesRead, true);
+}
+
+int DeviceTransport::TransactImpl(const uint8_t* request, size_t requestLength, uint8_t* reply,
+                                  size_t replyLength, size_t* bytesRead, bool quick) {
+    BusyGuard busy(m_busy);
+    if (bytesRead != nullptr) {
+        *bytesRead = 0;
+    }
+    if (!m_open || request == nullptr || reply == nullptr || replyLength == 0) {
+        return kResultNoReply;
+    }
+
+    Frame frame{};
+    std::memcpy(frame.data(), request, std::min(requestLength, kReportSize));
+    if (!quick) {
+        Trace("命令");
+        TraceFrame(frame.data());
+    }
+
+    const bool onReceiver = m_receiverSelected;
+    const uint32_t timeout =
+        onReceiver ? (quick ? kReceiverQuickTimeoutMs : kReceiverTimeoutMs) : kWiredTimeoutMs;
+    HidInterface& channel = onReceiver ? m_receiver : m_wired;
+
+    bool written;
+    {
+        std::lock_guard lock(m_ioLock);
+        written = channel.Write(frame.data(), kReportSize, nullptr, timeout);
+    }
+    if (!written) {
+        return kResultWriteFailed;
+    }
+
+    int result = kResultNoReply;
+    const size_t wanted = std::min(replyLength, kReportSize);
+    {
+        std::lock_guard lock(m_ioLock);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            // A failed or short read must not be judged on the bytes of an
+            // earlier reply: start every read from a clean buffer.
+            std::memset(reply, 0, wanted);
+            size_t got = 0;
+            bool ok = channel.Read(reply, wanted, &got, timeout);
+            if (bytesRead != nullptr) {
+                *bytesRead = got;
+            }
+            // A reply too short to carry the echo byte counts as no reply.
+            result = ok && got > 3 ? kResultOk : kResultNoReply;
+            // The echo counts only on a vendor report: another report ID is not our reply.
+            const bool ours = reply[0] == frame[0];
+            if (result == kResultOk && ours && reply[3] == frame[3]) {
+                break;
+            }
+            if (result == kResultOk && ours && onReceiver && reply[3] == kReceiverSilent) {
+                result = kResultReceiverSilent;
+                break;
+            }
+        }
+    }
+    if (!quick) {
+        Trace("返回");
+        Frame shown{};
+        std::memcpy(shown.data(), reply, wanted);
+        TraceFrame(shown.data());
+    }
+    return result;
+}
+
+} // namespace velkor

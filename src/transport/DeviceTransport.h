@@ -1,0 +1,147 @@
+#pragma once
+// The vendor-protocol channel of one device: 64-byte reports with report ID 4,
+// a 16-bit byte-sum checksum, a command byte the device echoes and a status
+// byte in the reply, over a wired and a receiver HidInterface.
+//
+// The transport does not open its channels: the owner opens one, sets m_open
+// and calls SelectChannel. The owners read and write the public flags and the
+// two channels directly and take m_ioLock / m_channelLock while they replace
+// a channel's handle.
+#include "transport/HidInterface.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace velkor {
+
+// Results of a transaction and of the commands (1 = success).
+enum : int {
+    kResultOk = 1,
+    kResultNoReply = 0,         // not open, or no reply read
+    kResultWriteFailed = -1,
+    kResultReceiverSilent = -101, // the receiver answered 0xAA: the wireless device did not answer
+    kResultStatusFF = -102,
+    kResultStatusFE = -103,
+    kResultBadBank = -201,      // key-table write asked for a bank other than 0
+};
+// Short English meaning of a result code, for tools and messages.
+const char* ResultMeaning(int result);
+
+constexpr size_t kReportSize = 64;
+constexpr uint8_t kVendorReportId = 0x04;
+constexpr size_t kFrameDataOffset = 8;
+constexpr size_t kFrameDataSize = kReportSize - kFrameDataOffset; // 56
+constexpr uint16_t kMaxDataSize = 512;
+constexpr uint8_t kWiredChunkSize = 56;
+constexpr uint8_t kReceiverChunkSize = 24;
+constexpr size_t kDeviceInfoSize = 34;
+
+using Frame = std::array<uint8_t, kReportSize>;
+
+// Command codes (byte 3).
+enum class Command : uint8_t {
+    BeginSession = 0x01,
+    EndSession = 0x02,
+    ReadDeviceInfo = 0x03,
+    ReadParams = 0x05,
+    WriteParams = 0x06,
+    ReadKeyTable = 0x07,
+    WriteKeyTable = 0x09,
+    ReadColourTable = 0x0A,
+    WriteColourTable = 0x0B,
+    SendLiveColours = 0x12,
+    WriteMacroData = 0x15,
+    WriteRecoilData = 0x17,
+    ReadPowerStatus = 0x1A,
+    ReadKeyLightMap = 0x1B,
+    TakeLightingControl = 0x1C,
+    QueryLink = 0xAA,
+};
+
+// Sum of bytes 3..63 of a frame.
+uint16_t FrameChecksum(const uint8_t* frame);
+// Writes the checksum into bytes 1 and 2 (low byte first).
+void SealFrame(Frame& frame);
+
+enum class ChannelType : int { Wired = 1, Receiver = 2 };
+
+class DeviceTransport {
+public:
+    // Both channels are created on `backend`, closed.
+    explicit DeviceTransport(HidBackend& backend);
+    ~DeviceTransport();
+    DeviceTransport(const DeviceTransport&) = delete;
+    DeviceTransport& operator=(const DeviceTransport&) = delete;
+
+    // Type 2: receiver channel, chunk size 24; any other type: wired, chunk size 56.
+    void SelectChannel(int type);
+    // False (size unchanged) when size > 512.
+    bool SetDataSize(uint16_t size);
+    uint16_t DataSize() const { return m_dataSize.load(); }
+
+    // Sends one request (padded with zeros or cut to 64 bytes; report ID and
+    // checksum already in place) and reads the reply into `reply`
+    // (`replyLength` bytes, at most 64 are looked at). Returns 1, 0, -1 or -101.
+    int Transact(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
+                 size_t* bytesRead);
+    // Transact without trace lines and with a 500 ms receiver time-out (live colour frames).
+    int TransactQuick(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
+                      size_t* bytesRead);
+
+    // --- The command set (each returns the first failing frame's result, else 1). ---
+    int BeginSession();
+    int EndSession(int flag = 1); // sleeps 10 ms before its frame; the flag is ignored
+    // Copies the 34-byte block to `destination` only when every chunk succeeded.
+    int ReadDeviceInfo(uint8_t* destination);
+    int ReadParams(uint8_t* destination, uint16_t length, uint16_t baseOffset);
+    int WriteParams(const uint8_t* source, uint16_t length, uint16_t baseOffset);
+    int ReadKeyTable(uint8_t* destination);              // data size bytes
+    int WriteKeyTable(const uint8_t* source, int bank);  // data size bytes; bank != 0 gives -201
+    int ReadColourTable(uint8_t* destination, uint16_t length, int tableIndex, int stride = 512);
+    int WriteColourTable(const uint8_t* source, uint16_t length, int tableIndex, int stride = 512);
+    // Chunks are dropped (and count as accepted) while the transport is busy.
+    int SendLiveColours(const uint8_t* source, uint16_t length);
+    int WriteMacroData(const uint8_t* source, uint16_t length);
+    int WriteRecoilData(const uint8_t* source, uint16_t length); // fixed 56-byte chunks, no lock
+    int ReadPowerStatus(uint8_t* destination, uint8_t length, uint16_t offset);
+    int ReadKeyLightMap(uint8_t* destination);           // data size / 3 bytes
+    int TakeLightingControl();
+    // True at once on the wired channel; on the receiver true only when the
+    // wireless device answered (reply byte 8 = 0xFF, status not 0xFF/0xFE).
+    bool QueryLink();
+
+    HidInterface& ActiveChannel() { return m_receiverSelected ? m_receiver : m_wired; }
+
+    // --- Fields the owners use directly. ---
+    std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_syncLighting{false};
+    HidInterface m_wired;
+    HidInterface m_receiver;
+    std::mutex m_ioLock;
+    std::mutex m_channelLock;
+    std::mutex m_commandLock;
+    std::mutex m_lightingLock;
+    std::atomic<bool> m_receiverSelected{false};
+    std::atomic<uint8_t> m_chunkSize{kReceiverChunkSize};
+
+private:
+    enum class Lock { Command, Lighting, None };
+    int TransactImpl(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
+                     size_t* bytesRead, bool quick);
+    int SingleFrame(Command code, uint8_t byte4, uint16_t offset, Frame* replyOut);
+    int PagedRead(Command code, uint8_t* destination, size_t length, uint32_t baseOffset);
+    // dropWhileBusy: the live-colour rule (skip chunks while busy, quick transaction).
+    int PagedWrite(Command code, const uint8_t* source, size_t length, uint32_t baseOffset, Lock lock,
+                   uint8_t chunkSize, bool dropWhileBusy);
+
+    std::atomic<uint16_t> m_dataSize{kMaxDataSize};
+};
+
+// The status rule: a transaction result other than 1 is the result; with 1,
+// status 0xFF gives -102, 0xFE gives -103, anything else 1.
+int ApplyStatusRule(int transactionResult, const uint8_t* reply);
+
+} // namespace velkor

@@ -1,0 +1,247 @@
+// velkorctl: lists the family's HID interfaces and reads what a device stores.
+#include "devices/SupportedDevices.h"
+#include "platform/Trace.h"
+#include "platform/hidraw/HidrawBackend.h"
+#include "transport/DeviceTransport.h"
+#include "tools/SimulatorOption.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkor {
+namespace {
+
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoDevice = 3 };
+
+void PrintUsage(FILE* out) {
+    std::fputs("usage: velkorctl [--trace] [--simulate[=SCENARIO]] COMMAND [ARGS]\n"
+               "\n"
+               "commands:\n"
+               "  list                      the family's HID interfaces that are present\n"
+               "  info PATH                 read and decode the device information block\n"
+               "  params PATH [LEN] [OFF]   dump LEN bytes (default 128) of parameter memory from OFF\n"
+               "\n"
+               "options:\n"
+               "  --trace                   show every frame sent and received\n"
+               "  --simulate                use the built-in simulated devices instead of hardware\n"
+               "  --simulate=SCENARIO       the same, driven by a scenario file (JSON)\n",
+               out);
+}
+
+void HexDump(const uint8_t* data, size_t length, size_t baseOffset) {
+    for (size_t line = 0; line < length; line += 16) {
+        std::printf("%04zx:", baseOffset + line);
+        for (size_t i = line; i < line + 16 && i < length; ++i) {
+            std::printf(" %02x", data[i]);
+        }
+        std::printf("\n");
+    }
+}
+
+// The table row an interface path belongs to (usage page and usage come from the open interface).
+int RowOfInterface(const HidInterface& hid) {
+    const std::string& path = hid.Path();
+    return FindSupportedRow(PathVendorId(path), PathProductId(path), PathInterfaceNumber(path),
+                            PathCollectionNumber(path), hid.Caps().usagePage, hid.Caps().usage);
+}
+
+int List(HidBackend& backend) {
+    HidInterface enumerator(backend);
+    if (!enumerator.Enumerate()) {
+        std::fprintf(stderr, "velkorctl: the HID interfaces could not be enumerated\n");
+        return kExitFailed;
+    }
+    int shown = 0;
+    std::printf("%-58s %-6s %-6s %-3s %-3s %-6s %-5s %-18s %s\n", "PATH", "VENDOR", "PROD", "MI", "COL", "PAGE",
+                "USAGE", "KIND", "ROLE");
+    while (const char* path = enumerator.NextPath()) {
+        const uint16_t vendor = PathVendorId(path);
+        if (vendor != 0x320F && vendor != 0x0C76) {
+            continue;
+        }
+        HidInterface hid(backend);
+        if (!hid.Open(path, false, false, false, false)) {
+            std::printf("%-58s %04x   %04x   %02x  %02x  (cannot open: %s)\n", path, vendor, PathProductId(path),
+                        PathInterfaceNumber(path), PathCollectionNumber(path),
+                        hid.LastOpenError().empty() ? "unknown error" : hid.LastOpenError().c_str());
+            ++shown;
+            continue;
+        }
+        const int row = RowOfInterface(hid);
+        const char* kind = "not supported";
+        const char* role = "-";
+        if (row >= 0) {
+            const SupportedDevice& entry = SupportedDeviceTable()[static_cast<size_t>(row)];
+            kind = DeviceKindName(entry.kind);
+            role = entry.role == kRoleEvent ? "events" : "commands";
+        }
+        std::printf("%-58s %04x   %04x   %02x  %02x  %04x   %04x  %-18s %s\n", path, hid.Attributes().vendorId,
+                    hid.Attributes().productId, PathInterfaceNumber(path), PathCollectionNumber(path),
+                    hid.Caps().usagePage, hid.Caps().usage, kind, role);
+        ++shown;
+    }
+    if (shown == 0) {
+        std::printf("no device of the family is present\n");
+    }
+    return kExitOk;
+}
+
+// Opens PATH on the channel the program would use for it.
+int OpenDevice(DeviceTransport& transport, const std::string& path) {
+    HidInterface probe(transport.m_wired.Backend());
+    if (!probe.Open(path, false, false, false, false)) {
+        const std::string& why = probe.LastOpenError();
+        std::fprintf(stderr, "velkorctl: cannot open %s: %s\n", path.c_str(), why.empty() ? "not found" : why.c_str());
+        if (why.find("ermission") != std::string::npos) {
+            std::fprintf(stderr, "velkorctl: install packaging/70-velkor.rules into /etc/udev/rules.d/ "
+                                 "(or run cmake --install) and plug the device in again\n");
+        }
+        return kExitNoDevice;
+    }
+    const int row = RowOfInterface(probe);
+    if (row < 0 || SupportedDeviceTable()[static_cast<size_t>(row)].role != kRoleCommand) {
+        std::fprintf(stderr, "velkorctl: %s is not the command interface of a supported device\n", path.c_str());
+        return kExitNoDevice;
+    }
+    const DeviceKind kind = SupportedDeviceTable()[static_cast<size_t>(row)].kind;
+    const bool receiver = kind == DeviceKind::MouseReceiver || kind == DeviceKind::KeyboardReceiver;
+    HidInterface& channel = receiver ? transport.m_receiver : transport.m_wired;
+    if (!channel.Open(path, true, true, true, false)) {
+        std::fprintf(stderr, "velkorctl: cannot open %s for reading and writing: %s\n", path.c_str(),
+                     channel.LastOpenError().c_str());
+        if (channel.LastOpenError().find("ermission") != std::string::npos) {
+            std::fprintf(stderr, "velkorctl: install packaging/70-velkor.rules into /etc/udev/rules.d/ "
+                                 "(or run cmake --install) and plug the device in again\n");
+        }
+        return kExitNoDevice;
+    }
+    transport.m_open = true;
+    // The mouse pad and the headset keep the transport's defaults, as in the program.
+    if (receiver) {
+        transport.SelectChannel(2);
+    } else if (kind == DeviceKind::Keyboard || kind == DeviceKind::Mouse) {
+        transport.SelectChannel(1);
+    }
+    return kExitOk;
+}
+
+int ReportFailure(const char* what, int result) {
+    std::fprintf(stderr, "velkorctl: %s failed with result %d: %s\n", what, result, ResultMeaning(result));
+    return kExitFailed;
+}
+
+int Info(HidBackend& backend, const std::string& path) {
+    DeviceTransport transport(backend);
+    if (int rc = OpenDevice(transport, path); rc != kExitOk) {
+        return rc;
+    }
+    uint8_t info[kDeviceInfoSize] = {};
+    if (int result = transport.ReadDeviceInfo(info); result != kResultOk) {
+        return ReportFailure("reading the device information", result);
+    }
+    std::printf("key positions:   %u\n", info[5]);
+    std::printf("macro slots:     %u\n", info[6]);
+    std::printf("sensor:          0x%04x\n", info[9] | (info[10] << 8));
+    std::printf("DPI step size:   %u\n", info[11]);
+    std::printf("highest step:    %u\n", info[12] | (info[13] << 8));
+    std::printf("DPI base value:  %u\n", info[14] | (info[15] << 8));
+    std::printf("raw block:\n");
+    HexDump(info, sizeof info, 0);
+    return kExitOk;
+}
+
+bool ParseNumber(const char* text, unsigned long limit, unsigned long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoul(text, &end, 0);
+    return errno == 0 && end != text && *end == '\0' && value <= limit;
+}
+
+int Params(HidBackend& backend, const std::string& path, unsigned long length, unsigned long offset) {
+    DeviceTransport transport(backend);
+    if (int rc = OpenDevice(transport, path); rc != kExitOk) {
+        return rc;
+    }
+    std::vector<uint8_t> memory(length, 0);
+    if (int result = transport.ReadParams(memory.data(), static_cast<uint16_t>(length),
+                                          static_cast<uint16_t>(offset));
+        result != kResultOk) {
+        return ReportFailure("reading the parameter memory", result);
+    }
+    HexDump(memory.data(), memory.size(), offset);
+    return kExitOk;
+}
+
+int Run(int argc, char** argv) {
+    InitTraceFromEnvironment();
+    SimulatorOption simulate;
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--trace") {
+            SetTraceEnabled(true);
+        } else if (arg == "--help" || arg == "-h") {
+            PrintUsage(stdout);
+            return kExitOk;
+        } else if (arg == "--simulate" || arg.rfind("--simulate=", 0) == 0) {
+            simulate.enabled = true;
+            if (arg.size() > 11) {
+                simulate.scenario = arg.substr(11);
+            }
+        } else if (arg.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "velkorctl: unknown option %s\n", arg.c_str());
+            PrintUsage(stderr);
+            return kExitUsage;
+        } else {
+            words.push_back(arg);
+        }
+    }
+    if (words.empty()) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+
+    std::string error;
+    std::unique_ptr<HidBackend> backend;
+    if (simulate.enabled) {
+        backend = MakeSimulatorBackend(simulate, error);
+    } else {
+        backend = std::make_unique<HidrawBackend>();
+    }
+    if (!backend) {
+        std::fprintf(stderr, "velkorctl: %s\n", error.c_str());
+        return kExitFailed;
+    }
+
+    const std::string& command = words[0];
+    if (command == "list" && words.size() == 1) {
+        return List(*backend);
+    }
+    if (command == "info" && words.size() == 2) {
+        return Info(*backend, words[1]);
+    }
+    if (command == "params" && words.size() >= 2 && words.size() <= 4) {
+        unsigned long length = 128;
+        unsigned long offset = 0;
+        if ((words.size() >= 3 && !ParseNumber(words[2].c_str(), 0xFFFF, length)) ||
+            (words.size() == 4 && !ParseNumber(words[3].c_str(), 0xFFFF, offset)) || length == 0 ||
+            offset + length > 0x10000) {
+            std::fprintf(stderr, "velkorctl: LEN and OFF must be numbers with OFF + LEN <= 65536\n");
+            return kExitUsage;
+        }
+        return Params(*backend, words[1], length, offset);
+    }
+    std::fprintf(stderr, "velkorctl: unknown command or wrong arguments: %s\n", command.c_str());
+    PrintUsage(stderr);
+    return kExitUsage;
+}
+
+} // namespace
+} // namespace velkor
+
+int main(int argc, char** argv) { return velkor::Run(argc, argv); }
