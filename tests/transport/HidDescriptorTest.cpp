@@ -209,6 +209,18 @@ TEST(HidDescriptorCollections, OnlyApplicationCollectionsAtTopLevelCount) {
     EXPECT_EQ(top.inputReportLength, 4);
 }
 
+TEST(HidDescriptorCollections, ItemsBetweenTopLevelCollectionsBelongToNone) {
+    Desc d;
+    d.UsagePage(0xFF00).Usage(1).Collection(1).ReportId(9).Usage(1).ReportSize(8).ReportCount(1);
+    d.Input(kVariable).End();
+    d.Usage(2).ReportCount(2).Input(kVariable); // outside every collection
+    const HidReportDescriptor parsed = MustParse(d);
+    ASSERT_EQ(parsed.collections.size(), 1u);
+    EXPECT_EQ(parsed.collections[0].fields.size(), 1u);
+    EXPECT_EQ(parsed.collections[0].inputValueCaps.size(), 1u);
+    EXPECT_EQ(parsed.collections[0].inputReportLength, 4) << "report 9 is 3 bytes long in all";
+}
+
 TEST(HidDescriptorCollections, BitOffsetsRunPerReportTypeAndIdAcrossTheDescriptor) {
     Desc d;
     d.UsagePage(0xFF00).Usage(1).Collection(1).ReportId(5).Usage(1).ReportSize(8).ReportCount(3);

@@ -1,0 +1,688 @@
+#include "transport/HidDescriptor.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace velkor {
+namespace {
+
+constexpr uint32_t kMaxReportSize = 256;             // bits per element, as the kernel allows
+constexpr uint32_t kMaxValueBits = 32;               // widest element that decodes to a value
+constexpr uint32_t kMaxReportCount = 4096;           // elements per main item
+constexpr uint32_t kMaxReportBits = (16384 - 1) * 8; // a report and its ID byte fit a 16 KiB buffer
+constexpr size_t kMaxLocalUsages = 4096;             // usage items before one main item
+constexpr size_t kMaxExpandedUsages = 4096;          // usages listed after mixing ranges and singles
+constexpr size_t kMaxGlobalStack = 16;
+constexpr size_t kMaxCollectionDepth = 32;
+constexpr size_t kReportTypes = 3;
+
+enum ItemType : uint8_t { kMain = 0, kGlobal = 1, kLocal = 2, kReserved = 3 };
+enum MainTag : uint8_t {
+    kInput = 0x8,
+    kOutput = 0x9,
+    kCollection = 0xA,
+    kFeature = 0xB,
+    kEndCollection = 0xC
+};
+enum GlobalTag : uint8_t {
+    kUsagePage = 0x0,
+    kLogicalMin = 0x1,
+    kLogicalMax = 0x2,
+    kPhysicalMin = 0x3,
+    kPhysicalMax = 0x4,
+    kReportSizeTag = 0x7,
+    kReportIdTag = 0x8,
+    kReportCountTag = 0x9,
+    kPush = 0xA,
+    kPop = 0xB,
+};
+enum LocalTag : uint8_t { kUsage = 0x0, kUsageMin = 0x1, kUsageMax = 0x2 };
+constexpr uint8_t kApplicationCollection = 0x01;
+constexpr uint8_t kLongItemPrefix = 0xFE;
+
+struct Item {
+    uint8_t type = 0;
+    uint8_t tag = 0;
+    uint8_t size = 0; // data bytes: 0, 1, 2 or 4
+    uint32_t udata = 0;
+    int32_t sdata = 0; // sign-extended from the item's size
+};
+
+struct GlobalState {
+    uint16_t usagePage = 0;
+    int64_t logicalMin = 0;
+    int64_t logicalMax = 0;
+    int64_t physicalMin = 0;
+    int64_t physicalMax = 0;
+    uint32_t reportSize = 0;
+    uint32_t reportCount = 0;
+    uint8_t reportId = 0;
+};
+
+// A usage or usage range as written; the page is resolved at the main item
+// because a Usage Page may follow the Usage it applies to.
+struct UsageEntry {
+    bool hasPage = false; // extended (32-bit) usage carrying its own page
+    uint16_t page = 0;
+    uint16_t min = 0;
+    uint16_t max = 0;
+};
+
+struct LocalState {
+    std::vector<UsageEntry> entries;
+    bool haveMin = false;
+    bool haveMax = false;
+    UsageEntry min;
+    UsageEntry max;
+    void Clear() { *this = LocalState{}; }
+};
+
+UsageEntry MakeUsage(const Item& item) {
+    UsageEntry entry;
+    entry.min = entry.max = static_cast<uint16_t>(item.udata & 0xFFFF);
+    if (item.size == 4) {
+        entry.hasPage = true;
+        entry.page = static_cast<uint16_t>(item.udata >> 16);
+    }
+    return entry;
+}
+
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// Reads one item at `pos`; false when it runs past the end.
+bool ReadItem(std::span<const uint8_t> data, size_t& pos, Item& item, bool& isLong) {
+    const uint8_t prefix = data[pos];
+    if (prefix == kLongItemPrefix) {
+        if (data.size() - pos < 3) {
+            return false;
+        }
+        const size_t length = data[pos + 1];
+        if (data.size() - pos - 3 < length) {
+            return false;
+        }
+        pos += 3 + length;
+        isLong = true;
+        return true;
+    }
+    isLong = false;
+    const uint8_t sizeCode = prefix & 0x03;
+    item.size = sizeCode == 3 ? 4 : sizeCode;
+    item.type = (prefix >> 2) & 0x03;
+    item.tag = prefix >> 4;
+    if (data.size() - pos - 1 < item.size) {
+        return false;
+    }
+    uint32_t value = 0;
+    for (size_t i = 0; i < item.size; ++i) {
+        value |= static_cast<uint32_t>(data[pos + 1 + i]) << (8 * i);
+    }
+    item.udata = value;
+    switch (item.size) {
+    case 1:
+        item.sdata = static_cast<int8_t>(value);
+        break;
+    case 2:
+        item.sdata = static_cast<int16_t>(value);
+        break;
+    case 4:
+        item.sdata = static_cast<int32_t>(value);
+        break;
+    default:
+        item.sdata = 0;
+        break;
+    }
+    pos += 1 + item.size;
+    return true;
+}
+
+class Parser {
+public:
+    bool Run(std::span<const uint8_t> descriptor, HidReportDescriptor& out);
+
+private:
+    bool OnMain(const Item& item);
+    bool OnGlobal(const Item& item);
+    bool OnLocal(const Item& item);
+    bool AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset);
+    void Finish(HidReportDescriptor& out);
+
+    GlobalState m_global;
+    std::vector<GlobalState> m_stack;
+    LocalState m_local;
+    size_t m_depth = 0;
+    int m_currentTop = -1; // index of the collection that owns main items, -1 outside any
+    bool m_usesReportIds = false;
+    std::vector<HidTopCollection> m_collections;
+    std::array<std::array<uint32_t, 256>, kReportTypes> m_bits{}; // bits per (type, report ID)
+};
+
+bool Parser::Run(std::span<const uint8_t> descriptor, HidReportDescriptor& out) {
+    if (descriptor.size() > kMaxReportDescriptorSize) {
+        return false;
+    }
+    size_t pos = 0;
+    while (pos < descriptor.size()) {
+        Item item;
+        bool isLong = false;
+        if (!ReadItem(descriptor, pos, item, isLong)) {
+            return false;
+        }
+        if (isLong) {
+            continue; // no long items are defined; skipping them is what the HID rules ask
+        }
+        bool ok = true;
+        switch (item.type) {
+        case kMain:
+            ok = OnMain(item);
+            break;
+        case kGlobal:
+            ok = OnGlobal(item);
+            break;
+        case kLocal:
+            ok = OnLocal(item);
+            break;
+        default:
+            break; // reserved item type: ignored
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    if (m_depth != 0 || m_collections.empty()) {
+        return false;
+    }
+    Finish(out);
+    return true;
+}
+
+bool Parser::OnGlobal(const Item& item) {
+    switch (item.tag) {
+    case kUsagePage:
+        m_global.usagePage = static_cast<uint16_t>(item.udata & 0xFFFF);
+        break;
+    case kLogicalMin:
+        m_global.logicalMin = item.sdata;
+        break;
+    case kLogicalMax:
+        // Descriptors often write 255 as a single 0xFF: read it unsigned unless
+        // the minimum is negative (what the kernel does too).
+        m_global.logicalMax = m_global.logicalMin < 0 ? int64_t{item.sdata} : int64_t{item.udata};
+        break;
+    case kPhysicalMin:
+        m_global.physicalMin = item.sdata;
+        break;
+    case kPhysicalMax:
+        m_global.physicalMax = m_global.physicalMin < 0 ? int64_t{item.sdata} : int64_t{item.udata};
+        break;
+    case kReportSizeTag:
+        if (item.udata > kMaxReportSize) {
+            return false;
+        }
+        m_global.reportSize = item.udata;
+        break;
+    case kReportCountTag:
+        if (item.udata > kMaxReportCount) {
+            return false;
+        }
+        m_global.reportCount = item.udata;
+        break;
+    case kReportIdTag:
+        if (item.udata == 0 || item.udata > 0xFF) {
+            return false; // report ID 0 is reserved
+        }
+        m_global.reportId = static_cast<uint8_t>(item.udata);
+        m_usesReportIds = true;
+        break;
+    case kPush:
+        if (m_stack.size() >= kMaxGlobalStack) {
+            return false;
+        }
+        m_stack.push_back(m_global);
+        break;
+    case kPop:
+        if (m_stack.empty()) {
+            return false;
+        }
+        m_global = m_stack.back();
+        m_stack.pop_back();
+        break;
+    default:
+        break; // unit, unit exponent and reserved tags do not matter here
+    }
+    return true;
+}
+
+bool Parser::OnLocal(const Item& item) {
+    if (m_local.entries.size() >= kMaxLocalUsages) {
+        return false;
+    }
+    switch (item.tag) {
+    case kUsage:
+        m_local.entries.push_back(MakeUsage(item));
+        break;
+    case kUsageMin:
+        m_local.min = MakeUsage(item);
+        m_local.haveMin = true;
+        break;
+    case kUsageMax:
+        m_local.max = MakeUsage(item);
+        m_local.haveMax = true;
+        break;
+    default:
+        return true; // designators, strings, delimiters carry nothing we use
+    }
+    if (m_local.haveMin && m_local.haveMax) {
+        UsageEntry range = m_local.min;
+        range.max = m_local.max.min;
+        if (range.min > range.max) {
+            return false;
+        }
+        m_local.entries.push_back(range);
+        m_local.haveMin = m_local.haveMax = false;
+    }
+    return true;
+}
+
+bool Parser::OnMain(const Item& item) {
+    bool ok = true;
+    switch (item.tag) {
+    case kCollection:
+        if (m_depth >= kMaxCollectionDepth) {
+            return false;
+        }
+        if (m_depth == 0) {
+            m_currentTop = -1;
+            if ((item.udata & 0xFF) == kApplicationCollection) {
+                HidTopCollection top;
+                if (!m_local.entries.empty()) {
+                    const UsageEntry& first = m_local.entries.front();
+                    top.usagePage = first.hasPage ? first.page : m_global.usagePage;
+                    top.usage = first.min;
+                } else {
+                    top.usagePage = m_global.usagePage;
+                }
+                m_collections.push_back(std::move(top));
+                m_currentTop = static_cast<int>(m_collections.size()) - 1;
+            }
+        }
+        ++m_depth;
+        break;
+    case kEndCollection:
+        if (m_depth == 0) {
+            return false;
+        }
+        if (--m_depth == 0) {
+            m_currentTop = -1;
+        }
+        break;
+    case kInput:
+    case kOutput:
+    case kFeature: {
+        const HidReportType type = item.tag == kInput    ? HidReportType::Input
+                                   : item.tag == kOutput ? HidReportType::Output
+                                                         : HidReportType::Feature;
+        uint32_t& bits = m_bits[static_cast<size_t>(type)][m_global.reportId];
+        const uint32_t fieldBits = m_global.reportSize * m_global.reportCount; // both bounded: no overflow
+        if (fieldBits > kMaxReportBits - bits) {
+            return false;
+        }
+        const uint32_t offset = bits;
+        bits += fieldBits;
+        if (m_currentTop >= 0 && m_global.reportCount > 0 && m_global.reportSize > 0) {
+            ok = AddFields(type, item.udata, offset);
+        }
+        break;
+    }
+    default:
+        break; // reserved main tags
+    }
+    m_local.Clear(); // local items end at every main item
+    return ok;
+}
+
+bool Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) {
+    HidField field;
+    field.type = type;
+    field.reportId = m_global.reportId;
+    field.isConstant = (flags & 0x01) != 0;
+    field.isArray = (flags & 0x02) == 0;
+    field.bitOffset = bitOffset;
+    field.reportSize = static_cast<uint16_t>(m_global.reportSize);
+    field.reportCount = static_cast<uint16_t>(m_global.reportCount);
+    field.logicalMin = ClampToInt32(m_global.logicalMin);
+    field.logicalMax = ClampToInt32(m_global.logicalMax);
+    field.physicalMin = ClampToInt32(m_global.physicalMin);
+    field.physicalMax = ClampToInt32(m_global.physicalMax);
+    field.isButton = field.isArray || field.reportSize == 1;
+    if (field.isArray && !field.isConstant && field.reportSize > kMaxValueBits) {
+        return false; // an array selector wider than 32 bits has no meaning
+    }
+
+    // A lone Usage Minimum or Maximum counts as a single usage.
+    std::vector<UsageEntry> entries = m_local.entries;
+    if (m_local.haveMin) {
+        entries.push_back(m_local.min);
+    }
+    if (m_local.haveMax) {
+        entries.push_back(m_local.max);
+    }
+    for (UsageEntry& entry : entries) {
+        if (!entry.hasPage) {
+            entry.page = m_global.usagePage;
+        }
+    }
+
+    std::vector<HidField>& fields = m_collections[static_cast<size_t>(m_currentTop)].fields;
+    field.usagePage = entries.empty() ? m_global.usagePage : entries.front().page;
+    if (entries.size() == 1 && entries.front().min != entries.front().max) {
+        field.isRange = true;
+        field.usageMin = entries.front().min;
+        field.usageMax = entries.front().max;
+        fields.push_back(std::move(field));
+        return true;
+    }
+
+    // Several entries, or single usages: list them, expanding any range.
+    std::vector<UsageEntry> listed;
+    for (const UsageEntry& entry : entries) {
+        for (uint32_t u = entry.min; u <= entry.max; ++u) {
+            if (listed.size() >= kMaxExpandedUsages) {
+                return false;
+            }
+            listed.push_back({true, entry.page, static_cast<uint16_t>(u), static_cast<uint16_t>(u)});
+        }
+    }
+    if (field.isArray || listed.size() <= 1) {
+        // Arrays select by index into one page's list (the first usage's page).
+        for (const UsageEntry& entry : listed) {
+            field.usages.push_back(entry.min);
+        }
+        if (!field.usages.empty()) {
+            field.usageMin = field.usages.front();
+            field.usageMax = field.usages.back();
+        }
+        fields.push_back(std::move(field));
+        return true;
+    }
+
+    // Variable items: element i takes usage i, the last one repeating. Runs of
+    // elements on one usage page become one field each.
+    uint32_t start = 0;
+    while (start < field.reportCount) {
+        auto usageAt = [&](uint32_t i) -> const UsageEntry& {
+            return listed[std::min<size_t>(i, listed.size() - 1)];
+        };
+        const uint16_t page = usageAt(start).page;
+        uint32_t end = start + 1;
+        while (end < field.reportCount && usageAt(end).page == page) {
+            ++end;
+        }
+        HidField run = field;
+        run.usagePage = page;
+        run.bitOffset = bitOffset + start * field.reportSize;
+        run.reportCount = static_cast<uint16_t>(end - start);
+        const uint32_t listedEnd = std::min<uint32_t>(end, static_cast<uint32_t>(listed.size()));
+        for (uint32_t i = start; i < std::max(listedEnd, start + 1); ++i) {
+            run.usages.push_back(usageAt(i).min);
+        }
+        run.usageMin = run.usages.front();
+        run.usageMax = run.usages.back();
+        fields.push_back(std::move(run));
+        start = end;
+    }
+    return true;
+}
+
+void Parser::Finish(HidReportDescriptor& out) {
+    for (HidTopCollection& top : m_collections) {
+        std::array<uint32_t, kReportTypes> longestBits{};
+        std::array<bool, kReportTypes> present{};
+        for (const HidField& field : top.fields) {
+            const size_t type = static_cast<size_t>(field.type);
+            present[type] = true;
+            longestBits[type] = std::max(longestBits[type], m_bits[type][field.reportId]);
+            if (field.type != HidReportType::Input) {
+                continue;
+            }
+            top.inputReportIds.push_back(field.reportId);
+            if (field.isConstant) {
+                continue;
+            }
+            std::vector<HidCapability>& caps = field.isButton ? top.inputButtonCaps : top.inputValueCaps;
+            if (field.isRange) {
+                caps.push_back({field.usagePage, field.reportId, true, field.usageMin, field.usageMax});
+            } else if (field.usages.empty()) {
+                caps.push_back({field.usagePage, field.reportId, false, 0, 0});
+            } else {
+                const size_t count = field.isArray ? field.usages.size()
+                                                   : std::min<size_t>(field.usages.size(), field.reportCount);
+                for (size_t i = 0; i < count; ++i) {
+                    caps.push_back(
+                        {field.usagePage, field.reportId, false, field.usages[i], field.usages[i]});
+                }
+            }
+        }
+        std::sort(top.inputReportIds.begin(), top.inputReportIds.end());
+        top.inputReportIds.erase(std::unique(top.inputReportIds.begin(), top.inputReportIds.end()),
+                                 top.inputReportIds.end());
+        auto length = [&](HidReportType type) -> uint16_t {
+            const size_t t = static_cast<size_t>(type);
+            return present[t] ? static_cast<uint16_t>(1 + (longestBits[t] + 7) / 8) : 0;
+        };
+        top.inputReportLength = length(HidReportType::Input);
+        top.outputReportLength = length(HidReportType::Output);
+        top.featureReportLength = length(HidReportType::Feature);
+    }
+    out.usesReportIds = m_usesReportIds;
+    out.collections = std::move(m_collections);
+}
+
+// ---- Decoding -------------------------------------------------------------
+
+// Bits [bitOffset, bitOffset + size) of the report data (after the ID byte),
+// least significant bit first; size <= 32. The caller checked the bounds.
+uint32_t ExtractBits(std::span<const uint8_t> data, uint32_t bitOffset, uint32_t size) {
+    uint64_t value = 0;
+    const size_t first = bitOffset / 8;
+    const size_t last = (bitOffset + size + 7) / 8; // one past
+    for (size_t i = first; i < last; ++i) {
+        value |= static_cast<uint64_t>(data[i]) << (8 * (i - first));
+    }
+    value >>= bitOffset % 8;
+    return size >= 32 ? static_cast<uint32_t>(value)
+                      : static_cast<uint32_t>(value & ((uint64_t{1} << size) - 1));
+}
+
+int64_t SignExtend(uint32_t value, uint32_t size) {
+    if (size == 0 || size >= 32) {
+        return static_cast<int32_t>(value);
+    }
+    const uint32_t sign = uint32_t{1} << (size - 1);
+    return static_cast<int64_t>(value ^ sign) - static_cast<int64_t>(sign);
+}
+
+// The usage of element `index` of a variable field: the HID rule is that the
+// last usage applies to every element past the list.
+uint16_t ElementUsage(const HidField& field, uint32_t index) {
+    if (field.isRange) {
+        return static_cast<uint16_t>(std::min<uint32_t>(field.usageMin + index, field.usageMax));
+    }
+    if (field.usages.empty()) {
+        return 0;
+    }
+    return field.usages[std::min<size_t>(index, field.usages.size() - 1)];
+}
+
+bool FieldFits(const HidField& field, std::span<const uint8_t> data) {
+    const uint64_t endBit = uint64_t{field.bitOffset} + uint64_t{field.reportSize} * field.reportCount;
+    return (endBit + 7) / 8 <= data.size();
+}
+
+// Common checks of every decoding call; Success when the report may be searched.
+HidStatus CheckReport(const HidTopCollection& collection, std::span<const uint8_t> report) {
+    if (report.empty()) {
+        return HidStatus::ReportTooShort;
+    }
+    if (!CollectionHasInputReport(collection, report[0])) {
+        return HidStatus::IncompatibleReportId;
+    }
+    return HidStatus::Success;
+}
+
+bool IsInputData(const HidField& field, uint8_t reportId) {
+    return field.type == HidReportType::Input && !field.isConstant && field.reportId == reportId;
+}
+
+// Finds the value field element for (page, usage) in the report's fields.
+HidStatus FindValue(const HidTopCollection& collection, uint16_t usagePage, uint16_t usage,
+                    std::span<const uint8_t> report, const HidField*& found, uint32_t& index) {
+    HidStatus status = CheckReport(collection, report);
+    if (status != HidStatus::Success) {
+        return status;
+    }
+    for (const HidField& field : collection.fields) {
+        if (!IsInputData(field, report[0]) || field.isButton || field.usagePage != usagePage) {
+            continue;
+        }
+        for (uint32_t i = 0; i < field.reportCount; ++i) {
+            if (ElementUsage(field, i) != usage) {
+                continue;
+            }
+            if (!FieldFits(field, report.subspan(1))) {
+                return HidStatus::ReportTooShort;
+            }
+            if (field.reportSize > kMaxValueBits) {
+                return HidStatus::ValueTooWide;
+            }
+            found = &field;
+            index = i;
+            return HidStatus::Success;
+        }
+    }
+    return HidStatus::UsageNotFound;
+}
+
+} // namespace
+
+bool ParseReportDescriptor(std::span<const uint8_t> descriptor, HidReportDescriptor& out) {
+    out = HidReportDescriptor{};
+    Parser parser;
+    if (!parser.Run(descriptor, out)) {
+        out = HidReportDescriptor{};
+        return false;
+    }
+    return true;
+}
+
+bool CollectionHasInputReport(const HidTopCollection& collection, uint8_t reportId) {
+    return std::binary_search(collection.inputReportIds.begin(), collection.inputReportIds.end(), reportId);
+}
+
+size_t MaxUsageListLength(const HidTopCollection& collection, uint16_t usagePage) {
+    size_t total = 0;
+    for (const HidField& field : collection.fields) {
+        if (field.type == HidReportType::Input && !field.isConstant && field.isButton &&
+            (usagePage == 0 || field.usagePage == usagePage)) {
+            total += field.reportCount;
+        }
+    }
+    return total;
+}
+
+HidStatus GetUsages(const HidTopCollection& collection, uint16_t usagePage, std::span<const uint8_t> report,
+                    std::vector<uint16_t>& usagesOn) {
+    usagesOn.clear();
+    HidStatus status = CheckReport(collection, report);
+    if (status != HidStatus::Success) {
+        return status;
+    }
+    const std::span<const uint8_t> data = report.subspan(1);
+    bool found = false;
+    for (const HidField& field : collection.fields) {
+        if (!IsInputData(field, report[0]) || !field.isButton || field.usagePage != usagePage) {
+            continue;
+        }
+        found = true;
+        if (!FieldFits(field, data)) {
+            usagesOn.clear();
+            return HidStatus::ReportTooShort;
+        }
+        for (uint32_t i = 0; i < field.reportCount; ++i) {
+            const uint32_t raw = ExtractBits(data, field.bitOffset + i * field.reportSize, field.reportSize);
+            uint16_t usage = 0;
+            if (!field.isArray) {
+                usage = raw != 0 ? ElementUsage(field, i) : 0;
+            } else {
+                const int64_t value = field.logicalMin < 0 ? SignExtend(raw, field.reportSize) : int64_t{raw};
+                if (value < field.logicalMin || value > field.logicalMax) {
+                    continue; // no selection in this element
+                }
+                const int64_t index = value - field.logicalMin;
+                if (field.isRange) {
+                    if (index <= field.usageMax - field.usageMin) {
+                        usage = static_cast<uint16_t>(field.usageMin + index);
+                    }
+                } else if (index < static_cast<int64_t>(field.usages.size())) {
+                    usage = field.usages[static_cast<size_t>(index)];
+                }
+            }
+            if (usage != 0) {
+                usagesOn.push_back(usage);
+            }
+        }
+    }
+    return found ? HidStatus::Success : HidStatus::UsageNotFound;
+}
+
+HidStatus GetUsageValue(const HidTopCollection& collection, uint16_t usagePage, uint16_t usage,
+                        std::span<const uint8_t> report, uint32_t& value) {
+    value = 0;
+    const HidField* field = nullptr;
+    uint32_t index = 0;
+    HidStatus status = FindValue(collection, usagePage, usage, report, field, index);
+    if (status == HidStatus::Success) {
+        value =
+            ExtractBits(report.subspan(1), field->bitOffset + index * field->reportSize, field->reportSize);
+    }
+    return status;
+}
+
+HidStatus GetScaledUsageValue(const HidTopCollection& collection, uint16_t usagePage, uint16_t usage,
+                              std::span<const uint8_t> report, int32_t& value) {
+    value = 0;
+    const HidField* field = nullptr;
+    uint32_t index = 0;
+    HidStatus status = FindValue(collection, usagePage, usage, report, field, index);
+    if (status != HidStatus::Success) {
+        return status;
+    }
+    const int64_t logicalMin = field->logicalMin;
+    const int64_t logicalMax = field->logicalMax;
+    int64_t physicalMin = field->physicalMin;
+    int64_t physicalMax = field->physicalMax;
+    if (physicalMin == 0 && physicalMax == 0) {
+        // No physical range given: it equals the logical one.
+        physicalMin = logicalMin;
+        physicalMax = logicalMax;
+    }
+    if (logicalMin >= logicalMax || physicalMin >= physicalMax) {
+        return HidStatus::BadLogicalRange;
+    }
+    const uint32_t raw =
+        ExtractBits(report.subspan(1), field->bitOffset + index * field->reportSize, field->reportSize);
+    const int64_t logical = logicalMin < 0 ? SignExtend(raw, field->reportSize) : int64_t{raw};
+    if (logical < logicalMin || logical > logicalMax) {
+        return HidStatus::ValueOutOfRange;
+    }
+    // All terms fit in 64 bits: each range is below 2^33.
+    const int64_t scaled =
+        physicalMin + (logical - logicalMin) * (physicalMax - physicalMin) / (logicalMax - logicalMin);
+    value = ClampToInt32(scaled);
+    return HidStatus::Success;
+}
+
+} // namespace velkor
