@@ -1,5 +1,7 @@
 // The transport's own cost: round trips against a back end that answers at
 // once, paged commands, and one enumeration.
+#include "platform/hidraw/HidrawBackend.h"
+#include "sim/SimBackend.h"
 #include "support/ScriptedBackend.h"
 #include "transport/DeviceTransport.h"
 
@@ -73,6 +75,40 @@ void BM_Enumerate(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Enumerate);
+
+// One Enumerate over libudev on this machine (whatever hidraw nodes it has).
+void BM_EnumerateHidraw(benchmark::State& state) {
+    velkor::HidrawBackend backend;
+    velkor::HidInterface hid(backend);
+    for (auto _ : state) {
+        if (!hid.Enumerate()) {
+            state.SkipWithError("udev enumeration failed");
+            break;
+        }
+        benchmark::DoNotOptimize(hid.PathCount());
+    }
+}
+BENCHMARK(BM_EnumerateHidraw);
+
+// A paged read against the simulated mouse: framing, firmware and log included.
+void BM_SimulatedDeviceInfo(benchmark::State& state) {
+    velkor::sim::SimBackend backend(1);
+    backend.PlugFamily();
+    backend.SetFrameLogLimit(16);
+    velkor::DeviceTransport transport(backend);
+    transport.m_wired.Open(backend.CommandPath(velkor::sim::SimUnit::Mouse), true, true, true, false);
+    transport.m_open = true;
+    transport.SelectChannel(1);
+    uint8_t info[velkor::kDeviceInfoSize];
+    for (auto _ : state) {
+        if (transport.ReadDeviceInfo(info) != 1) {
+            state.SkipWithError("read failed");
+            break;
+        }
+        benchmark::DoNotOptimize(info);
+    }
+}
+BENCHMARK(BM_SimulatedDeviceInfo);
 
 } // namespace
 

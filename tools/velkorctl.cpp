@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <memory>
+#include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,8 @@ void PrintUsage(FILE* out) {
                "  list                      the family's HID interfaces that are present\n"
                "  info PATH                 read and decode the device information block\n"
                "  params PATH [LEN] [OFF]   dump LEN bytes (default 128) of parameter memory from OFF\n"
+               "  watch [SECONDS]           show interfaces arriving and leaving (until the scenario\n"
+               "                            ends, SECONDS pass, or Ctrl-C)\n"
                "\n"
                "options:\n"
                "  --trace                   show every frame sent and received\n"
@@ -73,7 +78,7 @@ int List(HidBackend& backend) {
             continue;
         }
         const int row = RowOfInterface(hid);
-        const char* kind = "not supported";
+        const char* kind = "(not used)";
         const char* role = "-";
         if (row >= 0) {
             const SupportedDevice& entry = SupportedDeviceTable()[static_cast<size_t>(row)];
@@ -89,6 +94,46 @@ int List(HidBackend& backend) {
         std::printf("no device of the family is present\n");
     }
     return kExitOk;
+}
+
+// The family's interface paths that are present now.
+std::set<std::string> FamilyPaths(HidInterface& enumerator) {
+    std::set<std::string> paths;
+    if (enumerator.Enumerate()) {
+        while (const char* path = enumerator.NextPath()) {
+            const uint16_t vendor = PathVendorId(path);
+            if (vendor == 0x320F || vendor == 0x0C76) {
+                paths.insert(path);
+            }
+        }
+    }
+    return paths;
+}
+
+int Watch(HidBackend& backend, bool scenarioPlaying, double seconds) {
+    HidInterface enumerator(backend);
+    std::set<std::string> present;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        std::set<std::string> now = FamilyPaths(enumerator);
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        for (const std::string& path : now) {
+            if (!present.contains(path)) {
+                std::printf("%8.3f + %s\n", elapsed, path.c_str());
+            }
+        }
+        for (const std::string& path : present) {
+            if (!now.contains(path)) {
+                std::printf("%8.3f - %s\n", elapsed, path.c_str());
+            }
+        }
+        std::fflush(stdout);
+        present = std::move(now);
+        if ((seconds > 0 && elapsed >= seconds) || (seconds <= 0 && scenarioPlaying && ScenarioFinished(backend))) {
+            return kExitOk;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 // Opens PATH on the channel the program would use for it.
@@ -208,8 +253,9 @@ int Run(int argc, char** argv) {
 
     std::string error;
     std::unique_ptr<HidBackend> backend;
+    bool scenarioPlaying = false;
     if (simulate.enabled) {
-        backend = MakeSimulatorBackend(simulate, error);
+        backend = MakeSimulatorBackend(simulate, scenarioPlaying, error);
     } else {
         backend = std::make_unique<HidrawBackend>();
     }
@@ -235,6 +281,18 @@ int Run(int argc, char** argv) {
             return kExitUsage;
         }
         return Params(*backend, words[1], length, offset);
+    }
+    if (command == "watch" && words.size() <= 2) {
+        double seconds = 0;
+        if (words.size() == 2) {
+            char* end = nullptr;
+            seconds = std::strtod(words[1].c_str(), &end);
+            if (end == words[1].c_str() || *end != '\0' || seconds <= 0 || seconds > 1e6) {
+                std::fprintf(stderr, "velkorctl: SECONDS must be a positive number\n");
+                return kExitUsage;
+            }
+        }
+        return Watch(*backend, scenarioPlaying, seconds);
     }
     std::fprintf(stderr, "velkorctl: unknown command or wrong arguments: %s\n", command.c_str());
     PrintUsage(stderr);

@@ -1,0 +1,393 @@
+#include "sim/SimBackend.h"
+
+#include "sim/SimCore.h"
+
+#include <algorithm>
+
+namespace velkor::sim {
+
+namespace {
+
+class SimHandle final : public HidHandle {
+public:
+    SimHandle(std::shared_ptr<SimCore> core, std::shared_ptr<SimHandleState> state, HidAttributes attributes)
+        : m_core(std::move(core)), m_state(std::move(state)), m_attributes(attributes) {}
+
+    ~SimHandle() override {
+        std::lock_guard lock(m_core->mutex);
+        std::erase(m_core->handles, m_state);
+    }
+
+    const HidAttributes& Attributes() const override { return m_attributes; }
+    std::span<const uint8_t> ReportDescriptor() const override { return UnitReportDescriptor(m_state->unit); }
+    int CollectionNumber() const override { return m_state->collection; }
+
+    HidIoStatus Read(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) override {
+        using namespace std::chrono;
+        transferred = 0;
+        const bool infinite = timeoutMs == kHidInfinite;
+        const SimTime deadline = steady_clock::now() + milliseconds(infinite ? 0 : timeoutMs);
+        std::unique_lock lock(m_core->mutex);
+        SimHandleState& state = *m_state;
+        if (!state.wantRead) {
+            return HidIoStatus::Failed;
+        }
+        for (;;) {
+            if (state.cancelled) {
+                return HidIoStatus::Cancelled;
+            }
+            if (m_core->IsGoneLocked(state)) {
+                return HidIoStatus::Gone;
+            }
+            const SimTime now = steady_clock::now();
+            if (!state.queue.empty() && state.queue.front().readyAt <= now) {
+                const std::vector<uint8_t>& report = state.queue.front().bytes;
+                // A short buffer receives the start of the report, as hidraw does.
+                transferred = std::min(buffer.size(), report.size());
+                std::copy_n(report.begin(), transferred, buffer.begin());
+                state.queue.pop_front();
+                return HidIoStatus::Ok;
+            }
+            if (!infinite && now >= deadline) {
+                return HidIoStatus::TimedOut;
+            }
+            // Sleep until the head report matures, the time-out, or a notification.
+            std::optional<SimTime> wakeAt;
+            if (!infinite) {
+                wakeAt = deadline;
+            }
+            if (!state.queue.empty()) {
+                wakeAt =
+                    wakeAt ? std::min(*wakeAt, state.queue.front().readyAt) : state.queue.front().readyAt;
+            }
+            if (wakeAt) {
+                state.wake.wait_until(lock, *wakeAt);
+            } else {
+                state.wake.wait(lock);
+            }
+        }
+    }
+
+    HidIoStatus Write(std::span<const uint8_t> buffer, size_t& transferred, uint32_t /*timeoutMs*/) override {
+        transferred = 0;
+        std::lock_guard lock(m_core->mutex);
+        const SimHandleState& state = *m_state;
+        if (state.cancelled) {
+            return HidIoStatus::Cancelled;
+        }
+        if (m_core->IsGoneLocked(state)) {
+            return HidIoStatus::Gone;
+        }
+        if (!state.wantWrite) {
+            return HidIoStatus::Failed;
+        }
+        const HidIoStatus status = m_core->WriteLocked(state.unit, state.collection, buffer);
+        if (status == HidIoStatus::Ok) {
+            transferred = buffer.size();
+        }
+        return status;
+    }
+
+    void Cancel() override {
+        std::lock_guard lock(m_core->mutex);
+        m_state->cancelled = true;
+        m_state->wake.notify_all();
+    }
+
+private:
+    std::shared_ptr<SimCore> m_core;
+    std::shared_ptr<SimHandleState> m_state;
+    HidAttributes m_attributes;
+};
+
+} // namespace
+
+SimBackend::SimBackend(uint32_t seed) : m_core(std::make_shared<SimCore>(seed)) {}
+
+SimBackend::~SimBackend() {
+    StopScenario();
+    // Handles that outlive the backend see their device gone.
+    std::lock_guard lock(m_core->mutex);
+    for (size_t i = 0; i < kSimUnitCount; ++i) {
+        m_core->UnplugLocked(SimUnit(i));
+    }
+}
+
+bool SimBackend::EnumeratePaths(std::vector<std::string>& paths) {
+    paths.clear();
+    std::lock_guard lock(m_core->mutex);
+    for (size_t i = 0; i < kSimUnitCount; ++i) {
+        if (!m_core->units[i].plugged) {
+            continue;
+        }
+        for (const SimCollection& c : UnitCollections(SimUnit(i))) {
+            paths.push_back(MakeSimPath(SimUnit(i), c.number));
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<HidHandle> SimBackend::Open(const std::string& path, const HidOpenFlags& flags) {
+    std::lock_guard lock(m_core->mutex);
+    SimUnit unit{};
+    int collection = 0;
+    if (!m_core->ResolveLocked(path, unit, collection)) {
+        m_core->lastError = "not a path of the simulated family";
+        return nullptr;
+    }
+    const SimUnitState& unitState = m_core->units[size_t(unit)];
+    if (!unitState.plugged) {
+        m_core->lastError = "no such device (unplugged)";
+        return nullptr;
+    }
+    auto state = std::make_shared<SimHandleState>();
+    state->unit = unit;
+    state->collection = collection;
+    state->generation = unitState.generation;
+    state->wantRead = flags.wantRead;
+    state->wantWrite = flags.wantWrite;
+    m_core->handles.push_back(state);
+    m_core->lastError.clear();
+    const SimUnitFacts& facts = UnitFacts(unit);
+    const HidAttributes attributes{facts.vendorId, facts.productId, unitState.release};
+    return std::make_unique<SimHandle>(m_core, std::move(state), attributes);
+}
+
+bool SimBackend::Probe(const std::string& path) {
+    std::lock_guard lock(m_core->mutex);
+    SimUnit unit{};
+    int collection = 0;
+    return m_core->ResolveLocked(path, unit, collection) && m_core->units[size_t(unit)].plugged;
+}
+
+std::string SimBackend::LastError() const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->lastError;
+}
+
+void SimBackend::PlugFamily() {
+    std::lock_guard lock(m_core->mutex);
+    for (size_t i = 0; i < kSimUnitCount; ++i) {
+        m_core->PlugLocked(SimUnit(i));
+    }
+}
+
+void SimBackend::UnplugAll() {
+    std::lock_guard lock(m_core->mutex);
+    for (size_t i = 0; i < kSimUnitCount; ++i) {
+        m_core->UnplugLocked(SimUnit(i));
+    }
+}
+
+bool SimBackend::Plug(SimUnit unit) {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->PlugLocked(unit);
+}
+
+bool SimBackend::Unplug(SimUnit unit) {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->UnplugLocked(unit);
+}
+
+bool SimBackend::IsPlugged(SimUnit unit) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->units[size_t(unit)].plugged;
+}
+
+std::string SimBackend::PathOf(SimUnit unit, int collection) const {
+    return MakeSimPath(unit, collection);
+}
+
+std::string SimBackend::CommandPath(SimUnit unit) const {
+    return MakeSimPath(unit, UnitFacts(unit).commandCollection);
+}
+
+std::string SimBackend::EventPath(SimUnit unit) const {
+    const int collection = UnitFacts(unit).eventCollection;
+    return collection == 0 ? std::string() : MakeSimPath(unit, collection);
+}
+
+bool SimBackend::SetWireless(SimModel model, bool on) {
+    if (!ModelFacts(model).wireless) {
+        return false;
+    }
+    std::lock_guard lock(m_core->mutex);
+    m_core->wireless[size_t(model)] = on;
+    return true;
+}
+
+bool SimBackend::WirelessOn(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->wireless[size_t(model)];
+}
+
+bool SimBackend::SetBattery(SimModel model, uint8_t percent, uint8_t chargeState) {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).SetBattery(percent, chargeState);
+}
+
+void SimBackend::SetFirmwareVersion(SimUnit unit, uint16_t bcd) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->units[size_t(unit)].release = bcd;
+    if (!IsReceiver(unit)) {
+        m_core->Firmware(ModelOfUnit(unit)).SetFirmwareVersion(bcd);
+    }
+}
+
+bool SimBackend::PressKey(SimModel model, SimKey key, uint8_t value) {
+    std::lock_guard lock(m_core->mutex);
+    const SimUnit cable = CableUnitOf(model);
+    const std::optional<SimUnit> receiver = ReceiverUnitOf(model);
+    const bool cablePlugged = m_core->units[size_t(cable)].plugged;
+    const bool wirelessOn = receiver && m_core->wireless[size_t(model)];
+    if (!cablePlugged && !wirelessOn) {
+        return false; // the device has no power
+    }
+    const std::optional<uint16_t> code = m_core->Firmware(model).PressKey(key, value);
+    if (!code) {
+        return false;
+    }
+    // The cable carries the report while it is in; otherwise the receiver, if any.
+    if (cablePlugged) {
+        m_core->DeliverEventLocked(cable, *code);
+    } else if (m_core->units[size_t(*receiver)].plugged) {
+        m_core->DeliverEventLocked(*receiver, *code);
+    }
+    return true;
+}
+
+bool SimBackend::InjectEvent(SimUnit unit, uint16_t code) {
+    std::lock_guard lock(m_core->mutex);
+    if (IsReceiver(unit) && !m_core->wireless[size_t(ModelOfUnit(unit))]) {
+        return false;
+    }
+    return m_core->DeliverEventLocked(unit, code);
+}
+
+void SimBackend::InjectFault(SimUnit unit, const SimFault& fault) {
+    std::lock_guard lock(m_core->mutex);
+    SimUnitState& state = m_core->units[size_t(unit)];
+    const uint64_t at = std::max<uint32_t>(fault.atFrame, 1);
+    state.faults.push_back({fault, state.frames + at});
+}
+
+void SimBackend::ClearFaults(SimUnit unit) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->units[size_t(unit)].faults.clear();
+}
+
+std::vector<uint8_t> SimBackend::Memory(SimModel model, SimMemory memory) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).Memory(memory);
+}
+
+bool SimBackend::WriteMemory(SimModel model, SimMemory memory, uint32_t offset,
+                             std::span<const uint8_t> data) {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).WriteMemory(memory, offset, data);
+}
+
+bool SimBackend::InSession(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).InSession();
+}
+
+uint32_t SimBackend::SessionsBegun(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).SessionsBegun();
+}
+
+bool SimBackend::LightingTaken(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).LightingTaken();
+}
+
+std::array<uint8_t, 39> SimBackend::HeadsetLeds(uint8_t target) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(SimModel::Headset).LedColours(target);
+}
+
+uint64_t SimBackend::FramesWritten(SimUnit unit) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->units[size_t(unit)].frames;
+}
+
+std::vector<SimFrame> SimBackend::Frames() const {
+    std::lock_guard lock(m_core->mutex);
+    return {m_core->log.begin(), m_core->log.end()};
+}
+
+void SimBackend::ClearFrames() {
+    std::lock_guard lock(m_core->mutex);
+    m_core->log.clear();
+}
+
+void SimBackend::SetFrameLogLimit(size_t limit) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->logLimit = limit;
+    while (m_core->log.size() > limit) {
+        m_core->log.pop_front();
+    }
+}
+
+bool SimBackend::LoadScenario(const std::string& file, std::string& error) {
+    SimScenario scenario;
+    if (!LoadScenarioFile(file, scenario, error)) {
+        return false;
+    }
+    SetScenario(std::move(scenario));
+    return true;
+}
+
+void SimBackend::SetScenario(SimScenario scenario) {
+    std::lock_guard lock(m_scenarioMutex);
+    m_scenario = std::move(scenario);
+    m_scenarioLoaded = true;
+}
+
+bool SimBackend::StartScenario(SimClock* clock) {
+    std::lock_guard lock(m_scenarioMutex);
+    if (!m_scenarioLoaded || m_player) {
+        return false;
+    }
+    if (clock == nullptr) {
+        m_ownClock = std::make_unique<SteadySimClock>();
+        clock = m_ownClock.get();
+    }
+    m_player = std::make_shared<SimScenarioPlayer>(*this, m_scenario);
+    return m_player->Start(*clock);
+}
+
+void SimBackend::StopScenario() {
+    std::shared_ptr<SimScenarioPlayer> player;
+    {
+        std::lock_guard lock(m_scenarioMutex);
+        player = std::move(m_player);
+    }
+    if (player) {
+        player->Stop();
+    }
+}
+
+void SimBackend::PokeScenario() {
+    std::lock_guard lock(m_scenarioMutex);
+    if (m_player) {
+        m_player->Poke();
+    }
+}
+
+bool SimBackend::ScenarioFinished() const {
+    std::lock_guard lock(m_scenarioMutex);
+    return m_player && m_player->Finished();
+}
+
+bool SimBackend::WaitScenarioFinished(uint32_t timeoutMs) {
+    std::shared_ptr<SimScenarioPlayer> player;
+    {
+        std::lock_guard lock(m_scenarioMutex);
+        player = m_player;
+    }
+    return player && player->WaitFinished(timeoutMs);
+}
+
+} // namespace velkor::sim

@@ -1,0 +1,443 @@
+#include "sim/SimFactory.h"
+
+#include "sim/SimRecords.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velkor::sim {
+
+namespace {
+
+// USB identity of each unit. Receivers carry their own release number;
+// a cable unit's release is its firmware version.
+constexpr SimUnitFacts kUnits[kSimUnitCount] = {
+    {SimUnit::Keyboard, SimModel::Keyboard, kFamilyVendorId, 0x50B7, 1, 0x0104, false, 4, 3},
+    {SimUnit::KeyboardReceiver, SimModel::Keyboard, kFamilyVendorId, 0x50A9, 1, 0x0102, false, 4, 3},
+    {SimUnit::Keyboard511D, SimModel::Keyboard511D, kFamilyVendorId, 0x511D, 1, 0x0101, false, 4, 3},
+    {SimUnit::Mouse, SimModel::Mouse, kFamilyVendorId, 0x7070, 1, 0x0210, false, 4, 3},
+    {SimUnit::MouseReceiver, SimModel::Mouse, kFamilyVendorId, 0x221D, 1, 0x0105, false, 4, 3},
+    {SimUnit::MousePad, SimModel::MousePad, kFamilyVendorId, 0x1004, 1, 0x0100, false, 4, 3},
+    {SimUnit::Headset, SimModel::Headset, kHeadsetVendorId, 0x1630, 3, 0x0112, true, 1, 0},
+};
+
+// Keyboards and the mouse: 126 key positions / 12 positions; 20 or 16 macro
+// slots of 128 bytes; 5 profiles. The mouse sensor 0x3325 runs in steps of
+// 100 DPI from 100 up to step 48 and in steps of 200 above (9900 DPI at step 73).
+constexpr SimModelFacts kModels[kSimModelCount] = {
+    {SimModel::Keyboard, 0x50B7, 1, 126, 20, 5, 126, 0, 0, 0, 0, 0x0104, 28, 20, true, 512, 8, 0},
+    {SimModel::Keyboard511D, 0x511D, 1, 126, 20, 5, 126, 0, 0, 0, 0, 0x0101, 28, 20, false, 512, 8, 0},
+    {SimModel::Mouse, 0x7070, 2, 12, 16, 5, 15, 0x3325, 100, 73, 100, 0x0210, 128, 10, true, 1024, 1, 4096},
+    {SimModel::MousePad, 0x1004, 3, 0, 0, 5, 15, 0, 0, 0, 0, 0x0100, 28, 9, false, 512, 1, 0},
+    {SimModel::Headset, 0x1630, 7, 0, 0, 5, 13, 0, 0, 0, 0, 0x0112, 28, 9, false, 512, 1, 0},
+};
+
+// On-screen keys 0..125 as 0xTTMMUU (type, modifier mask, usage).
+constexpr uint32_t kScreenKeys[126] = {
+    0x200029, 0x20003A, 0x20003B, 0x20003C, 0x20003D, 0x20003E, 0x20003F, 0x200040, 0x200041, // 0
+    0x200042, 0x200043, 0x200044, 0x200045, 0x200046, 0x200047, 0x200048, 0xA01B00, 0xA02400, // 9
+    0x200000, 0x200000, 0x200000, 0x200035, 0x20001E, 0x20001F, 0x200020, 0x200021, 0x200022, // 18
+    0x200023, 0x200024, 0x200025, 0x200026, 0x200027, 0x20002D, 0x20002E, 0x20002A, 0x200049, // 27
+    0x20004A, 0x20004B, 0x200053, 0x200054, 0x200055, 0x200056, 0x20002B, 0x200014, 0x20001A, // 36
+    0x200008, 0x200015, 0x200017, 0x20001C, 0x200018, 0x20000C, 0x200012, 0x200013, 0x20002F, // 45
+    0x200030, 0x200031, 0x20004C, 0x20004D, 0x20004E, 0x20005F, 0x200060, 0x200061, 0x200032, // 54
+    0x200039, 0x200004, 0x200016, 0x200007, 0x200009, 0x20000A, 0x20000B, 0x20000D, 0x20000E, // 63
+    0x20000F, 0x200033, 0x200034, 0x200028, 0x20005C, 0x20005D, 0x20005E, 0x20008A, 0x20008B, // 72
+    0x200090, 0x200091, 0x200088, 0x200200, 0x20001D, 0x20001B, 0x200006, 0x200019, 0x200005, // 81
+    0x200011, 0x200010, 0x200036, 0x200037, 0x200038, 0x202000, 0x200052, 0x200059, 0x20005A, // 90
+    0x20005B, 0x200087, 0x200089, 0x200064, 0x200085, 0x200000, 0x200100, 0x200800, 0x200400, // 99
+    0x20002C, 0x204000, 0xA00100, 0x200065, 0x201000, 0x200050, 0x200051, 0x20004F, 0x200062, // 108
+    0x200063, 0x200058, 0x200057, 0xD0A201, 0xD0A202, 0xD0A203, 0xD0A204, 0xD0A205, 0x208000, // 117
+};
+
+constexpr uint32_t kMouseButtonFunctions[kMouseButtons] = {
+    0x100100, 0x100200, 0x100400, 0x101000, 0x100800, 0x130100,
+    0x130200, 0x130300, 0xA01B00, 0x169001, 0x147802,
+};
+
+// The mouse's own button order: left, right, middle, fourth, fifth, the DPI
+// keys, rapid fire, the wheel function, the game key, then an empty position.
+constexpr int kMousePositions[12] = {0, 1, 2, 4, 3, 5, 6, 7, 10, 9, 8, -1};
+
+// The keyboard matrix: 6 rows of 21 keys in the on-screen numbering, scanned
+// by the firmware column by column (position = column x 6 + row).
+constexpr size_t kMatrixRows = 6;
+constexpr size_t kMatrixColumns = 21;
+
+// Keys the 0x50B7 board does not have: the Japanese/Korean keys.
+constexpr int kAbsent50B7[] = {79, 80, 81, 82, 83, 100, 101, 103};
+
+bool IsNoKey(size_t key) {
+    return key >= 126 || kScreenKeys[key] == 0x200000;
+}
+
+KeyFunction Split(uint32_t value) {
+    return {uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
+}
+
+// ---- Report descriptors -------------------------------------------------
+
+class DescriptorWriter {
+public:
+    // Short item with the smallest unsigned payload.
+    DescriptorWriter& Unsigned(uint8_t prefix, uint32_t value) {
+        if (value <= 0xFF) {
+            return Emit(prefix | 1, value, 1);
+        }
+        if (value <= 0xFFFF) {
+            return Emit(prefix | 2, value, 2);
+        }
+        return Emit(prefix | 3, value, 4);
+    }
+    // Short item with the smallest signed payload (logical and physical bounds).
+    DescriptorWriter& Signed(uint8_t prefix, int32_t value) {
+        if (value >= -128 && value <= 127) {
+            return Emit(prefix | 1, uint32_t(value), 1);
+        }
+        if (value >= -32768 && value <= 32767) {
+            return Emit(prefix | 2, uint32_t(value), 2);
+        }
+        return Emit(prefix | 3, uint32_t(value), 4);
+    }
+    DescriptorWriter& Bare(uint8_t prefix) { return Emit(prefix, 0, 0); }
+
+    DescriptorWriter& UsagePage(uint16_t page) { return Unsigned(0x04, page); }
+    DescriptorWriter& Usage(uint16_t usage) { return Unsigned(0x08, usage); }
+    DescriptorWriter& UsageMin(uint16_t usage) { return Unsigned(0x18, usage); }
+    DescriptorWriter& UsageMax(uint16_t usage) { return Unsigned(0x28, usage); }
+    DescriptorWriter& LogicalMin(int32_t v) { return Signed(0x14, v); }
+    DescriptorWriter& LogicalMax(int32_t v) { return Signed(0x24, v); }
+    DescriptorWriter& ReportSize(uint32_t bits) { return Unsigned(0x74, bits); }
+    DescriptorWriter& ReportId(uint8_t id) { return Unsigned(0x84, id); }
+    DescriptorWriter& ReportCount(uint32_t count) { return Unsigned(0x94, count); }
+    DescriptorWriter& Application() { return Unsigned(0xA0, 0x01); }
+    DescriptorWriter& EndCollection() { return Bare(0xC0); }
+    DescriptorWriter& Input(uint8_t flags) { return Unsigned(0x80, flags); }
+    DescriptorWriter& Output(uint8_t flags) { return Unsigned(0x90, flags); }
+
+    std::vector<uint8_t> Take() { return std::move(m_bytes); }
+
+private:
+    DescriptorWriter& Emit(uint8_t prefix, uint32_t value, int size) {
+        m_bytes.push_back(prefix);
+        for (int i = 0; i < size; ++i) {
+            m_bytes.push_back(uint8_t(value >> (8 * i)));
+        }
+        return *this;
+    }
+    std::vector<uint8_t> m_bytes;
+};
+
+constexpr uint8_t kData = 0x00, kConstant = 0x01, kVariable = 0x02; // Input/Output flag bits
+
+void VendorReports(DescriptorWriter& w) {
+    w.ReportId(kVendorCollectionReportId).UsagePage(0xFF1C);
+    w.Usage(0x01).LogicalMin(0).LogicalMax(255).ReportSize(8).ReportCount(63).Input(kData | kVariable);
+    w.Usage(0x02).Output(kData | kVariable);
+}
+
+// Interface 1 of keyboards, mice, receivers and the pad: boot-style keyboard
+// (ID 1), system control (ID 2), consumer control with the event codes (ID 3)
+// and the vendor protocol (ID 4).
+std::vector<uint8_t> BuildVendorInterfaceDescriptor() {
+    DescriptorWriter w;
+    w.UsagePage(0x01).Usage(0x06).Application().ReportId(1);
+    w.UsagePage(0x07).UsageMin(0xE0).UsageMax(0xE7).LogicalMin(0).LogicalMax(1).ReportSize(1).ReportCount(8);
+    w.Input(kData | kVariable);
+    w.ReportSize(8).ReportCount(1).Input(kConstant);
+    w.UsageMin(0x00).UsageMax(0xFF).LogicalMin(0).LogicalMax(255).ReportCount(6).Input(kData);
+    w.EndCollection();
+
+    w.UsagePage(0x01).Usage(0x80).Application().ReportId(2);
+    w.UsageMin(0x81).UsageMax(0x83).LogicalMin(0).LogicalMax(1).ReportSize(1).ReportCount(3).Input(kData |
+                                                                                                   kVariable);
+    w.ReportCount(5).Input(kConstant);
+    w.EndCollection();
+
+    // One 16-bit selector: the device's event code; 0 (outside the logical
+    // range) is the release report that follows every code.
+    w.UsagePage(0x0C).Usage(0x01).Application().ReportId(kConsumerReportId);
+    w.UsageMin(0x0001).UsageMax(0x3FFF).LogicalMin(1).LogicalMax(0x3FFF).ReportSize(16).ReportCount(1);
+    w.Input(kData);
+    w.EndCollection();
+
+    w.UsagePage(0xFF1C).Usage(0x92).Application();
+    VendorReports(w);
+    w.EndCollection();
+    return w.Take();
+}
+
+// The headset's interface 3: one consumer collection that carries the vendor
+// protocol (ID 4) and the LED output report (ID 0xFF).
+std::vector<uint8_t> BuildHeadsetDescriptor() {
+    DescriptorWriter w;
+    w.UsagePage(0x0C).Usage(0x01).Application();
+    VendorReports(w);
+    w.ReportId(kHeadsetLedReportId).Usage(0x03).ReportCount(16).Output(kData | kVariable);
+    w.EndCollection();
+    return w.Take();
+}
+
+std::vector<SimCollection> VendorInterfaceCollections() {
+    const std::pair<uint8_t, size_t> vendorOut{kVendorCollectionReportId, kVendorReportLength};
+    return {
+        {1, 0x0001, 0x0006, {1}, {}},
+        {2, 0x0001, 0x0080, {2}, {}},
+        {3, 0x000C, 0x0001, {kConsumerReportId}, {}},
+        {4, 0xFF1C, 0x0092, {kVendorCollectionReportId}, {vendorOut}},
+    };
+}
+
+std::vector<SimCollection> HeadsetCollections() {
+    return {
+        {1,
+         0x000C,
+         0x0001,
+         {kVendorCollectionReportId},
+         {{kVendorCollectionReportId, kVendorReportLength}, {kHeadsetLedReportId, kHeadsetLedReportLength}}}};
+}
+
+// ---- Factory memories ---------------------------------------------------
+
+template <typename Record> void Place(std::vector<uint8_t>& memory, size_t offset, const Record& record) {
+    if (offset + sizeof(Record) <= memory.size()) {
+        std::memcpy(memory.data() + offset, &record, sizeof(Record));
+    }
+}
+
+constexpr uint8_t kProfileColours[5][3] = {
+    {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}};
+
+std::vector<uint8_t> FactoryDeviceInfo(const SimModelFacts& facts) {
+    DeviceInfoBlock block{};
+    block.productId = facts.productId;
+    block.firmwareVersion = facts.firmwareVersion;
+    block.deviceClass = facts.deviceClass;
+    block.keyPositions = facts.keyPositions;
+    block.macroSlots = facts.macroSlots;
+    block.profileCount = facts.profileCount;
+    block.ledCount = facts.ledCount;
+    block.sensorId = facts.sensorId;
+    block.dpiStepSize = facts.dpiStepSize;
+    block.highestDpiStep = facts.highestDpiStep;
+    block.dpiBase = facts.dpiBase;
+    std::vector<uint8_t> bytes(sizeof(block));
+    std::memcpy(bytes.data(), &block, sizeof(block));
+    return bytes;
+}
+
+KeyboardSettingsRecord FactoryKeyboardRecord(uint8_t profile) {
+    KeyboardSettingsRecord r{};
+    r.profile = profile;
+    r.effect = uint8_t(profile + 1);
+    r.brightness = 4;
+    r.speedInverse = 2;
+    r.multiColour = (profile % 2 == 0) ? 1 : 0;
+    r.red = kProfileColours[profile % 5][0];
+    r.green = kProfileColours[profile % 5][1];
+    r.blue = kProfileColours[profile % 5][2];
+    for (uint8_t i = 0; i < sizeof(r.firmware9); ++i) {
+        r.firmware9[i] = uint8_t(0x11 + i); // calibration bytes the host must carry back
+    }
+    r.pollingRate = 3;
+    r.firmware23[0] = 0x5A;
+    r.firmware23[1] = 0xA5;
+    return r;
+}
+
+MouseSettingsRecord FactoryMouseRecord(uint8_t profile) {
+    MouseSettingsRecord r{};
+    r.profile = profile;
+    r.effect = uint8_t(profile + 1);
+    r.brightness = 4;
+    r.speedInverse = 2;
+    r.multiColour = 1;
+    r.red = kProfileColours[profile % 5][0];
+    r.green = kProfileColours[profile % 5][1];
+    r.blue = kProfileColours[profile % 5][2];
+    r.reportRate = 3;
+    r.activeStage = 1;
+    // 500, 800, 1600, 3200 and 6500 DPI.
+    constexpr uint16_t steps[5] = {4, 7, 15, 31, 56};
+    constexpr uint8_t colours[5][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 0, 255}};
+    for (size_t i = 0; i < 5; ++i) {
+        r.stages[i] = {1, 0, steps[i], steps[i], colours[i][0], colours[i][1], colours[i][2]};
+    }
+    r.hostFlag = 1;
+    r.screenWidth = 1920;
+    r.screenHeight = 1080;
+    const uint8_t firmware[5] = {0x02, 0x04, 0x01, 0x00, 0x08};
+    std::memcpy(r.firmware66, firmware, sizeof(firmware));
+    return r;
+}
+
+PadSettingsRecord FactoryPadRecord(uint8_t profile) {
+    PadSettingsRecord r{};
+    r.profile = profile;
+    r.effect = profile;
+    r.brightness = 4;
+    r.speedInverse = 2;
+    r.multiColour = 1;
+    r.red = kProfileColours[profile % 5][0];
+    r.green = kProfileColours[profile % 5][1];
+    r.blue = kProfileColours[profile % 5][2];
+    for (uint8_t i = 0; i < sizeof(r.firmware9); ++i) {
+        r.firmware9[i] = uint8_t(i + 1);
+    }
+    return r;
+}
+
+std::vector<uint8_t> FactoryParams(const SimModelFacts& facts) {
+    std::vector<uint8_t> memory(facts.paramsSize, 0);
+    for (uint8_t p = 0; p < facts.profileCount; ++p) {
+        const size_t offset = size_t(p) * facts.recordStride;
+        switch (facts.deviceClass) {
+        case 1:
+            Place(memory, offset, FactoryKeyboardRecord(p));
+            break;
+        case 2:
+            Place(memory, offset, FactoryMouseRecord(p));
+            break;
+        default:
+            Place(memory, offset, FactoryPadRecord(p));
+            break;
+        }
+    }
+    memory[0] = 0; // active profile
+    return memory;
+}
+
+std::vector<uint8_t> FactoryKeyTable(const SimModelFacts& facts) {
+    std::vector<uint8_t> memory(512, 0);
+    for (size_t p = 0; p < facts.keyPositions; ++p) {
+        const int key = ScreenKeyAtPosition(facts.model, p);
+        if (key < 0) {
+            continue;
+        }
+        const KeyFunction f = facts.deviceClass == 2 ? MouseButtonFunction(size_t(key))
+                                                     : KeyboardScreenKeyFunction(size_t(key));
+        std::copy(f.begin(), f.end(), memory.begin() + long(p * 3));
+    }
+    return memory;
+}
+
+// LEDs follow the on-screen numbering, except that the right Shift LED
+// (key 95) and the Num 1 LED (key 97) are swapped on the board.
+std::vector<uint8_t> FactoryKeyLightMap(const SimModelFacts& facts) {
+    std::vector<uint8_t> memory(170, 0xFF);
+    if (facts.deviceClass != 1) {
+        return memory; // no per-key LEDs
+    }
+    for (size_t p = 0; p < facts.keyPositions; ++p) {
+        const int key = ScreenKeyAtPosition(facts.model, p);
+        if (key < 0) {
+            continue;
+        }
+        memory[p] = key == 95 ? 97 : key == 97 ? 95 : uint8_t(key);
+    }
+    return memory;
+}
+
+// Table 0 white, table g the colour of g's three low bits (1 red, 2 green, 4 blue).
+std::vector<uint8_t> FactoryColours(const SimModelFacts& facts) {
+    std::vector<uint8_t> memory(facts.colourTables * 512, 0);
+    for (size_t g = 0; g < facts.colourTables; ++g) {
+        const uint8_t r = (g == 0 || (g & 1)) ? 255 : 0;
+        const uint8_t gr = (g == 0 || (g & 2)) ? 255 : 0;
+        const uint8_t b = (g == 0 || (g & 4)) ? 255 : 0;
+        for (size_t s = 0; s < 170; ++s) {
+            memory[g * 512 + s * 3] = r;
+            memory[g * 512 + s * 3 + 1] = gr;
+            memory[g * 512 + s * 3 + 2] = b;
+        }
+    }
+    return memory;
+}
+
+std::vector<uint8_t> FactoryPower(const SimModelFacts& facts) {
+    PowerStatusRecord power{};
+    power.batteryPercent = facts.wireless ? 80 : 100;
+    power.chargeState = facts.wireless ? 2 : 0;
+    std::vector<uint8_t> bytes(sizeof(power));
+    std::memcpy(bytes.data(), &power, sizeof(power));
+    return bytes;
+}
+
+} // namespace
+
+const SimUnitFacts& UnitFacts(SimUnit unit) {
+    return kUnits[size_t(unit)];
+}
+
+const SimModelFacts& ModelFacts(SimModel model) {
+    return kModels[size_t(model)];
+}
+
+const std::vector<SimCollection>& UnitCollections(SimUnit unit) {
+    static const std::vector<SimCollection> vendor = VendorInterfaceCollections();
+    static const std::vector<SimCollection> headset = HeadsetCollections();
+    return UnitFacts(unit).singleCollection ? headset : vendor;
+}
+
+const std::vector<uint8_t>& UnitReportDescriptor(SimUnit unit) {
+    static const std::vector<uint8_t> vendor = BuildVendorInterfaceDescriptor();
+    static const std::vector<uint8_t> headset = BuildHeadsetDescriptor();
+    return UnitFacts(unit).singleCollection ? headset : vendor;
+}
+
+KeyFunction KeyboardScreenKeyFunction(size_t key) {
+    return key < 126 ? Split(kScreenKeys[key]) : KeyFunction{0x20, 0x00, 0x00};
+}
+
+KeyFunction MouseButtonFunction(size_t button) {
+    return button < kMouseButtons ? Split(kMouseButtonFunctions[button]) : KeyFunction{0, 0, 0};
+}
+
+int ScreenKeyAtPosition(SimModel model, size_t position) {
+    const SimModelFacts& facts = ModelFacts(model);
+    if (position >= facts.keyPositions) {
+        return -1;
+    }
+    if (facts.deviceClass == 2) {
+        return position < std::size(kMousePositions) ? kMousePositions[position] : -1;
+    }
+    if (facts.deviceClass != 1) {
+        return -1;
+    }
+    const size_t key = (position % kMatrixRows) * kMatrixColumns + position / kMatrixRows;
+    if (IsNoKey(key)) {
+        return -1;
+    }
+    if (model == SimModel::Keyboard &&
+        std::find(std::begin(kAbsent50B7), std::end(kAbsent50B7), int(key)) != std::end(kAbsent50B7)) {
+        return -1;
+    }
+    return int(key);
+}
+
+std::vector<uint8_t> FactoryMemory(SimModel model, SimMemory memory) {
+    const SimModelFacts& facts = ModelFacts(model);
+    switch (memory) {
+    case SimMemory::DeviceInfo:
+        return FactoryDeviceInfo(facts);
+    case SimMemory::Params:
+        return FactoryParams(facts);
+    case SimMemory::KeyTable:
+        return FactoryKeyTable(facts);
+    case SimMemory::KeyLightMap:
+        return FactoryKeyLightMap(facts);
+    case SimMemory::Colours:
+        return FactoryColours(facts);
+    case SimMemory::Macro:
+        return std::vector<uint8_t>(size_t(facts.macroSlots) * 128, 0);
+    case SimMemory::Recoil:
+        return std::vector<uint8_t>(facts.recoilSize, 0);
+    case SimMemory::Power:
+        return FactoryPower(facts);
+    case SimMemory::LiveColours:
+        return std::vector<uint8_t>(512, 0);
+    }
+    return {};
+}
+
+} // namespace velkor::sim
