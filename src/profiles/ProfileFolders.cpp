@@ -1,0 +1,109 @@
+#include "profiles/ProfileFolders.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+
+namespace velkor {
+namespace {
+
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') {
+        folder.push_back('/');
+    }
+    return folder;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Creates every missing level of an absolute path, one at a time.
+bool MakeFolders(const std::string& path) {
+    if (path.empty() || path.front() != '/') {
+        return false;
+    }
+    size_t end = 1;
+    while (end <= path.size()) {
+        end = path.find('/', end);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        const std::string level = path.substr(0, end);
+        if (!level.empty() && level.back() != '/' && !IsFolder(level)) {
+            if (::mkdir(level.c_str(), 0700) != 0 && !(errno == EEXIST && IsFolder(level))) {
+                return false;
+            }
+        }
+        ++end;
+    }
+    return true;
+}
+
+} // namespace
+
+bool IsSafeFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.size() > 200) {
+        return false;
+    }
+    return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+std::string DataHomeFrom(const char* xdgDataHome, const char* home) {
+    // Relative values are invalid by the XDG rules and are ignored.
+    if (xdgDataHome != nullptr && xdgDataHome[0] == '/') {
+        return xdgDataHome;
+    }
+    if (home != nullptr && home[0] == '/') {
+        return WithSlash(home) + ".local/share";
+    }
+    return {};
+}
+
+std::string UserBaseFolder(const std::string& dataHome) {
+    if (dataHome.empty() || dataHome.front() != '/') {
+        return {};
+    }
+    const std::string base = WithSlash(dataHome) + kUserBaseFolderName;
+    return MakeFolders(base) ? base + "/" : std::string();
+}
+
+std::string UserDataFolder(const std::string& dataHome, const std::string& deviceFolder) {
+    if (!IsSafeFileName(deviceFolder)) {
+        return {};
+    }
+    const std::string base = UserBaseFolder(dataHome);
+    if (base.empty()) {
+        return {};
+    }
+    const std::string folder = base + deviceFolder;
+    return MakeFolders(folder) ? folder + "/" : std::string();
+}
+
+std::string DefaultDataFolder(const std::string& programFolder) {
+    return WithSlash(programFolder) + kDefaultDataFolderName + "/";
+}
+
+std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder) {
+    if (!IsSafeFileName(deviceFolder)) {
+        return {};
+    }
+    return DefaultDataFolder(programFolder) + deviceFolder + kProfileExtension;
+}
+
+std::string ProfileFilePath(const std::string& userDataFolder, const std::string& identifier) {
+    if (userDataFolder.empty() || !IsSafeFileName(identifier)) {
+        return {};
+    }
+    return WithSlash(userDataFolder) + identifier + kProfileExtension;
+}
+
+std::string LightConfigPath(const std::string& userDataFolder) {
+    if (userDataFolder.empty()) {
+        return {};
+    }
+    return WithSlash(userDataFolder) + kLightConfigFileName;
+}
+
+} // namespace velkor

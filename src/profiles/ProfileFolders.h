@@ -1,0 +1,46 @@
+#pragma once
+// Where the profile files live. Nothing here reads the environment or asks
+// where the program is: the caller passes the data home and the program
+// folder, so tests work in a temporary folder.
+//
+// Folders are returned with a trailing '/'. A function that builds a path from
+// a name refuses names that could leave the folder ("", ".", "..", anything
+// with '/' or NUL) by returning an empty string.
+#include <string>
+
+namespace velkor {
+
+// The folder under the data home that holds every device's folder.
+inline constexpr const char* kUserBaseFolderName = "VELKOR01";
+inline constexpr const char* kDefaultDataFolderName = "DefaultData";
+inline constexpr const char* kProfileExtension = ".Json";
+inline constexpr const char* kLightConfigFileName = "ornic_light.config";
+
+// The per-user data home: `xdgDataHome` when it is an absolute path, else
+// `home` + "/.local/share" when `home` is absolute, else empty. Pass the values
+// of $XDG_DATA_HOME and $HOME (null when unset).
+std::string DataHomeFrom(const char* xdgDataHome, const char* home);
+
+// dataHome + "/VELKOR01/". The data home and then "VELKOR01" are created one
+// level at a time when missing (mode 0700). Empty when the data home is not
+// absolute or a level cannot be created (or exists as something else).
+std::string UserBaseFolder(const std::string& dataHome);
+
+// UserBaseFolder(dataHome) + deviceFolder + "/", created the same way.
+std::string UserDataFolder(const std::string& dataHome, const std::string& deviceFolder);
+
+// programFolder + "/DefaultData/" (shipped with the program, only read).
+std::string DefaultDataFolder(const std::string& programFolder);
+// DefaultDataFolder(programFolder) + deviceFolder + ".Json".
+std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder);
+
+// userDataFolder + identifier + ".Json".
+std::string ProfileFilePath(const std::string& userDataFolder, const std::string& identifier);
+// userDataFolder + "ornic_light.config".
+std::string LightConfigPath(const std::string& userDataFolder);
+
+// True for a name that stays inside its folder: not empty, not "." or "..",
+// no '/' and no NUL, at most 200 bytes.
+bool IsSafeFileName(const std::string& name);
+
+} // namespace velkor
