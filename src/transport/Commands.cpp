@@ -20,23 +20,34 @@ void PutOffset(Frame& frame, uint32_t offset) {
 
 } // namespace
 
+int DeviceTransport::SendFrame(Frame& frame, Frame& reply, Lock lock, bool quick) {
+    SealFrame(frame);
+    int result;
+    if (lock == Lock::Command) {
+        std::lock_guard guard(m_commandLock);
+        result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
+    } else if (lock == Lock::Lighting) {
+        std::lock_guard guard(m_lightingLock);
+        result = quick ? TransactQuick(frame.data(), frame.size(), reply.data(), reply.size(), nullptr)
+                       : Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
+    } else {
+        result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
+    }
+    return ApplyStatusRule(result, reply.data());
+}
+
 int DeviceTransport::SingleFrame(Command code, uint8_t byte4, uint16_t offset, Frame* replyOut) {
     Frame frame{};
     frame[0] = kVendorReportId;
     frame[3] = static_cast<uint8_t>(code);
     frame[4] = byte4;
     PutOffset(frame, offset);
-    SealFrame(frame);
     Frame reply{};
-    int result;
-    {
-        std::lock_guard lock(m_commandLock);
-        result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
-    }
+    int result = SendFrame(frame, reply, Lock::Command, false);
     if (replyOut != nullptr) {
         *replyOut = reply;
     }
-    return ApplyStatusRule(result, reply.data());
+    return result;
 }
 
 int DeviceTransport::PagedRead(Command code, uint8_t* destination, size_t length, uint32_t baseOffset) {
@@ -51,15 +62,8 @@ int DeviceTransport::PagedRead(Command code, uint8_t* destination, size_t length
         const size_t n = p + chunk < length ? chunk : length - p;
         frame[4] = static_cast<uint8_t>(n);
         PutOffset(frame, baseOffset + static_cast<uint32_t>(p));
-        SealFrame(frame);
         Frame reply{};
-        int result;
-        {
-            std::lock_guard lock(m_commandLock);
-            result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
-        }
-        result = ApplyStatusRule(result, reply.data());
-        if (result != kResultOk) {
+        if (int result = SendFrame(frame, reply, Lock::Command, false); result != kResultOk) {
             return result;
         }
         std::memcpy(destination + p, reply.data() + kFrameDataOffset, n);
@@ -82,26 +86,13 @@ int DeviceTransport::PagedWrite(Command code, const uint8_t* source, size_t leng
         frame[4] = static_cast<uint8_t>(n);
         PutOffset(frame, baseOffset + static_cast<uint32_t>(p));
         std::memcpy(frame.data() + kFrameDataOffset, source + p, n);
-        SealFrame(frame);
         if (dropWhileBusy && m_busy) {
             // A live frame never waits behind another exchange.
             Trace("放弃灯光数据");
             continue;
         }
         Frame reply{};
-        int result;
-        if (lock == Lock::Command) {
-            std::lock_guard guard(m_commandLock);
-            result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
-        } else if (lock == Lock::Lighting) {
-            std::lock_guard guard(m_lightingLock);
-            result = dropWhileBusy ? TransactQuick(frame.data(), frame.size(), reply.data(), reply.size(), nullptr)
-                                   : Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
-        } else {
-            result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
-        }
-        result = ApplyStatusRule(result, reply.data());
-        if (result != kResultOk) {
+        if (int result = SendFrame(frame, reply, lock, dropWhileBusy); result != kResultOk) {
             return result;
         }
     }

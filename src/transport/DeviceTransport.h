@@ -131,6 +131,8 @@ private:
     enum class Lock { Command, Lighting, None };
     int TransactImpl(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                      size_t* bytesRead, bool quick);
+    // Seals the frame, sends it under `lock` and applies the status rule.
+    int SendFrame(Frame& frame, Frame& reply, Lock lock, bool quick);
     int SingleFrame(Command code, uint8_t byte4, uint16_t offset, Frame* replyOut);
     int PagedRead(Command code, uint8_t* destination, size_t length, uint32_t baseOffset);
     // dropWhileBusy: the live-colour rule (skip chunks while busy, quick transaction).
