@@ -6,6 +6,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libudev-dev umockdev libumockdev-dev
     libjsoncpp-dev
+    libsystemd-dev dbus
+    qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins libpugixml-dev
 )
 missing=()
 for p in "${packages[@]}"; do

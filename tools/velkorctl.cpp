@@ -3,6 +3,7 @@
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "transport/DeviceTransport.h"
+#include "tools/BusCommands.h"
 #include "tools/SimulatorOption.h"
 
 #include <cerrno>
@@ -30,7 +31,10 @@ void PrintUsage(FILE* out) {
                "  params PATH [LEN] [OFF]   dump LEN bytes (default 128) of parameter memory from OFF\n"
                "  watch [SECONDS]           show interfaces arriving and leaving (until the scenario\n"
                "                            ends, SECONDS pass, or Ctrl-C)\n"
-               "\n"
+               "\n",
+               out);
+    PrintBusCommandUsage(out);
+    std::fputs("\n"
                "options:\n"
                "  --trace                   show every frame sent and received\n"
                "  --simulate                use the built-in simulated devices instead of hardware\n"
@@ -249,6 +253,11 @@ int Run(int argc, char** argv) {
     if (words.empty()) {
         PrintUsage(stderr);
         return kExitUsage;
+    }
+
+    // Messages to the running program need no device back end.
+    if (int rc = RunBusCommand(words); rc >= 0) {
+        return rc;
     }
 
     std::string error;

@@ -1,0 +1,89 @@
+#pragma once
+// MessageBus on D-Bus (sd-bus): the program's well-known name kBusName on the
+// session bus is the single-instance lock; its object kBusObjectPath carries
+// the interface kBusInterface, whose methods are the messages sent to the
+// program and whose signals are its broadcasts
+// (packaging/dbus/org.velkor.VELKOR01.xml).
+//
+// Threads: the owner and every watcher get a bus thread of their own, started
+// by Claim() or WatchBroadcasts(). Handlers run on that thread, one message at
+// a time, in the order the messages arrived; the main window hands them on to
+// its user-interface thread. A method call is answered only after the handler
+// has returned, so a sender that sees Delivered knows the message was taken.
+// Send() and Broadcast() may be called from any thread, a handler included.
+//
+// Bad input from other programs never reaches a handler: unknown methods and
+// wrong argument types are answered by sd-bus with UnknownMethod and
+// InvalidArgs; copy-data with an id that is not accepted, without bytes or
+// with more bytes than its id allows is answered with InvalidArgs before a
+// single byte is copied.
+#include "platform/bus/MessageBus.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct sd_bus;
+struct sd_bus_slot;
+struct sd_bus_message;
+
+namespace velkor {
+
+class DbusMessageBus final : public MessageBus {
+public:
+    // `address` is a D-Bus address ("unix:path=/run/user/1000/bus"); empty
+    // means the session bus of this login ($DBUS_SESSION_BUS_ADDRESS, else
+    // $XDG_RUNTIME_DIR/bus). Nothing is connected until the first operation;
+    // a failed connection is not retried.
+    explicit DbusMessageBus(std::string address = {});
+    ~DbusMessageBus() override;
+    DbusMessageBus(const DbusMessageBus&) = delete;
+    DbusMessageBus& operator=(const DbusMessageBus&) = delete;
+
+    BusClaim Claim(BusHandler handler) override;
+    BusSendResult Send(const BusMessage& message) override;
+    bool Broadcast(const BusMessage& message) override;
+    bool WatchBroadcasts(BusHandler handler) override;
+    void Close() override;
+    bool IsOwner() const override;
+    std::string LastError() const override;
+
+    // This connection's unique bus name (":1.42"); empty before connecting.
+    std::string UniqueName() const;
+
+private:
+    struct Pending {
+        BusMessage message;
+        sd_bus_message* call = nullptr; // the method call to answer once delivered
+        bool broadcast = false;         // for the watch handler rather than the owner's
+    };
+
+    bool ConnectLocked();
+    bool StartThreadLocked();
+    void Wake();
+    void Loop();
+    // Runs the handlers outside the lock, then answers the calls.
+    void DeliverAll(std::vector<Pending>& ready, const BusHandler& handler, const BusHandler& watcher);
+    void TearDown();
+    friend struct DbusCallbacks; // the sd-bus callbacks, which fill m_pending
+
+    const std::string m_address;
+    mutable std::mutex m_mutex; // every use of m_bus and of the members below
+    sd_bus* m_bus = nullptr;
+    sd_bus_slot* m_objectSlot = nullptr;
+    sd_bus_slot* m_matchSlot = nullptr;
+    bool m_connectTried = false;
+    bool m_owner = false;
+    bool m_closed = false;
+    std::string m_lastError;
+    BusHandler m_handler;
+    BusHandler m_watchHandler;
+    std::vector<Pending> m_pending; // filled by the sd-bus callbacks, emptied by the bus thread
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    int m_wakeFd = -1; // eventfd: the bus thread's poll also waits on it
+};
+
+} // namespace velkor
