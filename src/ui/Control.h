@@ -1,0 +1,173 @@
+#pragma once
+// A control of a window: a button, label, edit, option, check box, combo,
+// slider, progress bar, list, tab container, plain container, or one of the
+// program's own controls (key button, selection panel). Controls are built
+// from layout files and owned by their window; the logic holds plain pointers
+// that stay valid as long as the window lives.
+//
+// Every operation runs on the user-interface thread. Operations that do not fit
+// the control's kind (a slider value on a label, items on a button) change
+// nothing and return false, or return a neutral value (0, -1, empty, false);
+// both toolkits behave the same way here.
+#include "ui/Geometry.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkor::ui {
+
+class ControlCreator;
+class Window;
+
+enum class ControlKind {
+    Container,   // QWidget, QFrame, QGroupBox, QScrollArea, Line
+    Button,      // QPushButton, QToolButton
+    Label,       // QLabel
+    Edit,        // QLineEdit
+    Option,      // QRadioButton: selecting one deselects its siblings
+    Check,       // QCheckBox
+    Combo,       // QComboBox
+    Slider,      // QSlider
+    Progress,    // QProgressBar
+    List,        // QListWidget
+    Tab,         // QTabWidget, QStackedWidget: one child page shown at a time
+    KeyButton,   // DeviceKeyButton: a key or LED of a device picture
+    SelectPanel, // SelectPanel: a container with drag selection of its key buttons
+    Custom,      // a class the toolkit does not know, made a container for a ControlCreator
+};
+
+class Control {
+public:
+    virtual ~Control() = default;
+
+    // --- identity and tree ---
+    virtual const std::string& Name() const = 0;
+    // The class written in the layout ("QPushButton", "DeviceKeyButton", "TolvanicKeyboardDevice").
+    virtual const std::string& ClassName() const = 0;
+    virtual ControlKind Kind() const = 0;
+    virtual Window& OwnerWindow() const = 0;
+    // Null for the window's root.
+    virtual Control* Parent() const = 0;
+    // Children in layout order; for a list, its layout-built rows; for a tab container, its pages.
+    virtual int ChildCount() const = 0;
+    virtual Control* ChildAt(int index) const = 0;
+
+    // The first control below this one (not this one) with the name, depth first in layout order; null when
+    // absent.
+    Control* FindChild(std::string_view name) const;
+    // The first control below this one whose class is `className`, depth first; null when absent.
+    Control* FindFirstOfClass(std::string_view className) const;
+    // Every control below this one whose class is `className`, depth first.
+    std::vector<Control*> FindAllOfClass(std::string_view className) const;
+    // True when `other` is this control or lies below it.
+    bool Contains(const Control* other) const;
+
+    // --- text ---
+    // The text as set or loaded; in resource-text mode this is the language key.
+    virtual std::string Text() const = 0;
+    virtual void SetText(std::string_view text) = 0;
+    // Resource-text mode: text, tooltip and item texts are language keys, shown
+    // through the toolkit's text provider (a key without text shows the key).
+    virtual bool IsResourceText() const = 0;
+    virtual void SetResourceText(bool on) = 0;
+    // The text as the user sees it.
+    virtual std::string DisplayText() const = 0;
+    virtual std::string ToolTip() const = 0;
+    virtual void SetToolTip(std::string_view text) = 0;
+
+    // --- state ---
+    // True when neither this control nor any ancestor up to the window's root is
+    // hidden; whether the window itself is shown does not matter.
+    virtual bool IsVisible() const = 0;
+    virtual void SetVisible(bool visible) = 0;
+    // True when this control and every ancestor are enabled.
+    virtual bool IsEnabled() const = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    // A free string the logic attaches (often a number).
+    virtual std::string UserData() const = 0;
+    virtual void SetUserData(std::string_view data) = 0;
+
+    // --- appearance ---
+    // 0xAARRGGBB; 0 means no colour of its own.
+    virtual uint32_t BackgroundColour() const = 0;
+    virtual void SetBackgroundColour(uint32_t argb) = 0;
+    // An image description: a path relative to the resource folder, an absolute
+    // path, or "file='power/power.png'" with further attributes. Empty clears it.
+    // A file that does not exist is kept and shows nothing.
+    virtual std::string BackgroundImage() const = 0;
+    virtual void SetBackgroundImage(std::string_view description) = 0;
+    // Font of the window's font set (Window::AddFont); -1 uses the window's default font.
+    virtual int FontId() const = 0;
+    virtual void SetFontId(int id) = 0;
+    // Position in the parent, in the window's current pixels (they follow the window's DPI).
+    virtual Rect Geometry() const = 0;
+    virtual void SetGeometry(const Rect& rect) = 0;
+    // Asks for a repaint.
+    virtual void Invalidate() = 0;
+
+    // --- options, check boxes, key buttons ---
+    virtual bool IsSelected() const = 0;
+    // Changes the state; with `notify`, every control whose state changed (a
+    // deselected sibling option first) raises "selectchanged". Selecting an
+    // option deselects the other options of the same parent.
+    virtual bool SetSelected(bool selected, bool notify = true) = 0;
+
+    // --- tab containers ---
+    // Index of the page shown, -1 without pages.
+    virtual int CurrentPage() const = 0;
+    // Shows page `index` (a child) and hides the others. No notification.
+    virtual bool SelectPage(int index) = 0;
+
+    // --- combos and lists ---
+    virtual int ItemCount() const = 0;
+    // Inserts a text row before `index`; -1 or ItemCount() appends. The selected
+    // row stays selected (its index moves).
+    virtual bool InsertItem(int index, std::string_view text, std::string_view userData = {}) = 0;
+    // Lists only: inserts a row built from a layout (its controls are found with
+    // FindChild on the list or on the row). Returns the row control, or null with
+    // `error` set when the layout cannot be built; nothing is inserted then.
+    virtual Control* InsertItemLayout(int index, std::string_view layout, ControlCreator* creator,
+                                      std::string* error = nullptr) = 0;
+    // Removing the selected row leaves no row selected; no notification.
+    virtual bool RemoveItem(int index) = 0;
+    virtual void RemoveAllItems() = 0;
+    virtual std::string ItemText(int index) const = 0;
+    virtual bool SetItemText(int index, std::string_view text) = 0;
+    virtual std::string ItemUserData(int index) const = 0;
+    virtual bool SetItemUserData(int index, std::string_view data) = 0;
+    // The layout-built row at `index`, or null (text rows, combos).
+    virtual Control* ItemControl(int index) const = 0;
+    // -1 when no row is selected.
+    virtual int SelectedIndex() const = 0;
+    // Selects a row (-1 clears); with `notify` and a change, raises "itemselect".
+    virtual bool SelectItem(int index, bool notify = true) = 0;
+    // Lists: scrolls so that the row can be seen.
+    virtual bool EnsureItemVisible(int index) = 0;
+
+    // --- sliders and progress bars ---
+    virtual int Value() const = 0;
+    // Clamped into the range. No notification.
+    virtual bool SetValue(int value) = 0;
+    virtual int Minimum() const = 0;
+    virtual int Maximum() const = 0;
+    // False when min > max. The value is clamped into the new range.
+    virtual bool SetRange(int minimum, int maximum) = 0;
+
+    // --- key buttons ---
+    // Colour 0xRRGGBB at a brightness level 0..255 (0 shows the key unlit).
+    virtual bool SetLight(uint32_t rgb, uint8_t level) = 0;
+    virtual uint32_t LightColour() const = 0;
+    virtual uint8_t LightLevel() const = 0;
+
+    // --- timers ---
+    // Starts (or restarts) timer `id` of this control; it raises "timer" with
+    // wParam = id every `intervalMs` until killed or the control goes away.
+    // False when intervalMs <= 0.
+    virtual bool SetTimer(int id, int intervalMs) = 0;
+    // False when the timer was not running.
+    virtual bool KillTimer(int id) = 0;
+};
+
+} // namespace velkor::ui

@@ -1,0 +1,63 @@
+#pragma once
+// Acts on the in-memory toolkit as a user would, raising the notifications the
+// Qt toolkit raises for the same action, in the same order. Pressing the mouse
+// on a control that takes the focus (buttons, options, check boxes, combos,
+// lists, sliders, edits; not labels or key buttons) moves the focus to it first
+// ("killfocus" from the old one, "setfocus" from it). An action fails
+// (returns false, raises nothing) when a user could not do it: the control is
+// hidden or disabled, its window is hidden or blocked by a modal window, or the
+// control is of the wrong kind.
+#include "ui/Toolkit.h"
+
+#include <initializer_list>
+#include <vector>
+
+namespace velkor::ui {
+
+class MemoryMenu;
+class MemoryTrayIcon;
+class MemoryWindow;
+
+class MemoryUser {
+public:
+    // Buttons and key buttons: "click". Options: select it ("selectchanged" for the
+    // sibling that lost the selection, then for it, when it was not selected yet),
+    // then "click". Check boxes: toggle, "selectchanged", "click".
+    bool Click(Control& control);
+    // By name in a window; false when the control is absent.
+    bool Click(Window& window, std::string_view name);
+    // Combos: picks row `index` ("itemselect" when it changes). Lists: clicks the
+    // row ("itemselect" when it changes, then "itemclick").
+    bool ChooseItem(Control& control, int index);
+    // Drags the slider's handle through `positions` ("movevaluechanged" for each
+    // one that changes the value) and lets go ("valuechanged").
+    bool DragSlider(Control& slider, std::initializer_list<int> positions);
+    // Moves the slider with the keyboard: "valuechanged" when the value changes.
+    bool StepSlider(Control& slider, int value);
+    // Focuses the edit and replaces its text: "textchanged" when the text changes.
+    bool Type(Control& edit, std::string_view text);
+    // Moves the keyboard focus: "killfocus" from the control that had it, then
+    // "setfocus" from the new one.
+    bool Focus(Control& control);
+    // Press at `from`, drag and release at `to` (panel coordinates) on a selection
+    // panel: selects the key buttons met and raises "click_select_end".
+    bool DragSelect(Control& panel, Point from, Point to);
+    // A colour control reports the colour the user picked: "colorchanged".
+    bool PickColour(Control& control, uint32_t argb);
+    // The frame's close button: asks the handler; closes with 0 when it agrees.
+    bool RequestClose(Window& window);
+    // Resizes the window by its frame ("windowsize").
+    bool Resize(Window& window, int width, int height);
+    void Activate(Window& window, bool active);
+    void Hover(Window& window, bool inside);
+    bool ChooseMenuItem(Menu& menu, std::string_view item);
+    bool ClickTrayIcon(TrayIcon& icon, MouseButton button);
+
+private:
+    // The control can be reached by a user.
+    static bool Reachable(const Control& control);
+    // Moves the focus to a control that takes it from the mouse.
+    void FocusByMouse(Control& control);
+};
+
+} // namespace velkor::ui

@@ -1,0 +1,75 @@
+#include "ui/qt/DeviceKeyButton.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace velkor::ui {
+
+namespace {
+const QColor kUnlitCap(0x2A, 0x2D, 0x34);
+const QColor kEdge(0x15, 0x17, 0x1B);
+const QColor kHoverEdge(0x6A, 0x70, 0x80);
+const QColor kSelectedEdge(0xE0, 0x40, 0x2F);
+const QColor kSelectedInner(0xF4, 0xF4, 0xF4);
+} // namespace
+
+DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
+    setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void DeviceKeyButton::SetLight(uint32_t rgb, uint8_t level) {
+    rgb &= 0xFFFFFFu;
+    if (rgb != m_rgb || level != m_level) {
+        m_rgb = rgb;
+        m_level = level;
+        update();
+    }
+}
+
+void DeviceKeyButton::SetSelected(bool selected) {
+    if (selected != m_selected) {
+        m_selected = selected;
+        update();
+    }
+}
+
+QColor DeviceKeyButton::FillColour() const {
+    if (m_level == 0) {
+        return kUnlitCap;
+    }
+    const auto channel = [this](int shift) { return int(((m_rgb >> shift) & 0xFF) * m_level / 255); };
+    return QColor(channel(16), channel(8), channel(0));
+}
+
+void DeviceKeyButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF cap = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QRectF label = cap.adjusted(3, 3, -3, -3);
+    QPainterPath path;
+    path.addRoundedRect(cap, 3, 3);
+    const QColor fill = FillColour();
+    painter.fillPath(path, fill);
+    const bool hovered = underMouse() && isEnabled();
+    if (m_selected) {
+        // An accent ring with a light line inside: one of the two shows on any LED colour.
+        painter.setPen(QPen(kSelectedEdge, 2));
+        painter.drawPath(path);
+        QPainterPath inner;
+        inner.addRoundedRect(cap.adjusted(2.5, 2.5, -2.5, -2.5), 2, 2);
+        painter.setPen(QPen(kSelectedInner, 1));
+        painter.drawPath(inner);
+    } else {
+        painter.setPen(QPen(hovered ? kHoverEdge : kEdge, 1));
+        painter.drawPath(path);
+    }
+    if (!text().isEmpty()) {
+        // Dark text on a bright cap, light text on a dark one.
+        const int brightness = (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000;
+        painter.setPen(brightness > 140 ? QColor(0x10, 0x10, 0x10) : QColor(0xE6, 0xE6, 0xE6));
+        painter.drawText(label, Qt::AlignCenter, text());
+    }
+}
+
+} // namespace velkor::ui

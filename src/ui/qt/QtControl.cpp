@@ -1,0 +1,763 @@
+#include "ui/qt/QtControl.h"
+
+#include "ui/ControlClasses.h"
+#include "ui/LayoutReader.h"
+#include "ui/qt/DeviceKeyButton.h"
+#include "ui/qt/QtLoader.h"
+#include "ui/qt/QtToolkit.h"
+#include "ui/qt/QtWindow.h"
+#include "ui/qt/SelectPanel.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace velkor::ui {
+
+namespace {
+
+QString ToQt(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+int Scaled(int length, double factor) {
+    return int(std::lround(length * factor));
+}
+
+QRect ScaledRect(const QRect& rect, double factor) {
+    return QRect(Scaled(rect.x(), factor), Scaled(rect.y(), factor), Scaled(rect.width(), factor),
+                 Scaled(rect.height(), factor));
+}
+
+// Where `widget`'s own parent lies inside `host`, the parent control's widget.
+QPoint OffsetInHost(const QWidget* widget, const QWidget* host) {
+    const QWidget* parent = widget->parentWidget();
+    if (parent == nullptr || host == nullptr || parent == host || !host->isAncestorOf(parent)) {
+        return QPoint(0, 0);
+    }
+    return parent->mapTo(host, QPoint(0, 0));
+}
+
+} // namespace
+
+QtControl::QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtControl* parent,
+                     const LayoutNode& node, ControlKind kind)
+    : m_toolkit(toolkit), m_window(window), m_widget(widget), m_parent(parent), m_name(node.name),
+      m_className(node.className), m_kind(kind) {
+    m_text = node.String("text", node.String("title"));
+    m_resourceText = node.Bool("resourceText", false);
+    m_toolTip = node.String("toolTip");
+    m_userData = node.String("userData");
+    m_fontId = int(std::max<int64_t>(-1, node.Number("fontId", -1)));
+    m_backgroundImage = node.String("bkImage");
+    m_backgroundColour = ParseColour(node.String("bkColor")).value_or(0);
+    m_ownStyleSheet = widget->styleSheet();
+    // The style sheet can address the program's classes: QWidget[velkorClass="SelectPanel"].
+    widget->setProperty("velkorClass", QString::fromStdString(m_className));
+    m_placedByLayout = node.placedByLayout;
+    const LayoutValue* geometry = node.Property("geometry");
+    m_baseRect = geometry != nullptr && geometry->type == LayoutValue::Type::Rect
+                     ? QRect(geometry->rect.x, geometry->rect.y, geometry->rect.width, geometry->rect.height)
+                     : widget->geometry();
+    m_baseMinimum = widget->minimumSize();
+    m_baseMaximum = widget->maximumSize();
+    if (KindHasItems(kind)) {
+        for (const LayoutItem& item : node.items) {
+            m_rows.push_back(Row{item.text, item.userData, nullptr});
+        }
+    }
+    QtToolkit::Silence silence(m_toolkit);
+    if (auto* progress = qobject_cast<QProgressBar*>(widget); progress != nullptr && progress->value() < 0) {
+        progress->setValue(progress->minimum()); // Qt's "no value yet" is not a value the logic knows
+    }
+    if (auto* key = dynamic_cast<DeviceKeyButton*>(widget)) {
+        key->SetSelected(node.Bool("checked", false));
+    }
+    if (auto* list = qobject_cast<QListWidget*>(widget)) {
+        list->setCurrentRow(int(node.Number("currentRow", -1)));
+    }
+    RememberIndex();
+    if (m_backgroundColour != 0 || !m_backgroundImage.empty()) {
+        ApplyStyle();
+    }
+    RefreshTexts();
+}
+
+QtControl::~QtControl() {
+    for (auto& [id, timer] : m_timers) {
+        delete timer.data();
+    }
+    if (auto* panel = dynamic_cast<SelectPanel*>(m_widget.data())) {
+        panel->SetDragFinished(nullptr);
+    }
+}
+
+Window& QtControl::OwnerWindow() const {
+    return m_window;
+}
+
+int QtControl::ChildCount() const {
+    if (m_kind != ControlKind::List) {
+        return int(m_children.size());
+    }
+    return int(
+        std::count_if(m_rows.begin(), m_rows.end(), [](const Row& row) { return row.control != nullptr; }));
+}
+
+Control* QtControl::ChildAt(int index) const {
+    if (index < 0) {
+        return nullptr;
+    }
+    if (m_kind != ControlKind::List) {
+        return index < int(m_children.size()) ? m_children[size_t(index)] : nullptr;
+    }
+    for (const Row& row : m_rows) {
+        if (row.control != nullptr && index-- == 0) {
+            return row.control;
+        }
+    }
+    return nullptr;
+}
+
+void QtControl::RemoveChild(const QtControl* child) {
+    std::erase(m_children, child);
+}
+
+void QtControl::Raise(std::string_view type, int64_t wParam, int64_t lParam) {
+    m_window.Deliver(type, this, wParam, lParam);
+}
+
+void QtControl::Connect() {
+    QWidget* widget = m_widget;
+    QObject* context = &m_window.Context();
+    QtWindow* window = &m_window;
+    QtToolkit* toolkit = &m_toolkit;
+    // Every handler looks its control up again: a control may go before its widget.
+    const auto raise = [window, widget](std::string_view type, int64_t wParam = 0, int64_t lParam = 0) {
+        if (QtControl* control = window->ControlOf(widget)) {
+            control->Raise(type, wParam, lParam);
+        }
+    };
+    switch (m_kind) {
+    case ControlKind::Button:
+    case ControlKind::KeyButton:
+        QObject::connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, context,
+                         [raise] { raise(kNotifyClick); });
+        break;
+    case ControlKind::Option:
+    case ControlKind::Check: {
+        auto* button = static_cast<QAbstractButton*>(widget);
+        QObject::connect(button, &QAbstractButton::toggled, context, [raise, toolkit](bool) {
+            if (!toolkit->IsSilenced()) {
+                raise(kNotifySelectChanged);
+            }
+        });
+        QObject::connect(button, &QAbstractButton::clicked, context, [raise] { raise(kNotifyClick); });
+        break;
+    }
+    case ControlKind::Combo:
+        QObject::connect(static_cast<QComboBox*>(widget), &QComboBox::currentIndexChanged, context,
+                         [window, widget, toolkit](int index) {
+                             QtControl* control = window->ControlOf(widget);
+                             if (control == nullptr) {
+                                 return;
+                             }
+                             const int old = control->m_lastIndex;
+                             control->m_lastIndex = index;
+                             if (!toolkit->IsSilenced() && index != old) {
+                                 control->Raise(kNotifyItemSelect, index, old);
+                             }
+                         });
+        break;
+    case ControlKind::List: {
+        auto* list = static_cast<QListWidget*>(widget);
+        QObject::connect(list, &QListWidget::currentRowChanged, context, [window, widget, toolkit](int row) {
+            QtControl* control = window->ControlOf(widget);
+            if (control == nullptr) {
+                return;
+            }
+            const int old = control->m_lastIndex;
+            control->m_lastIndex = row;
+            if (!toolkit->IsSilenced() && row != old) {
+                control->Raise(kNotifyItemSelect, row, old);
+            }
+        });
+        QObject::connect(list, &QListWidget::itemClicked, context,
+                         [raise, list](QListWidgetItem* item) { raise(kNotifyItemClick, list->row(item)); });
+        break;
+    }
+    case ControlKind::Slider: {
+        auto* slider = static_cast<QSlider*>(widget);
+        QObject::connect(slider, &QAbstractSlider::sliderMoved, context,
+                         [raise](int value) { raise(kNotifyMoveValueChanged, value); });
+        QObject::connect(slider, &QAbstractSlider::sliderReleased, context,
+                         [raise, slider] { raise(kNotifyValueChanged, slider->value()); });
+        // Keyboard and page steps: a change while the handle is not held.
+        QObject::connect(slider, &QAbstractSlider::valueChanged, context,
+                         [raise, slider, toolkit](int value) {
+                             if (!toolkit->IsSilenced() && !slider->isSliderDown()) {
+                                 raise(kNotifyValueChanged, value);
+                             }
+                         });
+        break;
+    }
+    case ControlKind::Edit:
+        QObject::connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, context,
+                         [raise](const QString&) { raise(kNotifyTextChanged); });
+        break;
+    case ControlKind::SelectPanel: {
+        auto* panel = static_cast<SelectPanel*>(widget);
+        panel->SetDragFinished([window, widget](QPoint from, QPoint to) {
+            if (QtControl* control = window->ControlOf(widget)) {
+                const int selected = ApplyDragSelection(
+                    *control, Rect::FromCorners(Point{from.x(), from.y()}, Point{to.x(), to.y()}));
+                control->Raise(kNotifySelectEnd, selected);
+            }
+        });
+        for (Control* key : FindAllOfClass(kDeviceKeyButtonClass)) {
+            panel->WatchChild(static_cast<QtControl*>(key)->Widget());
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QString QtControl::Shown(const std::string& text) const {
+    return ToQt(m_resourceText ? m_toolkit.LookUpText(text) : text);
+}
+
+void QtControl::RefreshTexts() {
+    QtToolkit::Silence silence(m_toolkit);
+    const QString shown = Shown(m_text);
+    if (auto* button = qobject_cast<QAbstractButton*>(m_widget)) {
+        button->setText(shown);
+    } else if (auto* label = qobject_cast<QLabel*>(m_widget)) {
+        label->setText(shown);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(m_widget)) {
+        if (edit->text() != shown) {
+            edit->setText(shown);
+        }
+    } else if (auto* group = qobject_cast<QGroupBox*>(m_widget)) {
+        group->setTitle(shown);
+    }
+    m_widget->setToolTip(Shown(m_toolTip));
+    for (int i = 0; i < int(m_rows.size()); ++i) {
+        const QString rowText =
+            m_rows[size_t(i)].control != nullptr ? QString() : Shown(m_rows[size_t(i)].text);
+        if (auto* combo = qobject_cast<QComboBox*>(m_widget); combo != nullptr && i < combo->count()) {
+            combo->setItemText(i, rowText);
+        } else if (auto* list = qobject_cast<QListWidget*>(m_widget); list != nullptr && i < list->count()) {
+            list->item(i)->setText(rowText);
+        }
+    }
+}
+
+std::string QtControl::Text() const {
+    if (auto* edit = qobject_cast<QLineEdit*>(m_widget); edit != nullptr && !m_resourceText) {
+        return edit->text().toStdString(); // what the user typed
+    }
+    return m_text;
+}
+
+void QtControl::SetText(std::string_view text) {
+    m_text = text;
+    RefreshTexts();
+}
+
+void QtControl::SetResourceText(bool on) {
+    if (on != m_resourceText) {
+        m_text = Text(); // an edit keeps what the user typed
+        m_resourceText = on;
+        RefreshTexts();
+    }
+}
+
+std::string QtControl::DisplayText() const {
+    if (auto* edit = qobject_cast<QLineEdit*>(m_widget); edit != nullptr && !m_resourceText) {
+        return edit->text().toStdString();
+    }
+    return Shown(m_text).toStdString();
+}
+
+void QtControl::SetToolTip(std::string_view text) {
+    m_toolTip = text;
+    m_widget->setToolTip(Shown(m_toolTip));
+}
+
+bool QtControl::IsVisible() const {
+    if (static_cast<const QtControl&>(m_window.Root()).m_hiddenRoot) {
+        return false;
+    }
+    if (m_parent == nullptr) {
+        return true;
+    }
+    return m_widget->isVisibleTo(m_window.RootWidget());
+}
+
+void QtControl::SetVisible(bool visible) {
+    if (m_parent == nullptr) {
+        m_hiddenRoot = !visible; // the window itself is shown and hidden by Window
+        return;
+    }
+    m_widget->setVisible(visible);
+}
+
+bool QtControl::IsEnabled() const {
+    return m_widget->isEnabled();
+}
+
+void QtControl::SetEnabled(bool enabled) {
+    m_widget->setEnabled(enabled);
+}
+
+void QtControl::SetBackgroundColour(uint32_t argb) {
+    m_backgroundColour = argb;
+    ApplyStyle();
+}
+
+void QtControl::SetBackgroundImage(std::string_view description) {
+    m_backgroundImage = description;
+    ApplyStyle();
+}
+
+void QtControl::ApplyStyle() {
+    QString rules;
+    if (m_backgroundColour != 0) {
+        rules += QString("background-color: rgba(%1, %2, %3, %4);")
+                     .arg((m_backgroundColour >> 16) & 0xFF)
+                     .arg((m_backgroundColour >> 8) & 0xFF)
+                     .arg(m_backgroundColour & 0xFF)
+                     .arg(QString::number(((m_backgroundColour >> 24) & 0xFF) / 255.0, 'f', 3));
+    }
+    if (!m_backgroundImage.empty()) {
+        QString path = ToQt(m_toolkit.Resources().ImagePath(m_backgroundImage));
+        path.replace('\\', "\\\\").replace('"', "\\\"");
+        rules += QString("border-image: url(\"%1\") 0 0 0 0 stretch stretch;").arg(path);
+    }
+    QString sheet = m_ownStyleSheet;
+    if (!rules.isEmpty()) {
+        // Aimed at this widget alone, not at the controls inside it.
+        const QString selector = m_name.empty() ? QString() : "#" + ToQt(m_name);
+        sheet += "\n" + selector + " { " + rules + " }";
+        m_widget->setAttribute(Qt::WA_StyledBackground, true);
+    }
+    m_widget->setStyleSheet(sheet);
+}
+
+void QtControl::SetFontId(int id) {
+    m_fontId = id < 0 ? -1 : id;
+    ApplyScale();
+}
+
+Rect QtControl::Geometry() const {
+    if (m_parent == nullptr) {
+        return Rect{0, 0, m_widget->width(), m_widget->height()};
+    }
+    const QPoint offset = OffsetInHost(m_widget, m_parent->Widget());
+    const QRect rect = m_widget->geometry().translated(offset);
+    return Rect{rect.x(), rect.y(), rect.width(), rect.height()};
+}
+
+void QtControl::SetGeometry(const Rect& rect) {
+    if (m_parent == nullptr) {
+        const Rect window = m_window.Geometry();
+        m_window.SetGeometry(Rect{window.x, window.y, rect.width, rect.height});
+        return;
+    }
+    const double factor = m_window.ScaleFactor();
+    m_baseRect = QRect(int(std::lround(rect.x / factor)), int(std::lround(rect.y / factor)),
+                       int(std::lround(rect.width / factor)), int(std::lround(rect.height / factor)));
+    const QPoint offset = OffsetInHost(m_widget, m_parent->Widget());
+    m_widget->setGeometry(QRect(rect.x, rect.y, rect.width, rect.height).translated(-offset));
+}
+
+void QtControl::ApplyScale() {
+    const double factor = m_window.ScaleFactor();
+    if (m_parent != nullptr) {
+        if (!m_placedByLayout && m_baseRect.isValid()) {
+            m_widget->setGeometry(
+                ScaledRect(m_baseRect, factor).translated(-OffsetInHost(m_widget, m_parent->Widget())));
+        }
+        if (!m_baseMinimum.isEmpty()) {
+            m_widget->setMinimumSize(Scaled(m_baseMinimum.width(), factor),
+                                     Scaled(m_baseMinimum.height(), factor));
+        }
+        const auto maxScaled = [factor](int length) {
+            return length >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX
+                                             : std::min(QWIDGETSIZE_MAX, Scaled(length, factor));
+        };
+        if (m_baseMaximum != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
+            m_widget->setMaximumSize(maxScaled(m_baseMaximum.width()), maxScaled(m_baseMaximum.height()));
+        }
+    }
+    // Every control gets its font itself: with a style sheet Qt does not pass fonts down.
+    m_widget->setFont(m_window.FontFor(m_fontId));
+}
+
+void QtControl::Invalidate() {
+    m_widget->update();
+}
+
+bool QtControl::IsSelected() const {
+    if (auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data())) {
+        return key->IsSelected();
+    }
+    if (m_kind == ControlKind::Option || m_kind == ControlKind::Check) {
+        return static_cast<QAbstractButton*>(m_widget.data())->isChecked();
+    }
+    return false;
+}
+
+bool QtControl::SetSelected(bool selected, bool notify) {
+    if (!KindHasSelection(m_kind)) {
+        return false;
+    }
+    if (IsSelected() == selected) {
+        return true;
+    }
+    if (auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data())) {
+        key->SetSelected(selected);
+        if (notify) {
+            Raise(kNotifySelectChanged);
+        }
+        return true;
+    }
+    std::optional<QtToolkit::Silence> silence;
+    if (!notify) {
+        silence.emplace(m_toolkit);
+    }
+    auto* button = static_cast<QAbstractButton*>(m_widget.data());
+    if (!selected && button->autoExclusive()) {
+        // Qt keeps the checked option of a group checked; the logic may clear it.
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    } else {
+        button->setChecked(selected);
+    }
+    return true;
+}
+
+int QtControl::CurrentPage() const {
+    if (auto* tab = qobject_cast<QTabWidget*>(m_widget)) {
+        return tab->currentIndex();
+    }
+    if (auto* stack = qobject_cast<QStackedWidget*>(m_widget)) {
+        return stack->currentIndex();
+    }
+    return -1;
+}
+
+bool QtControl::SelectPage(int index) {
+    if (m_kind != ControlKind::Tab || index < 0 || index >= int(m_children.size())) {
+        return false;
+    }
+    QWidget* page = m_children[size_t(index)]->Widget();
+    if (auto* tab = qobject_cast<QTabWidget*>(m_widget)) {
+        tab->setCurrentWidget(page);
+    } else if (auto* stack = qobject_cast<QStackedWidget*>(m_widget)) {
+        stack->setCurrentWidget(page);
+    }
+    return true;
+}
+
+bool QtControl::ValidItem(int index) const {
+    return KindHasItems(m_kind) && index >= 0 && index < int(m_rows.size());
+}
+
+int QtControl::InsertPosition(int index) const {
+    if (!KindHasItems(m_kind)) {
+        return -1;
+    }
+    if (index == -1) {
+        return int(m_rows.size());
+    }
+    return index >= 0 && index <= int(m_rows.size()) ? index : -1;
+}
+
+void QtControl::RememberIndex() {
+    m_lastIndex = SelectedIndex();
+}
+
+int QtControl::ItemCount() const {
+    return KindHasItems(m_kind) ? int(m_rows.size()) : 0;
+}
+
+bool QtControl::InsertItem(int index, std::string_view text, std::string_view userData) {
+    const int at = InsertPosition(index);
+    if (at < 0) {
+        return false;
+    }
+    QtToolkit::Silence silence(m_toolkit);
+    const int selected = SelectedIndex();
+    m_rows.insert(m_rows.begin() + at, Row{std::string(text), std::string(userData), nullptr});
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget)) {
+        combo->insertItem(at, Shown(m_rows[size_t(at)].text));
+        if (selected < 0) {
+            combo->setCurrentIndex(-1); // Qt selects the first row of an empty combo; the logic decides
+        }
+    } else if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        list->insertItem(at, Shown(m_rows[size_t(at)].text));
+    }
+    RememberIndex();
+    return true;
+}
+
+Control* QtControl::InsertItemLayout(int index, std::string_view layout, ControlCreator* creator,
+                                     std::string* error) {
+    auto* list = qobject_cast<QListWidget*>(m_widget);
+    const int at = list != nullptr ? InsertPosition(index) : -1;
+    if (at < 0) {
+        if (error != nullptr) {
+            *error = list != nullptr ? "row index out of range" : "'" + m_name + "' is not a list";
+        }
+        return nullptr;
+    }
+    LoadedLayout loaded;
+    if (!LoadLayout(m_toolkit.Resources(), layout, creator, nullptr, loaded, error)) {
+        return nullptr;
+    }
+    QtToolkit::Silence silence(m_toolkit);
+    auto* item = new QListWidgetItem();
+    item->setSizeHint(loaded.top->sizeHint());
+    list->insertItem(at, item);
+    list->setItemWidget(item, loaded.top);
+    QtControl* row = m_window.WrapBelow(*this, loaded.widgets, false);
+    m_rows.insert(m_rows.begin() + at, Row{row->Text(), row->UserData(), row});
+    RememberIndex();
+    OfferCustomControls(creator, *row);
+    return row;
+}
+
+void QtControl::DropRowControl(int index) {
+    Row& row = m_rows[size_t(index)];
+    if (row.control == nullptr) {
+        return;
+    }
+    QPointer<QWidget> widget = row.control->Widget();
+    m_window.Forget(*row.control);
+    row.control = nullptr;
+    delete widget.data();
+}
+
+bool QtControl::RemoveItem(int index) {
+    if (!ValidItem(index)) {
+        return false;
+    }
+    QtToolkit::Silence silence(m_toolkit);
+    const int selected = SelectedIndex();
+    DropRowControl(index);
+    m_rows.erase(m_rows.begin() + index);
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget)) {
+        combo->removeItem(index);
+    } else if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        delete list->takeItem(index);
+    }
+    // Qt moves the selection to a neighbour; the logic expects none.
+    const int now = selected == index ? -1 : selected > index ? selected - 1 : selected;
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget)) {
+        combo->setCurrentIndex(now);
+    } else if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        list->setCurrentRow(now);
+        if (now < 0) {
+            list->clearSelection();
+        }
+    }
+    RememberIndex();
+    return true;
+}
+
+void QtControl::RemoveAllItems() {
+    for (int i = int(m_rows.size()) - 1; i >= 0; --i) {
+        RemoveItem(i);
+    }
+}
+
+std::string QtControl::ItemText(int index) const {
+    return ValidItem(index) ? m_rows[size_t(index)].text : "";
+}
+
+bool QtControl::SetItemText(int index, std::string_view text) {
+    if (!ValidItem(index)) {
+        return false;
+    }
+    m_rows[size_t(index)].text = text;
+    RefreshTexts();
+    return true;
+}
+
+std::string QtControl::ItemUserData(int index) const {
+    return ValidItem(index) ? m_rows[size_t(index)].userData : "";
+}
+
+bool QtControl::SetItemUserData(int index, std::string_view data) {
+    if (!ValidItem(index)) {
+        return false;
+    }
+    m_rows[size_t(index)].userData = data;
+    return true;
+}
+
+Control* QtControl::ItemControl(int index) const {
+    return ValidItem(index) ? m_rows[size_t(index)].control : nullptr;
+}
+
+int QtControl::SelectedIndex() const {
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget)) {
+        return combo->currentIndex();
+    }
+    if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        return list->currentRow();
+    }
+    return -1;
+}
+
+bool QtControl::SelectItem(int index, bool notify) {
+    if (!KindHasItems(m_kind) || index < -1 || index >= int(m_rows.size())) {
+        return false;
+    }
+    std::optional<QtToolkit::Silence> silence;
+    if (!notify) {
+        silence.emplace(m_toolkit);
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget)) {
+        combo->setCurrentIndex(index);
+    } else if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        list->setCurrentRow(index);
+        if (index < 0) {
+            list->clearSelection();
+        }
+    }
+    RememberIndex();
+    return true;
+}
+
+bool QtControl::EnsureItemVisible(int index) {
+    if (!ValidItem(index)) {
+        return false;
+    }
+    if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        list->scrollToItem(list->item(index));
+    }
+    return true;
+}
+
+int QtControl::Value() const {
+    if (auto* slider = qobject_cast<QAbstractSlider*>(m_widget)) {
+        return slider->value();
+    }
+    if (auto* progress = qobject_cast<QProgressBar*>(m_widget)) {
+        return progress->value();
+    }
+    return 0;
+}
+
+bool QtControl::SetValue(int value) {
+    QtToolkit::Silence silence(m_toolkit);
+    if (auto* slider = qobject_cast<QAbstractSlider*>(m_widget)) {
+        slider->setValue(std::clamp(value, slider->minimum(), slider->maximum()));
+        return true;
+    }
+    if (auto* progress = qobject_cast<QProgressBar*>(m_widget)) {
+        // QProgressBar ignores values outside its range instead of clamping them.
+        progress->setValue(std::clamp(value, progress->minimum(), progress->maximum()));
+        return true;
+    }
+    return false;
+}
+
+int QtControl::Minimum() const {
+    if (auto* slider = qobject_cast<QAbstractSlider*>(m_widget)) {
+        return slider->minimum();
+    }
+    if (auto* progress = qobject_cast<QProgressBar*>(m_widget)) {
+        return progress->minimum();
+    }
+    return 0;
+}
+
+int QtControl::Maximum() const {
+    if (auto* slider = qobject_cast<QAbstractSlider*>(m_widget)) {
+        return slider->maximum();
+    }
+    if (auto* progress = qobject_cast<QProgressBar*>(m_widget)) {
+        return progress->maximum();
+    }
+    return 0;
+}
+
+bool QtControl::SetRange(int minimum, int maximum) {
+    if (!KindHasValue(m_kind) || minimum > maximum) {
+        return false;
+    }
+    QtToolkit::Silence silence(m_toolkit);
+    if (auto* slider = qobject_cast<QAbstractSlider*>(m_widget)) {
+        slider->setRange(minimum, maximum);
+    } else if (auto* progress = qobject_cast<QProgressBar*>(m_widget)) {
+        const int value = std::clamp(progress->value(), minimum, maximum);
+        progress->setRange(minimum, maximum);
+        progress->setValue(value);
+    }
+    return true;
+}
+
+bool QtControl::SetLight(uint32_t rgb, uint8_t level) {
+    auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data());
+    if (key == nullptr) {
+        return false;
+    }
+    key->SetLight(rgb, level);
+    return true;
+}
+
+uint32_t QtControl::LightColour() const {
+    auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data());
+    return key != nullptr ? key->LightColour() : 0;
+}
+
+uint8_t QtControl::LightLevel() const {
+    auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data());
+    return key != nullptr ? key->LightLevel() : 0;
+}
+
+bool QtControl::SetTimer(int id, int intervalMs) {
+    if (intervalMs <= 0) {
+        return false;
+    }
+    QPointer<QTimer>& timer = m_timers[id];
+    if (timer.isNull()) {
+        timer = new QTimer(&m_window.Context());
+        QtWindow* window = &m_window;
+        QWidget* widget = m_widget;
+        QObject::connect(timer, &QTimer::timeout, &m_window.Context(), [window, widget, id] {
+            if (QtControl* control = window->ControlOf(widget)) {
+                control->Raise(kNotifyTimer, id);
+            }
+        });
+    }
+    timer->start(intervalMs);
+    return true;
+}
+
+bool QtControl::KillTimer(int id) {
+    const auto found = m_timers.find(id);
+    if (found == m_timers.end() || found->second.isNull() || !found->second->isActive()) {
+        return false;
+    }
+    found->second->stop();
+    return true;
+}
+
+} // namespace velkor::ui

@@ -1,0 +1,154 @@
+#pragma once
+// A control of the Qt toolkit: a wrapper around one widget of a loaded layout.
+// It turns the widget's signals into notifications and keeps what the widget
+// cannot hold itself (language keys, user data, the layout's sizes at 96 DPI).
+#include "ui/Control.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace velkor::ui {
+
+class QtToolkit;
+class QtWindow;
+struct LayoutNode;
+
+class QtControl final : public Control {
+public:
+    QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtControl* parent,
+              const LayoutNode& node, ControlKind kind);
+    ~QtControl() override;
+    QtControl(const QtControl&) = delete;
+    QtControl& operator=(const QtControl&) = delete;
+
+    const std::string& Name() const override { return m_name; }
+    const std::string& ClassName() const override { return m_className; }
+    ControlKind Kind() const override { return m_kind; }
+    Window& OwnerWindow() const override;
+    Control* Parent() const override { return m_parent; }
+    int ChildCount() const override;
+    Control* ChildAt(int index) const override;
+
+    std::string Text() const override;
+    void SetText(std::string_view text) override;
+    bool IsResourceText() const override { return m_resourceText; }
+    void SetResourceText(bool on) override;
+    std::string DisplayText() const override;
+    std::string ToolTip() const override { return m_toolTip; }
+    void SetToolTip(std::string_view text) override;
+
+    bool IsVisible() const override;
+    void SetVisible(bool visible) override;
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    std::string UserData() const override { return m_userData; }
+    void SetUserData(std::string_view data) override { m_userData = data; }
+
+    uint32_t BackgroundColour() const override { return m_backgroundColour; }
+    void SetBackgroundColour(uint32_t argb) override;
+    std::string BackgroundImage() const override { return m_backgroundImage; }
+    void SetBackgroundImage(std::string_view description) override;
+    int FontId() const override { return m_fontId; }
+    void SetFontId(int id) override;
+    Rect Geometry() const override;
+    void SetGeometry(const Rect& rect) override;
+    void Invalidate() override;
+
+    bool IsSelected() const override;
+    bool SetSelected(bool selected, bool notify = true) override;
+
+    int CurrentPage() const override;
+    bool SelectPage(int index) override;
+
+    int ItemCount() const override;
+    bool InsertItem(int index, std::string_view text, std::string_view userData = {}) override;
+    Control* InsertItemLayout(int index, std::string_view layout, ControlCreator* creator,
+                              std::string* error = nullptr) override;
+    bool RemoveItem(int index) override;
+    void RemoveAllItems() override;
+    std::string ItemText(int index) const override;
+    bool SetItemText(int index, std::string_view text) override;
+    std::string ItemUserData(int index) const override;
+    bool SetItemUserData(int index, std::string_view data) override;
+    Control* ItemControl(int index) const override;
+    int SelectedIndex() const override;
+    bool SelectItem(int index, bool notify = true) override;
+    bool EnsureItemVisible(int index) override;
+
+    int Value() const override;
+    bool SetValue(int value) override;
+    int Minimum() const override;
+    int Maximum() const override;
+    bool SetRange(int minimum, int maximum) override;
+
+    bool SetLight(uint32_t rgb, uint8_t level) override;
+    uint32_t LightColour() const override;
+    uint8_t LightLevel() const override;
+
+    bool SetTimer(int id, int intervalMs) override;
+    bool KillTimer(int id) override;
+
+    // --- for the window and the toolkit ---
+
+    QWidget* Widget() const { return m_widget; }
+    QtControl* ParentControl() const { return m_parent; }
+    void AddChild(QtControl* child) { m_children.push_back(child); }
+    void RemoveChild(const QtControl* child);
+    void Raise(std::string_view type, int64_t wParam = 0, int64_t lParam = 0);
+    // Connects the widget's signals to notifications (once, after the tree is built).
+    void Connect();
+    // Shows the texts again (after a language change or a mode change).
+    void RefreshTexts();
+    // Sizes, positions and fonts for the window's current scale.
+    void ApplyScale();
+
+private:
+    struct Row {
+        std::string text; // as set: a language key in resource-text mode
+        std::string userData;
+        QtControl* control = nullptr; // a row built from a layout, or null
+    };
+
+    QString Shown(const std::string& text) const;
+    void ApplyStyle();
+    bool ValidItem(int index) const;
+    int InsertPosition(int index) const;
+    // Removes the row's controls at once (their widget goes with them).
+    void DropRowControl(int index);
+    void RememberIndex();
+
+    QtToolkit& m_toolkit;
+    QtWindow& m_window;
+    QPointer<QWidget> m_widget;
+    QtControl* m_parent;
+    const std::string m_name;
+    const std::string m_className;
+    const ControlKind m_kind;
+    std::vector<QtControl*> m_children; // owned by the window
+
+    std::string m_text;
+    bool m_resourceText = false;
+    std::string m_toolTip;
+    std::string m_userData;
+    uint32_t m_backgroundColour = 0;
+    std::string m_backgroundImage;
+    QString m_ownStyleSheet; // the layout's own style sheet of the widget
+    int m_fontId = -1;
+    QRect m_baseRect; // at 96 DPI, relative to the parent control
+    QSize m_baseMinimum;
+    QSize m_baseMaximum;
+    bool m_placedByLayout = false;
+    bool m_hiddenRoot = false; // SetVisible(false) on the root keeps the window alone
+    std::vector<Row> m_rows;   // combos and lists, in step with the widget's rows
+    int m_lastIndex = -1;
+    std::map<int, QPointer<QTimer>> m_timers;
+};
+
+} // namespace velkor::ui
