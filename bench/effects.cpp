@@ -1,0 +1,104 @@
+// Cost of one frame of each software effect on a 170-LED device (a keyboard's
+// count), and of the light output that shows it. A frame must stay far below
+// the 1 ms tick of the light thread (target: well under 10 us).
+#include "devices/DeviceLinks.h"
+#include "devices/LightTables.h"
+#include "devices/TolvanicUSBDevice.h"
+#include "transport/HidBackend.h"
+#include "ui/Dispatcher.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace velkor {
+namespace {
+
+// Moves 100 ms per reading so that the blink effects toggle now and then, as they do live.
+class SteppingClock final : public TickClock {
+public:
+    uint32_t NowMs() const override { return m_now += 100; }
+
+private:
+    mutable uint32_t m_now = 0;
+};
+
+// The effects never reach the transports; a back end with nothing plugged in is enough.
+class NoDevices final : public HidBackend {
+public:
+    bool EnumeratePaths(std::vector<std::string>& paths) override {
+        paths.clear();
+        return true;
+    }
+    std::unique_ptr<HidHandle> Open(const std::string&, const HidOpenFlags&) override { return nullptr; }
+    bool Probe(const std::string&) override { return false; }
+};
+
+struct Rig {
+    Rig() : device(DeviceServices{backend, dispatcher, clock, {}}) {
+        device.SetLightCount(170);
+        LightInfoRecord record;
+        record.light = 3;
+        record.speed = 2;
+        record.fx = 1;
+        record.multiColor = 1;
+        record.red = 200;
+        record.green = 40;
+        record.blue = 90;
+        device.SetLightInfo(LightInfoToWords(record));
+    }
+    NoDevices backend;
+    ui::Dispatcher dispatcher;
+    SteppingClock clock;
+    CTolvanicUSBDevice device;
+};
+
+template <void (CTolvanicUSBDevice::*Effect)()> void BM_Effect(benchmark::State& state) {
+    Rig rig;
+    for (auto _ : state) {
+        (rig.device.*Effect)();
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 170);
+}
+
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectBreathing>)->Name("EffectBreathing/170");
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectBreathingFixed>)->Name("EffectBreathingFixed/170");
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectStatic>)->Name("EffectStatic/170");
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectSpectrum>)->Name("EffectSpectrum/170");
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectBlink>)->Name("EffectBlink/170");
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectBlinkFixed>)->Name("EffectBlinkFixed/170");
+BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectOff>)->Name("EffectOff/170");
+
+// A reactive frame of a kind: decay every key level once.
+void BM_KeyLevelDecay(benchmark::State& state) {
+    Rig rig;
+    for (int k = 0; k < CTolvanicUSBDevice::kKeyLevelCount; ++k) {
+        rig.device.SetKeyLevel(k, uint8_t(k));
+    }
+    for (auto _ : state) {
+        for (int k = 0; k < CTolvanicUSBDevice::kKeyLevelCount; ++k) {
+            rig.device.StepKeyLevel(k, 0);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * CTolvanicUSBDevice::kKeyLevelCount);
+}
+BENCHMARK(BM_KeyLevelDecay)->Name("StepKeyLevel/170");
+
+// The tick's own work without controls: copy the buffer and build the scaled frame.
+void BM_OutputFrame(benchmark::State& state) {
+    Rig rig;
+    rig.device.EffectSpectrum();
+    for (auto _ : state) {
+        rig.device.OutputLightFrame();
+        benchmark::DoNotOptimize(rig.device.LastFrame().data());
+    }
+    state.SetItemsProcessed(state.iterations() * 170);
+}
+BENCHMARK(BM_OutputFrame)->Name("OutputLightFrame/170");
+
+} // namespace
+} // namespace velkor
+
+BENCHMARK_MAIN();

@@ -1,0 +1,48 @@
+#include "devices/DeviceFactory.h"
+
+#include "devices/TolvanicUSBDevice.h"
+
+namespace velkor {
+
+DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(services) {
+    auto base = [](const DeviceServices& s) { return std::make_unique<CTolvanicUSBDevice>(s); };
+    Register(std::string(CTolvanicUSBDevice::kClassName), base);
+    Register("C" + std::string(CTolvanicUSBDevice::kClassName), base);
+}
+
+bool DeviceFactory::Register(std::string className, Maker maker) {
+    if (className.empty() || !maker) {
+        return false;
+    }
+    m_makers[std::move(className)] = std::move(maker);
+    return true;
+}
+
+bool DeviceFactory::Knows(std::string_view className) const {
+    return m_makers.find(className) != m_makers.end();
+}
+
+std::unique_ptr<CTolvanicUSBDevice> DeviceFactory::Create(std::string_view className) const {
+    const auto found = m_makers.find(className);
+    if (found == m_makers.end()) {
+        return nullptr;
+    }
+    return found->second(m_services);
+}
+
+void DevicePageCreator::ControlCreated(std::string_view className, ui::Control& control) {
+    std::unique_ptr<CTolvanicUSBDevice> device = m_factory.Create(className);
+    if (device == nullptr) {
+        return;
+    }
+    device->AttachPage(&control);
+    m_devices.push_back(std::move(device));
+}
+
+std::vector<std::unique_ptr<CTolvanicUSBDevice>> DevicePageCreator::TakeDevices() {
+    std::vector<std::unique_ptr<CTolvanicUSBDevice>> taken;
+    taken.swap(m_devices);
+    return taken;
+}
+
+} // namespace velkor

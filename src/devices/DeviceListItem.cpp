@@ -1,0 +1,163 @@
+#include "devices/DeviceListItem.h"
+
+#include "devices/TolvanicUSBDevice.h"
+#include "ui/Control.h"
+#include "ui/Window.h"
+
+namespace velkor {
+
+DeviceListItem::DeviceListItem(ui::Control& item, CTolvanicUSBDevice& device)
+    : m_item(item), m_device(&device) {
+    m_device->SetListItem(this);
+    m_item.OwnerWindow().AddNotifier(*this);
+}
+
+DeviceListItem::~DeviceListItem() {
+    for (int id : {kTimerLightFrame, kTimerStartup, kTimerResync, kTimerPower, kTimerLinkWatch}) {
+        m_item.KillTimer(id);
+    }
+    m_item.OwnerWindow().RemoveNotifier(*this);
+    if (m_device != nullptr && m_device->ListItem() == this) {
+        m_device->SetListItem(nullptr);
+    }
+}
+
+void DeviceListItem::ForgetDevice(const CTolvanicUSBDevice& device) {
+    if (m_device == &device) {
+        m_device = nullptr;
+    }
+}
+
+void DeviceListItem::StartStartupTimer() {
+    m_item.SetTimer(kTimerStartup, kStartupDelayMs);
+}
+
+void DeviceListItem::StartLinkTimer() {
+    m_item.SetTimer(kTimerLinkWatch, kLinkWatchFirstMs);
+}
+
+void DeviceListItem::StartResyncTimer(int delayMs) {
+    m_item.SetTimer(kTimerResync, delayMs > 0 ? delayMs : 1);
+}
+
+bool DeviceListItem::IsShown() const {
+    return m_item.IsVisible();
+}
+
+bool DeviceListItem::IsSelected() const {
+    const ui::Control* option = m_item.FindChild(kDeviceSelectOptionName);
+    return option != nullptr ? option->IsSelected() : m_item.IsSelected();
+}
+
+bool DeviceListItem::OnOpenReceiver() const {
+    return m_device->TransportOpen() && m_device->OnReceiver();
+}
+
+void DeviceListItem::Notify(const ui::Notification& notification) {
+    if (notification.type != ui::kNotifyTimer || notification.sender != &m_item) {
+        return;
+    }
+    const int id = int(notification.wParam);
+    switch (id) {
+    case kTimerLightFrame:
+    case kTimerStartup:
+    case kTimerResync:
+    case kTimerPower:
+    case kTimerLinkWatch:
+        break;
+    default:
+        return;
+    }
+    // Every timer here is one-shot: each run decides whether and when it runs again.
+    m_item.KillTimer(id);
+    if (m_device == nullptr) {
+        return;
+    }
+    switch (id) {
+    case kTimerLightFrame:
+        OnLightFrame();
+        break;
+    case kTimerStartup:
+        OnStartup();
+        break;
+    case kTimerResync:
+        OnResync();
+        break;
+    case kTimerPower:
+        OnPower();
+        break;
+    case kTimerLinkWatch:
+        OnLinkWatch();
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceListItem::OnStartup() {
+    if (OnOpenReceiver()) {
+        if (!m_device->IsLinkUp()) {
+            // The wireless device is off or out of reach: keep the transport,
+            // hide the item and look again later.
+            m_linkFailures = (m_linkFailures + 1) % kLinkFailureWrap;
+            if (IsShown()) {
+                m_device->ShowListItem(false);
+            }
+            m_item.SetTimer(kTimerStartup, kStartupRetryMs);
+            return;
+        }
+        m_device->ShowListItem(true);
+    }
+    m_device->ReadDevice();
+    m_item.SetTimer(kTimerLightFrame, kLightFrameFirstMs);
+    if (m_device->BatteryFlag() && m_device->TransportOpen()) {
+        m_item.SetTimer(kTimerPower, kPowerFirstMs);
+    }
+    if (OnOpenReceiver()) {
+        m_item.SetTimer(kTimerLinkWatch, kLinkWatchFirstMs);
+    }
+}
+
+void DeviceListItem::OnLightFrame() {
+    m_device->OutputLightFrame();
+    if (IsSelected() && m_device->PictureFlag()) {
+        m_device->RepaintPicture();
+    }
+    if (m_device->TransportOpen()) {
+        m_item.SetTimer(kTimerLightFrame,
+                        m_device->OnReceiver() ? kLightFrameReceiverMs : kLightFrameWiredMs);
+    }
+}
+
+void DeviceListItem::OnResync() {
+    m_device->ReloadAfterEvent();
+}
+
+void DeviceListItem::OnPower() {
+    m_device->ReadPower();
+    if (m_device->BatteryFlag()) {
+        m_item.SetTimer(kTimerPower, kPowerPeriodMs);
+    }
+}
+
+void DeviceListItem::OnLinkWatch() {
+    if (!m_device->OnReceiver()) {
+        // Back on the cable: the watch ends (the start-up timer took over).
+        return;
+    }
+    const bool up = m_device->IsLinkUp();
+    if (up && !IsShown()) {
+        m_device->ShowListItem(true);
+        if (m_device->BatteryFlag()) {
+            m_device->ReadPower();
+        }
+    } else if (!up && IsShown()) {
+        m_device->ShowListItem(false);
+    }
+    // A closed transport means the device left; activation starts the watch again.
+    if (m_device->TransportOpen()) {
+        m_item.SetTimer(kTimerLinkWatch, kLinkWatchPeriodMs);
+    }
+}
+
+} // namespace velkor

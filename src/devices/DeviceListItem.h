@@ -1,0 +1,101 @@
+#pragma once
+// The timers of a device's list item: the item control in the main window's
+// device list runs them, and they drive the device on the user-interface
+// thread.
+//
+//   1001 start-up   500 ms after activation or a switch to the cable: link
+//                   check on the receiver (retry every 3000 ms while the link
+//                   is down, item hidden), then ReadDevice and the other timers
+//   1000 light      OutputLightFrame every 10 ms (cable) or 50 ms (receiver)
+//                   while the command transport is open; repaints the picture
+//                   of the selected device
+//   1002 resync     ReloadAfterEvent once, after a device event
+//   1005 power      ReadPower 50 ms after start-up, then every 5000 ms while
+//                   the device has a battery
+//   1007 link watch every 3000 ms while on the receiver: shows the item when
+//                   the link comes back (and reads the power), hides it when
+//                   the link goes
+//
+// Showing and hiding go to the main window as message 3331 (the main window
+// owns the device list). The item's window must outlive this object.
+#include "ui/Notification.h"
+
+#include <cstdint>
+
+namespace velkor {
+
+namespace ui {
+class Control;
+}
+class CTolvanicUSBDevice;
+
+enum : int {
+    kTimerLightFrame = 1000,
+    kTimerStartup = 1001,
+    kTimerResync = 1002,
+    kTimerPower = 1005,
+    kTimerLinkWatch = 1007,
+};
+
+enum : int {
+    kStartupDelayMs = 500,
+    kStartupRetryMs = 3000,
+    kLightFrameFirstMs = 5,
+    kLightFrameWiredMs = 10,
+    kLightFrameReceiverMs = 50,
+    kPowerFirstMs = 50,
+    kPowerPeriodMs = 5000,
+    kLinkWatchFirstMs = 2000,
+    kLinkWatchPeriodMs = 3000,
+    kLinkFailureWrap = 20,
+};
+
+// The option inside the item that marks it selected.
+inline constexpr const char* kDeviceSelectOptionName = "device_select";
+
+class DeviceListItem final : public ui::NotifyReceiver {
+public:
+    // Links the item and the device both ways and listens to the item's window.
+    DeviceListItem(ui::Control& item, CTolvanicUSBDevice& device);
+    ~DeviceListItem() override;
+    DeviceListItem(const DeviceListItem&) = delete;
+    DeviceListItem& operator=(const DeviceListItem&) = delete;
+
+    ui::Control& Item() const { return m_item; }
+    // Null once the device went away.
+    CTolvanicUSBDevice* Device() const { return m_device; }
+
+    // Timer 1001 after 500 ms (activation, switch to the cable).
+    void StartStartupTimer();
+    // Timer 1007 after 2000 ms (switch to the receiver).
+    void StartLinkTimer();
+    // Timer 1002 after `delayMs` (a device event asked for a re-read).
+    void StartResyncTimer(int delayMs);
+
+    // The item is visible, and selected (its "device_select" option, or itself without one).
+    bool IsShown() const;
+    bool IsSelected() const;
+    // Failed link checks of timer 1001 so far, modulo 20.
+    int LinkFailures() const { return m_linkFailures; }
+
+    // Called by the device as it goes; the timers then do nothing.
+    void ForgetDevice(const CTolvanicUSBDevice& device);
+
+    // Runs the item's timers ("timer" notifications whose sender is the item).
+    void Notify(const ui::Notification& notification) override;
+
+private:
+    void OnStartup();
+    void OnLightFrame();
+    void OnResync();
+    void OnPower();
+    void OnLinkWatch();
+    // Transport open and on the receiver.
+    bool OnOpenReceiver() const;
+
+    ui::Control& m_item;
+    CTolvanicUSBDevice* m_device;
+    int m_linkFailures = 0;
+};
+
+} // namespace velkor

@@ -1,0 +1,98 @@
+#pragma once
+// The worker threads of a device (its light thread and its event threads):
+// a std::thread with a manual-reset stop event.
+//
+// A thread is never ended by force. Its body waits only on its stop event or
+// on transfers with a short time-out, so once the event is set it ends by
+// itself soon; a stop that does not see it end within its bound reports the
+// time-out and stops waiting, and the thread is joined later (JoinStopped, the
+// next start, or when the DeviceThread goes away). So no thread can die while
+// it holds a transport lock.
+//
+// Start, Stop and JoinStopped are called by the owner, one thread at a time.
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace velkor {
+
+// A manual-reset event: once set it stays set until reset. Thread-safe.
+class StopEvent {
+public:
+    void Set();
+    void Reset();
+    bool IsSet() const;
+    // Waits up to `ms` for the event. True when it is set (at once if it already was).
+    bool WaitFor(uint32_t ms) const;
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    bool m_set = false;
+};
+
+enum class ThreadStopOutcome {
+    NotRunning, // there was no thread; nothing traced
+    Ended,      // it ended within the bound
+    Abandoned,  // kept for the trace contract; std::thread cannot produce it
+    TimedOut,   // it had not ended within the bound; it will end by itself and is joined later
+    Failed,     // the wait itself failed (a thread asked to stop itself)
+};
+
+// Trace lines of a stop, by outcome (each ends with a line feed).
+inline constexpr std::string_view kTraceThreadEnded = "线程退出：：对象处于激发状态\n";
+inline constexpr std::string_view kTraceThreadAbandoned =
+    "线程退出：：对象处于激发状态，但其中有未释放的Mutex 对象\n";
+inline constexpr std::string_view kTraceThreadTimedOut = "线程退出：：对象处于非激发状态，超时\n";
+inline constexpr std::string_view kTraceThreadFailed = "线程退出：：错误\n";
+std::string_view StopOutcomeTrace(ThreadStopOutcome outcome);
+
+class DeviceThread {
+public:
+    // The body runs until it returns; it must watch the stop event.
+    using Body = std::function<void(const StopEvent& stop)>;
+
+    DeviceThread() = default;
+    // Sets the stop event of every thread still alive and joins them.
+    ~DeviceThread();
+    DeviceThread(const DeviceThread&) = delete;
+    DeviceThread& operator=(const DeviceThread&) = delete;
+
+    // Stops a running thread first (waiting up to `stopWaitMs`), waits for any
+    // earlier thread that has not ended yet, then runs `body` on a new thread
+    // with a new, unsignalled stop event. False when the thread could not be
+    // created (nothing runs then).
+    bool Start(Body body, uint32_t stopWaitMs);
+    // Sets the stop event and waits up to `waitMs` for the body to return;
+    // emits the trace line of the outcome (none for NotRunning).
+    ThreadStopOutcome Stop(uint32_t waitMs);
+    // A thread was started and not stopped since.
+    bool IsRunning() const { return m_current != nullptr; }
+    // Waits for the stopped threads that had not ended within their bound.
+    // They all end: their stop event is set and every wait in them ends on it.
+    void JoinStopped();
+    // Threads that were stopped but had not ended yet.
+    size_t LingeringCount() const { return m_lingering.size(); }
+
+private:
+    struct Shared {
+        StopEvent stop;
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+    };
+    struct Record {
+        std::shared_ptr<Shared> shared;
+        std::thread thread;
+    };
+
+    std::unique_ptr<Record> m_current;
+    std::vector<Record> m_lingering;
+};
+
+} // namespace velkor

@@ -1,0 +1,252 @@
+// The device and its page: the layout's class name picks the class, InitPage
+// collects the picture's controls, the light frame paints them, the function
+// page switch, the notification filter, the data paths and the set-up rules.
+#include "DeviceTestSupport.h"
+#include "devices/LightTables.h"
+#include "ui/memory/MemoryControl.h"
+
+#include <filesystem>
+
+namespace velkor::test {
+namespace {
+
+// Records what its notification map receives.
+class RecordingDevice : public CTolvanicUSBDevice {
+public:
+    using CTolvanicUSBDevice::CTolvanicUSBDevice;
+    std::vector<std::string> seen;
+
+protected:
+    void OnPageNotify(const ui::Notification& n) override {
+        seen.push_back(std::string(n.type) + ":" + n.sender->Name());
+    }
+};
+
+class DevicePage : public DeviceWindowFixture {
+protected:
+    // Device from device_page.ui with the counts of a small model.
+    std::unique_ptr<CTolvanicUSBDevice> Made(int keys, int lights) {
+        auto device = BuildPage("device_page.ui");
+        EXPECT_NE(device, nullptr);
+        if (device) {
+            device->SetPageLayoutPath("device_page.ui");
+            device->SetKeyCount(keys);
+            device->SetLightCount(lights);
+            device->InitPage();
+        }
+        return device;
+    }
+};
+
+TEST_F(DevicePage, TheLayoutsClassNamePicksTheDeviceClass) {
+    auto device = BuildPage("device_page.ui");
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->ClassName(), "TolvanicUSBDevice");
+    ASSERT_NE(device->Page(), nullptr);
+    EXPECT_EQ(device->Page()->Name(), "device_page");
+    EXPECT_EQ(device->Page()->Parent(), &Find("device_switch"));
+
+    auto plain = BuildPage("plain_page.ui");
+    ASSERT_NE(plain, nullptr) << "the control factory's name with its C prefix";
+    EXPECT_EQ(plain->Page()->Name(), "plain_page");
+}
+
+TEST_F(DevicePage, AnUnknownDeviceClassBuildsNothing) {
+    const int before = Find("device_switch").ChildCount();
+    std::string error;
+    EXPECT_EQ(BuildPage("unknown_page.ui", &error), nullptr);
+    EXPECT_NE(error.find("TolvanicToasterDevice"), std::string::npos) << error;
+    EXPECT_EQ(Find("device_switch").ChildCount(), before);
+    EXPECT_EQ(BuildPage("missing_page.ui"), nullptr);
+}
+
+TEST_F(DevicePage, InitPageTakesKeysAndLightsOfTheFirstPictureOnly) {
+    auto small = Made(2, 1);
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(small->KeyControls().size(), 2u) << "numbers beyond the counts are left out";
+    EXPECT_NE(small->LightControls().at(0), nullptr);
+    auto device = Made(4, 4);
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(device->KeyPanel(), nullptr);
+    EXPECT_EQ(device->KeyPanel()->Name(), "device_key_light");
+    ASSERT_EQ(device->KeyControls().size(), 4u);
+    ASSERT_EQ(device->LightControls().size(), 4u);
+    for (int n = 0; n < 4; ++n) {
+        ASSERT_NE(device->KeyControls()[size_t(n)], nullptr) << n;
+        ASSERT_NE(device->LightControls()[size_t(n)], nullptr) << n;
+        EXPECT_EQ(device->KeyControls()[size_t(n)]->Name(), "key_" + std::to_string(n));
+        EXPECT_EQ(device->LightControls()[size_t(n)]->Name(), "light_" + std::to_string(n));
+        EXPECT_TRUE(device->KeyPanel()->Contains(device->KeyControls()[size_t(n)]))
+            << "not the key_3 beside it";
+    }
+}
+
+TEST_F(DevicePage, AnEmptyPageLayoutPathEndsWithEmptyLists) {
+    auto device = BuildPage("device_page.ui");
+    ASSERT_NE(device, nullptr);
+    device->SetKeyCount(4);
+    device->SetLightCount(4);
+    device->InitPage();
+    EXPECT_EQ(device->KeyCount(), 0);
+    EXPECT_EQ(device->LightCount(), 0);
+    EXPECT_TRUE(device->KeyControls().empty());
+    EXPECT_TRUE(device->LightControls().empty());
+    EXPECT_TRUE(device->LedSnapshot().empty());
+    EXPECT_EQ(device->KeyPanel(), nullptr);
+    device->EffectStatic();
+    device->OutputLightFrame();
+    EXPECT_TRUE(device->LedSnapshot().empty());
+}
+
+TEST_F(DevicePage, LightFramePaintsVisibleLightsWithTheirColourAndLevel) {
+    auto device = Made(0, 4);
+    ASSERT_NE(device, nullptr);
+    device->SetLedColour(0, PackLed(0x12, 0x34, 0x56, 200));
+    device->SetLedColour(1, PackLed(255, 0, 0, 255));
+    ui::Control* hidden = device->LightControls()[1];
+    hidden->SetVisible(false);
+    auto* first = dynamic_cast<ui::MemoryControl*>(device->LightControls()[0]);
+    ASSERT_NE(first, nullptr);
+    const int repaints = first->RepaintCount();
+
+    device->OutputLightFrame();
+    EXPECT_EQ(first->LightColour(), 0x123456u);
+    EXPECT_EQ(first->LightLevel(), 200);
+    EXPECT_GT(first->RepaintCount(), repaints);
+    EXPECT_EQ(hidden->LightLevel(), 0) << "hidden lights are not painted";
+    EXPECT_EQ(device->LightControls()[2]->LightLevel(), 0);
+}
+
+struct SwitchCase {
+    int type;
+    uint32_t kind;
+    int functionPage;
+    int keyPage;
+};
+
+class FunctionPage : public DevicePage, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(FunctionPage, SelectsTheSwitchPagesOfItsType) {
+    const SwitchCase c = GetParam();
+    auto device = Made(0, 0);
+    ASSERT_NE(device, nullptr);
+    SupportedDevice identity;
+    identity.kind = DeviceKind(c.kind);
+    device->SetIdentity(identity);
+    ui::Control& functions = *device->Page()->FindChild("device_function_switch");
+    ui::Control& keys = *device->Page()->FindChild("device_key_function_switch");
+    // Start from pages no case selects on both, so that "left alone" shows.
+    device->SelectFunctionPage(4);
+    functions.SelectPage(3);
+    keys.SelectPage(2);
+    device->SelectFunctionPage(c.type);
+    EXPECT_EQ(device->GetFunctionPage(), c.type);
+    EXPECT_EQ(functions.CurrentPage(), c.functionPage);
+    EXPECT_EQ(keys.CurrentPage(), c.keyPage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, FunctionPage,
+                         ::testing::Values(SwitchCase{1, 1, 0, 0}, SwitchCase{2, 1, 0, 1},
+                                           SwitchCase{6, 2, 0, 1}, SwitchCase{3, 1, 1, 2},
+                                           SwitchCase{8, 3, 1, 2}, SwitchCase{4, 1, 3, 2},
+                                           SwitchCase{4, 2, 3, 2}, SwitchCase{4, 3, 0, 2},
+                                           SwitchCase{4, 7, 0, 2}, SwitchCase{7, 2, 0, 2},
+                                           SwitchCase{5, 1, 2, 2}, SwitchCase{99, 1, 0, 0},
+                                           SwitchCase{-1, 3, 0, 0}));
+
+TEST_F(DevicePage, NotificationsReachOnlyTheDeviceWhosePageHoldsTheSender) {
+    m_factory->Register("TolvanicUSBDevice",
+                        [](const DeviceServices& s) { return std::make_unique<RecordingDevice>(s); });
+    auto first = BuildPage("device_page.ui");
+    auto second = BuildPage("device_page.ui");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(first->RegisterPageNotifications());
+    ASSERT_TRUE(second->RegisterPageNotifications());
+    auto& one = static_cast<RecordingDevice&>(*first);
+    auto& two = static_cast<RecordingDevice&>(*second);
+    TraceRecorder traces;
+
+    static_cast<ui::MemoryControl*>(second->Page()->FindChild("page_btn"))->Raise(ui::kNotifyClick);
+    static_cast<ui::MemoryControl*>(&Find("page_btn"))->Raise(ui::kNotifyClick);
+    // Inside the page, but another control of that name comes first: not this sender.
+    auto* innerKey =
+        static_cast<ui::MemoryControl*>(first->Page()->FindChild("device_key_light")->FindChild("key_3"));
+    innerKey->Raise(ui::kNotifyClick);
+    static_cast<ui::MemoryControl*>(first->Page()->FindChild("key_1"))->Raise(ui::kNotifySelectChanged);
+
+    EXPECT_EQ(one.seen, (std::vector<std::string>{"selectchanged:key_1"}));
+    EXPECT_EQ(two.seen, (std::vector<std::string>{"click:page_btn"}));
+    EXPECT_EQ(traces.Count("测试成功   、n"), 2);
+}
+
+TEST_F(DevicePage, DataPathsLieInTheProgramAndUserFolders) {
+    CTolvanicUSBDevice device(Services());
+    device.SetTypeName("MousePad");
+    const std::string data = m_folder.Path() + "/data";
+    EXPECT_EQ(device.GetUserDataFolder(), data + "/VELKOR01/MousePad/");
+    EXPECT_TRUE(std::filesystem::is_directory(data + "/VELKOR01/MousePad"));
+    EXPECT_EQ(device.GetDefaultDataFolder(), m_folder.Path() + "/program/DefaultData/");
+    EXPECT_EQ(device.GetDefaultProfilePath(), m_folder.Path() + "/program/DefaultData/MousePad.Json");
+
+    device.SetTypeName("../escape");
+    EXPECT_EQ(device.GetUserDataFolder(), "");
+    EXPECT_EQ(device.GetDefaultProfilePath(), "");
+    EXPECT_FALSE(std::filesystem::exists(data + "/escape"));
+
+    CTolvanicUSBDevice homeless(DeviceServices{m_backend, m_toolkit->GetDispatcher(), m_ticks, {}});
+    homeless.SetTypeName("mouse");
+    EXPECT_EQ(homeless.GetUserDataFolder(), "");
+    EXPECT_EQ(homeless.GetDefaultDataFolder(), "");
+    EXPECT_EQ(homeless.GetDefaultProfilePath(), "");
+}
+
+TEST_F(DevicePage, OnlyAKeyboardIsToldToHandOverItsLighting) {
+    m_backend.Plug(sim::SimUnit::Keyboard);
+    CTolvanicUSBDevice keyboard(Services());
+    DeviceTransport& transport = keyboard.CommandTransport();
+    ASSERT_TRUE(
+        transport.m_wired.Open(m_backend.CommandPath(sim::SimUnit::Keyboard), true, true, true, false));
+    transport.m_open = true;
+    transport.SelectChannel(1);
+    keyboard.SetIdentity(SupportedDeviceTable()[0]);
+
+    EXPECT_EQ(keyboard.SetLightControl(false), kResultOk);
+    EXPECT_FALSE(keyboard.LightControlFlag());
+    EXPECT_FALSE(m_backend.LightingTaken(sim::SimModel::Keyboard));
+    EXPECT_EQ(keyboard.SetLightControl(true), kResultOk);
+    EXPECT_TRUE(m_backend.LightingTaken(sim::SimModel::Keyboard));
+
+    CTolvanicUSBDevice closedKeyboard(Services());
+    closedKeyboard.SetIdentity(SupportedDeviceTable()[0]);
+    EXPECT_EQ(closedKeyboard.SetLightControl(true), kResultNoReply) << "the failure is reported";
+    CTolvanicUSBDevice closedMouse(Services());
+    closedMouse.SetIdentity(SupportedDeviceTable()[4]);
+    EXPECT_EQ(closedMouse.SetLightControl(true), kResultOk) << "a mouse is sent nothing";
+    EXPECT_TRUE(closedMouse.LightControlFlag());
+}
+
+class PowerPanelStub final : public PowerPanelLink {
+public:
+    void ShowBatteryArea(bool show) override { batteryShown.push_back(show); }
+    void ShowPowerStatus(const uint8_t*, size_t) override {}
+    std::vector<bool> batteryShown;
+};
+
+TEST_F(DevicePage, TrayFlagNeedsABatteryAndThePowerPanelLearnsTheFlag) {
+    CTolvanicUSBDevice device(Services());
+    PowerPanelStub panel;
+    device.SetTrayFlag(true);
+    EXPECT_FALSE(device.TrayFlag());
+    device.SetBatteryFlag(true);
+    device.SetPowerPanel(&panel);
+    EXPECT_EQ(panel.batteryShown, (std::vector<bool>{true})) << "set after the flag, and still told";
+    device.SetTrayFlag(true);
+    EXPECT_TRUE(device.TrayFlag());
+    device.SetBatteryFlag(false);
+    EXPECT_FALSE(device.TrayFlag());
+    EXPECT_EQ(panel.batteryShown, (std::vector<bool>{true, false}));
+}
+
+} // namespace
+} // namespace velkor::test

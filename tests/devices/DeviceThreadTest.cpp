@@ -1,0 +1,232 @@
+// Device threads: manual-reset stop events, stops within their bounds while a
+// read blocks or the device vanishes, the traces of each outcome, and a
+// thread that overruns its bound being left to end by itself, never killed
+// while it holds a transport lock.
+#include "DeviceTestSupport.h"
+
+namespace velkor::test {
+namespace {
+
+using sim::SimUnit;
+
+TEST(StopEvent, StaysSetUntilResetAndWakesAWaiterAtOnce) {
+    StopEvent event;
+    EXPECT_FALSE(event.WaitFor(1));
+    std::atomic<bool> woke{false};
+    std::thread waiter([&] { woke = event.WaitFor(60000); });
+    event.Set();
+    waiter.join();
+    EXPECT_TRUE(woke);
+    EXPECT_TRUE(event.WaitFor(0)) << "manual reset: a wait does not clear it";
+    event.Reset();
+    EXPECT_FALSE(event.IsSet());
+}
+
+TEST(DeviceThread, StopEndsABodyThatWatchesItsEvent) {
+    TraceRecorder traces;
+    DeviceThread thread;
+    EXPECT_EQ(thread.Stop(100), ThreadStopOutcome::NotRunning);
+    std::atomic<int> passes{0};
+    ASSERT_TRUE(thread.Start(
+        [&](const StopEvent& stop) {
+            while (!stop.WaitFor(1)) {
+                ++passes;
+            }
+        },
+        1000));
+    while (passes < 3) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(thread.Stop(1000), ThreadStopOutcome::Ended);
+    EXPECT_FALSE(thread.IsRunning());
+    EXPECT_EQ(traces.Lines(), (std::vector<std::string>{std::string(kTraceThreadEnded)}));
+}
+
+TEST(DeviceThread, AnOverrunningBodyIsNeverKilledAndNeverOverlapsItsSuccessor) {
+    TraceRecorder traces;
+    DeviceThread thread;
+    std::mutex transportLock;
+    std::atomic<int> running{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<bool> entered{false};
+    auto stubborn = [&](const StopEvent&) {
+        if (++running > 1) {
+            ++overlaps;
+        }
+        std::lock_guard lock(transportLock); // a transfer that does not look at the event
+        entered = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        --running;
+    };
+    ASSERT_TRUE(thread.Start(stubborn, 10));
+    while (!entered) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(thread.Stop(10), ThreadStopOutcome::TimedOut);
+    EXPECT_EQ(traces.Count(kTraceThreadTimedOut), 1);
+    EXPECT_EQ(thread.LingeringCount(), 1u);
+
+    // Starting again first waits for the old body, which ends by itself and lets go of the lock.
+    entered = false;
+    ASSERT_TRUE(thread.Start(stubborn, 10));
+    EXPECT_EQ(thread.LingeringCount(), 0u);
+    while (!entered) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(thread.Stop(1000), ThreadStopOutcome::Ended);
+    EXPECT_TRUE(transportLock.try_lock()) << "no lock is left held";
+    transportLock.unlock();
+}
+
+// A device whose event work holds the command transport's I/O lock and takes
+// longer than its (short) stop bound, like a slow exchange would.
+class SlowEventDevice : public CTolvanicUSBDevice {
+public:
+    using CTolvanicUSBDevice::CTolvanicUSBDevice;
+    ~SlowEventDevice() override { StopAllThreads(); }
+    std::atomic<int> inEvent{0};
+    std::atomic<int> passes{0};
+    std::atomic<bool> blockInPass{false};
+
+protected:
+    uint32_t EventThreadStopWaitMs() const override { return 100; }
+    void OnDeviceEvent(uint16_t code, ChannelType) override {
+        if (code == 0x1200) {
+            std::lock_guard lock(m_command.m_ioLock);
+            inEvent = 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            inEvent = 2;
+        }
+    }
+    void RunLightPass(const StopEvent& stop) override {
+        ++passes;
+        if (blockInPass) {
+            stop.WaitFor(60000); // a long wait, but on the stop event
+        }
+    }
+};
+
+class DeviceThreads : public DeviceBasics {
+protected:
+    void SetUp() override {
+        m_backend.Plug(SimUnit::Mouse);
+        m_device = std::make_unique<SlowEventDevice>(Services());
+    }
+    void OpenCommand() {
+        auto& transport = m_device->CommandTransport();
+        ASSERT_TRUE(transport.m_wired.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
+        transport.m_open = true;
+        transport.SelectChannel(1);
+    }
+    std::unique_ptr<SlowEventDevice> m_device;
+};
+
+TEST_F(DeviceThreads, EventThreadStopsWhileItsReadWaitsForAReport) {
+    TraceRecorder traces;
+    ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
+    EXPECT_TRUE(m_device->EventTransport().m_open);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let it sit in a read
+    // The bound of this device is 100 ms: a read waiting for a report must not hold the thread.
+    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
+    EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1);
+    EXPECT_EQ(traces.Count(kTraceThreadEnded), 1);
+    m_device->CloseEventChannel(ChannelType::Wired);
+    EXPECT_FALSE(m_device->EventTransport().m_open);
+}
+
+TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
+    ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    m_backend.Unplug(SimUnit::Mouse);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // reads now fail at once
+    EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Wired));
+    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
+}
+
+TEST_F(DeviceThreads, AChannelThatDidNotOpenIdlesAndStops) {
+    EXPECT_FALSE(m_device->OpenEventChannel("sim:nothing#vid_0000&pid_0000", ChannelType::Receiver));
+    EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Receiver)) << "started also when the open failed";
+    EXPECT_FALSE(m_device->EventTransport().m_receiverSelected);
+    m_device->CloseEventChannel(ChannelType::Receiver);
+    EXPECT_FALSE(m_device->EventThreadRunning(ChannelType::Receiver));
+}
+
+TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
+    TraceRecorder traces;
+    ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
+    ASSERT_TRUE(m_backend.InjectEvent(SimUnit::Mouse, 0x1200));
+    while (m_device->inEvent == 0) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::TimedOut);
+    EXPECT_EQ(traces.Count(kTraceThreadTimedOut), 1);
+
+    // Closing (and opening again) waits until the old thread has finished its work.
+    ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
+    EXPECT_EQ(m_device->inEvent, 2) << "the old work ran to its end";
+    std::unique_lock lock(m_device->CommandTransport().m_ioLock, std::try_to_lock);
+    EXPECT_TRUE(lock.owns_lock());
+    lock.unlock();
+    EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1) << "the old thread ended by itself";
+}
+
+TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchronised) {
+    TraceRecorder traces;
+    ASSERT_TRUE(m_device->StartLightThread());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(m_device->passes, 0) << "closed: no pass";
+    EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended) << "also from its 100 ms wait";
+
+    OpenCommand();
+    m_device->CommandTransport().m_syncLighting = true;
+    ASSERT_TRUE(m_device->StartLightThread());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(m_device->passes, 0) << "synchronised lighting drives the LEDs";
+    m_device->CommandTransport().m_syncLighting = false;
+    while (m_device->passes < 3) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(traces.Count("MS灯光线程设定退出"), 2);
+
+    // A pass that waits long, but on its stop event, stops at once.
+    m_device->blockInPass = true;
+    const int before = m_device->passes;
+    ASSERT_TRUE(m_device->StartLightThread());
+    while (m_device->passes == before) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended);
+}
+
+TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
+    // The light thread renders while the user-interface side resizes and outputs.
+    class Renderer : public CTolvanicUSBDevice {
+    public:
+        using CTolvanicUSBDevice::CTolvanicUSBDevice;
+        ~Renderer() override { StopAllThreads(); }
+
+    protected:
+        void RunLightPass(const StopEvent&) override {
+            EffectSpectrum();
+            StepKeyLevel(3, 0);
+            RotateLevelRing(1);
+        }
+    } device(Services());
+    auto& transport = device.CommandTransport();
+    ASSERT_TRUE(transport.m_wired.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
+    transport.m_open = true;
+    ASSERT_TRUE(device.StartLightThread());
+    for (int i = 0; i < 200; ++i) {
+        device.SetLightCount(i % 20);
+        device.OutputLightFrame();
+        device.SetLedColour(i % 7, 0x01020304u);
+        device.ClearKeyLevels();
+        EXPECT_EQ(device.LastFrame().size(), device.LedSnapshot().size() * 3);
+    }
+    EXPECT_EQ(device.StopLightThread(), ThreadStopOutcome::Ended);
+}
+
+} // namespace
+} // namespace velkor::test
