@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return out;
     };
     for (const char* path : {"fuzz:wired", "fuzz:receiver"}) {
-        velkor::test::ScriptedBackend::Interface spec;
-        spec.responder = responder;
-        backend.Add(path, spec);
+        velkor::test::ScriptedBackend::Interface setup;
+        setup.responder = responder;
+        backend.Add(path, setup);
     }
     velkor::DeviceTransport transport(backend);
     transport.m_wired.Open("fuzz:wired", true, true, true, false);

@@ -33,19 +33,19 @@ std::vector<Report> EchoResponder(const Report& request) {
 
 class ScriptedHandle : public HidHandle {
 public:
-    ScriptedHandle(ScriptedBackend& backend, std::string path, ScriptedBackend::Interface spec)
-        : m_backend(backend), m_path(std::move(path)), m_spec(std::move(spec)) {}
+    ScriptedHandle(ScriptedBackend& backend, std::string path, ScriptedBackend::Interface setup)
+        : m_backend(backend), m_path(std::move(path)), m_setup(std::move(setup)) {}
 
-    const HidAttributes& Attributes() const override { return m_spec.attributes; }
-    std::span<const uint8_t> ReportDescriptor() const override { return m_spec.descriptor; }
-    int CollectionNumber() const override { return m_spec.collection; }
+    const HidAttributes& Attributes() const override { return m_setup.attributes; }
+    std::span<const uint8_t> ReportDescriptor() const override { return m_setup.descriptor; }
+    int CollectionNumber() const override { return m_setup.collection; }
 
     HidIoStatus Read(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) override {
         transferred = 0;
         std::unique_lock lock(m_backend.m_mutex);
         auto ready = [&] {
             auto it = m_backend.m_interfaces.find(m_path);
-            return m_cancelled || it == m_backend.m_interfaces.end() || !it->second.spec.present ||
+            return m_cancelled || it == m_backend.m_interfaces.end() || !it->second.setup.present ||
                    !it->second.pending.empty();
         };
         if (timeoutMs == kHidInfinite) {
@@ -57,7 +57,7 @@ public:
             return HidIoStatus::Cancelled;
         }
         auto it = m_backend.m_interfaces.find(m_path);
-        if (it == m_backend.m_interfaces.end() || !it->second.spec.present) {
+        if (it == m_backend.m_interfaces.end() || !it->second.setup.present) {
             return HidIoStatus::Gone;
         }
         Report report = std::move(it->second.pending.front());
@@ -77,14 +77,14 @@ public:
                 return HidIoStatus::Cancelled;
             }
             auto it = m_backend.m_interfaces.find(m_path);
-            if (it == m_backend.m_interfaces.end() || !it->second.spec.present) {
+            if (it == m_backend.m_interfaces.end() || !it->second.setup.present) {
                 return HidIoStatus::Gone;
             }
             it->second.written.push_back(request);
-            if (it->second.spec.failWrites) {
+            if (it->second.setup.failWrites) {
                 return HidIoStatus::Failed;
             }
-            responder = it->second.spec.responder;
+            responder = it->second.setup.responder;
         }
         std::vector<Report> replies = responder ? responder(request) : std::vector<Report>{};
         {
@@ -112,29 +112,29 @@ public:
 private:
     ScriptedBackend& m_backend;
     std::string m_path;
-    ScriptedBackend::Interface m_spec;
+    ScriptedBackend::Interface m_setup;
     bool m_cancelled = false; // guarded by the backend's mutex
 };
 
-void ScriptedBackend::Add(const std::string& path, Interface spec) {
+void ScriptedBackend::Add(const std::string& path, Interface setup) {
     std::lock_guard lock(m_mutex);
-    m_interfaces[path] = State{std::move(spec), {}, {}};
+    m_interfaces[path] = State{std::move(setup), {}, {}};
 }
 
 void ScriptedBackend::SetResponder(const std::string& path, Responder responder) {
     std::lock_guard lock(m_mutex);
-    m_interfaces.at(path).spec.responder = std::move(responder);
+    m_interfaces.at(path).setup.responder = std::move(responder);
 }
 
 void ScriptedBackend::SetFailWrites(const std::string& path, bool fail) {
     std::lock_guard lock(m_mutex);
-    m_interfaces.at(path).spec.failWrites = fail;
+    m_interfaces.at(path).setup.failWrites = fail;
 }
 
 void ScriptedBackend::SetPresent(const std::string& path, bool present) {
     {
         std::lock_guard lock(m_mutex);
-        m_interfaces.at(path).spec.present = present;
+        m_interfaces.at(path).setup.present = present;
     }
     m_arrived.notify_all();
 }
@@ -167,7 +167,7 @@ bool ScriptedBackend::EnumeratePaths(std::vector<std::string>& paths) {
     }
     paths.clear();
     for (const auto& [path, state] : m_interfaces) {
-        if (state.spec.present) {
+        if (state.setup.present) {
             paths.push_back(path);
         }
     }
@@ -177,17 +177,17 @@ bool ScriptedBackend::EnumeratePaths(std::vector<std::string>& paths) {
 std::unique_ptr<HidHandle> ScriptedBackend::Open(const std::string& path, const HidOpenFlags&) {
     std::lock_guard lock(m_mutex);
     auto it = m_interfaces.find(path);
-    if (it == m_interfaces.end() || !it->second.spec.present) {
+    if (it == m_interfaces.end() || !it->second.setup.present) {
         return nullptr;
     }
     it->second.pending.clear();
-    return std::make_unique<ScriptedHandle>(*this, path, it->second.spec);
+    return std::make_unique<ScriptedHandle>(*this, path, it->second.setup);
 }
 
 bool ScriptedBackend::Probe(const std::string& path) {
     std::lock_guard lock(m_mutex);
     auto it = m_interfaces.find(path);
-    return it != m_interfaces.end() && it->second.spec.present;
+    return it != m_interfaces.end() && it->second.setup.present;
 }
 
 } // namespace velkor::test

@@ -38,7 +38,7 @@ public:
     };
 
     // Adds (or replaces) an interface under `path`.
-    void Add(const std::string& path, Interface spec);
+    void Add(const std::string& path, Interface setup);
     void SetResponder(const std::string& path, Responder responder);
     void SetFailWrites(const std::string& path, bool fail);
     void SetPresent(const std::string& path, bool present);
@@ -56,7 +56,7 @@ public:
 private:
     friend class ScriptedHandle;
     struct State {
-        Interface spec;
+        Interface setup;
         std::deque<Report> pending;
         std::vector<Report> written;
     };
