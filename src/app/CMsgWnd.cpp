@@ -1,0 +1,106 @@
+#include "app/CMsgWnd.h"
+
+#include "platform/Trace.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace velkor {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace
+
+int ShowMessage(ui::Toolkit& toolkit, ui::Window* parent, std::string_view title, std::string_view text,
+                int dpi, bool textIsKey, int buttons) {
+    CMsgWnd box(toolkit);
+    std::string error;
+    if (!box.Create(parent, &error)) {
+        TraceF("MSG_WND %s", error.c_str());
+        return kMsgNotShown;
+    }
+    box.Prepare(title, text, dpi, textIsKey, buttons);
+    return box.Run();
+}
+
+bool CMsgWnd::Create(ui::Window* parent, std::string* error) {
+    ui::WindowOptions options;
+    options.layout = kLayout;
+    options.className = kClassName;
+    options.owner = parent;
+    options.handler = this;
+    // A pop-up of its own drawing, kept out of the task bar.
+    options.flags = ui::kWindowFrameless | ui::kWindowTool;
+    m_window = m_toolkit.CreateWindow(options, error);
+    if (!m_window) {
+        return false;
+    }
+    m_window->SetTitle(kTitle);
+    return true;
+}
+
+void CMsgWnd::Prepare(std::string_view title, std::string_view text, int dpi, bool textIsKey, int buttons) {
+    if (!title.empty()) {
+        if (ui::Control* label = m_window->FindControl("MessageTitle")) {
+            label->SetText(title);
+        }
+    }
+    if (!text.empty()) {
+        if (ui::Control* label = m_window->FindControl("MessageText")) {
+            label->SetResourceText(textIsKey);
+            label->SetText(text);
+        }
+    }
+    if (dpi != m_dpi) {
+        if (!ui::IsValidDpi(dpi)) {
+            Trace("MSG_WND DPI SET ERROR");
+            dpi = ui::kDefaultDpi;
+        }
+        // Only the box: a wrong value from a caller must not rescale the main window.
+        if (m_window->SetDpi(dpi)) {
+            m_dpi = dpi;
+        }
+    }
+    ui::Control* cancel = m_window->FindControl("cancel_btn");
+    ui::Control* confirm = m_window->FindControl("confirm_btn");
+    if (buttons == static_cast<int>(MsgButtons::Notice) ||
+        buttons == static_cast<int>(MsgButtons::Question)) {
+        if (cancel != nullptr) {
+            cancel->SetVisible(buttons == static_cast<int>(MsgButtons::Question));
+        }
+        if (confirm != nullptr) {
+            confirm->SetVisible(true);
+        }
+    }
+}
+
+int CMsgWnd::Run() {
+    m_window->CenterWindow();
+    return m_window->ShowModal();
+}
+
+void CMsgWnd::Notify(const ui::Notification& notification) {
+    if (notification.type != ui::kNotifyClick || notification.sender == nullptr) {
+        return;
+    }
+    const std::string& name = notification.sender->Name();
+    if (SameName(name, "closebtn") || SameName(name, "cancel_btn")) {
+        m_window->Close(kMsgCancelled);
+    } else if (SameName(name, "confirm_btn")) {
+        m_window->Close(kMsgConfirmed);
+    } else if (SameName(name, "minbtn")) {
+        m_window->Minimize();
+    } else if (SameName(name, "maxbtn")) {
+        m_window->Maximize();
+    } else if (SameName(name, "restorebtn")) {
+        m_window->Restore();
+    }
+}
+
+} // namespace velkor

@@ -1,0 +1,62 @@
+#include "app/CommandLine.h"
+
+#include <string_view>
+
+#ifndef VELKOR_VERSION
+#define VELKOR_VERSION "unknown"
+#endif
+
+namespace velkor {
+
+CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options,
+                                   std::string& error) {
+    options = ProgramOptions{};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i] != nullptr ? argv[i] : "";
+        if (arg == "--help" || arg == "-h") {
+            return CommandLineAction::Help;
+        }
+        if (arg == "--version") {
+            return CommandLineAction::Version;
+        }
+        if (arg == "--simulate") {
+            options.simulate = true;
+        } else if (arg.starts_with("--simulate=")) {
+            options.simulate = true;
+            options.scenario = arg.substr(std::string_view("--simulate=").size());
+            if (options.scenario.empty()) {
+                error = "--simulate= needs a scenario file";
+                return CommandLineAction::Error;
+            }
+        } else if (arg == "--trace") {
+            options.trace = true;
+        } else if (arg == "--exit-after-start") {
+            options.exitAfterStart = true;
+        } else {
+            error = "unknown argument '" + std::string(arg) + "'";
+            return CommandLineAction::Error;
+        }
+    }
+    return CommandLineAction::Run;
+}
+
+void PrintUsage(std::FILE* out) {
+    std::fputs("usage: velkor [OPTIONS]\n"
+               "The configuration centre of the family's keyboards, mice, mouse pad and headset.\n"
+               "\n"
+               "  --simulate            use the built-in simulated devices instead of hardware\n"
+               "  --simulate=SCENARIO   the same, driven by a scenario file (JSON)\n"
+               "  --trace               write the trace lines to standard error (also VELKOR_TRACE=1)\n"
+               "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
+               "  --help                show this text\n"
+               "  --version             show the version\n"
+               "\n"
+               "A second start brings the running program's window to the front and ends.\n",
+               out);
+}
+
+std::string VersionText() {
+    return std::string("velkor ") + VELKOR_VERSION;
+}
+
+} // namespace velkor

@@ -1,0 +1,33 @@
+#pragma once
+// The program's command line:
+//   velkor [--simulate[=SCENARIO]] [--trace] [--exit-after-start] [--help] [--version]
+#include <cstdio>
+#include <string>
+
+namespace velkor {
+
+struct ProgramOptions {
+    bool simulate = false;
+    std::string scenario; // with --simulate=SCENARIO: a scenario file
+    bool trace = false;
+    // Quit as soon as the main window is shown and print the start-up time
+    // (start-up measurements, smoke tests).
+    bool exitAfterStart = false;
+};
+
+enum class CommandLineAction {
+    Run,
+    Help,    // print the usage and end with 0
+    Version, // print the version and end with 0
+    Error,   // print the error and the usage to standard error and end with 2
+};
+
+// Reads argv[1..argc-1]. `error` names the offending argument for Error.
+CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options,
+                                   std::string& error);
+
+void PrintUsage(std::FILE* out);
+// "velkor 0.1.0".
+std::string VersionText();
+
+} // namespace velkor

@@ -1,0 +1,170 @@
+#include "app/Program.h"
+
+#include "app/ProgramFolders.h"
+#include "sim/SimulatedFamily.h"
+#include "platform/Trace.h"
+
+namespace velkor {
+
+Program::Program(ProgramOptions options, ProgramServices& services)
+    : m_options(std::move(options)), m_services(services) {}
+
+Program::~Program() {
+    Stop();
+}
+
+StartResult Program::Fail(const std::string& message) {
+    std::fprintf(m_services.err, "velkor: %s\n", message.c_str());
+    Stop();
+    return StartResult::Failed;
+}
+
+StartResult Program::ClaimSingleInstance() {
+    const auto handler = [this](BusMessage message) { m_inbox.Receive(std::move(message)); };
+    // Twice at most: the other instance may end between our claim and our announce.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        switch (m_services.bus.Claim(handler)) {
+        case BusClaim::Owner:
+            TraceF("软件标示：%d", static_cast<int>(BusMessageKind::Announce));
+            return StartResult::Running;
+        case BusClaim::NoBus:
+            std::fprintf(m_services.err,
+                         "velkor: no session bus (%s): running as the only instance; messages from other "
+                         "programs are off\n",
+                         m_services.bus.LastError().c_str());
+            return StartResult::Running;
+        case BusClaim::OtherInstance: {
+            const BusSendResult sent = m_services.bus.Send(MakeBusMessage(BusMessageKind::Announce, 0, 1));
+            if (sent.status == BusSendStatus::Delivered) {
+                Trace("another instance runs: announced to it");
+                return StartResult::OtherInstance;
+            }
+            if (sent.status != BusSendStatus::NoInstance) {
+                std::fprintf(m_services.err,
+                             "velkor: another instance runs but did not take the announce (%s)\n",
+                             sent.error.c_str());
+                return StartResult::OtherInstance;
+            }
+            break; // it has just ended: try to become the instance
+        }
+        }
+    }
+    std::fprintf(m_services.err, "velkor: another instance holds the program's name but does not answer\n");
+    return StartResult::OtherInstance;
+}
+
+StartResult Program::Start() {
+    if (m_toolkit) {
+        return StartResult::Running;
+    }
+    const StartResult claimed = ClaimSingleInstance();
+    if (claimed != StartResult::Running) {
+        Stop();
+        return claimed;
+    }
+
+    const ProgramFolders folders = LocateProgramFolders(m_services.programFolder);
+    std::string error;
+    m_toolkit = m_services.makeToolkit ? m_services.makeToolkit(folders.skin, &error) : nullptr;
+    if (!m_toolkit) {
+        return Fail("cannot start the user interface: " +
+                    (error.empty() ? std::string("no toolkit") : error));
+    }
+
+    m_typefaces = std::make_unique<TypefaceSet>(*m_toolkit);
+    const int faces = m_typefaces->Load(folders.fonts, m_services.systemFontFolders);
+    TraceF("%d of %zu typefaces available", faces, ProgramTypefaces().size());
+
+    RegisterProgramControlClasses(m_factory);
+
+    if (m_options.simulate) {
+        m_devices = MakeSimulatedFamily(m_options.scenario, error);
+        if (!m_devices) {
+            return Fail(error);
+        }
+    } else if (m_services.makeHardwareBackend) {
+        m_devices = m_services.makeHardwareBackend();
+    }
+
+    m_mainWnd = std::make_unique<CMainWnd>(MainWndServices{*m_toolkit, m_factory, m_devices.get()});
+    if (!m_mainWnd->Create(&error)) {
+        return Fail("cannot create the main window: " + error);
+    }
+
+    ui::Dispatcher& dispatcher = m_toolkit->GetDispatcher();
+    m_inbox.Attach(dispatcher, [this](const BusMessage& message) {
+        if (m_mainWnd) {
+            m_mainWnd->HandleBusMessage(message);
+        }
+    });
+    // Runs once the loop has handled the window's showing.
+    dispatcher.Post([this] {
+        m_startUpMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                            m_services.startTime)
+                          .count();
+        TraceF("main window shown %lld ms after start", static_cast<long long>(m_startUpMs));
+        if (m_options.exitAfterStart) {
+            std::fprintf(m_services.out, "started in %lld ms\n", static_cast<long long>(m_startUpMs));
+            std::fflush(m_services.out);
+            m_toolkit->Quit(kExitOk);
+        }
+    });
+    std::lock_guard lock(m_quitMutex);
+    m_dispatcher = &dispatcher;
+    if (m_quitRequested) {
+        PostQuitLocked();
+    }
+    return StartResult::Running;
+}
+
+int Program::RunLoop() {
+    if (!m_toolkit || !m_mainWnd) {
+        return -1;
+    }
+    m_toolkit->RunLoop();
+    return kExitOk;
+}
+
+void Program::RequestQuit() {
+    std::lock_guard lock(m_quitMutex);
+    m_quitRequested = true;
+    if (m_dispatcher != nullptr) {
+        PostQuitLocked();
+    }
+}
+
+void Program::PostQuitLocked() {
+    ui::Toolkit* toolkit = m_toolkit.get();
+    m_dispatcher->Post([toolkit] { toolkit->Quit(kExitOk); });
+}
+
+void Program::Stop() {
+    {
+        std::lock_guard lock(m_quitMutex);
+        m_dispatcher = nullptr;
+    }
+    // No message reaches the window any more, then the bus lets go of the name.
+    m_inbox.Detach();
+    m_services.bus.Close();
+    m_mainWnd.reset();
+    m_devices.reset();
+    m_typefaces.reset();
+    m_toolkit.reset();
+}
+
+int RunProgram(const ProgramOptions& options, ProgramServices& services) {
+    Program program(options, services);
+    switch (program.Start()) {
+    case StartResult::Running:
+        break;
+    case StartResult::OtherInstance:
+        return Program::kExitOk;
+    case StartResult::Failed:
+        return Program::kExitStartFailed;
+    }
+    program.RunLoop();
+    program.Stop();
+    return Program::kExitOk;
+}
+
+} // namespace velkor

@@ -1,0 +1,123 @@
+#pragma once
+// The program's life from start to end, on whatever toolkit and bus it is given.
+//
+// Start, in this order:
+//  1. Single instance: claim the program's name on the bus. A second start
+//     sends the running one the announce (wParam 0, lParam 1) and ends with 0
+//     before it creates anything else. Without a bus the program runs as the
+//     only instance and says once on the error stream that messages from
+//     other programs are off.
+//  2. The toolkit, with its resources from the "skin" folder and its index "res.xml".
+//  3. The typefaces from the "Font" folder (Typefaces.h).
+//  4. The 24 control classes, registered with the control factory.
+//  5. The devices' back end: the simulated family with --simulate, else the hardware's.
+//  6. The main window, titled "VELKOR01", 800 x 572, centred and shown; the
+//     messages of other programs reach it from then on (those that came
+//     earlier first).
+// RunLoop runs the toolkit's loop until the main window ends it; Stop tears
+// everything down in the reverse order. Start, RunLoop and Stop run on the
+// thread that becomes the user-interface thread.
+#include "app/BusInbox.h"
+#include "app/CMainWnd.h"
+#include "app/CommandLine.h"
+#include "app/ControlFactory.h"
+#include "app/Typefaces.h"
+#include "platform/bus/MessageBus.h"
+#include "transport/HidBackend.h"
+#include "ui/Toolkit.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+using ToolkitMaker =
+    std::function<std::unique_ptr<ui::Toolkit>(const std::string& resourceFolder, std::string* error)>;
+using BackendMaker = std::function<std::unique_ptr<HidBackend>()>;
+
+struct ProgramServices {
+    // Creates the toolkit on the calling thread with the resource folder given.
+    ToolkitMaker makeToolkit;
+    // The bus this program claims its name on; Stop closes it.
+    MessageBus& bus;
+    // The folder of the program file ("skin" and "Font" are looked up from it).
+    std::string programFolder;
+    // System font folders for the faces Debian's packages provide.
+    std::vector<std::string> systemFontFolders{std::string(kSystemFontFolder)};
+    // The hardware's back end, used without --simulate; may be empty (no devices).
+    BackendMaker makeHardwareBackend;
+    // Messages for the user, and the start-up time of --exit-after-start.
+    std::FILE* err = stderr;
+    std::FILE* out = stdout;
+    // Where the start-up time is measured from (normally the entry of main).
+    std::chrono::steady_clock::time_point startTime = std::chrono::steady_clock::now();
+};
+
+enum class StartResult {
+    Running,       // the main window is shown: call RunLoop
+    OtherInstance, // another instance runs and was told; end with 0
+    Failed,        // the program cannot start (message written); end with 1
+};
+
+class Program {
+public:
+    // Exit codes of a run.
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitStartFailed = 1;
+
+    // The services must outlive the program.
+    Program(ProgramOptions options, ProgramServices& services);
+    // Stops what still runs.
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    StartResult Start();
+    // Runs the loop until the main window ends it; returns 0 (-1 when not running).
+    int RunLoop();
+    // Tears down in the reverse order of Start and closes the bus; idempotent.
+    // A program starts once: Start after Stop is not supported.
+    void Stop();
+
+    // Any thread (a signal watcher): asks the running program to end as if its
+    // window were closed. Before the loop runs, the loop ends as soon as it starts.
+    void RequestQuit();
+
+    // --- what Start built, for the entry point and tests (null before Start) ---
+    ui::Toolkit* GetToolkit() const { return m_toolkit.get(); }
+    CMainWnd* MainWindow() const { return m_mainWnd.get(); }
+    HidBackend* Devices() const { return m_devices.get(); }
+    const TypefaceSet* Typefaces() const { return m_typefaces.get(); }
+    const ControlFactory& Factory() const { return m_factory; }
+    // Milliseconds from the start time to the first shown main window; -1 before.
+    int64_t StartUpMs() const { return m_startUpMs; }
+
+private:
+    StartResult ClaimSingleInstance();
+    StartResult Fail(const std::string& message);
+    void PostQuitLocked();
+
+    const ProgramOptions m_options;
+    ProgramServices& m_services;
+    BusInbox m_inbox;
+    std::unique_ptr<ui::Toolkit> m_toolkit;
+    std::unique_ptr<TypefaceSet> m_typefaces;
+    ControlFactory m_factory;
+    std::unique_ptr<HidBackend> m_devices;
+    std::unique_ptr<CMainWnd> m_mainWnd;
+    int64_t m_startUpMs = -1;
+
+    std::mutex m_quitMutex; // RequestQuit against Start and Stop
+    bool m_quitRequested = false;
+    ui::Dispatcher* m_dispatcher = nullptr;
+};
+
+// Start, RunLoop and Stop in one: the exit code of the whole run.
+int RunProgram(const ProgramOptions& options, ProgramServices& services);
+
+} // namespace velkor

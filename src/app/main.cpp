@@ -1,0 +1,149 @@
+// velkor: the configuration centre on the Qt toolkit, the D-Bus session bus
+// and the hidraw devices (or the simulated family with --simulate).
+#include "app/CommandLine.h"
+#include "app/Program.h"
+#include "app/ProgramFolders.h"
+#include "platform/Trace.h"
+#include "platform/bus/DbusMessageBus.h"
+#include "platform/hidraw/HidrawBackend.h"
+#include "ui/qt/QtToolkit.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Turns SIGINT and SIGTERM into an orderly end of the program (its bus name
+// released, its windows closed); a second one ends it at once. The handler only
+// writes a byte to a pipe (all it may do); a thread of its own reads the pipe
+// and calls back. The signal mask stays as it is, so that programs started
+// later do not inherit blocked signals.
+class SignalWatcher {
+public:
+    explicit SignalWatcher(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
+        if (pipe2(m_pipe, O_CLOEXEC) != 0) {
+            return; // no watcher: the signals keep their default action
+        }
+        s_writeFd = m_pipe[1];
+        m_thread = std::thread([this] { Watch(); });
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+            const char byte = kSignalled;
+            [[maybe_unused]] const ssize_t written = write(s_writeFd, &byte, 1);
+        };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
+    ~SignalWatcher() {
+        if (!m_thread.joinable()) {
+            return;
+        }
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        const char byte = kStop;
+        [[maybe_unused]] const ssize_t written = write(m_pipe[1], &byte, 1);
+        m_thread.join();
+        close(m_pipe[0]);
+        close(m_pipe[1]);
+    }
+    SignalWatcher(const SignalWatcher&) = delete;
+    SignalWatcher& operator=(const SignalWatcher&) = delete;
+
+private:
+    static constexpr char kSignalled = 's';
+    static constexpr char kStop = 'q';
+    // The handler can reach nothing else; there is one watcher per process.
+    static inline int s_writeFd = -1;
+
+    void Watch() {
+        char byte = 0;
+        for (int signals = 0; read(m_pipe[0], &byte, 1) == 1 && byte != kStop;) {
+            if (++signals > 1) {
+                std::_Exit(1);
+            }
+            m_onSignal();
+        }
+    }
+
+    std::function<void()> m_onSignal;
+    int m_pipe[2] = {-1, -1};
+    std::thread m_thread;
+};
+
+// Qt aborts when it finds no display; say so plainly instead.
+bool DisplayAvailable() {
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto startTime = std::chrono::steady_clock::now();
+    velkor::ProgramOptions options;
+    std::string error;
+    switch (velkor::ParseCommandLine(argc, argv, options, error)) {
+    case velkor::CommandLineAction::Run:
+        break;
+    case velkor::CommandLineAction::Help:
+        velkor::PrintUsage(stdout);
+        return 0;
+    case velkor::CommandLineAction::Version:
+        std::printf("%s\n", velkor::VersionText().c_str());
+        return 0;
+    case velkor::CommandLineAction::Error:
+        std::fprintf(stderr, "velkor: %s\n", error.c_str());
+        velkor::PrintUsage(stderr);
+        return 2;
+    }
+    velkor::InitTraceFromEnvironment();
+    if (options.trace) {
+        velkor::SetTraceEnabled(true);
+    }
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "velkor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set; "
+                             "QT_QPA_PLATFORM=offscreen runs without one)\n");
+        return 1;
+    }
+
+    velkor::DbusMessageBus bus;
+    velkor::ProgramServices services{
+        .makeToolkit = [&argc, argv](const std::string& folder,
+                                     std::string* why) -> std::unique_ptr<velkor::ui::Toolkit> {
+            return velkor::ui::QtToolkit::Create(folder, argc, argv, why);
+        },
+        .bus = bus,
+        .programFolder = velkor::ExecutableFolder(),
+        .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
+        .startTime = startTime,
+    };
+    velkor::Program program(options, services);
+    // Destroyed before the program it calls.
+    SignalWatcher signals([&program] { program.RequestQuit(); });
+    int code = velkor::Program::kExitOk;
+    switch (program.Start()) {
+    case velkor::StartResult::Running:
+        program.RunLoop();
+        break;
+    case velkor::StartResult::OtherInstance:
+        break;
+    case velkor::StartResult::Failed:
+        code = velkor::Program::kExitStartFailed;
+        break;
+    }
+    program.Stop();
+    return code;
+}

@@ -1,0 +1,147 @@
+// The start-up steps on the in-memory toolkit and the in-process bus.
+#include "app/Program.h"
+#include "AppTestSupport.h"
+#include "platform/bus/InProcessMessageBus.h"
+#include "ui/memory/MemoryToolkit.h"
+#include "ui/memory/MemoryUser.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace velkor::test {
+namespace {
+
+// One program on its own endpoint of a shared in-process bus.
+struct ProgramUnderTest {
+    ProgramUnderTest(std::shared_ptr<InProcessBus> shared, const std::string& folder,
+                     ProgramOptions options = {})
+        : bus(std::move(shared)), services{.makeToolkit = [this](const std::string& skin, std::string* error)
+                                               -> std::unique_ptr<ui::Toolkit> {
+                                               ++toolkitsMade;
+                                               if (beforeToolkit) {
+                                                   beforeToolkit();
+                                               }
+                                               auto made = ui::MemoryToolkit::Create(skin, clock, error);
+                                               toolkit = made.get();
+                                               return made;
+                                           },
+                                           .bus = bus,
+                                           .programFolder = folder,
+                                           .systemFontFolders = {},
+                                           .err = err.file},
+          program(std::move(options), services) {}
+
+    ui::Window& Window() const { return *program.MainWindow()->GetWindow(); }
+
+    ui::ManualClock clock;
+    InProcessMessageBus bus;
+    CapturedStream err;
+    int toolkitsMade = 0;
+    std::function<void()> beforeToolkit;
+    ui::MemoryToolkit* toolkit = nullptr;
+    ProgramServices services;
+    Program program;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() { m_folder.AddSkin(); }
+
+    std::shared_ptr<InProcessBus> m_bus = std::make_shared<InProcessBus>();
+    ProgramFolder m_folder;
+    TraceCapture m_traces;
+};
+
+TEST_F(ProgramTest, FirstStartShowsTheMainWindowAndStopFreesTheName) {
+    ProgramUnderTest first(m_bus, m_folder.Path());
+    ASSERT_EQ(first.program.Start(), StartResult::Running) << first.err.Text();
+    EXPECT_EQ(first.Window().ClassName(), "MainWnd");
+    EXPECT_EQ(first.Window().Title(), "VELKOR01");
+    EXPECT_TRUE(first.Window().IsVisible());
+    // 800 x 572, centred on the work area (1920 x 1040 by default).
+    EXPECT_EQ(first.Window().Geometry(), (ui::Rect{560, 234, 800, 572}));
+    const std::vector<std::string>& classes = first.program.Factory().ClassNames();
+    ASSERT_EQ(classes.size(), 24u);
+    EXPECT_EQ(classes.front(), "CCircleProgressUI");
+    EXPECT_EQ(classes.back(), "CTolvanicHS6533Device");
+    EXPECT_EQ(first.program.Typefaces()->RegisteredCount(), 0); // no "Font" folder: no obstacle
+    EXPECT_EQ(first.err.Text(), "");
+
+    first.program.Stop();
+    InProcessMessageBus next(m_bus);
+    EXPECT_EQ(next.Claim([](BusMessage) {}), BusClaim::Owner);
+}
+
+TEST_F(ProgramTest, SecondStartAnnouncesAndEndsBeforeBuildingAnything) {
+    ProgramUnderTest first(m_bus, m_folder.Path());
+    ASSERT_EQ(first.program.Start(), StartResult::Running);
+    first.toolkit->ProcessPending();
+    first.Window().Minimize();
+
+    ProgramUnderTest second(m_bus, m_folder.Path());
+    EXPECT_EQ(second.program.Start(), StartResult::OtherInstance);
+    EXPECT_EQ(second.toolkitsMade, 0);
+
+    // The announce reaches the first window through its loop: restored and in front.
+    EXPECT_TRUE(first.Window().IsMinimized());
+    first.toolkit->ProcessPending();
+    EXPECT_FALSE(first.Window().IsMinimized());
+    EXPECT_TRUE(static_cast<ui::MemoryWindow&>(first.Window()).IsActive());
+    EXPECT_EQ(m_traces.Count("软件标示 0，0d1d"), 1);
+}
+
+TEST_F(ProgramTest, TypefacesLoadFromAProgramFolderOf200Characters) {
+    ProgramFolder folder(200);
+    ASSERT_EQ(folder.Path().size(), 200u);
+    folder.AddSkin();
+    folder.Write("Font/Simplified_Chinese.ttf", kFakeFont);
+    folder.Write("Font/Nightjar-Regular.otf", kFakeFont);
+    folder.Write("Font/NotoSansThai-Regular.ttf", "not a font at all");
+    // Missing beside the program, but installed on the system.
+    folder.Write("system/opentype/noto/NotoSansCJK-Regular.ttc", kFakeFont);
+
+    ProgramUnderTest first(m_bus, folder.Path());
+    first.services.systemFontFolders = {folder.Path() + "/system"};
+    ASSERT_EQ(first.program.Start(), StartResult::Running) << first.err.Text();
+    const auto& states = first.program.Typefaces()->States();
+    ASSERT_EQ(states.size(), 4u);
+    EXPECT_EQ(states[0].path, folder.Path() + "/Font/Simplified_Chinese.ttf");
+    EXPECT_EQ(states[1].source, TypefaceSource::FontFolder);
+    EXPECT_EQ(states[2].source, TypefaceSource::Missing);
+    EXPECT_EQ(states[3].source, TypefaceSource::System);
+    EXPECT_EQ(first.program.Typefaces()->RegisteredCount(), 2);
+}
+
+TEST_F(ProgramTest, StartFailuresSayWhyAndFreeTheName) {
+    ProgramFolder empty;
+    ProgramUnderTest noSkin(m_bus, empty.Path());
+    EXPECT_EQ(noSkin.program.Start(), StartResult::Failed);
+    EXPECT_NE(noSkin.err.Text().find("cannot start the user interface"), std::string::npos)
+        << noSkin.err.Text();
+
+    const std::string scenario = m_folder.Write("broken.json", "{ \"steps\": [");
+    ProgramUnderTest badScenario(m_bus, m_folder.Path(), {.simulate = true, .scenario = scenario});
+    EXPECT_EQ(badScenario.program.Start(), StartResult::Failed);
+    EXPECT_NE(badScenario.err.Text().find(scenario), std::string::npos) << badScenario.err.Text();
+
+    InProcessMessageBus next(m_bus);
+    EXPECT_EQ(next.Claim([](BusMessage) {}), BusClaim::Owner);
+}
+
+TEST_F(ProgramTest, CloseButtonAndQuitRequestsEndTheLoop) {
+    ProgramUnderTest first(m_bus, m_folder.Path());
+    first.beforeToolkit = [&] { first.program.RequestQuit(); }; // before there is a loop to end
+    ASSERT_EQ(first.program.Start(), StartResult::Running);
+    EXPECT_EQ(first.program.RunLoop(), 0);
+
+    ui::MemoryUser user;
+    first.toolkit->GetDispatcher().Post([&] { EXPECT_TRUE(user.Click(first.Window(), "closebtn")); });
+    EXPECT_EQ(first.program.RunLoop(), 0);
+
+    std::thread watcher([&] { first.program.RequestQuit(); }); // as the signal watcher does
+    EXPECT_EQ(first.program.RunLoop(), 0);
+    watcher.join();
+}
+
+} // namespace
+} // namespace velkor::test

@@ -1,0 +1,95 @@
+// The real `velkor` program end to end: the Qt toolkit on the offscreen
+// platform and D-Bus on a private session bus that the test starts itself.
+#include "AppTestSupport.h"
+#include "ChildProcess.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace velkor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kDeadlineMs = 30000; // a guard against hangs; nothing is timed
+
+// The program of this build: $VELKOR_PROGRAM, else src/app/velkor beside tests/.
+std::string ProgramPath() {
+    const char* given = std::getenv("VELKOR_PROGRAM");
+    return given != nullptr
+               ? given
+               : (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "src/app/velkor").string();
+}
+
+class VelkorProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(access(m_program.c_str(), X_OK), 0) << m_program << " missing: build the velkor target";
+        fs::create_directories(m_scratch.Path() + "/runtime");
+        chmod((m_scratch.Path() + "/runtime").c_str(), 0700);
+    }
+
+    // Starts a dbus-daemon of the test's own (Debian package dbus) and returns its address.
+    std::string StartBus() {
+        const std::string config = m_scratch.Write(
+            "bus.conf", "<busconfig><type>session</type><listen>unix:path=" + m_scratch.Path() +
+                            "/bus</listen>"
+                            "<auth>EXTERNAL</auth><policy context=\"default\">"
+                            "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                            "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                            "</policy></busconfig>");
+        EXPECT_TRUE(m_daemon.Start({"/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork",
+                                    "--nopidfile", "--print-address=1"},
+                                   {}));
+        EXPECT_TRUE(m_daemon.WaitFor("\n", kDeadlineMs, false)) << m_daemon.Err();
+        return m_daemon.Out().substr(0, m_daemon.Out().find('\n'));
+    }
+
+    std::unique_ptr<ChildProcess> Run(std::vector<std::string> args, const std::string& bus,
+                                      const std::string& program = {}) {
+        args.insert(args.begin(), program.empty() ? m_program : program);
+        auto child = std::make_unique<ChildProcess>(m_scratch.Path() + "/run" + std::to_string(++m_runs));
+        EXPECT_TRUE(child->Start(args, {"PATH=/usr/bin:/bin", "HOME=" + m_scratch.Path(),
+                                        "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=" + bus,
+                                        "XDG_RUNTIME_DIR=" + m_scratch.Path() + "/runtime"}));
+        return child;
+    }
+
+    std::string NoBus() const { return "unix:path=" + m_scratch.Path() + "/no-bus-here"; }
+
+    ProgramFolder m_scratch;
+    ChildProcess m_daemon{m_scratch.Path() + "/daemon"};
+    std::string m_program = ProgramPath();
+    int m_runs = 0;
+};
+
+TEST_F(VelkorProgramTest, SecondStartEndsAtOnceAndTheFirstComesToTheFront) {
+    const std::string bus = StartBus();
+    auto first = Run({"--simulate", "--trace"}, bus);
+    ASSERT_TRUE(first->WaitFor("InitWindow", kDeadlineMs)) << first->Err();
+
+    auto second = Run({"--trace"}, bus);
+    EXPECT_EQ(second->WaitExit(kDeadlineMs), 0) << second->Err();
+    EXPECT_EQ(second->Err().find("InitWindow"), std::string::npos) << "the second start built a window";
+    EXPECT_TRUE(first->WaitFor("软件标示 0，0d1d", kDeadlineMs)) << first->Err();
+
+    first->Signal(SIGTERM); // an orderly end, which frees the name
+    EXPECT_EQ(first->WaitExit(kDeadlineMs), 0) << first->Err();
+    auto third = Run({"--exit-after-start"}, bus);
+    EXPECT_EQ(third->WaitExit(kDeadlineMs), 0) << third->Err();
+    EXPECT_EQ(third->Out().rfind("started in ", 0), 0u) << third->Out();
+}
+
+TEST_F(VelkorProgramTest, StartsFromA200CharacterFolderWithoutBusOrFontFolder) {
+    ProgramFolder folder(200);
+    const fs::path copy = fs::path(folder.Path()) / "velkor";
+    fs::copy_file(m_program, copy);
+    fs::create_directory_symlink(SourceSkin(), fs::path(folder.Path()) / "skin");
+    auto bare = Run({"--simulate", "--exit-after-start", "--trace"}, NoBus(), copy.string());
+    EXPECT_EQ(bare->WaitExit(kDeadlineMs), 0) << bare->Err();
+    EXPECT_EQ(CountOf(bare->Err(), "messages from other programs are off"), 1) << bare->Err();
+    EXPECT_EQ(bare->Err().find("registered"), std::string::npos) << bare->Err();
+}
+
+} // namespace
+} // namespace velkor::test
