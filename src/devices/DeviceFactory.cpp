@@ -8,6 +8,13 @@ DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(servic
     auto base = [](const DeviceServices& s) { return std::make_unique<CTolvanicUSBDevice>(s); };
     Register(std::string(CTolvanicUSBDevice::kClassName), base);
     Register("C" + std::string(CTolvanicUSBDevice::kClassName), base);
+    // The page layouts name the four device classes. Until a kind registers
+    // its own class, the base stands in for it (its kind tag comes from the
+    // identity row), so that every model can be attached and driven.
+    for (const char* kind : {"TolvanicKeyboardDevice", "TolvanicMouseDevice", "TolvanicMousePadDevice",
+                             "TolvanicHS6533Device"}) {
+        Register(kind, base);
+    }
 }
 
 bool DeviceFactory::Register(std::string className, Maker maker) {

@@ -25,7 +25,10 @@ class DeviceFactory {
 public:
     using Maker = std::function<std::unique_ptr<CTolvanicUSBDevice>(const DeviceServices&)>;
 
-    // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice".
+    // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice", and
+    // lets it stand in for the four kinds the page layouts name
+    // ("TolvanicKeyboardDevice", "TolvanicMouseDevice", "TolvanicMousePadDevice",
+    // "TolvanicHS6533Device") until they register their own classes.
     explicit DeviceFactory(const DeviceServices& services);
 
     // Adds or replaces a class. False for an empty name or no maker.

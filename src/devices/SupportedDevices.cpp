@@ -61,6 +61,18 @@ int FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNu
     return -1;
 }
 
+int FindPathRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber, uint16_t collection) {
+    const auto& table = SupportedDeviceTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const SupportedDevice& row = table[i];
+        if (row.vendorId == vendorId && row.productId == productId &&
+            row.interfaceNumber == interfaceNumber && row.collectionNumber == collection) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 int FindSlot(uint16_t vendorId, uint16_t productId, DeviceKind kind, uint16_t role) {
     const auto& table = SupportedDeviceTable();
     for (size_t i = 0; i < table.size(); ++i) {
@@ -88,6 +100,64 @@ const char* DeviceKindName(DeviceKind kind) {
         return "keyboard receiver";
     }
     return "unknown";
+}
+
+uint32_t ClassKindOf(DeviceKind kind) {
+    switch (kind) {
+    case DeviceKind::KeyboardReceiver:
+        return uint32_t(DeviceKind::Keyboard);
+    case DeviceKind::MouseReceiver:
+        return uint32_t(DeviceKind::Mouse);
+    default:
+        return uint32_t(kind);
+    }
+}
+
+bool IsReceiverKind(DeviceKind kind) {
+    return kind == DeviceKind::KeyboardReceiver || kind == DeviceKind::MouseReceiver;
+}
+
+namespace {
+
+constexpr const char* kListItemLayout = "XML\\CustomControlXML\\DeviceOption.xml";
+constexpr const char* kTabGroup = "tab_header_device";
+constexpr const char* kPowerContainer = "device_power_switch";
+constexpr const char* kLightSettings = "ornic_light";
+
+} // namespace
+
+const std::array<DeviceModel, kDeviceModelCount>& DeviceModelTable() {
+    static const std::array<DeviceModel, kDeviceModelCount> table = {{
+        {kListItemLayout, kTabGroup, kPowerContainer, "mouse", 1, 0x320F, 0x7070, 2, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "keyboard", 0, 0x320F, 0x50B7, 1, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "MousePad", 2, 0x320F, 0x1004, 3, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "HD", 3, 0x0C76, 0x1630, 7, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "keyboard", 0, 0x320F, 0x511D, 1, 0},
+    }};
+    return table;
+}
+
+const std::array<DevicePage, kDeviceModelCount>& DevicePageTable() {
+    static const std::array<DevicePage, kDeviceModelCount> table = {{
+        {15, 11, true, -1, "XML\\DeviceXml\\mousedevice.xml", kLightSettings},
+        {170, 170, false, -1, "XML\\DeviceXml\\keyboarddevice.xml", kLightSettings},
+        {15, 0, false, -1, "XML\\DeviceXml\\mousepaddevice.xml", kLightSettings},
+        {13, 0, false, -1, "XML\\DeviceXml\\hs6533device.xml", kLightSettings},
+        {170, 170, false, -1, "XML\\DeviceXml\\keyboarddevice.xml", kLightSettings},
+    }};
+    return table;
+}
+
+int FindModel(uint32_t vendorId, uint32_t productId, uint32_t classKind, uint32_t variant) {
+    const auto& table = DeviceModelTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const DeviceModel& row = table[i];
+        if (row.vendorId == vendorId && row.productId == productId && row.classKind == classKind &&
+            row.variant == variant) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 } // namespace velkor

@@ -45,7 +45,50 @@ int FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNu
 // First row with this vendor, product, kind and role, or -1.
 int FindSlot(uint16_t vendorId, uint16_t productId, DeviceKind kind, uint16_t role);
 
+// The table row with this vendor, product, interface and collection number
+// (what a path tells before the interface is opened), or -1.
+int FindPathRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber, uint16_t collection);
+
 // "keyboard", "mouse", "mouse pad", "headset", "keyboard receiver", "mouse receiver".
 const char* DeviceKindName(DeviceKind kind);
+
+// The kind tag of the device class an interface of this kind belongs to: a
+// receiver kind maps to its cable kind (9 to 1, 6 to 2), the others to themselves.
+uint32_t ClassKindOf(DeviceKind kind);
+// Kinds 6 and 9: the device is reached through its 2.4 GHz receiver.
+bool IsReceiverKind(DeviceKind kind);
+
+// One physical model: what its device object is built from. Looked up by
+// vendor, product, class kind and variant.
+struct DeviceModel {
+    const char* listItemLayout; // the device list item
+    const char* tabGroup;       // the option group of the list items
+    const char* powerContainer; // where the power panel goes
+    const char* typeName;       // "mouse", "keyboard", "MousePad", "HD": also the device's folder name
+    uint32_t modelCode;
+    uint32_t vendorId;
+    uint32_t productId;
+    uint32_t classKind;
+    uint32_t variant;
+};
+
+// The device's page, parallel to the model table (same row index).
+struct DevicePage {
+    int lightCount;
+    int keyCount;
+    bool battery;
+    int extra;                     // the mouse's extra value
+    const char* pageLayout;        // its top control names the device class
+    const char* lightSettingsName; // names the kinds' configuration file
+};
+
+constexpr size_t kDeviceModelCount = 5;
+const std::array<DeviceModel, kDeviceModelCount>& DeviceModelTable();
+const std::array<DevicePage, kDeviceModelCount>& DevicePageTable();
+// The first model row with these four values, or -1.
+int FindModel(uint32_t vendorId, uint32_t productId, uint32_t classKind, uint32_t variant);
+
+// Layout of every device's power panel.
+inline constexpr const char* kPowerPanelLayout = "XML\\CustomControlXML\\MpDevicePower.xml";
 
 } // namespace velkor

@@ -62,6 +62,15 @@ public:
     virtual void Cancel() = 0;
 };
 
+// What ends a HidBackend::WaitForChange early: the waiting thread's stop event.
+class HidWaitCancel {
+public:
+    virtual ~HidWaitCancel() = default;
+    virtual bool IsSet() const = 0;
+    // Waits up to `ms` for the event; true when it is set (at once if it already was).
+    virtual bool WaitFor(uint32_t ms) const = 0;
+};
+
 class HidBackend {
 public:
     virtual ~HidBackend() = default;
@@ -77,6 +86,16 @@ public:
     // A short text saying why the last Open failed ("permission denied", ...);
     // empty when unknown.
     virtual std::string LastError() const { return {}; }
+    // Waits until the set of present interfaces may have changed (an interface
+    // came or went), at most `timeoutMs`, and ends early once `cancel` is set.
+    // True when the back end saw a change (it may be one that does not matter),
+    // false after the time-out or on cancel. A back end that cannot tell waits
+    // out the time-out on `cancel`, as this default does; callers therefore
+    // keep polling and use this only to notice changes sooner.
+    virtual bool WaitForChange(uint32_t timeoutMs, const HidWaitCancel& cancel) {
+        cancel.WaitFor(timeoutMs);
+        return false;
+    }
 };
 
 // Identity numbers of a path (the digits after the tokens, case-insensitive);

@@ -27,10 +27,14 @@ struct UdevUnref {
     void operator()(udev* p) const { udev_unref(p); }
     void operator()(udev_device* p) const { udev_device_unref(p); }
     void operator()(udev_enumerate* p) const { udev_enumerate_unref(p); }
+    void operator()(udev_monitor* p) const { udev_monitor_unref(p); }
 };
 using UdevPtr = std::unique_ptr<udev, UdevUnref>;
 using UdevDevicePtr = std::unique_ptr<udev_device, UdevUnref>;
 using UdevEnumeratePtr = std::unique_ptr<udev_enumerate, UdevUnref>;
+using UdevMonitorPtr = std::unique_ptr<udev_monitor, UdevUnref>;
+// Events taken from the monitor per wake; the rest wait for the next call.
+constexpr int kMaxEventsPerWake = 64;
 
 bool ParseHex(std::string_view text, uint32_t& value) {
     if (text.empty() || text.size() > 8) {
@@ -355,7 +359,15 @@ HidIoStatus HidrawHandle::Write(std::span<const uint8_t> buffer, size_t& transfe
 
 // ---- Back end ------------------------------------------------------------------
 
+struct HidrawBackend::Monitor {
+    UdevPtr context;
+    UdevMonitorPtr monitor;
+    int fd = -1;
+};
+
 HidrawBackend::HidrawBackend(UdevPresence udev) : m_udev(udev) {}
+
+HidrawBackend::~HidrawBackend() = default;
 
 bool HidrawBackend::UdevRunning() const {
     switch (m_udev) {
@@ -494,6 +506,67 @@ bool HidrawBackend::Probe(const std::string& path) {
     uint32_t bus = 0;
     return hidId && ParseHidId(hidId, bus, attributes.vendorId, attributes.productId) &&
            IdentityMatches(path, attributes);
+}
+
+// ---- Change monitor ---------------------------------------------------------
+
+HidrawBackend::Monitor* HidrawBackend::OpenMonitor() {
+    if (m_monitorTried) {
+        return m_monitor.get();
+    }
+    m_monitorTried = true;
+    auto monitor = std::make_unique<Monitor>();
+    monitor->context.reset(udev_new());
+    // "udev" events come after the rules ran (node created, access set); the
+    // kernel's come earlier and are all there is without a daemon.
+    const char* source = UdevRunning() ? "udev" : "kernel";
+    if (monitor->context) {
+        monitor->monitor.reset(udev_monitor_new_from_netlink(monitor->context.get(), source));
+    }
+    if (!monitor->monitor ||
+        udev_monitor_filter_add_match_subsystem_devtype(monitor->monitor.get(), "hidraw", nullptr) < 0 ||
+        udev_monitor_enable_receiving(monitor->monitor.get()) < 0 ||
+        (monitor->fd = udev_monitor_get_fd(monitor->monitor.get())) < 0) {
+        TraceF("hidraw: no %s device monitor; changes are seen by polling only", source);
+        return nullptr;
+    }
+    m_monitor = std::move(monitor);
+    return m_monitor.get();
+}
+
+bool HidrawBackend::WaitForChange(uint32_t timeoutMs, const HidWaitCancel& cancel) {
+    std::unique_lock lock(m_monitorMutex, std::try_to_lock);
+    Monitor* monitor = lock.owns_lock() ? OpenMonitor() : nullptr;
+    if (monitor == nullptr) {
+        return HidBackend::WaitForChange(timeoutMs, cancel);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cancel.IsSet()) {
+        const int left = RemainingMs(false, deadline);
+        if (left <= 0) {
+            return false;
+        }
+        pollfd fds{monitor->fd, POLLIN, 0};
+        const int ready = poll(&fds, 1, std::min<int>(left, static_cast<int>(kChangeWaitSliceMs)));
+        if (ready < 0 && errno != EINTR) {
+            // A broken monitor must not turn the caller's wait into a spin.
+            return HidBackend::WaitForChange(static_cast<uint32_t>(left), cancel);
+        }
+        if (ready > 0 && (fds.revents & POLLIN) != 0) {
+            // Take what queued up, so that one burst of events gives one wake.
+            for (int i = 0; i < kMaxEventsPerWake; ++i) {
+                UdevDevicePtr device(udev_monitor_receive_device(monitor->monitor.get()));
+                if (!device) {
+                    break;
+                }
+            }
+            return true;
+        }
+        if (ready > 0) {
+            return HidBackend::WaitForChange(static_cast<uint32_t>(left), cancel);
+        }
+    }
+    return false;
 }
 
 } // namespace velkor

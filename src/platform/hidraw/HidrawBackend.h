@@ -88,7 +88,13 @@ enum class UdevPresence {
 
 class HidrawBackend : public HidBackend {
 public:
+    // Longest single wait of WaitForChange, so that its cancel is seen soon.
+    static constexpr uint32_t kChangeWaitSliceMs = 25;
+
     explicit HidrawBackend(UdevPresence udev = UdevPresence::Detect);
+    ~HidrawBackend() override;
+    HidrawBackend(const HidrawBackend&) = delete;
+    HidrawBackend& operator=(const HidrawBackend&) = delete;
 
     // One path per top-level collection of every hidraw node that has a HID
     // parent with a readable, well-formed report descriptor. Nodes udev is
@@ -104,14 +110,27 @@ public:
     // True while the node exists and its device still has the path's vendor and product.
     bool Probe(const std::string& path) override;
     std::string LastError() const override;
+    // Wakes on a udev event of the hidraw subsystem: with a udev daemon the
+    // event comes once udev has finished setting the node up (or it is gone),
+    // so an enumeration right after it finds the node ready; without one the
+    // kernel's event is taken. The monitor is opened on the first call and kept.
+    // When no monitor can be opened, or another thread is waiting already, it
+    // waits out the time-out on `cancel` like the default.
+    bool WaitForChange(uint32_t timeoutMs, const HidWaitCancel& cancel) override;
 
 private:
+    struct Monitor;
     bool UdevRunning() const;
     void SetLastError(std::string text);
+    // The monitor, opened on first use; null when it cannot be (tried once).
+    Monitor* OpenMonitor();
 
     UdevPresence m_udev;
     mutable std::mutex m_errorMutex;
     std::string m_lastError;
+    std::mutex m_monitorMutex; // held by the one waiter
+    std::unique_ptr<Monitor> m_monitor;
+    bool m_monitorTried = false;
 };
 
 // The node of a hidraw path ("/dev/hidrawN"); false for any other path.

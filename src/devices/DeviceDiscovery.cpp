@@ -1,0 +1,259 @@
+// Attach, detach and the switch between cable and receiver.
+#include "devices/DeviceDiscovery.h"
+
+#include "platform/Trace.h"
+#include "ui/Control.h"
+#include "ui/Window.h"
+
+#include <chrono>
+#include <thread>
+
+namespace velkor {
+
+namespace {
+
+constexpr std::string_view kTraceAddKeyboard = "添加一个键盘设备";
+constexpr std::string_view kTraceAddMouse = "添加一个鼠标设备";
+constexpr std::string_view kTraceAddPad = "添加一个鼠标垫设备";
+constexpr std::string_view kTraceRemoveKeyboard = "删除一个键盘设备";
+constexpr std::string_view kTraceRemoveMouse = "删除一个鼠标设备";
+constexpr std::string_view kTraceRemovePad = "删除一个鼠标垫设备";
+constexpr std::string_view kTraceMouseLost = "鼠标设备丢失";
+constexpr std::string_view kTraceKeyboardLost = "键盘设备丢失";
+
+std::string_view AttachTrace(DeviceKind kind, bool attach) {
+    switch (ClassKindOf(kind)) {
+    case uint32_t(DeviceKind::Keyboard):
+        return attach ? kTraceAddKeyboard : kTraceRemoveKeyboard;
+    case uint32_t(DeviceKind::Mouse):
+        return attach ? kTraceAddMouse : kTraceRemoveMouse;
+    default:
+        return attach ? kTraceAddPad : kTraceRemovePad;
+    }
+}
+
+// Keyboards and mice select their channel; the mouse pad and the headset keep
+// the transport's defaults.
+bool SelectsChannel(uint32_t classKind) {
+    return classKind == uint32_t(DeviceKind::Keyboard) || classKind == uint32_t(DeviceKind::Mouse);
+}
+
+ChannelType EventChannelOf(DeviceKind kind) {
+    return IsReceiverKind(kind) ? ChannelType::Receiver : ChannelType::Wired;
+}
+
+} // namespace
+
+DeviceDiscovery::DeviceDiscovery(const DeviceDiscoveryServices& services) : m_services(services) {
+    m_deviceList = m_services.window.FindControl(kDeviceList);
+    m_pageSwitch = m_services.window.FindControl(kPageSwitch);
+    m_noDeviceHint = m_services.window.FindControl(kNoDeviceHint);
+}
+
+DeviceDiscovery::~DeviceDiscovery() {
+    // Every device stops its threads before any page, panel or item goes.
+    for (auto& entry : m_entries) {
+        entry->device->StopAllThreads();
+    }
+}
+
+int DeviceDiscovery::IdentityRow(const SupportedDevice& slot, int index) {
+    const auto& table = SupportedDeviceTable();
+    if (slot.role == kRoleEvent) {
+        const int command = FindSlot(slot.vendorId, slot.productId, slot.kind, kRoleCommand);
+        if (command < 0) {
+            return -1;
+        }
+        const SupportedDevice& row = table[size_t(command)];
+        return IsReceiverKind(row.kind) && row.hasPartner != 0 ? int(row.partner) : command;
+    }
+    if (IsReceiverKind(slot.kind) && slot.hasPartner != 0 && slot.partner < table.size() &&
+        table[slot.partner].partner == index) {
+        return slot.partner;
+    }
+    return index;
+}
+
+DeviceDiscovery::Entry* DeviceDiscovery::FindEntry(int identityRow) const {
+    const auto& table = SupportedDeviceTable();
+    if (identityRow < 0 || identityRow >= int(table.size())) {
+        return nullptr;
+    }
+    for (const auto& entry : m_entries) {
+        if (entry->device->Identity().SameIdentity(table[size_t(identityRow)])) {
+            return entry.get();
+        }
+    }
+    return nullptr;
+}
+
+bool DeviceDiscovery::Attach(int index) {
+    const std::optional<SupportedDevice> slot = m_slots.At(index);
+    if (!slot) {
+        return false;
+    }
+    Trace(AttachTrace(slot->kind, true));
+    Entry* entry = FindEntry(IdentityRow(*slot, index));
+    if (entry == nullptr) {
+        const int command = FindSlot(slot->vendorId, slot->productId, slot->kind, kRoleCommand);
+        entry = command >= 0 ? CreateDevice(command) : nullptr;
+    }
+    if (entry != nullptr) {
+        Activate(index, *slot, *entry);
+    }
+    return true;
+}
+
+void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& entry) {
+    CTolvanicUSBDevice& device = *entry.device;
+    if (slot.role == kRoleEvent) {
+        device.OpenEventChannel(slot.path, EventChannelOf(slot.kind));
+        return;
+    }
+    const bool receiver = IsReceiverKind(slot.kind);
+    if (m_slots.PartnerPresent(index)) {
+        // Both connections are there: the cable has priority.
+        if (!receiver) {
+            SwitchChannel(entry, false, slot.path);
+        }
+        return;
+    }
+    DeviceTransport& transport = device.CommandTransport();
+    if (transport.m_open) {
+        return;
+    }
+    bool opened = false;
+    {
+        std::lock_guard lock(transport.m_ioLock);
+        HidInterface& channel = receiver ? transport.m_receiver : transport.m_wired;
+        channel.Close();
+        opened = channel.Open(slot.path, true, true, true, false);
+        if (opened) {
+            // The channel is selected before the transport counts as open, so
+            // that no exchange goes to the other one meanwhile.
+            if (SelectsChannel(entry.classKind)) {
+                transport.SelectChannel(receiver ? 2 : 1);
+            }
+            device.SetIdentity(SupportedDeviceTable()[size_t(IdentityRow(slot, index))]);
+            transport.m_open = true;
+        }
+    }
+    if (!opened) {
+        TraceF("device %s: cannot open %s", device.TypeName().c_str(), slot.path.c_str());
+        return;
+    }
+    if (!receiver) {
+        const bool noneVisible = VisibleItemCount() == 0;
+        ShowItem(entry);
+        if (noneVisible) {
+            SelectItem(&entry);
+        }
+    }
+    // On the receiver the start-up timer's link check shows the item.
+    entry.item->StartStartupTimer();
+}
+
+void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::string& path) {
+    CTolvanicUSBDevice& device = *entry.device;
+    DeviceTransport& transport = device.CommandTransport();
+    bool opened = false;
+    bool stayedOnReceiver = false;
+    {
+        std::lock_guard lock(transport.m_ioLock);
+        transport.m_open = false;
+        if (toReceiver) {
+            transport.m_receiver.Close();
+            opened = transport.m_receiver.Open(path, true, true, true, false);
+            // The cable has gone: its handle is of no use any more.
+            transport.m_wired.Close();
+        } else {
+            transport.m_wired.Close();
+            opened = transport.m_wired.Open(path, true, true, true, false);
+        }
+        if (opened) {
+            transport.SelectChannel(toReceiver ? 2 : 1);
+            transport.m_open = true;
+        } else if (!toReceiver && transport.m_receiverSelected && transport.m_receiver.IsOpen()) {
+            // The cable cannot be opened: the device goes on through its receiver.
+            transport.m_open = true;
+            stayedOnReceiver = true;
+        }
+    }
+    if (!opened) {
+        TraceF("device %s: cannot switch to %s", device.TypeName().c_str(), path.c_str());
+        if (!stayedOnReceiver) {
+            CloseDevice(entry);
+        }
+        return;
+    }
+    if (toReceiver) {
+        if (device.BatteryFlag()) {
+            // The receiver needs a moment to find its device again.
+            for (int attempt = 0; attempt < kLinkQueryTries && !transport.QueryLink(); ++attempt) {
+                Trace(kTraceLinkQueryFailed);
+                std::this_thread::sleep_for(std::chrono::milliseconds(kLinkQueryGapMs));
+            }
+            Trace(kTraceLinkQueryDone);
+            device.ReadPower();
+        }
+        transport.BeginSession();
+        entry.item->StartLinkTimer();
+        return;
+    }
+    entry.item->StartStartupTimer();
+    ShowDeviceItem(entry.modelRow, true);
+    if (device.BatteryFlag()) {
+        device.ReadPower();
+    }
+}
+
+void DeviceDiscovery::CloseDevice(Entry& entry) {
+    DeviceTransport& transport = entry.device->CommandTransport();
+    // Without the I/O lock: closing cancels any transfer still waiting on the channels.
+    transport.m_open = false;
+    transport.m_wired.Close();
+    transport.m_receiver.Close();
+    HideItem(entry);
+}
+
+bool DeviceDiscovery::Detach(int index) {
+    const std::optional<SupportedDevice> slot = m_slots.At(index);
+    if (!slot) {
+        return false;
+    }
+    Trace(AttachTrace(slot->kind, false));
+    Entry* entry = FindEntry(IdentityRow(*slot, index));
+    if (slot->role == kRoleEvent) {
+        if (entry != nullptr) {
+            entry->device->CloseEventChannel(EventChannelOf(slot->kind));
+        }
+        return true;
+    }
+    const uint32_t classKind = ClassKindOf(slot->kind);
+    if (classKind == uint32_t(DeviceKind::Mouse)) {
+        Trace(kTraceMouseLost);
+    } else if (classKind == uint32_t(DeviceKind::Keyboard)) {
+        Trace(kTraceKeyboardLost);
+    }
+    if (entry == nullptr) {
+        return true;
+    }
+    if (m_slots.PartnerPresent(index)) {
+        const std::optional<SupportedDevice> partner = m_slots.At(slot->partner);
+        DeviceTransport& transport = entry->device->CommandTransport();
+        if (!IsReceiverKind(slot->kind)) {
+            SwitchChannel(*entry, true, partner->path);
+        } else if (transport.m_receiverSelected) {
+            // Still on the receiver (the cable could not be opened): try the cable now.
+            SwitchChannel(*entry, false, partner->path);
+        } else {
+            // The device runs on its cable; only the receiver's handle is dead.
+            transport.m_receiver.Close();
+        }
+        return true;
+    }
+    CloseDevice(*entry);
+    return true;
+}
+
+} // namespace velkor

@@ -1,0 +1,202 @@
+// Discovery end to end: the scan thread on the simulated family, the device
+// objects built from the program's own layouts in the in-memory toolkit, the
+// channels they open, the switch between cable and receiver, and the items.
+#include "DiscoveryTestSupport.h"
+#include "ui/Control.h"
+
+namespace velkor::test {
+namespace {
+
+using sim::SimUnit;
+
+class ItemObserver final : public DeviceListObserver {
+public:
+    void SelectedItemHiding() override { ++selectedHidings; }
+    void VisibleItemsChanged(int visible) override { lastVisible = visible; }
+    int selectedHidings = 0;
+    int lastVisible = -1;
+};
+
+class Discovery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        m_toolkit = ui::MemoryToolkit::Create(SkinFolder(), m_clock, &error);
+        ASSERT_NE(m_toolkit, nullptr) << error;
+        m_window = m_toolkit->CreateWindow(ui::WindowOptions{"XML_MAIN", "MainWnd"}, &error);
+        ASSERT_NE(m_window, nullptr) << error;
+        m_factory = std::make_unique<DeviceFactory>(DeviceServices{
+            m_backend, m_toolkit->GetDispatcher(), m_ticks, {m_folder.Path(), m_folder.Path()}});
+        m_discovery = std::make_unique<DeviceDiscovery>(
+            DeviceDiscoveryServices{*m_toolkit, *m_window, *m_factory, &m_router, &m_observer});
+        m_router.discovery = m_discovery.get();
+        ASSERT_EQ(m_discovery->CreateStartupDevices(), 2);
+        m_scanner = std::make_unique<DeviceScanner>(m_backend, m_toolkit->GetDispatcher(),
+                                                    m_discovery->Slots(), m_router);
+        ASSERT_TRUE(m_scanner->Start());
+    }
+    void TearDown() override {
+        m_scanner.reset();
+        m_discovery.reset();
+    }
+    bool Until(const std::function<bool()>& done) { return PumpUntil(*m_toolkit, done); }
+    CTolvanicUSBDevice* Model(int row) const { return m_discovery->DeviceOfModel(row); }
+    bool ItemShown(int row) const { return m_discovery->ListItemOfModel(row)->IsVisible(); }
+    ui::Control& Find(std::string_view name) const { return *m_window->FindControl(name); }
+    // The page "device_switch" shows.
+    ui::Control* ShownPage() const {
+        ui::Control& pages = Find("device_switch");
+        return pages.ChildAt(pages.CurrentPage());
+    }
+
+    TempFolder m_folder;
+    sim::SimBackend m_sim{5};
+    FamilyBackend m_backend{m_sim};
+    ui::ManualClock m_clock{100000};
+    ToolkitTickClock m_ticks{m_clock};
+    WindowRouter m_router;
+    ItemObserver m_observer;
+    std::unique_ptr<ui::MemoryToolkit> m_toolkit;
+    std::unique_ptr<ui::Window> m_window;
+    std::unique_ptr<DeviceFactory> m_factory;
+    std::unique_ptr<DeviceDiscovery> m_discovery;
+    std::unique_ptr<DeviceScanner> m_scanner;
+};
+
+TEST_F(Discovery, TheMouseAndKeyboardExistHiddenFromTheStart) {
+    CTolvanicUSBDevice* mouse = Model(0);
+    ASSERT_TRUE(mouse && Model(1));
+    EXPECT_TRUE(Model(1)->Identity().SameIdentity(SupportedDeviceTable()[0]));
+    EXPECT_EQ(mouse->KindTag(), 2u);
+    EXPECT_TRUE(mouse->BatteryFlag());
+    EXPECT_EQ(mouse->Page()->ClassName(), "TolvanicMouseDevice");
+    EXPECT_NE(mouse->KeyControls()[10], nullptr) << "the page's key buttons were collected";
+    EXPECT_FALSE(ItemShown(0));
+    EXPECT_FALSE(mouse->TransportOpen());
+    EXPECT_EQ(m_discovery->ListItemOfModel(0)->FindChild("device_name_label")->Text(), "mouse");
+    EXPECT_EQ(m_discovery->PowerPanelOfModel(0)->ClassKind(), 2);
+    EXPECT_FALSE(m_discovery->Attach(-1));
+    EXPECT_FALSE(m_discovery->Detach(int(kSupportedDeviceCount)));
+}
+
+TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
+    CTolvanicUSBDevice* mouse = Model(0);
+    m_sim.Plug(SimUnit::MouseReceiver);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(6) == 1 && m_router.Attaches(7) == 1; }));
+    EXPECT_EQ(Model(0), mouse) << "the existing object, not a new one";
+    EXPECT_EQ(m_discovery->DevicesOfClass(2).size(), 1u);
+    EXPECT_TRUE(mouse->TransportOpen());
+    EXPECT_TRUE(mouse->OnReceiver());
+    EXPECT_EQ(mouse->CommandTransport().m_chunkSize, kReceiverChunkSize);
+    EXPECT_TRUE(mouse->EventThreadRunning(ChannelType::Receiver));
+    EXPECT_FALSE(ItemShown(0)) << "hidden until the link check";
+    m_toolkit->AdvanceTime(kStartupDelayMs);
+    EXPECT_TRUE(ItemShown(0));
+    EXPECT_EQ(m_discovery->SelectedDevice(), mouse);
+    EXPECT_EQ(ShownPage(), mouse->Page());
+
+    m_sim.Plug(SimUnit::Mouse);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(4) == 1; }));
+    EXPECT_FALSE(mouse->OnReceiver());
+    EXPECT_EQ(mouse->CommandTransport().m_chunkSize, kWiredChunkSize);
+    EXPECT_TRUE(m_discovery->Slots().IsPresent(6)) << "the receiver stays claimed";
+    EXPECT_EQ(mouse->CommandTransport().BeginSession(), kResultOk);
+    EXPECT_TRUE(m_sim.InSession(sim::SimModel::Mouse));
+
+    m_sim.Unplug(SimUnit::Mouse);
+    ASSERT_TRUE(Until([&] { return m_router.Detaches(4) == 1; }));
+    EXPECT_TRUE(mouse->TransportOpen());
+    EXPECT_TRUE(mouse->OnReceiver());
+    EXPECT_EQ(mouse->CommandTransport().m_chunkSize, kReceiverChunkSize);
+    EXPECT_TRUE(ItemShown(0)) << "switched back, not hidden";
+    EXPECT_EQ(mouse->CommandTransport().EndSession(), kResultOk);
+
+    m_sim.Unplug(SimUnit::MouseReceiver);
+    ASSERT_TRUE(Until([&] { return m_router.Detaches(6) == 1 && m_router.Detaches(7) == 1; }));
+    EXPECT_FALSE(mouse->TransportOpen());
+    EXPECT_FALSE(mouse->EventThreadRunning(ChannelType::Receiver));
+    EXPECT_FALSE(ItemShown(0));
+    EXPECT_TRUE(Find("No_device_Link").IsVisible());
+}
+
+TEST_F(Discovery, Keyboard511DHasItsOwnModelAndTheReceiverReachesThe50B7) {
+    m_sim.Plug(SimUnit::Keyboard511D);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(11) == 1; }));
+    CTolvanicUSBDevice* k511d = Model(4);
+    ASSERT_NE(k511d, nullptr);
+    EXPECT_TRUE(k511d->Identity().SameIdentity(SupportedDeviceTable()[11]));
+    EXPECT_TRUE(k511d->TransportOpen());
+    EXPECT_FALSE(k511d->OnReceiver());
+    EXPECT_FALSE(Model(1)->TransportOpen());
+
+    m_sim.Plug(SimUnit::KeyboardReceiver);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(2) == 1; }));
+    CTolvanicUSBDevice* k50b7 = Model(1);
+    EXPECT_TRUE(k50b7->TransportOpen());
+    EXPECT_TRUE(k50b7->OnReceiver());
+    EXPECT_TRUE(k50b7->Identity().SameIdentity(SupportedDeviceTable()[0]));
+    EXPECT_TRUE(k511d->TransportOpen()) << "the receiver is no partner of 0x511D";
+    EXPECT_EQ(m_discovery->DevicesOfClass(1).size(), 2u);
+}
+
+TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
+    m_sim.Plug(SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(8) == 1 && m_router.Attaches(9) == 1; }));
+    CTolvanicUSBDevice* pad = Model(2);
+    ASSERT_NE(pad, nullptr);
+    EXPECT_TRUE(pad->TransportOpen());
+    EXPECT_FALSE(pad->OnReceiver());
+    EXPECT_EQ(pad->CommandTransport().m_chunkSize, kReceiverChunkSize) << "the pad keeps the defaults";
+    EXPECT_TRUE(ItemShown(2));
+    EXPECT_EQ(m_discovery->SelectedDevice(), pad);
+    EXPECT_EQ(ShownPage(), pad->Page());
+    EXPECT_FALSE(Find("No_device_Link").IsVisible());
+
+    m_sim.Unplug(SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_router.Detaches(8) == 1 && m_router.Detaches(9) == 1; }));
+    EXPECT_FALSE(pad->TransportOpen());
+    EXPECT_FALSE(pad->EventThreadRunning(ChannelType::Wired));
+    EXPECT_FALSE(ItemShown(2));
+    EXPECT_TRUE(Find("No_device_Link").IsVisible());
+
+    const int enumerations = m_backend.Enumerations();
+    m_sim.Plug(SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(8) == 2; }));
+    EXPECT_LE(m_backend.Enumerations() - enumerations, 2) << "claimed again on the next pass";
+    EXPECT_EQ(Model(2), pad);
+    EXPECT_TRUE(pad->TransportOpen());
+    EXPECT_TRUE(ItemShown(2));
+}
+
+TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
+    m_sim.Plug(SimUnit::MousePad);
+    m_sim.Plug(SimUnit::Headset);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(8) == 1 && m_router.Attaches(10) == 1; }));
+    ASSERT_EQ(m_discovery->VisibleItemCount(), 2);
+    CTolvanicUSBDevice* first = m_discovery->SelectedDevice();
+    ASSERT_NE(first, nullptr);
+    CTolvanicUSBDevice* other = first == Model(2) ? Model(3) : Model(2);
+    EXPECT_EQ(other->CommandTransport().BeginSession(), kResultOk);
+
+    ASSERT_TRUE(m_discovery->SelectAdjacentItem(true));
+    EXPECT_EQ(m_discovery->SelectedDevice(), other);
+    ASSERT_TRUE(m_discovery->SelectAdjacentItem(true));
+    EXPECT_EQ(m_discovery->SelectedDevice(), first) << "wraps round";
+
+    m_sim.Unplug(first == Model(2) ? SimUnit::MousePad : SimUnit::Headset);
+    ASSERT_TRUE(Until([&] { return m_router.detached.size() >= 1 && m_discovery->VisibleItemCount() == 1; }));
+    EXPECT_EQ(m_observer.selectedHidings, 1);
+    EXPECT_EQ(m_observer.lastVisible, 1);
+    EXPECT_EQ(m_discovery->SelectedDevice(), other);
+    EXPECT_EQ(ShownPage(), other->Page());
+
+    m_sim.Unplug(first == Model(2) ? SimUnit::Headset : SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_discovery->VisibleItemCount() == 0; }));
+    EXPECT_EQ(m_discovery->SelectedDevice(), nullptr);
+    EXPECT_EQ(m_observer.lastVisible, 0);
+    EXPECT_TRUE(Find("No_device_Link").IsVisible());
+    EXPECT_EQ(Find("device_switch").CurrentPage(), 0);
+}
+
+} // namespace
+} // namespace velkor::test
