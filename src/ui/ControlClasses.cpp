@@ -81,6 +81,11 @@ bool KindHasValue(ControlKind kind) {
     return kind == ControlKind::Slider || kind == ControlKind::Progress;
 }
 
+bool KindHoldsLayouts(ControlKind kind) {
+    return kind == ControlKind::Container || kind == ControlKind::SelectPanel || kind == ControlKind::Custom ||
+           kind == ControlKind::Tab;
+}
+
 bool SplitFamilyName(std::string_view name, std::string& prefix, int& number) {
     const size_t underscore = name.rfind('_');
     if (underscore == std::string_view::npos || underscore + 1 >= name.size()) {

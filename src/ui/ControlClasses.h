@@ -22,6 +22,7 @@ std::optional<ControlKind> BuiltInKind(std::string_view className);
 bool KindHasSelection(ControlKind kind); // options, check boxes, key buttons
 bool KindHasItems(ControlKind kind);     // combos, lists
 bool KindHasValue(ControlKind kind);     // sliders, progress bars
+bool KindHoldsLayouts(ControlKind kind); // containers the dialog builder may fill
 
 // Families of controls carry a number after a fixed prefix: "key_12" splits into
 // "key_" and 12 at the last underscore. False when the name does not end in an

@@ -136,8 +136,7 @@ Control* MemoryToolkit::BuildInto(Control& container, std::string_view layout, C
         return nullptr;
     }
     const ControlKind kind = target->Kind();
-    if (kind != ControlKind::Container && kind != ControlKind::SelectPanel && kind != ControlKind::Custom &&
-        kind != ControlKind::Tab) {
+    if (!KindHoldsLayouts(kind)) {
         SetError(error, "'" + target->Name() + "' is not a container");
         return nullptr;
     }

@@ -165,8 +165,7 @@ Control* QtToolkit::BuildInto(Control& container, std::string_view layout, Contr
         return nullptr;
     }
     const ControlKind kind = target->Kind();
-    if (kind != ControlKind::Container && kind != ControlKind::SelectPanel && kind != ControlKind::Custom &&
-        kind != ControlKind::Tab) {
+    if (!KindHoldsLayouts(kind)) {
         SetError(error, "'" + target->Name() + "' is not a container");
         return nullptr;
     }
