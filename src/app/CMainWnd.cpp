@@ -4,9 +4,16 @@
 
 namespace velkor {
 
+int InterfaceDpiFor(const ui::Rect& workArea) {
+    return workArea.width > 1500 && workArea.height > 960 ? 144 : ui::kDefaultDpi;
+}
+
 CMainWnd::CMainWnd(const MainWndServices& services) : m_services(services), m_creator(services.factory) {}
 
 CMainWnd::~CMainWnd() {
+    Shutdown();
+    m_menu.reset();
+    m_tray.reset();
     // The window goes before the creator whose objects hang on its controls.
     m_window.reset();
 }
@@ -27,6 +34,7 @@ bool CMainWnd::Create(std::string* error) {
     }
     m_deviceList = m_window->FindControl(kDeviceList);
     m_noDeviceHint = m_window->FindControl(kNoDeviceHint);
+    m_tray = m_services.toolkit.CreateTrayIcon(std::string(kTrayIcon), kTitle, *this);
 
     m_window->SetTitle(kTitle);
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
@@ -45,8 +53,61 @@ ui::Control* CMainWnd::TitleButton(std::string_view name) const {
     return nullptr;
 }
 
+void CMainWnd::StartDevices() {
+    if (m_devicesStarted || m_shutDown || !m_window) {
+        return;
+    }
+    m_devicesStarted = true;
+    m_window->Root().SetTimer(kTimerScale, kTimerScaleMs);
+    if (m_services.devices == nullptr) {
+        Trace("no device back end: no devices are looked for");
+        return;
+    }
+    ui::Dispatcher& dispatcher = m_services.toolkit.GetDispatcher();
+    const TickClock& clock = m_services.clock != nullptr ? *m_services.clock : m_steadyClock;
+    m_deviceFactory = std::make_unique<DeviceFactory>(DeviceServices{
+        *m_services.devices, dispatcher, clock, {m_services.programFolder, m_services.dataHome}});
+    m_discovery = std::make_unique<DeviceDiscovery>(
+        DeviceDiscoveryServices{m_services.toolkit, *m_window, *m_deviceFactory, this, this});
+    const int created = m_discovery->CreateStartupDevices();
+    TraceF("%d devices created at start", created);
+    m_scanner = std::make_unique<DeviceScanner>(*m_services.devices, dispatcher, m_discovery->Slots(), *this);
+    if (!m_scanner->Start()) {
+        Trace("the scan thread cannot start: no devices are looked for");
+        return;
+    }
+    DeviceScanner* scanner = m_scanner.get();
+    m_threads.Assign(ThreadSlots::kScanSlot, [scanner](uint32_t waitMs) { return scanner->Stop(waitMs); });
+}
+
+void CMainWnd::Shutdown() {
+    if (m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    if (m_window) {
+        m_window->Hide();
+        m_window->Root().KillTimer(kTimerScale);
+        m_window->Root().KillTimer(kTimerMenu);
+    }
+    m_menu.reset();
+    m_threads.StopAll();
+    // From here no Send of any thread waits for this window: the scan thread and
+    // the device threads end on their stop events even when they were sending.
+    m_services.toolkit.GetDispatcher().BeginShutdown();
+    m_scanner.reset();
+    m_discovery.reset();
+    m_deviceFactory.reset();
+}
+
+void CMainWnd::Exit() {
+    Trace("退出测试");
+    Shutdown();
+    m_services.toolkit.Quit(0);
+}
+
 void CMainWnd::HandleBusMessage(const BusMessage& message) {
-    if (!m_window) {
+    if (!m_window || m_shutDown) {
         return;
     }
     if (message.kind == BusMessageKind::Announce) {
@@ -55,72 +116,179 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         BringWindowToFront();
         return;
     }
-    // Lighting ownership, the audio tool, game events and installer reports
-    // belong to the parts that handle them; until those exist they end here.
+    if (!m_awake) {
+        return; // asleep: nothing drives the devices
+    }
+    if (message.kind == BusMessageKind::CopyData) {
+        OnCopyData(message);
+        return;
+    }
+    if (message.kind == BusMessageKind::LightingControlRequest) {
+        OnLightingControlRequest(message);
+        return;
+    }
+    // The audio tool's link, game events and installer reports belong to the
+    // parts that handle them; until those exist they end here.
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
 }
 
-void CMainWnd::BringWindowToFront() {
-    if (!m_window) {
+CTolvanicUSBDevice* CMainWnd::FirstKeyboard() const {
+    if (!m_discovery) {
+        return nullptr;
+    }
+    const std::vector<CTolvanicUSBDevice*> keyboards = m_discovery->DevicesOfClass(1);
+    return keyboards.empty() ? nullptr : keyboards.front();
+}
+
+void CMainWnd::OnCopyData(const BusMessage& message) {
+    if (message.data.empty()) {
         return;
     }
-    UpdateNoDeviceHint();
-    m_window->Restore();
-    m_window->BringToFront();
-}
-
-bool CMainWnd::AnyDeviceItemVisible() const {
-    if (m_deviceList == nullptr) {
-        return false;
-    }
-    for (int i = 0; i < m_deviceList->ChildCount(); ++i) {
-        const ui::Control* item = m_deviceList->ChildAt(i);
-        if (item != nullptr && item->IsVisible()) {
-            return true;
+    CTolvanicUSBDevice* keyboard = FirstKeyboard();
+    if (message.copyDataId == kCopyDataAudioFrame) {
+        AudioFrameLevels::Levels levels;
+        if (m_audioLevels.Feed(message.data, levels) && keyboard != nullptr) {
+            keyboard->FeedAudioLevels(levels);
+        }
+    } else if (message.copyDataId == kCopyDataAudioBands) {
+        const std::span<const int32_t> bands = m_audioBands.Store(message.data);
+        if (keyboard != nullptr) {
+            keyboard->SetAudioBands(bands);
         }
     }
-    return false;
 }
 
-void CMainWnd::UpdateNoDeviceHint() {
-    if (m_noDeviceHint != nullptr) {
-        m_noDeviceHint->SetVisible(!AnyDeviceItemVisible());
+void CMainWnd::OnLightingControlRequest(const BusMessage& message) {
+    if (message.wParam != 1 || (message.lParam != 0 && message.lParam != 1)) {
+        TraceF("lighting request (%d, %d) ignored", message.wParam, message.lParam);
+        return;
+    }
+    m_lightControl = message.lParam == 1;
+    if (ui::Control* label = m_window->FindControl("control_light_status")) {
+        label->SetText(m_lightControl ? "控制灯光" : "不控制灯光");
+    }
+    SetEveryLightControl(m_lightControl);
+}
+
+void CMainWnd::SetEveryLightControl(bool on) {
+    if (!m_discovery) {
+        return;
+    }
+    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
+        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
+            device->SetLightControl(on);
+        }
     }
 }
 
-void CMainWnd::Notify(const ui::Notification& notification) {
-    if (notification.type != ui::kNotifyTimer) {
-        Trace(notification.type);
-        Trace(notification.sender != nullptr ? std::string_view(notification.sender->Name()) : "");
+void CMainWnd::Suspend() {
+    if (!m_awake || m_shutDown) {
+        return;
     }
-    if (notification.type == ui::kNotifyClick && notification.sender != nullptr) {
-        OnClick(*notification.sender);
+    Trace("system suspend");
+    m_awake = false;
+    SetEveryLightControl(false);
+}
+
+void CMainWnd::Resume() {
+    if (m_awake || m_shutDown) {
+        return;
+    }
+    Trace("system resume");
+    m_awake = true;
+    SetEveryLightControl(m_lightControl);
+    std::vector<std::pair<int, bool>> held;
+    held.swap(m_heldSlotEvents);
+    for (const auto& [slot, attach] : held) {
+        if (!attach) {
+            DeviceDetached(slot);
+        } else if (m_discovery && m_discovery->Slots().IsPresent(slot)) {
+            DeviceAttached(slot); // an attach whose slot has gone again is dropped
+        }
     }
 }
 
-void CMainWnd::OnClick(const ui::Control& sender) {
-    const std::string& name = sender.Name();
-    if (name == "closebtn") {
-        // Until the notification-area icon exists, closing ends the program.
-        Quit();
-    } else if (name == "minbtn") {
-        m_window->Minimize();
-    } else if (name == "maxbtn") {
-        m_window->Maximize();
-    } else if (name == "restorebtn") {
-        m_window->Restore();
+void CMainWnd::HoldSlotEvent(int slot, bool attach) {
+    // Only the last event of a slot counts, so the list stays as short as the slot list.
+    std::erase_if(m_heldSlotEvents, [slot](const std::pair<int, bool>& held) { return held.first == slot; });
+    m_heldSlotEvents.emplace_back(slot, attach);
+}
+
+void CMainWnd::DeviceAttached(int slot) {
+    if (!m_awake) {
+        HoldSlotEvent(slot, true);
+        return;
+    }
+    if (m_discovery && !m_shutDown && m_discovery->Attach(slot)) {
+        BringWindowToFront();
     }
 }
 
-bool CMainWnd::CloseRequested(ui::Window& window) {
-    (void)window;
-    Quit();
-    return true;
+void CMainWnd::DeviceDetached(int slot) {
+    if (!m_awake) {
+        HoldSlotEvent(slot, false);
+        return;
+    }
+    if (m_discovery && !m_shutDown) {
+        m_discovery->Detach(slot);
+        UpdateNoDeviceHint();
+    }
 }
 
-void CMainWnd::Quit() {
-    Trace("退出测试");
-    m_services.toolkit.Quit(0);
+void CMainWnd::ScanAnnounced() {
+    BringWindowToFront();
+}
+
+void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
+    if (!m_discovery || m_shutDown) {
+        return;
+    }
+    // 3329 (power status read) needs no action; other numbers are not the devices'.
+    if (message == kMessageShowDeviceItem && wParam >= 0 && wParam <= INT32_MAX) {
+        m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
+    }
+}
+
+void CMainWnd::SelectedItemHiding() {
+    // No secondary window or macro recording exists yet that would have to end.
+}
+
+void CMainWnd::VisibleItemsChanged(int visibleCount) {
+    (void)visibleCount;
+    UpdateNoDeviceHint();
+}
+
+void CMainWnd::TrayIconClicked(ui::MouseButton button) {
+    if (m_shutDown || !m_window) {
+        return;
+    }
+    if (button == ui::MouseButton::Left) {
+        ToggleFromTray();
+    } else {
+        m_window->Root().SetTimer(kTimerMenu, kTimerMenuMs);
+    }
+}
+
+void CMainWnd::OpenMenu() {
+    m_menu.reset();
+    std::string error;
+    m_menu = m_services.toolkit.OpenMenu(kMenuLayout, m_services.toolkit.CursorPosition(), *this, &error);
+    if (!m_menu) {
+        TraceF("the notification-area menu cannot open: %s", error.c_str());
+    }
+}
+
+void CMainWnd::MenuItemChosen(std::string_view item) {
+    if (item == kMenuExit) {
+        Exit();
+    } else if (item == kMenuShow) {
+        // "show" never hides: a visible window only comes to the front.
+        if (m_window->IsVisible() && !m_window->IsMinimized()) {
+            BringWindowToFront();
+        } else {
+            ToggleFromTray();
+        }
+    }
 }
 
 } // namespace velkor

@@ -3,13 +3,20 @@
 // layout "XML_MAIN", title "VELKOR01", 800 x 572, centred) and its
 // switchboard for notifications and for the messages of other programs.
 //
-// This is the shell the entry point needs: it builds the window with the
-// control factory's classes, finds the title buttons and the named containers
-// of the layout, routes the notifications of its controls, and takes the
-// messages other programs send (handed over on the user-interface thread):
-// the announce brings it to the front. Closing it ends the program's loop.
-// Every operation runs on the user-interface thread.
+// It builds the window with the control factory's classes, finds the title
+// buttons and the named containers of the layout, and at window start
+// ("windowinit") creates the device discovery with the hidden mouse and
+// keyboard and starts the scan thread on thread slot 0. It routes the scan
+// thread's attach and detach, the devices' messages and the device list's
+// controls to the discovery, and takes the messages other programs send (the
+// announce brings it to the front). Closing the window hides it in the
+// notification area; the icon's menu item "exit" shuts everything down and
+// ends the loop. Every operation runs on the user-interface thread.
+#include "app/AudioFrames.h"
 #include "app/ControlFactory.h"
+#include "app/ThreadSlots.h"
+#include "devices/DeviceDiscovery.h"
+#include "devices/DeviceScanner.h"
 #include "platform/bus/BusMessage.h"
 #include "transport/HidBackend.h"
 #include "ui/Toolkit.h"
@@ -18,6 +25,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace velkor {
 
@@ -26,9 +35,23 @@ struct MainWndServices {
     const ControlFactory& factory;
     // The devices' back end (the hidraw nodes or the simulator); may be null.
     HidBackend* devices = nullptr;
+    // The devices' clock; null uses the system's monotonic clock.
+    const TickClock* clock = nullptr;
+    // Where "DefaultData/" lies, and the per-user data home (DeviceFolders).
+    std::string programFolder;
+    std::string dataHome;
 };
 
-class CMainWnd final : public ui::WindowHandler {
+// The interface scale for a work area: 144 when it is wider than 1500 and
+// taller than 960, else 96.
+int InterfaceDpiFor(const ui::Rect& workArea);
+
+class CMainWnd final : public ui::WindowHandler,
+                       public DeviceScanListener,
+                       public DeviceMessageSink,
+                       public DeviceListObserver,
+                       public ui::TrayReceiver,
+                       public ui::MenuReceiver {
 public:
     static constexpr std::string_view kClassName = "MainWnd";
     static constexpr std::string_view kLayout = "XML_MAIN";
@@ -42,6 +65,19 @@ public:
     // Named containers and labels of the layout.
     static constexpr std::string_view kDeviceList = "device_select_layout";
     static constexpr std::string_view kNoDeviceHint = "No_device_Link";
+    // The notification-area icon and its menu.
+    static constexpr std::string_view kTrayIcon = "common/tray.png";
+    static constexpr std::string_view kMenuLayout = "menu.xml";
+    static constexpr std::string_view kMenuShow = "show_menu";
+    static constexpr std::string_view kMenuExit = "exit";
+    // Timers of the root control.
+    static constexpr int kTimerScale = 1011;
+    static constexpr int kTimerScaleMs = 100;
+    static constexpr int kTimerMenu = 1032;
+    static constexpr int kTimerMenuMs = 10;
+    // The size the interface-scale step gives the window at 96 DPI.
+    static constexpr int kScaledWidth = 1000;
+    static constexpr int kScaledHeight = 640;
 
     // The services must outlive the window.
     explicit CMainWnd(const MainWndServices& services);
@@ -50,14 +86,31 @@ public:
     CMainWnd& operator=(const CMainWnd&) = delete;
 
     // Builds the window from its layout, gives it its title and size, centres
-    // it on the screen and shows it. False with `error` set when the layout
-    // cannot be built; nothing is shown then.
+    // it on the screen, creates the notification-area icon and shows the
+    // window. False with `error` set when the layout cannot be built; nothing
+    // is shown then. The devices start with the window's "windowinit".
     bool Create(std::string* error = nullptr);
 
     // Null before Create succeeded.
     ui::Window* GetWindow() const { return m_window.get(); }
     ui::Control* TitleButton(std::string_view name) const;
     HidBackend* Devices() const { return m_services.devices; }
+    // Null before window start, without a back end, or after shut-down.
+    DeviceDiscovery* Discovery() const { return m_discovery.get(); }
+    DeviceScanner* Scanner() const { return m_scanner.get(); }
+    ui::TrayIcon* Tray() const { return m_tray.get(); }
+    ui::Menu* OpenTrayMenu() const { return m_menu.get(); }
+    bool IsShutDown() const { return m_shutDown; }
+    // This program drives the devices' lighting (the lighting-ownership request changes it).
+    bool LightControl() const { return m_lightControl; }
+
+    // System suspend: the devices stop being driven, and attach and detach are
+    // held back (the slots the scan thread claims stay claimed) until Resume,
+    // which gives the devices the window's light-control flag again and then
+    // handles the last held event of every slot. Both idempotent.
+    void Suspend();
+    void Resume();
+    bool IsAwake() const { return m_awake; }
 
     // A message another program sent. The announce brings the window to the front.
     void HandleBusMessage(const BusMessage& message);
@@ -66,21 +119,83 @@ public:
     // True when an item of the device list "device_select_layout" is visible.
     bool AnyDeviceItemVisible() const;
 
+    // Hides the window in the notification area (the close button, the frame's close).
+    void HideToTray();
+    // The icon's left click: hides a visible window, else shows it in front.
+    void ToggleFromTray();
+    // The interface-scale step (timer 1011).
+    void ApplyInterfaceScale();
+    // The menu's "exit": shuts down, then ends the loop.
+    void Exit();
+    // Stops the scan thread and every thread slot with bounded waits, shuts the
+    // dispatcher down so that no thread waits on this window any more, then
+    // lets the devices go. Idempotent; the destructor runs it too.
+    void Shutdown();
+
     void Notify(const ui::Notification& notification) override;
     bool CloseRequested(ui::Window& window) override;
+    // The device pictures animate while the window is active, or while the
+    // pointer is over an inactive one.
+    void ActiveChanged(ui::Window& window, bool active) override;
+    void HoverChanged(ui::Window& window, bool inside) override;
+    // DeviceScanListener
+    void DeviceAttached(int slot) override;
+    void DeviceDetached(int slot) override;
+    void ScanAnnounced() override;
+    // DeviceMessageSink
+    void DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) override;
+    // DeviceListObserver
+    void SelectedItemHiding() override;
+    void VisibleItemsChanged(int visibleCount) override;
+    // TrayReceiver, MenuReceiver
+    void TrayIconClicked(ui::MouseButton button) override;
+    void MenuItemChosen(std::string_view item) override;
 
 private:
+    // Window start: discovery, the hidden mouse and keyboard, the scan thread, timer 1011.
+    void StartDevices();
     void OnClick(const ui::Control& sender);
+    void OnTimer(int id);
+    void OpenMenu();
     // Shows "No_device_Link" when no device item is visible, hides it otherwise.
     void UpdateNoDeviceHint();
-    void Quit();
+    // Copy-data of the audio capture tool: id 1 audio frames, id 2 band values.
+    void OnCopyData(const BusMessage& message);
+    // The lighting-ownership request: (1, 0) stop, (1, 1) resume driving the lighting.
+    void OnLightingControlRequest(const BusMessage& message);
+    void SetEveryLightControl(bool on);
+    void HoldSlotEvent(int slot, bool attach);
+    // The keyboard created at start-up, or null.
+    CTolvanicUSBDevice* FirstKeyboard() const;
+    // The tray flag of every mouse and keyboard.
+    void SetTrayFlags(bool on);
+    // The picture flag of every keyboard, mouse and mouse pad.
+    void SetPictureFlags(bool on);
 
     MainWndServices m_services;
+    SteadyTickClock m_steadyClock;
     FactoryControlCreator m_creator;
     std::unique_ptr<ui::Window> m_window;
     std::array<ui::Control*, kTitleButtons.size()> m_titleButtons{};
     ui::Control* m_deviceList = nullptr;
     ui::Control* m_noDeviceHint = nullptr;
+    std::unique_ptr<ui::TrayIcon> m_tray;
+    std::unique_ptr<ui::Menu> m_menu;
+    // Destroyed in reverse: the scanner before the discovery it feeds.
+    std::unique_ptr<DeviceFactory> m_deviceFactory;
+    std::unique_ptr<DeviceDiscovery> m_discovery;
+    std::unique_ptr<DeviceScanner> m_scanner;
+    ThreadSlots m_threads;
+    AudioFrameLevels m_audioLevels;
+    AudioBands m_audioBands;
+    bool m_lightControl = true;
+    bool m_awake = true;
+    bool m_active = false;
+    bool m_hover = false;
+    // Attach (true) and detach (false) held back while suspended, in arrival order.
+    std::vector<std::pair<int, bool>> m_heldSlotEvents;
+    bool m_devicesStarted = false;
+    bool m_shutDown = false;
 };
 
 } // namespace velkor

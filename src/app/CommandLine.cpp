@@ -30,6 +30,12 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
             }
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg.starts_with("--screenshot=")) {
+            options.screenshot = arg.substr(std::string_view("--screenshot=").size());
+            if (options.screenshot.empty()) {
+                error = "--screenshot= needs a file name";
+                return CommandLineAction::Error;
+            }
         } else if (arg == "--exit-after-start") {
             options.exitAfterStart = true;
         } else {
@@ -48,6 +54,7 @@ void PrintUsage(std::FILE* out) {
                "  --simulate=SCENARIO   the same, driven by a scenario file (JSON)\n"
                "  --trace               write the trace lines to standard error (also VELKOR_TRACE=1)\n"
                "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
+               "  --screenshot=FILE     once the devices are listed, save the main window as PNG and quit\n"
                "  --help                show this text\n"
                "  --version             show the version\n"
                "\n"

@@ -1,6 +1,7 @@
 #pragma once
 // The program's command line:
-//   velkor [--simulate[=SCENARIO]] [--trace] [--exit-after-start] [--help] [--version]
+//   velkor [--simulate[=SCENARIO]] [--trace] [--exit-after-start] [--screenshot=FILE]
+//          [--help] [--version]
 #include <cstdio>
 #include <string>
 
@@ -13,6 +14,9 @@ struct ProgramOptions {
     // Quit as soon as the main window is shown and print the start-up time
     // (start-up measurements, smoke tests).
     bool exitAfterStart = false;
+    // Save the main window as a PNG file once the devices are listed, then quit
+    // (documentation pictures); empty: no picture.
+    std::string screenshot;
 };
 
 enum class CommandLineAction {

@@ -1,8 +1,11 @@
 #include "app/Program.h"
 
 #include "app/ProgramFolders.h"
-#include "sim/SimulatedFamily.h"
 #include "platform/Trace.h"
+#include "profiles/ProfileFolders.h"
+#include "sim/SimulatedFamily.h"
+
+#include <cstdlib>
 
 namespace velkor {
 
@@ -86,7 +89,13 @@ StartResult Program::Start() {
         m_devices = m_services.makeHardwareBackend();
     }
 
-    m_mainWnd = std::make_unique<CMainWnd>(MainWndServices{*m_toolkit, m_factory, m_devices.get()});
+    MainWndServices windowServices{*m_toolkit, m_factory, m_devices.get()};
+    windowServices.clock = m_services.deviceClock;
+    windowServices.programFolder = folders.program;
+    windowServices.dataHome = m_services.dataHome.empty()
+                                  ? DataHomeFrom(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))
+                                  : m_services.dataHome;
+    m_mainWnd = std::make_unique<CMainWnd>(windowServices);
     if (!m_mainWnd->Create(&error)) {
         return Fail("cannot create the main window: " + error);
     }
@@ -97,6 +106,21 @@ StartResult Program::Start() {
             m_mainWnd->HandleBusMessage(message);
         }
     });
+    if (m_services.sleepWatcher != nullptr) {
+        ui::Dispatcher* queue = &dispatcher;
+        const auto onSleep = [this, queue](bool sleeping) {
+            queue->Post([this, sleeping] {
+                if (m_mainWnd && sleeping) {
+                    m_mainWnd->Suspend();
+                } else if (m_mainWnd) {
+                    m_mainWnd->Resume();
+                }
+            });
+        };
+        if (!m_services.sleepWatcher->Start(onSleep, &error)) {
+            TraceF("%s: the program never suspends", error.c_str());
+        }
+    }
     // Runs once the loop has handled the window's showing.
     dispatcher.Post([this] {
         m_startUpMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
@@ -142,6 +166,9 @@ void Program::Stop() {
     {
         std::lock_guard lock(m_quitMutex);
         m_dispatcher = nullptr;
+    }
+    if (m_services.sleepWatcher != nullptr) {
+        m_services.sleepWatcher->Stop();
     }
     // No message reaches the window any more, then the bus lets go of the name.
     m_inbox.Detach();

@@ -23,6 +23,7 @@
 #include "app/ControlFactory.h"
 #include "app/Typefaces.h"
 #include "platform/bus/MessageBus.h"
+#include "platform/bus/SleepWatcher.h"
 #include "transport/HidBackend.h"
 #include "ui/Toolkit.h"
 
@@ -51,6 +52,12 @@ struct ProgramServices {
     std::vector<std::string> systemFontFolders{std::string(kSystemFontFolder)};
     // The hardware's back end, used without --simulate; may be empty (no devices).
     BackendMaker makeHardwareBackend;
+    // The per-user data home of the device folders; empty takes $XDG_DATA_HOME or ~/.local/share.
+    std::string dataHome;
+    // The devices' clock; null uses the system's monotonic clock.
+    const TickClock* deviceClock = nullptr;
+    // Reports the system's sleep and resume to the main window; null: it never suspends.
+    SleepWatcher* sleepWatcher = nullptr;
     // Messages for the user, and the start-up time of --exit-after-start.
     std::FILE* err = stderr;
     std::FILE* out = stdout;

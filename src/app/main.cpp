@@ -7,6 +7,11 @@
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "ui/qt/QtToolkit.h"
+#include "ui/qt/QtWindow.h"
+
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
 
 #include <chrono>
 #include <csignal>
@@ -65,8 +70,8 @@ private:
 
     void Watch() {
         char byte = 0;
-        for (int signals = 0; read(m_pipe[0], &byte, 1) == 1 && byte != kStop;) {
-            if (++signals > 1) {
+        for (int received = 0; read(m_pipe[0], &byte, 1) == 1 && byte != kStop;) {
+            if (++received > 1) {
                 std::_Exit(1);
             }
             m_onSignal();
@@ -88,6 +93,50 @@ bool DisplayAvailable() {
     }
     return false;
 }
+
+// --screenshot: waits until a device item has been visible for a while (so that
+// the devices have read themselves) or a bound has passed, saves the main
+// window as PNG and ends the program. Polls on the loop's own timer.
+class ScreenshotTaker {
+public:
+    static constexpr int kPollMs = 100;
+    static constexpr int kSettleMs = 1500;
+    static constexpr int kGiveUpMs = 15000;
+
+    ScreenshotTaker(velkor::Program& program, std::string file)
+        : m_program(program), m_file(std::move(file)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(kPollMs);
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    void Poll() {
+        m_waitedMs += kPollMs;
+        velkor::CMainWnd* main = m_program.MainWindow();
+        if (main != nullptr && main->AnyDeviceItemVisible()) {
+            m_shownMs += kPollMs;
+        }
+        if (m_shownMs < kSettleMs && m_waitedMs < kGiveUpMs) {
+            return;
+        }
+        m_timer.stop();
+        auto* window = main != nullptr ? dynamic_cast<velkor::ui::QtWindow*>(main->GetWindow()) : nullptr;
+        QWidget* widget = window != nullptr ? window->RootWidget() : nullptr;
+        if (widget == nullptr || !widget->window()->grab().save(QString::fromStdString(m_file), "PNG")) {
+            std::fprintf(stderr, "velkor: cannot save the screenshot to %s\n", m_file.c_str());
+            m_failed = true;
+        }
+        m_program.RequestQuit();
+    }
+
+    velkor::Program& m_program;
+    std::string m_file;
+    QTimer m_timer;
+    int m_waitedMs = 0;
+    int m_shownMs = 0;
+    bool m_failed = false;
+};
 
 } // namespace
 
@@ -120,6 +169,7 @@ int main(int argc, char** argv) {
     }
 
     velkor::DbusMessageBus bus;
+    velkor::SleepWatcher sleepWatcher; // logind on the system bus
     velkor::ProgramServices services{
         .makeToolkit = [&argc, argv](const std::string& folder,
                                      std::string* why) -> std::unique_ptr<velkor::ui::Toolkit> {
@@ -128,16 +178,25 @@ int main(int argc, char** argv) {
         .bus = bus,
         .programFolder = velkor::ExecutableFolder(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
+        .sleepWatcher = &sleepWatcher,
         .startTime = startTime,
     };
     velkor::Program program(options, services);
     // Destroyed before the program it calls.
-    SignalWatcher signals([&program] { program.RequestQuit(); });
+    SignalWatcher signalWatcher([&program] { program.RequestQuit(); });
     int code = velkor::Program::kExitOk;
     switch (program.Start()) {
-    case velkor::StartResult::Running:
+    case velkor::StartResult::Running: {
+        std::unique_ptr<ScreenshotTaker> screenshot;
+        if (!options.screenshot.empty()) {
+            screenshot = std::make_unique<ScreenshotTaker>(program, options.screenshot);
+        }
         program.RunLoop();
+        if (screenshot && screenshot->Failed()) {
+            code = velkor::Program::kExitStartFailed;
+        }
         break;
+    }
     case velkor::StartResult::OtherInstance:
         break;
     case velkor::StartResult::Failed:

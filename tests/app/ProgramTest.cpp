@@ -128,19 +128,35 @@ TEST_F(ProgramTest, StartFailuresSayWhyAndFreeTheName) {
     EXPECT_EQ(next.Claim([](BusMessage) {}), BusClaim::Owner);
 }
 
-TEST_F(ProgramTest, CloseButtonAndQuitRequestsEndTheLoop) {
+TEST_F(ProgramTest, WithoutASystemBusTheProgramRunsAndNeverSuspends) {
+    SleepWatcher noBus("unix:path=/nonexistent/velkor/system_bus_socket");
+    ProgramUnderTest first(m_bus, m_folder.Path());
+    first.services.sleepWatcher = &noBus;
+    ASSERT_EQ(first.program.Start(), StartResult::Running) << first.err.Text();
+    EXPECT_TRUE(first.Window().IsVisible());
+    EXPECT_FALSE(noBus.IsRunning());
+    EXPECT_TRUE(first.program.MainWindow()->IsAwake());
+    first.program.Stop();
+}
+
+TEST_F(ProgramTest, CloseButtonHidesAndExitAndQuitRequestsEndTheLoop) {
     ProgramUnderTest first(m_bus, m_folder.Path());
     first.beforeToolkit = [&] { first.program.RequestQuit(); }; // before there is a loop to end
     ASSERT_EQ(first.program.Start(), StartResult::Running);
     EXPECT_EQ(first.program.RunLoop(), 0);
 
-    ui::MemoryUser user;
-    first.toolkit->GetDispatcher().Post([&] { EXPECT_TRUE(user.Click(first.Window(), "closebtn")); });
-    EXPECT_EQ(first.program.RunLoop(), 0);
-
     std::thread watcher([&] { first.program.RequestQuit(); }); // as the signal watcher does
     EXPECT_EQ(first.program.RunLoop(), 0);
     watcher.join();
+
+    ui::MemoryUser user;
+    first.toolkit->GetDispatcher().Post([&] {
+        EXPECT_TRUE(user.Click(first.Window(), "closebtn"));
+        EXPECT_FALSE(first.Window().IsVisible()) << "hidden in the notification area";
+        first.program.MainWindow()->MenuItemChosen("exit");
+    });
+    EXPECT_EQ(first.program.RunLoop(), 0);
+    EXPECT_TRUE(first.program.MainWindow()->IsShutDown());
 }
 
 } // namespace

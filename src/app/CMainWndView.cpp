@@ -1,0 +1,183 @@
+// The main window's own appearance and controls: showing and hiding (the
+// notification area), the interface scale, the "No_device_Link" hint, and the
+// routing of its controls' notifications.
+#include "app/CMainWnd.h"
+
+#include "platform/Trace.h"
+
+namespace velkor {
+
+void CMainWnd::BringWindowToFront() {
+    if (!m_window || m_shutDown) {
+        return;
+    }
+    UpdateNoDeviceHint();
+    SetTrayFlags(false);
+    m_window->Show();
+    m_window->Restore();
+    m_window->BringToFront();
+}
+
+void CMainWnd::HideToTray() {
+    if (!m_window || m_shutDown) {
+        return;
+    }
+    m_window->Hide();
+    SetTrayFlags(true);
+}
+
+void CMainWnd::ToggleFromTray() {
+    if (!m_window || m_shutDown) {
+        return;
+    }
+    UpdateNoDeviceHint();
+    if (m_window->IsVisible() && !m_window->IsMinimized()) {
+        HideToTray();
+        return;
+    }
+    m_window->Show();
+    m_window->Restore();
+    ApplyInterfaceScale();
+    BringWindowToFront();
+}
+
+void CMainWnd::ApplyInterfaceScale() {
+    if (!m_window || m_shutDown) {
+        return;
+    }
+    const bool wasVisible = m_window->IsVisible() && !m_window->IsMinimized();
+    if (!wasVisible) {
+        m_window->Show();
+        m_window->Restore();
+    }
+    int dpi = InterfaceDpiFor(m_window->WorkArea());
+    if (!ui::IsValidDpi(dpi)) {
+        Trace("MAIN_WND DPI SET ERROR");
+        dpi = ui::kDefaultDpi;
+    }
+    m_services.toolkit.SetDpiForAll(ui::kDefaultDpi);
+    const ui::Rect at = m_window->Geometry();
+    m_window->SetGeometry(ui::Rect{at.x, at.y, kScaledWidth, kScaledHeight});
+    m_services.toolkit.SetDpiForAll(dpi);
+    m_window->CenterWindow();
+    if (wasVisible) {
+        m_window->Show();
+    } else {
+        m_window->Hide();
+    }
+}
+
+bool CMainWnd::AnyDeviceItemVisible() const {
+    if (m_deviceList == nullptr) {
+        return false;
+    }
+    for (int i = 0; i < m_deviceList->ChildCount(); ++i) {
+        const ui::Control* item = m_deviceList->ChildAt(i);
+        if (item != nullptr && item->IsVisible()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMainWnd::UpdateNoDeviceHint() {
+    if (m_noDeviceHint != nullptr) {
+        m_noDeviceHint->SetVisible(!AnyDeviceItemVisible());
+    }
+}
+
+void CMainWnd::SetTrayFlags(bool on) {
+    if (!m_discovery) {
+        return;
+    }
+    for (uint32_t kind : {1u, 2u}) { // keyboards and mice
+        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
+            device->SetTrayFlag(on);
+        }
+    }
+}
+
+void CMainWnd::Notify(const ui::Notification& notification) {
+    if (notification.type != ui::kNotifyTimer) {
+        Trace(notification.type);
+        Trace(notification.sender != nullptr ? std::string_view(notification.sender->Name()) : "");
+    }
+    if (m_shutDown) {
+        return;
+    }
+    if (notification.type == ui::kNotifyWindowInit) {
+        StartDevices();
+    } else if (notification.type == ui::kNotifyTimer) {
+        if (m_awake && notification.sender == &m_window->Root()) {
+            OnTimer(int(notification.wParam));
+        }
+    } else if (notification.type == ui::kNotifyClick && notification.sender != nullptr) {
+        OnClick(*notification.sender);
+    } else if (notification.type == ui::kNotifySelectChanged && notification.sender != nullptr &&
+               notification.sender->Name() == "device_select" && m_discovery) {
+        m_discovery->ItemSelectionChanged(*notification.sender);
+    }
+}
+
+void CMainWnd::OnTimer(int id) {
+    if (id == kTimerScale) {
+        m_window->Root().KillTimer(kTimerScale); // once
+        ApplyInterfaceScale();
+    } else if (id == kTimerMenu) {
+        m_window->Root().KillTimer(kTimerMenu);
+        OpenMenu();
+    }
+}
+
+void CMainWnd::OnClick(const ui::Control& sender) {
+    const std::string& name = sender.Name();
+    if (name == "closebtn") {
+        HideToTray();
+    } else if (name == "minbtn") {
+        m_window->Minimize();
+    } else if (name == "maxbtn") {
+        m_window->Maximize();
+    } else if (name == "restorebtn") {
+        m_window->Restore();
+    } else if (name == "nodevice_ok_btn") {
+        m_window->Hide();
+    } else if ((name == "device_select_prev" || name == "device_select_next") && m_discovery) {
+        m_discovery->SelectAdjacentItem(name == "device_select_next");
+    }
+}
+
+void CMainWnd::SetPictureFlags(bool on) {
+    if (!m_discovery) {
+        return;
+    }
+    for (uint32_t kind : {1u, 2u, 3u}) {
+        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
+            device->SetPictureFlag(on);
+        }
+    }
+}
+
+void CMainWnd::ActiveChanged(ui::Window& window, bool active) {
+    (void)window;
+    m_active = active;
+    m_hover = active;
+    SetPictureFlags(active);
+}
+
+void CMainWnd::HoverChanged(ui::Window& window, bool inside) {
+    (void)window;
+    if (m_active) {
+        return; // an active window animates anyway
+    }
+    Trace(inside ? "鼠标移入" : "鼠标移出");
+    m_hover = inside;
+    SetPictureFlags(inside);
+}
+
+bool CMainWnd::CloseRequested(ui::Window& window) {
+    (void)window;
+    HideToTray();
+    return false; // the program ends through the menu's exit item
+}
+
+} // namespace velkor

@@ -1,0 +1,313 @@
+// The main window with its devices: the simulated family behind the scan
+// thread, on the in-memory toolkit. Waits on real threads are bounded hang
+// guards, never timing assertions.
+#include "AppTestSupport.h"
+#include "app/CMainWnd.h"
+#include "devices/DeviceListItem.h"
+#include "devices/SupportedDevices.h"
+#include "sim/SimBackend.h"
+#include "ui/memory/MemoryShell.h"
+#include "ui/memory/MemoryToolkit.h"
+#include "ui/memory/MemoryUser.h"
+
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace velkor::test {
+namespace {
+
+using sim::SimUnit;
+
+// The toolkit's clock as the devices' tick count, so that item timers and devices agree.
+class ManualTicks final : public TickClock {
+public:
+    explicit ManualTicks(const ui::ManualClock& clock) : m_clock(clock) {}
+    uint32_t NowMs() const override { return uint32_t(m_clock.NowMs()); }
+
+private:
+    const ui::ManualClock& m_clock;
+};
+
+class MainWndTest : public ::testing::Test {
+protected:
+    MainWndTest() { RegisterProgramControlClasses(m_factory); }
+    ~MainWndTest() override { m_main.reset(); }
+
+    // Creates the window and runs its start; false when either fails.
+    bool Start(bool withDevices = true) {
+        MainWndServices services{*m_toolkit, m_factory, withDevices ? &m_sim : nullptr};
+        services.clock = &m_ticks;
+        services.programFolder = m_folder.Path();
+        services.dataHome = m_folder.Path();
+        m_main = std::make_unique<CMainWnd>(services);
+        if (!m_main->Create()) {
+            return false;
+        }
+        m_toolkit->ProcessPending(); // "windowinit"
+        return true;
+    }
+    // Runs the window's queue, and its timers in steps, until `done` holds.
+    // The deadline is a guard against a hang, not a measurement.
+    bool Until(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            m_toolkit->ProcessPending();
+            m_toolkit->AdvanceTime(kStartupDelayMs);
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    }
+    ui::Window& Window() const { return *m_main->GetWindow(); }
+    ui::MemoryTrayIcon& Tray() const { return *m_toolkit->TrayIcons().at(0); }
+    bool ItemShown(int modelRow) const {
+        const ui::Control* item = m_main->Discovery()->ListItemOfModel(modelRow);
+        return item != nullptr && item->IsVisible();
+    }
+
+    ProgramFolder m_folder;
+    ui::ManualClock m_clock{100000};
+    ManualTicks m_ticks{m_clock};
+    std::unique_ptr<ui::MemoryToolkit> m_toolkit = ui::MemoryToolkit::Create(SourceSkin().string(), m_clock);
+    ControlFactory m_factory;
+    sim::SimBackend m_sim{7};
+    ui::MemoryUser m_user;
+    TraceCapture m_traces;
+    std::unique_ptr<CMainWnd> m_main;
+};
+
+TEST_F(MainWndTest, TheFamilyAppearsInTheDeviceList) {
+    m_sim.PlugFamily();
+    ASSERT_TRUE(Start());
+    ASSERT_NE(m_main->Discovery(), nullptr);
+    ASSERT_TRUE(m_main->Scanner()->IsRunning());
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
+    for (int row = 0; row < int(kDeviceModelCount); ++row) {
+        EXPECT_TRUE(ItemShown(row)) << "model row " << row;
+    }
+    EXPECT_FALSE(Window().FindControl("No_device_Link")->IsVisible());
+    EXPECT_TRUE(Window().IsVisible());
+    ASSERT_NE(m_main->Discovery()->SelectedDevice(), nullptr);
+
+    // The list's own controls move the selection, wrapping.
+    CTolvanicUSBDevice* first = m_main->Discovery()->SelectedDevice();
+    ASSERT_TRUE(m_user.Click(Window(), "device_select_next"));
+    CTolvanicUSBDevice* second = m_main->Discovery()->SelectedDevice();
+    EXPECT_NE(second, first);
+    ASSERT_TRUE(m_user.Click(Window(), "device_select_prev"));
+    EXPECT_EQ(m_main->Discovery()->SelectedDevice(), first);
+}
+
+TEST_F(MainWndTest, UnpluggedDevicesLeaveTheListAndTheHintReturns) {
+    m_sim.Plug(SimUnit::MousePad);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 1; }));
+    EXPECT_FALSE(Window().FindControl("No_device_Link")->IsVisible());
+    m_sim.Unplug(SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 0; }));
+    EXPECT_TRUE(Window().FindControl("No_device_Link")->IsVisible());
+}
+
+TEST_F(MainWndTest, ItemMessagesFromTheDevicesShowAndHideTheirItem) {
+    ASSERT_TRUE(Start());
+    m_main->DeviceMessage(kMessageShowDeviceItem, 0, 1);
+    EXPECT_TRUE(ItemShown(0));
+    m_main->DeviceMessage(kMessagePowerStatus, 0, 0); // no action
+    EXPECT_TRUE(ItemShown(0));
+    m_main->DeviceMessage(kMessageShowDeviceItem, 0, 0);
+    EXPECT_FALSE(ItemShown(0));
+    // Rows no device has are refused without harm.
+    m_main->DeviceMessage(kMessageShowDeviceItem, -1, 1);
+    m_main->DeviceMessage(kMessageShowDeviceItem, int64_t(1) << 40, 1);
+    m_main->DeviceMessage(kMessageShowDeviceItem, 99, 1);
+    EXPECT_EQ(m_main->Discovery()->VisibleItemCount(), 0);
+    // Out-of-range slots from the scan side do nothing either.
+    m_main->DeviceAttached(-1);
+    m_main->DeviceDetached(int(kSupportedDeviceCount));
+    EXPECT_EQ(m_main->Discovery()->VisibleItemCount(), 0);
+}
+
+TEST_F(MainWndTest, CloseHidesToTheTrayAndTheIconBringsItBack) {
+    ASSERT_TRUE(Start(false));
+    EXPECT_EQ(Tray().ToolTip(), "VELKOR01");
+    bool loopEnded = false;
+    // Everything happens inside the running loop, so a close that ended it would show.
+    m_toolkit->GetDispatcher().Post([&] {
+        EXPECT_TRUE(m_user.RequestClose(Window())); // the frame's close button
+        EXPECT_FALSE(Window().IsVisible());
+        Window().Show();
+        EXPECT_TRUE(m_user.Click(Window(), "closebtn"));
+        EXPECT_FALSE(Window().IsVisible());
+        EXPECT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
+        EXPECT_TRUE(Window().IsVisible());
+        EXPECT_FALSE(Window().IsMinimized());
+        Window().Minimize();
+        EXPECT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
+        EXPECT_TRUE(Window().IsVisible());
+        EXPECT_FALSE(Window().IsMinimized()) << "restored";
+        EXPECT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
+        EXPECT_FALSE(Window().IsVisible()) << "a visible window is hidden by the icon";
+        m_toolkit->Quit(7);
+        loopEnded = true;
+    });
+    EXPECT_EQ(m_toolkit->RunLoop(), 7);
+    EXPECT_TRUE(loopEnded);
+    EXPECT_FALSE(m_main->IsShutDown());
+}
+
+TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
+    ASSERT_TRUE(Start(false));
+    ASSERT_TRUE(m_user.Click(Window(), "closebtn"));
+    ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
+    EXPECT_TRUE(m_toolkit->OpenMenus().empty()) << "the menu opens on timer 1032";
+    m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
+    ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
+    ui::MemoryMenu& menu = *m_toolkit->OpenMenus().front();
+    EXPECT_EQ(menu.ItemNames(), (std::vector<std::string>{"show_menu", "exit"}));
+    ASSERT_TRUE(m_user.ChooseMenuItem(menu, "show_menu"));
+    EXPECT_TRUE(Window().IsVisible());
+    ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
+    EXPECT_FALSE(Window().IsVisible());
+
+    // A second right click replaces the menu rather than stacking one more.
+    ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
+    m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
+    ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
+    m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
+    ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
+
+    m_toolkit->GetDispatcher().Post(
+        [&] { EXPECT_TRUE(m_user.ChooseMenuItem(*m_toolkit->OpenMenus().front(), "exit")); });
+    EXPECT_EQ(m_toolkit->RunLoop(), 0);
+    EXPECT_TRUE(m_main->IsShutDown());
+    EXPECT_FALSE(Window().IsVisible());
+    EXPECT_EQ(m_traces.Count("退出测试"), 1);
+}
+
+TEST_F(MainWndTest, ShutDownWithDevicesAndThreadsRunningFinishes) {
+    m_sim.PlugFamily();
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
+    ASSERT_TRUE(m_main->Scanner()->IsRunning());
+    // Unplugging now makes the scan thread wait in a synchronous detach that the
+    // window never runs: shut-down must still end it.
+    m_sim.Unplug(SimUnit::Headset);
+    // Shut-down from a helper thread, so that a hang fails the test instead of blocking it.
+    auto shutdown = std::async(std::launch::async, [&] { m_main->Shutdown(); });
+    ASSERT_EQ(shutdown.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(m_main->IsShutDown());
+    EXPECT_EQ(m_main->Discovery(), nullptr);
+    EXPECT_EQ(m_main->Scanner(), nullptr);
+    EXPECT_TRUE(m_toolkit->GetDispatcher().IsShuttingDown());
+    EXPECT_EQ(m_traces.Count("所有对象处于激发状态\n"), 1) << "slot 0, the scan thread";
+    EXPECT_EQ(m_traces.Count("错误\n8"), 1) << "the lighting slot is empty";
+    EXPECT_EQ(m_traces.Count("错误\n19"), 1);
+    m_main->Shutdown(); // once is enough
+    EXPECT_EQ(m_traces.Count("所有对象处于激发状态\n"), 1);
+}
+
+TEST_F(MainWndTest, LightingRequestsChangeOwnershipOnlyWithWParamOne) {
+    ASSERT_TRUE(Start());
+    ui::Control* label = Window().FindControl("control_light_status");
+    ASSERT_NE(label, nullptr);
+    CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);
+    ASSERT_NE(mouse, nullptr);
+    m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 0));
+    EXPECT_FALSE(m_main->LightControl());
+    EXPECT_EQ(label->Text(), "不控制灯光");
+    EXPECT_FALSE(mouse->LightControlFlag());
+    m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 2, 1));
+    m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 7));
+    EXPECT_FALSE(m_main->LightControl()) << "ignored";
+    EXPECT_FALSE(mouse->LightControlFlag());
+    m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 1));
+    EXPECT_TRUE(m_main->LightControl());
+    EXPECT_EQ(label->Text(), "控制灯光");
+    EXPECT_TRUE(mouse->LightControlFlag());
+}
+
+TEST_F(MainWndTest, CopyDataOfAnySizeOrIdIsTakenSafely) {
+    ASSERT_TRUE(Start());
+    BusMessage message = MakeBusMessage(BusMessageKind::CopyData, 0, 0);
+    for (uint32_t id : {0u, 1u, 2u, 3u, 10u}) {
+        for (size_t size : {size_t(0), size_t(3), size_t(24), size_t(2000), size_t(5000)}) {
+            message.copyDataId = id;
+            message.data.assign(size, 0x7F);
+            m_main->HandleBusMessage(message);
+        }
+    }
+    EXPECT_TRUE(Window().IsVisible());
+}
+
+TEST_F(MainWndTest, WhileSuspendedAnAttachChangesNothingUntilResume) {
+    ASSERT_TRUE(Start());
+    CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);
+    m_main->Suspend();
+    EXPECT_FALSE(mouse->LightControlFlag());
+    m_sim.Plug(SimUnit::MousePad);
+    m_sim.Plug(SimUnit::Headset);
+    // Both slots are claimed by the scan thread, yet the window holds them back.
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->Slots().PresentSlots().size() >= 3; }));
+    m_sim.Unplug(SimUnit::Headset);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->Slots().PresentSlots().size() == 2; }));
+    m_toolkit->AdvanceTime(2 * kStartupDelayMs);
+    EXPECT_EQ(m_main->Discovery()->VisibleItemCount(), 0);
+    EXPECT_TRUE(Window().FindControl("No_device_Link")->IsVisible());
+    const int before = m_traces.Count("lighting request (1, 0) ignored");
+    m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 0));
+    EXPECT_TRUE(m_main->LightControl()) << "ignored while asleep";
+    EXPECT_EQ(m_traces.Count("lighting request (1, 0) ignored"), before);
+
+    m_main->Resume();
+    EXPECT_TRUE(mouse->LightControlFlag());
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 1; }));
+    EXPECT_EQ(m_main->Discovery()->DevicesOfClass(3).size(), 1u) << "the mouse pad, which stayed";
+    EXPECT_TRUE(m_main->Discovery()->DevicesOfClass(7).empty()) << "the headset came and went while asleep";
+}
+
+TEST_F(MainWndTest, TheScaleStepRunsOnceAfterStartWithTheWorkAreasScale) {
+    m_toolkit->SetScreen(ui::Rect{0, 0, 1600, 1040}, ui::Rect{0, 0, 1600, 1000});
+    ASSERT_TRUE(Start(false));
+    EXPECT_EQ(Window().Dpi(), 96);
+    m_toolkit->AdvanceTime(CMainWnd::kTimerScaleMs);
+    EXPECT_EQ(Window().Dpi(), 144);
+    EXPECT_TRUE(Window().IsVisible()) << "visible before, visible after";
+    EXPECT_TRUE(m_toolkit->RunningTimers(Window().Root()).empty()) << "once";
+
+    // From the icon, on a narrower screen, the hidden window comes back at 96.
+    m_toolkit->SetScreen(ui::Rect{0, 0, 1500, 1040}, ui::Rect{0, 0, 1500, 1000});
+    ASSERT_TRUE(m_user.Click(Window(), "closebtn"));
+    ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
+    EXPECT_EQ(Window().Dpi(), 96);
+    EXPECT_TRUE(Window().IsVisible());
+}
+
+TEST_F(MainWndTest, DevicePicturesAnimateWhileActiveOrHovered) {
+    ASSERT_TRUE(Start());
+    CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);
+    ASSERT_NE(mouse, nullptr);
+    m_user.Activate(Window(), true);
+    EXPECT_TRUE(mouse->PictureFlag());
+    m_user.Hover(Window(), false);
+    EXPECT_TRUE(mouse->PictureFlag()) << "active: the pointer does not matter";
+    m_user.Activate(Window(), false);
+    EXPECT_FALSE(mouse->PictureFlag());
+    m_user.Hover(Window(), true);
+    EXPECT_TRUE(mouse->PictureFlag());
+    m_user.Hover(Window(), false);
+    EXPECT_FALSE(mouse->PictureFlag());
+}
+
+TEST(InterfaceScale, WideAndTallWorkAreasGetTheLargerScale) {
+    EXPECT_EQ(InterfaceDpiFor(ui::Rect{0, 0, 1600, 1000}), 144);
+    EXPECT_EQ(InterfaceDpiFor(ui::Rect{0, 0, 1500, 1000}), 96);
+    EXPECT_EQ(InterfaceDpiFor(ui::Rect{0, 0, 1600, 960}), 96);
+    EXPECT_EQ(InterfaceDpiFor(ui::Rect{0, 0, 1501, 961}), 144);
+    EXPECT_EQ(InterfaceDpiFor(ui::Rect{}), 96);
+}
+
+} // namespace
+} // namespace velkor::test
