@@ -100,6 +100,12 @@ StartResult Program::Start() {
         return Fail("cannot create the main window: " + error);
     }
 
+    // Programs that drive the lighting themselves learn that this one takes it now.
+    if (m_services.bus.IsOwner() &&
+        !m_services.bus.Broadcast(MakeBusMessage(BusMessageKind::LightingControl, 1, 1))) {
+        TraceF("lighting announcement not sent: %s", m_services.bus.LastError().c_str());
+    }
+
     ui::Dispatcher& dispatcher = m_toolkit->GetDispatcher();
     m_inbox.Attach(dispatcher, [this](const BusMessage& message) {
         if (m_mainWnd) {

@@ -72,6 +72,18 @@ TEST_F(ProgramTest, FirstStartShowsTheMainWindowAndStopFreesTheName) {
     EXPECT_EQ(next.Claim([](BusMessage) {}), BusClaim::Owner);
 }
 
+TEST_F(ProgramTest, StartAnnouncesThatTheProgramTakesTheLighting) {
+    InProcessMessageBus watcher(m_bus);
+    std::vector<BusMessage> seen;
+    ASSERT_TRUE(watcher.WatchBroadcasts([&](BusMessage message) { seen.push_back(std::move(message)); }));
+    ProgramUnderTest first(m_bus, m_folder.Path());
+    ASSERT_EQ(first.program.Start(), StartResult::Running) << first.err.Text();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].kind, BusMessageKind::LightingControl);
+    EXPECT_EQ(seen[0].wParam, 1);
+    EXPECT_EQ(seen[0].lParam, 1);
+}
+
 TEST_F(ProgramTest, SecondStartAnnouncesAndEndsBeforeBuildingAnything) {
     ProgramUnderTest first(m_bus, m_folder.Path());
     ASSERT_EQ(first.program.Start(), StartResult::Running);
