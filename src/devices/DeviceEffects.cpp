@@ -117,17 +117,24 @@ void CTolvanicUSBDevice::EffectSpectrum() {
     FillLeds(PackLed(kColourWheel[m_effectPosition], BrightnessLevel(r.light)));
 }
 
+bool CTolvanicUSBDevice::StepBlinkPhase(uint8_t speed) {
+    const uint32_t now = m_services.clock.NowMs();
+    // Unsigned difference: correct across a wrap of the tick count.
+    if (uint32_t(now - m_lastBlinkMs) < BlinkIntervalMs(speed)) {
+        return false;
+    }
+    m_blinkOn = m_blinkOn != 0 ? 0 : 1;
+    m_lastBlinkMs = now;
+    return true;
+}
+
 void CTolvanicUSBDevice::EffectBlink() {
     std::lock_guard lock(m_ledLock);
     if (m_leds.empty()) {
         return;
     }
     const LightInfoRecord& r = m_lightRecord;
-    const uint32_t now = m_services.clock.NowMs();
-    // Unsigned difference: correct across a wrap of the tick count.
-    if (uint32_t(now - m_lastBlinkMs) >= BlinkIntervalMs(r.speed)) {
-        m_blinkOn = m_blinkOn != 0 ? 0 : 1;
-        m_lastBlinkMs = now;
+    if (StepBlinkPhase(r.speed)) {
         m_effectColourIndex = NextBlinkColour(m_effectColourIndex);
     }
     if (m_blinkOn == 0) {
@@ -144,10 +151,7 @@ void CTolvanicUSBDevice::EffectBlinkFixed() {
         return;
     }
     const LightInfoRecord& r = m_lightRecord;
-    const uint32_t now = m_services.clock.NowMs();
-    if (uint32_t(now - m_lastBlinkMs) >= BlinkIntervalMs(r.speed)) {
-        m_blinkOn = m_blinkOn != 0 ? 0 : 1;
-        m_lastBlinkMs = now;
+    if (StepBlinkPhase(r.speed)) {
         m_effectColourIndex = NextFixedColour(m_effectColourIndex);
     }
     FillLeds(m_blinkOn != 0 ? PackLed(FixedColour(m_effectColourIndex), BrightnessLevel(r.light)) : 0);

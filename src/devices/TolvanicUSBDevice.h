@@ -332,6 +332,10 @@ protected:
     mutable std::recursive_mutex m_lightListLock;
     mutable std::recursive_mutex m_ledLock;
 
+    // Flips the blink phase once the interval of `speed` has passed since the
+    // last flip; true when it flipped. Call with m_ledLock held.
+    bool StepBlinkPhase(uint8_t speed);
+
     // Guarded by m_ledLock.
     std::vector<uint32_t> m_leds;
     std::vector<LedRecord> m_ledRecords;
