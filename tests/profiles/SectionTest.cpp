@@ -265,11 +265,12 @@ TEST(MouseSections, DpiStagesMergeIntoTheLongerMemberList) {
         R"({"DPIStages":{"StageActive":1,"StageDPIs":[{"StageDPIX":400,"StageDPIY":70000},{"StageDPIX":800}]}})"));
     const auto stages = data.ReadDpiStages();
     ASSERT_EQ(stages.size(), 5u);
-    EXPECT_EQ(stages[0].dpiX, 400);
-    EXPECT_EQ(stages[0].dpiY, 70000 - 65536);
-    EXPECT_EQ(stages[1].dpiX, 800);
-    EXPECT_EQ(stages[2].dpiX, 1002);
-    EXPECT_EQ(stages[4].dpiX, 1004);
+    // Unary plus reads the packed members by value (gtest would bind a misaligned reference).
+    EXPECT_EQ(+stages[0].dpiX, 400);
+    EXPECT_EQ(+stages[0].dpiY, 70000 - 65536);
+    EXPECT_EQ(+stages[1].dpiX, 800);
+    EXPECT_EQ(+stages[2].dpiX, 1002);
+    EXPECT_EQ(+stages[4].dpiX, 1004);
     EXPECT_EQ(data.GetActiveDpiStage(), 1);
 }
 
