@@ -28,6 +28,9 @@ public:
     virtual std::optional<std::string> Text(std::string_view key) const = 0;
 };
 
+// The provider's text for `key`, or the key itself when there is none (or no provider).
+std::string TextOrKey(const TextProvider* provider, std::string_view key);
+
 // Decides what a class the toolkit does not know stands for. The toolkit first
 // asks CanCreate for every such class of a layout; when one is refused, nothing
 // is built and the build fails. When the whole layout is built, ControlCreated

@@ -54,12 +54,7 @@ MemoryToolkit::~MemoryToolkit() {
 }
 
 std::string MemoryToolkit::LookUpText(std::string_view key) const {
-    if (m_textProvider != nullptr) {
-        if (std::optional<std::string> text = m_textProvider->Text(key)) {
-            return *text;
-        }
-    }
-    return std::string(key);
+    return TextOrKey(m_textProvider, key);
 }
 
 bool MemoryToolkit::ReadCheckedLayout(std::string_view layout, ControlCreator* creator, LayoutNode& node,

@@ -121,12 +121,7 @@ void QtToolkit::Wake() {
 }
 
 std::string QtToolkit::LookUpText(std::string_view key) const {
-    if (m_textProvider != nullptr) {
-        if (std::optional<std::string> text = m_textProvider->Text(key)) {
-            return *text;
-        }
-    }
-    return std::string(key);
+    return TextOrKey(m_textProvider, key);
 }
 
 void QtToolkit::ReloadTexts() {
