@@ -128,4 +128,16 @@ BusMessage MakeCopyData(BusMessageKind kind, uint32_t id, std::span<const uint8_
     return message;
 }
 
+bool CheckSendable(const BusMessage& message, std::string& why) {
+    if (!ValidateBusMessage(message, why)) {
+        return false;
+    }
+    const BusMessageInfo& info = BusMessageInfoOf(message.kind);
+    if (info.broadcast) {
+        why = std::string(info.member) + " is a broadcast of the program";
+        return false;
+    }
+    return true;
+}
+
 } // namespace velkor

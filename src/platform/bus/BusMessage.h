@@ -84,6 +84,9 @@ bool CheckCopyData(BusMessageKind kind, uint32_t id, size_t size, std::string& w
 // Checks a whole message before it is sent and after it arrives: a known kind,
 // copy-data within its limits, and no bytes on a message that carries none.
 bool ValidateBusMessage(const BusMessage& message, std::string& why);
+// A valid message that another program may send to the running one (not one of
+// the program's own broadcasts); false with the reason otherwise.
+bool CheckSendable(const BusMessage& message, std::string& why);
 
 // Convenience constructors.
 BusMessage MakeBusMessage(BusMessageKind kind, int32_t wParam, int32_t lParam);

@@ -277,13 +277,10 @@ BusClaim DbusMessageBus::Claim(BusHandler handler) {
 
 BusSendResult DbusMessageBus::Send(const BusMessage& message) {
     std::string why;
-    if (!ValidateBusMessage(message, why)) {
+    if (!CheckSendable(message, why)) {
         return {BusSendStatus::Refused, why};
     }
     const BusMessageInfo& info = BusMessageInfoOf(message.kind);
-    if (info.broadcast) {
-        return {BusSendStatus::Refused, std::string(info.member) + " is a broadcast of the program"};
-    }
     std::lock_guard lock(m_mutex);
     if (!ConnectLocked()) {
         return {BusSendStatus::NoBus, m_lastError};

@@ -63,12 +63,8 @@ void InProcessMessageBus::Deliver(std::unique_lock<std::mutex>& lock, InProcessM
 
 BusSendResult InProcessMessageBus::Send(const BusMessage& message) {
     std::string why;
-    if (!ValidateBusMessage(message, why)) {
+    if (!CheckSendable(message, why)) {
         return {BusSendStatus::Refused, why};
-    }
-    const BusMessageInfo& info = BusMessageInfoOf(message.kind);
-    if (info.broadcast) {
-        return {BusSendStatus::Refused, std::string(info.member) + " is a broadcast of the program"};
     }
     std::unique_lock lock(m_bus->m_mutex);
     if (m_closed) {
