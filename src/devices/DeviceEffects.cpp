@@ -73,19 +73,26 @@ void CTolvanicUSBDevice::FillLeds(uint32_t packed) {
     std::fill(m_leds.begin(), m_leds.end(), packed);
 }
 
+bool CTolvanicUSBDevice::StepBreathingPhase() {
+    m_effectPosition = StepPhase(m_lightRecord.fx != 0, 128, m_effectPosition, 1);
+    return m_effectPosition == 0;
+}
+
+uint8_t CTolvanicUSBDevice::BreathingLevel() const {
+    return uint8_t((kBreathingCurve[m_effectPosition] * BrightnessLevel(m_lightRecord.light)) >> 8);
+}
+
 void CTolvanicUSBDevice::EffectBreathing() {
     std::lock_guard lock(m_ledLock);
     if (m_leds.empty()) {
         return;
     }
     const LightInfoRecord& r = m_lightRecord;
-    m_effectPosition = StepPhase(r.fx != 0, 128, m_effectPosition, 1);
-    if (m_effectPosition == 0) {
+    if (StepBreathingPhase()) {
         m_effectColourIndex = NextBreathingColour(m_effectColourIndex);
     }
     const Rgb colour = r.multiColor != 0 ? kColourWheel[m_effectColourIndex] : RecordColour(r);
-    const uint8_t level = uint8_t((kBreathingCurve[m_effectPosition] * BrightnessLevel(r.light)) >> 8);
-    FillLeds(PackLed(colour, level));
+    FillLeds(PackLed(colour, BreathingLevel()));
 }
 
 void CTolvanicUSBDevice::EffectBreathingFixed() {
@@ -93,13 +100,10 @@ void CTolvanicUSBDevice::EffectBreathingFixed() {
     if (m_leds.empty()) {
         return;
     }
-    const LightInfoRecord& r = m_lightRecord;
-    m_effectPosition = StepPhase(r.fx != 0, 128, m_effectPosition, 1);
-    if (m_effectPosition == 0) {
+    if (StepBreathingPhase()) {
         m_effectColourIndex = NextFixedColour(m_effectColourIndex);
     }
-    const uint8_t level = uint8_t((kBreathingCurve[m_effectPosition] * BrightnessLevel(r.light)) >> 8);
-    FillLeds(PackLed(FixedColour(m_effectColourIndex), level));
+    FillLeds(PackLed(FixedColour(m_effectColourIndex), BreathingLevel()));
 }
 
 void CTolvanicUSBDevice::EffectStatic() {

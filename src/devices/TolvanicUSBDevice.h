@@ -335,6 +335,11 @@ protected:
     // Flips the blink phase once the interval of `speed` has passed since the
     // last flip; true when it flipped. Call with m_ledLock held.
     bool StepBlinkPhase(uint8_t speed);
+    // One step along the breathing curve; true when a new breath begins.
+    // BreathingLevel is the curve at the current step times the brightness.
+    // Both with m_ledLock held.
+    bool StepBreathingPhase();
+    uint8_t BreathingLevel() const;
 
     // Guarded by m_ledLock.
     std::vector<uint32_t> m_leds;
