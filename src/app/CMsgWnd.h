@@ -8,6 +8,7 @@
 // "maxbtn", "restorebtn" (clicks are matched without regard to case). A
 // control missing from the layout leaves that part as the layout has it; the
 // box still opens.
+#include "ui/Prompts.h"
 #include "ui/Toolkit.h"
 
 #include <memory>
@@ -16,15 +17,7 @@
 
 namespace velkor {
 
-// What ShowMessage returns.
-inline constexpr int kMsgConfirmed = 1; // "confirm_btn"
-inline constexpr int kMsgCancelled = 0; // "cancel_btn", "closebtn" or the frame's close
-inline constexpr int kMsgNotShown = -1; // no box: its layout failed, or the program's loop ended first
-
-enum class MsgButtons {
-    Notice = 0,   // only "confirm_btn"
-    Question = 1, // "cancel_btn" and "confirm_btn"
-};
+// ShowMessage returns kMsgConfirmed, kMsgCancelled or kMsgNotShown (ui/Prompts.h).
 
 // Opens the box modally and waits until the user closes it; the loop keeps
 // running the main window's work meanwhile. Only the user-interface thread

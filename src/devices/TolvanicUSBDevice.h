@@ -19,6 +19,7 @@
 // second lighting lock, so the light thread and the user-interface thread may
 // call them at the same time.
 #include "devices/DeviceLinks.h"
+#include "devices/DeviceNameLists.h"
 #include "devices/DeviceThread.h"
 #include "devices/SupportedDevices.h"
 #include "keys/KeyFunction.h"
@@ -284,6 +285,9 @@ public:
     const std::vector<ui::Control*>& KeyControls() const { return m_keyControls; }
     const std::vector<ui::Control*>& LightControls() const { return m_lightControls; }
     const KeyMap& ThirdKeyMap() const { return m_thirdKeyMap; }
+    // The panels' name lists (ReloadPanels fills them). User-interface thread.
+    const DeviceNameLists& NameLists() const { return m_nameLists; }
+    DeviceNameLists& MutableNameLists() { return m_nameLists; }
     LightInfoRecord LightRecord() const;
     // Copies of the LED buffer, key levels and ring (any thread).
     std::vector<uint32_t> LedSnapshot() const;
@@ -367,6 +371,7 @@ private:
     ui::Control* FindSwitch(ui::Control*& cache, std::string_view name);
 
     std::string m_pageLayoutPath;
+    DeviceNameLists m_nameLists;
     std::string m_lightSettingsName;
     std::string m_typeName;
     std::atomic<uint32_t> m_kindTag{0};

@@ -78,6 +78,16 @@ public:
     virtual bool IsVisible() const = 0;
 };
 
+// What a file dialog asks. The filter is shown as `filterName` and matches
+// `pattern` ("*.json"); `suggestedName` pre-fills the save dialog's name.
+struct FileDialogOptions {
+    Window* parent = nullptr;
+    std::string title;
+    std::string filterName;
+    std::string pattern;
+    std::string suggestedName;
+};
+
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
@@ -126,6 +136,11 @@ public:
     // The notification-area icon; shown at once. `iconPath` is resolved like an image.
     virtual std::unique_ptr<TrayIcon> CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                                      TrayReceiver& receiver) = 0;
+
+    // Modal file dialogs: the chosen path, or nothing when the user cancelled.
+    // The save dialog does not create the file.
+    virtual std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) = 0;
+    virtual std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) = 0;
 
     virtual Rect PrimaryScreen() const = 0;
     virtual Point CursorPosition() const = 0;

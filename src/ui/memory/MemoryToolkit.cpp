@@ -53,6 +53,20 @@ MemoryToolkit::~MemoryToolkit() {
     m_dispatcher.BeginShutdown();
 }
 
+std::optional<std::string> MemoryToolkit::AskOpenFileName(const FileDialogOptions& options) {
+    m_fileDialogs.push_back(options);
+    if (m_fileAnswers.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> answer = std::move(m_fileAnswers.front());
+    m_fileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> MemoryToolkit::AskSaveFileName(const FileDialogOptions& options) {
+    return AskOpenFileName(options); // both take the next scripted answer
+}
+
 std::string MemoryToolkit::LookUpText(std::string_view key) const {
     return TextOrKey(m_textProvider, key);
 }

@@ -9,6 +9,7 @@
 #include "ui/memory/MemoryWindow.h"
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -52,6 +53,8 @@ public:
                                    std::string* error = nullptr) override;
     std::unique_ptr<TrayIcon> CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                              TrayReceiver& receiver) override;
+    std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) override;
+    std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) override;
     Rect PrimaryScreen() const override { return m_screen; }
     Point CursorPosition() const override { return m_cursor; }
 
@@ -67,6 +70,10 @@ public:
     // Called once at the start of every modal run, after the window is shown, so
     // that a test can act on the window (click "confirm_btn").
     void SetModalDriver(std::function<void(MemoryWindow&)> driver) { m_modalDriver = std::move(driver); }
+    // The answers the next file dialogs give, oldest first; a dialog with no
+    // answer left is cancelled. Every dialog asked is kept in FileDialogsAsked.
+    void QueueFileDialogAnswer(std::optional<std::string> path) { m_fileAnswers.push_back(std::move(path)); }
+    const std::vector<FileDialogOptions>& FileDialogsAsked() const { return m_fileDialogs; }
     void SetScreen(const Rect& screen, const Rect& workArea);
     void SetCursorPosition(Point position) { m_cursor = position; }
     int TextReloadCount() const { return m_textReloads; }
@@ -135,6 +142,8 @@ private:
     int m_nextTypeface = 1;
     std::vector<MemoryMenu*> m_menus;
     std::vector<MemoryTrayIcon*> m_trayIcons;
+    std::deque<std::optional<std::string>> m_fileAnswers;
+    std::vector<FileDialogOptions> m_fileDialogs;
 
     std::mutex m_wakeMutex;
     std::condition_variable m_wakeSignal;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QRegularExpression>
 #include <QScreen>
@@ -255,6 +256,37 @@ std::unique_ptr<Menu> QtToolkit::OpenMenu(std::string_view layout, Point screenP
 std::unique_ptr<TrayIcon> QtToolkit::CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                                     TrayReceiver& receiver) {
     return std::make_unique<QtTrayIcon>(m_resources.ImagePath(iconPath), toolTip, receiver);
+}
+
+namespace {
+
+QString DialogFilter(const FileDialogOptions& options) {
+    if (options.pattern.empty()) {
+        return {};
+    }
+    return QString::fromStdString(options.filterName) + " (" + QString::fromStdString(options.pattern) + ")";
+}
+
+std::optional<std::string> ChosenPath(const QString& path) {
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path.toStdString();
+}
+
+} // namespace
+
+std::optional<std::string> QtToolkit::AskOpenFileName(const FileDialogOptions& options) {
+    QWidget* parent = options.parent != nullptr ? WidgetOf(*options.parent) : nullptr;
+    return ChosenPath(QFileDialog::getOpenFileName(parent, QString::fromStdString(options.title), QString(),
+                                                   DialogFilter(options)));
+}
+
+std::optional<std::string> QtToolkit::AskSaveFileName(const FileDialogOptions& options) {
+    QWidget* parent = options.parent != nullptr ? WidgetOf(*options.parent) : nullptr;
+    return ChosenPath(QFileDialog::getSaveFileName(parent, QString::fromStdString(options.title),
+                                                   QString::fromStdString(options.suggestedName),
+                                                   DialogFilter(options)));
 }
 
 Rect QtToolkit::PrimaryScreen() const {

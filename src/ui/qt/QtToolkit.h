@@ -49,6 +49,8 @@ public:
                                    std::string* error = nullptr) override;
     std::unique_ptr<TrayIcon> CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                              TrayReceiver& receiver) override;
+    std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) override;
+    std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) override;
     Rect PrimaryScreen() const override;
     Point CursorPosition() const override;
 

@@ -1,0 +1,42 @@
+#pragma once
+// What a panel asks the user: the program's message box and the file
+// dialogs. The main window supplies the real ones; tests script the answers.
+// Panels take a UserPrompts& instead of reaching for the window, so their
+// logic runs without one.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velkor {
+
+// How a message box was closed.
+inline constexpr int kMsgConfirmed = 1; // "confirm_btn"
+inline constexpr int kMsgCancelled = 0; // "cancel_btn", "closebtn" or the frame's close
+inline constexpr int kMsgNotShown = -1; // no box: its layout failed, or the program's loop ended first
+
+enum class MsgButtons {
+    Notice = 0,   // only "confirm_btn"
+    Question = 1, // "cancel_btn" and "confirm_btn"
+};
+
+namespace ui {
+
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+    // Shows the language text of `key` in the message box and waits until it
+    // is closed. Callers treat only kMsgConfirmed as "yes".
+    virtual int ShowMessageKey(std::string_view key, MsgButtons buttons) = 0;
+    // Shows a text that is already formatted (a language text used as a format).
+    virtual int ShowMessageText(std::string_view text, MsgButtons buttons) = 0;
+    // The language text of `key` (the key itself when there is none).
+    virtual std::string Text(std::string_view key) const = 0;
+    // File dialogs with one filter ("Profile Files(*.json)", "*.json"):
+    // the chosen path, or nothing when the user cancelled.
+    virtual std::optional<std::string> AskOpenFile(std::string_view filterName, std::string_view pattern) = 0;
+    virtual std::optional<std::string> AskSaveFile(std::string_view filterName, std::string_view pattern,
+                                                   std::string_view suggestedName) = 0;
+};
+
+} // namespace ui
+} // namespace velkor

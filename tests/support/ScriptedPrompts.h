@@ -1,0 +1,82 @@
+#pragma once
+// A UserPrompts for tests: message boxes and file dialogs answer from queues
+// (an empty queue answers "cancelled"), and every question is recorded.
+#include "ui/Prompts.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor::test {
+
+class ScriptedPrompts final : public ui::UserPrompts {
+public:
+    struct Asked {
+        std::string text; // the key, or the formatted text
+        bool isKey = true;
+        MsgButtons buttons = MsgButtons::Notice;
+    };
+
+    // The next message boxes' results, oldest first.
+    void QueueAnswer(int result) { m_answers.push_back(result); }
+    // The next file dialogs' answers (nothing = cancelled).
+    void QueueFile(std::optional<std::string> path) { m_files.push_back(std::move(path)); }
+    // Language texts Text() gives; other keys give the key itself.
+    void SetText(std::string key, std::string text) { m_texts[std::move(key)] = std::move(text); }
+
+    const std::vector<Asked>& Messages() const { return m_messages; }
+    std::vector<std::string> MessageTexts() const {
+        std::vector<std::string> texts;
+        for (const Asked& asked : m_messages) {
+            texts.push_back(asked.text);
+        }
+        return texts;
+    }
+    int FileDialogCount() const { return m_fileDialogs; }
+    void Clear() { m_messages.clear(); }
+
+    int ShowMessageKey(std::string_view key, MsgButtons buttons) override {
+        return Record(std::string(key), true, buttons);
+    }
+    int ShowMessageText(std::string_view text, MsgButtons buttons) override {
+        return Record(std::string(text), false, buttons);
+    }
+    std::string Text(std::string_view key) const override {
+        const auto found = m_texts.find(std::string(key));
+        return found != m_texts.end() ? found->second : std::string(key);
+    }
+    std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override { return NextFile(); }
+    std::optional<std::string> AskSaveFile(std::string_view, std::string_view, std::string_view) override {
+        return NextFile();
+    }
+
+private:
+    int Record(std::string text, bool isKey, MsgButtons buttons) {
+        m_messages.push_back({std::move(text), isKey, buttons});
+        if (m_answers.empty()) {
+            return kMsgCancelled;
+        }
+        const int answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    std::optional<std::string> NextFile() {
+        ++m_fileDialogs;
+        if (m_files.empty()) {
+            return std::nullopt;
+        }
+        std::optional<std::string> path = std::move(m_files.front());
+        m_files.pop_front();
+        return path;
+    }
+
+    std::deque<int> m_answers;
+    std::deque<std::optional<std::string>> m_files;
+    std::map<std::string, std::string> m_texts;
+    std::vector<Asked> m_messages;
+    int m_fileDialogs = 0;
+};
+
+} // namespace velkor::test
