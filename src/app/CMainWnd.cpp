@@ -59,6 +59,7 @@ void CMainWnd::StartDevices() {
     }
     m_devicesStarted = true;
     m_window->Root().SetTimer(kTimerScale, kTimerScaleMs);
+    m_window->Root().SetTimer(kTimerIdle, kTimerIdleMs); // periodic; its ticks need no handling
     if (m_services.devices == nullptr) {
         Trace("no device back end: no devices are looked for");
         return;
@@ -164,10 +165,27 @@ void CMainWnd::OnLightingControlRequest(const BusMessage& message) {
         return;
     }
     m_lightControl = message.lParam == 1;
-    if (ui::Control* label = m_window->FindControl("control_light_status")) {
-        label->SetText(m_lightControl ? "控制灯光" : "不控制灯光");
-    }
+    ShowLightControlState();
     SetEveryLightControl(m_lightControl);
+}
+
+void CMainWnd::ToggleLightControl() {
+    if (!m_window || m_shutDown) {
+        return;
+    }
+    m_lightControl = !m_lightControl;
+    if (m_services.broadcast &&
+        !m_services.broadcast(MakeBusMessage(BusMessageKind::LightingControl, 1, m_lightControl ? 1 : 0))) {
+        Trace("lighting ownership not announced");
+    }
+    ShowLightControlState();
+    SetEveryLightControl(m_lightControl);
+}
+
+void CMainWnd::ShowLightControlState() {
+    if (ui::Control* label = m_window->FindControl(kLightStatusLabel)) {
+        label->SetText(m_lightControl ? kLightControlOn : kLightControlOff);
+    }
 }
 
 void CMainWnd::SetEveryLightControl(bool on) {
@@ -243,9 +261,18 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
     if (!m_discovery || m_shutDown) {
         return;
     }
-    // 3329 (power status read) needs no action; other numbers are not the devices'.
+    // 3329 (power status read) needs no action.
     if (message == kMessageShowDeviceItem && wParam >= 0 && wParam <= INT32_MAX) {
         m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
+    } else if (message == kMessageLanguageChanged) {
+        // The texts of every window follow the new language; the mice and
+        // keyboards then refresh what their pages show.
+        m_services.toolkit.ReloadTexts();
+        for (uint32_t kind : {2u, 1u}) {
+            for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
+                device->RefreshView();
+            }
+        }
     }
 }
 

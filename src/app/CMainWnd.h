@@ -22,6 +22,7 @@
 #include "ui/Toolkit.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ struct MainWndServices {
     // Where "DefaultData/" lies, and the per-user data home (DeviceFolders).
     std::string programFolder;
     std::string dataHome;
+    // Broadcasts a message of this program to the others (the lighting
+    // ownership); may be empty (no bus). False when it could not be sent.
+    std::function<bool(const BusMessage&)> broadcast;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and
@@ -75,6 +79,15 @@ public:
     static constexpr int kTimerScaleMs = 100;
     static constexpr int kTimerMenu = 1032;
     static constexpr int kTimerMenuMs = 10;
+    // Re-arms itself and does nothing else.
+    static constexpr int kTimerIdle = 1031;
+    static constexpr int kTimerIdleMs = 5000;
+    // Messages of the program's own windows.
+    static constexpr uint32_t kMessageLanguageChanged = 3089;
+    // The label of the lighting-ownership toggle and its two texts.
+    static constexpr std::string_view kLightStatusLabel = "control_light_status";
+    static constexpr std::string_view kLightControlOn = "控制灯光";
+    static constexpr std::string_view kLightControlOff = "不控制灯光";
     // The size the interface-scale step gives the window at 96 DPI.
     static constexpr int kScaledWidth = 1000;
     static constexpr int kScaledHeight = 640;
@@ -138,6 +151,13 @@ public:
     // pointer is over an inactive one.
     void ActiveChanged(ui::Window& window, bool active) override;
     void HoverChanged(ui::Window& window, bool inside) override;
+    // A display change is noted; the scale step runs at the root's next "windowsize".
+    void DisplayChanged(ui::Window& window) override;
+    // Takes the suggested scale, re-centres the window and repaints it.
+    void DpiChanged(ui::Window& window, int suggestedDpi) override;
+    // The "control_light_status" click: flips the flag, tells the other
+    // programs, shows the new state and gives every device the flag.
+    void ToggleLightControl();
     // DeviceScanListener
     void DeviceAttached(int slot) override;
     void DeviceDetached(int slot) override;
@@ -164,6 +184,7 @@ private:
     // The lighting-ownership request: (1, 0) stop, (1, 1) resume driving the lighting.
     void OnLightingControlRequest(const BusMessage& message);
     void SetEveryLightControl(bool on);
+    void ShowLightControlState();
     void HoldSlotEvent(int slot, bool attach);
     // The keyboard created at start-up, or null.
     CTolvanicUSBDevice* FirstKeyboard() const;
@@ -192,6 +213,7 @@ private:
     bool m_awake = true;
     bool m_active = false;
     bool m_hover = false;
+    bool m_displayChanged = false;
     // Attach (true) and detach (false) held back while suspended, in arrival order.
     std::vector<std::pair<int, bool>> m_heldSlotEvents;
     bool m_devicesStarted = false;

@@ -111,6 +111,11 @@ void CMainWnd::Notify(const ui::Notification& notification) {
         if (m_awake && notification.sender == &m_window->Root()) {
             OnTimer(int(notification.wParam));
         }
+    } else if (notification.type == ui::kNotifyWindowSize) {
+        if (m_displayChanged && notification.sender == &m_window->Root()) {
+            m_displayChanged = false;
+            ApplyInterfaceScale();
+        }
     } else if (notification.type == ui::kNotifyClick && notification.sender != nullptr) {
         OnClick(*notification.sender);
     } else if (notification.type == ui::kNotifySelectChanged && notification.sender != nullptr &&
@@ -129,6 +134,26 @@ void CMainWnd::OnTimer(int id) {
     }
 }
 
+void CMainWnd::DisplayChanged(ui::Window& window) {
+    (void)window;
+    Trace("显示器分辨率发生变化");
+    m_displayChanged = true;
+}
+
+void CMainWnd::DpiChanged(ui::Window& window, int suggestedDpi) {
+    (void)window;
+    if (!m_window || m_shutDown) {
+        return;
+    }
+    Trace("界面 DPI 发生变化");
+    if (!m_window->SetDpi(suggestedDpi)) {
+        TraceF("suggested DPI %d not accepted", suggestedDpi);
+        return;
+    }
+    m_window->CenterWindow();
+    m_window->Root().Invalidate();
+}
+
 void CMainWnd::OnClick(const ui::Control& sender) {
     const std::string& name = sender.Name();
     if (name == "closebtn") {
@@ -139,6 +164,8 @@ void CMainWnd::OnClick(const ui::Control& sender) {
         m_window->Maximize();
     } else if (name == "restorebtn") {
         m_window->Restore();
+    } else if (name == kLightStatusLabel) {
+        ToggleLightControl();
     } else if (name == "nodevice_ok_btn") {
         m_window->Hide();
     } else if ((name == "device_select_prev" || name == "device_select_next") && m_discovery) {

@@ -95,6 +95,9 @@ StartResult Program::Start() {
     windowServices.dataHome = m_services.dataHome.empty()
                                   ? DataHomeFrom(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))
                                   : m_services.dataHome;
+    windowServices.broadcast = [this](const BusMessage& message) {
+        return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
+    };
     m_mainWnd = std::make_unique<CMainWnd>(windowServices);
     if (!m_mainWnd->Create(&error)) {
         return Fail("cannot create the main window: " + error);

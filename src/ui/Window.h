@@ -47,6 +47,14 @@ public:
         (void)window;
         (void)inside;
     }
+    // A screen was added or removed, or a screen's resolution changed.
+    virtual void DisplayChanged(Window& window) { (void)window; }
+    // The desktop's scale for the window's screen changed; `suggestedDpi` is
+    // the scale it suggests (96 = 100 %).
+    virtual void DpiChanged(Window& window, int suggestedDpi) {
+        (void)window;
+        (void)suggestedDpi;
+    }
 };
 
 enum WindowFlag : uint32_t {

@@ -275,7 +275,7 @@ TEST_F(MainWndTest, TheScaleStepRunsOnceAfterStartWithTheWorkAreasScale) {
     m_toolkit->AdvanceTime(CMainWnd::kTimerScaleMs);
     EXPECT_EQ(Window().Dpi(), 144);
     EXPECT_TRUE(Window().IsVisible()) << "visible before, visible after";
-    EXPECT_TRUE(m_toolkit->RunningTimers(Window().Root()).empty()) << "once";
+    EXPECT_EQ(m_toolkit->RunningTimers(Window().Root()), std::vector<int>{CMainWnd::kTimerIdle}) << "once";
 
     // From the icon, on a narrower screen, the hidden window comes back at 96.
     m_toolkit->SetScreen(ui::Rect{0, 0, 1500, 1040}, ui::Rect{0, 0, 1500, 1000});
@@ -283,6 +283,72 @@ TEST_F(MainWndTest, TheScaleStepRunsOnceAfterStartWithTheWorkAreasScale) {
     ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
     EXPECT_EQ(Window().Dpi(), 96);
     EXPECT_TRUE(Window().IsVisible());
+}
+
+TEST_F(MainWndTest, ADisplayChangeRescalesAtTheNextResizeOnly) {
+    m_toolkit->SetScreen(ui::Rect{0, 0, 1280, 1024}, ui::Rect{0, 0, 1280, 984});
+    ASSERT_TRUE(Start(false));
+    m_toolkit->AdvanceTime(CMainWnd::kTimerScaleMs);
+    ASSERT_EQ(Window().Dpi(), 96);
+    m_toolkit->SetScreen(ui::Rect{0, 0, 2560, 1440}, ui::Rect{0, 0, 2560, 1400});
+    ASSERT_TRUE(m_user.Resize(Window(), 900, 600));
+    EXPECT_EQ(Window().Dpi(), 96) << "no display change noted: a resize is only a resize";
+
+    m_user.ChangeDisplay(Window());
+    EXPECT_EQ(m_traces.Count("显示器分辨率发生变化"), 1);
+    EXPECT_EQ(Window().Dpi(), 96) << "nothing until the window is resized";
+    ASSERT_TRUE(m_user.Resize(Window(), 910, 600));
+    EXPECT_EQ(Window().Dpi(), 144);
+    m_toolkit->SetScreen(ui::Rect{0, 0, 1280, 1024}, ui::Rect{0, 0, 1280, 984});
+    ASSERT_TRUE(m_user.Resize(Window(), 920, 600));
+    EXPECT_EQ(Window().Dpi(), 144) << "the note is used up";
+}
+
+TEST_F(MainWndTest, TheDesktopsSuggestedScaleIsTakenWhenValid) {
+    ASSERT_TRUE(Start(false));
+    m_user.ChangeDpi(Window(), 120);
+    EXPECT_EQ(Window().Dpi(), 120);
+    EXPECT_EQ(m_traces.Count("界面 DPI 发生变化"), 1);
+    m_user.ChangeDpi(Window(), 100);
+    EXPECT_EQ(Window().Dpi(), 120) << "a scale the windows cannot take changes nothing";
+}
+
+TEST_F(MainWndTest, TheLightingToggleTellsTheOtherProgramsAndEveryDevice) {
+    std::vector<BusMessage> sent;
+    MainWndServices services{*m_toolkit, m_factory, &m_sim};
+    services.clock = &m_ticks;
+    services.programFolder = m_folder.Path();
+    services.dataHome = m_folder.Path();
+    services.broadcast = [&sent](const BusMessage& message) {
+        sent.push_back(message);
+        return true;
+    };
+    m_main = std::make_unique<CMainWnd>(services);
+    ASSERT_TRUE(m_main->Create());
+    m_toolkit->ProcessPending();
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->DeviceOfModel(0) != nullptr; }));
+    CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);
+
+    ASSERT_TRUE(m_user.Click(Window(), "control_light_status"));
+    EXPECT_FALSE(m_main->LightControl());
+    EXPECT_FALSE(mouse->LightControlFlag());
+    EXPECT_EQ(Window().FindControl("control_light_status")->Text(), "不控制灯光");
+    ASSERT_TRUE(m_user.Click(Window(), "control_light_status"));
+    EXPECT_TRUE(m_main->LightControl());
+    EXPECT_TRUE(mouse->LightControlFlag());
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].kind, BusMessageKind::LightingControl);
+    EXPECT_EQ(std::pair(sent[0].wParam, sent[0].lParam), std::pair(1, 0));
+    EXPECT_EQ(std::pair(sent[1].wParam, sent[1].lParam), std::pair(1, 1));
+}
+
+TEST_F(MainWndTest, ALanguageChangeShowsEveryTextAgain) {
+    ASSERT_TRUE(Start());
+    const int before = m_toolkit->TextReloadCount();
+    m_main->DeviceMessage(CMainWnd::kMessageLanguageChanged, 1, 0);
+    EXPECT_EQ(m_toolkit->TextReloadCount(), before + 1);
+    m_main->DeviceMessage(3329, 80, 0);
+    EXPECT_EQ(m_toolkit->TextReloadCount(), before + 1) << "a power report changes no text";
 }
 
 TEST_F(MainWndTest, DevicePicturesAnimateWhileActiveOrHovered) {

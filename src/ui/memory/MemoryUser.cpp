@@ -236,6 +236,20 @@ void MemoryUser::Hover(Window& window, bool inside) {
     }
 }
 
+void MemoryUser::ChangeDisplay(Window& window) {
+    auto* memory = dynamic_cast<MemoryWindow*>(&window);
+    if (memory != nullptr && memory->Handler() != nullptr) {
+        memory->Handler()->DisplayChanged(window);
+    }
+}
+
+void MemoryUser::ChangeDpi(Window& window, int suggestedDpi) {
+    auto* memory = dynamic_cast<MemoryWindow*>(&window);
+    if (memory != nullptr && memory->Handler() != nullptr) {
+        memory->Handler()->DpiChanged(window, suggestedDpi);
+    }
+}
+
 bool MemoryUser::ChooseMenuItem(Menu& menu, std::string_view item) {
     auto* memory = dynamic_cast<MemoryMenu*>(&menu);
     return memory != nullptr && memory->Choose(item);

@@ -50,6 +50,9 @@ public:
     bool Resize(Window& window, int width, int height);
     void Activate(Window& window, bool active);
     void Hover(Window& window, bool inside);
+    // The desktop reports a display change, or a new scale for the window's screen.
+    void ChangeDisplay(Window& window);
+    void ChangeDpi(Window& window, int suggestedDpi);
     bool ChooseMenuItem(Menu& menu, std::string_view item);
     bool ClickTrayIcon(TrayIcon& icon, MouseButton button);
 

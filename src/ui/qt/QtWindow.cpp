@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
 #include <QWindow>
@@ -134,6 +135,38 @@ void QtWindow::Adopt(QWidget* root, const std::vector<LoadedWidget>& widgets) {
     m_baseSize = root->size();
     m_lastSize = root->size();
     ApplyScaleEverywhere();
+    WatchDisplays();
+}
+
+void QtWindow::WatchScreen(QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, m_context.get(), [this](const QRect&) {
+        if (m_handler != nullptr) {
+            m_handler->DisplayChanged(*this);
+        }
+    });
+    QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, m_context.get(), [this, screen](qreal dpi) {
+        if (m_handler != nullptr && m_root != nullptr && m_root->screen() == screen) {
+            m_handler->DpiChanged(*this, int(std::lround(dpi)));
+        }
+    });
+}
+
+void QtWindow::WatchDisplays() {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        WatchScreen(screen);
+    }
+    const auto changed = [this] {
+        if (m_handler != nullptr) {
+            m_handler->DisplayChanged(*this);
+        }
+    };
+    QObject::connect(qApp, &QGuiApplication::screenAdded, m_context.get(), [this, changed](QScreen* screen) {
+        WatchScreen(screen);
+        changed();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, m_context.get(), [changed](QScreen*) { changed(); });
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, m_context.get(),
+                     [changed](QScreen*) { changed(); });
 }
 
 QtControl* QtWindow::WrapBelow(QtControl& parent, const std::vector<LoadedWidget>& widgets,

@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 
+class QScreen;
+
 namespace velkor::ui {
 
 class QtToolkit;
@@ -97,6 +99,9 @@ public:
     std::weak_ptr<int> AliveToken() const { return m_alive; }
 
 private:
+    // Tells the handler about display and scale changes of the desktop.
+    void WatchDisplays();
+    void WatchScreen(QScreen* screen);
     QtControl* Wrap(const LoadedWidget& loaded, QtControl* parent);
     void ApplyScaleEverywhere();
 
