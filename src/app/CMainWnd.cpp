@@ -8,6 +8,17 @@ int InterfaceDpiFor(const ui::Rect& workArea) {
     return workArea.width > 1500 && workArea.height > 960 ? 144 : ui::kDefaultDpi;
 }
 
+ui::Rect SettingsWindowRect(const ui::Rect& mainWindow, const ui::Rect& screen, int dpi, bool besideButton) {
+    const auto scaled = [dpi](int value) { return value * dpi / ui::kDefaultDpi; };
+    const int width = scaled(630);
+    const int height = scaled(500);
+    if (besideButton) {
+        return ui::Rect{mainWindow.x + mainWindow.width - scaled(30) - width, mainWindow.y + scaled(60), width,
+                        height};
+    }
+    return ui::Rect{screen.x + (screen.width - width) / 2, screen.y + (screen.height - height) / 2, width, height};
+}
+
 CMainWnd::CMainWnd(const MainWndServices& services) : m_services(services), m_creator(services.factory) {}
 
 CMainWnd::~CMainWnd() {
@@ -31,6 +42,9 @@ bool CMainWnd::Create(std::string* error) {
     Trace("InitWindow");
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         m_titleButtons[i] = m_window->FindControl(kTitleButtons[i]);
+    }
+    if (ui::Control* settings = TitleButton("setbtn"); settings != nullptr && !m_services.runSettingsWindow) {
+        settings->SetVisible(false); // a button that could open nothing
     }
     m_deviceList = m_window->FindControl(kDeviceList);
     m_noDeviceHint = m_window->FindControl(kNoDeviceHint);
@@ -182,6 +196,22 @@ void CMainWnd::ToggleLightControl() {
     SetEveryLightControl(m_lightControl);
 }
 
+void CMainWnd::OpenSettingsWindow(bool besideButton) {
+    if (!m_window || m_shutDown || m_settingsOpen) {
+        return;
+    }
+    if (!m_services.runSettingsWindow) {
+        Trace("no settings window in this build");
+        return;
+    }
+    const int dpi = m_window->Dpi();
+    const ui::Rect placement =
+        SettingsWindowRect(m_window->Geometry(), m_services.toolkit.PrimaryScreen(), dpi, besideButton);
+    m_settingsOpen = true;
+    m_services.runSettingsWindow(*m_window, placement, dpi);
+    m_settingsOpen = false;
+}
+
 void CMainWnd::ShowLightControlState() {
     if (ui::Control* label = m_window->FindControl(kLightStatusLabel)) {
         label->SetText(m_lightControl ? kLightControlOn : kLightControlOff);
@@ -258,21 +288,24 @@ void CMainWnd::ScanAnnounced() {
 }
 
 void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
-    if (!m_discovery || m_shutDown) {
+    if (m_shutDown) {
         return;
     }
     // 3329 (power status read) needs no action.
-    if (message == kMessageShowDeviceItem && wParam >= 0 && wParam <= INT32_MAX) {
-        m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
+    if (message == kMessageOpenSettings) {
+        OpenSettingsWindow(false);
     } else if (message == kMessageLanguageChanged) {
         // The texts of every window follow the new language; the mice and
         // keyboards then refresh what their pages show.
         m_services.toolkit.ReloadTexts();
         for (uint32_t kind : {2u, 1u}) {
-            for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
+            for (CTolvanicUSBDevice* device : m_discovery ? m_discovery->DevicesOfClass(kind)
+                                                          : std::vector<CTolvanicUSBDevice*>{}) {
                 device->RefreshView();
             }
         }
+    } else if (message == kMessageShowDeviceItem && m_discovery && wParam >= 0 && wParam <= INT32_MAX) {
+        m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
     }
 }
 
@@ -308,6 +341,8 @@ void CMainWnd::OpenMenu() {
 void CMainWnd::MenuItemChosen(std::string_view item) {
     if (item == kMenuExit) {
         Exit();
+    } else if (item == kMenuSettings) {
+        OpenSettingsWindow(false);
     } else if (item == kMenuShow) {
         // "show" never hides: a visible window only comes to the front.
         if (m_window->IsVisible() && !m_window->IsMinimized()) {

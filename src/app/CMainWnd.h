@@ -44,11 +44,20 @@ struct MainWndServices {
     // Broadcasts a message of this program to the others (the lighting
     // ownership); may be empty (no bus). False when it could not be sent.
     std::function<bool(const BusMessage&)> broadcast;
+    // Runs the settings window modally, owned by `owner`, at `placement` with
+    // the interface DPI given, and returns when it has closed. Empty: the
+    // program has no settings window; "setbtn" is then hidden.
+    std::function<void(ui::Window& owner, const ui::Rect& placement, int dpi)> runSettingsWindow;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and
 // taller than 960, else 96.
 int InterfaceDpiFor(const ui::Rect& workArea);
+
+// Where the settings window (630 x 500 at 96 DPI, scaled by `dpi`) opens:
+// beside the settings button, its right edge 30 and its top 60 (both scaled)
+// inside the main window's right and top edges; otherwise centred on the screen.
+ui::Rect SettingsWindowRect(const ui::Rect& mainWindow, const ui::Rect& screen, int dpi, bool besideButton);
 
 class CMainWnd final : public ui::WindowHandler,
                        public DeviceScanListener,
@@ -84,6 +93,8 @@ public:
     static constexpr int kTimerIdleMs = 5000;
     // Messages of the program's own windows.
     static constexpr uint32_t kMessageLanguageChanged = 3089;
+    static constexpr uint32_t kMessageOpenSettings = 3093;
+    static constexpr std::string_view kMenuSettings = "setwnd_menu";
     // The label of the lighting-ownership toggle and its two texts.
     static constexpr std::string_view kLightStatusLabel = "control_light_status";
     static constexpr std::string_view kLightControlOn = "控制灯光";
@@ -158,6 +169,11 @@ public:
     // The "control_light_status" click: flips the flag, tells the other
     // programs, shows the new state and gives every device the flag.
     void ToggleLightControl();
+    // Opens the settings window (beside "setbtn", or centred for the menu
+    // item and message 3093) and waits until it closes. Nothing happens while
+    // one is open, or when the program has none.
+    void OpenSettingsWindow(bool besideButton);
+    bool SettingsWindowOpen() const { return m_settingsOpen; }
     // DeviceScanListener
     void DeviceAttached(int slot) override;
     void DeviceDetached(int slot) override;
@@ -214,6 +230,7 @@ private:
     bool m_active = false;
     bool m_hover = false;
     bool m_displayChanged = false;
+    bool m_settingsOpen = false;
     // Attach (true) and detach (false) held back while suspended, in arrival order.
     std::vector<std::pair<int, bool>> m_heldSlotEvents;
     bool m_devicesStarted = false;

@@ -164,6 +164,8 @@ void CMainWnd::OnClick(const ui::Control& sender) {
         m_window->Maximize();
     } else if (name == "restorebtn") {
         m_window->Restore();
+    } else if (name == "setbtn") {
+        OpenSettingsWindow(true);
     } else if (name == kLightStatusLabel) {
         ToggleLightControl();
     } else if (name == "nodevice_ok_btn") {

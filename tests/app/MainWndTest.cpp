@@ -342,6 +342,37 @@ TEST_F(MainWndTest, TheLightingToggleTellsTheOtherProgramsAndEveryDevice) {
     EXPECT_EQ(std::pair(sent[1].wParam, sent[1].lParam), std::pair(1, 1));
 }
 
+TEST(SettingsWindowPlacement, BesideTheButtonOrCentredAndScaled) {
+    const ui::Rect main{100, 50, 1000, 640};
+    const ui::Rect screen{0, 0, 1920, 1080};
+    EXPECT_EQ(SettingsWindowRect(main, screen, 96, true), (ui::Rect{100 + 1000 - 30 - 630, 110, 630, 500}));
+    EXPECT_EQ(SettingsWindowRect(main, screen, 144, true), (ui::Rect{100 + 1000 - 45 - 945, 140, 945, 750}));
+    EXPECT_EQ(SettingsWindowRect(main, screen, 96, false), (ui::Rect{645, 290, 630, 500}));
+}
+
+TEST_F(MainWndTest, TheSettingsWindowOpensOnceAtATimeAndOnlyWhenThereIsOne) {
+    ASSERT_TRUE(Start(false));
+    EXPECT_FALSE(Window().FindControl("setbtn")->IsVisible()) << "no settings window: no button";
+    m_main->DeviceMessage(CMainWnd::kMessageOpenSettings, 0, 0); // nothing to open: nothing happens
+
+    std::vector<ui::Rect> opened;
+    MainWndServices services{*m_toolkit, m_factory, nullptr};
+    services.runSettingsWindow = [&](ui::Window&, const ui::Rect& placement, int) {
+        opened.push_back(placement);
+        m_main->OpenSettingsWindow(false); // a second request while open
+        EXPECT_TRUE(m_main->SettingsWindowOpen());
+    };
+    m_main = std::make_unique<CMainWnd>(services);
+    ASSERT_TRUE(m_main->Create());
+    m_toolkit->ProcessPending();
+    EXPECT_TRUE(Window().FindControl("setbtn")->IsVisible());
+    ASSERT_TRUE(m_user.Click(Window(), "setbtn"));
+    ASSERT_EQ(opened.size(), 1u) << "the request made while it was open did nothing";
+    EXPECT_FALSE(m_main->SettingsWindowOpen());
+    m_main->DeviceMessage(CMainWnd::kMessageOpenSettings, 0, 0);
+    EXPECT_EQ(opened.size(), 2u);
+}
+
 TEST_F(MainWndTest, ALanguageChangeShowsEveryTextAgain) {
     ASSERT_TRUE(Start());
     const int before = m_toolkit->TextReloadCount();
