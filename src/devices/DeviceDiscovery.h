@@ -54,6 +54,12 @@ public:
     // control only while at least two items are visible, and clear every
     // synchronisation box when fewer than two visible items have theirs ticked.
     virtual void VisibleItemsChanged(int visibleCount) = 0;
+    // A device object was created and its page built, its panel containers
+    // filled from their layouts: the panels' objects can be attached now.
+    virtual void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
+        (void)device;
+        (void)page;
+    }
 };
 
 struct DeviceDiscoveryServices {
@@ -151,6 +157,8 @@ private:
     // Creating a device object (DeviceDiscoveryItems.cpp).
     Entry* CreateDevice(int commandRow);
     bool LayoutBuildable(std::string_view layout, std::string_view topClass, std::string* error) const;
+    // Fills the page's named panel containers from their layouts (those the program has).
+    void FillPanelContainers(ui::Control& page);
     void InitialiseDevice(Entry& entry, int identityRow);
 
     void Activate(int index, const SupportedDevice& slot, Entry& entry);

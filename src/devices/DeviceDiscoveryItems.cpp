@@ -97,7 +97,7 @@ bool DeviceDiscovery::LayoutBuildable(std::string_view layout, std::string_view 
         return false;
     }
     return ui::CheckLayout(
-        root, [this](std::string_view c) { return m_services.factory.Knows(c); }, error);
+        root, [this](std::string_view c) { return m_services.factory.Knows(c) || IsPagePanelClass(c); }, error);
 }
 
 DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
@@ -166,6 +166,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
     entry->power = std::make_unique<CMpDevicePowerUI>(*power);
     entry->power->SetKind(int(classKind), int(model.variant));
     entry->device = std::move(devices.front());
+    FillPanelContainers(*pageControl);
     InitialiseDevice(*entry, IdentityRow(row, commandRow));
 
     item->SetVisible(false);
@@ -176,7 +177,25 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
     m_entries.push_back(std::move(entry));
     ShowSelectedPages();
     TraceF("device %s created (model row %d)", model.typeName, modelRow);
-    return m_entries.back().get();
+    Entry* created = m_entries.back().get();
+    if (m_services.observer != nullptr) {
+        m_services.observer->DevicePageBuilt(*created->device, *pageControl);
+    }
+    return created;
+}
+
+void DeviceDiscovery::FillPanelContainers(ui::Control& page) {
+    PagePanelCreator creator;
+    for (const PagePanelContainer& panel : PagePanelContainers()) {
+        ui::Control* container = page.FindChild(panel.name);
+        if (container == nullptr || !m_services.toolkit.Resources().HasLayout(panel.layout)) {
+            continue; // this page has no such panel, or the program has no layout for it yet
+        }
+        std::string error;
+        if (m_services.toolkit.BuildInto(*container, panel.layout, &creator, &error) == nullptr) {
+            TraceF("panel %.*s not built: %s", int(panel.name.size()), panel.name.data(), error.c_str());
+        }
+    }
 }
 
 void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {

@@ -2,6 +2,9 @@
 
 #include "devices/TolvanicUSBDevice.h"
 
+#include <algorithm>
+#include <array>
+
 namespace velkor {
 
 DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(services) {
@@ -35,6 +38,33 @@ std::unique_ptr<CTolvanicUSBDevice> DeviceFactory::Create(std::string_view class
         return nullptr;
     }
     return found->second(m_services);
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kPagePanelClasses = {
+    "DeviceProfile", "LightControl", "MacroControl", "MagicControl", "Voice6533Control", "KeySetControl",
+    "ShootControl"};
+
+constexpr std::array<PagePanelContainer, 8> kPagePanelContainers = {{
+    {"DeviceProfileUI", "XML\\CustomControlXML\\DeviceProfile.xml"},
+    {"LightSetControlUI", "XML\\CustomControlXML\\LightControl.xml"},
+    {"Voice6533SetControlUI", "XML\\CustomControlXML\\Voice6533Control.xml"},
+    {"MagicSetControlUI", "XML\\CustomControlXML\\MagicControl.xml"},
+    {"KeySetControlUI", "XML\\CustomControlXML\\KeySetControl.xml"},
+    {"MacroSetControlUI", "XML\\CustomControlXML\\MacroControl.xml"},
+    {"ShootKeySetControlUI", "XML\\CustomControlXML\\ShootControl.xml"},
+    {"VirtualSetControlUI", "XML\\CustomControlXML\\VirtualSet.xml"},
+}};
+
+} // namespace
+
+bool IsPagePanelClass(std::string_view className) {
+    return std::find(kPagePanelClasses.begin(), kPagePanelClasses.end(), className) != kPagePanelClasses.end();
+}
+
+std::span<const PagePanelContainer> PagePanelContainers() {
+    return kPagePanelContainers;
 }
 
 void DevicePageCreator::ControlCreated(std::string_view className, ui::Control& control) {

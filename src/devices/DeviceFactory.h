@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,11 +43,36 @@ private:
     std::map<std::string, Maker, std::less<>> m_makers;
 };
 
+// The panel classes a page layout may name ("DeviceProfile", "LightControl",
+// ...). They build as plain containers; the main window attaches the panel
+// objects once the page stands.
+bool IsPagePanelClass(std::string_view className);
+
+// A named container of a page and the layout that fills it.
+struct PagePanelContainer {
+    std::string_view name;
+    std::string_view layout;
+};
+// Every such container, in the order they are filled.
+std::span<const PagePanelContainer> PagePanelContainers();
+
+// Builds the panel layouts' top controls (a panel class, or a container).
+class PagePanelCreator final : public ui::ControlCreator {
+public:
+    bool CanCreate(std::string_view className) const override { return IsPagePanelClass(className); }
+    void ControlCreated(std::string_view className, ui::Control& control) override {
+        (void)className;
+        (void)control;
+    }
+};
+
 class DevicePageCreator final : public ui::ControlCreator {
 public:
     explicit DevicePageCreator(const DeviceFactory& factory) : m_factory(factory) {}
 
-    bool CanCreate(std::string_view className) const override { return m_factory.Knows(className); }
+    bool CanCreate(std::string_view className) const override {
+        return m_factory.Knows(className) || IsPagePanelClass(className);
+    }
     // Creates the device of that class and attaches the control as its page.
     void ControlCreated(std::string_view className, ui::Control& control) override;
 
