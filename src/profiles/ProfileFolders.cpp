@@ -82,7 +82,23 @@ std::string UserDataFolder(const std::string& dataHome, const std::string& devic
 }
 
 std::string DefaultDataFolder(const std::string& programFolder) {
-    return WithSlash(programFolder) + kDefaultDataFolderName + "/";
+    const std::string beside = WithSlash(programFolder) + kDefaultDataFolderName;
+    if (!IsFolder(beside) && !programFolder.empty()) {
+        // <prefix>/bin/velkor finds <prefix>/share/velkor/DefaultData.
+        std::string program = programFolder;
+        while (program.size() > 1 && program.back() == '/') {
+            program.pop_back();
+        }
+        const size_t slash = program.rfind('/');
+        if (slash != std::string::npos) {
+            const std::string installed =
+                program.substr(0, slash) + "/share/velkor/" + kDefaultDataFolderName;
+            if (IsFolder(installed)) {
+                return installed + "/";
+            }
+        }
+    }
+    return beside + "/";
 }
 
 std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder) {
@@ -97,6 +113,21 @@ std::string ProfileFilePath(const std::string& userDataFolder, const std::string
         return {};
     }
     return WithSlash(userDataFolder) + identifier + kProfileExtension;
+}
+
+std::string TempFolderFrom(const char* tmpdir) {
+    if (tmpdir != nullptr && tmpdir[0] == '/') {
+        return tmpdir;
+    }
+    return "/tmp";
+}
+
+std::string DownloadFolder(const std::string& tempFolder) {
+    if (tempFolder.empty() || tempFolder.front() != '/') {
+        return {};
+    }
+    const std::string folder = WithSlash(tempFolder) + kDownloadFolderName;
+    return MakeFolders(folder) ? folder + "/" : std::string();
 }
 
 std::string LightConfigPath(const std::string& userDataFolder) {

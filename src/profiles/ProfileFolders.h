@@ -15,6 +15,8 @@ inline constexpr const char* kUserBaseFolderName = "VELKOR01";
 inline constexpr const char* kDefaultDataFolderName = "DefaultData";
 inline constexpr const char* kProfileExtension = ".Json";
 inline constexpr const char* kLightConfigFileName = "ornic_light.config";
+// The folder under the temporary folder that receives downloaded updates.
+inline constexpr const char* kDownloadFolderName = "UpdateData";
 
 // The per-user data home: `xdgDataHome` when it is an absolute path, else
 // `home` + "/.local/share" when `home` is absolute, else empty. Pass the values
@@ -29,7 +31,11 @@ std::string UserBaseFolder(const std::string& dataHome);
 // UserBaseFolder(dataHome) + deviceFolder + "/", created the same way.
 std::string UserDataFolder(const std::string& dataHome, const std::string& deviceFolder);
 
-// programFolder + "/DefaultData/" (shipped with the program, only read).
+// The folder "DefaultData/" that ships with the program (only read): beside
+// the program (run from the build tree or unpacked anywhere), or, when there
+// is none there but the installed data folder has one, the program being in
+// <prefix>/bin, <prefix>/share/velkor/DefaultData/. Without either it is the
+// one beside the program, so that a failure names the first place looked at.
 std::string DefaultDataFolder(const std::string& programFolder);
 // DefaultDataFolder(programFolder) + deviceFolder + ".Json".
 std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder);
@@ -38,6 +44,13 @@ std::string DefaultProfilePath(const std::string& programFolder, const std::stri
 std::string ProfileFilePath(const std::string& userDataFolder, const std::string& identifier);
 // userDataFolder + "ornic_light.config".
 std::string LightConfigPath(const std::string& userDataFolder);
+
+// The temporary folder: `tmpdir` (the value of $TMPDIR, null when unset) when
+// it is an absolute path, else "/tmp".
+std::string TempFolderFrom(const char* tmpdir);
+// tempFolder + "/UpdateData/", created (mode 0700) when missing. Empty when the
+// temporary folder is not absolute or the folder cannot be created.
+std::string DownloadFolder(const std::string& tempFolder);
 
 // True for a name that stays inside its folder: not empty, not "." or "..",
 // no '/' and no NUL, at most 200 bytes.

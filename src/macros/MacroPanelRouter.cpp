@@ -1,0 +1,249 @@
+#include "macros/MacroPanelRouter.h"
+
+#include "macros/CMacroControlUI.h"
+#include "macros/MacroKeySweep.h"
+#include "profiles/JsonFileHelper.h"
+#include "ui/Control.h"
+#include "ui/Prompts.h"
+
+#include <filesystem>
+
+namespace velkor {
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) {
+        return false;
+    }
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) {
+        return true;
+    }
+    return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
+}
+
+} // namespace
+
+MacroPanelRouter::MacroPanelRouter(CMacroControlUI& panel, ui::UserPrompts& prompts, MacroPanelHooks hooks)
+    : m_panel(panel), m_prompts(prompts), m_hooks(std::move(hooks)) {}
+
+bool MacroPanelRouter::Route(const ui::Notification& notification) {
+    const ui::Control* sender = notification.sender;
+    if (sender == nullptr || !m_panel.Panel().Contains(sender)) {
+        return false;
+    }
+    const std::string& name = sender->Name();
+    if (notification.type == ui::kNotifyItemSelect) {
+        if (name != "macro_name_list") {
+            return false;
+        }
+        m_panel.SelectMacro();
+        return true;
+    }
+    if (notification.type != ui::kNotifyClick) {
+        return false;
+    }
+    if (name == "macro_btn_name_add") {
+        Add();
+    } else if (name == "macro_btn_name_sub") {
+        DeleteWithSweep();
+    } else if (name == "macro_btn_name_edit") {
+        Rename();
+    } else if (name == "macro_btn_save") {
+        Save();
+    } else if (name == "macro_btn_cancel") {
+        Cancel();
+    } else if (name == "macro_btn_import") {
+        Import();
+    } else if (name == "macro_btn_export") {
+        Export();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void MacroPanelRouter::Notice(std::string_view key) {
+    m_prompts.ShowMessageKey(key, MsgButtons::Notice);
+}
+
+void MacroPanelRouter::TellFailure() {
+    switch (m_panel.LastFailure()) {
+    case MacroFailure::ListFull:
+        Notice(kListFull);
+        break;
+    case MacroFailure::WriteFailed:
+        Notice(kWriteFailed);
+        break;
+    case MacroFailure::NotMacroFile:
+        Notice(kNotMacroFile);
+        break;
+    default:
+        break; // nothing the user could act on (no folder, no selection)
+    }
+}
+
+void MacroPanelRouter::Add() {
+    const std::string name = m_panel.AddMacro();
+    if (name.empty()) {
+        TellFailure();
+        return;
+    }
+    if (m_hooks.macroAdded) {
+        m_hooks.macroAdded(name);
+    }
+    if (m_hooks.reloadPanels) {
+        m_hooks.reloadPanels();
+    }
+}
+
+MacroDeleteOutcome MacroPanelRouter::FailDelete(std::string path) {
+    m_failedPath = std::move(path);
+    Notice(kDeleteFailed);
+    return MacroDeleteOutcome::Failed;
+}
+
+MacroDeleteOutcome MacroPanelRouter::DeleteWithSweep() {
+    m_failedPath.clear();
+    m_notRestored.clear();
+    if (m_prompts.ShowMessageKey(kConfirmDelete, MsgButtons::Question) != kMsgConfirmed) {
+        return MacroDeleteOutcome::Cancelled;
+    }
+    const int macro = m_panel.GetSelectedMacro();
+    if (macro < 0) {
+        return MacroDeleteOutcome::NotSelected;
+    }
+    // Every question comes before any change: a "no" leaves every file as it was.
+    const std::vector<KeyListEntry> oldKeys =
+        m_hooks.currentKeys ? m_hooks.currentKeys() : std::vector<KeyListEntry>{};
+    if (KeysUseMacro(oldKeys, macro) &&
+        m_prompts.ShowMessageKey(kConfirmKeysUseMacro, MsgButtons::Question) != kMsgConfirmed) {
+        return MacroDeleteOutcome::Cancelled;
+    }
+
+    std::vector<std::string> others;
+    const std::string selectedPath =
+        m_hooks.selectedProfilePath ? m_hooks.selectedProfilePath() : std::string();
+    for (std::string& path : m_hooks.profilePaths ? m_hooks.profilePaths() : std::vector<std::string>{}) {
+        if (!SameFile(path, selectedPath)) {
+            others.push_back(std::move(path));
+        }
+    }
+    CJsonFileHelper json;
+    ProfileKeySweep sweep(json);
+    if (!sweep.Prepare(others, macro)) {
+        return FailDelete(sweep.FailedPath());
+    }
+    std::vector<KeyListEntry> newKeys = oldKeys;
+    const bool keysChanged = RemoveMacroFromKeys(newKeys, macro) > 0 && m_hooks.takeKeys;
+
+    if (!sweep.Commit()) {
+        m_notRestored = sweep.NotRestored();
+        return FailDelete(sweep.FailedPath());
+    }
+    const auto takeBack = [&](bool keysTaken) {
+        if (keysTaken) {
+            m_hooks.takeKeys(oldKeys);
+        }
+        sweep.Rollback();
+        m_notRestored = sweep.NotRestored();
+    };
+    if (keysChanged && !m_hooks.takeKeys(newKeys)) {
+        takeBack(false);
+        return FailDelete(selectedPath);
+    }
+    if (m_panel.DeleteMacro() < 0) {
+        takeBack(keysChanged);
+        return FailDelete(m_panel.IndexFilePath());
+    }
+
+    if (m_hooks.macroRemoved) {
+        m_hooks.macroRemoved(macro);
+    }
+    if (m_hooks.reloadPanels) {
+        m_hooks.reloadPanels();
+    }
+    if (keysChanged) {
+        if (m_hooks.refreshKeyDisplay) {
+            m_hooks.refreshKeyDisplay();
+        }
+        if (m_hooks.writeMacrosAndKeys) {
+            m_hooks.writeMacrosAndKeys();
+        }
+    }
+    return MacroDeleteOutcome::Deleted;
+}
+
+void MacroPanelRouter::Rename() {
+    int index = -1;
+    const std::string name = m_panel.RenameMacro(index);
+    if (index < 0) {
+        TellFailure(); // a blank name or no selection says nothing
+        return;
+    }
+    if (name.empty()) {
+        Notice(kNameTaken);
+        return;
+    }
+    if (m_hooks.macroRenamed) {
+        m_hooks.macroRenamed(index, name);
+    }
+    if (m_hooks.reloadPanels) {
+        m_hooks.reloadPanels();
+    }
+    if (m_hooks.refreshKeyDisplay) {
+        m_hooks.refreshKeyDisplay();
+    }
+}
+
+void MacroPanelRouter::Save() {
+    if (!m_panel.SaveMacro()) {
+        TellFailure();
+    }
+}
+
+void MacroPanelRouter::Cancel() {
+    m_panel.SelectMacro();
+}
+
+void MacroPanelRouter::Import() {
+    const std::optional<std::string> path = m_prompts.AskOpenFile(kFilterName, kFilterPattern);
+    if (!path) {
+        return;
+    }
+    const std::string name = m_panel.ImportMacro(*path);
+    if (name.empty()) {
+        TellFailure();
+        return;
+    }
+    if (m_hooks.macroAdded) {
+        m_hooks.macroAdded(name);
+    }
+    if (m_hooks.reloadPanels) {
+        m_hooks.reloadPanels();
+    }
+}
+
+void MacroPanelRouter::Export() {
+    const int selected = m_panel.GetSelectedMacro();
+    if (selected < 0) {
+        return;
+    }
+    const std::string suggested = m_panel.MacroNames().size() > static_cast<size_t>(selected)
+                                      ? m_panel.MacroNames()[static_cast<size_t>(selected)] + ".mac"
+                                      : std::string();
+    std::optional<std::string> path = m_prompts.AskSaveFile(kFilterName, kFilterPattern, suggested);
+    if (!path) {
+        return;
+    }
+    // A name typed without extension still gives a macro file.
+    if (std::filesystem::path(*path).extension().empty()) {
+        *path += ".mac";
+    }
+    if (!m_panel.ExportMacro(*path)) {
+        TellFailure();
+    }
+}
+
+} // namespace velkor
