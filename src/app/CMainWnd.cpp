@@ -49,6 +49,9 @@ bool CMainWnd::Create(std::string* error) {
     m_deviceList = m_window->FindControl(kDeviceList);
     m_noDeviceHint = m_window->FindControl(kNoDeviceHint);
     m_tray = m_services.toolkit.CreateTrayIcon(std::string(kTrayIcon), kTitle, *this);
+    ui::Window* window = m_window.get();
+    m_prompts = std::make_unique<WindowPrompts>(
+        m_services.toolkit, [window] { return window; }, [window] { return window->Dpi(); });
 
     m_window->SetTitle(kTitle);
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
@@ -111,6 +114,7 @@ void CMainWnd::Shutdown() {
     // the device threads end on their stop events even when they were sending.
     m_services.toolkit.GetDispatcher().BeginShutdown();
     m_scanner.reset();
+    m_panels.clear();
     m_discovery.reset();
     m_deviceFactory.reset();
 }
@@ -307,6 +311,22 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
     } else if (message == kMessageShowDeviceItem && m_discovery && wParam >= 0 && wParam <= INT32_MAX) {
         m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
     }
+}
+
+void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
+    auto panels =
+        std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts, m_services.toolkit.PrimaryScreen());
+    panels->Attach(page);
+    m_panels.push_back(std::move(panels));
+}
+
+DevicePanelSet* CMainWnd::PanelsOf(const CTolvanicUSBDevice& device) const {
+    for (const auto& panels : m_panels) {
+        if (&panels->Device() == &device) {
+            return panels.get();
+        }
+    }
+    return nullptr;
 }
 
 void CMainWnd::SelectedItemHiding() {

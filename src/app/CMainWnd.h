@@ -14,6 +14,8 @@
 // ends the loop. Every operation runs on the user-interface thread.
 #include "app/AudioFrames.h"
 #include "app/ControlFactory.h"
+#include "app/DevicePanels.h"
+#include "app/WindowPrompts.h"
 #include "app/ThreadSlots.h"
 #include "devices/DeviceDiscovery.h"
 #include "devices/DeviceScanner.h"
@@ -48,6 +50,8 @@ struct MainWndServices {
     // the interface DPI given, and returns when it has closed. Empty: the
     // program has no settings window; "setbtn" is then hidden.
     std::function<void(ui::Window& owner, const ui::Rect& placement, int dpi)> runSettingsWindow;
+    // The language texts the panels show (may be null: keys show as they are).
+    const ui::TextProvider* texts = nullptr;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and
@@ -183,6 +187,11 @@ public:
     // DeviceListObserver
     void SelectedItemHiding() override;
     void VisibleItemsChanged(int visibleCount) override;
+    void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) override;
+    // The panels of a device's page; null for a device without a built page.
+    DevicePanelSet* PanelsOf(const CTolvanicUSBDevice& device) const;
+    // What the panels ask the user through.
+    ui::UserPrompts& Prompts() { return *m_prompts; }
     // TrayReceiver, MenuReceiver
     void TrayIconClicked(ui::MouseButton button) override;
     void MenuItemChosen(std::string_view item) override;
@@ -218,10 +227,13 @@ private:
     ui::Control* m_noDeviceHint = nullptr;
     std::unique_ptr<ui::TrayIcon> m_tray;
     std::unique_ptr<ui::Menu> m_menu;
+    std::unique_ptr<WindowPrompts> m_prompts;
     // Destroyed in reverse: the scanner before the discovery it feeds.
     std::unique_ptr<DeviceFactory> m_deviceFactory;
     std::unique_ptr<DeviceDiscovery> m_discovery;
     std::unique_ptr<DeviceScanner> m_scanner;
+    // Declared after the devices whose pages they serve, so they go first.
+    std::vector<std::unique_ptr<DevicePanelSet>> m_panels;
     ThreadSlots m_threads;
     AudioFrameLevels m_audioLevels;
     AudioBands m_audioBands;

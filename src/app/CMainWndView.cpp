@@ -105,6 +105,12 @@ void CMainWnd::Notify(const ui::Notification& notification) {
     if (m_shutDown) {
         return;
     }
+    // The device pages' panels take what comes from their own controls.
+    for (const auto& panels : m_panels) {
+        if (panels->Route(notification)) {
+            return;
+        }
+    }
     if (notification.type == ui::kNotifyWindowInit) {
         StartDevices();
     } else if (notification.type == ui::kNotifyTimer) {

@@ -2,6 +2,8 @@
 
 #include "devices/DeviceListItem.h"
 #include "platform/Trace.h"
+#include "profiles/DeviceDataFiles.h"
+#include "profiles/JsonFileHelper.h"
 #include "profiles/ProfileFolders.h"
 #include "ui/Control.h"
 #include "ui/ControlClasses.h"
@@ -244,6 +246,38 @@ void CTolvanicUSBDevice::SetTrayFlag(bool on) {
 }
 
 // ---- Data paths ----
+
+void CTolvanicUSBDevice::ReloadPanels() {
+    const CJsonFileHelper files;
+    const std::string userFolder = GetUserDataFolder();
+    const std::string defaultFolder = GetDefaultDataFolder();
+    const uint32_t code = GetModelCode();
+    DeviceNameLists& lists = m_nameLists;
+
+    lists.macroNames.clear();
+    if (!userFolder.empty()) {
+        lists.macroNames = MacroNamesOf(files.ReadJsonFile(userFolder + MacroIndexFileNameFor(KindTag())));
+    }
+
+    if (!defaultFolder.empty()) {
+        const Json::Value effects = files.ReadJsonFile(defaultFolder + kDefaultLightFileName);
+        if (std::optional<ModeListEntries> modes = ModeListOf(effects, code)) {
+            lists.modeNames = std::move(modes->names);
+            lists.modeVisible = std::move(modes->visible);
+            lists.modeCodes = std::move(modes->codes);
+        }
+        if (std::optional<std::vector<std::string>> areas = NamesOf(effects, "AreaLightName", code)) {
+            lists.areaNames = std::move(*areas);
+        }
+    }
+
+    if (!userFolder.empty()) {
+        const Json::Value config = files.ReadJsonFile(LightConfigPath(userFolder));
+        if (std::optional<std::vector<std::string>> custom = NamesOf(config, "LightInfo", code)) {
+            lists.customEffectNames = std::move(*custom);
+        }
+    }
+}
 
 std::string CTolvanicUSBDevice::GetUserDataFolder() const {
     return UserDataFolder(m_services.folders.dataHome, m_typeName);

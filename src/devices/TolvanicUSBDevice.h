@@ -137,8 +137,18 @@ public:
     virtual int WriteProfileKeys(int bank);
     virtual int WriteMacros(const MacroList& macros);
     virtual int SendSettings(int slot, int value, int flag, int screenWidth, int screenHeight);
-    // 28. Reloads names and lists into the panels. Nothing in the base.
-    virtual void ReloadPanels() {}
+    // 28. Refreshes the name lists (NameLists) from the data files, the same
+    //     way for every kind, in this order:
+    //     1. macro names from the user data folder's macro index ("macro.config";
+    //        "ornic_macro.config" for mouse pads and headsets): always emptied
+    //        first, so a missing or damaged file leaves none;
+    //     2. from the default data folder's "default_light.json", entry
+    //        [model code]: the mode names, visible flags and effect codes, and
+    //        the area names;
+    //     3. the custom effect names from the user data folder's
+    //        "ornic_light.config", entry [model code].
+    //     A list whose source is missing keeps what it had. Nothing is written.
+    virtual void ReloadPanels();
     // 29. Replaces the third key map.
     virtual void SetKeyMap(const KeyMap& map);
     // 30. One decay step of a key level (NextKeyLevel); keys outside 0..169 are ignored. Any thread.
@@ -207,6 +217,9 @@ public:
     void SetPictureFlag(bool on) { m_pictureFlag = on; }
     void SetLightPanel(LightPanelLink* panel) { m_lightPanel = panel; }
     void SetProfileBar(ui::Control* bar) { m_profileBar = bar; }
+    // The selected profile (its file is the user data folder + identifier + ".Json").
+    void SetProfileIdentifier(std::string identifier) { m_profileIdentifier = std::move(identifier); }
+    const std::string& ProfileIdentifier() const { return m_profileIdentifier; }
     // Set by the item itself.
     void SetListItem(DeviceListItem* item) { m_listItem = item; }
 
@@ -395,6 +408,7 @@ private:
     ui::Control* m_page = nullptr;
     ui::Control* m_keyPanel = nullptr;
     ui::Control* m_profileBar = nullptr;
+    std::string m_profileIdentifier;
     ui::Control* m_functionSwitch = nullptr;
     ui::Control* m_keyFunctionSwitch = nullptr;
     PowerPanelLink* m_powerPanel = nullptr;

@@ -1,0 +1,147 @@
+#include "app/DevicePanels.h"
+
+#include "devices/TolvanicUSBDevice.h"
+#include "platform/Trace.h"
+#include "profiles/JsonFileHelper.h"
+#include "profiles/ProfileSections.h"
+#include "ui/Control.h"
+#include "ui/Notification.h"
+#include "ui/Prompts.h"
+
+namespace velkor {
+
+namespace {
+
+// The profile's key list lives in the first device section.
+Json::Value* KeyListSection(Json::Value& document) {
+    if (!document.isObject() || !document["Device"].isArray() || document["Device"].empty() ||
+        !document["Device"][0].isObject()) {
+        return nullptr;
+    }
+    return &document["Device"][0]["KeyList"];
+}
+
+} // namespace
+
+ui::Control* FilledPanel(ui::Control& page, std::string_view containerName) {
+    ui::Control* container = page.FindChild(containerName);
+    if (container == nullptr || container->ChildCount() == 0) {
+        return nullptr;
+    }
+    return container->ChildAt(container->ChildCount() - 1); // the panel layout's top control
+}
+
+DevicePanelSet::DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prompts,
+                               const ui::TextProvider* texts, ui::Rect screen)
+    : m_device(device), m_prompts(prompts), m_texts(texts), m_screen(screen) {}
+
+DevicePanelSet::~DevicePanelSet() = default;
+
+void DevicePanelSet::Attach(ui::Control& page) {
+    if (ui::Control* bar = FilledPanel(page, "DeviceProfileUI")) {
+        m_profileBar = std::make_unique<CDeviceProfileUI>(*bar);
+        m_profileRouter = std::make_unique<ProfileBarRouter>(*m_profileBar, m_prompts, *this);
+        m_device.SetProfileBar(bar);
+        m_profileBar->SetDeviceKind(int(m_device.KindTag()));
+        m_profileBar->SetFolders(m_device.GetUserDataFolder(), m_device.GetDefaultProfilePath());
+        if (!m_profileBar->InitProfileBar()) {
+            Trace("profile bar: the profile list cannot be read or written");
+        }
+        m_profileBar->SelectOptionTab(1);
+        m_device.SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
+    }
+    // Only keyboards and mice play macros.
+    if (m_device.KindTag() == 1 || m_device.KindTag() == 2) {
+        if (ui::Control* panel = FilledPanel(page, "MacroSetControlUI")) {
+            AttachMacroPanel(*panel);
+        }
+    }
+    m_device.ReloadPanels();
+}
+
+void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
+    m_macroPanel = std::make_unique<CMacroControlUI>(panel, m_texts);
+    m_macroPanel->SetMacroFolder(m_device.GetUserDataFolder());
+    m_macroPanel->LoadMacroList();
+    MacroPanelHooks hooks;
+    hooks.profilePaths = [this] { return ProfilePaths(); };
+    hooks.selectedProfilePath = [this] {
+        return m_profileBar ? m_profileBar->GetSelectedProfilePath() : std::string();
+    };
+    hooks.currentKeys = [this] { return SelectedProfileKeys(); };
+    hooks.takeKeys = [this](const std::vector<KeyListEntry>& keys) { return StoreSelectedProfileKeys(keys); };
+    hooks.reloadPanels = [this] { m_device.ReloadPanels(); };
+    hooks.writeMacrosAndKeys = [this] { WriteMacrosAndKeys(); };
+    m_macroRouter = std::make_unique<MacroPanelRouter>(*m_macroPanel, m_prompts, std::move(hooks));
+}
+
+bool DevicePanelSet::Route(const ui::Notification& notification) {
+    if (m_profileRouter && m_profileRouter->Route(notification)) {
+        return true;
+    }
+    return m_macroRouter && m_macroRouter->Route(notification);
+}
+
+std::vector<std::string> DevicePanelSet::ProfilePaths() const {
+    std::vector<std::string> paths;
+    if (!m_profileBar) {
+        return paths;
+    }
+    const int count = m_profileBar->GetProfileCount();
+    for (int i = 0; i < count; ++i) {
+        if (std::string path = m_profileBar->GetProfilePathAt(i); !path.empty()) {
+            paths.push_back(std::move(path));
+        }
+    }
+    return paths;
+}
+
+std::vector<KeyListEntry> DevicePanelSet::SelectedProfileKeys() const {
+    std::vector<KeyListEntry> keys;
+    if (!m_profileBar) {
+        return keys;
+    }
+    CJsonFileHelper json;
+    Json::Value document = json.ReadJsonFile(m_profileBar->GetSelectedProfilePath());
+    if (const Json::Value* section = KeyListSection(document); section != nullptr) {
+        KeyListFromJson(*section, keys);
+    }
+    return keys;
+}
+
+bool DevicePanelSet::StoreSelectedProfileKeys(const std::vector<KeyListEntry>& keys) const {
+    if (!m_profileBar) {
+        return false;
+    }
+    const std::string path = m_profileBar->GetSelectedProfilePath();
+    CJsonFileHelper json;
+    Json::Value document = json.ReadJsonFile(path);
+    Json::Value* section = KeyListSection(document);
+    if (path.empty() || section == nullptr) {
+        return false;
+    }
+    WriteKeyListSection(*section, keys);
+    return json.WriteJsonFile(document, path);
+}
+
+void DevicePanelSet::WriteMacrosAndKeys() {
+    const int result = m_device.WriteMacros(m_device.ListMacros());
+    if (ReportMacroWriteResult(result, m_prompts)) {
+        m_device.WriteProfileKeys(0);
+    }
+}
+
+void DevicePanelSet::ProfileSelected(const std::string& identifier) {
+    m_device.SetProfileIdentifier(identifier);
+    m_device.SetupProfilePaths();
+    m_device.LoadDeviceProfile();
+    m_device.RefreshView();
+    m_device.SendSettings(0, 0, 1, m_screen.width, m_screen.height);
+    WriteMacrosAndKeys();
+}
+
+void DevicePanelSet::OptionTabChosen(int type) {
+    m_device.SelectFunctionPage(type);
+}
+
+} // namespace velkor

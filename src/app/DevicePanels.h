@@ -1,0 +1,74 @@
+#pragma once
+// The panels of one device page as the main window keeps them: the profile
+// bar and the macro panel with their routers, attached to the containers the
+// page was filled with. It carries out what the main window does around them:
+// the start sequence of the profile bar, and after a profile selection,
+// delete or reset the device's reload, settings, macros and keys.
+#include "macros/CMacroControlUI.h"
+#include "macros/MacroPanelRouter.h"
+#include "profiles/CDeviceProfileUI.h"
+#include "profiles/ProfileBarRouter.h"
+#include "ui/Geometry.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+class CTolvanicUSBDevice;
+namespace ui {
+class Control;
+class TextProvider;
+class UserPrompts;
+struct Notification;
+} // namespace ui
+
+class DevicePanelSet final : public ProfileBarOwner {
+public:
+    // Everything given must outlive the set. `screen` is passed to the
+    // devices when they send their settings.
+    DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prompts, const ui::TextProvider* texts,
+                   ui::Rect screen);
+    ~DevicePanelSet() override;
+    DevicePanelSet(const DevicePanelSet&) = delete;
+    DevicePanelSet& operator=(const DevicePanelSet&) = delete;
+
+    // Attaches a panel to every filled container of the page and starts the
+    // profile bar: kind, folders, list, tab 1; the device takes the selected
+    // profile's identifier. Panels whose container is missing or empty are left out.
+    void Attach(ui::Control& page);
+
+    // Gives a notification to the panel it belongs to; true when one took it.
+    bool Route(const ui::Notification& notification);
+
+    CTolvanicUSBDevice& Device() const { return m_device; }
+    CDeviceProfileUI* ProfileBar() const { return m_profileBar.get(); }
+    CMacroControlUI* MacroPanel() const { return m_macroPanel.get(); }
+
+    // ProfileBarOwner
+    void ProfileSelected(const std::string& identifier) override;
+    void OptionTabChosen(int type) override;
+
+private:
+    void AttachMacroPanel(ui::Control& container);
+    // The selected profile's key list, and writing a new one into its file.
+    std::vector<KeyListEntry> SelectedProfileKeys() const;
+    bool StoreSelectedProfileKeys(const std::vector<KeyListEntry>& keys) const;
+    std::vector<std::string> ProfilePaths() const;
+    void WriteMacrosAndKeys();
+
+    CTolvanicUSBDevice& m_device;
+    ui::UserPrompts& m_prompts;
+    const ui::TextProvider* m_texts;
+    ui::Rect m_screen;
+    std::unique_ptr<CDeviceProfileUI> m_profileBar;
+    std::unique_ptr<ProfileBarRouter> m_profileRouter;
+    std::unique_ptr<CMacroControlUI> m_macroPanel;
+    std::unique_ptr<MacroPanelRouter> m_macroRouter;
+};
+
+// The control of `page` that a panel layout filled `containerName` with, or null.
+ui::Control* FilledPanel(ui::Control& page, std::string_view containerName);
+
+} // namespace velkor
