@@ -105,6 +105,10 @@ inline constexpr std::array<Rgb, 4> kFixedColours = {
 inline constexpr std::array<uint8_t, 5> kBlinkIntervalUnits = {8, 6, 4, 2, 1};
 inline constexpr uint32_t kBlinkUnitMs = 200;
 
+// Ticks of the lighting synchronisation thread between two steps of the
+// synchronised effect, per speed 0..4 (a blink toggles after this many × 200 ms).
+inline constexpr std::array<uint8_t, 5> kSyncStepTicks = {28, 23, 18, 13, 7};
+
 // Brightness level of a setting; settings above 4 (damaged profiles) count as 4.
 constexpr uint8_t BrightnessLevel(uint8_t light) {
     return kBrightnessLevels[light < 4 ? light : 4];
@@ -112,6 +116,10 @@ constexpr uint8_t BrightnessLevel(uint8_t light) {
 // Blink interval of a speed in ms; speeds above 4 count as 4.
 constexpr uint32_t BlinkIntervalMs(uint8_t speed) {
     return kBlinkIntervalUnits[speed < 4 ? speed : 4] * kBlinkUnitMs;
+}
+// Synchronisation step ticks of a speed; speeds above 4 count as 4.
+constexpr uint8_t SyncStepTicks(uint8_t speed) {
+    return kSyncStepTicks[speed < 4 ? speed : 4];
 }
 // Fixed colour `index`; an index past the last one gives the first.
 constexpr Rgb FixedColour(uint8_t index) {

@@ -1,0 +1,70 @@
+#include "lighting/GameEventLighting.h"
+
+#include "devices/TolvanicUSBDevice.h"
+#include "lighting/CLightControlUI.h"
+#include "platform/Trace.h"
+#include "ui/Control.h"
+
+#include <algorithm>
+
+namespace velkor {
+
+GameEventLighting::~GameEventLighting() {
+    m_timerHost.KillTimer(kTimerRestore);
+}
+
+bool GameEventLighting::OnGameEvent(int32_t kind, int32_t mode) {
+    bool applied = false;
+    CTolvanicUSBDevice* device = m_selectedDevice ? m_selectedDevice() : nullptr;
+    const int modeCount = device != nullptr ? device->NameLists().ModeCount() : 0;
+    // A mode the device cannot show (beyond its list, or not a record byte) is refused.
+    const bool modeUsable = mode >= 0 && mode <= 255 && (modeCount == 0 || mode < modeCount);
+    if (device != nullptr && kind >= 0 && kind <= 2 && modeUsable) {
+        SetSynchronised(*device, false);
+        CLightControlUI* panel = m_panels.PanelOf(*device);
+        if (panel != nullptr) {
+            panel->SelectMode(mode);
+        }
+        LightInfoRecord record = device->LightRecord();
+        if (kind == 0) {
+            const int current = record.selectItem;
+            record.oldLedMode = uint8_t(current == 0 || current > kHighestKeptMode ? 1 : current);
+        }
+        record.selectItem = uint8_t(mode);
+        CommitLightRecord(*device, record, m_screen);
+        if (std::find(m_changed.begin(), m_changed.end(), device) == m_changed.end()) {
+            m_changed.push_back(device);
+        }
+        applied = true;
+        TraceF("game event (%d, %d) shows mode %d on the %s", kind, mode, mode, device->TypeName().c_str());
+    } else {
+        TraceF("game event (%d, %d) changes no device", kind, mode);
+    }
+    m_timerHost.SetTimer(kTimerRestore, kRestoreDelayMs);
+    return applied;
+}
+
+bool GameEventLighting::OnTimer(int64_t id) {
+    if (id != kTimerRestore) {
+        return false;
+    }
+    m_timerHost.KillTimer(kTimerRestore);
+    Restore();
+    return true;
+}
+
+void GameEventLighting::Restore() {
+    std::vector<CTolvanicUSBDevice*> changed;
+    changed.swap(m_changed);
+    for (CTolvanicUSBDevice* device : changed) {
+        SetSynchronised(*device, false);
+        LightInfoRecord record = device->LightRecord();
+        if (CLightControlUI* panel = m_panels.PanelOf(*device)) {
+            panel->SelectMode(record.oldLedMode);
+        }
+        record.selectItem = record.oldLedMode;
+        CommitLightRecord(*device, record, m_screen);
+    }
+}
+
+} // namespace velkor

@@ -1,0 +1,66 @@
+#pragma once
+// Game-event lighting: a game reports an event ("Game_Start", "Game_End",
+// "Game_Kill", "Game_Death", all handled alike) with a kind and a mode; the
+// selected device shows that mode for five seconds and then returns to the
+// mode saved in its light record's `OldLedmode`.
+//
+// Kind 0 saves the device's current mode as `OldLedmode` first (a mode of 0
+// or above 20 is saved as 1); kinds 1 and 2 leave it. Every event (re)starts
+// the main window's timer 1066 with 5000 ms, so one restore is pending at most
+// and it comes 5 s after the last event. The restore goes to the devices the
+// effect went to, even when the selection changed meanwhile; when no event
+// changed a device, the timer restores nothing.
+//
+// Every operation runs on the user-interface thread.
+#include "lighting/LightCommit.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace velkor {
+
+namespace ui {
+class Control;
+}
+class CTolvanicUSBDevice;
+
+class GameEventLighting {
+public:
+    static constexpr int kTimerRestore = 1066;
+    static constexpr int kRestoreDelayMs = 5000;
+    // Modes above this are saved as 1 by a kind-0 event (so is mode 0).
+    static constexpr int kHighestKeptMode = 20;
+
+    using SelectedDeviceFn = std::function<CTolvanicUSBDevice*()>;
+
+    // `timerHost` carries timer 1066 (the main window's root); its "timer"
+    // notifications go to OnTimer. Everything must outlive the object.
+    GameEventLighting(ui::Control& timerHost, const LightPanels& panels, SelectedDeviceFn selectedDevice,
+                      const LightingScreen& screen)
+        : m_timerHost(timerHost), m_panels(panels), m_selectedDevice(std::move(selectedDevice)),
+          m_screen(screen) {}
+    // Stops a pending restore timer.
+    ~GameEventLighting();
+    GameEventLighting(const GameEventLighting&) = delete;
+    GameEventLighting& operator=(const GameEventLighting&) = delete;
+
+    // A game event: kind (wParam) 0, 1 or 2 and mode (lParam). Other kinds, a
+    // mode outside 0..255 or outside the device's mode list change no device.
+    // Returns true when the selected device took the mode.
+    bool OnGameEvent(int32_t kind, int32_t mode);
+    // A "timer" notification of the host; true when it was timer 1066.
+    bool OnTimer(int64_t id);
+    // The restore: every device the effect went to returns to its `OldLedmode`.
+    void Restore();
+    bool RestorePending() const { return !m_changed.empty(); }
+
+private:
+    ui::Control& m_timerHost;
+    const LightPanels& m_panels;
+    SelectedDeviceFn m_selectedDevice;
+    LightingScreen m_screen;
+    std::vector<CTolvanicUSBDevice*> m_changed;
+};
+
+} // namespace velkor

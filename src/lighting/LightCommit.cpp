@@ -1,0 +1,63 @@
+#include "lighting/LightCommit.h"
+
+#include "devices/TolvanicUSBDevice.h"
+#include "lighting/CLightControlUI.h"
+#include "platform/Trace.h"
+
+namespace velkor {
+
+bool IsSynchronised(CTolvanicUSBDevice& device) {
+    return device.CommandTransport().m_syncLighting.load(std::memory_order_relaxed);
+}
+
+void SetSynchronised(CTolvanicUSBDevice& device, bool on) {
+    device.CommandTransport().m_syncLighting.store(on, std::memory_order_relaxed);
+}
+
+bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record) {
+    device.SetLightInfo(LightInfoToWords(record));
+    if (!device.SaveDeviceProfile()) {
+        TraceF("light record of %s not saved", device.TypeName().c_str());
+        return false;
+    }
+    return true;
+}
+
+int SendLightSettings(CTolvanicUSBDevice& device, const LightingScreen& screen) {
+    const int result = device.SendSettings(0, 0, 1, screen.width, screen.height);
+    if (result != kResultOk) {
+        TraceF("light settings of %s not sent (%d)", device.TypeName().c_str(), result);
+    }
+    return result;
+}
+
+int CommitLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record,
+                      const LightingScreen& screen) {
+    StoreLightRecord(device, record);
+    device.ApplyLightState();
+    return SendLightSettings(device, screen);
+}
+
+void LightPanels::Attach(const CTolvanicUSBDevice& device, CLightControlUI& panel) {
+    m_panels[&device] = &panel;
+}
+
+void LightPanels::Detach(const CTolvanicUSBDevice& device) {
+    m_panels.erase(&device);
+}
+
+CLightControlUI* LightPanels::PanelOf(const CTolvanicUSBDevice& device) const {
+    const auto found = m_panels.find(&device);
+    return found != m_panels.end() ? found->second : nullptr;
+}
+
+std::vector<CLightControlUI*> LightPanels::All() const {
+    std::vector<CLightControlUI*> panels;
+    panels.reserve(m_panels.size());
+    for (const auto& [device, panel] : m_panels) {
+        panels.push_back(panel);
+    }
+    return panels;
+}
+
+} // namespace velkor

@@ -1,0 +1,151 @@
+#pragma once
+// Shared by the lighting tests: the in-memory toolkit on the shipped skin,
+// devices of each kind on the simulator that note the commit steps they
+// receive, and one lighting panel per device built from the shipped layout.
+#include "devices/TolvanicUSBDevice.h"
+#include "lighting/CLightControlUI.h"
+#include "lighting/LightCommit.h"
+#include "lighting/LightPanelHandlers.h"
+#include "sim/SimBackend.h"
+#include "ui/memory/MemoryToolkit.h"
+#include "ui/memory/MemoryUser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkor::test {
+
+// skin/ of the source tree (this file lives in tests/lighting/).
+inline std::string SkinFolder() {
+    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "skin")
+        .lexically_normal()
+        .string();
+}
+
+class ToolkitTicks final : public TickClock {
+public:
+    explicit ToolkitTicks(const ui::ManualClock& clock) : m_clock(clock) {}
+    uint32_t NowMs() const override { return uint32_t(m_clock.NowMs()); }
+
+private:
+    const ui::ManualClock& m_clock;
+};
+
+// A device that notes, in one log shared by all, each commit step it receives.
+class LoggedDevice final : public CTolvanicUSBDevice {
+public:
+    LoggedDevice(const DeviceServices& services, DeviceKind kind, std::string tag,
+                 std::vector<std::string>& log)
+        : CTolvanicUSBDevice(services), m_tag(std::move(tag)), m_log(log) {
+        SupportedDevice row;
+        row.kind = kind;
+        SetIdentity(row);
+        SetTypeName(m_tag);
+    }
+    void SetLightInfo(const LightInfoWords& words) override {
+        CTolvanicUSBDevice::SetLightInfo(words);
+        m_log.push_back(m_tag + ":SetLightInfo");
+    }
+    bool SaveDeviceProfile() override {
+        m_log.push_back(m_tag + ":Save");
+        return true;
+    }
+    void ApplyLightState() override { m_log.push_back(m_tag + ":Apply"); }
+    int SendSettings(int slot, int value, int flag, int width, int height) override {
+        m_log.push_back(m_tag + ":Send");
+        lastSend = {slot, value, flag, width, height};
+        return 1;
+    }
+    void SetOpen(bool open) { CommandTransport().m_open = open; }
+    std::vector<int> lastSend;
+
+private:
+    std::string m_tag;
+    std::vector<std::string>& m_log;
+};
+
+class LightingFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        m_toolkit = ui::MemoryToolkit::Create(SkinFolder(), m_clock, &error);
+        ASSERT_NE(m_toolkit, nullptr) << error;
+    }
+    void TearDown() override {
+        m_panels.clear();
+        m_windows.clear();
+        m_devices.clear();
+    }
+
+    // An open device of `kind` with `lights` LEDs and its panel, filled with
+    // `modes` visible mode names ("mode_0" ...).
+    LoggedDevice& AddDevice(DeviceKind kind, const std::string& tag, int modes = 32, int lights = 4) {
+        auto device = std::make_unique<LoggedDevice>(
+            DeviceServices{m_backend, m_toolkit->GetDispatcher(), m_ticks, {}}, kind, tag, m_log);
+        device->SetLightCount(lights);
+        device->SetOpen(true);
+        std::string error;
+        auto window = m_toolkit->CreateWindow(
+            ui::WindowOptions{std::string(CLightControlUI::kLayout), "LightHost"}, &error);
+        EXPECT_NE(window, nullptr) << error;
+        window->Show();
+        auto panel = std::make_unique<CLightControlUI>(window->Root());
+        DeviceNameLists& lists = device->MutableNameLists();
+        for (int n = 0; n < modes; ++n) {
+            lists.modeNames.push_back("mode_" + std::to_string(n));
+        }
+        lists.modeVisible.assign(size_t(modes), 1);
+        lists.modeCodes.assign(size_t(modes), 0);
+        PrepareLightPanel(*panel, *device);
+        m_lightPanels.Attach(*device, *panel);
+        LoggedDevice& result = *device;
+        m_devices.push_back(std::move(device));
+        m_windows.push_back(std::move(window));
+        m_panels.push_back(std::move(panel));
+        return result;
+    }
+    CLightControlUI& PanelOf(const CTolvanicUSBDevice& device) { return *m_lightPanels.PanelOf(device); }
+    ui::Control& Control(const CTolvanicUSBDevice& device, std::string_view name) {
+        ui::Control* control = PanelOf(device).Panel().OwnerWindow().FindControl(name);
+        EXPECT_NE(control, nullptr) << name;
+        return *control;
+    }
+    DevicesOfClassFn DevicesOfClass() {
+        return [this](uint32_t kind) {
+            std::vector<CTolvanicUSBDevice*> devices;
+            for (const auto& device : m_devices) {
+                if (device->KindTag() == kind) {
+                    devices.push_back(device.get());
+                }
+            }
+            return devices;
+        };
+    }
+    // The device's light record as set up (not logged).
+    void SetRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record) {
+        device.CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(record));
+    }
+    std::vector<std::string> TakeLog() {
+        std::vector<std::string> log;
+        log.swap(m_log);
+        return log;
+    }
+
+    ui::ManualClock m_clock{50000};
+    ToolkitTicks m_ticks{m_clock};
+    sim::SimBackend m_backend{3};
+    std::unique_ptr<ui::MemoryToolkit> m_toolkit;
+    ui::MemoryUser m_user;
+    LightPanels m_lightPanels;
+    LightingScreen m_screen{1920, 1080};
+    std::vector<std::string> m_log;
+    std::vector<std::unique_ptr<LoggedDevice>> m_devices;
+    std::vector<std::unique_ptr<ui::Window>> m_windows;
+    std::vector<std::unique_ptr<CLightControlUI>> m_panels;
+};
+
+} // namespace velkor::test
