@@ -87,8 +87,17 @@ void CMainWnd::StartDevices() {
         *m_services.devices, dispatcher, clock, {m_services.programFolder, m_services.dataHome}});
     m_discovery = std::make_unique<DeviceDiscovery>(
         DeviceDiscoveryServices{m_services.toolkit, *m_window, *m_deviceFactory, this, this});
+    const ui::Rect screen = m_services.toolkit.PrimaryScreen();
+    DeviceDiscovery* discovery = m_discovery.get();
+    m_lighting = std::make_unique<MainWndLighting>(
+        m_window->Root(), clock, LightingScreen{screen.width, screen.height},
+        [discovery](uint32_t kind) { return discovery->DevicesOfClass(kind); },
+        [discovery] { return discovery->SelectedDevice(); });
     const int created = m_discovery->CreateStartupDevices();
     TraceF("%d devices created at start", created);
+    if (!m_lighting->StartSync(m_threads)) {
+        Trace("the lighting synchronisation thread cannot start");
+    }
     m_scanner = std::make_unique<DeviceScanner>(*m_services.devices, dispatcher, m_discovery->Slots(), *this);
     if (!m_scanner->Start()) {
         Trace("the scan thread cannot start: no devices are looked for");
@@ -115,6 +124,7 @@ void CMainWnd::Shutdown() {
     m_services.toolkit.GetDispatcher().BeginShutdown();
     m_scanner.reset();
     m_panels.clear();
+    m_lighting.reset();
     m_discovery.reset();
     m_deviceFactory.reset();
 }
@@ -146,8 +156,14 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         OnLightingControlRequest(message);
         return;
     }
-    // The audio tool's link, game events and installer reports belong to the
-    // parts that handle them; until those exist they end here.
+    const bool gameEvent = message.kind == BusMessageKind::GameStart || message.kind == BusMessageKind::GameEnd ||
+                           message.kind == BusMessageKind::GameKill || message.kind == BusMessageKind::GameDeath;
+    if (gameEvent && m_lighting) {
+        m_lighting->OnGameEvent(message.wParam, message.lParam);
+        return;
+    }
+    // The audio tool's link and installer reports belong to the parts that
+    // handle them; until those exist they end here.
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
 }
 
@@ -226,7 +242,8 @@ void CMainWnd::SetEveryLightControl(bool on) {
     if (!m_discovery) {
         return;
     }
-    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
+    // The headset's lighting is not shared with other programs.
+    for (uint32_t kind : {1u, 2u, 3u}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             device->SetLightControl(on);
         }
@@ -314,10 +331,14 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
 }
 
 void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
-    auto panels =
-        std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts, m_services.toolkit.PrimaryScreen());
+    auto panels = std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts,
+                                                   m_services.toolkit.PrimaryScreen(),
+                                                   m_lighting ? &m_lighting->Panels() : nullptr);
     panels->Attach(page);
     m_panels.push_back(std::move(panels));
+    if (m_lighting && m_discovery) {
+        m_lighting->DevicesChanged(m_discovery->VisibleItemCount());
+    }
 }
 
 DevicePanelSet* CMainWnd::PanelsOf(const CTolvanicUSBDevice& device) const {
@@ -334,7 +355,9 @@ void CMainWnd::SelectedItemHiding() {
 }
 
 void CMainWnd::VisibleItemsChanged(int visibleCount) {
-    (void)visibleCount;
+    if (m_lighting) {
+        m_lighting->DevicesChanged(visibleCount);
+    }
     UpdateNoDeviceHint();
 }
 

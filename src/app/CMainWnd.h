@@ -15,6 +15,7 @@
 #include "app/AudioFrames.h"
 #include "app/ControlFactory.h"
 #include "app/DevicePanels.h"
+#include "app/MainWndLighting.h"
 #include "app/WindowPrompts.h"
 #include "app/ThreadSlots.h"
 #include "devices/DeviceDiscovery.h"
@@ -190,6 +191,9 @@ public:
     void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) override;
     // The panels of a device's page; null for a device without a built page.
     DevicePanelSet* PanelsOf(const CTolvanicUSBDevice& device) const;
+    // The lighting panels' handlers, same mode and game events; null before
+    // window start, without a back end, or after shut-down.
+    MainWndLighting* Lighting() const { return m_lighting.get(); }
     // What the panels ask the user through.
     ui::UserPrompts& Prompts() { return *m_prompts; }
     // TrayReceiver, MenuReceiver
@@ -232,7 +236,9 @@ private:
     std::unique_ptr<DeviceFactory> m_deviceFactory;
     std::unique_ptr<DeviceDiscovery> m_discovery;
     std::unique_ptr<DeviceScanner> m_scanner;
-    // Declared after the devices whose pages they serve, so they go first.
+    std::unique_ptr<MainWndLighting> m_lighting;
+    // Declared after the devices whose pages they serve (and the lighting
+    // they register with), so they go first.
     std::vector<std::unique_ptr<DevicePanelSet>> m_panels;
     ThreadSlots m_threads;
     AudioFrameLevels m_audioLevels;

@@ -111,6 +111,9 @@ void CMainWnd::Notify(const ui::Notification& notification) {
             return;
         }
     }
+    if (m_lighting && notification.type != ui::kNotifyTimer && m_lighting->Route(notification)) {
+        return;
+    }
     if (notification.type == ui::kNotifyWindowInit) {
         StartDevices();
     } else if (notification.type == ui::kNotifyTimer) {
@@ -137,6 +140,8 @@ void CMainWnd::OnTimer(int id) {
     } else if (id == kTimerMenu) {
         m_window->Root().KillTimer(kTimerMenu);
         OpenMenu();
+    } else if (m_lighting) {
+        m_lighting->OnTimer(id); // the end of a game-event effect
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/DevicePanels.h"
 
 #include "devices/TolvanicUSBDevice.h"
+#include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
 #include "profiles/JsonFileHelper.h"
 #include "profiles/ProfileSections.h"
@@ -32,10 +33,21 @@ ui::Control* FilledPanel(ui::Control& page, std::string_view containerName) {
 }
 
 DevicePanelSet::DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prompts,
-                               const ui::TextProvider* texts, ui::Rect screen)
-    : m_device(device), m_prompts(prompts), m_texts(texts), m_screen(screen) {}
+                               const ui::TextProvider* texts, ui::Rect screen, LightPanels* lightPanels)
+    : m_device(device), m_prompts(prompts), m_texts(texts), m_screen(screen), m_lightPanels(lightPanels) {}
 
-DevicePanelSet::~DevicePanelSet() = default;
+DevicePanelSet::~DevicePanelSet() {
+    if (m_lightPanel && m_lightPanels != nullptr) {
+        m_lightPanels->Detach(m_device);
+    }
+}
+
+void DevicePanelSet::ReloadPanels() {
+    m_device.ReloadPanels();
+    if (m_lightPanel) {
+        PrepareLightPanel(*m_lightPanel, m_device);
+    }
+}
 
 void DevicePanelSet::Attach(ui::Control& page) {
     if (ui::Control* bar = FilledPanel(page, "DeviceProfileUI")) {
@@ -56,7 +68,13 @@ void DevicePanelSet::Attach(ui::Control& page) {
             AttachMacroPanel(*panel);
         }
     }
-    m_device.ReloadPanels();
+    if (ui::Control* panel = FilledPanel(page, CLightControlUI::kItemName)) {
+        m_lightPanel = std::make_unique<CLightControlUI>(*panel);
+        if (m_lightPanels != nullptr) {
+            m_lightPanels->Attach(m_device, *m_lightPanel);
+        }
+    }
+    ReloadPanels();
 }
 
 void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
@@ -70,7 +88,7 @@ void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
     };
     hooks.currentKeys = [this] { return SelectedProfileKeys(); };
     hooks.takeKeys = [this](const std::vector<KeyListEntry>& keys) { return StoreSelectedProfileKeys(keys); };
-    hooks.reloadPanels = [this] { m_device.ReloadPanels(); };
+    hooks.reloadPanels = [this] { ReloadPanels(); };
     hooks.writeMacrosAndKeys = [this] { WriteMacrosAndKeys(); };
     m_macroRouter = std::make_unique<MacroPanelRouter>(*m_macroPanel, m_prompts, std::move(hooks));
 }
@@ -136,6 +154,9 @@ void DevicePanelSet::ProfileSelected(const std::string& identifier) {
     m_device.SetupProfilePaths();
     m_device.LoadDeviceProfile();
     m_device.RefreshView();
+    if (m_lightPanel) {
+        PrepareLightPanel(*m_lightPanel, m_device); // the profile's lighting
+    }
     m_device.SendSettings(0, 0, 1, m_screen.width, m_screen.height);
     WriteMacrosAndKeys();
 }

@@ -1,9 +1,12 @@
 #pragma once
 // The panels of one device page as the main window keeps them: the profile
-// bar and the macro panel with their routers, attached to the containers the
-// page was filled with. It carries out what the main window does around them:
+// bar and the macro panel with their routers, and the lighting panel (whose
+// controls the main window's lighting handles), attached to the containers
+// the page was filled with. It carries out what the main window does around them:
 // the start sequence of the profile bar, and after a profile selection,
 // delete or reset the device's reload, settings, macros and keys.
+#include "lighting/CLightControlUI.h"
+#include "lighting/LightCommit.h"
 #include "macros/CMacroControlUI.h"
 #include "macros/MacroPanelRouter.h"
 #include "profiles/CDeviceProfileUI.h"
@@ -27,9 +30,10 @@ struct Notification;
 class DevicePanelSet final : public ProfileBarOwner {
 public:
     // Everything given must outlive the set. `screen` is passed to the
-    // devices when they send their settings.
+    // devices when they send their settings; the lighting panel is registered
+    // with `lightPanels` (may be null) for as long as the set lives.
     DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prompts, const ui::TextProvider* texts,
-                   ui::Rect screen);
+                   ui::Rect screen, LightPanels* lightPanels);
     ~DevicePanelSet() override;
     DevicePanelSet(const DevicePanelSet&) = delete;
     DevicePanelSet& operator=(const DevicePanelSet&) = delete;
@@ -45,6 +49,9 @@ public:
     CTolvanicUSBDevice& Device() const { return m_device; }
     CDeviceProfileUI* ProfileBar() const { return m_profileBar.get(); }
     CMacroControlUI* MacroPanel() const { return m_macroPanel.get(); }
+    CLightControlUI* LightPanel() const { return m_lightPanel.get(); }
+    // The device reads its name lists again and the lighting panel shows them.
+    void ReloadPanels();
 
     // ProfileBarOwner
     void ProfileSelected(const std::string& identifier) override;
@@ -62,10 +69,12 @@ private:
     ui::UserPrompts& m_prompts;
     const ui::TextProvider* m_texts;
     ui::Rect m_screen;
+    LightPanels* m_lightPanels;
     std::unique_ptr<CDeviceProfileUI> m_profileBar;
     std::unique_ptr<ProfileBarRouter> m_profileRouter;
     std::unique_ptr<CMacroControlUI> m_macroPanel;
     std::unique_ptr<MacroPanelRouter> m_macroRouter;
+    std::unique_ptr<CLightControlUI> m_lightPanel;
 };
 
 // The control of `page` that a panel layout filled `containerName` with, or null.

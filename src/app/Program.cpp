@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/ProgramFolders.h"
+#include "app/StartLanguage.h"
 #include "platform/Trace.h"
 #include "profiles/ProfileFolders.h"
 #include "sim/SimulatedFamily.h"
@@ -78,6 +79,18 @@ StartResult Program::Start() {
     const int faces = m_typefaces->Load(folders.fonts, m_services.systemFontFolders);
     TraceF("%d of %zu typefaces available", faces, ProgramTypefaces().size());
 
+    // Texts in the desktop's language until the user chooses one.
+    const std::string defaultData = DefaultDataFolder(folders.program);
+    const int language = StartLanguageIndex(
+        ReadLanguageTable(defaultData), std::nullopt,
+        DesktopLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+    if (LoadLanguage(m_texts, defaultData, folders.skin, language, &error)) {
+        m_toolkit->SetTextProvider(&m_texts);
+        TraceF("language %d: %s", language, m_texts.LanguageName().c_str());
+    } else {
+        TraceF("no language texts (%s): the keys show as they are", error.c_str());
+    }
+
     RegisterProgramControlClasses(m_factory);
 
     if (m_options.simulate) {
@@ -91,6 +104,7 @@ StartResult Program::Start() {
 
     MainWndServices windowServices{*m_toolkit, m_factory, m_devices.get()};
     windowServices.clock = m_services.deviceClock;
+    windowServices.texts = &m_texts;
     windowServices.programFolder = folders.program;
     windowServices.dataHome = m_services.dataHome.empty()
                                   ? DataHomeFrom(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))

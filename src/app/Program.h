@@ -24,6 +24,7 @@
 #include "app/Typefaces.h"
 #include "platform/bus/MessageBus.h"
 #include "platform/bus/SleepWatcher.h"
+#include "profiles/LanguageTexts.h"
 #include "transport/HidBackend.h"
 #include "ui/Toolkit.h"
 
@@ -100,6 +101,7 @@ public:
     CMainWnd* MainWindow() const { return m_mainWnd.get(); }
     HidBackend* Devices() const { return m_devices.get(); }
     const TypefaceSet* Typefaces() const { return m_typefaces.get(); }
+    const LanguageTexts& Texts() const { return m_texts; }
     const ControlFactory& Factory() const { return m_factory; }
     // Milliseconds from the start time to the first shown main window; -1 before.
     int64_t StartUpMs() const { return m_startUpMs; }
@@ -112,6 +114,8 @@ private:
     const ProgramOptions m_options;
     ProgramServices& m_services;
     BusInbox m_inbox;
+    // Outlives the toolkit that shows its texts (declared before it).
+    LanguageTexts m_texts;
     std::unique_ptr<ui::Toolkit> m_toolkit;
     std::unique_ptr<TypefaceSet> m_typefaces;
     ControlFactory m_factory;

@@ -80,6 +80,8 @@ TEST_F(DevicePanelsTest, EveryPageStartsItsOwnProfileBar) {
         EXPECT_FALSE(device->ProfileIdentifier().empty()) << "the device took the selected profile";
         EXPECT_TRUE(std::filesystem::exists(device->GetUserDataFolder() + "ProfileList.ini"));
         EXPECT_NE(panels->MacroPanel(), nullptr) << "keyboards and mice have a macro panel";
+        ASSERT_NE(panels->LightPanel(), nullptr);
+        EXPECT_EQ(m_main->Lighting()->Panels().PanelOf(*device), panels->LightPanel());
     }
 }
 

@@ -202,11 +202,12 @@ TEST_F(MainWndTest, ShutDownWithDevicesAndThreadsRunningFinishes) {
     EXPECT_EQ(m_main->Discovery(), nullptr);
     EXPECT_EQ(m_main->Scanner(), nullptr);
     EXPECT_TRUE(m_toolkit->GetDispatcher().IsShuttingDown());
-    EXPECT_EQ(m_traces.Count("所有对象处于激发状态\n"), 1) << "slot 0, the scan thread";
-    EXPECT_EQ(m_traces.Count("错误\n8"), 1) << "the lighting slot is empty";
-    EXPECT_EQ(m_traces.Count("错误\n19"), 1);
+    EXPECT_EQ(m_traces.Count("所有对象处于激发状态\n"), 2) << "slot 0 the scan thread, slot 8 the lighting";
+    EXPECT_EQ(m_traces.Count("同步灯光线程设定退出"), 1);
+    EXPECT_EQ(m_traces.Count("错误\n8"), 0);
+    EXPECT_EQ(m_traces.Count("错误\n19"), 1) << "an empty slot";
     m_main->Shutdown(); // once is enough
-    EXPECT_EQ(m_traces.Count("所有对象处于激发状态\n"), 1);
+    EXPECT_EQ(m_traces.Count("所有对象处于激发状态\n"), 2);
 }
 
 TEST_F(MainWndTest, LightingRequestsChangeOwnershipOnlyWithWParamOne) {

@@ -13,12 +13,15 @@ namespace fs = std::filesystem;
 
 constexpr int kDeadlineMs = 30000; // a guard against hangs; nothing is timed
 
+// The build tree's folder (tests/ lies in it).
+fs::path BuildFolder() {
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path();
+}
+
 // The program of this build: $VELKOR_PROGRAM, else src/app/velkor beside tests/.
 std::string ProgramPath() {
     const char* given = std::getenv("VELKOR_PROGRAM");
-    return given != nullptr
-               ? given
-               : (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "src/app/velkor").string();
+    return given != nullptr ? given : (BuildFolder() / "src/app/velkor").string();
 }
 
 class VelkorProgramTest : public ::testing::Test {
@@ -78,6 +81,25 @@ TEST_F(VelkorProgramTest, SecondStartEndsAtOnceAndTheFirstComesToTheFront) {
     auto third = Run({"--exit-after-start"}, bus);
     EXPECT_EQ(third->WaitExit(kDeadlineMs), 0) << third->Err();
     EXPECT_EQ(third->Out().rfind("started in ", 0), 0u) << third->Out();
+}
+
+TEST_F(VelkorProgramTest, AGameEventFromVelkorctlLightsTheSelectedDevice) {
+    const std::string velkorctl = (BuildFolder() / "tools/velkorctl").string();
+    ASSERT_EQ(access(velkorctl.c_str(), X_OK), 0) << velkorctl << " missing: build the velkorctl target";
+    const std::string bus = StartBus();
+    auto program = Run({"--simulate", "--trace"}, bus);
+    ASSERT_TRUE(program->WaitFor("InitWindow", kDeadlineMs)) << program->Err();
+    // Until a simulated device is shown and selected the event finds no device;
+    // the tool is asked again until one does (each wait is a hang guard).
+    bool lit = false;
+    for (int attempt = 0; attempt < 20 && !lit; ++attempt) {
+        auto tool = Run({"game-event", "start", "0", "3"}, bus, velkorctl);
+        ASSERT_EQ(tool->WaitExit(kDeadlineMs), 0) << tool->Err();
+        lit = program->WaitFor("game event (0, 3) shows mode 3 on the ", 1500);
+    }
+    EXPECT_TRUE(lit) << program->Err();
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
 }
 
 TEST_F(VelkorProgramTest, StartsFromA200CharacterFolderWithoutBusOrFontFolder) {
