@@ -84,18 +84,22 @@ void MacroPanelRouter::TellFailure() {
     }
 }
 
-void MacroPanelRouter::Add() {
-    const std::string name = m_panel.AddMacro();
-    if (name.empty()) {
-        TellFailure();
-        return;
-    }
+void MacroPanelRouter::Added(const std::string& name) {
     if (m_hooks.macroAdded) {
         m_hooks.macroAdded(name);
     }
     if (m_hooks.reloadPanels) {
         m_hooks.reloadPanels();
     }
+}
+
+void MacroPanelRouter::Add() {
+    const std::string name = m_panel.AddMacro();
+    if (name.empty()) {
+        TellFailure();
+        return;
+    }
+    Added(name);
 }
 
 MacroDeleteOutcome MacroPanelRouter::FailDelete(std::string path) {
@@ -217,12 +221,7 @@ void MacroPanelRouter::Import() {
         TellFailure();
         return;
     }
-    if (m_hooks.macroAdded) {
-        m_hooks.macroAdded(name);
-    }
-    if (m_hooks.reloadPanels) {
-        m_hooks.reloadPanels();
-    }
+    Added(name);
 }
 
 void MacroPanelRouter::Export() {

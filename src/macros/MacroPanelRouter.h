@@ -103,6 +103,8 @@ public:
 
 private:
     MacroDeleteOutcome FailDelete(std::string path);
+    // A macro joined the library (added or imported): the others learn of it.
+    void Added(const std::string& name);
     void TellFailure();
     void Notice(std::string_view key);
 

@@ -7,6 +7,7 @@
 #include "devices/TolvanicUSBDevice.h"
 #include "platform/Trace.h"
 #include "sim/SimBackend.h"
+#include "support/ScratchFolder.h"
 #include "ui/Dispatcher.h"
 #include "ui/memory/MemoryToolkit.h"
 
@@ -75,24 +76,7 @@ private:
 };
 
 // A scratch folder removed at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device seed;
-        m_path = std::filesystem::temp_directory_path() / ("velkor_dev_" + std::to_string(seed()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string Path() const { return m_path.string(); }
-
-private:
-    std::filesystem::path m_path;
-};
+using TempFolder = ScratchFolder;
 
 // Waits (real time) until `done` holds, running the dispatcher's queue meanwhile.
 inline bool PumpUntil(ui::MemoryToolkit& toolkit, const std::function<bool()>& done, int timeoutMs = 3000) {

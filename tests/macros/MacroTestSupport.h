@@ -3,6 +3,7 @@
 // from the program's own layout with the in-memory toolkit, and small file helpers.
 #include "macros/CMacroControlUI.h"
 #include "profiles/JsonFileHelper.h"
+#include "support/ScratchFolder.h"
 #include "ui/memory/MemoryToolkit.h"
 
 #include <gtest/gtest.h>
@@ -23,25 +24,14 @@ inline std::string SkinFolder() {
     return (here.parent_path().parent_path().parent_path() / "skin").string();
 }
 
+// A scratch folder; Path() ends in '/' as the macro panel's folder does.
 class TempFolder {
 public:
-    TempFolder() {
-        std::random_device seed;
-        m_path = std::filesystem::temp_directory_path() / ("velkor_macros_" + std::to_string(seed()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string Path() const { return m_path.string() + "/"; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    std::string Path() const { return m_folder.Path() + "/"; }
+    std::string File(const std::string& name) const { return m_folder.Path() + "/" + name; }
 
 private:
-    std::filesystem::path m_path;
+    ScratchFolder m_folder{"velkor_macros_"};
 };
 
 inline std::string ReadBytes(const std::string& path) {
