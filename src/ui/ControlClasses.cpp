@@ -10,7 +10,7 @@ namespace velkor::ui {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ControlKind>, 20> kBuiltIn = {{
+constexpr std::array<std::pair<std::string_view, ControlKind>, 21> kBuiltIn = {{
     {"QWidget", ControlKind::Container},
     {"QFrame", ControlKind::Container},
     {"QGroupBox", ControlKind::Container},
@@ -30,6 +30,7 @@ constexpr std::array<std::pair<std::string_view, ControlKind>, 20> kBuiltIn = {{
     {"QStackedWidget", ControlKind::Tab},
     {kDeviceKeyButtonClass, ControlKind::KeyButton},
     {kSelectPanelClass, ControlKind::SelectPanel},
+    {kColorPaletteClass, ControlKind::Container},
     {"QDialog", ControlKind::Container},
 }};
 

@@ -14,6 +14,8 @@ class ControlCreator;
 
 inline constexpr std::string_view kDeviceKeyButtonClass = "DeviceKeyButton";
 inline constexpr std::string_view kSelectPanelClass = "SelectPanel";
+// A colour field: a click raises "colorchanged" with the colour picked (Qt draws it; here a container).
+inline constexpr std::string_view kColorPaletteClass = "ColorPalette";
 
 // The kind of a class the toolkits build themselves; nullopt for any other
 // class name, which a layout may use only when a ControlCreator accepts it.

@@ -2,6 +2,7 @@
 
 #include "ui/ControlClasses.h"
 #include "ui/LayoutReader.h"
+#include "ui/qt/ColorPalette.h"
 #include "ui/qt/DeviceKeyButton.h"
 #include "ui/qt/QtLoader.h"
 #include "ui/qt/QtToolkit.h"
@@ -87,7 +88,9 @@ QtControl::QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtCo
         list->setCurrentRow(int(node.Number("currentRow", -1)));
     }
     RememberIndex();
-    if (m_backgroundColour != 0 || !m_backgroundImage.empty()) {
+    if (auto* palette = dynamic_cast<ColorPalette*>(widget); palette != nullptr && m_backgroundColour != 0) {
+        palette->SetMarkedColour(m_backgroundColour);
+    } else if (m_backgroundColour != 0 || !m_backgroundImage.empty()) {
         ApplyStyle();
     }
     RefreshTexts();
@@ -148,6 +151,9 @@ void QtControl::Connect() {
             control->Raise(type, wParam, lParam);
         }
     };
+    if (auto* palette = dynamic_cast<ColorPalette*>(widget)) {
+        palette->SetPicked([raise](uint32_t argb) { raise(kNotifyColorChanged, int64_t(argb)); });
+    }
     switch (m_kind) {
     case ControlKind::Button:
     case ControlKind::KeyButton:
@@ -324,6 +330,10 @@ void QtControl::SetEnabled(bool enabled) {
 
 void QtControl::SetBackgroundColour(uint32_t argb) {
     m_backgroundColour = argb;
+    if (auto* palette = dynamic_cast<ColorPalette*>(m_widget.data())) {
+        palette->SetMarkedColour(argb); // a colour field shows its colour as a mark, not as a fill
+        return;
+    }
     ApplyStyle();
 }
 

@@ -3,6 +3,7 @@
 #include "ui/ControlClasses.h"
 #include "ui/ResourceIndex.h"
 #include "ui/Toolkit.h"
+#include "ui/qt/ColorPalette.h"
 #include "ui/qt/DeviceKeyButton.h"
 #include "ui/qt/SelectPanel.h"
 
@@ -32,6 +33,8 @@ public:
             widget = new DeviceKeyButton(parent);
         } else if (type == kSelectPanelClass) {
             widget = new SelectPanel(parent);
+        } else if (type == kColorPaletteClass) {
+            widget = new ColorPalette(parent);
         } else if (BuiltInKind(type)) {
             widget = QUiLoader::createWidget(className, parent, name);
         } else {
