@@ -105,14 +105,17 @@ void CMainWnd::Notify(const ui::Notification& notification) {
     if (m_shutDown) {
         return;
     }
-    // The device pages' panels take what comes from their own controls.
-    for (const auto& panels : m_panels) {
-        if (panels->Route(notification)) {
+    // The device pages' panels take what comes from their own controls (no
+    // panel control runs a timer the window must pass on).
+    if (notification.type != ui::kNotifyTimer) {
+        for (const auto& panels : m_panels) {
+            if (panels->Route(notification)) {
+                return;
+            }
+        }
+        if (m_lighting && m_lighting->Route(notification)) {
             return;
         }
-    }
-    if (m_lighting && notification.type != ui::kNotifyTimer && m_lighting->Route(notification)) {
-        return;
     }
     if (notification.type == ui::kNotifyWindowInit) {
         StartDevices();
