@@ -52,9 +52,16 @@ protected:
                                       const std::string& program = {}) {
         args.insert(args.begin(), program.empty() ? m_program : program);
         auto child = std::make_unique<ChildProcess>(m_scratch.Path() + "/run" + std::to_string(++m_runs));
-        EXPECT_TRUE(child->Start(args, {"PATH=/usr/bin:/bin", "HOME=" + m_scratch.Path(),
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + m_scratch.Path(),
                                         "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=" + bus,
-                                        "XDG_RUNTIME_DIR=" + m_scratch.Path() + "/runtime"}));
+                                        "XDG_RUNTIME_DIR=" + m_scratch.Path() + "/runtime"};
+        // A sanitizer build's settings (suppressions, halting) reach the program too.
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
+            if (const char* value = std::getenv(name)) {
+                env.push_back(std::string(name) + "=" + value);
+            }
+        }
+        EXPECT_TRUE(child->Start(args, env));
         return child;
     }
 
