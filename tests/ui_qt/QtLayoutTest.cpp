@@ -24,7 +24,9 @@ using test::SkinFolder;
 using test::TestToolkit;
 
 // Everything the logic can read of a control, in one line per control.
-void Describe(const Control& control, int depth, std::ostringstream& out) {
+// Geometry is left out on request: Qt's layout managers place children only
+// once a window is shown, the in-memory toolkit never does.
+void Describe(const Control& control, int depth, std::ostringstream& out, bool geometry = true) {
     out << std::string(size_t(depth) * 2, ' ') << control.ClassName() << " " << control.Name()
         << " text=" << control.Text() << " tip=" << control.ToolTip() << " data=" << control.UserData()
         << " visible=" << control.IsVisible() << " enabled=" << control.IsEnabled() << " bk=" << std::hex
@@ -35,19 +37,19 @@ void Describe(const Control& control, int depth, std::ostringstream& out) {
         out << control.ItemText(i) << ",";
     }
     out << " sel=" << control.SelectedIndex();
-    if (control.Parent() != nullptr && control.Parent()->Kind() != ControlKind::Tab) {
+    if (geometry && control.Parent() != nullptr && control.Parent()->Kind() != ControlKind::Tab) {
         const Rect rect = control.Geometry();
         out << " at=" << rect.x << "," << rect.y << "," << rect.width << "," << rect.height;
     }
     out << "\n";
     for (int i = 0; i < control.ChildCount(); ++i) {
-        Describe(*control.ChildAt(i), depth + 1, out);
+        Describe(*control.ChildAt(i), depth + 1, out, geometry);
     }
 }
 
-std::string Describe(const Window& window) {
+std::string Describe(const Window& window, bool geometry = true) {
     std::ostringstream out;
-    Describe(window.Root(), 0, out);
+    Describe(window.Root(), 0, out, geometry);
     return out.str();
 }
 
@@ -323,6 +325,44 @@ TEST_F(QtLayout, TrayIconReportsLeftAndRightClicks) {
     emit tray->activated(QSystemTrayIcon::Context);
     emit tray->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_EQ(clicks.buttons, (std::vector<MouseButton>{MouseButton::Left, MouseButton::Right}));
+}
+
+} // namespace
+} // namespace velkor::ui
+
+namespace velkor::ui {
+namespace {
+
+// Takes every class the toolkits leave to the program (device pages, panels).
+class AcceptEveryClass final : public ControlCreator {
+public:
+    bool CanCreate(std::string_view) const override { return true; }
+    void ControlCreated(std::string_view, Control&) override {}
+};
+
+// Every layout the program ships builds in both toolkits to the same tree
+// with the same values, so what the tests check on the in-memory toolkit is
+// what the user gets.
+TEST(ShippedLayouts, BuildTheSameInBothToolkits) {
+    ManualClock clock;
+    auto memory = MemoryToolkit::Create(SkinFolder(), clock);
+    ASSERT_NE(memory, nullptr);
+    AcceptEveryClass creator;
+    for (const char* layout :
+         {"XML_MAIN", "XML_MSG", "XML\\CustomControlXML\\DeviceOption.xml",
+          "XML\\CustomControlXML\\MpDevicePower.xml", "XML\\CustomControlXML\\DeviceProfile.xml",
+          "XML\\CustomControlXML\\LightControl.xml", "XML\\CustomControlXML\\MacroControl.xml",
+          "XML\\DeviceXml\\mousedevice.xml", "XML\\DeviceXml\\keyboarddevice.xml",
+          "XML\\DeviceXml\\mousepaddevice.xml", "XML\\DeviceXml\\hs6533device.xml"}) {
+        WindowOptions options{layout, "ShippedWnd"};
+        options.creator = &creator;
+        std::string error;
+        auto qt = TestToolkit().CreateWindow(options, &error);
+        ASSERT_NE(qt, nullptr) << layout << ": " << error;
+        auto twin = memory->CreateWindow(options, &error);
+        ASSERT_NE(twin, nullptr) << layout << ": " << error;
+        EXPECT_EQ(Describe(*qt, false), Describe(*twin, false)) << layout;
+    }
 }
 
 } // namespace
