@@ -13,10 +13,11 @@ ui::Rect SettingsWindowRect(const ui::Rect& mainWindow, const ui::Rect& screen, 
     const int width = scaled(630);
     const int height = scaled(500);
     if (besideButton) {
-        return ui::Rect{mainWindow.x + mainWindow.width - scaled(30) - width, mainWindow.y + scaled(60), width,
-                        height};
+        return ui::Rect{mainWindow.x + mainWindow.width - scaled(30) - width, mainWindow.y + scaled(60),
+                        width, height};
     }
-    return ui::Rect{screen.x + (screen.width - width) / 2, screen.y + (screen.height - height) / 2, width, height};
+    return ui::Rect{screen.x + (screen.width - width) / 2, screen.y + (screen.height - height) / 2, width,
+                    height};
 }
 
 CMainWnd::CMainWnd(const MainWndServices& services) : m_services(services), m_creator(services.factory) {}
@@ -156,8 +157,9 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         OnLightingControlRequest(message);
         return;
     }
-    const bool gameEvent = message.kind == BusMessageKind::GameStart || message.kind == BusMessageKind::GameEnd ||
-                           message.kind == BusMessageKind::GameKill || message.kind == BusMessageKind::GameDeath;
+    const bool gameEvent =
+        message.kind == BusMessageKind::GameStart || message.kind == BusMessageKind::GameEnd ||
+        message.kind == BusMessageKind::GameKill || message.kind == BusMessageKind::GameDeath;
     if (gameEvent && m_lighting) {
         m_lighting->OnGameEvent(message.wParam, message.lParam);
         return;
@@ -320,8 +322,8 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
         // keyboards then refresh what their pages show.
         m_services.toolkit.ReloadTexts();
         for (uint32_t kind : {2u, 1u}) {
-            for (CTolvanicUSBDevice* device : m_discovery ? m_discovery->DevicesOfClass(kind)
-                                                          : std::vector<CTolvanicUSBDevice*>{}) {
+            for (CTolvanicUSBDevice* device :
+                 m_discovery ? m_discovery->DevicesOfClass(kind) : std::vector<CTolvanicUSBDevice*>{}) {
                 device->RefreshView();
             }
         }

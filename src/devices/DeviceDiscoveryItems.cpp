@@ -97,7 +97,8 @@ bool DeviceDiscovery::LayoutBuildable(std::string_view layout, std::string_view 
         return false;
     }
     return ui::CheckLayout(
-        root, [this](std::string_view c) { return m_services.factory.Knows(c) || IsPagePanelClass(c); }, error);
+        root, [this](std::string_view c) { return m_services.factory.Knows(c) || IsPagePanelClass(c); },
+        error);
 }
 
 DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {

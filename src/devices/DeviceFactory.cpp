@@ -43,8 +43,8 @@ std::unique_ptr<CTolvanicUSBDevice> DeviceFactory::Create(std::string_view class
 namespace {
 
 constexpr std::array<std::string_view, 7> kPagePanelClasses = {
-    "DeviceProfile", "LightControl", "MacroControl", "MagicControl", "Voice6533Control", "KeySetControl",
-    "ShootControl"};
+    "DeviceProfile",    "LightControl",  "MacroControl", "MagicControl",
+    "Voice6533Control", "KeySetControl", "ShootControl"};
 
 constexpr std::array<PagePanelContainer, 8> kPagePanelContainers = {{
     {"DeviceProfileUI", "XML\\CustomControlXML\\DeviceProfile.xml"},
@@ -60,7 +60,8 @@ constexpr std::array<PagePanelContainer, 8> kPagePanelContainers = {{
 } // namespace
 
 bool IsPagePanelClass(std::string_view className) {
-    return std::find(kPagePanelClasses.begin(), kPagePanelClasses.end(), className) != kPagePanelClasses.end();
+    return std::find(kPagePanelClasses.begin(), kPagePanelClasses.end(), className) !=
+           kPagePanelClasses.end();
 }
 
 std::span<const PagePanelContainer> PagePanelContainers() {

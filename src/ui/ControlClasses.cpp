@@ -83,8 +83,8 @@ bool KindHasValue(ControlKind kind) {
 }
 
 bool KindHoldsLayouts(ControlKind kind) {
-    return kind == ControlKind::Container || kind == ControlKind::SelectPanel || kind == ControlKind::Custom ||
-           kind == ControlKind::Tab;
+    return kind == ControlKind::Container || kind == ControlKind::SelectPanel ||
+           kind == ControlKind::Custom || kind == ControlKind::Tab;
 }
 
 bool SplitFamilyName(std::string_view name, std::string& prefix, int& number) {

@@ -53,7 +53,9 @@ protected:
         return m_main->Discovery()->SelectedDevice() == &device;
     }
     // Opens the profile bar's menu of the shown page (add, copy, delete, ...).
-    bool OpenProfileMenu(CTolvanicUSBDevice& device) { return m_user.Click(On(device, "profile_fun_spread_btn")); }
+    bool OpenProfileMenu(CTolvanicUSBDevice& device) {
+        return m_user.Click(On(device, "profile_fun_spread_btn"));
+    }
     // A control of the device's page.
     ui::Control& On(CTolvanicUSBDevice& device, std::string_view name) const {
         ui::Control* control = device.Page()->FindChild(name);
@@ -92,7 +94,8 @@ TEST_F(DevicePanelsTest, AClickReachesOnlyThePanelOfItsOwnPage) {
     ASSERT_TRUE(m_user.Click(On(*Mouse(), "device_add_btn")));
     EXPECT_EQ(m_main->PanelsOf(*Mouse())->ProfileBar()->ProfileNames(),
               (std::vector<std::string>{"profile1", "profile2"}));
-    EXPECT_EQ(m_main->PanelsOf(*Keyboard())->ProfileBar()->ProfileNames(), std::vector<std::string>{"profile1"});
+    EXPECT_EQ(m_main->PanelsOf(*Keyboard())->ProfileBar()->ProfileNames(),
+              std::vector<std::string>{"profile1"});
 
     ASSERT_TRUE(ShowPage(*Keyboard()));
     ASSERT_TRUE(m_user.Click(On(*Keyboard(), "macro_Op_tab")));

@@ -7,13 +7,15 @@ namespace velkor::test {
 namespace {
 
 std::vector<LanguageEntry> Table() {
-    return {{2052, "zh_CN", "lan_cn.xml", "language_name_zh_cn"}, {1033, "en", "lan_en.xml", "language_name_en"}};
+    return {{2052, "zh_CN", "lan_cn.xml", "language_name_zh_cn"},
+            {1033, "en", "lan_en.xml", "language_name_en"}};
 }
 
 TEST(StartLanguage, AStoredChoiceWinsWhenTheTableHasIt) {
     EXPECT_EQ(StartLanguageIndex(Table(), 1033, "zh_CN.UTF-8"), 1);
     EXPECT_EQ(StartLanguageIndex(Table(), 2052, "en_GB.UTF-8"), 0);
-    EXPECT_EQ(StartLanguageIndex(Table(), 520, "en_GB.UTF-8"), 1) << "an unknown identifier falls to the locale";
+    EXPECT_EQ(StartLanguageIndex(Table(), 520, "en_GB.UTF-8"), 1)
+        << "an unknown identifier falls to the locale";
 }
 
 TEST(StartLanguage, WithoutAChoiceTheDesktopLocaleDecides) {

@@ -4,7 +4,6 @@
 #include "LightingTestSupport.h"
 #include "lighting/LightPanelRouter.h"
 
-
 namespace velkor::test {
 namespace {
 

@@ -49,7 +49,8 @@ TEST(ColorPalette, TheDrawnColourIsThePickedColour) {
 TEST(ColorPalette, APressRaisesColorChangedAndTheLogicsColourIsMarked) {
     Recorder handler;
     std::string error;
-    auto window = TestToolkit().CreateWindow(WindowOptions{"test/palette.ui", "TestWnd", nullptr, &handler}, &error);
+    auto window =
+        TestToolkit().CreateWindow(WindowOptions{"test/palette.ui", "TestWnd", nullptr, &handler}, &error);
     ASSERT_NE(window, nullptr) << error;
     Control* control = window->FindControl("colour_field");
     ASSERT_NE(control, nullptr);

@@ -38,7 +38,8 @@ void ColorPalette::SetMarkedColour(uint32_t argb) {
     colour.getHsvF(&hue, &saturation, &value);
     const int width = std::max(1, this->width() - 1);
     const int height = std::max(1, this->height() - 1);
-    m_marker = QPoint(int(std::max(0.0f, hue) * float(width) + 0.5f), int((1.0f - saturation) * float(height) + 0.5f));
+    m_marker = QPoint(int(std::max(0.0f, hue) * float(width) + 0.5f),
+                      int((1.0f - saturation) * float(height) + 0.5f));
     update();
 }
 

@@ -164,7 +164,8 @@ void QtWindow::WatchDisplays() {
         WatchScreen(screen);
         changed();
     });
-    QObject::connect(qApp, &QGuiApplication::screenRemoved, m_context.get(), [changed](QScreen*) { changed(); });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, m_context.get(),
+                     [changed](QScreen*) { changed(); });
     QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, m_context.get(),
                      [changed](QScreen*) { changed(); });
 }
