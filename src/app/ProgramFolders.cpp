@@ -1,5 +1,7 @@
 #include "app/ProgramFolders.h"
 
+#include "profiles/ProfileFolders.h"
+
 #include <filesystem>
 
 namespace velkor {
@@ -16,13 +18,9 @@ std::string ExecutableFolder() {
 }
 
 ProgramFolders LocateProgramFolders(const std::string& programFolder) {
-    const fs::path beside(programFolder);
-    const fs::path installed = beside.parent_path() / "share" / "velkor";
-    std::error_code ec;
-    const bool useInstalled =
-        !fs::is_directory(beside / "skin", ec) && fs::is_directory(installed / "skin", ec);
-    const fs::path base = useInstalled ? installed : beside;
-    return ProgramFolders{programFolder, (base / "skin").string(), (base / "Font").string()};
+    // "Font" lies where "skin" was found.
+    const fs::path skin = fs::path(ShippedFolder(programFolder, "skin")).parent_path();
+    return ProgramFolders{programFolder, skin.string(), (skin.parent_path() / "Font").string()};
 }
 
 } // namespace velkor

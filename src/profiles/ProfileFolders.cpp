@@ -81,24 +81,27 @@ std::string UserDataFolder(const std::string& dataHome, const std::string& devic
     return MakeFolders(folder) ? folder + "/" : std::string();
 }
 
-std::string DefaultDataFolder(const std::string& programFolder) {
-    const std::string beside = WithSlash(programFolder) + kDefaultDataFolderName;
+std::string ShippedFolder(const std::string& programFolder, const std::string& name) {
+    const std::string beside = WithSlash(programFolder) + name;
     if (!IsFolder(beside) && !programFolder.empty()) {
-        // <prefix>/bin/velkor finds <prefix>/share/velkor/DefaultData.
+        // <prefix>/bin/velkor finds <prefix>/share/velkor/<name>.
         std::string program = programFolder;
         while (program.size() > 1 && program.back() == '/') {
             program.pop_back();
         }
         const size_t slash = program.rfind('/');
         if (slash != std::string::npos) {
-            const std::string installed =
-                program.substr(0, slash) + "/share/velkor/" + kDefaultDataFolderName;
+            const std::string installed = program.substr(0, slash) + "/share/velkor/" + name;
             if (IsFolder(installed)) {
                 return installed + "/";
             }
         }
     }
     return beside + "/";
+}
+
+std::string DefaultDataFolder(const std::string& programFolder) {
+    return ShippedFolder(programFolder, kDefaultDataFolderName);
 }
 
 std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder) {

@@ -31,11 +31,13 @@ std::string UserBaseFolder(const std::string& dataHome);
 // UserBaseFolder(dataHome) + deviceFolder + "/", created the same way.
 std::string UserDataFolder(const std::string& dataHome, const std::string& deviceFolder);
 
-// The folder "DefaultData/" that ships with the program (only read): beside
-// the program (run from the build tree or unpacked anywhere), or, when there
-// is none there but the installed data folder has one, the program being in
-// <prefix>/bin, <prefix>/share/velkor/DefaultData/. Without either it is the
-// one beside the program, so that a failure names the first place looked at.
+// A folder `name` that ships with the program (only read): beside the
+// program (run from the build tree or unpacked anywhere), or, when there is
+// none there but the installed data folder has one, the program being in
+// <prefix>/bin, <prefix>/share/velkor/<name>/. Without either it is the one
+// beside the program, so that a failure names the first place looked at.
+std::string ShippedFolder(const std::string& programFolder, const std::string& name);
+// ShippedFolder(programFolder, "DefaultData").
 std::string DefaultDataFolder(const std::string& programFolder);
 // DefaultDataFolder(programFolder) + deviceFolder + ".Json".
 std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder);
