@@ -2,6 +2,7 @@
 // The control classes the toolkits build themselves, and small helpers about
 // control names and attribute values that both toolkits share.
 #include "ui/Control.h"
+#include "ui/Errors.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,20 @@ bool KindHasSelection(ControlKind kind); // options, check boxes, key buttons
 bool KindHasItems(ControlKind kind);     // combos, lists
 bool KindHasValue(ControlKind kind);     // sliders, progress bars
 bool KindHoldsLayouts(ControlKind kind); // containers the dialog builder may fill
+
+// The container a toolkit's BuildInto fills, as that toolkit's own control
+// class; null with `error` set when it belongs to another toolkit or cannot
+// hold a layout.
+template <typename OwnControl> OwnControl* BuildTarget(Control& container, std::string* error) {
+    auto* target = dynamic_cast<OwnControl*>(&container);
+    if (target == nullptr) {
+        SetError(error, "the container does not belong to this toolkit");
+    } else if (!KindHoldsLayouts(target->Kind())) {
+        SetError(error, "'" + target->Name() + "' is not a container");
+        target = nullptr;
+    }
+    return target;
+}
 
 // Families of controls carry a number after a fixed prefix: "key_12" splits into
 // "key_" and 12 at the last underscore. False when the name does not end in an

@@ -1,6 +1,7 @@
 #include "ui/LayoutReader.h"
 
 #include "ui/ControlClasses.h"
+#include "ui/Errors.h"
 
 #include <charconv>
 #include <cstdio>
@@ -11,12 +12,6 @@
 namespace velkor::ui {
 
 namespace {
-
-void SetError(std::string* error, std::string text) {
-    if (error != nullptr) {
-        *error = std::move(text);
-    }
-}
 
 bool ParseInt(std::string_view text, int64_t& value) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\n' || text.front() == '\t')) {

@@ -1,6 +1,7 @@
 #include "ui/ResourceIndex.h"
 
 #include "ui/ControlClasses.h"
+#include "ui/Errors.h"
 #include "ui/LayoutReader.h"
 
 #include <filesystem>
@@ -11,12 +12,6 @@ namespace velkor::ui {
 namespace {
 
 constexpr size_t kMaxIndexBytes = 1 << 20;
-
-void SetError(std::string* error, std::string text) {
-    if (error != nullptr) {
-        *error = std::move(text);
-    }
-}
 
 std::string Slashes(std::string_view path) {
     std::string result(path);

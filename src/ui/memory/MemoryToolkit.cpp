@@ -1,6 +1,7 @@
 #include "ui/memory/MemoryToolkit.h"
 
 #include "ui/ControlClasses.h"
+#include "ui/Errors.h"
 #include "ui/LayoutReader.h"
 #include "ui/memory/MemoryShell.h"
 
@@ -13,12 +14,6 @@ namespace velkor::ui {
 namespace {
 
 constexpr size_t kMaxTypefaceBytes = 64u << 20;
-
-void SetError(std::string* error, std::string text) {
-    if (error != nullptr) {
-        *error = std::move(text);
-    }
-}
 
 // TrueType, OpenType, collections and web fonts start with one of these tags.
 bool LooksLikeFont(const std::string& bytes) {
@@ -139,14 +134,8 @@ std::unique_ptr<Window> MemoryToolkit::CreateWindow(const WindowOptions& options
 
 Control* MemoryToolkit::BuildInto(Control& container, std::string_view layout, ControlCreator* creator,
                                   std::string* error) {
-    auto* target = dynamic_cast<MemoryControl*>(&container);
+    auto* target = BuildTarget<MemoryControl>(container, error);
     if (target == nullptr) {
-        SetError(error, "the container does not belong to this toolkit");
-        return nullptr;
-    }
-    const ControlKind kind = target->Kind();
-    if (!KindHoldsLayouts(kind)) {
-        SetError(error, "'" + target->Name() + "' is not a container");
         return nullptr;
     }
     LayoutNode node;

@@ -1,6 +1,7 @@
 #include "ui/qt/QtLoader.h"
 
 #include "ui/ControlClasses.h"
+#include "ui/Errors.h"
 #include "ui/ResourceIndex.h"
 #include "ui/Toolkit.h"
 #include "ui/qt/ColorPalette.h"
@@ -17,12 +18,6 @@
 namespace velkor::ui {
 
 namespace {
-
-void SetError(std::string* error, std::string text) {
-    if (error != nullptr) {
-        *error = std::move(text);
-    }
-}
 
 class Loader final : public QUiLoader {
 public:

@@ -1,6 +1,7 @@
 #include "ui/qt/QtToolkit.h"
 
 #include "ui/ControlClasses.h"
+#include "ui/Errors.h"
 #include "ui/qt/QtAccess.h"
 #include "ui/qt/QtLoader.h"
 #include "ui/qt/QtShell.h"
@@ -22,12 +23,6 @@ namespace {
 
 // Marks the application object that a toolkit drives, so that a second one is refused.
 constexpr const char* kToolkitMark = "velkorToolkit";
-
-void SetError(std::string* error, std::string text) {
-    if (error != nullptr) {
-        *error = std::move(text);
-    }
-}
 
 // Qt reads url() paths of a style sheet from the working folder; ours name
 // files of the resource folder.
@@ -155,16 +150,11 @@ std::unique_ptr<Window> QtToolkit::CreateWindow(const WindowOptions& options, st
 
 Control* QtToolkit::BuildInto(Control& container, std::string_view layout, ControlCreator* creator,
                               std::string* error) {
-    auto* target = dynamic_cast<QtControl*>(&container);
+    auto* target = BuildTarget<QtControl>(container, error);
     if (target == nullptr) {
-        SetError(error, "the container does not belong to this toolkit");
         return nullptr;
     }
     const ControlKind kind = target->Kind();
-    if (!KindHoldsLayouts(kind)) {
-        SetError(error, "'" + target->Name() + "' is not a container");
-        return nullptr;
-    }
     QWidget* host = target->Widget();
     LoadedLayout loaded;
     if (!LoadLayout(m_resources, layout, creator, kind == ControlKind::Tab ? nullptr : host, loaded, error)) {
