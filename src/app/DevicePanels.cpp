@@ -3,6 +3,7 @@
 #include "devices/TolvanicUSBDevice.h"
 #include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
+#include "profiles/JsonFields.h"
 #include "profiles/JsonFileHelper.h"
 #include "profiles/ProfileSections.h"
 #include "ui/Control.h"
@@ -10,19 +11,6 @@
 #include "ui/Prompts.h"
 
 namespace velkor {
-
-namespace {
-
-// The profile's key list lives in the first device section.
-Json::Value* KeyListSection(Json::Value& document) {
-    if (!document.isObject() || !document["Device"].isArray() || document["Device"].empty() ||
-        !document["Device"][0].isObject()) {
-        return nullptr;
-    }
-    return &document["Device"][0]["KeyList"];
-}
-
-} // namespace
 
 ui::Control* FilledPanel(ui::Control& page, std::string_view containerName) {
     ui::Control* container = page.FindChild(containerName);
@@ -121,9 +109,7 @@ std::vector<KeyListEntry> DevicePanelSet::SelectedProfileKeys() const {
     }
     CJsonFileHelper json;
     Json::Value document = json.ReadJsonFile(m_profileBar->GetSelectedProfilePath());
-    if (const Json::Value* section = KeyListSection(document); section != nullptr) {
-        KeyListFromJson(*section, keys);
-    }
+    KeyListFromJson(JsonMember(ProfileObjectOf(document, 0), "KeyList"), keys);
     return keys;
 }
 
@@ -134,11 +120,11 @@ bool DevicePanelSet::StoreSelectedProfileKeys(const std::vector<KeyListEntry>& k
     const std::string path = m_profileBar->GetSelectedProfilePath();
     CJsonFileHelper json;
     Json::Value document = json.ReadJsonFile(path);
-    Json::Value* section = KeyListSection(document);
-    if (path.empty() || section == nullptr) {
+    Json::Value* profile = MutableProfileObjectOf(document, 0);
+    if (path.empty() || profile == nullptr) {
         return false;
     }
-    WriteKeyListSection(*section, keys);
+    WriteKeyListSection((*profile)["KeyList"], keys);
     return json.WriteJsonFile(document, path);
 }
 

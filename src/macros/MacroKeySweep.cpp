@@ -1,5 +1,7 @@
 #include "macros/MacroKeySweep.h"
 
+#include "profiles/JsonFields.h"
+
 namespace velkor {
 
 namespace {
@@ -103,13 +105,9 @@ bool ProfileKeySweep::Prepare(const std::vector<std::string>& paths, int macroIn
             return false;
         }
         Json::Value& root = contents.value;
-        if (!root.isObject() || !root["Device"].isArray() ||
-            !root["Device"].isValidIndex(static_cast<Json::ArrayIndex>(m_deviceIndex))) {
-            continue;
-        }
-        Json::Value& profile = root["Device"][static_cast<Json::ArrayIndex>(m_deviceIndex)];
-        if (!profile.isObject() || !profile.isMember("KeyList") ||
-            RemoveMacroFromKeyList(profile["KeyList"], macroIndex) == 0) {
+        Json::Value* profile = MutableProfileObjectOf(root, m_deviceIndex);
+        if (profile == nullptr || !profile->isMember("KeyList") ||
+            RemoveMacroFromKeyList((*profile)["KeyList"], macroIndex) == 0) {
             continue;
         }
         PreparedFile file;

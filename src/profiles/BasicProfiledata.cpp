@@ -6,14 +6,6 @@
 namespace velkor {
 namespace {
 
-// The profile object at "Device"[index] of a file's top-level value; null when
-// there is none or it is not an object.
-const Json::Value& ProfileObjectOf(const Json::Value& root, int32_t index) {
-    const Json::Value& element =
-        JsonElement(JsonMember(root, "Device"), static_cast<Json::ArrayIndex>(index));
-    return element.isObject() ? element : Json::Value::nullSingleton();
-}
-
 // True when the file holds something that is not the expected shape and would
 // be lost by rewriting it: not JSON, a top-level value that is not an object,
 // a "Device" that is not an array or a profile element that is not an object.

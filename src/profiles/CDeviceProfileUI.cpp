@@ -17,11 +17,6 @@ constexpr std::string_view kKeyTab = "key_Op_tab";
 // Used when an imported file's title is blank and the file names no profile either.
 constexpr std::string_view kFallbackImportName = "profile";
 
-// "Device"[0] of a profile file's top-level value, or null.
-const Json::Value& FirstProfileObject(const Json::Value& root) {
-    return JsonElement(JsonMember(root, "Device"), 0);
-}
-
 } // namespace
 
 CDeviceProfileUI::CDeviceProfileUI(ui::Control& bar, TimeSource now)
@@ -315,13 +310,13 @@ bool CDeviceProfileUI::ResetProfile() {
     }
     Json::Value document = ReadDefaultProfile();
     // Without a default profile a reset would leave the profile with no settings at all.
-    if (!FirstProfileObject(document).isObject()) {
+    if (!ProfileObjectOf(document, 0).isObject()) {
         return false;
     }
     const ProfileListEntry& entry = m_list.Entries()[selected];
     if (m_kind == kHeadsetKind) {
         const Json::Value current = m_list.ReadProfileFile(entry.identifier);
-        const Json::Value& currentProfile = FirstProfileObject(current);
+        const Json::Value& currentProfile = ProfileObjectOf(current, 0);
         Json::Value& profile = document["Device"][0];
         for (const char* member : {"CustomEQNameInfo", "CustomEQHzValueInfo"}) {
             const Json::Value& kept = JsonMember(currentProfile, member);

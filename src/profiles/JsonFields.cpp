@@ -20,6 +20,22 @@ const Json::Value& JsonElement(const Json::Value& array, Json::ArrayIndex index)
     return array[index];
 }
 
+const Json::Value& ProfileObjectOf(const Json::Value& root, int32_t index) {
+    if (index < 0) {
+        return Json::Value::nullSingleton();
+    }
+    const Json::Value& element =
+        JsonElement(JsonMember(root, "Device"), static_cast<Json::ArrayIndex>(index));
+    return element.isObject() ? element : Json::Value::nullSingleton();
+}
+
+Json::Value* MutableProfileObjectOf(Json::Value& root, int32_t index) {
+    if (!ProfileObjectOf(root, index).isObject()) {
+        return nullptr;
+    }
+    return &root["Device"][static_cast<Json::ArrayIndex>(index)];
+}
+
 bool JsonToInteger(const Json::Value& value, int64_t& out) {
     switch (value.type()) {
     case Json::nullValue:

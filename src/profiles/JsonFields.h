@@ -21,6 +21,12 @@ const Json::Value& JsonMember(const Json::Value& object, const char* key);
 // is shorter.
 const Json::Value& JsonElement(const Json::Value& array, Json::ArrayIndex index);
 
+// The profile object at "Device"[index] of a profile file's top-level value;
+// null when there is none or it is not an object.
+const Json::Value& ProfileObjectOf(const Json::Value& root, int32_t index);
+// The same for changing it in place: null when there is none (nothing is added).
+Json::Value* MutableProfileObjectOf(Json::Value& root, int32_t index);
+
 // Integer conversion as the files need it: null is 0, a boolean 0 or 1, a real
 // number is truncated toward zero; an integer beyond 64 bits keeps its low 64
 // bits (the callers keep 8, 16 or 32 of them). False for strings, arrays,
