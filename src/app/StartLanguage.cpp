@@ -14,10 +14,9 @@ std::string_view DesktopLocale(const char* lcAll, const char* lcMessages, const 
 int StartLanguageIndex(const std::vector<LanguageEntry>& table, std::optional<int64_t> storedId,
                        std::string_view locale) {
     if (storedId) {
-        for (size_t i = 0; i < table.size(); ++i) {
-            if (table[i].id == *storedId) {
-                return int(i);
-            }
+        const int stored = LanguageIndexOf(table, *storedId); // 0 also when no entry has it
+        if (size_t(stored) < table.size() && table[size_t(stored)].id == *storedId) {
+            return stored;
         }
     }
     const std::string_view wanted = locale.substr(0, 2) == "zh" ? "zh" : "en";
