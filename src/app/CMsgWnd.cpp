@@ -1,21 +1,9 @@
 #include "app/CMsgWnd.h"
 
 #include "platform/Trace.h"
-
-#include <algorithm>
-#include <cctype>
+#include "profiles/NameRules.h"
 
 namespace velkor {
-
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-} // namespace
 
 int ShowMessage(ui::Toolkit& toolkit, ui::Window* parent, std::string_view title, std::string_view text,
                 int dpi, bool textIsKey, int buttons) {
@@ -90,15 +78,15 @@ void CMsgWnd::Notify(const ui::Notification& notification) {
         return;
     }
     const std::string& name = notification.sender->Name();
-    if (SameName(name, "closebtn") || SameName(name, "cancel_btn")) {
+    if (SameNameIgnoringCase(name, "closebtn") || SameNameIgnoringCase(name, "cancel_btn")) {
         m_window->Close(kMsgCancelled);
-    } else if (SameName(name, "confirm_btn")) {
+    } else if (SameNameIgnoringCase(name, "confirm_btn")) {
         m_window->Close(kMsgConfirmed);
-    } else if (SameName(name, "minbtn")) {
+    } else if (SameNameIgnoringCase(name, "minbtn")) {
         m_window->Minimize();
-    } else if (SameName(name, "maxbtn")) {
+    } else if (SameNameIgnoringCase(name, "maxbtn")) {
         m_window->Maximize();
-    } else if (SameName(name, "restorebtn")) {
+    } else if (SameNameIgnoringCase(name, "restorebtn")) {
         m_window->Restore();
     }
 }

@@ -1,6 +1,7 @@
 #include "macros/CMacroControlUI.h"
 
 #include "macros/MacroFiles.h"
+#include "profiles/NameRules.h"
 #include "ui/Control.h"
 #include "ui/Toolkit.h"
 

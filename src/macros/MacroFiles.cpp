@@ -11,10 +11,6 @@ namespace {
 
 constexpr size_t kMaxGuidLength = 128;
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string StringMember(const Json::Value& object, const char* name) {
     const Json::Value& value = object[name];
     return value.isString() ? value.asString() : std::string();
@@ -119,11 +115,6 @@ Json::Value ReadMacroEvents(const CJsonFileHelper& json, const std::string& path
         return Json::Value(Json::arrayValue);
     }
     return document["Events"];
-}
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::string TrimName(std::string_view text) {

@@ -64,8 +64,6 @@ Json::Value MakeMacroDocument(const std::string& name, const std::string& guid, 
 // or has no array there.
 Json::Value ReadMacroEvents(const CJsonFileHelper& json, const std::string& path);
 
-// ASCII letters compared without regard to case, every other byte exactly.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 // The text without white space at both ends.
 std::string TrimName(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "profiles/CDeviceProfileUI.h"
 
 #include "profiles/JsonFields.h"
+#include "profiles/NameRules.h"
 #include "ui/Control.h"
 
 #include <filesystem>
@@ -242,7 +243,7 @@ int CDeviceProfileUI::RenameProfile(std::string_view name) {
     }
     const std::string cleaned = CleanProfileName(name);
     for (int i = 0; i < m_list.Count(); ++i) {
-        if (i != selected && SameProfileName(m_list.Entries()[i].name, cleaned)) {
+        if (i != selected && SameNameIgnoringCase(m_list.Entries()[i].name, cleaned)) {
             return 0;
         }
     }

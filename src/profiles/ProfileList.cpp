@@ -1,6 +1,7 @@
 #include "profiles/ProfileList.h"
 
 #include "profiles/JsonFields.h"
+#include "profiles/NameRules.h"
 #include "profiles/ProfileFolders.h"
 
 #include <algorithm>
@@ -23,13 +24,9 @@ bool IsDigits(std::string_view text, size_t from, size_t count) {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool HoldsName(const std::vector<std::string>& names, std::string_view name) {
     return std::any_of(names.begin(), names.end(),
-                       [&](const std::string& other) { return SameProfileName(other, name); });
+                       [&](const std::string& other) { return SameNameIgnoringCase(other, name); });
 }
 
 // Length in bytes of the UTF-8 sequence starting with `lead` (1 for a stray byte).
@@ -86,11 +83,6 @@ bool IsProfileIdentifier(std::string_view text) {
         at += 1 + width;
     }
     return at == text.size();
-}
-
-bool SameProfileName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 bool IsBlankProfileName(std::string_view name) {

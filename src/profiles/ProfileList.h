@@ -51,8 +51,6 @@ struct ProfileListEntry {
 // True for a text of the form "%d_%02d_%02d_%02d_%02d_%02d_%03d": 1 to 6
 // digits, five groups of "_" and two digits, "_" and three digits.
 bool IsProfileIdentifier(std::string_view text);
-// Names are compared without regard to (ASCII) case.
-bool SameProfileName(std::string_view a, std::string_view b);
 // Empty, or only white space (ASCII, no-break space, ideographic space).
 bool IsBlankProfileName(std::string_view name);
 // A name as it is stored: valid UTF-8, at most kMaxProfileNameChars characters.

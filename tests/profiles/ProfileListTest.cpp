@@ -63,8 +63,6 @@ TEST(ProfileNames, BlanksAndCleaning) {
     EXPECT_TRUE(IsBlankProfileName("   "));
     EXPECT_TRUE(IsBlankProfileName(" \t\xC2\xA0\xE3\x80\x80 "));
     EXPECT_FALSE(IsBlankProfileName(" a "));
-    EXPECT_TRUE(SameProfileName("Profile1", "pROFILE1"));
-    EXPECT_FALSE(SameProfileName("profile1", "profile1 "));
 
     const std::string longName(200, 'x');
     EXPECT_EQ(CleanProfileName(longName).size(), kMaxProfileNameChars);
