@@ -1,15 +1,13 @@
 #include "macros/MacroFiles.h"
 
 #include "macros/MacroEvent.h"
+#include "profiles/NameRules.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace velkor {
 
 namespace {
-
-constexpr size_t kMaxGuidLength = 128;
 
 std::string StringMember(const Json::Value& object, const char* name) {
     const Json::Value& value = object[name];
@@ -30,18 +28,8 @@ std::string JoinMacroPath(const std::string& folder, std::string_view name) {
     return path;
 }
 
-bool IsSafeGuid(std::string_view guid) {
-    if (guid.empty() || guid.size() > kMaxGuidLength || guid == "." || guid == "..") {
-        return false;
-    }
-    return std::none_of(guid.begin(), guid.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F;
-    });
-}
-
 std::string MacroFilePath(const std::string& folder, std::string_view guid) {
-    if (!IsSafeGuid(guid)) {
+    if (!IsPlainFileName(guid)) {
         return {};
     }
     return JoinMacroPath(folder, std::string(guid) + std::string(kMacroFileExtension));

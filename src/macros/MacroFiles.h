@@ -9,7 +9,8 @@
 //
 // A Guid is a time stamp given when the macro is created and never changes.
 // Because it names a file, a Guid read from a file is used only when it is a
-// plain file name (see IsSafeGuid); any other Guid names no file.
+// plain file name (IsPlainFileName in profiles/NameRules.h); any other Guid
+// names no file.
 #include "profiles/JsonFileHelper.h"
 
 #include <json/value.h>
@@ -35,9 +36,6 @@ struct MacroInfoEntry {
 // `name` inside `folder` (with or without a trailing separator); empty when
 // the folder is empty.
 std::string JoinMacroPath(const std::string& folder, std::string_view name);
-// True when the Guid can name a file of the folder: 1..128 characters, no
-// path separator, no control character, not "." or "..".
-bool IsSafeGuid(std::string_view guid);
 // folder + guid + ".mac"; empty when the folder is empty or the Guid unsafe.
 std::string MacroFilePath(const std::string& folder, std::string_view guid);
 

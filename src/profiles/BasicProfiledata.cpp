@@ -1,6 +1,7 @@
 #include "profiles/BasicProfiledata.h"
 
 #include "profiles/JsonFields.h"
+#include "profiles/NameRules.h"
 #include "profiles/ProfileSections.h"
 
 namespace velkor {
@@ -28,22 +29,6 @@ bool IsDamaged(const JsonFileContents& file, int32_t index) {
     }
     const Json::Value& element = JsonElement(devices, static_cast<Json::ArrayIndex>(index));
     return !element.isNull() && !element.isObject();
-}
-
-// A custom effect GUID names a file in the configuration folder; anything that
-// could leave that folder or is not a plain name is refused.
-bool IsPlainFileName(const std::string& name) {
-    if (name.empty() || name.size() > 128) {
-        return false;
-    }
-    for (char c : name) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                             c == '-' || c == '_' || c == '{' || c == '}';
-        if (!allowed) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::vector<KeyListEntry> ReadKeys(const Json::Value& document, std::vector<KeyListEntry>& member) {

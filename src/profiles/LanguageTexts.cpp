@@ -3,7 +3,7 @@
 #include "profiles/DeviceDataFiles.h"
 #include "profiles/JsonFields.h"
 #include "profiles/JsonFileHelper.h"
-#include "profiles/ProfileFolders.h"
+#include "profiles/NameRules.h"
 
 #include <pugixml.hpp>
 
@@ -76,7 +76,7 @@ int LanguageIndexOf(const std::vector<LanguageEntry>& table, int64_t id) {
 }
 
 std::string LanguageFilePath(const std::string& skinFolder, const LanguageEntry& entry) {
-    if (skinFolder.empty() || !IsSafeFileName(entry.file)) {
+    if (skinFolder.empty() || !IsPlainFileName(entry.file)) {
         return {};
     }
     return skinFolder + (skinFolder.back() == '/' ? "" : "/") + entry.file;

@@ -16,4 +16,14 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
                       [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxPlainFileNameBytes || name == "." || name == "..") {
+        return false;
+    }
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F;
+    });
+}
+
 } // namespace velkor

@@ -1,5 +1,7 @@
 #include "profiles/ProfileFolders.h"
 
+#include "profiles/NameRules.h"
+
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -43,13 +45,6 @@ bool MakeFolders(const std::string& path) {
 
 } // namespace
 
-bool IsSafeFileName(const std::string& name) {
-    if (name.empty() || name == "." || name == ".." || name.size() > 200) {
-        return false;
-    }
-    return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
-}
-
 std::string DataHomeFrom(const char* xdgDataHome, const char* home) {
     // Relative values are invalid by the XDG rules and are ignored.
     if (xdgDataHome != nullptr && xdgDataHome[0] == '/') {
@@ -70,7 +65,7 @@ std::string UserBaseFolder(const std::string& dataHome) {
 }
 
 std::string UserDataFolder(const std::string& dataHome, const std::string& deviceFolder) {
-    if (!IsSafeFileName(deviceFolder)) {
+    if (!IsPlainFileName(deviceFolder)) {
         return {};
     }
     const std::string base = UserBaseFolder(dataHome);
@@ -105,14 +100,14 @@ std::string DefaultDataFolder(const std::string& programFolder) {
 }
 
 std::string DefaultProfilePath(const std::string& programFolder, const std::string& deviceFolder) {
-    if (!IsSafeFileName(deviceFolder)) {
+    if (!IsPlainFileName(deviceFolder)) {
         return {};
     }
     return DefaultDataFolder(programFolder) + deviceFolder + kProfileExtension;
 }
 
 std::string ProfileFilePath(const std::string& userDataFolder, const std::string& identifier) {
-    if (userDataFolder.empty() || !IsSafeFileName(identifier)) {
+    if (userDataFolder.empty() || !IsPlainFileName(identifier)) {
         return {};
     }
     return WithSlash(userDataFolder) + identifier + kProfileExtension;

@@ -4,8 +4,8 @@
 // folder, so tests work in a temporary folder.
 //
 // Folders are returned with a trailing '/'. A function that builds a path from
-// a name refuses names that could leave the folder ("", ".", "..", anything
-// with '/' or NUL) by returning an empty string.
+// a name refuses a name that is not a plain file name (IsPlainFileName in
+// profiles/NameRules.h) by returning an empty string.
 #include <string>
 
 namespace velkor {
@@ -53,9 +53,5 @@ std::string TempFolderFrom(const char* tmpdir);
 // tempFolder + "/UpdateData/", created (mode 0700) when missing. Empty when the
 // temporary folder is not absolute or the folder cannot be created.
 std::string DownloadFolder(const std::string& tempFolder);
-
-// True for a name that stays inside its folder: not empty, not "." or "..",
-// no '/' and no NUL, at most 200 bytes.
-bool IsSafeFileName(const std::string& name);
 
 } // namespace velkor
