@@ -10,13 +10,13 @@
 #include "ui/qt/SelectPanel.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QSlider>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <algorithm>
@@ -138,106 +138,6 @@ void QtControl::RemoveChild(const QtControl* child) {
 
 void QtControl::Raise(std::string_view type, int64_t wParam, int64_t lParam) {
     m_window.Deliver(type, this, wParam, lParam);
-}
-
-void QtControl::Connect() {
-    QWidget* widget = m_widget;
-    QObject* context = &m_window.Context();
-    QtWindow* window = &m_window;
-    QtToolkit* toolkit = &m_toolkit;
-    // Every handler looks its control up again: a control may go before its widget.
-    const auto raise = [window, widget](std::string_view type, int64_t wParam = 0, int64_t lParam = 0) {
-        if (QtControl* control = window->ControlOf(widget)) {
-            control->Raise(type, wParam, lParam);
-        }
-    };
-    if (auto* palette = dynamic_cast<ColorPalette*>(widget)) {
-        palette->SetPicked([raise](uint32_t argb) { raise(kNotifyColorChanged, int64_t(argb)); });
-    }
-    switch (m_kind) {
-    case ControlKind::Button:
-    case ControlKind::KeyButton:
-        QObject::connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, context,
-                         [raise] { raise(kNotifyClick); });
-        break;
-    case ControlKind::Option:
-    case ControlKind::Check: {
-        auto* button = static_cast<QAbstractButton*>(widget);
-        QObject::connect(button, &QAbstractButton::toggled, context, [raise, toolkit](bool) {
-            if (!toolkit->IsSilenced()) {
-                raise(kNotifySelectChanged);
-            }
-        });
-        QObject::connect(button, &QAbstractButton::clicked, context, [raise] { raise(kNotifyClick); });
-        break;
-    }
-    case ControlKind::Combo:
-        QObject::connect(static_cast<QComboBox*>(widget), &QComboBox::currentIndexChanged, context,
-                         [window, widget, toolkit](int index) {
-                             QtControl* control = window->ControlOf(widget);
-                             if (control == nullptr) {
-                                 return;
-                             }
-                             const int old = control->m_lastIndex;
-                             control->m_lastIndex = index;
-                             if (!toolkit->IsSilenced() && index != old) {
-                                 control->Raise(kNotifyItemSelect, index, old);
-                             }
-                         });
-        break;
-    case ControlKind::List: {
-        auto* list = static_cast<QListWidget*>(widget);
-        QObject::connect(list, &QListWidget::currentRowChanged, context, [window, widget, toolkit](int row) {
-            QtControl* control = window->ControlOf(widget);
-            if (control == nullptr) {
-                return;
-            }
-            const int old = control->m_lastIndex;
-            control->m_lastIndex = row;
-            if (!toolkit->IsSilenced() && row != old) {
-                control->Raise(kNotifyItemSelect, row, old);
-            }
-        });
-        QObject::connect(list, &QListWidget::itemClicked, context,
-                         [raise, list](QListWidgetItem* item) { raise(kNotifyItemClick, list->row(item)); });
-        break;
-    }
-    case ControlKind::Slider: {
-        auto* slider = static_cast<QSlider*>(widget);
-        QObject::connect(slider, &QAbstractSlider::sliderMoved, context,
-                         [raise](int value) { raise(kNotifyMoveValueChanged, value); });
-        QObject::connect(slider, &QAbstractSlider::sliderReleased, context,
-                         [raise, slider] { raise(kNotifyValueChanged, slider->value()); });
-        // Keyboard and page steps: a change while the handle is not held.
-        QObject::connect(slider, &QAbstractSlider::valueChanged, context,
-                         [raise, slider, toolkit](int value) {
-                             if (!toolkit->IsSilenced() && !slider->isSliderDown()) {
-                                 raise(kNotifyValueChanged, value);
-                             }
-                         });
-        break;
-    }
-    case ControlKind::Edit:
-        QObject::connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, context,
-                         [raise](const QString&) { raise(kNotifyTextChanged); });
-        break;
-    case ControlKind::SelectPanel: {
-        auto* panel = static_cast<SelectPanel*>(widget);
-        panel->SetDragFinished([window, widget](QPoint from, QPoint to) {
-            if (QtControl* control = window->ControlOf(widget)) {
-                const int selected = ApplyDragSelection(
-                    *control, Rect::FromCorners(Point{from.x(), from.y()}, Point{to.x(), to.y()}));
-                control->Raise(kNotifySelectEnd, selected);
-            }
-        });
-        for (Control* key : FindAllOfClass(kDeviceKeyButtonClass)) {
-            panel->WatchChild(static_cast<QtControl*>(key)->Widget());
-        }
-        break;
-    }
-    default:
-        break;
-    }
 }
 
 QString QtControl::Shown(const std::string& text) const {

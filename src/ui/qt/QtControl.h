@@ -102,8 +102,13 @@ public:
     void AddChild(QtControl* child) { m_children.push_back(child); }
     void RemoveChild(const QtControl* child);
     void Raise(std::string_view type, int64_t wParam = 0, int64_t lParam = 0);
-    // Connects the widget's signals to notifications (once, after the tree is built).
+    // Connects the widget's signals to notifications (once, after the tree is
+    // built; QtControlSignals.cpp).
     void Connect();
+    // A combo's or list's current row became `index`: remembered, and raised
+    // as kNotifyItemSelect (index, previous row) when it changed and the
+    // program did not make the change itself.
+    void IndexChanged(int index);
     // Shows the texts again (after a language change or a mode change).
     void RefreshTexts();
     // Sizes, positions and fonts for the window's current scale.
