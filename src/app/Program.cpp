@@ -1,14 +1,23 @@
 #include "app/Program.h"
 
-#include "app/ProgramFolders.h"
 #include "app/StartLanguage.h"
 #include "platform/Trace.h"
 #include "profiles/ProfileFolders.h"
 #include "sim/SimulatedFamily.h"
 
-#include <cstdlib>
-
 namespace velkor {
+
+ProgramEnvironment ReadProgramEnvironment(const std::function<const char*(const char* name)>& lookup) {
+    const auto value = [&lookup](const char* name) {
+        const char* found = lookup ? lookup(name) : nullptr;
+        return found != nullptr ? std::string(found) : std::string();
+    };
+    return ProgramEnvironment{.lcAll = value("LC_ALL"),
+                              .lcMessages = value("LC_MESSAGES"),
+                              .lang = value("LANG"),
+                              .xdgDataHome = value("XDG_DATA_HOME"),
+                              .home = value("HOME")};
+}
 
 Program::Program(ProgramOptions options, ProgramServices& services)
     : m_options(std::move(options)), m_services(services) {}
@@ -69,82 +78,127 @@ StartResult Program::Start() {
 
     const ProgramFolders folders = LocateProgramFolders(m_services.programFolder);
     std::string error;
-    m_toolkit = m_services.makeToolkit ? m_services.makeToolkit(folders.skin, &error) : nullptr;
-    if (!m_toolkit) {
-        return Fail("cannot start the user interface: " +
-                    (error.empty() ? std::string("no toolkit") : error));
+    if (!StartToolkit(folders, &error)) {
+        return Fail("cannot start the user interface: " + error);
     }
+    LoadStartLanguage(folders);
+    RegisterProgramControlClasses(m_factory);
+    if (!StartDevices(&error)) {
+        return Fail(error);
+    }
+    if (!CreateMainWindow(folders, &error)) {
+        return Fail("cannot create the main window: " + error);
+    }
+    AnnounceLighting();
 
+    ui::Dispatcher& dispatcher = m_toolkit->GetDispatcher();
+    RouteMessages(dispatcher);
+    PostStartUpTime(dispatcher);
+    std::lock_guard lock(m_quitMutex);
+    m_dispatcher = &dispatcher;
+    if (m_quitRequested) {
+        PostQuitLocked();
+    }
+    return StartResult::Running;
+}
+
+// The toolkit, and the typefaces it draws with.
+bool Program::StartToolkit(const ProgramFolders& folders, std::string* error) {
+    m_toolkit = m_services.makeToolkit ? m_services.makeToolkit(folders.skin, error) : nullptr;
+    if (!m_toolkit) {
+        if (error->empty()) {
+            *error = "no toolkit";
+        }
+        return false;
+    }
     m_typefaces = std::make_unique<TypefaceSet>(*m_toolkit);
     const int faces = m_typefaces->Load(folders.fonts, m_services.systemFontFolders);
     TraceF("%d of %zu typefaces available", faces, ProgramTypefaces().size());
+    return true;
+}
 
-    // Texts in the desktop's language until the user chooses one.
+// Texts in the desktop's language until the user chooses one.
+void Program::LoadStartLanguage(const ProgramFolders& folders) {
+    const ProgramEnvironment& environment = m_services.environment;
     const std::string defaultData = DefaultDataFolder(folders.program);
     const int language = StartLanguageIndex(
         ReadLanguageTable(defaultData), std::nullopt,
-        DesktopLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+        DesktopLocale(environment.lcAll.c_str(), environment.lcMessages.c_str(), environment.lang.c_str()));
+    std::string error;
     if (LoadLanguage(m_texts, defaultData, folders.skin, language, &error)) {
         m_toolkit->SetTextProvider(&m_texts);
         TraceF("language %d: %s", language, m_texts.LanguageName().c_str());
     } else {
         TraceF("no language texts (%s): the keys show as they are", error.c_str());
     }
+}
 
-    RegisterProgramControlClasses(m_factory);
-
+// The simulated family with --simulate, else the hardware's back end (if any).
+bool Program::StartDevices(std::string* error) {
     if (m_options.simulate) {
-        m_devices = MakeSimulatedFamily(m_options.scenario, error);
-        if (!m_devices) {
-            return Fail(error);
-        }
-    } else if (m_services.makeHardwareBackend) {
+        m_devices = MakeSimulatedFamily(m_options.scenario, *error);
+        return m_devices != nullptr;
+    }
+    if (m_services.makeHardwareBackend) {
         m_devices = m_services.makeHardwareBackend();
     }
+    return true;
+}
 
+bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error) {
+    const ProgramEnvironment& environment = m_services.environment;
+    m_dataHome = m_services.dataHome.empty()
+                     ? DataHomeFrom(environment.xdgDataHome.c_str(), environment.home.c_str())
+                     : m_services.dataHome;
     MainWndServices windowServices{*m_toolkit, m_factory, m_devices.get()};
     windowServices.clock = m_services.deviceClock;
     windowServices.texts = &m_texts;
     windowServices.programFolder = folders.program;
-    windowServices.dataHome = m_services.dataHome.empty()
-                                  ? DataHomeFrom(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))
-                                  : m_services.dataHome;
+    windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
     };
     m_mainWnd = std::make_unique<CMainWnd>(windowServices);
-    if (!m_mainWnd->Create(&error)) {
-        return Fail("cannot create the main window: " + error);
-    }
+    return m_mainWnd->Create(error);
+}
 
-    // Programs that drive the lighting themselves learn that this one takes it now.
+// Programs that drive the lighting themselves learn that this one takes it now.
+void Program::AnnounceLighting() {
     if (m_services.bus.IsOwner() &&
         !m_services.bus.Broadcast(MakeBusMessage(BusMessageKind::LightingControl, 1, 1))) {
         TraceF("lighting announcement not sent: %s", m_services.bus.LastError().c_str());
     }
+}
 
-    ui::Dispatcher& dispatcher = m_toolkit->GetDispatcher();
+// The other programs' messages and the system's sleep and resume reach the
+// main window through the loop.
+void Program::RouteMessages(ui::Dispatcher& dispatcher) {
     m_inbox.Attach(dispatcher, [this](const BusMessage& message) {
         if (m_mainWnd) {
             m_mainWnd->HandleBusMessage(message);
         }
     });
-    if (m_services.sleepWatcher != nullptr) {
-        ui::Dispatcher* queue = &dispatcher;
-        const auto onSleep = [this, queue](bool sleeping) {
-            queue->Post([this, sleeping] {
-                if (m_mainWnd && sleeping) {
-                    m_mainWnd->Suspend();
-                } else if (m_mainWnd) {
-                    m_mainWnd->Resume();
-                }
-            });
-        };
-        if (!m_services.sleepWatcher->Start(onSleep, &error)) {
-            TraceF("%s: the program never suspends", error.c_str());
-        }
+    if (m_services.sleepWatcher == nullptr) {
+        return;
     }
-    // Runs once the loop has handled the window's showing.
+    ui::Dispatcher* queue = &dispatcher;
+    const auto onSleep = [this, queue](bool sleeping) {
+        queue->Post([this, sleeping] {
+            if (m_mainWnd && sleeping) {
+                m_mainWnd->Suspend();
+            } else if (m_mainWnd) {
+                m_mainWnd->Resume();
+            }
+        });
+    };
+    std::string error;
+    if (!m_services.sleepWatcher->Start(onSleep, &error)) {
+        TraceF("%s: the program never suspends", error.c_str());
+    }
+}
+
+// Runs once the loop has handled the window's showing.
+void Program::PostStartUpTime(ui::Dispatcher& dispatcher) {
     dispatcher.Post([this] {
         m_startUpMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                             m_services.startTime)
@@ -156,12 +210,6 @@ StartResult Program::Start() {
             m_toolkit->Quit(kExitOk);
         }
     });
-    std::lock_guard lock(m_quitMutex);
-    m_dispatcher = &dispatcher;
-    if (m_quitRequested) {
-        PostQuitLocked();
-    }
-    return StartResult::Running;
 }
 
 int Program::RunLoop() {

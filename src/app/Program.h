@@ -9,9 +9,10 @@
 //     other programs are off.
 //  2. The toolkit, with its resources from the "skin" folder and its index "res.xml".
 //  3. The typefaces from the "Font" folder (Typefaces.h).
-//  4. The 24 control classes, registered with the control factory.
-//  5. The devices' back end: the simulated family with --simulate, else the hardware's.
-//  6. The main window, titled "VELKOR01", 800 x 572, centred and shown; the
+//  4. The texts in the desktop's language (from the environment it is given).
+//  5. The 24 control classes, registered with the control factory.
+//  6. The devices' back end: the simulated family with --simulate, else the hardware's.
+//  7. The main window, titled "VELKOR01", 800 x 572, centred and shown; the
 //     messages of other programs reach it from then on (those that came
 //     earlier first).
 // RunLoop runs the toolkit's loop until the main window ends it; Stop tears
@@ -21,6 +22,7 @@
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
 #include "app/ControlFactory.h"
+#include "app/ProgramFolders.h"
 #include "app/Typefaces.h"
 #include "platform/bus/MessageBus.h"
 #include "platform/bus/SleepWatcher.h"
@@ -42,6 +44,26 @@ using ToolkitMaker =
     std::function<std::unique_ptr<ui::Toolkit>(const std::string& resourceFolder, std::string* error)>;
 using BackendMaker = std::function<std::unique_ptr<HidBackend>()>;
 
+// The environment variables the start reads, empty when unset (an empty value
+// counts as unset wherever they are used). The entry point fills them from the
+// process environment, tests from their own values: nothing below main reads
+// the environment.
+struct ProgramEnvironment {
+    // LC_ALL, LC_MESSAGES and LANG: the desktop's language, the first one set.
+    std::string lcAll;
+    std::string lcMessages;
+    std::string lang;
+    // XDG_DATA_HOME and HOME: the data home when ProgramServices::dataHome is empty.
+    std::string xdgDataHome;
+    std::string home;
+
+    bool operator==(const ProgramEnvironment&) const = default;
+};
+
+// The variables above through `lookup` (std::getenv in the entry point); a
+// null answer means unset.
+ProgramEnvironment ReadProgramEnvironment(const std::function<const char*(const char* name)>& lookup);
+
 struct ProgramServices {
     // Creates the toolkit on the calling thread with the resource folder given.
     ToolkitMaker makeToolkit;
@@ -53,8 +75,11 @@ struct ProgramServices {
     std::vector<std::string> systemFontFolders{std::string(kSystemFontFolder)};
     // The hardware's back end, used without --simulate; may be empty (no devices).
     BackendMaker makeHardwareBackend;
-    // The per-user data home of the device folders; empty takes $XDG_DATA_HOME or ~/.local/share.
+    // The per-user data home of the device folders; empty takes the
+    // environment's XDG_DATA_HOME, else HOME + "/.local/share".
     std::string dataHome;
+    // The environment variables the start reads.
+    ProgramEnvironment environment;
     // The devices' clock; null uses the system's monotonic clock.
     const TickClock* deviceClock = nullptr;
     // Reports the system's sleep and resume to the main window; null: it never suspends.
@@ -105,9 +130,19 @@ public:
     const ControlFactory& Factory() const { return m_factory; }
     // Milliseconds from the start time to the first shown main window; -1 before.
     int64_t StartUpMs() const { return m_startUpMs; }
+    // The per-user data home the main window was given (empty when there is none).
+    const std::string& DataHome() const { return m_dataHome; }
 
 private:
+    // The steps of Start, in order; those that can fail say why in `error`.
     StartResult ClaimSingleInstance();
+    bool StartToolkit(const ProgramFolders& folders, std::string* error);
+    void LoadStartLanguage(const ProgramFolders& folders);
+    bool StartDevices(std::string* error);
+    bool CreateMainWindow(const ProgramFolders& folders, std::string* error);
+    void AnnounceLighting();
+    void RouteMessages(ui::Dispatcher& dispatcher);
+    void PostStartUpTime(ui::Dispatcher& dispatcher);
     StartResult Fail(const std::string& message);
     void PostQuitLocked();
 
@@ -122,6 +157,7 @@ private:
     std::unique_ptr<HidBackend> m_devices;
     std::unique_ptr<CMainWnd> m_mainWnd;
     int64_t m_startUpMs = -1;
+    std::string m_dataHome;
 
     std::mutex m_quitMutex; // RequestQuit against Start and Stop
     bool m_quitRequested = false;

@@ -178,6 +178,7 @@ int main(int argc, char** argv) {
         .bus = bus,
         .programFolder = velkor::ExecutableFolder(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
+        .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
         .sleepWatcher = &sleepWatcher,
         .startTime = startTime,
     };

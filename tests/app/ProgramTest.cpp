@@ -6,6 +6,10 @@
 #include "ui/memory/MemoryUser.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <thread>
 
 namespace velkor::test {
@@ -138,6 +142,40 @@ TEST_F(ProgramTest, StartFailuresSayWhyAndFreeTheName) {
 
     InProcessMessageBus next(m_bus);
     EXPECT_EQ(next.Claim([](BusMessage) {}), BusClaim::Owner);
+}
+
+TEST_F(ProgramTest, LanguageAndDataHomeComeFromTheEnvironmentItIsGiven) {
+    std::ifstream table(SourceSkin().parent_path() / "DefaultData" / "Language.config", std::ios::binary);
+    m_folder.Write("DefaultData/Language.config", std::string(std::istreambuf_iterator<char>(table), {}));
+
+    ProgramUnderTest chinese(m_bus, m_folder.Path());
+    chinese.services.environment = {.lcMessages = "zh_CN.UTF-8",
+                                    .lang = "en_US.UTF-8",
+                                    .xdgDataHome = "relative/is/ignored",
+                                    .home = m_folder.Path() + "/home"};
+    ASSERT_EQ(chinese.program.Start(), StartResult::Running) << chinese.err.Text();
+    EXPECT_EQ(chinese.program.Texts().LanguageName(), "简体中文");
+    EXPECT_EQ(chinese.program.DataHome(), m_folder.Path() + "/home/.local/share");
+    chinese.program.Stop();
+
+    ProgramUnderTest english(m_bus, m_folder.Path());
+    english.services.environment = {
+        .lcAll = "en_GB.UTF-8", .lcMessages = "zh_CN.UTF-8", .xdgDataHome = m_folder.Path() + "/data"};
+    ASSERT_EQ(english.program.Start(), StartResult::Running) << english.err.Text();
+    EXPECT_EQ(english.program.Texts().LanguageName(), "English");
+    EXPECT_EQ(english.program.DataHome(), m_folder.Path() + "/data");
+}
+
+TEST(ProgramEnvironment, IsReadByTheVariablesNames) {
+    const std::map<std::string, std::string, std::less<>> values{
+        {"LC_ALL", "a"}, {"LC_MESSAGES", "b"}, {"LANG", "c"}, {"XDG_DATA_HOME", "d"}, {"HOME", "e"}};
+    const auto lookup = [&values](const char* name) -> const char* {
+        const auto found = values.find(std::string_view(name));
+        return found == values.end() ? nullptr : found->second.c_str();
+    };
+    EXPECT_EQ(ReadProgramEnvironment(lookup), (ProgramEnvironment{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(ReadProgramEnvironment([](const char*) -> const char* { return nullptr; }),
+              ProgramEnvironment{});
 }
 
 TEST_F(ProgramTest, WithoutASystemBusTheProgramRunsAndNeverSuspends) {
