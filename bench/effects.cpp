@@ -73,16 +73,18 @@ BENCHMARK(BM_Effect<&CTolvanicUSBDevice::EffectOff>)->Name("EffectOff/170");
 // A reactive frame of a kind: decay every key level once.
 void BM_KeyLevelDecay(benchmark::State& state) {
     Rig rig;
-    for (int k = 0; k < CTolvanicUSBDevice::kKeyLevelCount; ++k) {
-        rig.device.SetKeyLevel(k, uint8_t(k));
-    }
+    rig.device.Leds().With([](LedFrame& frame) {
+        for (int k = 0; k < LedFrame::kKeyLevelCount; ++k) {
+            frame.SetKeyLevel(k, uint8_t(k));
+        }
+    });
     for (auto _ : state) {
-        for (int k = 0; k < CTolvanicUSBDevice::kKeyLevelCount; ++k) {
+        for (int k = 0; k < LedFrame::kKeyLevelCount; ++k) {
             rig.device.StepKeyLevel(k, 0);
         }
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * CTolvanicUSBDevice::kKeyLevelCount);
+    state.SetItemsProcessed(state.iterations() * LedFrame::kKeyLevelCount);
 }
 BENCHMARK(BM_KeyLevelDecay)->Name("StepKeyLevel/170");
 

@@ -181,7 +181,8 @@ void CMainWnd::OnCopyData(const BusMessage& message) {
     if (message.data.empty()) {
         return;
     }
-    CTolvanicUSBDevice* keyboard = FirstKeyboard();
+    CTolvanicUSBDevice* first = FirstKeyboard();
+    AudioLighting* keyboard = first != nullptr ? Capability<AudioLighting>(*first) : nullptr;
     if (message.copyDataId == kCopyDataAudioFrame) {
         AudioFrameLevels::Levels levels;
         if (m_audioLevels.Feed(message.data, levels) && keyboard != nullptr) {

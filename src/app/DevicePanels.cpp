@@ -129,21 +129,30 @@ bool DevicePanelSet::StoreSelectedProfileKeys(const std::vector<KeyListEntry>& k
 }
 
 void DevicePanelSet::WriteMacrosAndKeys() {
-    const int result = m_device.WriteMacros(m_device.ListMacros());
+    KeyWriter* keys = Capability<KeyWriter>(m_device);
+    if (keys == nullptr) {
+        return; // this kind keeps no key table
+    }
+    const int result = keys->WriteMacros(keys->ListMacros());
     if (ReportMacroWriteResult(result, m_prompts)) {
-        m_device.WriteProfileKeys(0);
+        keys->WriteProfileKeys(0);
     }
 }
 
 void DevicePanelSet::ProfileSelected(const std::string& identifier) {
     m_device.SetProfileIdentifier(identifier);
-    m_device.SetupProfilePaths();
-    m_device.LoadDeviceProfile();
+    ProfileIo* profile = Capability<ProfileIo>(m_device);
+    if (profile != nullptr) {
+        profile->SetupProfilePaths();
+        profile->LoadDeviceProfile();
+    }
     m_device.RefreshView();
     if (m_lightPanel) {
         PrepareLightPanel(*m_lightPanel, m_device); // the profile's lighting
     }
-    m_device.SendSettings(0, 0, 1, m_screen.width, m_screen.height);
+    if (profile != nullptr) {
+        profile->SendSettings(0, 0, 1, ScreenSize{m_screen.width, m_screen.height});
+    }
     WriteMacrosAndKeys();
 }
 

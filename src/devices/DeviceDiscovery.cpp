@@ -53,7 +53,7 @@ DeviceDiscovery::DeviceDiscovery(const DeviceDiscoveryServices& services) : m_se
 DeviceDiscovery::~DeviceDiscovery() {
     // Every device stops its threads before any page, panel or item goes.
     for (auto& entry : m_entries) {
-        entry->device->StopAllThreads();
+        entry->device->Shutdown();
     }
 }
 
@@ -194,7 +194,7 @@ void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::st
                 std::this_thread::sleep_for(std::chrono::milliseconds(kLinkQueryGapMs));
             }
             Trace(kTraceLinkQueryDone);
-            device.ReadPower();
+            ReadPowerOf(device);
         }
         transport.BeginSession();
         entry.item->StartLinkTimer();
@@ -203,7 +203,7 @@ void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::st
     entry.item->StartStartupTimer();
     ShowDeviceItem(entry.modelRow, true);
     if (device.BatteryFlag()) {
-        device.ReadPower();
+        ReadPowerOf(device);
     }
 }
 

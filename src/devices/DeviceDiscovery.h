@@ -145,7 +145,7 @@ private:
         // item hears of it), then its power panel, then the item's timers.
         std::unique_ptr<DeviceListItem> item;
         std::unique_ptr<CMpDevicePowerUI> power;
-        std::unique_ptr<CTolvanicUSBDevice> device;
+        DevicePtr device;
     };
 
     // The table row a device reached through `slot` carries as identity: the

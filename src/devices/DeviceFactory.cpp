@@ -8,7 +8,7 @@
 namespace velkor {
 
 DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(services) {
-    auto base = [](const DeviceServices& s) { return std::make_unique<CTolvanicUSBDevice>(s); };
+    auto base = [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicUSBDevice>(s); };
     Register(std::string(CTolvanicUSBDevice::kClassName), base);
     Register("C" + std::string(CTolvanicUSBDevice::kClassName), base);
     // The page layouts name the four device classes. Until a kind registers
@@ -32,7 +32,7 @@ bool DeviceFactory::Knows(std::string_view className) const {
     return m_makers.find(className) != m_makers.end();
 }
 
-std::unique_ptr<CTolvanicUSBDevice> DeviceFactory::Create(std::string_view className) const {
+DevicePtr DeviceFactory::Create(std::string_view className) const {
     const auto found = m_makers.find(className);
     if (found == m_makers.end()) {
         return nullptr;
@@ -69,7 +69,7 @@ std::span<const PagePanelContainer> PagePanelContainers() {
 }
 
 void DevicePageCreator::ControlCreated(std::string_view className, ui::Control& control) {
-    std::unique_ptr<CTolvanicUSBDevice> device = m_factory.Create(className);
+    DevicePtr device = m_factory.Create(className);
     if (device == nullptr) {
         return;
     }
@@ -77,8 +77,8 @@ void DevicePageCreator::ControlCreated(std::string_view className, ui::Control& 
     m_devices.push_back(std::move(device));
 }
 
-std::vector<std::unique_ptr<CTolvanicUSBDevice>> DevicePageCreator::TakeDevices() {
-    std::vector<std::unique_ptr<CTolvanicUSBDevice>> taken;
+std::vector<DevicePtr> DevicePageCreator::TakeDevices() {
+    std::vector<DevicePtr> taken;
     taken.swap(m_devices);
     return taken;
 }

@@ -8,6 +8,7 @@
 // pageLayout, &creator); on success TakeDevices() holds the one device the
 // layout named.
 #include "devices/DeviceLinks.h"
+#include "devices/TolvanicUSBDevice.h"
 #include "ui/Toolkit.h"
 
 #include <functional>
@@ -20,11 +21,9 @@
 
 namespace velkor {
 
-class CTolvanicUSBDevice;
-
 class DeviceFactory {
 public:
-    using Maker = std::function<std::unique_ptr<CTolvanicUSBDevice>(const DeviceServices&)>;
+    using Maker = std::function<DevicePtr(const DeviceServices&)>;
 
     // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice", and
     // lets it stand in for the four kinds the page layouts name
@@ -36,7 +35,7 @@ public:
     bool Register(std::string className, Maker maker);
     bool Knows(std::string_view className) const;
     // A new device of that class, or null for an unknown name.
-    std::unique_ptr<CTolvanicUSBDevice> Create(std::string_view className) const;
+    DevicePtr Create(std::string_view className) const;
 
 private:
     DeviceServices m_services;
@@ -77,11 +76,11 @@ public:
     void ControlCreated(std::string_view className, ui::Control& control) override;
 
     // The devices created since the last call, in layout order.
-    std::vector<std::unique_ptr<CTolvanicUSBDevice>> TakeDevices();
+    std::vector<DevicePtr> TakeDevices();
 
 private:
     const DeviceFactory& m_factory;
-    std::vector<std::unique_ptr<CTolvanicUSBDevice>> m_devices;
+    std::vector<DevicePtr> m_devices;
 };
 
 } // namespace velkor

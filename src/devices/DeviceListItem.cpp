@@ -96,7 +96,7 @@ void DeviceListItem::Notify(const ui::Notification& notification) {
 
 void DeviceListItem::OnStartup() {
     if (OnOpenReceiver()) {
-        if (!m_device->IsLinkUp()) {
+        if (!LinkUpOf(*m_device)) {
             // The wireless device is off or out of reach: keep the transport,
             // hide the item and look again later.
             m_linkFailures = (m_linkFailures + 1) % kLinkFailureWrap;
@@ -134,7 +134,7 @@ void DeviceListItem::OnResync() {
 }
 
 void DeviceListItem::OnPower() {
-    m_device->ReadPower();
+    ReadPowerOf(*m_device);
     if (m_device->BatteryFlag()) {
         m_item.SetTimer(kTimerPower, kPowerPeriodMs);
     }
@@ -145,11 +145,11 @@ void DeviceListItem::OnLinkWatch() {
         // Back on the cable: the watch ends (the start-up timer took over).
         return;
     }
-    const bool up = m_device->IsLinkUp();
+    const bool up = LinkUpOf(*m_device);
     if (up && !IsShown()) {
         m_device->ShowListItem(true);
         if (m_device->BatteryFlag()) {
-            m_device->ReadPower();
+            ReadPowerOf(*m_device);
         }
     } else if (!up && IsShown()) {
         m_device->ShowListItem(false);

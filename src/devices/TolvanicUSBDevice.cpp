@@ -1,22 +1,19 @@
 #include "devices/TolvanicUSBDevice.h"
 
 #include "devices/DeviceListItem.h"
+#include "devices/LightTables.h"
 #include "platform/Trace.h"
-#include "profiles/DeviceDataFiles.h"
-#include "profiles/JsonFileHelper.h"
-#include "profiles/ProfileFolders.h"
-#include "ui/Control.h"
-#include "ui/ControlClasses.h"
 #include "ui/Dispatcher.h"
-#include "ui/Window.h"
 
 namespace velkor {
 
 namespace {
 
 constexpr std::string_view kTracePageNotification = "测试成功   、n";
-constexpr std::string_view kFunctionSwitchName = "device_function_switch";
-constexpr std::string_view kKeyFunctionSwitchName = "device_key_function_switch";
+constexpr std::string_view kTraceResyncRequest = "接收到自动添加设备的同步信息要求";
+constexpr std::string_view kTraceLightThreadExit = "MS灯光线程设定退出";
+constexpr std::string_view kTraceEventThreadExit = "MS设备同步线程设定退出";
+constexpr uint16_t kEventResync = 0x0401;
 
 } // namespace
 
@@ -58,150 +55,190 @@ LightInfoWords LightInfoToWords(const LightInfoRecord& r) {
     return words;
 }
 
+int ReadPowerOf(CTolvanicUSBDevice& device) {
+    PowerSource* power = Capability<PowerSource>(device);
+    return power != nullptr ? power->ReadPower() : kResultNoReply;
+}
+
+bool LinkUpOf(CTolvanicUSBDevice& device) {
+    PowerSource* power = Capability<PowerSource>(device);
+    return power == nullptr || power->IsLinkUp();
+}
+
+void DeviceDeleter::operator()(CTolvanicUSBDevice* device) const {
+    if (device != nullptr) {
+        device->Shutdown();
+        delete device;
+    }
+}
+
 CTolvanicUSBDevice::CTolvanicUSBDevice(const DeviceServices& services)
-    : m_services(services), m_command(services.backend), m_events(services.backend) {}
+    : m_services(services), m_command(services.backend), m_events(services.backend), m_paths(services.folders) {}
 
 CTolvanicUSBDevice::~CTolvanicUSBDevice() {
-    StopAllThreads();
+    // The workers stop anything still running themselves (and trace it); by
+    // now that is too late for a kind's members, which is why DevicePtr's
+    // deleter calls Shutdown() first.
     if (m_listItem != nullptr) {
         m_listItem->ForgetDevice(*this);
     }
-    if (m_notificationsRegistered && m_page != nullptr) {
-        m_page->OwnerWindow().RemoveNotifier(*this);
-    }
+}
+
+void CTolvanicUSBDevice::Shutdown() {
+    m_workers.Shutdown();
 }
 
 // ---- Page ----
 
 void CTolvanicUSBDevice::InitPage() {
-    if (m_pageLayoutPath.empty()) {
+    if (PageLayoutPath().empty()) {
         // A device without a page has nothing to show.
         SetKeyCount(0);
         SetLightCount(0);
-        m_keyControls.clear();
-        m_lightControls.clear();
-        m_keyPanel = nullptr;
+        m_page.Clear();
         return;
     }
-    // Pointers from an earlier page must not survive a new collection.
-    std::fill(m_keyControls.begin(), m_keyControls.end(), nullptr);
-    std::fill(m_lightControls.begin(), m_lightControls.end(), nullptr);
-    m_keyPanel = m_page != nullptr ? m_page->FindFirstOfClass(ui::kSelectPanelClass) : nullptr;
-    if (m_keyPanel == nullptr) {
-        return;
-    }
-    for (ui::Control* button : m_keyPanel->FindAllOfClass(ui::kDeviceKeyButtonClass)) {
-        std::string prefix;
-        int number = -1;
-        if (!ui::SplitFamilyName(button->Name(), prefix, number) || number < 0) {
-            continue;
-        }
-        if (prefix == "key_" && number < int(m_keyControls.size())) {
-            m_keyControls[size_t(number)] = button;
-        } else if (prefix == "light_" && number < int(m_lightControls.size())) {
-            m_lightControls[size_t(number)] = button;
-        }
-    }
+    m_page.Collect();
+}
+
+void CTolvanicUSBDevice::SelectFunctionPage(int type) {
+    const uint32_t kind = m_kindTag;
+    m_page.SelectFunctionPage(type, kind == uint32_t(DeviceKind::Keyboard) || kind == uint32_t(DeviceKind::Mouse));
 }
 
 void CTolvanicUSBDevice::Notify(const ui::Notification& notification) {
-    if (m_page == nullptr || notification.sender == nullptr) {
-        return;
-    }
-    // Only controls of this page: several device pages share one window and
-    // may carry controls of the same name.
-    const std::string& name = notification.sender->Name();
-    if (name.empty() || m_page->FindChild(name) != notification.sender) {
+    if (!m_page.Owns(notification)) {
         return;
     }
     Trace(kTracePageNotification);
     OnPageNotify(notification);
 }
 
-bool CTolvanicUSBDevice::RegisterPageNotifications() {
-    if (m_page == nullptr) {
-        return false;
-    }
-    m_page->OwnerWindow().AddNotifier(*this);
-    m_notificationsRegistered = true;
-    return true;
+// ---- Lighting ----
+
+void CTolvanicUSBDevice::EffectBreathing() {
+    m_leds.With([](LedFrame& frame) { leds::Breathing(frame); });
 }
 
-void CTolvanicUSBDevice::RepaintPicture() {
-    if (m_keyPanel != nullptr) {
-        m_keyPanel->Invalidate();
+void CTolvanicUSBDevice::EffectBreathingFixed() {
+    m_leds.With([](LedFrame& frame) { leds::BreathingFixed(frame); });
+}
+
+void CTolvanicUSBDevice::EffectStatic() {
+    m_leds.With([](LedFrame& frame) { leds::Static(frame); });
+}
+
+void CTolvanicUSBDevice::EffectSpectrum() {
+    m_leds.With([](LedFrame& frame) { leds::Spectrum(frame); });
+}
+
+void CTolvanicUSBDevice::EffectBlink() {
+    const uint32_t now = m_services.clock.NowMs();
+    m_leds.With([now](LedFrame& frame) { leds::Blink(frame, now); });
+}
+
+void CTolvanicUSBDevice::EffectBlinkFixed() {
+    const uint32_t now = m_services.clock.NowMs();
+    m_leds.With([now](LedFrame& frame) { leds::BlinkFixed(frame, now); });
+}
+
+void CTolvanicUSBDevice::EffectOff() {
+    m_leds.With([](LedFrame& frame) { leds::Off(frame); });
+}
+
+void CTolvanicUSBDevice::OutputLightFrame() {
+    // Copy first: the light thread may be mid-frame, and the buttons are
+    // painted without holding its lock.
+    m_leds.With([this](const LedFrame& frame) { m_outputLeds.assign(frame.leds.begin(), frame.leds.end()); });
+    m_frame.resize(m_outputLeds.size() * 3);
+    for (size_t n = 0; n < m_outputLeds.size(); ++n) {
+        const uint32_t led = m_outputLeds[n];
+        const uint8_t level = LedLevel(led);
+        m_frame[3 * n] = ScaleChannel(LedRed(led), level);
+        m_frame[3 * n + 1] = ScaleChannel(LedGreen(led), level);
+        m_frame[3 * n + 2] = ScaleChannel(LedBlue(led), level);
+    }
+    m_page.PaintLights(m_outputLeds);
+}
+
+void CTolvanicUSBDevice::SetLedColour(int index, uint32_t packed) {
+    m_leds.With([&](LedFrame& frame) { frame.SetLed(index, packed); });
+}
+
+uint32_t CTolvanicUSBDevice::GetLedColour(int index) const {
+    return m_leds.With([&](const LedFrame& frame) { return frame.Led(index); });
+}
+
+void CTolvanicUSBDevice::StepKeyLevel(int key, int mode) {
+    m_leds.With([&](LedFrame& frame) { leds::StepKeyLevel(frame, key, mode); });
+}
+
+void CTolvanicUSBDevice::LightRingKeys() {
+    m_leds.With([](LedFrame& frame) { leds::LightRingKeys(frame); });
+}
+
+void CTolvanicUSBDevice::RotateLevelRing(int direction) {
+    m_leds.With([&](LedFrame& frame) { leds::RotateLevelRing(frame, direction); });
+}
+
+void CTolvanicUSBDevice::ClearKeyLevels() {
+    m_leds.With([](LedFrame& frame) { leds::ClearKeyLevels(frame); });
+}
+
+void CTolvanicUSBDevice::SetLightInfo(const LightInfoWords& words) {
+    const LightInfoRecord record = LightInfoFromWords(words);
+    m_leds.With([&](LedFrame& frame) { frame.light = record; });
+}
+
+LightInfoRecord CTolvanicUSBDevice::LightRecord() const {
+    return m_leds.With([](const LedFrame& frame) { return frame.light; });
+}
+
+void CTolvanicUSBDevice::SetAudioLightValues(const AudioLightValues& values) {
+    m_audioLightValues = values;
+    if (m_lightPanel != nullptr) {
+        m_lightPanel->ShowAudioLightValues(values);
     }
 }
 
-ui::Control* CTolvanicUSBDevice::FindSwitch(ui::Control*& cache, std::string_view name) {
-    if (cache == nullptr && m_page != nullptr) {
-        cache = m_page->FindChild(name);
+AudioLightValues CTolvanicUSBDevice::GetAudioLightValues() {
+    AudioLightValues values{};
+    if (m_lightPanel != nullptr && m_lightPanel->ReadAudioLightValues(values)) {
+        m_audioLightValues = values;
     }
-    return cache;
+    return m_audioLightValues;
 }
 
-void CTolvanicUSBDevice::SelectFunctionPage(int type) {
-    m_functionPage = type;
-    ui::Control* functions = FindSwitch(m_functionSwitch, kFunctionSwitchName);
-    ui::Control* keyFunctions = FindSwitch(m_keyFunctionSwitch, kKeyFunctionSwitchName);
-    auto select = [](ui::Control* tab, int page) {
-        if (tab != nullptr) {
-            tab->SelectPage(page);
-        }
-    };
-    // Page 4 exists only on keyboards and mice; the other kinds show the page of type 7.
-    if (type == 4 && m_kindTag != 1 && m_kindTag != 2) {
-        type = 7;
+int CTolvanicUSBDevice::SetLightControl(bool on) {
+    m_lightControl = on;
+    if (on && m_kindTag == uint32_t(DeviceKind::Keyboard)) {
+        return m_command.TakeLightingControl();
     }
-    switch (type) {
-    case 2:
-    case 6:
-        select(functions, 0);
-        select(keyFunctions, 1);
-        break;
-    case 3:
-    case 8:
-        select(functions, 1);
-        break;
-    case 4:
-        select(functions, 3);
-        break;
-    case 7:
-        select(functions, 0);
-        select(keyFunctions, 2);
-        break;
-    case 5:
-        select(functions, 2);
-        break;
-    default:
-        select(functions, 0);
-        select(keyFunctions, 0);
-        break;
-    }
+    return kResultOk;
+}
+
+// ---- Device and panels ----
+
+void CTolvanicUSBDevice::ReloadPanels() {
+    m_paths.ReloadNameLists(KindTag(), GetModelCode());
 }
 
 // ---- Set-up ----
 
 bool CTolvanicUSBDevice::SetKeyCount(int count) {
-    if (count < 0 || count > kMaxCount) {
+    if (!m_page.SetKeyCount(count)) {
         return false;
     }
     m_keyCount = count;
-    m_keyControls.resize(size_t(count), nullptr);
     return true;
 }
 
 bool CTolvanicUSBDevice::SetLightCount(int count) {
-    if (count < 0 || count > kMaxCount) {
+    if (!m_page.SetLightCount(count)) {
         return false;
     }
-    {
-        std::lock_guard lock(m_ledLock);
-        m_leds.assign(size_t(count), 0);
-        m_ledRecords.assign(size_t(count), LedRecord{});
-    }
+    m_leds.With([count](LedFrame& frame) { frame.Resize(size_t(count)); });
     m_lightCount = count;
-    m_lightControls.resize(size_t(count), nullptr);
     // Sized once here so that every frame is built without allocating.
     m_outputLeds.assign(size_t(count), 0);
     m_frame.assign(size_t(count) * 3, 0);
@@ -233,124 +270,8 @@ void CTolvanicUSBDevice::SetIdentity(const SupportedDevice& row) {
     m_role = row.role;
 }
 
-int CTolvanicUSBDevice::SetLightControl(bool on) {
-    m_lightControl = on;
-    if (on && m_kindTag == uint32_t(DeviceKind::Keyboard)) {
-        return m_command.TakeLightingControl();
-    }
-    return kResultOk;
-}
-
 void CTolvanicUSBDevice::SetTrayFlag(bool on) {
     m_trayFlag = on && m_batteryFlag;
-}
-
-// ---- Data paths ----
-
-void CTolvanicUSBDevice::ReloadPanels() {
-    const CJsonFileHelper files;
-    const std::string userFolder = GetUserDataFolder();
-    const std::string defaultFolder = GetDefaultDataFolder();
-    const uint32_t code = GetModelCode();
-    DeviceNameLists& lists = m_nameLists;
-
-    lists.macroNames.clear();
-    if (!userFolder.empty()) {
-        lists.macroNames = MacroNamesOf(files.ReadJsonFile(userFolder + MacroIndexFileNameFor(KindTag())));
-    }
-
-    if (!defaultFolder.empty()) {
-        const Json::Value effects = files.ReadJsonFile(defaultFolder + kDefaultLightFileName);
-        if (std::optional<ModeListEntries> modes = ModeListOf(effects, code)) {
-            lists.modeNames = std::move(modes->names);
-            lists.modeVisible = std::move(modes->visible);
-            lists.modeCodes = std::move(modes->codes);
-        }
-        if (std::optional<std::vector<std::string>> areas = NamesOf(effects, "AreaLightName", code)) {
-            lists.areaNames = std::move(*areas);
-        }
-    }
-
-    if (!userFolder.empty()) {
-        const Json::Value config = files.ReadJsonFile(LightConfigPath(userFolder));
-        if (std::optional<std::vector<std::string>> custom = NamesOf(config, "LightInfo", code)) {
-            lists.customEffectNames = std::move(*custom);
-        }
-    }
-}
-
-std::string CTolvanicUSBDevice::GetUserDataFolder() const {
-    return UserDataFolder(m_services.folders.dataHome, m_typeName);
-}
-
-std::string CTolvanicUSBDevice::GetDefaultDataFolder() const {
-    if (m_services.folders.programFolder.empty()) {
-        return {};
-    }
-    return DefaultDataFolder(m_services.folders.programFolder);
-}
-
-std::string CTolvanicUSBDevice::GetDefaultProfilePath() const {
-    if (m_services.folders.programFolder.empty()) {
-        return {};
-    }
-    return DefaultProfilePath(m_services.folders.programFolder, m_typeName);
-}
-
-// ---- Operations the kinds fill ----
-
-int CTolvanicUSBDevice::WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) {
-    (void)bank;
-    (void)keys;
-    return 0;
-}
-
-int CTolvanicUSBDevice::WriteProfileKeys(int bank) {
-    (void)bank;
-    return 0;
-}
-
-int CTolvanicUSBDevice::WriteMacros(const MacroList& macros) {
-    (void)macros;
-    return 0;
-}
-
-int CTolvanicUSBDevice::SendSettings(int slot, int value, int flag, int screenWidth, int screenHeight) {
-    (void)slot;
-    (void)value;
-    (void)flag;
-    (void)screenWidth;
-    (void)screenHeight;
-    return 0;
-}
-
-void CTolvanicUSBDevice::SetKeyMap(const KeyMap& map) {
-    m_thirdKeyMap = map;
-}
-
-void CTolvanicUSBDevice::SetLightInfo(const LightInfoWords& words) {
-    std::lock_guard lock(m_ledLock);
-    m_lightRecord = LightInfoFromWords(words);
-}
-
-LightInfoRecord CTolvanicUSBDevice::LightRecord() const {
-    std::lock_guard lock(m_ledLock);
-    return m_lightRecord;
-}
-
-void CTolvanicUSBDevice::SetAudioLightValues(const AudioLightValues& values) {
-    m_audioLightValues = values;
-    if (m_lightPanel != nullptr) {
-        m_lightPanel->ShowAudioLightValues(values);
-    }
-}
-
-AudioLightValues CTolvanicUSBDevice::GetAudioLightValues() {
-    AudioLightValues values{};
-    if (m_lightPanel != nullptr && m_lightPanel->ReadAudioLightValues(values)) {
-        m_audioLightValues = values;
-    }
-    return m_audioLightValues;
 }
 
 // ---- Main window ----
@@ -380,6 +301,41 @@ void CTolvanicUSBDevice::RequestResync() {
             m_listItem->StartResyncTimer(ResyncDelayMs());
         }
     });
+}
+
+// ---- Threads ----
+
+std::string_view CTolvanicUSBDevice::LightThreadExitTrace() const {
+    return kTraceLightThreadExit;
+}
+
+std::string_view CTolvanicUSBDevice::EventThreadExitTrace() const {
+    return kTraceEventThreadExit;
+}
+
+bool CTolvanicUSBDevice::StartLightThread() {
+    return m_workers.StartLight(
+        {[this](const StopEvent& stop) { RunLightPass(stop); }, LightThreadExitTrace()});
+}
+
+DeviceWorkers::EventWork CTolvanicUSBDevice::EventWork() {
+    auto handler = [this](uint16_t code, ChannelType channel) {
+        if (code == kEventResync) {
+            Trace(kTraceResyncRequest);
+            RequestResync();
+        } else {
+            OnDeviceEvent(code, channel);
+        }
+    };
+    return {handler, EventThreadExitTrace(), EventThreadStopWaitMs()};
+}
+
+bool CTolvanicUSBDevice::StartEventThread(ChannelType channel) {
+    return m_workers.StartEvents(channel, EventWork());
+}
+
+bool CTolvanicUSBDevice::OpenEventChannel(const std::string& path, ChannelType channel) {
+    return m_workers.OpenEventChannel(channel, path, EventWork());
 }
 
 } // namespace velkor

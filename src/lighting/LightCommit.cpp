@@ -16,7 +16,8 @@ void SetSynchronised(CTolvanicUSBDevice& device, bool on) {
 
 bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record) {
     device.SetLightInfo(LightInfoToWords(record));
-    if (!device.SaveDeviceProfile()) {
+    ProfileIo* profile = Capability<ProfileIo>(device);
+    if (profile == nullptr || !profile->SaveDeviceProfile()) {
         TraceF("light record of %s not saved", device.TypeName().c_str());
         return false;
     }
@@ -24,7 +25,8 @@ bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record)
 }
 
 int SendLightSettings(CTolvanicUSBDevice& device, const LightingScreen& screen) {
-    const int result = device.SendSettings(0, 0, 1, screen.width, screen.height);
+    ProfileIo* profile = Capability<ProfileIo>(device);
+    const int result = profile != nullptr ? profile->SendSettings(0, 0, 1, screen) : kResultNoReply;
     if (result != kResultOk) {
         TraceF("light settings of %s not sent (%d)", device.TypeName().c_str(), result);
     }

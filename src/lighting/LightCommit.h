@@ -1,6 +1,7 @@
 #pragma once
 // How a changed light record reaches a device, and what the lighting code
 // needs to know about the devices and their panels.
+#include "devices/DeviceRoles.h"
 #include "lighting/LightModel.h"
 
 #include <cstdint>
@@ -15,10 +16,7 @@ class CLightControlUI;
 
 // The primary screen's size, read once when the main window starts; the
 // devices get it with every settings write.
-struct LightingScreen {
-    int width = 0;
-    int height = 0;
-};
+using LightingScreen = ScreenSize;
 
 // The devices of one class kind (1 keyboards, 2 mice, 3 mouse pads, 7
 // headsets), in creation order; DeviceDiscovery::DevicesOfClass fits.
@@ -32,10 +30,12 @@ bool IsSynchronised(CTolvanicUSBDevice& device);
 void SetSynchronised(CTolvanicUSBDevice& device, bool on);
 
 // The light record's words into the device and its profile, then the
-// profile file saved. Returns false when the profile could not be saved (traced).
+// profile file saved. Returns false when the profile could not be saved or
+// the device keeps no profile (traced).
 bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record);
 // The settings record written to the device (slot 0, value 0, flag 1, the
-// screen size); returns the device's result code (1 success), traced when not 1.
+// screen size); returns the device's result code (1 success; 0 when the
+// device has no settings record), traced when not 1.
 int SendLightSettings(CTolvanicUSBDevice& device, const LightingScreen& screen);
 // The whole commit: StoreLightRecord, ApplyLightState, SendLightSettings.
 // Returns SendLightSettings' result.

@@ -13,10 +13,9 @@ using sim::SimUnit;
 
 // A wireless-capable device as the keyboard and the mouse behave at the link:
 // up while open, on the receiver, and the receiver hears the device.
-class LinkDevice : public CTolvanicUSBDevice {
+class LinkDevice : public CTolvanicUSBDevice, public PowerSource {
 public:
     using CTolvanicUSBDevice::CTolvanicUSBDevice;
-    ~LinkDevice() override { StopAllThreads(); }
 
     bool IsLinkUp() override { return TransportOpen() && OnReceiver() && CommandTransport().QueryLink(); }
     int ReadPower() override {
@@ -50,7 +49,7 @@ protected:
     void SetUp() override {
         DeviceWindowFixture::SetUp();
         m_factory->Register("TolvanicUSBDevice",
-                            [](const DeviceServices& s) { return std::make_unique<LinkDevice>(s); });
+                            [](const DeviceServices& s) -> DevicePtr { return MakeDevice<LinkDevice>(s); });
         m_owned = BuildPage("device_page.ui");
         ASSERT_NE(m_owned, nullptr);
         m_device = static_cast<LinkDevice*>(m_owned.get());
@@ -101,7 +100,7 @@ protected:
     }
 
     MainWindowStub m_main;
-    std::unique_ptr<CTolvanicUSBDevice> m_owned;
+    DevicePtr m_owned;
     LinkDevice* m_device = nullptr;
     ui::Control* m_itemControl = nullptr;
     std::unique_ptr<DeviceListItem> m_item;

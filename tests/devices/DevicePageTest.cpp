@@ -1,6 +1,6 @@
 // The device and its page: the layout's class name picks the class, InitPage
 // collects the picture's controls, the light frame paints them, the function
-// page switch, the notification filter, the data paths and the set-up rules.
+// page switch, the data paths and the set-up rules.
 #include "DeviceTestSupport.h"
 #include "devices/LightTables.h"
 #include "ui/memory/MemoryControl.h"
@@ -10,22 +10,10 @@
 namespace velkor::test {
 namespace {
 
-// Records what its notification map receives.
-class RecordingDevice : public CTolvanicUSBDevice {
-public:
-    using CTolvanicUSBDevice::CTolvanicUSBDevice;
-    std::vector<std::string> seen;
-
-protected:
-    void OnPageNotify(const ui::Notification& n) override {
-        seen.push_back(std::string(n.type) + ":" + n.sender->Name());
-    }
-};
-
 class DevicePage : public DeviceWindowFixture {
 protected:
     // Device from device_page.ui with the counts of a small model.
-    std::unique_ptr<CTolvanicUSBDevice> Made(int keys, int lights) {
+    DevicePtr Made(int keys, int lights) {
         auto device = BuildPage("device_page.ui");
         EXPECT_NE(device, nullptr);
         if (device) {
@@ -91,11 +79,11 @@ TEST_F(DevicePage, AnEmptyPageLayoutPathEndsWithEmptyLists) {
     EXPECT_EQ(device->LightCount(), 0);
     EXPECT_TRUE(device->KeyControls().empty());
     EXPECT_TRUE(device->LightControls().empty());
-    EXPECT_TRUE(device->LedSnapshot().empty());
+    EXPECT_TRUE(device->Leds().Copy().leds.empty());
     EXPECT_EQ(device->KeyPanel(), nullptr);
     device->EffectStatic();
     device->OutputLightFrame();
-    EXPECT_TRUE(device->LedSnapshot().empty());
+    EXPECT_TRUE(device->Leds().Copy().leds.empty());
 }
 
 TEST_F(DevicePage, LightFramePaintsVisibleLightsWithTheirColourAndLevel) {
@@ -154,32 +142,6 @@ INSTANTIATE_TEST_SUITE_P(Types, FunctionPage,
                                            SwitchCase{5, 1, 2, 2}, SwitchCase{99, 1, 0, 0},
                                            SwitchCase{-1, 3, 0, 0}));
 
-TEST_F(DevicePage, NotificationsReachOnlyTheDeviceWhosePageHoldsTheSender) {
-    m_factory->Register("TolvanicUSBDevice",
-                        [](const DeviceServices& s) { return std::make_unique<RecordingDevice>(s); });
-    auto first = BuildPage("device_page.ui");
-    auto second = BuildPage("device_page.ui");
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    ASSERT_TRUE(first->RegisterPageNotifications());
-    ASSERT_TRUE(second->RegisterPageNotifications());
-    auto& one = static_cast<RecordingDevice&>(*first);
-    auto& two = static_cast<RecordingDevice&>(*second);
-    TraceRecorder traces;
-
-    static_cast<ui::MemoryControl*>(second->Page()->FindChild("page_btn"))->Raise(ui::kNotifyClick);
-    static_cast<ui::MemoryControl*>(&Find("page_btn"))->Raise(ui::kNotifyClick);
-    // Inside the page, but another control of that name comes first: not this sender.
-    auto* innerKey =
-        static_cast<ui::MemoryControl*>(first->Page()->FindChild("device_key_light")->FindChild("key_3"));
-    innerKey->Raise(ui::kNotifyClick);
-    static_cast<ui::MemoryControl*>(first->Page()->FindChild("key_1"))->Raise(ui::kNotifySelectChanged);
-
-    EXPECT_EQ(one.seen, (std::vector<std::string>{"selectchanged:key_1"}));
-    EXPECT_EQ(two.seen, (std::vector<std::string>{"click:page_btn"}));
-    EXPECT_EQ(traces.Count("测试成功   、n"), 2);
-}
-
 TEST_F(DevicePage, DataPathsLieInTheProgramAndUserFolders) {
     CTolvanicUSBDevice device(Services());
     device.SetTypeName("MousePad");
@@ -204,11 +166,7 @@ TEST_F(DevicePage, DataPathsLieInTheProgramAndUserFolders) {
 TEST_F(DevicePage, OnlyAKeyboardIsToldToHandOverItsLighting) {
     m_backend.Plug(sim::SimUnit::Keyboard);
     CTolvanicUSBDevice keyboard(Services());
-    DeviceTransport& transport = keyboard.CommandTransport();
-    ASSERT_TRUE(
-        transport.m_wired.Open(m_backend.CommandPath(sim::SimUnit::Keyboard), true, true, true, false));
-    transport.m_open = true;
-    transport.SelectChannel(1);
+    ASSERT_TRUE(keyboard.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Keyboard)));
     keyboard.SetIdentity(SupportedDeviceTable()[0]);
 
     EXPECT_EQ(keyboard.SetLightControl(false), kResultOk);

@@ -146,7 +146,7 @@ protected:
         return *control;
     }
     // Builds a page layout into "device_switch"; the device it names, or null.
-    std::unique_ptr<CTolvanicUSBDevice> BuildPage(const std::string& layout, std::string* error = nullptr) {
+    DevicePtr BuildPage(const std::string& layout, std::string* error = nullptr) {
         DevicePageCreator creator(*m_factory);
         if (m_toolkit->BuildInto(Find("device_switch"), layout, &creator, error) == nullptr) {
             return nullptr;

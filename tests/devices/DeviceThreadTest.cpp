@@ -79,21 +79,21 @@ TEST(DeviceThread, AnOverrunningBodyIsNeverKilledAndNeverOverlapsItsSuccessor) {
     transportLock.unlock();
 }
 
-// A device whose event work holds the command transport's I/O lock and takes
-// longer than its (short) stop bound, like a slow exchange would.
+// A device whose event work holds a lock and takes longer than its (short)
+// stop bound, like a slow exchange would.
 class SlowEventDevice : public CTolvanicUSBDevice {
 public:
     using CTolvanicUSBDevice::CTolvanicUSBDevice;
-    ~SlowEventDevice() override { StopAllThreads(); }
     std::atomic<int> inEvent{0};
     std::atomic<int> passes{0};
     std::atomic<bool> blockInPass{false};
+    std::mutex workLock;
 
 protected:
     uint32_t EventThreadStopWaitMs() const override { return 100; }
     void OnDeviceEvent(uint16_t code, ChannelType) override {
         if (code == 0x1200) {
-            std::lock_guard lock(m_command.m_ioLock);
+            std::lock_guard lock(workLock);
             inEvent = 1;
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
             inEvent = 2;
@@ -111,43 +111,29 @@ class DeviceThreads : public DeviceBasics {
 protected:
     void SetUp() override {
         m_backend.Plug(SimUnit::Mouse);
-        m_device = std::make_unique<SlowEventDevice>(Services());
+        m_device = MakeDevice<SlowEventDevice>(Services());
     }
     void OpenCommand() {
-        auto& transport = m_device->CommandTransport();
-        ASSERT_TRUE(transport.m_wired.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
-        transport.m_open = true;
-        transport.SelectChannel(1);
+        ASSERT_TRUE(m_device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
     }
-    std::unique_ptr<SlowEventDevice> m_device;
+    std::unique_ptr<SlowEventDevice, DeviceDeleter> m_device;
 };
-
-TEST_F(DeviceThreads, EventThreadStopsWhileItsReadWaitsForAReport) {
-    TraceRecorder traces;
-    ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
-    EXPECT_TRUE(m_device->EventTransport().m_open);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let it sit in a read
-    // The bound of this device is 100 ms: a read waiting for a report must not hold the thread.
-    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
-    EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1);
-    EXPECT_EQ(traces.Count(kTraceThreadEnded), 1);
-    m_device->CloseEventChannel(ChannelType::Wired);
-    EXPECT_FALSE(m_device->EventTransport().m_open);
-}
 
 TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(m_device->EventTransport().Listening(ChannelType::Wired));
     m_backend.Unplug(SimUnit::Mouse);
     std::this_thread::sleep_for(std::chrono::milliseconds(30)); // reads now fail at once
     EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Wired));
     EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
+    m_device->CloseEventChannel(ChannelType::Wired);
+    EXPECT_FALSE(m_device->EventTransport().Listening(ChannelType::Wired));
 }
 
 TEST_F(DeviceThreads, AChannelThatDidNotOpenIdlesAndStops) {
     EXPECT_FALSE(m_device->OpenEventChannel("sim:nothing#vid_0000&pid_0000", ChannelType::Receiver));
     EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Receiver)) << "started also when the open failed";
-    EXPECT_FALSE(m_device->EventTransport().m_receiverSelected);
+    EXPECT_FALSE(m_device->EventTransport().Listening(ChannelType::Receiver));
     m_device->CloseEventChannel(ChannelType::Receiver);
     EXPECT_FALSE(m_device->EventThreadRunning(ChannelType::Receiver));
 }
@@ -165,7 +151,7 @@ TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
     // Closing (and opening again) waits until the old thread has finished its work.
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
     EXPECT_EQ(m_device->inEvent, 2) << "the old work ran to its end";
-    std::unique_lock lock(m_device->CommandTransport().m_ioLock, std::try_to_lock);
+    std::unique_lock lock(m_device->workLock, std::try_to_lock);
     EXPECT_TRUE(lock.owns_lock());
     lock.unlock();
     EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1) << "the old thread ended by itself";
@@ -179,11 +165,11 @@ TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchron
     EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended) << "also from its 100 ms wait";
 
     OpenCommand();
-    m_device->CommandTransport().m_syncLighting = true;
+    m_device->CommandTransport().SetSyncLighting(true);
     ASSERT_TRUE(m_device->StartLightThread());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(m_device->passes, 0) << "synchronised lighting drives the LEDs";
-    m_device->CommandTransport().m_syncLighting = false;
+    m_device->CommandTransport().SetSyncLighting(false);
     while (m_device->passes < 3) {
         std::this_thread::yield();
     }
@@ -205,7 +191,6 @@ TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
     class Renderer : public CTolvanicUSBDevice {
     public:
         using CTolvanicUSBDevice::CTolvanicUSBDevice;
-        ~Renderer() override { StopAllThreads(); }
 
     protected:
         void RunLightPass(const StopEvent&) override {
@@ -213,19 +198,18 @@ TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
             StepKeyLevel(3, 0);
             RotateLevelRing(1);
         }
-    } device(Services());
-    auto& transport = device.CommandTransport();
-    ASSERT_TRUE(transport.m_wired.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
-    transport.m_open = true;
-    ASSERT_TRUE(device.StartLightThread());
+    };
+    auto device = MakeDevice<Renderer>(Services());
+    ASSERT_TRUE(device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
+    ASSERT_TRUE(device->StartLightThread());
     for (int i = 0; i < 200; ++i) {
-        device.SetLightCount(i % 20);
-        device.OutputLightFrame();
-        device.SetLedColour(i % 7, 0x01020304u);
-        device.ClearKeyLevels();
-        EXPECT_EQ(device.LastFrame().size(), device.LedSnapshot().size() * 3);
+        device->SetLightCount(i % 20);
+        device->OutputLightFrame();
+        device->SetLedColour(i % 7, 0x01020304u);
+        device->ClearKeyLevels();
+        EXPECT_EQ(device->LastFrame().size(), device->Leds().Copy().leds.size() * 3);
     }
-    EXPECT_EQ(device.StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(device->StopLightThread(), ThreadStopOutcome::Ended);
 }
 
 } // namespace

@@ -27,9 +27,8 @@ SupportedDevice RowOfKind(DeviceKind kind) {
 
 class ReloadPanels : public test::DeviceBasics {
 protected:
-    std::unique_ptr<CTolvanicUSBDevice> Make(const std::string& typeName, DeviceKind kind,
-                                             uint32_t modelCode) {
-        auto device = std::make_unique<CTolvanicUSBDevice>(
+    DevicePtr Make(const std::string& typeName, DeviceKind kind, uint32_t modelCode) {
+        DevicePtr device = MakeDevice<CTolvanicUSBDevice>(
             DeviceServices{m_backend, m_dispatcher, m_ticks, DeviceFolders{Program(), Home()}});
         device->SetTypeName(typeName);
         device->SetIdentity(RowOfKind(kind));

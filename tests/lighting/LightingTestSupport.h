@@ -36,7 +36,7 @@ private:
 };
 
 // A device that notes, in one log shared by all, each commit step it receives.
-class LoggedDevice final : public CTolvanicUSBDevice {
+class LoggedDevice final : public CTolvanicUSBDevice, public ProfileIo {
 public:
     LoggedDevice(const DeviceServices& services, DeviceKind kind, std::string tag,
                  std::vector<std::string>& log)
@@ -54,10 +54,14 @@ public:
         m_log.push_back(m_tag + ":Save");
         return true;
     }
+    void SetupProfilePaths() override {}
+    std::string GetDeviceProfilePath() const override { return {}; }
+    bool LoadDeviceProfile() override { return false; }
+    void RestoreDefaults() override {}
     void ApplyLightState() override { m_log.push_back(m_tag + ":Apply"); }
-    int SendSettings(int slot, int value, int flag, int width, int height) override {
+    int SendSettings(int slot, int value, int flag, ScreenSize screen) override {
         m_log.push_back(m_tag + ":Send");
-        lastSend = {slot, value, flag, width, height};
+        lastSend = {slot, value, flag, screen.width, screen.height};
         return 1;
     }
     void SetOpen(bool open) { CommandTransport().m_open = open; }
@@ -84,7 +88,7 @@ protected:
     // An open device of `kind` with `lights` LEDs and its panel, filled with
     // `modes` visible mode names ("mode_0" ...).
     LoggedDevice& AddDevice(DeviceKind kind, const std::string& tag, int modes = 32, int lights = 4) {
-        auto device = std::make_unique<LoggedDevice>(
+        auto device = MakeDevice<LoggedDevice>(
             DeviceServices{m_backend, m_toolkit->GetDispatcher(), m_ticks, {}}, kind, tag, m_log);
         device->SetLightCount(lights);
         device->SetOpen(true);
@@ -143,7 +147,7 @@ protected:
     LightPanels m_lightPanels;
     LightingScreen m_screen{1920, 1080};
     std::vector<std::string> m_log;
-    std::vector<std::unique_ptr<LoggedDevice>> m_devices;
+    std::vector<std::unique_ptr<LoggedDevice, DeviceDeleter>> m_devices;
     std::vector<std::unique_ptr<ui::Window>> m_windows;
     std::vector<std::unique_ptr<CLightControlUI>> m_panels;
 };

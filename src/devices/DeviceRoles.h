@@ -1,0 +1,84 @@
+#pragma once
+// What only some device kinds do, as small interfaces a kind implements next
+// to CTolvanicUSBDevice. Callers ask a device for a role with
+// Capability<Role>(device) and get null when the kind does not offer it, so
+// nothing pretends to have read, written or saved what it cannot.
+//
+// Every role operation runs on the user-interface thread.
+#include "keys/KeyFunction.h"
+#include "profiles/ProfileRecords.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+// The primary screen's size, sent with every settings write.
+struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Used-macro list: macro indexes in the order the keys first play them.
+using MacroList = std::vector<int>;
+
+// A profile of the device's kind and its settings record on the device.
+class ProfileIo {
+public:
+    virtual ~ProfileIo() = default;
+    // The profile and configuration file paths of the selected profile.
+    virtual void SetupProfilePaths() = 0;
+    // The profile file path; empty when there is none.
+    virtual std::string GetDeviceProfilePath() const = 0;
+    // Loads the selected profile and applies its lighting. False when nothing could be loaded.
+    virtual bool LoadDeviceProfile() = 0;
+    // Saves the profile file. False when it could not be written.
+    virtual bool SaveDeviceProfile() = 0;
+    // Loads the default profile, applies, saves and refreshes the page.
+    virtual void RestoreDefaults() = 0;
+    // Writes the kind's settings record (WriteParams). Returns the transport's
+    // result code (1 success).
+    virtual int SendSettings(int slot, int value, int flag, ScreenSize screen) = 0;
+};
+
+// Key assignments and macros written into the device (keyboards and mice).
+class KeyWriter {
+public:
+    virtual ~KeyWriter() = default;
+    // The macros the current key assignments play, each once, in key order.
+    virtual MacroList ListMacros() = 0;
+    // WriteKeyTable of `keys` into `bank`; the transport's result code.
+    virtual int WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) = 0;
+    // The profile's key list through WriteKeyAssignments; the result code.
+    virtual int WriteProfileKeys(int bank) = 0;
+    // The event block of `macros` with WriteMacroData: 0 written, -1 not
+    // written, a positive number when the block exceeds the macro memory.
+    virtual int WriteMacros(const MacroList& macros) = 0;
+    // Key functions that refer to list entries that no longer exist go back to their defaults.
+    virtual void PruneKeyFunctions() = 0;
+};
+
+// A device on a battery or behind a receiver.
+class PowerSource {
+public:
+    virtual ~PowerSource() = default;
+    // Reads the power status into the power panel and tells the main window
+    // (message 3329). The transport's result code (0 when nothing was read).
+    virtual int ReadPower() = 0;
+    // The wireless device answers through its receiver.
+    virtual bool IsLinkUp() = 0;
+};
+
+// Audio-reactive lighting (keyboards).
+class AudioLighting {
+public:
+    virtual ~AudioLighting() = default;
+    // The group levels of one audio frame.
+    virtual void FeedAudioLevels(std::span<const int32_t> levels) = 0;
+    // Band values; the first three are the colour of the band-colour effect.
+    virtual void SetAudioBands(std::span<const int32_t> values) = 0;
+};
+
+} // namespace velkor
