@@ -30,6 +30,9 @@ struct Rig {
                                                      {DeviceKind::Mouse, 15},
                                                      {DeviceKind::MousePad, 14},
                                                      {DeviceKind::Headset, 2}};
+        // Each device is open on its simulated unit, so its frames reach a device.
+        const sim::SimUnit kUnits[4] = {sim::SimUnit::Keyboard, sim::SimUnit::Mouse, sim::SimUnit::MousePad,
+                                        sim::SimUnit::Headset};
         SyncLighting::DeviceLists lists;
         for (size_t i = 0; i < 4; ++i) {
             auto device =
@@ -38,7 +41,9 @@ struct Rig {
             row.kind = kinds[i].first;
             device->SetIdentity(row);
             device->SetLightCount(kinds[i].second);
-            device->CommandTransport().m_open = true;
+            const sim::SimUnit unit = kUnits[i];
+            backend.Plug(unit);
+            device->CommandTransport().Open(ChannelType::Wired, backend.CommandPath(unit), false);
             SetSynchronised(*device, synchronised);
             lists[i].push_back(device.get());
             devices.push_back(std::move(device));

@@ -49,12 +49,12 @@ ThreadStopOutcome CTolvanicUSBDevice::StopLightThread() {
 
 void CTolvanicUSBDevice::LightThreadLoop(const StopEvent& stop) {
     while (!stop.WaitFor(1)) {
-        if (!m_command.m_open) {
+        if (!m_command.IsOpen()) {
             // A closed device keeps its last frame.
             stop.WaitFor(kClosedTransportWaitMs);
             continue;
         }
-        if (m_command.m_syncLighting) {
+        if (m_command.SyncLighting()) {
             // The synchronised lighting drives the LEDs meanwhile.
             continue;
         }
@@ -103,17 +103,7 @@ bool CTolvanicUSBDevice::OpenEventChannel(const std::string& path, ChannelType c
     }
     // A channel that is open already (or has an idle thread) is detached first.
     CloseEventChannel(channel);
-    const bool wired = channel == ChannelType::Wired;
-    bool opened = false;
-    {
-        std::lock_guard lock(wired ? m_events.m_ioLock : m_events.m_channelLock);
-        HidInterface& hid = wired ? m_events.m_wired : m_events.m_receiver;
-        hid.Close();
-        opened = hid.Open(path, true, true, true, false);
-        if (opened) {
-            (wired ? m_events.m_open : m_events.m_receiverSelected) = true;
-        }
-    }
+    const bool opened = m_events.OpenListening(channel, path);
     StartEventThread(channel);
     return opened;
 }
@@ -126,34 +116,27 @@ void CTolvanicUSBDevice::CloseEventChannel(ChannelType channel) {
     // bound), so that no read or decode runs on a channel being closed.
     StopEventThread(channel);
     m_eventThreads[size_t(ChannelIndex(channel))].JoinStopped();
-    const bool wired = channel == ChannelType::Wired;
-    std::lock_guard lock(wired ? m_events.m_ioLock : m_events.m_channelLock);
-    (wired ? m_events.m_open : m_events.m_receiverSelected) = false;
-    (wired ? m_events.m_wired : m_events.m_receiver).Close();
+    m_events.CloseListening(channel);
 }
 
 void CTolvanicUSBDevice::EventThreadLoop(const StopEvent& stop, ChannelType channel) {
-    const bool wired = channel == ChannelType::Wired;
-    HidInterface& hid = wired ? m_events.m_wired : m_events.m_receiver;
-    const std::atomic<bool>& open = wired ? m_events.m_open : m_events.m_receiverSelected;
-    std::array<uint8_t, 512> report{};
     while (!stop.WaitFor(1)) {
-        if (!open) {
+        if (!m_events.Listening(channel)) {
             continue;
         }
         // A read never waits longer than one slice, so the stop event is seen
         // within a slice whatever the device does.
-        size_t length = 0;
-        if (!hid.Read(report.data(), report.size(), &length, kEventReadSliceMs)) {
+        uint16_t code = 0;
+        const DeviceTransport::EventRead read = m_events.ReadEvent(channel, kEventReadSliceMs, code);
+        if (read == DeviceTransport::EventRead::None) {
             stop.WaitFor(kEventRetryWaitMs);
             continue;
         }
         Trace(kTraceEventReport);
         // A report that does not decode carries no event.
-        if (length == 0 || !hid.UnpackInput(report.data(), length)) {
+        if (read != DeviceTransport::EventRead::Event) {
             continue;
         }
-        const uint16_t code = hid.FirstInputUsage();
         if (code == kEventResync) {
             Trace(kTraceResyncRequest);
             RequestResync();

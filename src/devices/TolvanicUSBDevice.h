@@ -274,8 +274,8 @@ public:
 
     DeviceTransport& CommandTransport() { return m_command; }
     DeviceTransport& EventTransport() { return m_events; }
-    bool TransportOpen() const { return m_command.m_open; }
-    bool OnReceiver() const { return m_command.m_receiverSelected; }
+    bool TransportOpen() const { return m_command.IsOpen(); }
+    bool OnReceiver() const { return m_command.OnReceiver(); }
     const std::string& PageLayoutPath() const { return m_pageLayoutPath; }
     const std::string& TypeName() const { return m_typeName; }
     const std::string& LightSettingsName() const { return m_lightSettingsName; }

@@ -205,10 +205,7 @@ TEST_F(DevicePage, OnlyAKeyboardIsToldToHandOverItsLighting) {
     m_backend.Plug(sim::SimUnit::Keyboard);
     CTolvanicUSBDevice keyboard(Services());
     DeviceTransport& transport = keyboard.CommandTransport();
-    ASSERT_TRUE(
-        transport.m_wired.Open(m_backend.CommandPath(sim::SimUnit::Keyboard), true, true, true, false));
-    transport.m_open = true;
-    transport.SelectChannel(1);
+    ASSERT_TRUE(transport.Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Keyboard)));
     keyboard.SetIdentity(SupportedDeviceTable()[0]);
 
     EXPECT_EQ(keyboard.SetLightControl(false), kResultOk);

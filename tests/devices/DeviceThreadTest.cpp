@@ -79,8 +79,8 @@ TEST(DeviceThread, AnOverrunningBodyIsNeverKilledAndNeverOverlapsItsSuccessor) {
     transportLock.unlock();
 }
 
-// A device whose event work holds the command transport's I/O lock and takes
-// longer than its (short) stop bound, like a slow exchange would.
+// A device whose event work holds a lock and takes longer than its (short)
+// stop bound, like a slow exchange would.
 class SlowEventDevice : public CTolvanicUSBDevice {
 public:
     using CTolvanicUSBDevice::CTolvanicUSBDevice;
@@ -88,12 +88,13 @@ public:
     std::atomic<int> inEvent{0};
     std::atomic<int> passes{0};
     std::atomic<bool> blockInPass{false};
+    std::mutex workLock;
 
 protected:
     uint32_t EventThreadStopWaitMs() const override { return 100; }
     void OnDeviceEvent(uint16_t code, ChannelType) override {
         if (code == 0x1200) {
-            std::lock_guard lock(m_command.m_ioLock);
+            std::lock_guard lock(workLock);
             inEvent = 1;
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
             inEvent = 2;
@@ -115,9 +116,7 @@ protected:
     }
     void OpenCommand() {
         auto& transport = m_device->CommandTransport();
-        ASSERT_TRUE(transport.m_wired.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
-        transport.m_open = true;
-        transport.SelectChannel(1);
+        ASSERT_TRUE(transport.Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
     }
     std::unique_ptr<SlowEventDevice> m_device;
 };
@@ -125,14 +124,14 @@ protected:
 TEST_F(DeviceThreads, EventThreadStopsWhileItsReadWaitsForAReport) {
     TraceRecorder traces;
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
-    EXPECT_TRUE(m_device->EventTransport().m_open);
+    EXPECT_TRUE(m_device->EventTransport().Listening(ChannelType::Wired));
     std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let it sit in a read
     // The bound of this device is 100 ms: a read waiting for a report must not hold the thread.
     EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
     EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1);
     EXPECT_EQ(traces.Count(kTraceThreadEnded), 1);
     m_device->CloseEventChannel(ChannelType::Wired);
-    EXPECT_FALSE(m_device->EventTransport().m_open);
+    EXPECT_FALSE(m_device->EventTransport().Listening(ChannelType::Wired));
 }
 
 TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
@@ -147,7 +146,7 @@ TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
 TEST_F(DeviceThreads, AChannelThatDidNotOpenIdlesAndStops) {
     EXPECT_FALSE(m_device->OpenEventChannel("sim:nothing#vid_0000&pid_0000", ChannelType::Receiver));
     EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Receiver)) << "started also when the open failed";
-    EXPECT_FALSE(m_device->EventTransport().m_receiverSelected);
+    EXPECT_FALSE(m_device->EventTransport().Listening(ChannelType::Receiver));
     m_device->CloseEventChannel(ChannelType::Receiver);
     EXPECT_FALSE(m_device->EventThreadRunning(ChannelType::Receiver));
 }
@@ -165,7 +164,7 @@ TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
     // Closing (and opening again) waits until the old thread has finished its work.
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
     EXPECT_EQ(m_device->inEvent, 2) << "the old work ran to its end";
-    std::unique_lock lock(m_device->CommandTransport().m_ioLock, std::try_to_lock);
+    std::unique_lock lock(m_device->workLock, std::try_to_lock);
     EXPECT_TRUE(lock.owns_lock());
     lock.unlock();
     EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1) << "the old thread ended by itself";
@@ -179,11 +178,11 @@ TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchron
     EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended) << "also from its 100 ms wait";
 
     OpenCommand();
-    m_device->CommandTransport().m_syncLighting = true;
+    m_device->CommandTransport().SetSyncLighting(true);
     ASSERT_TRUE(m_device->StartLightThread());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(m_device->passes, 0) << "synchronised lighting drives the LEDs";
-    m_device->CommandTransport().m_syncLighting = false;
+    m_device->CommandTransport().SetSyncLighting(false);
     while (m_device->passes < 3) {
         std::this_thread::yield();
     }
@@ -215,8 +214,7 @@ TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
         }
     } device(Services());
     auto& transport = device.CommandTransport();
-    ASSERT_TRUE(transport.m_wired.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
-    transport.m_open = true;
+    ASSERT_TRUE(transport.Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse), false));
     ASSERT_TRUE(device.StartLightThread());
     for (int i = 0; i < 200; ++i) {
         device.SetLightCount(i % 20);
