@@ -224,6 +224,7 @@ TEST_F(ChannelTransact, TracesCommandAndReplyAsTwoLinesEach) {
 const std::string kMissingPath = "test:missing#vid_320f&pid_7070&mi_01&col04";
 
 struct OpenCase {
+    const char* name;
     ChannelType channel;
     bool present;
     bool select;
@@ -247,13 +248,15 @@ TEST_P(TransportOpen, MarksOpenOnlyOnSuccessAndSelectsWhenAsked) {
     EXPECT_EQ(m_transport.ChunkSize(), c.chunkSize);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TransportOpen,
-                         ::testing::Values(OpenCase{ChannelType::Wired, true, true, true, false, 56},
-                                           OpenCase{ChannelType::Receiver, true, true, true, true, 24},
-                                           // Not selected: the defaults (receiver off, chunk 24) stay.
-                                           OpenCase{ChannelType::Wired, true, false, true, false, 24},
-                                           OpenCase{ChannelType::Wired, false, true, false, false, 24},
-                                           OpenCase{ChannelType::Receiver, false, true, false, false, 24}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TransportOpen,
+    ::testing::Values(OpenCase{"Wired", ChannelType::Wired, true, true, true, false, 56},
+                      OpenCase{"Receiver", ChannelType::Receiver, true, true, true, true, 24},
+                      // Not selected: the defaults (receiver off, chunk 24) stay.
+                      OpenCase{"WiredUnselected", ChannelType::Wired, true, false, true, false, 24},
+                      OpenCase{"MissingWired", ChannelType::Wired, false, true, false, false, 24},
+                      OpenCase{"MissingReceiver", ChannelType::Receiver, false, true, false, false, 24}),
+    [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ChannelTransact, AFailedSwitchToTheCableResumesOnTheReceiver) {
     OpenChannel(ChannelType::Receiver);
