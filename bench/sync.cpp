@@ -30,15 +30,20 @@ struct Rig {
                                                      {DeviceKind::Mouse, 15},
                                                      {DeviceKind::MousePad, 14},
                                                      {DeviceKind::Headset, 2}};
+        // Each device is open on its simulated unit: the synchronisation paints open devices only.
+        const sim::SimUnit kUnits[4] = {sim::SimUnit::Keyboard, sim::SimUnit::Mouse, sim::SimUnit::MousePad,
+                                        sim::SimUnit::Headset};
         SyncLighting::DeviceLists lists;
         for (size_t i = 0; i < 4; ++i) {
             auto device =
-                std::make_unique<CTolvanicUSBDevice>(DeviceServices{backend, dispatcher, clock, {}});
+                MakeDevice<CTolvanicUSBDevice>(DeviceServices{backend, dispatcher, clock, {}});
             SupportedDevice row;
             row.kind = kinds[i].first;
             device->SetIdentity(row);
             device->SetLightCount(kinds[i].second);
-            device->CommandTransport().m_open = true;
+            const sim::SimUnit unit = kUnits[i];
+            backend.Plug(unit);
+            device->CommandTransport().Open(ChannelType::Wired, backend.CommandPath(unit), false);
             SetSynchronised(*device, synchronised);
             lists[i].push_back(device.get());
             devices.push_back(std::move(device));
@@ -55,7 +60,7 @@ struct Rig {
     sim::SimBackend backend{5};
     ui::Dispatcher dispatcher;
     SteadyTickClock clock;
-    std::vector<std::unique_ptr<CTolvanicUSBDevice>> devices;
+    std::vector<DevicePtr> devices;
     SyncLighting sync{clock};
 };
 

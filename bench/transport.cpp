@@ -20,9 +20,7 @@ struct OpenTransport {
     velkor::DeviceTransport transport{backend};
     OpenTransport() {
         backend.Add(kPath, {});
-        transport.m_wired.Open(kPath, true, true, true, false);
-        transport.m_open = true;
-        transport.SelectChannel(1);
+        transport.Open(velkor::ChannelType::Wired, kPath);
     }
 };
 
@@ -34,7 +32,8 @@ void BM_TransactRoundTrip(benchmark::State& state) {
     velkor::SealFrame(request);
     velkor::Frame reply{};
     for (auto _ : state) {
-        int result = t.transport.Transact(request.data(), request.size(), reply.data(), reply.size(), nullptr);
+        int result =
+            t.transport.Transact(request.data(), request.size(), reply.data(), reply.size(), nullptr);
         if (result != 1) {
             state.SkipWithError("transaction failed");
             break;
@@ -96,9 +95,7 @@ void BM_SimulatedDeviceInfo(benchmark::State& state) {
     backend.PlugFamily();
     backend.SetFrameLogLimit(16);
     velkor::DeviceTransport transport(backend);
-    transport.m_wired.Open(backend.CommandPath(velkor::sim::SimUnit::Mouse), true, true, true, false);
-    transport.m_open = true;
-    transport.SelectChannel(1);
+    transport.Open(velkor::ChannelType::Wired, backend.CommandPath(velkor::sim::SimUnit::Mouse));
     uint8_t info[velkor::kDeviceInfoSize];
     for (auto _ : state) {
         if (transport.ReadDeviceInfo(info) != 1) {

@@ -35,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         backend.Add(path, setup);
     }
     velkor::DeviceTransport transport(backend);
-    transport.m_wired.Open("fuzz:wired", true, true, true, false);
-    transport.m_receiver.Open("fuzz:receiver", true, true, true, false);
-    transport.m_open = true;
+    transport.Open(velkor::ChannelType::Wired, "fuzz:wired", false);
+    transport.Open(velkor::ChannelType::Receiver, "fuzz:receiver", false);
     for (int type : {1, 2}) {
         transport.SelectChannel(type);
         uint8_t info[34];

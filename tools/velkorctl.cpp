@@ -142,7 +142,7 @@ int Watch(HidBackend& backend, bool scenarioPlaying, double seconds) {
 
 // Opens PATH on the channel the program would use for it.
 int OpenDevice(DeviceTransport& transport, const std::string& path) {
-    HidInterface probe(transport.m_wired.Backend());
+    HidInterface probe(transport.Backend());
     if (!probe.Open(path, false, false, false, false)) {
         const std::string& why = probe.LastOpenError();
         std::fprintf(stderr, "velkorctl: cannot open %s: %s\n", path.c_str(), why.empty() ? "not found" : why.c_str());
@@ -159,22 +159,18 @@ int OpenDevice(DeviceTransport& transport, const std::string& path) {
     }
     const DeviceKind kind = SupportedDeviceTable()[static_cast<size_t>(row)].kind;
     const bool receiver = kind == DeviceKind::MouseReceiver || kind == DeviceKind::KeyboardReceiver;
-    HidInterface& channel = receiver ? transport.m_receiver : transport.m_wired;
-    if (!channel.Open(path, true, true, true, false)) {
+    const ChannelType channel = receiver ? ChannelType::Receiver : ChannelType::Wired;
+    // The mouse pad and the headset keep the transport's defaults, as in the program.
+    const bool select = receiver || kind == DeviceKind::Keyboard || kind == DeviceKind::Mouse;
+    if (!transport.Open(channel, path, select)) {
+        const std::string& why = transport.Channel(channel).LastOpenError();
         std::fprintf(stderr, "velkorctl: cannot open %s for reading and writing: %s\n", path.c_str(),
-                     channel.LastOpenError().c_str());
-        if (channel.LastOpenError().find("ermission") != std::string::npos) {
+                     why.c_str());
+        if (why.find("ermission") != std::string::npos) {
             std::fprintf(stderr, "velkorctl: install packaging/70-velkor.rules into /etc/udev/rules.d/ "
                                  "(or run cmake --install) and plug the device in again\n");
         }
         return kExitNoDevice;
-    }
-    transport.m_open = true;
-    // The mouse pad and the headset keep the transport's defaults, as in the program.
-    if (receiver) {
-        transport.SelectChannel(2);
-    } else if (kind == DeviceKind::Keyboard || kind == DeviceKind::Mouse) {
-        transport.SelectChannel(1);
     }
     return kExitOk;
 }

@@ -119,29 +119,15 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
         return;
     }
     DeviceTransport& transport = device.CommandTransport();
-    if (transport.m_open) {
+    if (transport.IsOpen()) {
         return;
     }
-    bool opened = false;
-    {
-        std::lock_guard lock(transport.m_ioLock);
-        HidInterface& channel = receiver ? transport.m_receiver : transport.m_wired;
-        channel.Close();
-        opened = channel.Open(slot.path, true, true, true, false);
-        if (opened) {
-            // The channel is selected before the transport counts as open, so
-            // that no exchange goes to the other one meanwhile.
-            if (SelectsChannel(entry.classKind)) {
-                transport.SelectChannel(receiver ? 2 : 1);
-            }
-            device.SetIdentity(SupportedDeviceTable()[size_t(IdentityRow(slot, index))]);
-            transport.m_open = true;
-        }
-    }
-    if (!opened) {
+    const ChannelType channel = receiver ? ChannelType::Receiver : ChannelType::Wired;
+    if (!transport.Open(channel, slot.path, SelectsChannel(entry.classKind))) {
         TraceF("device %s: cannot open %s", device.TypeName().c_str(), slot.path.c_str());
         return;
     }
+    device.SetIdentity(SupportedDeviceTable()[size_t(IdentityRow(slot, index))]);
     if (!receiver) {
         const bool noneVisible = VisibleItemCount() == 0;
         ShowItem(entry);
@@ -156,28 +142,14 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
 void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::string& path) {
     CTolvanicUSBDevice& device = *entry.device;
     DeviceTransport& transport = device.CommandTransport();
-    bool opened = false;
+    const bool opened = transport.Open(toReceiver ? ChannelType::Receiver : ChannelType::Wired, path);
     bool stayedOnReceiver = false;
-    {
-        std::lock_guard lock(transport.m_ioLock);
-        transport.m_open = false;
-        if (toReceiver) {
-            transport.m_receiver.Close();
-            opened = transport.m_receiver.Open(path, true, true, true, false);
-            // The cable has gone: its handle is of no use any more.
-            transport.m_wired.Close();
-        } else {
-            transport.m_wired.Close();
-            opened = transport.m_wired.Open(path, true, true, true, false);
-        }
-        if (opened) {
-            transport.SelectChannel(toReceiver ? 2 : 1);
-            transport.m_open = true;
-        } else if (!toReceiver && transport.m_receiverSelected && transport.m_receiver.IsOpen()) {
-            // The cable cannot be opened: the device goes on through its receiver.
-            transport.m_open = true;
-            stayedOnReceiver = true;
-        }
+    if (opened && toReceiver) {
+        // The cable has gone: its handle is of no use any more.
+        transport.CloseChannel(ChannelType::Wired);
+    } else if (!opened && !toReceiver) {
+        // The cable cannot be opened: the device goes on through its receiver.
+        stayedOnReceiver = transport.OnReceiver() && transport.ResumeSelected();
     }
     if (!opened) {
         TraceF("device %s: cannot switch to %s", device.TypeName().c_str(), path.c_str());
@@ -208,11 +180,8 @@ void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::st
 }
 
 void DeviceDiscovery::CloseDevice(Entry& entry) {
-    DeviceTransport& transport = entry.device->CommandTransport();
-    // Without the I/O lock: closing cancels any transfer still waiting on the channels.
-    transport.m_open = false;
-    transport.m_wired.Close();
-    transport.m_receiver.Close();
+    // Not under the I/O lock: closing cancels any transfer still waiting on the channels.
+    entry.device->CommandTransport().Close();
     HideItem(entry);
 }
 
@@ -243,12 +212,12 @@ bool DeviceDiscovery::Detach(int index) {
         DeviceTransport& transport = entry->device->CommandTransport();
         if (!IsReceiverKind(slot->kind)) {
             SwitchChannel(*entry, true, partner->path);
-        } else if (transport.m_receiverSelected) {
+        } else if (transport.OnReceiver()) {
             // Still on the receiver (the cable could not be opened): try the cable now.
             SwitchChannel(*entry, false, partner->path);
         } else {
             // The device runs on its cable; only the receiver's handle is dead.
-            transport.m_receiver.Close();
+            transport.CloseChannel(ChannelType::Receiver);
         }
         return true;
     }

@@ -7,11 +7,11 @@
 namespace velkor {
 
 bool IsSynchronised(CTolvanicUSBDevice& device) {
-    return device.CommandTransport().m_syncLighting.load(std::memory_order_relaxed);
+    return device.CommandTransport().SyncLighting();
 }
 
 void SetSynchronised(CTolvanicUSBDevice& device, bool on) {
-    device.CommandTransport().m_syncLighting.store(on, std::memory_order_relaxed);
+    device.CommandTransport().SetSyncLighting(on);
 }
 
 bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record) {

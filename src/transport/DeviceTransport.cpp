@@ -3,6 +3,7 @@
 #include "platform/Trace.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -34,8 +35,8 @@ void TraceFrame(const uint8_t* frame) {
                 used += static_cast<size_t>(std::snprintf(line + used, sizeof line - used, "%s", gap));
             }
             const uint8_t* g = b + group * 4;
-            used += static_cast<size_t>(
-                std::snprintf(line + used, sizeof line - used, "%02x %02x %02x %02x", g[0], g[1], g[2], g[3]));
+            used += static_cast<size_t>(std::snprintf(line + used, sizeof line - used, "%02x %02x %02x %02x",
+                                                      g[0], g[1], g[2], g[3]));
         }
         Trace(std::string_view(line, used));
     }
@@ -109,6 +110,79 @@ void DeviceTransport::SelectChannel(int type) {
     }
 }
 
+bool DeviceTransport::Open(ChannelType channel, std::string_view path, bool select) {
+    std::lock_guard lock(m_ioLock);
+    m_open = false;
+    HidInterface& hid = MutableChannel(channel);
+    hid.Close();
+    if (!hid.Open(path, true, true, true, false)) {
+        return false;
+    }
+    // Selected before the transport counts as open, so that no exchange goes
+    // to the other channel meanwhile.
+    if (select) {
+        SelectChannel(static_cast<int>(channel));
+    }
+    m_open = true;
+    return true;
+}
+
+bool DeviceTransport::ResumeSelected() {
+    std::lock_guard lock(m_ioLock);
+    if (!ActiveChannel().IsOpen()) {
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+void DeviceTransport::Close() {
+    m_open = false;
+    m_wired.Close();
+    m_receiver.Close();
+}
+
+void DeviceTransport::CloseChannel(ChannelType channel) {
+    MutableChannel(channel).Close();
+}
+
+bool DeviceTransport::OpenListening(ChannelType channel, std::string_view path) {
+    std::lock_guard lock(ListeningLock(channel));
+    ListeningMark(channel) = false;
+    HidInterface& hid = MutableChannel(channel);
+    hid.Close();
+    if (!hid.Open(path, true, true, true, false)) {
+        return false;
+    }
+    ListeningMark(channel) = true;
+    return true;
+}
+
+void DeviceTransport::CloseListening(ChannelType channel) {
+    std::lock_guard lock(ListeningLock(channel));
+    ListeningMark(channel) = false;
+    MutableChannel(channel).Close();
+}
+
+DeviceTransport::EventRead DeviceTransport::ReadEvent(ChannelType channel, uint32_t timeoutMs,
+                                                      uint16_t& code) {
+    if (!ListeningMark(channel)) {
+        return EventRead::None;
+    }
+    HidInterface& hid = MutableChannel(channel);
+    std::array<uint8_t, 512> report{};
+    size_t length = 0;
+    if (!hid.Read(report.data(), report.size(), &length, timeoutMs)) {
+        return EventRead::None;
+    }
+    // A report that does not decode carries no event.
+    if (length == 0 || !hid.UnpackInput(report.data(), length)) {
+        return EventRead::Report;
+    }
+    code = hid.FirstInputUsage();
+    return EventRead::Event;
+}
+
 bool DeviceTransport::SetDataSize(uint16_t size) {
     if (size > kMaxDataSize) {
         return false;
@@ -117,8 +191,8 @@ bool DeviceTransport::SetDataSize(uint16_t size) {
     return true;
 }
 
-int DeviceTransport::Transact(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
-                              size_t* bytesRead) {
+int DeviceTransport::Transact(const uint8_t* request, size_t requestLength, uint8_t* reply,
+                              size_t replyLength, size_t* bytesRead) {
     return TransactImpl(request, requestLength, reply, replyLength, bytesRead, false);
 }
 

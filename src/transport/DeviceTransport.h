@@ -3,28 +3,29 @@
 // a 16-bit byte-sum checksum, a command byte the device echoes and a status
 // byte in the reply, over a wired and a receiver HidInterface.
 //
-// The transport does not open its channels: the owner opens one, sets m_open
-// and calls SelectChannel. The owners read and write the public flags and the
-// two channels directly and take m_ioLock / m_channelLock while they replace
-// a channel's handle.
+// The transport opens and closes its channels itself: a command transport
+// through Open / ResumeSelected / Close / CloseChannel, an event transport
+// through OpenListening / CloseListening, read with ReadEvent. It takes its
+// own locks; owners never lock and see the state through the accessors only.
 #include "transport/HidInterface.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 
 namespace velkor {
 
 // Results of a transaction and of the commands (1 = success).
 enum : int {
     kResultOk = 1,
-    kResultNoReply = 0,         // not open, or no reply read
+    kResultNoReply = 0, // not open, or no reply read
     kResultWriteFailed = -1,
     kResultReceiverSilent = -101, // the receiver answered 0xAA: the wireless device did not answer
     kResultStatusFF = -102,
     kResultStatusFE = -103,
-    kResultBadBank = -201,      // key-table write asked for a bank other than 0
+    kResultBadBank = -201, // key-table write asked for a bank other than 0
 };
 // Short English meaning of a result code, for tools and messages.
 const char* ResultMeaning(int result);
@@ -97,8 +98,8 @@ public:
     int ReadDeviceInfo(uint8_t* destination);
     int ReadParams(uint8_t* destination, uint16_t length, uint16_t baseOffset);
     int WriteParams(const uint8_t* source, uint16_t length, uint16_t baseOffset);
-    int ReadKeyTable(uint8_t* destination);              // data size bytes
-    int WriteKeyTable(const uint8_t* source, int bank);  // data size bytes; bank != 0 gives -201
+    int ReadKeyTable(uint8_t* destination);             // data size bytes
+    int WriteKeyTable(const uint8_t* source, int bank); // data size bytes; bank != 0 gives -201
     int ReadColourTable(uint8_t* destination, uint16_t length, int tableIndex, int stride = 512);
     int WriteColourTable(const uint8_t* source, uint16_t length, int tableIndex, int stride = 512);
     // Chunks are dropped (and count as accepted) while the transport is busy.
@@ -106,28 +107,75 @@ public:
     int WriteMacroData(const uint8_t* source, uint16_t length);
     int WriteRecoilData(const uint8_t* source, uint16_t length); // fixed 56-byte chunks, no lock
     int ReadPowerStatus(uint8_t* destination, uint8_t length, uint16_t offset);
-    int ReadKeyLightMap(uint8_t* destination);           // data size / 3 bytes
+    int ReadKeyLightMap(uint8_t* destination); // data size / 3 bytes
     int TakeLightingControl();
     // True at once on the wired channel; on the receiver true only when the
     // wireless device answered (reply byte 8 = 0xFF, status not 0xFF/0xFE).
     bool QueryLink();
 
-    HidInterface& ActiveChannel() { return m_receiverSelected ? m_receiver : m_wired; }
+    // ---- The command channel (owner: the attach logic) ----
+    // Opens `path` on `channel` under the I/O lock: the transport is marked
+    // closed, the channel's old handle closed and the new one opened; on
+    // success the channel is selected when `select` is set, and only then is
+    // the transport marked open. False (and still closed) when the open failed.
+    bool Open(ChannelType channel, std::string_view path, bool select = true);
+    // Marks the transport open again on the channel already selected, when
+    // that channel's handle is open (a failed switch to the cable goes on
+    // through the receiver). False otherwise.
+    bool ResumeSelected();
+    // Marks the transport closed and closes both channels. Not under the I/O
+    // lock: closing cancels a transfer still waiting on a channel.
+    void Close();
+    // Closes one channel's handle; the open mark stays as it is.
+    void CloseChannel(ChannelType channel);
+    bool IsOpen() const { return m_open; }
+    bool OnReceiver() const { return m_receiverSelected; }
+    bool ChannelOpen(ChannelType channel) const { return Channel(channel).IsOpen(); }
+    uint8_t ChunkSize() const { return m_chunkSize; }
+    bool IsBusy() const { return m_busy; }
+    // The device's synchronised-lighting flag; the transport does not interpret it.
+    void SetSyncLighting(bool on) { m_syncLighting = on; }
+    bool SyncLighting() const { return m_syncLighting; }
+    HidBackend& Backend() const { return m_wired.Backend(); }
+    // Read-only inspection (tests, tools).
+    const HidInterface& Channel(ChannelType channel) const {
+        return channel == ChannelType::Receiver ? m_receiver : m_wired;
+    }
 
-    // --- Fields the owners use directly. ---
-    std::atomic<bool> m_busy{false};
-    std::atomic<bool> m_open{false};
-    std::atomic<bool> m_syncLighting{false};
-    HidInterface m_wired;
-    HidInterface m_receiver;
-    std::mutex m_ioLock;
-    std::mutex m_channelLock;
-    std::mutex m_commandLock;
-    std::mutex m_lightingLock;
-    std::atomic<bool> m_receiverSelected{false};
-    std::atomic<uint8_t> m_chunkSize{kReceiverChunkSize};
+    // ---- Event channels ----
+    // In an event transport both channels may be open at once, each read by
+    // its own thread; no command goes through them.
+    // Opens `path` on `channel` (the old handle closed first; the I/O lock for
+    // the wired channel, the channel lock for the receiver) and marks it
+    // listening on success.
+    bool OpenListening(ChannelType channel, std::string_view path);
+    // Clears the mark and closes the channel (same locks).
+    void CloseListening(ChannelType channel);
+    bool Listening(ChannelType channel) const { return ListeningMark(channel); }
+    enum class EventRead { None, Report, Event };
+    // Reads one input report of a listening channel, waiting at most
+    // `timeoutMs`, without a lock so that CloseListening cancels it. None:
+    // nothing came, the read failed or the channel is not listening. Report:
+    // a report without an event (empty, or it does not decode). Event: `code`
+    // is its first input usage.
+    EventRead ReadEvent(ChannelType channel, uint32_t timeoutMs, uint16_t& code);
 
 private:
+    HidInterface& ActiveChannel() { return m_receiverSelected ? m_receiver : m_wired; }
+    HidInterface& MutableChannel(ChannelType channel) {
+        return channel == ChannelType::Receiver ? m_receiver : m_wired;
+    }
+    // The lock that guards replacing an event channel's handle.
+    std::mutex& ListeningLock(ChannelType channel) {
+        return channel == ChannelType::Receiver ? m_channelLock : m_ioLock;
+    }
+    const std::atomic<bool>& ListeningMark(ChannelType channel) const {
+        return channel == ChannelType::Receiver ? m_receiverListening : m_wiredListening;
+    }
+    std::atomic<bool>& ListeningMark(ChannelType channel) {
+        return channel == ChannelType::Receiver ? m_receiverListening : m_wiredListening;
+    }
+
     enum class Lock { Command, Lighting, None };
     int TransactImpl(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                      size_t* bytesRead, bool quick);
@@ -140,6 +188,19 @@ private:
                    uint8_t chunkSize, bool dropWhileBusy);
 
     std::atomic<uint16_t> m_dataSize{kMaxDataSize};
+    std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_syncLighting{false};
+    std::atomic<bool> m_receiverSelected{false};
+    std::atomic<uint8_t> m_chunkSize{kReceiverChunkSize};
+    std::atomic<bool> m_wiredListening{false};
+    std::atomic<bool> m_receiverListening{false};
+    HidInterface m_wired;
+    HidInterface m_receiver;
+    std::mutex m_ioLock;
+    std::mutex m_channelLock;
+    std::mutex m_commandLock;
+    std::mutex m_lightingLock;
 };
 
 // The status rule: a transaction result other than 1 is the result; with 1,

@@ -87,7 +87,7 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     EXPECT_EQ(m_discovery->DevicesOfClass(2).size(), 1u);
     EXPECT_TRUE(mouse->TransportOpen());
     EXPECT_TRUE(mouse->OnReceiver());
-    EXPECT_EQ(mouse->CommandTransport().m_chunkSize, kReceiverChunkSize);
+    EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kReceiverChunkSize);
     EXPECT_TRUE(mouse->EventThreadRunning(ChannelType::Receiver));
     EXPECT_FALSE(ItemShown(0)) << "hidden until the link check";
     m_toolkit->AdvanceTime(kStartupDelayMs);
@@ -98,7 +98,7 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     m_sim.Plug(SimUnit::Mouse);
     ASSERT_TRUE(Until([&] { return m_router.Attaches(4) == 1; }));
     EXPECT_FALSE(mouse->OnReceiver());
-    EXPECT_EQ(mouse->CommandTransport().m_chunkSize, kWiredChunkSize);
+    EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kWiredChunkSize);
     EXPECT_TRUE(m_discovery->Slots().IsPresent(6)) << "the receiver stays claimed";
     EXPECT_EQ(mouse->CommandTransport().BeginSession(), kResultOk);
     EXPECT_TRUE(m_sim.InSession(sim::SimModel::Mouse));
@@ -107,7 +107,7 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     ASSERT_TRUE(Until([&] { return m_router.Detaches(4) == 1; }));
     EXPECT_TRUE(mouse->TransportOpen());
     EXPECT_TRUE(mouse->OnReceiver());
-    EXPECT_EQ(mouse->CommandTransport().m_chunkSize, kReceiverChunkSize);
+    EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kReceiverChunkSize);
     EXPECT_TRUE(ItemShown(0)) << "switched back, not hidden";
     EXPECT_EQ(mouse->CommandTransport().EndSession(), kResultOk);
 
@@ -146,7 +146,7 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     ASSERT_NE(pad, nullptr);
     EXPECT_TRUE(pad->TransportOpen());
     EXPECT_FALSE(pad->OnReceiver());
-    EXPECT_EQ(pad->CommandTransport().m_chunkSize, kReceiverChunkSize) << "the pad keeps the defaults";
+    EXPECT_EQ(pad->CommandTransport().ChunkSize(), kReceiverChunkSize) << "the pad keeps the defaults";
     EXPECT_TRUE(ItemShown(2));
     EXPECT_EQ(m_discovery->SelectedDevice(), pad);
     EXPECT_EQ(ShownPage(), pad->Page());

@@ -78,10 +78,8 @@ protected:
         const SimUnit unit = receiver ? SimUnit::MouseReceiver : SimUnit::Mouse;
         m_backend.Plug(unit);
         DeviceTransport& transport = m_device->CommandTransport();
-        HidInterface& channel = receiver ? transport.m_receiver : transport.m_wired;
-        ASSERT_TRUE(channel.Open(m_backend.CommandPath(unit), true, true, true, false));
-        transport.m_open = true;
-        transport.SelectChannel(receiver ? 2 : 1);
+        ASSERT_TRUE(transport.Open(receiver ? ChannelType::Receiver : ChannelType::Wired,
+                                   m_backend.CommandPath(unit)));
         m_device->SetBatteryFlag(true);
     }
     std::vector<int> Timers() const { return m_toolkit->RunningTimers(*m_itemControl); }
@@ -178,7 +176,7 @@ TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
     m_toolkit->AdvanceTime(100); // first tick after 5 ms, then every 10 ms
     EXPECT_EQ(m_device->frames, 10);
 
-    m_device->CommandTransport().m_open = false;
+    m_device->CommandTransport().Close();
     m_toolkit->AdvanceTime(100);
     EXPECT_EQ(m_device->frames, 11) << "the tick stops with the transport";
     EXPECT_FALSE(TimerRuns(kTimerLightFrame));

@@ -35,12 +35,26 @@ private:
     const ui::ManualClock& m_clock;
 };
 
+// The simulated unit a device of `kind` is opened on (its cable).
+inline sim::SimUnit SimUnitOfKind(DeviceKind kind) {
+    switch (kind) {
+    case DeviceKind::Mouse:
+        return sim::SimUnit::Mouse;
+    case DeviceKind::MousePad:
+        return sim::SimUnit::MousePad;
+    case DeviceKind::Headset:
+        return sim::SimUnit::Headset;
+    default:
+        return sim::SimUnit::Keyboard;
+    }
+}
+
 // A device that notes, in one log shared by all, each commit step it receives.
 class LoggedDevice final : public CTolvanicUSBDevice, public ProfileIo {
 public:
-    LoggedDevice(const DeviceServices& services, DeviceKind kind, std::string tag,
+    LoggedDevice(const DeviceServices& services, sim::SimBackend& sim, DeviceKind kind, std::string tag,
                  std::vector<std::string>& log)
-        : CTolvanicUSBDevice(services), m_tag(std::move(tag)), m_log(log) {
+        : CTolvanicUSBDevice(services), m_sim(sim), m_kind(kind), m_tag(std::move(tag)), m_log(log) {
         SupportedDevice row;
         row.kind = kind;
         SetIdentity(row);
@@ -64,10 +78,21 @@ public:
         lastSend = {slot, value, flag, screen.width, screen.height};
         return 1;
     }
-    void SetOpen(bool open) { CommandTransport().m_open = open; }
+    // Open: on the simulated cable unit of its kind, without selecting a channel.
+    void SetOpen(bool open) {
+        if (!open) {
+            CommandTransport().Close();
+            return;
+        }
+        const sim::SimUnit unit = SimUnitOfKind(m_kind);
+        m_sim.Plug(unit);
+        EXPECT_TRUE(CommandTransport().Open(ChannelType::Wired, m_sim.CommandPath(unit), false)) << m_tag;
+    }
     std::vector<int> lastSend;
 
 private:
+    sim::SimBackend& m_sim;
+    DeviceKind m_kind;
     std::string m_tag;
     std::vector<std::string>& m_log;
 };
@@ -89,7 +114,7 @@ protected:
     // `modes` visible mode names ("mode_0" ...).
     LoggedDevice& AddDevice(DeviceKind kind, const std::string& tag, int modes = 32, int lights = 4) {
         auto device = MakeDevice<LoggedDevice>(
-            DeviceServices{m_backend, m_toolkit->GetDispatcher(), m_ticks, {}}, kind, tag, m_log);
+            DeviceServices{m_backend, m_toolkit->GetDispatcher(), m_ticks, {}}, m_backend, kind, tag, m_log);
         device->SetLightCount(lights);
         device->SetOpen(true);
         std::string error;

@@ -14,10 +14,7 @@ TEST_F(SimConcurrency, CommandsEventsAndPlugsRunSideBySide) {
     m_backend.PlugFamily();
     Attach(SimUnit::Keyboard);
     DeviceTransport mouse(m_backend);
-    ASSERT_TRUE(
-        mouse.m_receiver.Open(m_backend.CommandPath(SimUnit::MouseReceiver), true, true, true, false));
-    mouse.m_open = true;
-    mouse.SelectChannel(int(ChannelType::Receiver));
+    ASSERT_TRUE(mouse.Open(ChannelType::Receiver, m_backend.CommandPath(SimUnit::MouseReceiver)));
 
     HidInterface events(m_backend);
     ASSERT_TRUE(events.Open(m_backend.EventPath(SimUnit::Keyboard), true, true, true, false));

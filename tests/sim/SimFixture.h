@@ -16,11 +16,9 @@ protected:
     // transport (receivers on the receiver channel) and selects it.
     void Attach(SimUnit unit) {
         const bool receiver = IsReceiver(unit);
-        HidInterface& channel = receiver ? m_transport.m_receiver : m_transport.m_wired;
-        ASSERT_TRUE(channel.Open(m_backend.CommandPath(unit), true, true, true, false))
-            << channel.LastOpenError();
-        m_transport.m_open = true;
-        m_transport.SelectChannel(int(receiver ? ChannelType::Receiver : ChannelType::Wired));
+        const ChannelType channel = receiver ? ChannelType::Receiver : ChannelType::Wired;
+        ASSERT_TRUE(m_transport.Open(channel, m_backend.CommandPath(unit)))
+            << m_transport.Channel(channel).LastOpenError();
     }
 
     // (length, offset) of every request frame written to `unit`.

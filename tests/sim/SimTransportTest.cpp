@@ -108,8 +108,7 @@ TEST_F(SimCommands, DeviceInformationAndPowerComeFromTheFirmware) {
 TEST_F(SimCommands, TheHeadsetSpeaksTheProtocolOnItsOnlyCollection) {
     m_backend.Plug(SimUnit::Headset);
     // The headset's owner never selects a channel: wired, chunk size 24.
-    ASSERT_TRUE(m_transport.m_wired.Open(m_backend.CommandPath(SimUnit::Headset), true, true, true, false));
-    m_transport.m_open = true;
+    ASSERT_TRUE(m_transport.Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Headset), false));
     const std::vector<uint8_t> record = Pattern(40, 5);
     ASSERT_EQ(m_transport.WriteParams(record.data(), 40, 0), kResultOk);
     EXPECT_EQ(MemorySlice(SimModel::Headset, SimMemory::Params, 0, 40), record);
@@ -120,7 +119,9 @@ TEST_F(SimCommands, TheHeadsetSpeaksTheProtocolOnItsOnlyCollection) {
     led[1] = 0x22;
     led[2] = 0xAD;
     led[8] = 247;
-    ASSERT_TRUE(m_transport.m_wired.Write(led.data(), 17, nullptr, 1000));
+    HidInterface leds(m_backend); // the LED frame is no transaction: it goes straight to the collection
+    ASSERT_TRUE(leds.Open(m_backend.CommandPath(SimUnit::Headset), true, true, true, false));
+    ASSERT_TRUE(leds.Write(led.data(), 17, nullptr, 1000));
     EXPECT_EQ(m_backend.HeadsetLeds(0x22)[12 * 3], 247);
 }
 
@@ -132,10 +133,7 @@ TEST_F(SimChunking, InformationReadPagesByChannel) {
     EXPECT_EQ(RequestChunks(SimUnit::Mouse, 0x03), (std::vector<std::pair<int, int>>{{34, 0}}));
 
     DeviceTransport viaReceiver(m_backend);
-    ASSERT_TRUE(
-        viaReceiver.m_receiver.Open(m_backend.CommandPath(SimUnit::MouseReceiver), true, true, true, false));
-    viaReceiver.m_open = true;
-    viaReceiver.SelectChannel(int(ChannelType::Receiver));
+    ASSERT_TRUE(viaReceiver.Open(ChannelType::Receiver, m_backend.CommandPath(SimUnit::MouseReceiver)));
     uint8_t again[kDeviceInfoSize];
     ASSERT_EQ(viaReceiver.ReadDeviceInfo(again), kResultOk);
     EXPECT_EQ(RequestChunks(SimUnit::MouseReceiver, 0x03),
@@ -154,10 +152,7 @@ TEST_F(SimChunking, WritesPageByChannelAndRecoilAlwaysBy56) {
 
     m_backend.Plug(SimUnit::MouseReceiver);
     DeviceTransport mouse(m_backend);
-    ASSERT_TRUE(
-        mouse.m_receiver.Open(m_backend.CommandPath(SimUnit::MouseReceiver), true, true, true, false));
-    mouse.m_open = true;
-    mouse.SelectChannel(int(ChannelType::Receiver));
+    ASSERT_TRUE(mouse.Open(ChannelType::Receiver, m_backend.CommandPath(SimUnit::MouseReceiver)));
     const std::vector<uint8_t> recoil = Pattern(100, 7);
     ASSERT_EQ(mouse.WriteRecoilData(recoil.data(), 100), kResultOk);
     EXPECT_EQ(RequestChunks(SimUnit::MouseReceiver, 0x17),
@@ -267,6 +262,8 @@ TEST_F(SimEventChannel, EventsArriveDecodedOnTheConsumerCollectionOnly) {
     HidInterface events(m_backend);
     ASSERT_TRUE(events.Open(m_backend.EventPath(SimUnit::Mouse), true, true, true, false));
     ASSERT_EQ(events.Caps().usagePage, 0x000C);
+    HidInterface command(m_backend); // a second reader on the command collection
+    ASSERT_TRUE(command.Open(m_backend.CommandPath(SimUnit::Mouse), true, true, true, false));
 
     ASSERT_TRUE(m_backend.InjectEvent(SimUnit::Mouse, 0x1132));
     std::vector<uint8_t>& report = events.InputReportBuffer();
@@ -279,7 +276,7 @@ TEST_F(SimEventChannel, EventsArriveDecodedOnTheConsumerCollectionOnly) {
     EXPECT_EQ(events.FirstInputUsage(), 0) << "the release report carries no code";
 
     uint8_t stray[64];
-    EXPECT_FALSE(m_transport.m_wired.Read(stray, 64, &n, 0)) << "no event reaches the command collection";
+    EXPECT_FALSE(command.Read(stray, 64, &n, 0)) << "no event reaches the command collection";
     uint8_t profile = 0xEE;
     EXPECT_EQ(m_transport.ReadParams(&profile, 1, 0), kResultOk);
 }
@@ -310,6 +307,21 @@ TEST_F(SimEventChannel, AKeyOnTheDeviceChangesWhatTheHostReadsNext) {
     ASSERT_EQ(m_transport.ReadParams(reinterpret_cast<uint8_t*>(&record), 28, uint16_t(active * 28)),
               kResultOk);
     EXPECT_EQ(record.winLock, 1);
+}
+
+TEST_F(SimEventChannel, AnEventTransportReadsTheCodeOfEachReport) {
+    m_backend.Plug(SimUnit::Mouse);
+    DeviceTransport events(m_backend);
+    ASSERT_TRUE(events.OpenListening(ChannelType::Wired, m_backend.EventPath(SimUnit::Mouse)));
+    ASSERT_TRUE(m_backend.InjectEvent(SimUnit::Mouse, 0x1132));
+    uint16_t code = 0;
+    ASSERT_EQ(events.ReadEvent(ChannelType::Wired, 1000, code), DeviceTransport::EventRead::Event);
+    EXPECT_EQ(code, 0x1132);
+    ASSERT_EQ(events.ReadEvent(ChannelType::Wired, 1000, code), DeviceTransport::EventRead::Event);
+    EXPECT_EQ(code, 0) << "the release report";
+    events.CloseListening(ChannelType::Wired);
+    ASSERT_TRUE(m_backend.InjectEvent(SimUnit::Mouse, 0x1132));
+    EXPECT_EQ(events.ReadEvent(ChannelType::Wired, 0, code), DeviceTransport::EventRead::None);
 }
 
 } // namespace

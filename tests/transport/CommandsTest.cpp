@@ -3,8 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <chrono>
+#include <cstring>
+#include <future>
 #include <thread>
 
 namespace velkor::test {
@@ -68,7 +69,7 @@ TEST_F(CommandSet, DeviceInfoIsOneFrameOnTheCableAndTwoOnTheReceiver) {
     EXPECT_EQ(info[33], 34);
 
     m_backend.ClearWritten();
-    m_transport.m_wired.Close();
+    m_transport.CloseChannel(ChannelType::Wired);
     Use(ChannelType::Receiver);
     uint8_t again[34] = {};
     ASSERT_EQ(m_transport.ReadDeviceInfo(again), 1);
@@ -111,8 +112,7 @@ TEST_F(CommandSet, WriteParamsPagesFromTheBaseOffset) {
 TEST_F(CommandSet, RecoilDataAlwaysUsesFiftySixByteChunks) {
     for (ChannelType type : {ChannelType::Wired, ChannelType::Receiver}) {
         m_backend.ClearWritten();
-        m_transport.m_wired.Close();
-        m_transport.m_receiver.Close();
+        m_transport.Close();
         Use(type);
         std::vector<uint8_t> data(100, 0x42);
         ASSERT_EQ(m_transport.WriteRecoilData(data.data(), 100), 1);
@@ -235,18 +235,41 @@ TEST_F(CommandSet, SingleFrameCommandsCarryTheirCode) {
 
 TEST_F(CommandSet, LiveColoursAreDroppedWhileBusy) {
     Use(ChannelType::Wired);
+    // An exchange on another thread is held inside the device's answer, so the transport is busy.
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    m_backend.SetResponder(kWiredPath, [&, answer = m_device.AsResponder()](const Report& request) {
+        if (request[3] == 0x05) {
+            entered.set_value();
+            released.wait();
+        }
+        return answer(request);
+    });
+    auto exchange = std::async(std::launch::async, [&] {
+        const uint8_t profile[] = {0x04, 0, 0, 0x05, 1};
+        Frame reply{};
+        return m_transport.Transact(profile, sizeof profile, reply.data(), reply.size(), nullptr);
+    });
+    entered.get_future().wait();
+    EXPECT_TRUE(m_transport.IsBusy());
     std::vector<uint8_t> colours(300, 0x20);
     std::vector<std::string> lines;
     {
         ScopedTraceSink sink([&](std::string_view line) { lines.emplace_back(line); });
-        m_transport.m_busy = true;
         EXPECT_EQ(m_transport.SendLiveColours(colours.data(), 300), 1);
-        m_transport.m_busy = false;
     }
-    EXPECT_TRUE(Sent().empty());
+    release.set_value();
+    ASSERT_EQ(exchange.get(), 1);
+    EXPECT_FALSE(m_transport.IsBusy());
+    const auto liveFrames = [&] {
+        const auto sent = Sent();
+        return std::count_if(sent.begin(), sent.end(), [](const Report& f) { return f[3] == 0x12; });
+    };
+    EXPECT_EQ(liveFrames(), 0);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "放弃灯光数据"), 6);
     ASSERT_EQ(m_transport.SendLiveColours(colours.data(), 300), 1);
-    EXPECT_EQ(Sent().size(), 6u);
+    EXPECT_EQ(liveFrames(), 6);
 }
 
 TEST_F(CommandSet, LiveColourFrameNeverWaitsBehindAnotherExchange) {

@@ -52,7 +52,7 @@ TEST_F(ChannelTransact, ShortRequestIsPaddedToSixtyFourBytes) {
         EXPECT_EQ(written[0][i], 0) << i;
     }
     EXPECT_EQ(read, 64u);
-    EXPECT_FALSE(m_transport.m_busy);
+    EXPECT_FALSE(m_transport.IsBusy());
 }
 
 TEST_F(ChannelTransact, LongRequestIsCut) {
@@ -108,10 +108,10 @@ TEST_F(ChannelTransact, ReceiverSilentAnswersMinus101AfterOneRead) {
     uint8_t request[64] = {0x04, 0, 0, 0x05};
     Frame reply{};
     EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), kResultReceiverSilent);
-    // The echo still waits unread: only one read was made.
-    uint8_t left[64] = {};
-    ASSERT_TRUE(m_transport.m_receiver.Read(left, sizeof left, nullptr, 100));
-    EXPECT_EQ(left[3], 0x05);
+    // The echo still waits unread: only one read was made, so the next exchange reads it.
+    uint8_t next[64] = {0x04, 0, 0, 0x05};
+    EXPECT_EQ(m_transport.Transact(next, 64, reply.data(), 64, nullptr), 1);
+    EXPECT_EQ(reply[3], 0x05);
 }
 
 TEST_F(ChannelTransact, OnTheCableAnAAReplyIsJustAMismatch) {
@@ -182,15 +182,15 @@ TEST_F(ChannelTransact, DeviceRemovedMidTransferFailsWithoutHanging) {
 }
 
 TEST_F(ChannelTransact, SelectChannelSetsChunkSize) {
-    EXPECT_EQ(m_transport.m_chunkSize, 24) << "until the first selection";
+    EXPECT_EQ(m_transport.ChunkSize(), 24) << "until the first selection";
     m_transport.SelectChannel(2);
-    EXPECT_TRUE(m_transport.m_receiverSelected);
-    EXPECT_EQ(m_transport.m_chunkSize, 24);
+    EXPECT_TRUE(m_transport.OnReceiver());
+    EXPECT_EQ(m_transport.ChunkSize(), 24);
     m_transport.SelectChannel(1);
-    EXPECT_FALSE(m_transport.m_receiverSelected);
-    EXPECT_EQ(m_transport.m_chunkSize, 56);
+    EXPECT_FALSE(m_transport.OnReceiver());
+    EXPECT_EQ(m_transport.ChunkSize(), 56);
     m_transport.SelectChannel(7);
-    EXPECT_EQ(m_transport.m_chunkSize, 56);
+    EXPECT_EQ(m_transport.ChunkSize(), 56);
 }
 
 TEST_F(ChannelTransact, DataSizeNeverAbove512) {
@@ -219,22 +219,119 @@ TEST_F(ChannelTransact, TracesCommandAndReplyAsTwoLinesEach) {
     EXPECT_TRUE(lines.empty()) << "live frames are not traced";
 }
 
-TEST_F(ChannelTransact, CloseEndsAnInfiniteReadFromAnotherThread) {
+// ---- The transport opens and closes its own channels ----
+
+const std::string kMissingPath = "test:missing#vid_320f&pid_7070&mi_01&col04";
+
+struct OpenCase {
+    const char* name;
+    ChannelType channel;
+    bool present;
+    bool select;
+    bool open;
+    bool onReceiver;
+    uint8_t chunkSize;
+};
+
+class TransportOpen : public TransportFixture, public ::testing::WithParamInterface<OpenCase> {};
+
+TEST_P(TransportOpen, MarksOpenOnlyOnSuccessAndSelectsWhenAsked) {
+    const OpenCase& c = GetParam();
+    // Open on the other channel first: every Open starts by marking the transport closed.
+    const ChannelType other = c.channel == ChannelType::Wired ? ChannelType::Receiver : ChannelType::Wired;
+    ASSERT_TRUE(m_transport.Open(other, PathOf(other), false));
+    EXPECT_EQ(m_transport.Open(c.channel, c.present ? PathOf(c.channel) : kMissingPath, c.select), c.open);
+    EXPECT_EQ(m_transport.IsOpen(), c.open);
+    EXPECT_EQ(m_transport.ChannelOpen(c.channel), c.open);
+    EXPECT_TRUE(m_transport.ChannelOpen(other)) << "the other channel is left alone";
+    EXPECT_EQ(m_transport.OnReceiver(), c.onReceiver);
+    EXPECT_EQ(m_transport.ChunkSize(), c.chunkSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TransportOpen,
+    ::testing::Values(OpenCase{"Wired", ChannelType::Wired, true, true, true, false, 56},
+                      OpenCase{"Receiver", ChannelType::Receiver, true, true, true, true, 24},
+                      // Not selected: the defaults (receiver off, chunk 24) stay.
+                      OpenCase{"WiredUnselected", ChannelType::Wired, true, false, true, false, 24},
+                      OpenCase{"MissingWired", ChannelType::Wired, false, true, false, false, 24},
+                      OpenCase{"MissingReceiver", ChannelType::Receiver, false, true, false, false, 24}),
+    [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ChannelTransact, AFailedSwitchToTheCableResumesOnTheReceiver) {
+    OpenChannel(ChannelType::Receiver);
+    EXPECT_FALSE(m_transport.Open(ChannelType::Wired, kMissingPath));
+    EXPECT_FALSE(m_transport.IsOpen());
+    uint8_t request[64] = {0x04, 0, 0, 0x05};
+    Frame reply{};
+    EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), kResultNoReply);
+    ASSERT_TRUE(m_transport.ResumeSelected());
+    EXPECT_TRUE(m_transport.OnReceiver());
+    EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), kResultOk);
+
+    m_transport.CloseChannel(ChannelType::Receiver);
+    EXPECT_TRUE(m_transport.IsOpen()) << "closing one channel keeps the mark";
+    m_transport.Close();
+    EXPECT_FALSE(m_transport.ResumeSelected()) << "the selected channel's handle is closed";
+    EXPECT_FALSE(m_transport.IsOpen());
+}
+
+TEST_F(ChannelTransact, CloseEndsAnExchangeWaitingForItsReply) {
     OpenChannel(ChannelType::Wired);
-    auto reader = std::async(std::launch::async, [&] {
-        uint8_t buffer[64];
-        size_t got = 7;
-        bool ok = m_transport.m_wired.Read(buffer, sizeof buffer, &got, kHidInfinite);
-        return std::make_pair(ok, got);
+    std::promise<void> written;
+    m_backend.SetResponder(kWiredPath, [&](const Report&) {
+        written.set_value();
+        return std::vector<Report>{};
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    m_transport.m_wired.Close();
-    // Hang guard only; the close ends the read at once.
-    ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-    auto [ok, got] = reader.get();
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(got, 0u);
-    EXPECT_FALSE(m_transport.m_wired.IsOpen());
+    auto exchange = std::async(std::launch::async, [&] {
+        uint8_t request[64] = {0x04, 0, 0, 0x05};
+        Frame reply{};
+        return m_transport.Transact(request, 64, reply.data(), 64, nullptr);
+    });
+    written.get_future().wait();
+    // The reply comes late but well within the read's time-out: only a Close
+    // that does not wait for the exchange's lock keeps it from being read.
+    std::thread lateReply([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        m_backend.Inject(kWiredPath, MakeReply(0x05));
+    });
+    m_transport.Close();
+    EXPECT_FALSE(m_transport.IsOpen());
+    EXPECT_FALSE(m_transport.ChannelOpen(ChannelType::Wired));
+    ASSERT_EQ(exchange.wait_for(std::chrono::seconds(5)), std::future_status::ready); // hang guard only
+    EXPECT_EQ(exchange.get(), kResultNoReply);
+    lateReply.join();
+}
+
+TEST_F(ChannelTransact, EventChannelsListenApartFromTheCommandMarks) {
+    uint16_t code = 0;
+    EXPECT_EQ(m_transport.ReadEvent(ChannelType::Wired, 0, code), DeviceTransport::EventRead::None);
+    EXPECT_FALSE(m_transport.OpenListening(ChannelType::Receiver, kMissingPath));
+    EXPECT_FALSE(m_transport.Listening(ChannelType::Receiver));
+    ASSERT_TRUE(m_transport.OpenListening(ChannelType::Wired, kWiredPath));
+    ASSERT_TRUE(m_transport.OpenListening(ChannelType::Receiver, kReceiverPath));
+    EXPECT_TRUE(m_transport.Listening(ChannelType::Wired));
+    EXPECT_FALSE(m_transport.IsOpen()) << "listening is not the command channel's open mark";
+    EXPECT_FALSE(m_transport.OnReceiver());
+
+    EXPECT_EQ(m_transport.ReadEvent(ChannelType::Wired, 0, code), DeviceTransport::EventRead::None)
+        << "nothing came";
+    m_backend.Inject(kWiredPath, Report{});
+    EXPECT_EQ(m_transport.ReadEvent(ChannelType::Wired, 100, code), DeviceTransport::EventRead::Report)
+        << "an empty report carries no event";
+
+    // A read waiting without a bound ends when the channel is closed.
+    auto waiting = std::async(std::launch::async, [&] {
+        uint16_t ignored = 0;
+        return m_transport.ReadEvent(ChannelType::Receiver, kHidInfinite, ignored);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let it wait
+    m_transport.CloseListening(ChannelType::Receiver);
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready); // hang guard only
+    EXPECT_EQ(waiting.get(), DeviceTransport::EventRead::None);
+    EXPECT_FALSE(m_transport.Listening(ChannelType::Receiver));
+    EXPECT_FALSE(m_transport.ChannelOpen(ChannelType::Receiver));
+    EXPECT_TRUE(m_transport.Listening(ChannelType::Wired));
 }
 
 } // namespace

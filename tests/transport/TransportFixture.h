@@ -17,13 +17,7 @@ protected:
         m_backend.Add(kReceiverPath, {});
     }
     // Opens the channel of the given type and selects it.
-    void OpenChannel(ChannelType type) {
-        HidInterface& channel = type == ChannelType::Receiver ? m_transport.m_receiver : m_transport.m_wired;
-        const std::string& path = type == ChannelType::Receiver ? kReceiverPath : kWiredPath;
-        ASSERT_TRUE(channel.Open(path, true, true, true, false));
-        m_transport.m_open = true;
-        m_transport.SelectChannel(static_cast<int>(type));
-    }
+    void OpenChannel(ChannelType type) { ASSERT_TRUE(m_transport.Open(type, PathOf(type))); }
     const std::string& PathOf(ChannelType type) const {
         return type == ChannelType::Receiver ? kReceiverPath : kWiredPath;
     }
