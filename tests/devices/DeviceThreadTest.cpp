@@ -126,7 +126,7 @@ TEST_F(DeviceThreads, EventThreadStopsWhileItsReadWaitsForAReport) {
     TraceRecorder traces;
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
     EXPECT_TRUE(m_device->EventTransport().m_open);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let it sit in a read
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(m_backend.EventPath(SimUnit::Mouse), 5000)) << "no read began";
     // The bound of this device is 100 ms: a read waiting for a report must not hold the thread.
     EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
     EXPECT_EQ(traces.Count("MS设备同步线程设定退出"), 1);
@@ -137,7 +137,7 @@ TEST_F(DeviceThreads, EventThreadStopsWhileItsReadWaitsForAReport) {
 
 TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(m_backend.EventPath(SimUnit::Mouse), 5000)) << "no read began";
     m_backend.Unplug(SimUnit::Mouse);
     std::this_thread::sleep_for(std::chrono::milliseconds(30)); // reads now fail at once
     EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Wired));
