@@ -60,11 +60,16 @@ public:
                 wakeAt =
                     wakeAt ? std::min(*wakeAt, state.queue.front().readyAt) : state.queue.front().readyAt;
             }
+            // Counted under the lock the wait releases, so that whoever sees the
+            // count knows the read is blocked (SimBackend::WaitForWaitingRead).
+            ++state.waitingReads;
+            m_core->readWaiting.notify_all();
             if (wakeAt) {
                 state.wake.wait_until(lock, *wakeAt);
             } else {
                 state.wake.wait(lock);
             }
+            --state.waitingReads;
         }
     }
 
@@ -310,6 +315,20 @@ std::array<uint8_t, 39> SimBackend::HeadsetLeds(uint8_t target) const {
 uint64_t SimBackend::FramesWritten(SimUnit unit) const {
     std::lock_guard lock(m_core->mutex);
     return m_core->units[size_t(unit)].frames;
+}
+
+bool SimBackend::WaitForWaitingRead(const std::string& path, uint32_t timeoutMs) const {
+    std::unique_lock lock(m_core->mutex);
+    SimUnit unit{};
+    int collection = 0;
+    if (!m_core->ResolveLocked(path, unit, collection)) {
+        return false;
+    }
+    return m_core->readWaiting.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::any_of(m_core->handles.begin(), m_core->handles.end(), [&](const auto& handle) {
+            return handle->unit == unit && handle->collection == collection && handle->waitingReads > 0;
+        });
+    });
 }
 
 std::vector<SimFrame> SimBackend::Frames() const {

@@ -98,6 +98,10 @@ public:
     std::array<uint8_t, 39> HeadsetLeds(uint8_t target) const;
     // Vendor frames written to a unit so far (the count faults are armed against).
     uint64_t FramesWritten(SimUnit unit) const;
+    // Waits until a Read on a handle of `path` is blocked waiting for a
+    // report, so that a test can cancel, close or unplug under a read that
+    // really is in progress. False when none is within the time-out.
+    bool WaitForWaitingRead(const std::string& path, uint32_t timeoutMs) const;
 
     // --- Frame log: every report written to or sent by a device ---
     std::vector<SimFrame> Frames() const;

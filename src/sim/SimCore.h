@@ -40,6 +40,7 @@ struct SimHandleState {
     bool wantRead = false;
     bool wantWrite = false;
     bool cancelled = false;
+    int waitingReads = 0; // reads blocked in `wake` right now
     std::deque<SimPendingReport> queue;
     std::condition_variable wake;
 };
@@ -67,6 +68,7 @@ struct SimCore {
     std::array<std::unique_ptr<SimFirmware>, kSimModelCount> firmwares;
     std::array<bool, kSimModelCount> wireless{};
     std::vector<std::shared_ptr<SimHandleState>> handles;
+    std::condition_variable readWaiting; // a read began to wait
     std::deque<SimFrame> log;
     size_t logLimit = kDefaultFrameLogLimit;
     uint64_t sequence = 0;

@@ -15,10 +15,12 @@
 
 namespace velkor::test {
 
-// skin/ of the source tree (this file lives in tests/app/).
+// skin/ of the source tree (this file lives in tests/app/). Absolute, as a
+// symlink's relative target would resolve from the link's own folder.
 inline std::filesystem::path SourceSkin() {
-    return std::filesystem::path(__FILE__).lexically_normal().parent_path().parent_path().parent_path() /
-           "skin";
+    return std::filesystem::absolute(
+        std::filesystem::path(__FILE__).lexically_normal().parent_path().parent_path().parent_path() /
+        "skin");
 }
 
 // A folder of its own, removed at the end of the test; `padTo` makes its path that long.

@@ -52,6 +52,7 @@ TYPED_TEST(DeviceContract, ThreadsStopWithinTheirBoundAndShutdownEndsThemForGood
     TraceRecorder traces;
     ASSERT_TRUE(device->StartLightThread());
     ASSERT_TRUE(device->OpenEventChannel(this->m_backend.EventPath(TypeParam::kUnit), ChannelType::Wired));
+    ASSERT_TRUE(this->m_backend.WaitForWaitingRead(this->m_backend.EventPath(TypeParam::kUnit), 5000));
     EXPECT_EQ(device->StopLightThread(), ThreadStopOutcome::Ended);
     EXPECT_EQ(device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended)
         << "a read waiting for a report does not hold the thread";

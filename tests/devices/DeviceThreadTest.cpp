@@ -122,6 +122,7 @@ protected:
 TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
     EXPECT_TRUE(m_device->EventTransport().Listening(ChannelType::Wired));
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(m_backend.EventPath(SimUnit::Mouse), 5000)) << "no read began";
     m_backend.Unplug(SimUnit::Mouse);
     std::this_thread::sleep_for(std::chrono::milliseconds(30)); // reads now fail at once
     EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Wired));

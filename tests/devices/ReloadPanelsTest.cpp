@@ -132,8 +132,9 @@ TEST_F(ReloadPanels, NoFoldersLeaveTheListsAsTheyWere) {
 
 // ---- The shipped data against the simulated firmware ----------------------
 
+// Absolute: a symlink's relative target would resolve from the link's own folder.
 fs::path ShippedData() {
-    return (fs::path(__FILE__).parent_path() / ".." / ".." / "DefaultData").lexically_normal();
+    return fs::absolute(fs::path(__FILE__).parent_path() / ".." / ".." / "DefaultData").lexically_normal();
 }
 
 TEST_F(ReloadPanels, ShippedModeListsUseEffectCodesTheFirmwareRuns) {

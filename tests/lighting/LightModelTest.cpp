@@ -38,6 +38,36 @@ TEST(LightRules, KeyboardTableRows) {
     EXPECT_FALSE(LightRulesFor(1, 30).colourTab);
 }
 
+// The keyboard's speed (S) and direction (D) groups for every mode, both
+// keyboard kinds (9 is a keyboard through its receiver). Modes 0, 20 and 31
+// onwards are outside the table: both disabled.
+TEST(LightRules, KeyboardSpeedAndDirectionOfEveryMode) {
+    struct Cell {
+        bool speed;
+        bool direction;
+    };
+    // clang-format off
+    const Cell expected[36] = {
+        /*  0 */ {0, 0}, /*  1 */ {1, 1}, /*  2 */ {1, 1}, /*  3 */ {1, 1},
+        /*  4 */ {1, 0}, /*  5 */ {1, 0}, /*  6 */ {0, 0}, /*  7 */ {1, 0},
+        /*  8 */ {1, 0}, /*  9 */ {1, 0}, /* 10 */ {1, 0}, /* 11 */ {1, 0},
+        /* 12 */ {1, 1}, /* 13 */ {1, 0}, /* 14 */ {1, 0}, /* 15 */ {1, 0},
+        /* 16 */ {0, 0}, /* 17 */ {1, 0}, /* 18 */ {0, 1}, /* 19 */ {0, 0},
+        /* 20 */ {0, 0}, /* 21 */ {1, 1}, /* 22 */ {1, 0}, /* 23 */ {1, 0},
+        /* 24 */ {1, 1}, /* 25 */ {1, 0}, /* 26 */ {1, 0}, /* 27 */ {1, 0},
+        /* 28 */ {0, 0}, /* 29 */ {0, 1}, /* 30 */ {0, 0}, /* 31 */ {0, 0},
+        /* 32 */ {0, 0}, /* 33 */ {0, 0}, /* 34 */ {0, 0}, /* 35 */ {0, 0},
+    };
+    // clang-format on
+    for (int kind : {1, 9}) {
+        for (int mode = 0; mode < 36; ++mode) {
+            const LightGroupRules rules = LightRulesFor(kind, mode);
+            EXPECT_EQ(rules.speed, expected[mode].speed) << "kind " << kind << ", mode " << mode;
+            EXPECT_EQ(rules.direction, expected[mode].direction) << "kind " << kind << ", mode " << mode;
+        }
+    }
+}
+
 TEST(LightRules, MouseAndPadTablesTakeTheLastRowOutsideThem) {
     EXPECT_TRUE(LightRulesFor(2, 5).direction);
     EXPECT_TRUE(LightRulesFor(6, 6).sameMode);

@@ -50,8 +50,26 @@ TEST(MacroEventModel, KnownShapesReadAndGiveTheirDeviceForm) {
     Json::Value badType = Event("down", 10, 4, "1");
     badType["Type"] = "10";
     EXPECT_FALSE(ReadMacroEvent(badType));
-    EXPECT_FALSE(ReadMacroEvent(Event("down", 10, 300, "1"))) << "a button beyond one byte";
-    EXPECT_FALSE(ReadMacroEvent(Event("down", 10, -1, "1")));
+}
+
+// "Button" is one byte on the device: every value outside 0..255 is refused, never cut.
+TEST(MacroEventModel, ButtonsOutsideOneByteAreRefused) {
+    struct Case {
+        int type;
+        int button;
+        bool read;
+    };
+    const Case cases[] = {
+        {1, 0, true},    {1, 255, true},   {1, 256, false},  {1, -1, false},
+        {10, 255, true}, {10, 256, false}, {10, 300, false},
+    };
+    for (const Case& c : cases) {
+        const auto event = ReadMacroEvent(Event("down", c.type, c.button, "1"));
+        EXPECT_EQ(event.has_value(), c.read) << "type " << c.type << ", button " << c.button;
+        if (event) {
+            EXPECT_EQ(event->button, c.button);
+        }
+    }
 }
 
 TEST(MacroEventModel, RowsNameWhatAnEventActsOn) {

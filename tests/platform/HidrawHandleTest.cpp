@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <fstream>
 #include <future>
+#include <string>
 #include <sys/socket.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -76,6 +81,38 @@ protected:
     int m_peer = -1;
     int m_deviceSide = -1;
 };
+
+// A thread that calls gettid() first and then a transfer.
+struct ThreadId {
+    std::atomic<pid_t> tid{0};
+    void Record() { tid = static_cast<pid_t>(syscall(SYS_gettid)); }
+};
+
+// True once the kernel shows the thread blocked in poll(), the handle's only
+// wait, so a cancel or a hang-up lands on a transfer that really waits.
+// /proc/<pid>/task/<tid>/syscall names the call a blocked thread sleeps in
+// ("running" otherwise).
+bool WaitUntilBlockedInPoll(const ThreadId& thread, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (const pid_t tid = thread.tid; tid != 0) {
+            std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
+            long number = -1;
+            if (file >> number) {
+#ifdef SYS_poll
+                if (number == SYS_poll) {
+                    return true;
+                }
+#endif
+                if (number == SYS_ppoll) {
+                    return true;
+                }
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
 
 std::vector<uint8_t> VendorReport(uint8_t first) {
     std::vector<uint8_t> report(64, 0);
@@ -185,14 +222,19 @@ TEST_F(HidrawHandleTest, ReadTimesOutAfterTheTimeOut) {
 
 TEST_F(HidrawHandleTest, CancelEndsAnInfiniteReadAndStaysSignalled) {
     auto handle = Make(kNumbered, kVendor);
+    ThreadId thread;
     auto reader = std::async(std::launch::async, [&] {
+        thread.Record();
         std::vector<uint8_t> buffer(64);
         size_t transferred = 0;
         return handle->Read(buffer, transferred, kHidInfinite);
     });
-    EXPECT_EQ(reader.wait_for(50ms), std::future_status::timeout) << "the read waits for a report";
+    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
     handle->Cancel();
-    ASSERT_EQ(reader.wait_for(5s), std::future_status::ready);
+    if (reader.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the cancel did not end the read";
+        ClosePeer(); // ends it another way rather than hang
+    }
     EXPECT_EQ(reader.get(), HidIoStatus::Cancelled);
 
     // Every later transfer is cancelled too, even with a report waiting.
@@ -206,14 +248,19 @@ TEST_F(HidrawHandleTest, CancelEndsAnInfiniteReadAndStaysSignalled) {
 
 TEST_F(HidrawHandleTest, PeerGoneEndsAWaitingReadAtOnce) {
     auto handle = Make(kNumbered, kVendor);
+    ThreadId thread;
     auto reader = std::async(std::launch::async, [&] {
+        thread.Record();
         std::vector<uint8_t> buffer(64);
         size_t transferred = 0;
         return handle->Read(buffer, transferred, kHidInfinite);
     });
-    EXPECT_EQ(reader.wait_for(50ms), std::future_status::timeout);
+    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
     ClosePeer();
-    ASSERT_EQ(reader.wait_for(5s), std::future_status::ready);
+    if (reader.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the hang-up did not end the read";
+        handle->Cancel(); // ends it another way rather than hang
+    }
     EXPECT_EQ(reader.get(), HidIoStatus::Gone);
 
     std::vector<uint8_t> buffer(64);
@@ -269,13 +316,18 @@ TEST_F(HidrawHandleTest, WriteThatCannotGoOutTimesOutOrIsCancelled) {
     EXPECT_EQ(handle->Write(VendorReport(0), transferred, 30), HidIoStatus::TimedOut);
     EXPECT_EQ(transferred, 0u);
 
+    ThreadId thread;
     auto writer = std::async(std::launch::async, [&] {
+        thread.Record();
         size_t written = 0;
         return handle->Write(VendorReport(0), written, kHidInfinite);
     });
-    EXPECT_EQ(writer.wait_for(50ms), std::future_status::timeout);
+    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the write waits for room";
     handle->Cancel();
-    ASSERT_EQ(writer.wait_for(5s), std::future_status::ready);
+    if (writer.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the cancel did not end the write";
+        ClosePeer(); // ends it another way rather than hang
+    }
     EXPECT_EQ(writer.get(), HidIoStatus::Cancelled);
 }
 

@@ -125,7 +125,8 @@ TEST_F(ProfileListFile, EntriesThatNameFilesOutsideTheFolderGetFreshIdentifiers)
 }
 
 TEST_F(ProfileListFile, ASelectionOutsideTheListSelectsTheFirstProfile) {
-    for (const char* select : {"99", "-1", "\"x\"", "[1]"}) {
+    // "2" is one past the last of the two entries.
+    for (const char* select : {"2", "99", "-1", "\"x\"", "[1]"}) {
         WriteList(
             std::string(R"({"profilelist": [{"profilename": "a", "profileUUID": "2023_07_04_09_05_03_042"},
                                   {"profilename": "b", "profileUUID": "2023_07_04_09_05_03_043"}],
@@ -134,6 +135,8 @@ TEST_F(ProfileListFile, ASelectionOutsideTheListSelectsTheFirstProfile) {
         ProfileList list(Folder());
         EXPECT_EQ(list.Load(), ProfileListState::Repaired) << select;
         EXPECT_EQ(list.Selected(), 0) << select;
+        ASSERT_TRUE(list.Save()) << select;
+        EXPECT_EQ(ReadRawJson(ListFile())["profileselect"].asInt(), 0) << select;
     }
 }
 

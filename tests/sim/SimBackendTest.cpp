@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -212,15 +214,19 @@ TEST(SimHandles, CancelEndsAWaitingReadAndEveryLaterTransfer) {
     SimBackend backend(1);
     backend.Plug(SimUnit::Mouse);
     auto events = backend.Open(backend.EventPath(SimUnit::Mouse), ReadWrite());
-    HidIoStatus status = HidIoStatus::Ok;
-    std::thread reader([&] {
+    auto reader = std::async(std::launch::async, [&] {
         uint8_t report[3];
         size_t n = 0;
-        status = events->Read(report, n, kHidInfinite);
+        return events->Read(report, n, kHidInfinite);
     });
+    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(SimUnit::Mouse), 5000))
+        << "the read never began";
     events->Cancel();
-    reader.join();
-    EXPECT_EQ(status, HidIoStatus::Cancelled);
+    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "the cancel did not end the read";
+        backend.Unplug(SimUnit::Mouse); // ends it another way rather than hang
+    }
+    EXPECT_EQ(reader.get(), HidIoStatus::Cancelled);
     size_t n = 0;
     uint8_t report[3];
     backend.InjectEvent(SimUnit::Mouse, 0x0401);
@@ -231,15 +237,19 @@ TEST(SimHandles, UnplugEndsAnInfiniteRead) {
     SimBackend backend(1);
     backend.Plug(SimUnit::MouseReceiver);
     auto events = backend.Open(backend.EventPath(SimUnit::MouseReceiver), ReadWrite());
-    HidIoStatus status = HidIoStatus::Ok;
-    std::thread reader([&] {
+    auto reader = std::async(std::launch::async, [&] {
         uint8_t report[3];
         size_t n = 0;
-        status = events->Read(report, n, kHidInfinite);
+        return events->Read(report, n, kHidInfinite);
     });
+    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(SimUnit::MouseReceiver), 5000))
+        << "the read never began";
     backend.Unplug(SimUnit::MouseReceiver);
-    reader.join();
-    EXPECT_EQ(status, HidIoStatus::Gone);
+    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "the unplug did not end the read";
+        events->Cancel(); // ends it another way rather than hang
+    }
+    EXPECT_EQ(reader.get(), HidIoStatus::Gone);
 }
 
 TEST(SimHandles, HandlesOutliveTheirBackend) {

@@ -3,6 +3,8 @@
 #include "SimFixture.h"
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 namespace velkor::sim::test {
@@ -86,14 +88,18 @@ TEST_F(SimConcurrency, ClosingTheEventChannelEndsAnInfiniteRead) {
     m_backend.Plug(SimUnit::MousePad);
     HidInterface events(m_backend);
     ASSERT_TRUE(events.Open(m_backend.EventPath(SimUnit::MousePad), true, true, true, false));
-    std::atomic<bool> result{true};
-    std::thread reader([&] {
+    auto reader = std::async(std::launch::async, [&] {
         uint8_t report[3];
-        result = events.Read(report, sizeof report, nullptr, kHidInfinite);
+        return events.Read(report, sizeof report, nullptr, kHidInfinite);
     });
+    EXPECT_TRUE(m_backend.WaitForWaitingRead(m_backend.EventPath(SimUnit::MousePad), 5000))
+        << "the read never began";
     events.Close();
-    reader.join();
-    EXPECT_FALSE(result.load());
+    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "closing did not end the read";
+        m_backend.Unplug(SimUnit::MousePad); // ends it another way rather than hang
+    }
+    EXPECT_FALSE(reader.get());
 }
 
 } // namespace

@@ -7,19 +7,19 @@ namespace velkor::test {
 
 const std::vector<uint8_t>& VendorCollectionDescriptor() {
     static const std::vector<uint8_t> descriptor = {
-        0x06, 0x1C, 0xFF,       // usage page 0xFF1C
-        0x09, 0x92,             // usage 0x92
-        0xA1, 0x01,             // collection (application)
-        0x85, 0x04,             //   report ID 4
-        0x09, 0x01,             //   usage 1
-        0x15, 0x00,             //   logical minimum 0
-        0x26, 0xFF, 0x00,       //   logical maximum 255
-        0x75, 0x08,             //   report size 8
-        0x95, 0x3F,             //   report count 63
-        0x81, 0x02,             //   input (data, variable, absolute)
-        0x09, 0x01,             //   usage 1
-        0x91, 0x02,             //   output (data, variable, absolute)
-        0xC0,                   // end collection
+        0x06, 0x1C, 0xFF, // usage page 0xFF1C
+        0x09, 0x92,       // usage 0x92
+        0xA1, 0x01,       // collection (application)
+        0x85, 0x04,       //   report ID 4
+        0x09, 0x01,       //   usage 1
+        0x15, 0x00,       //   logical minimum 0
+        0x26, 0xFF, 0x00, //   logical maximum 255
+        0x75, 0x08,       //   report size 8
+        0x95, 0x3F,       //   report count 63
+        0x81, 0x02,       //   input (data, variable, absolute)
+        0x09, 0x01,       //   usage 1
+        0x91, 0x02,       //   output (data, variable, absolute)
+        0xC0,             // end collection
     };
     return descriptor;
 }
@@ -48,9 +48,19 @@ public:
             return m_cancelled || it == m_backend.m_interfaces.end() || !it->second.setup.present ||
                    !it->second.pending.empty();
         };
+        // Counted under the lock the wait releases: a test that sees the count
+        // knows the read is blocked, not merely about to start.
+        int& waiting = m_backend.m_waitingReads[m_path];
+        ++waiting;
+        m_backend.m_readWaiting.notify_all();
+        bool arrived = true;
         if (timeoutMs == kHidInfinite) {
             m_backend.m_arrived.wait(lock, ready);
-        } else if (!m_backend.m_arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
+        } else {
+            arrived = m_backend.m_arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+        }
+        --waiting;
+        if (!arrived) {
             return HidIoStatus::TimedOut;
         }
         if (m_cancelled) {
@@ -145,6 +155,14 @@ void ScriptedBackend::Inject(const std::string& path, Report report) {
         m_interfaces.at(path).pending.push_back(std::move(report));
     }
     m_arrived.notify_all();
+}
+
+bool ScriptedBackend::WaitForWaitingRead(const std::string& path, std::chrono::milliseconds bound) const {
+    std::unique_lock lock(m_mutex);
+    return m_readWaiting.wait_for(lock, bound, [&] {
+        auto it = m_waitingReads.find(path);
+        return it != m_waitingReads.end() && it->second > 0;
+    });
 }
 
 std::vector<Report> ScriptedBackend::Written(const std::string& path) const {

@@ -5,6 +5,7 @@
 // once on Cancel, like a real node.
 #include "transport/HidBackend.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -45,6 +46,11 @@ public:
     // Queues an unsolicited input report (an event, a stale reply).
     void Inject(const std::string& path, Report report);
 
+    // Waits until a Read on `path` is blocked waiting for a report (so that
+    // a test can close or cancel a read that really is in progress); false
+    // when none is within `bound`.
+    bool WaitForWaitingRead(const std::string& path, std::chrono::milliseconds bound) const;
+
     std::vector<Report> Written(const std::string& path) const;
     void ClearWritten();
     void SetEnumerationFails(bool fails) { m_enumerationFails = fails; }
@@ -62,7 +68,9 @@ private:
     };
     mutable std::mutex m_mutex;
     std::condition_variable m_arrived;
+    mutable std::condition_variable m_readWaiting;
     std::map<std::string, State> m_interfaces;
+    std::map<std::string, int> m_waitingReads; // reads blocked per path
     bool m_enumerationFails = false;
 };
 

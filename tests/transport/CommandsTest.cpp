@@ -97,7 +97,7 @@ TEST_F(CommandSet, WriteParamsPagesFromTheBaseOffset) {
     }
     ASSERT_EQ(m_transport.WriteParams(record.data(), 28, 56), 1);
     auto sent = Sent();
-    EXPECT_EQ(Chunks(sent), (std::vector<std::pair<int, int>>{{24, 56}, {4, 80}}));
+    ASSERT_EQ(Chunks(sent), (std::vector<std::pair<int, int>>{{24, 56}, {4, 80}}));
     EXPECT_EQ(sent[0][3], 0x06);
     EXPECT_EQ(0, std::memcmp(m_device.memory.data() + 56, record.data(), 28));
     for (const Report& f : sent) {
@@ -206,6 +206,7 @@ TEST_F(CommandSet, PowerStatusCopiesTheReplyData) {
     EXPECT_EQ(status[0], 87);
     EXPECT_EQ(status[5], 2);
     auto sent = m_backend.Written(kReceiverPath);
+    ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0][3], 0x1A);
     EXPECT_EQ(sent[0][4], 6);
     uint8_t tooMuch[64];
@@ -285,14 +286,23 @@ TEST_F(CommandSet, LiveColourFrameNeverWaitsBehindAnotherExchange) {
         }
         return std::vector<Report>{MakeReply(request[3])};
     });
-    std::thread configuration([&] { EXPECT_EQ(m_transport.BeginSession(), 1); });
-    while (!inside) {
+    auto configuration = std::async(std::launch::async, [&] { return m_transport.BeginSession(); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!inside && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    ASSERT_TRUE(inside) << "the configuration exchange never reached the device";
+    // On a helper thread with a bound: a live frame that waits for the I/O
+    // lock would wait for ever here, since the exchange holding it is held
+    // until `release`.
     std::vector<uint8_t> colours(100, 0x01);
-    EXPECT_EQ(m_transport.SendLiveColours(colours.data(), 100), 1);
+    auto live =
+        std::async(std::launch::async, [&] { return m_transport.SendLiveColours(colours.data(), 100); });
+    const bool returned = live.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     release = true;
-    configuration.join();
+    EXPECT_TRUE(returned) << "a live frame waited behind the configuration exchange";
+    EXPECT_EQ(live.get(), 1);
+    EXPECT_EQ(configuration.get(), 1);
     for (const Report& frame : m_backend.Written(kWiredPath)) {
         EXPECT_NE(frame[3], 0x12) << "a live frame went out while the transport was busy";
     }

@@ -61,7 +61,9 @@ TEST_F(ChannelTransact, LongRequestIsCut) {
     request[3] = 0x05;
     Frame reply{};
     ASSERT_EQ(m_transport.Transact(request.data(), request.size(), reply.data(), reply.size(), nullptr), 1);
-    EXPECT_EQ(m_backend.Written(kWiredPath)[0].size(), 64u);
+    const auto written = m_backend.Written(kWiredPath);
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].size(), 64u);
 }
 
 TEST_F(ChannelTransact, NotOpenSendsNothing) {
@@ -135,6 +137,23 @@ TEST_F(ChannelTransact, ReplyWithAnotherReportIdIsNotTheEcho) {
     Frame reply{};
     EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), 1);
     EXPECT_EQ(reply[0], 0x04);
+}
+
+TEST_F(ChannelTransact, ForeignReportWithOurCommandByteIsNotTheEcho) {
+    OpenChannel(ChannelType::Wired);
+    m_backend.SetResponder(kWiredPath, [](const Report& request) {
+        // Another collection's report that happens to carry our command in byte 3.
+        Report foreign = MakeReply(request[3], 0, 0x03);
+        foreign[8] = 0x11;
+        Report echo = MakeReply(request[3]);
+        echo[8] = 0x5A;
+        return std::vector<Report>{foreign, echo};
+    });
+    uint8_t request[64] = {0x04, 0, 0, 0x05};
+    Frame reply{};
+    EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), 1);
+    EXPECT_EQ(reply[0], 0x04);
+    EXPECT_EQ(reply[8], 0x5A) << "the second reply is the echo";
 }
 
 TEST_F(ChannelTransact, ShortReplyCountsAsNoReply) {
@@ -289,6 +308,7 @@ TEST_F(ChannelTransact, CloseEndsAnExchangeWaitingForItsReply) {
         return m_transport.Transact(request, 64, reply.data(), 64, nullptr);
     });
     written.get_future().wait();
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(kWiredPath, std::chrono::seconds(5))) << "the read never began";
     // The reply comes late but well within the read's time-out: only a Close
     // that does not wait for the exchange's lock keeps it from being read.
     std::thread lateReply([&] {
@@ -325,7 +345,7 @@ TEST_F(ChannelTransact, EventChannelsListenApartFromTheCommandMarks) {
         uint16_t ignored = 0;
         return m_transport.ReadEvent(ChannelType::Receiver, kHidInfinite, ignored);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let it wait
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(kReceiverPath, std::chrono::seconds(5))) << "the read never began";
     m_transport.CloseListening(ChannelType::Receiver);
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready); // hang guard only
     EXPECT_EQ(waiting.get(), DeviceTransport::EventRead::None);
