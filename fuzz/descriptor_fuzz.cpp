@@ -60,8 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> rest(data + 2, size - 2);
     const size_t length = std::min(wanted, rest.size());
     velkor::HidReportDescriptor parsed;
-    if (!velkor::ParseReportDescriptor(rest.first(length), parsed)) {
+    const velkor::HidParseResult result = velkor::ParseReportDescriptor(rest.first(length), parsed);
+    if (!result) {
         Check(parsed.collections.empty());
+        Check(result.offset <= length);
+        Check(!velkor::DescribeParseResult(result).empty());
         return 0;
     }
     Check(!parsed.collections.empty());
@@ -72,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 uint64_t{field.bitOffset} + uint64_t{field.reportSize} * field.reportCount;
             const uint16_t reportLength = LengthFor(top, field.type);
             Check(reportLength >= 1 && (endBit + 7) / 8 <= reportLength - 1u);
-            Check(field.isRange || field.usages.size() <= 4096);
+            Check(field.isRange || field.usages.size() <= velkor::kMaxReportCount);
+            Check(field.usagePages.size() == field.usages.size());
         }
         Decode(top, rest.subspan(length));
     }

@@ -7,12 +7,12 @@
 namespace velkor {
 namespace {
 
+using Error = HidDescriptorError;
+
 constexpr uint32_t kMaxReportSize = 256;             // bits per element, as the kernel allows
 constexpr uint32_t kMaxValueBits = 32;               // widest element that decodes to a value
-constexpr uint32_t kMaxReportCount = 4096;           // elements per main item
 constexpr uint32_t kMaxReportBits = (16384 - 1) * 8; // a report and its ID byte fit a 16 KiB buffer
-constexpr size_t kMaxLocalUsages = 4096;             // usage items before one main item
-constexpr size_t kMaxExpandedUsages = 4096;          // usages listed after mixing ranges and singles
+constexpr size_t kMaxUsages = kMaxReportCount;       // usages before one main item, ranges expanded
 constexpr size_t kMaxGlobalStack = 16;
 constexpr size_t kMaxCollectionDepth = 32;
 constexpr size_t kReportTypes = 3;
@@ -60,10 +60,9 @@ struct GlobalState {
     uint8_t reportId = 0;
 };
 
-// A usage or usage range as written; the page is resolved at the main item
-// because a Usage Page may follow the Usage it applies to.
+// A usage or usage range with the page it was bound to when read.
 struct UsageEntry {
-    bool hasPage = false; // extended (32-bit) usage carrying its own page
+    bool extended = false; // a 32-bit item: its page is its own, never rebound
     uint16_t page = 0;
     uint16_t min = 0;
     uint16_t max = 0;
@@ -78,14 +77,28 @@ struct LocalState {
     void Clear() { *this = LocalState{}; }
 };
 
-UsageEntry MakeUsage(const Item& item) {
+UsageEntry MakeUsage(const Item& item, uint16_t pageInForce) {
     UsageEntry entry;
     entry.min = entry.max = static_cast<uint16_t>(item.udata & 0xFFFF);
-    if (item.size == 4) {
-        entry.hasPage = true;
-        entry.page = static_cast<uint16_t>(item.udata >> 16);
-    }
+    entry.extended = item.size == 4;
+    entry.page = entry.extended ? static_cast<uint16_t>(item.udata >> 16) : pageInForce;
     return entry;
+}
+
+// The Usage Page in force at a main item also takes the short usages read
+// before it, back to the first one already on that page: it may follow the
+// usages it names ("Usage, Usage Page, Input"), yet a page change between two
+// runs of usages must not move the first run.
+void BindTrailingUsages(std::vector<UsageEntry>& entries, uint16_t page) {
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (it->extended) {
+            continue;
+        }
+        if (it->page == page) {
+            break;
+        }
+        it->page = page;
+    }
 }
 
 int32_t ClampToInt32(int64_t value) {
@@ -141,13 +154,15 @@ bool ReadItem(std::span<const uint8_t> data, size_t& pos, Item& item, bool& isLo
 
 class Parser {
 public:
-    bool Run(std::span<const uint8_t> descriptor, HidReportDescriptor& out);
+    HidParseResult Run(std::span<const uint8_t> descriptor, HidReportDescriptor& out);
 
 private:
-    bool OnMain(const Item& item);
-    bool OnGlobal(const Item& item);
-    bool OnLocal(const Item& item);
-    bool AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset);
+    Error OnMain(const Item& item);
+    Error OnGlobal(const Item& item);
+    Error OnLocal(const Item& item);
+    std::vector<UsageEntry> MainItemUsages() const;
+    Error AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset);
+    Error AddVariableRuns(HidField field, const std::vector<UsageEntry>& listed);
     void Finish(HidReportDescriptor& out);
 
     GlobalState m_global;
@@ -160,46 +175,50 @@ private:
     std::array<std::array<uint32_t, 256>, kReportTypes> m_bits{}; // bits per (type, report ID)
 };
 
-bool Parser::Run(std::span<const uint8_t> descriptor, HidReportDescriptor& out) {
+HidParseResult Parser::Run(std::span<const uint8_t> descriptor, HidReportDescriptor& out) {
     if (descriptor.size() > kMaxReportDescriptorSize) {
-        return false;
+        return {Error::TooLong, 0, static_cast<uint32_t>(std::min<size_t>(descriptor.size(), UINT32_MAX))};
     }
     size_t pos = 0;
     while (pos < descriptor.size()) {
+        const size_t start = pos;
         Item item;
         bool isLong = false;
         if (!ReadItem(descriptor, pos, item, isLong)) {
-            return false;
+            return {Error::TruncatedItem, start, descriptor[start]};
         }
         if (isLong) {
             continue; // no long items are defined; skipping them is what the HID rules ask
         }
-        bool ok = true;
+        Error error = Error::None;
         switch (item.type) {
         case kMain:
-            ok = OnMain(item);
+            error = OnMain(item);
             break;
         case kGlobal:
-            ok = OnGlobal(item);
+            error = OnGlobal(item);
             break;
         case kLocal:
-            ok = OnLocal(item);
+            error = OnLocal(item);
             break;
         default:
             break; // reserved item type: ignored
         }
-        if (!ok) {
-            return false;
+        if (error != Error::None) {
+            return {error, start, item.udata};
         }
     }
-    if (m_depth != 0 || m_collections.empty()) {
-        return false;
+    if (m_depth != 0) {
+        return {Error::UnclosedCollection, descriptor.size(), static_cast<uint32_t>(m_depth)};
+    }
+    if (m_collections.empty()) {
+        return {Error::NoApplicationCollection, descriptor.size(), 0};
     }
     Finish(out);
-    return true;
+    return {};
 }
 
-bool Parser::OnGlobal(const Item& item) {
+Error Parser::OnGlobal(const Item& item) {
     switch (item.tag) {
     case kUsagePage:
         m_global.usagePage = static_cast<uint16_t>(item.udata & 0xFFFF);
@@ -220,32 +239,32 @@ bool Parser::OnGlobal(const Item& item) {
         break;
     case kReportSizeTag:
         if (item.udata > kMaxReportSize) {
-            return false;
+            return Error::ReportSizeTooLarge;
         }
         m_global.reportSize = item.udata;
         break;
     case kReportCountTag:
         if (item.udata > kMaxReportCount) {
-            return false;
+            return Error::ReportCountTooLarge;
         }
         m_global.reportCount = item.udata;
         break;
     case kReportIdTag:
         if (item.udata == 0 || item.udata > 0xFF) {
-            return false; // report ID 0 is reserved
+            return Error::BadReportId; // report ID 0 is reserved
         }
         m_global.reportId = static_cast<uint8_t>(item.udata);
         m_usesReportIds = true;
         break;
     case kPush:
         if (m_stack.size() >= kMaxGlobalStack) {
-            return false;
+            return Error::PushOverflow;
         }
         m_stack.push_back(m_global);
         break;
     case kPop:
         if (m_stack.empty()) {
-            return false;
+            return Error::PopUnderflow;
         }
         m_global = m_stack.back();
         m_stack.pop_back();
@@ -253,58 +272,79 @@ bool Parser::OnGlobal(const Item& item) {
     default:
         break; // unit, unit exponent and reserved tags do not matter here
     }
-    return true;
+    return Error::None;
 }
 
-bool Parser::OnLocal(const Item& item) {
-    if (m_local.entries.size() >= kMaxLocalUsages) {
-        return false;
+Error Parser::OnLocal(const Item& item) {
+    if (m_local.entries.size() >= kMaxUsages) {
+        return Error::TooManyUsages;
     }
     switch (item.tag) {
     case kUsage:
-        m_local.entries.push_back(MakeUsage(item));
+        m_local.entries.push_back(MakeUsage(item, m_global.usagePage));
         break;
     case kUsageMin:
-        m_local.min = MakeUsage(item);
+        m_local.min = MakeUsage(item, m_global.usagePage);
         m_local.haveMin = true;
         break;
     case kUsageMax:
-        m_local.max = MakeUsage(item);
+        m_local.max = MakeUsage(item, m_global.usagePage);
         m_local.haveMax = true;
         break;
     default:
-        return true; // designators, strings, delimiters carry nothing we use
+        return Error::None; // designators, strings, delimiters carry nothing we use
     }
     if (m_local.haveMin && m_local.haveMax) {
+        // The range takes the page of its 32-bit bound if it has one, else the
+        // page in force as it completes (the kernel's: at Usage Maximum).
         UsageEntry range = m_local.min;
         range.max = m_local.max.min;
+        if (m_local.max.extended) {
+            if (range.extended && range.page != m_local.max.page) {
+                return Error::BadUsageRange;
+            }
+            range.extended = true;
+            range.page = m_local.max.page;
+        } else if (!range.extended) {
+            range.page = m_global.usagePage;
+        }
         if (range.min > range.max) {
-            return false;
+            return Error::BadUsageRange;
         }
         m_local.entries.push_back(range);
         m_local.haveMin = m_local.haveMax = false;
     }
-    return true;
+    return Error::None;
 }
 
-bool Parser::OnMain(const Item& item) {
-    bool ok = true;
+// The usages of the main item being read, pages bound; a lone Usage Minimum or
+// Maximum counts as a single usage.
+std::vector<UsageEntry> Parser::MainItemUsages() const {
+    std::vector<UsageEntry> entries = m_local.entries;
+    if (m_local.haveMin) {
+        entries.push_back(m_local.min);
+    }
+    if (m_local.haveMax) {
+        entries.push_back(m_local.max);
+    }
+    BindTrailingUsages(entries, m_global.usagePage);
+    return entries;
+}
+
+Error Parser::OnMain(const Item& item) {
+    Error error = Error::None;
     switch (item.tag) {
     case kCollection:
         if (m_depth >= kMaxCollectionDepth) {
-            return false;
+            return Error::CollectionTooDeep;
         }
         if (m_depth == 0) {
             m_currentTop = -1;
             if ((item.udata & 0xFF) == kApplicationCollection) {
                 HidTopCollection top;
-                if (!m_local.entries.empty()) {
-                    const UsageEntry& first = m_local.entries.front();
-                    top.usagePage = first.hasPage ? first.page : m_global.usagePage;
-                    top.usage = first.min;
-                } else {
-                    top.usagePage = m_global.usagePage;
-                }
+                const std::vector<UsageEntry> usages = MainItemUsages();
+                top.usagePage = usages.empty() ? m_global.usagePage : usages.front().page;
+                top.usage = usages.empty() ? 0 : usages.front().min;
                 m_collections.push_back(std::move(top));
                 m_currentTop = static_cast<int>(m_collections.size()) - 1;
             }
@@ -313,7 +353,7 @@ bool Parser::OnMain(const Item& item) {
         break;
     case kEndCollection:
         if (m_depth == 0) {
-            return false;
+            return Error::EndWithoutCollection;
         }
         if (--m_depth == 0) {
             m_currentTop = -1;
@@ -328,12 +368,12 @@ bool Parser::OnMain(const Item& item) {
         uint32_t& bits = m_bits[static_cast<size_t>(type)][m_global.reportId];
         const uint32_t fieldBits = m_global.reportSize * m_global.reportCount; // both bounded: no overflow
         if (fieldBits > kMaxReportBits - bits) {
-            return false;
+            return Error::ReportTooLong;
         }
         const uint32_t offset = bits;
         bits += fieldBits;
         if (m_currentTop >= 0 && m_global.reportCount > 0 && m_global.reportSize > 0) {
-            ok = AddFields(type, item.udata, offset);
+            error = AddFields(type, item.udata, offset);
         }
         break;
     }
@@ -341,10 +381,10 @@ bool Parser::OnMain(const Item& item) {
         break; // reserved main tags
     }
     m_local.Clear(); // local items end at every main item
-    return ok;
+    return error;
 }
 
-bool Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) {
+Error Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) {
     HidField field;
     field.type = type;
     field.reportId = m_global.reportId;
@@ -359,23 +399,10 @@ bool Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) {
     field.physicalMax = ClampToInt32(m_global.physicalMax);
     field.isButton = field.isArray || field.reportSize == 1;
     if (field.isArray && !field.isConstant && field.reportSize > kMaxValueBits) {
-        return false; // an array selector wider than 32 bits has no meaning
+        return Error::SelectorTooWide; // an array selector wider than 32 bits has no meaning
     }
 
-    // A lone Usage Minimum or Maximum counts as a single usage.
-    std::vector<UsageEntry> entries = m_local.entries;
-    if (m_local.haveMin) {
-        entries.push_back(m_local.min);
-    }
-    if (m_local.haveMax) {
-        entries.push_back(m_local.max);
-    }
-    for (UsageEntry& entry : entries) {
-        if (!entry.hasPage) {
-            entry.page = m_global.usagePage;
-        }
-    }
-
+    const std::vector<UsageEntry> entries = MainItemUsages();
     std::vector<HidField>& fields = m_collections[static_cast<size_t>(m_currentTop)].fields;
     field.usagePage = entries.empty() ? m_global.usagePage : entries.front().page;
     if (entries.size() == 1 && entries.front().min != entries.front().max) {
@@ -383,39 +410,45 @@ bool Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) {
         field.usageMin = entries.front().min;
         field.usageMax = entries.front().max;
         fields.push_back(std::move(field));
-        return true;
+        return Error::None;
     }
 
     // Several entries, or single usages: list them, expanding any range.
     std::vector<UsageEntry> listed;
     for (const UsageEntry& entry : entries) {
         for (uint32_t u = entry.min; u <= entry.max; ++u) {
-            if (listed.size() >= kMaxExpandedUsages) {
-                return false;
+            if (listed.size() >= kMaxUsages) {
+                return Error::TooManyUsages;
             }
-            listed.push_back({true, entry.page, static_cast<uint16_t>(u), static_cast<uint16_t>(u)});
+            listed.push_back(
+                {entry.extended, entry.page, static_cast<uint16_t>(u), static_cast<uint16_t>(u)});
         }
     }
-    if (field.isArray || listed.size() <= 1) {
-        // Arrays select by index into one page's list (the first usage's page).
-        for (const UsageEntry& entry : listed) {
-            field.usages.push_back(entry.min);
-        }
-        if (!field.usages.empty()) {
-            field.usageMin = field.usages.front();
-            field.usageMax = field.usages.back();
-        }
-        fields.push_back(std::move(field));
-        return true;
+    if (!field.isArray && listed.size() > 1) {
+        return AddVariableRuns(std::move(field), listed);
     }
+    // An array selects by index into its list, whatever page each usage is on.
+    for (const UsageEntry& entry : listed) {
+        field.usages.push_back(entry.min);
+        field.usagePages.push_back(entry.page);
+    }
+    if (!field.usages.empty()) {
+        field.usageMin = field.usages.front();
+        field.usageMax = field.usages.back();
+    }
+    fields.push_back(std::move(field));
+    return Error::None;
+}
 
-    // Variable items: element i takes usage i, the last one repeating. Runs of
-    // elements on one usage page become one field each.
+// Variable items: element i takes usage i, the last one repeating. Runs of
+// elements on one usage page become one field each.
+Error Parser::AddVariableRuns(HidField field, const std::vector<UsageEntry>& listed) {
+    std::vector<HidField>& fields = m_collections[static_cast<size_t>(m_currentTop)].fields;
+    auto usageAt = [&](uint32_t i) -> const UsageEntry& {
+        return listed[std::min<size_t>(i, listed.size() - 1)];
+    };
     uint32_t start = 0;
     while (start < field.reportCount) {
-        auto usageAt = [&](uint32_t i) -> const UsageEntry& {
-            return listed[std::min<size_t>(i, listed.size() - 1)];
-        };
         const uint16_t page = usageAt(start).page;
         uint32_t end = start + 1;
         while (end < field.reportCount && usageAt(end).page == page) {
@@ -423,18 +456,30 @@ bool Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) {
         }
         HidField run = field;
         run.usagePage = page;
-        run.bitOffset = bitOffset + start * field.reportSize;
+        run.bitOffset = field.bitOffset + start * field.reportSize;
         run.reportCount = static_cast<uint16_t>(end - start);
         const uint32_t listedEnd = std::min<uint32_t>(end, static_cast<uint32_t>(listed.size()));
         for (uint32_t i = start; i < std::max(listedEnd, start + 1); ++i) {
             run.usages.push_back(usageAt(i).min);
+            run.usagePages.push_back(page);
         }
         run.usageMin = run.usages.front();
         run.usageMax = run.usages.back();
         fields.push_back(std::move(run));
         start = end;
     }
-    return true;
+    return Error::None;
+}
+
+// The page of listed usage `index` (the field's page for a range or an empty list).
+uint16_t UsagePageAt(const HidField& field, size_t index) {
+    return index < field.usagePages.size() ? field.usagePages[index] : field.usagePage;
+}
+
+// True when some usage of the field is on `page`.
+bool FieldHasPage(const HidField& field, uint16_t page) {
+    return field.usagePage == page ||
+           std::find(field.usagePages.begin(), field.usagePages.end(), page) != field.usagePages.end();
 }
 
 void Parser::Finish(HidReportDescriptor& out) {
@@ -462,7 +507,7 @@ void Parser::Finish(HidReportDescriptor& out) {
                                                    : std::min<size_t>(field.usages.size(), field.reportCount);
                 for (size_t i = 0; i < count; ++i) {
                     caps.push_back(
-                        {field.usagePage, field.reportId, false, field.usages[i], field.usages[i]});
+                        {UsagePageAt(field, i), field.reportId, false, field.usages[i], field.usages[i]});
                 }
             }
         }
@@ -566,16 +611,80 @@ HidStatus FindValue(const HidTopCollection& collection, uint16_t usagePage, uint
     return HidStatus::UsageNotFound;
 }
 
+// physicalMin + (logical - logicalMin) * physicalSpan / logicalSpan, exactly:
+// both spans reach 2^32 - 1, so their product needs more than 64 bits.
+int64_t Scale(int64_t logical, int64_t logicalMin, int64_t logicalMax, int64_t physicalMin,
+              int64_t physicalMax) {
+    if (logicalMin == physicalMin && logicalMax == physicalMax) {
+        return logical;
+    }
+    using Wide = __int128;
+    const Wide product = Wide{logical - logicalMin} * Wide{physicalMax - physicalMin};
+    return physicalMin + static_cast<int64_t>(product / Wide{logicalMax - logicalMin});
+}
+
 } // namespace
 
-bool ParseReportDescriptor(std::span<const uint8_t> descriptor, HidReportDescriptor& out) {
+HidParseResult ParseReportDescriptor(std::span<const uint8_t> descriptor, HidReportDescriptor& out) {
     out = HidReportDescriptor{};
     Parser parser;
-    if (!parser.Run(descriptor, out)) {
+    const HidParseResult result = parser.Run(descriptor, out);
+    if (!result) {
         out = HidReportDescriptor{};
-        return false;
     }
-    return true;
+    return result;
+}
+
+std::string DescribeParseResult(const HidParseResult& result) {
+    const std::string value = std::to_string(result.value);
+    std::string text;
+    switch (result.error) {
+    case Error::None:
+        return "accepted";
+    case Error::TooLong:
+        return value + " bytes, over the limit of " + std::to_string(kMaxReportDescriptorSize);
+    case Error::TruncatedItem:
+        text = "item runs past the end";
+        break;
+    case Error::EndWithoutCollection:
+        text = "End Collection without a collection";
+        break;
+    case Error::UnclosedCollection:
+        return value + " collection(s) never closed";
+    case Error::CollectionTooDeep:
+        text = "collections nested past " + std::to_string(kMaxCollectionDepth);
+        break;
+    case Error::PushOverflow:
+        text = "Push past " + std::to_string(kMaxGlobalStack) + " saved states";
+        break;
+    case Error::PopUnderflow:
+        text = "Pop with nothing pushed";
+        break;
+    case Error::ReportSizeTooLarge:
+        text = "report size " + value + " over the limit of " + std::to_string(kMaxReportSize);
+        break;
+    case Error::ReportCountTooLarge:
+        text = "report count " + value + " over the limit of " + std::to_string(kMaxReportCount);
+        break;
+    case Error::BadReportId:
+        text = "report ID " + value + " out of 1..255";
+        break;
+    case Error::BadUsageRange:
+        text = "usage range inverted or on two pages";
+        break;
+    case Error::TooManyUsages:
+        text = "more than " + std::to_string(kMaxUsages) + " usages for one item";
+        break;
+    case Error::ReportTooLong:
+        text = "report longer than " + std::to_string(kMaxReportBits / 8) + " bytes";
+        break;
+    case Error::SelectorTooWide:
+        text = "array selector wider than " + std::to_string(kMaxValueBits) + " bits";
+        break;
+    case Error::NoApplicationCollection:
+        return "no application collection";
+    }
+    return text + " (item at byte " + std::to_string(result.offset) + ")";
 }
 
 bool CollectionHasInputReport(const HidTopCollection& collection, uint8_t reportId) {
@@ -586,7 +695,7 @@ size_t MaxUsageListLength(const HidTopCollection& collection, uint16_t usagePage
     size_t total = 0;
     for (const HidField& field : collection.fields) {
         if (field.type == HidReportType::Input && !field.isConstant && field.isButton &&
-            (usagePage == 0 || field.usagePage == usagePage)) {
+            (usagePage == 0 || FieldHasPage(field, usagePage))) {
             total += field.reportCount;
         }
     }
@@ -603,7 +712,7 @@ HidStatus GetUsages(const HidTopCollection& collection, uint16_t usagePage, std:
     const std::span<const uint8_t> data = report.subspan(1);
     bool found = false;
     for (const HidField& field : collection.fields) {
-        if (!IsInputData(field, report[0]) || !field.isButton || field.usagePage != usagePage) {
+        if (!IsInputData(field, report[0]) || !field.isButton || !FieldHasPage(field, usagePage)) {
             continue;
         }
         found = true;
@@ -626,7 +735,8 @@ HidStatus GetUsages(const HidTopCollection& collection, uint16_t usagePage, std:
                     if (index <= field.usageMax - field.usageMin) {
                         usage = static_cast<uint16_t>(field.usageMin + index);
                     }
-                } else if (index < static_cast<int64_t>(field.usages.size())) {
+                } else if (index < static_cast<int64_t>(field.usages.size()) &&
+                           UsagePageAt(field, static_cast<size_t>(index)) == usagePage) {
                     usage = field.usages[static_cast<size_t>(index)];
                 }
             }
@@ -678,10 +788,7 @@ HidStatus GetScaledUsageValue(const HidTopCollection& collection, uint16_t usage
     if (logical < logicalMin || logical > logicalMax) {
         return HidStatus::ValueOutOfRange;
     }
-    // All terms fit in 64 bits: each range is below 2^33.
-    const int64_t scaled =
-        physicalMin + (logical - logicalMin) * (physicalMax - physicalMin) / (logicalMax - logicalMin);
-    value = ClampToInt32(scaled);
+    value = ClampToInt32(Scale(logical, logicalMin, logicalMax, physicalMin, physicalMax));
     return HidStatus::Success;
 }
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace velkor {
@@ -21,17 +22,18 @@ enum class HidReportType : uint8_t { Input = 0, Output = 1, Feature = 2 };
 // One Input, Output or Feature main item with the state that was in force.
 struct HidField {
     HidReportType type = HidReportType::Input;
-    uint8_t reportId = 0; // 0 when the descriptor has no report IDs
-    uint16_t usagePage = 0;
-    bool isConstant = false;      // padding
-    bool isArray = false;         // selector array (Data,Array) rather than Data,Variable
-    bool isRange = false;         // usages given as Usage Minimum / Usage Maximum
-    uint16_t usageMin = 0;        // range bounds, or the first listed usage
-    uint16_t usageMax = 0;        // range bound, or the last listed usage
-    std::vector<uint16_t> usages; // listed usages (local Usage items), in order; empty for a range
-    uint32_t bitOffset = 0;       // within the report, not counting the report ID byte
-    uint16_t reportSize = 0;      // bits per element
-    uint16_t reportCount = 0;     // elements
+    uint8_t reportId = 0;             // 0 when the descriptor has no report IDs
+    uint16_t usagePage = 0;           // of the range or variable run; an array's first usage's page
+    bool isConstant = false;          // padding
+    bool isArray = false;             // selector array (Data,Array) rather than Data,Variable
+    bool isRange = false;             // usages given as Usage Minimum / Usage Maximum
+    uint16_t usageMin = 0;            // range bounds, or the first listed usage
+    uint16_t usageMax = 0;            // range bound, or the last listed usage
+    std::vector<uint16_t> usages;     // listed usages (local Usage items), in order; empty for a range
+    std::vector<uint16_t> usagePages; // the page of each listed usage (an array's list may span pages)
+    uint32_t bitOffset = 0;           // within the report, not counting the report ID byte
+    uint16_t reportSize = 0;          // bits per element
+    uint16_t reportCount = 0;         // elements
     int32_t logicalMin = 0;
     int32_t logicalMax = 0;
     int32_t physicalMin = 0;
@@ -68,16 +70,57 @@ struct HidReportDescriptor {
 
 // Largest descriptor accepted (the kernel's HID_MAX_DESCRIPTOR_SIZE).
 constexpr size_t kMaxReportDescriptorSize = 4096;
+// Most elements in one main item, and most usages before one (the kernel's
+// HID_MAX_USAGES): touchscreens declare vendor reports of several thousand bytes.
+constexpr uint32_t kMaxReportCount = 12288;
 
-// Parses a report descriptor. Returns false (and leaves `out` empty) on a
-// malformed descriptor: truncated item, unbalanced collections, a push/pop
-// underflow, a report size or count past sane limits, nothing at top level.
-// Top-level collections are the Application collections at depth 0; main
-// items outside them still take their bits in the report but belong to no
-// collection. Bit offsets run per (report type, report ID) over the whole
+// Why a descriptor was refused.
+enum class HidDescriptorError : uint8_t {
+    None = 0,
+    TooLong,                 // longer than kMaxReportDescriptorSize
+    TruncatedItem,           // an item runs past the end
+    EndWithoutCollection,    // End Collection with no collection open
+    UnclosedCollection,      // the descriptor ends inside a collection
+    CollectionTooDeep,       // collections nested past 32
+    PushOverflow,            // Push past 16 saved states
+    PopUnderflow,            // Pop with nothing pushed
+    ReportSizeTooLarge,      // Report Size over 256 bits
+    ReportCountTooLarge,     // Report Count over kMaxReportCount
+    BadReportId,             // Report ID 0 (reserved) or past 255
+    BadUsageRange,           // Usage Minimum above Usage Maximum, or bounds on two pages
+    TooManyUsages,           // over kMaxReportCount usages before one main item
+    ReportTooLong,           // a report past 16 KiB
+    SelectorTooWide,         // an array selector over 32 bits
+    NoApplicationCollection, // nothing at top level to open
+};
+
+struct HidParseResult {
+    HidDescriptorError error = HidDescriptorError::None;
+    size_t offset = 0;  // byte offset of the refused item; the descriptor's length when its end is at fault
+    uint32_t value = 0; // the refused item's data (the descriptor's length for TooLong)
+    explicit operator bool() const { return error == HidDescriptorError::None; }
+};
+
+// One line for logs and traces, e.g. "report count 12289 over the limit of
+// 12288 (item at byte 18)"; "accepted" for a success.
+std::string DescribeParseResult(const HidParseResult& result);
+
+// Parses a report descriptor. On a malformed descriptor (truncated item,
+// unbalanced collections, a push/pop underflow, a report size or count past the
+// limits, nothing at top level) the result says why and where, and `out` is
+// left empty. Top-level collections are the Application collections at depth
+// 0; main items outside them still take their bits in the report but belong to
+// no collection. Bit offsets run per (report type, report ID) over the whole
 // descriptor. Constant main items are padding: they count in the lengths but
 // give no capability and decode to nothing.
-bool ParseReportDescriptor(std::span<const uint8_t> descriptor, HidReportDescriptor& out);
+//
+// Usage pages bind as the kernel binds them: a 32-bit usage carries its page in
+// its high half; a shorter one takes the Usage Page in force when it is read.
+// A Usage Page set after the last usages of a main item also applies to the
+// short usages before it, back to the first one already on that page, so
+// "Usage, Usage Page, Input" puts the usage on the later page while
+// "Usage Page A, usages, Usage Page B, usages, Input" keeps each run on its own.
+HidParseResult ParseReportDescriptor(std::span<const uint8_t> descriptor, HidReportDescriptor& out);
 
 // True when `reportId` is one of the collection's input report IDs.
 bool CollectionHasInputReport(const HidTopCollection& collection, uint8_t reportId);
@@ -105,9 +148,9 @@ size_t MaxUsageListLength(const HidTopCollection& collection, uint16_t usagePage
 // Usages of `usagePage` that are on in `report`, in report order: the set bits
 // of 1-bit variable fields, and the selections of array fields (an element's
 // value v in [logicalMin, logicalMax] selects usage usageMin + (v - logicalMin)
-// of a range, or usages[v - logicalMin] of a list; 0 and out-of-range values
-// select nothing). UsageNotFound when no button field of that page is in the
-// report.
+// of a range, or usages[v - logicalMin] of a list when that usage is on
+// `usagePage`; 0 and out-of-range values select nothing). UsageNotFound when
+// no button field with a usage of that page is in the report.
 HidStatus GetUsages(const HidTopCollection& collection, uint16_t usagePage, std::span<const uint8_t> report,
                     std::vector<uint16_t>& usagesOn);
 
@@ -119,7 +162,7 @@ HidStatus GetUsageValue(const HidTopCollection& collection, uint16_t usagePage, 
 // The value scaled from the logical to the physical range (the logical range
 // when no physical range is given), signed when the logical minimum is.
 // BadLogicalRange for an empty range, ValueOutOfRange for a raw value outside
-// the logical range (often a "null" reading).
+// the logical range (often a "null" reading). Exact for any 32-bit ranges.
 HidStatus GetScaledUsageValue(const HidTopCollection& collection, uint16_t usagePage, uint16_t usage,
                               std::span<const uint8_t> report, int32_t& value);
 

@@ -3,8 +3,11 @@
 // their udev properties, and /dev nodes backed by a pseudo terminal.
 #include "platform/hidraw/HidrawBackend.h"
 
+#include "platform/Trace.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <libudev.h>
 #include <poll.h>
@@ -205,12 +208,54 @@ TEST_F(HidrawBackendTest, DeviceOffUsbHasInterfaceZero) {
     EXPECT_EQ(Enumerate(), std::vector<std::string>{"hidraw:/dev/hidraw2#vid_046d&pid_b023&mi_00"});
 }
 
-TEST_F(HidrawBackendTest, NodesThatCannotBeDescribedAreSkipped) {
+// A vendor feature report of `count` bytes, as touchscreens declare them.
+std::vector<uint8_t> LongFeatureReport(uint16_t count) {
+    return {0x06,
+            0x00,
+            0xFF,
+            0x09,
+            0x01,
+            0xA1,
+            0x01,
+            0x85,
+            0x44,
+            0x09,
+            0xC5,
+            0x15,
+            0x00,
+            0x26,
+            0xFF,
+            0x00,
+            0x75,
+            0x08,
+            0x96,
+            static_cast<uint8_t>(count),
+            static_cast<uint8_t>(count >> 8),
+            0xB1,
+            0x02,
+            0xC0};
+}
+
+TEST_F(HidrawBackendTest, NodesThatCannotBeDescribedAreSkippedWithATrace) {
     m_bed.AddUsbNode(0, 0x320F, 0x50B7, 1, kKeyboardInterface);
     m_bed.AddUsbNode(1, 0x1234, 0x0001, 0, {0xA1, 0x01, 0x85}); // truncated descriptor
     m_bed.AddUsbNode(2, 0x1234, 0x0002, 0, {});                 // empty descriptor
     m_bed.AddOrphanNode(3);                                     // no HID parent
-    EXPECT_EQ(Enumerate(), (std::vector<std::string>{kConsumerPath, kVendorPath}));
+    m_bed.AddUsbNode(4, 0x1234, 0x0004, 0, LongFeatureReport(12289));
+    m_bed.AddUsbNode(5, 0x1234, 0x0005, 0, LongFeatureReport(7487));
+    std::vector<std::string> lines;
+    ScopedTraceSink sink([&](std::string_view line) { lines.emplace_back(line); });
+    EXPECT_EQ(Enumerate(), (std::vector<std::string>{kConsumerPath, kVendorPath,
+                                                     "hidraw:/dev/hidraw5#vid_1234&pid_0005&mi_00"}));
+    auto traced = [&](const std::string& node, const std::string& reason) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(node + " skipped") != std::string::npos &&
+                   line.find(reason) != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(traced("/dev/hidraw1", "item runs past the end")) << testing::PrintToString(lines);
+    EXPECT_TRUE(traced("/dev/hidraw2", "no application collection")) << testing::PrintToString(lines);
+    EXPECT_TRUE(traced("/dev/hidraw4", "report count 12289")) << testing::PrintToString(lines);
 }
 
 TEST_F(HidrawBackendTest, NodesUdevHasNotSetUpAreSkippedWhileUdevRuns) {
@@ -270,7 +315,9 @@ TEST_F(HidrawBackendTest, OpenFailsOnANodeWithAMalformedDescriptor) {
     m_bed.AddUsbNode(0, 0x1234, 0x0001, 0, {0x05, 0x01, 0xC0});
     EXPECT_EQ(m_backend.Open("hidraw:/dev/hidraw0#vid_1234&pid_0001&mi_00", HidOpenFlags{true, true}),
               nullptr);
-    EXPECT_NE(m_backend.LastError().find("malformed report descriptor"), std::string::npos);
+    EXPECT_NE(m_backend.LastError().find("malformed report descriptor: /dev/hidraw0: End Collection without"),
+              std::string::npos)
+        << m_backend.LastError();
 }
 
 TEST_F(HidrawBackendTest, OpenWithoutAccessOnlyDescribes) {

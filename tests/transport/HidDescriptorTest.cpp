@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
+#include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace velkor {
@@ -109,13 +113,22 @@ HidReportDescriptor MustParse(const Desc& d) {
     return parsed;
 }
 
-bool Parses(const std::vector<uint8_t>& bytes) {
+HidParseResult Parse(const std::vector<uint8_t>& bytes) {
     HidReportDescriptor parsed;
-    const bool ok = ParseReportDescriptor(bytes, parsed);
-    if (!ok) {
+    const HidParseResult result = ParseReportDescriptor(bytes, parsed);
+    if (!result) {
         EXPECT_TRUE(parsed.collections.empty()) << "a refused descriptor leaves the result empty";
     }
-    return ok;
+    return result;
+}
+
+bool Parses(const std::vector<uint8_t>& bytes) {
+    return static_cast<bool>(Parse(bytes));
+}
+
+// Why a descriptor is refused (None when it is accepted).
+HidDescriptorError RefusalOf(const std::vector<uint8_t>& bytes) {
+    return Parse(bytes).error;
 }
 
 // ---- Collections, report IDs and lengths -----------------------------------
@@ -293,19 +306,98 @@ TEST(HidDescriptorUsages, ExtendedUsageCarriesItsOwnPage) {
     EXPECT_EQ(on, std::vector<uint16_t>{0x30});
 }
 
-TEST(HidDescriptorUsages, UsagePageAppliesAtTheMainItem) {
+using PageUsage = std::pair<uint16_t, uint16_t>;
+
+struct PageCase {
+    const char* name;
+    Desc items;                  // between the collection's start and its end, main item included
+    std::vector<PageUsage> caps; // input button caps, then value caps: single usages
+};
+
+void PrintTo(const PageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+PageUsage Cap(uint16_t page, uint16_t usage) {
+    return {page, usage};
+}
+
+std::vector<PageCase> PageCases() {
+    std::vector<PageCase> cases;
+    Desc gamepad; // buttons, then a page change for two consumer keys
+    gamepad.UsagePage(0x09).UsageMin(1).UsageMax(3).UsagePage(0x0C).Usage(0x224).Usage(0x223);
+    gamepad.LogicalMin(0).LogicalMax(1).ReportSize(1).ReportCount(5).Input(kVariable);
+    cases.push_back({"PageChangeBetweenUsagesKeepsEachRun",
+                     gamepad,
+                     {Cap(0x09, 1), Cap(0x09, 2), Cap(0x09, 3), Cap(0x0C, 0x224), Cap(0x0C, 0x223)}});
+    Desc vendor;
+    vendor.UsagePage(0xFF0D).Usage(0x5D).UsagePage(0x0D).Usage(0x30);
+    vendor.LogicalMin(0).LogicalMax(255).ReportSize(8).ReportCount(2).Input(kVariable);
+    cases.push_back({"VendorUsageKeepsItsPage", vendor, {Cap(0xFF0D, 0x5D), Cap(0x0D, 0x30)}});
+    Desc trailing; // the page may follow the usage it names
+    trailing.UsagePage(0x01).Usage(0xE9).UsagePage(0x0C);
+    trailing.LogicalMin(0).LogicalMax(1).ReportSize(1).ReportCount(1).Input(kVariable);
+    cases.push_back({"PageAfterTheLastUsageTakesIt", trailing, {Cap(0x0C, 0xE9)}});
+    Desc extended; // a 32-bit usage never takes the page in force
+    extended.UsagePage(0x0D).Usage(0x42).Usage(0xFF0D005D, 4).UsagePage(0x09);
+    extended.LogicalMin(0).LogicalMax(1).ReportSize(1).ReportCount(2).Input(kVariable);
+    cases.push_back({"ExtendedUsageIsNeverRebound", extended, {Cap(0x09, 0x42), Cap(0xFF0D, 0x5D)}});
+    Desc array; // one selector over usages of two pages
+    array.UsagePage(0x0C).Usage(0xE9).UsagePage(0x01).Usage(0x81);
+    array.LogicalMin(1).LogicalMax(2).ReportSize(8).ReportCount(1).Input(kData);
+    cases.push_back({"ArrayListSpansPages", array, {Cap(0x0C, 0xE9), Cap(0x01, 0x81)}});
+    return cases;
+}
+
+class HidDescriptorUsagePages : public testing::TestWithParam<PageCase> {};
+
+TEST_P(HidDescriptorUsagePages, CapabilitiesCarryThePageEachUsageWasBoundTo) {
     Desc d;
-    d.UsagePage(0x01).Usage(0x06).Collection(1);
-    d.Usage(0xE9)
-        .UsagePage(0x0C)
-        .LogicalMin(0)
-        .LogicalMax(1)
-        .ReportSize(1)
-        .ReportCount(8)
-        .Input(kVariable)
-        .End();
-    const HidTopCollection top = MustParse(d).collections[0];
-    EXPECT_EQ(top.fields[0].usagePage, 0x0C);
+    d.UsagePage(0x01).Usage(0x05).Collection(1).Raw(GetParam().items.Bytes()).End();
+    const HidTopCollection top = MustParse(d).collections.at(0);
+    std::vector<PageUsage> caps;
+    for (const auto* list : {&top.inputButtonCaps, &top.inputValueCaps}) {
+        for (const HidCapability& cap : *list) {
+            EXPECT_FALSE(cap.isRange);
+            caps.push_back({cap.usagePage, cap.usageMin});
+        }
+    }
+    EXPECT_EQ(caps, GetParam().caps);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HidDescriptorUsagePages, testing::ValuesIn(PageCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HidDescriptorUsages, ReportsDecodeOnThePagesTheUsagesWereBoundTo) {
+    const std::vector<PageCase> cases = PageCases();
+    auto collection = [&](size_t index) {
+        Desc d;
+        d.UsagePage(0x01).Usage(0x05).Collection(1).Raw(cases[index].items.Bytes()).End();
+        return MustParse(d).collections.at(0);
+    };
+    std::vector<uint16_t> on;
+    const HidTopCollection gamepad = collection(0);
+    const std::vector<uint8_t> pressed{0, 0b10101}; // button 1, button 3, consumer 0x223
+    ASSERT_EQ(GetUsages(gamepad, 0x09, pressed, on), HidStatus::Success);
+    EXPECT_EQ(on, (std::vector<uint16_t>{1, 3}));
+    ASSERT_EQ(GetUsages(gamepad, 0x0C, pressed, on), HidStatus::Success);
+    EXPECT_EQ(on, std::vector<uint16_t>{0x223});
+
+    const HidTopCollection vendor = collection(1);
+    uint32_t value = 0;
+    ASSERT_EQ(GetUsageValue(vendor, 0xFF0D, 0x5D, std::vector<uint8_t>{0, 0x11, 0x22}, value),
+              HidStatus::Success);
+    EXPECT_EQ(value, 0x11u);
+    EXPECT_EQ(GetUsageValue(vendor, 0x0D, 0x5D, std::vector<uint8_t>{0, 0x11, 0x22}, value),
+              HidStatus::UsageNotFound);
+
+    const HidTopCollection array = collection(4);
+    ASSERT_EQ(GetUsages(array, 0x01, std::vector<uint8_t>{0, 2}, on), HidStatus::Success);
+    EXPECT_EQ(on, std::vector<uint16_t>{0x81});
+    ASSERT_EQ(GetUsages(array, 0x0C, std::vector<uint8_t>{0, 2}, on), HidStatus::Success);
+    EXPECT_TRUE(on.empty()) << "selector 2 picks a Generic Desktop usage";
+    ASSERT_EQ(GetUsages(array, 0x0C, std::vector<uint8_t>{0, 1}, on), HidStatus::Success);
+    EXPECT_EQ(on, std::vector<uint16_t>{0xE9});
 }
 
 TEST(HidDescriptorUsages, LastListedUsageRepeatsForRemainingElements) {
@@ -450,6 +542,55 @@ TEST(HidDescriptorDecoding, ScaledValueRefusesBadRangesAndNullReadings) {
     EXPECT_EQ(scaled, 0);
 }
 
+struct ScaleCase {
+    const char* name;
+    int32_t logicalMin, logicalMax, physicalMin, physicalMax; // physical 0, 0: none given
+    uint32_t raw;
+    int32_t scaled;
+};
+
+constexpr int32_t kMin32 = INT32_MIN;
+constexpr int32_t kMax32 = INT32_MAX;
+
+// 32-bit ranges make (value - logicalMin) * physicalSpan overflow 64 bits.
+const ScaleCase kScaleCases[] = {
+    {"SerialNumberTop", kMin32, kMax32, 0, 0, 0x7FFFFFFF, kMax32},
+    {"SerialNumberBottom", kMin32, kMax32, 0, 0, 0x80000000, kMin32},
+    {"WideRangesTop", kMin32, kMax32, kMin32, kMax32 - 1, 0x7FFFFFFF, kMax32 - 1},
+    {"WideRangesMiddle", kMin32, kMax32, kMin32, kMax32 - 1, 0, -1},
+    {"ByteToThousand", 0, 255, 0, 1000, 128, 501},
+    {"SignedBothWays", -127, 127, -1000, 1000, 0xFFFFFF81, -1000},
+};
+
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HidDescriptorScaling : public testing::TestWithParam<ScaleCase> {};
+
+TEST_P(HidDescriptorScaling, ScaledValueIsExact) {
+    const ScaleCase& c = GetParam();
+    Desc d;
+    d.UsagePage(0x0D).Usage(0x02).Collection(1).Usage(0x5B).LogicalMin(c.logicalMin).LogicalMax(c.logicalMax);
+    d.PhysicalMin(c.physicalMin)
+        .PhysicalMax(c.physicalMax)
+        .ReportSize(32)
+        .ReportCount(1)
+        .Input(kVariable)
+        .End();
+    const HidTopCollection top = MustParse(d).collections.at(0);
+    std::vector<uint8_t> report{0};
+    for (int i = 0; i < 4; ++i) {
+        report.push_back(static_cast<uint8_t>(c.raw >> (8 * i)));
+    }
+    int32_t scaled = 0;
+    ASSERT_EQ(GetScaledUsageValue(top, 0x0D, 0x5B, report, scaled), HidStatus::Success);
+    EXPECT_EQ(scaled, c.scaled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HidDescriptorScaling, testing::ValuesIn(kScaleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(HidDescriptorDecoding, ValuesWiderThan32BitsAreRefusedNotTruncated) {
     Desc d;
     d.UsagePage(0xFF00).Usage(1).Collection(1).Usage(5).ReportSize(40).ReportCount(1).Input(kVariable).End();
@@ -519,23 +660,47 @@ TEST(HidDescriptorMalformed, UnbalancedStructureIsRefused) {
     EXPECT_FALSE(Parses(Wrap(pushes))) << "push stack overflow";
 }
 
-TEST(HidDescriptorMalformed, AbsurdSizesAreRefused) {
-    EXPECT_FALSE(Parses(Wrap({0x96, 0x88, 0x13}))) << "report count 5000";
-    EXPECT_FALSE(Parses(Wrap({0x76, 0x2C, 0x01}))) << "report size 300";
-    EXPECT_FALSE(Parses(Wrap({0x85, 0x00}))) << "report ID 0";
-    EXPECT_FALSE(Parses(Wrap({0x86, 0x00, 0x01}))) << "report ID 256";
-    EXPECT_FALSE(Parses(Wrap({0x19, 0x09, 0x29, 0x02}))) << "usage minimum above maximum";
+TEST(HidDescriptorMalformed, AbsurdSizesAreRefusedWithTheirReason) {
+    using E = HidDescriptorError;
+    EXPECT_EQ(RefusalOf(Wrap({0x76, 0x2C, 0x01})), E::ReportSizeTooLarge) << "report size 300";
+    EXPECT_EQ(RefusalOf(Wrap({0x85, 0x00})), E::BadReportId) << "report ID 0";
+    EXPECT_EQ(RefusalOf(Wrap({0x86, 0x00, 0x01})), E::BadReportId) << "report ID 256";
+    EXPECT_EQ(RefusalOf(Wrap({0x19, 0x09, 0x29, 0x02})), E::BadUsageRange) << "usage minimum above maximum";
+    EXPECT_EQ(RefusalOf(Wrap({0x1B, 0x01, 0x00, 0x09, 0x00, 0x2B, 0x03, 0x00, 0x0C, 0x00})), E::BadUsageRange)
+        << "32-bit bounds on two pages";
     // 256 bits x 4096 elements: a report far past any buffer.
-    EXPECT_FALSE(Parses(Wrap({0x76, 0x00, 0x01, 0x96, 0x00, 0x10, 0x81, 0x02})));
+    EXPECT_EQ(RefusalOf(Wrap({0x76, 0x00, 0x01, 0x96, 0x00, 0x10, 0x81, 0x02})), E::ReportTooLong);
     // Many moderate items adding up past the limit in one report.
     std::vector<uint8_t> many{0x75, 0x08, 0x96, 0x00, 0x08};
     for (int i = 0; i < 8; ++i) {
         many.insert(many.end(), {0x81, 0x02});
     }
-    EXPECT_FALSE(Parses(Wrap(many)));
-    EXPECT_FALSE(Parses(Wrap({0x75, 0x28, 0x95, 0x01, 0x81, 0x00}))) << "40-bit array selector";
+    EXPECT_EQ(RefusalOf(Wrap(many)), E::ReportTooLong);
+    EXPECT_EQ(RefusalOf(Wrap({0x75, 0x28, 0x95, 0x01, 0x81, 0x00})), E::SelectorTooWide);
     std::vector<uint8_t> huge(kMaxReportDescriptorSize + 1, 0x00);
-    EXPECT_FALSE(Parses(Wrap(huge))) << "longer than any device may send";
+    EXPECT_EQ(RefusalOf(Wrap(huge)), E::TooLong) << "longer than any device may send";
+}
+
+// Touchscreens declare vendor feature reports of thousands of bytes; the
+// limit is the kernel's, and a refusal says where and why.
+TEST(HidDescriptorMalformed, ReportCountUpToTheKernelLimitIsAccepted) {
+    for (const uint32_t count : {7487u, kMaxReportCount, kMaxReportCount + 1}) {
+        Desc d;
+        d.UsagePage(0xFF00).Usage(0x01).Collection(1).ReportId(0x44).Usage(0xC5).LogicalMin(0);
+        d.LogicalMax(255).ReportSize(8).ReportCount(count).Feature(kVariable).End();
+        HidReportDescriptor parsed;
+        const HidParseResult result = ParseReportDescriptor(d.Bytes(), parsed);
+        if (count <= kMaxReportCount) {
+            ASSERT_TRUE(result) << count << ": " << DescribeParseResult(result);
+            EXPECT_EQ(parsed.collections.at(0).featureReportLength, 1 + count);
+            EXPECT_EQ(parsed.collections.at(0).fields.at(0).reportCount, count);
+        } else {
+            EXPECT_EQ(result.error, HidDescriptorError::ReportCountTooLarge);
+            EXPECT_EQ(result.offset, 18u) << "the Report Count item";
+            EXPECT_EQ(DescribeParseResult(result),
+                      "report count 12289 over the limit of 12288 (item at byte 18)");
+        }
+    }
 }
 
 TEST(HidDescriptorMalformed, RangeExpansionIsBounded) {

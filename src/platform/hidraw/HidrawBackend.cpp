@@ -412,8 +412,19 @@ bool HidrawBackend::EnumeratePaths(std::vector<std::string>& paths) {
         const char* node = udev_device_get_devnode(device.get());
         NodeInfo info;
         HidReportDescriptor parsed;
-        if (!node || !ReadNodeInfo(device.get(), info) || !ParseReportDescriptor(info.descriptor, parsed)) {
-            continue; // not a device we can describe; it cannot be one of ours
+        if (!node) {
+            continue;
+        }
+        // A node skipped is named in the trace, so that a device missing from
+        // the list can be explained.
+        if (!ReadNodeInfo(device.get(), info)) {
+            TraceF("hidraw: %s skipped, no HID ID or report descriptor to read", node);
+            continue;
+        }
+        if (const HidParseResult result = ParseReportDescriptor(info.descriptor, parsed); !result) {
+            TraceF("hidraw: %s skipped, report descriptor refused: %s", node,
+                   DescribeParseResult(result).c_str());
+            continue;
         }
         const size_t count = parsed.collections.size();
         for (size_t i = 0; i < count; ++i) {
@@ -472,8 +483,8 @@ std::unique_ptr<HidHandle> HidrawBackend::Open(const std::string& path, const Hi
     }
 
     HidReportDescriptor parsed;
-    if (!ParseReportDescriptor(info.descriptor, parsed)) {
-        return fail("malformed report descriptor: " + node);
+    if (const HidParseResult result = ParseReportDescriptor(info.descriptor, parsed); !result) {
+        return fail("malformed report descriptor: " + node + ": " + DescribeParseResult(result));
     }
     if (!IdentityMatches(path, info.attributes)) {
         return fail("another device is now at " + node);
