@@ -35,8 +35,7 @@ struct Rig {
                                         sim::SimUnit::Headset};
         SyncLighting::DeviceLists lists;
         for (size_t i = 0; i < 4; ++i) {
-            auto device =
-                MakeDevice<CTolvanicUSBDevice>(DeviceServices{backend, dispatcher, clock, {}});
+            auto device = MakeDevice<CTolvanicUSBDevice>(DeviceServices{backend, dispatcher, clock, {}});
             SupportedDevice row;
             row.kind = kinds[i].first;
             device->SetIdentity(row);

@@ -2,19 +2,19 @@
 #include "devices/SupportedDevices.h"
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
-#include "transport/DeviceTransport.h"
 #include "tools/BusCommands.h"
 #include "tools/SimulatorOption.h"
+#include "transport/DeviceTransport.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <chrono>
 #include <memory>
 #include <set>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velkor {
@@ -66,8 +66,8 @@ int List(HidBackend& backend) {
         return kExitFailed;
     }
     int shown = 0;
-    std::printf("%-58s %-6s %-6s %-3s %-3s %-6s %-5s %-18s %s\n", "PATH", "VENDOR", "PROD", "MI", "COL", "PAGE",
-                "USAGE", "KIND", "ROLE");
+    std::printf("%-58s %-6s %-6s %-3s %-3s %-6s %-5s %-18s %s\n", "PATH", "VENDOR", "PROD", "MI", "COL",
+                "PAGE", "USAGE", "KIND", "ROLE");
     while (const char* path = enumerator.NextPath()) {
         const uint16_t vendor = PathVendorId(path);
         if (vendor != 0x320F && vendor != 0x0C76) {
@@ -75,8 +75,8 @@ int List(HidBackend& backend) {
         }
         HidInterface hid(backend);
         if (!hid.Open(path, false, false, false, false)) {
-            std::printf("%-58s %04x   %04x   %02x  %02x  (cannot open: %s)\n", path, vendor, PathProductId(path),
-                        PathInterfaceNumber(path), PathCollectionNumber(path),
+            std::printf("%-58s %04x   %04x   %02x  %02x  (cannot open: %s)\n", path, vendor,
+                        PathProductId(path), PathInterfaceNumber(path), PathCollectionNumber(path),
                         hid.LastOpenError().empty() ? "unknown error" : hid.LastOpenError().c_str());
             ++shown;
             continue;
@@ -89,9 +89,9 @@ int List(HidBackend& backend) {
             kind = DeviceKindName(entry.kind);
             role = entry.role == kRoleEvent ? "events" : "commands";
         }
-        std::printf("%-58s %04x   %04x   %02x  %02x  %04x   %04x  %-18s %s\n", path, hid.Attributes().vendorId,
-                    hid.Attributes().productId, PathInterfaceNumber(path), PathCollectionNumber(path),
-                    hid.Caps().usagePage, hid.Caps().usage, kind, role);
+        std::printf("%-58s %04x   %04x   %02x  %02x  %04x   %04x  %-18s %s\n", path,
+                    hid.Attributes().vendorId, hid.Attributes().productId, PathInterfaceNumber(path),
+                    PathCollectionNumber(path), hid.Caps().usagePage, hid.Caps().usage, kind, role);
         ++shown;
     }
     if (shown == 0) {
@@ -120,7 +120,8 @@ int Watch(HidBackend& backend, bool scenarioPlaying, double seconds) {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         std::set<std::string> now = FamilyPaths(enumerator);
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         for (const std::string& path : now) {
             if (!present.contains(path)) {
                 std::printf("%8.3f + %s\n", elapsed, path.c_str());
@@ -133,7 +134,8 @@ int Watch(HidBackend& backend, bool scenarioPlaying, double seconds) {
         }
         std::fflush(stdout);
         present = std::move(now);
-        if ((seconds > 0 && elapsed >= seconds) || (seconds <= 0 && scenarioPlaying && ScenarioFinished(backend))) {
+        if ((seconds > 0 && elapsed >= seconds) ||
+            (seconds <= 0 && scenarioPlaying && ScenarioFinished(backend))) {
             return kExitOk;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -145,7 +147,8 @@ int OpenDevice(DeviceTransport& transport, const std::string& path) {
     HidInterface probe(transport.Backend());
     if (!probe.Open(path, false, false, false, false)) {
         const std::string& why = probe.LastOpenError();
-        std::fprintf(stderr, "velkorctl: cannot open %s: %s\n", path.c_str(), why.empty() ? "not found" : why.c_str());
+        std::fprintf(stderr, "velkorctl: cannot open %s: %s\n", path.c_str(),
+                     why.empty() ? "not found" : why.c_str());
         if (why.find("ermission") != std::string::npos) {
             std::fprintf(stderr, "velkorctl: install packaging/70-velkor.rules into /etc/udev/rules.d/ "
                                  "(or run cmake --install) and plug the device in again\n");
@@ -154,7 +157,8 @@ int OpenDevice(DeviceTransport& transport, const std::string& path) {
     }
     const int row = RowOfInterface(probe);
     if (row < 0 || SupportedDeviceTable()[static_cast<size_t>(row)].role != kRoleCommand) {
-        std::fprintf(stderr, "velkorctl: %s is not the command interface of a supported device\n", path.c_str());
+        std::fprintf(stderr, "velkorctl: %s is not the command interface of a supported device\n",
+                     path.c_str());
         return kExitNoDevice;
     }
     const DeviceKind kind = SupportedDeviceTable()[static_cast<size_t>(row)].kind;
@@ -213,8 +217,8 @@ int Params(HidBackend& backend, const std::string& path, unsigned long length, u
         return rc;
     }
     std::vector<uint8_t> memory(length, 0);
-    if (int result = transport.ReadParams(memory.data(), static_cast<uint16_t>(length),
-                                          static_cast<uint16_t>(offset));
+    if (int result =
+            transport.ReadParams(memory.data(), static_cast<uint16_t>(length), static_cast<uint16_t>(offset));
         result != kResultOk) {
         return ReportFailure("reading the parameter memory", result);
     }
@@ -307,4 +311,6 @@ int Run(int argc, char** argv) {
 } // namespace
 } // namespace velkor
 
-int main(int argc, char** argv) { return velkor::Run(argc, argv); }
+int main(int argc, char** argv) {
+    return velkor::Run(argc, argv);
+}

@@ -8,8 +8,7 @@
 
 namespace velkor {
 
-template <class T>
-class Guarded {
+template <class T> class Guarded {
 public:
     Guarded() = default;
     explicit Guarded(T value) : m_value(std::move(value)) {}
@@ -17,13 +16,11 @@ public:
     Guarded& operator=(const Guarded&) = delete;
 
     // Runs fn(T&) with the lock held and returns what it returns. Any thread.
-    template <class Fn>
-    decltype(auto) With(Fn&& fn) {
+    template <class Fn> decltype(auto) With(Fn&& fn) {
         std::lock_guard lock(m_mutex);
         return std::forward<Fn>(fn)(m_value);
     }
-    template <class Fn>
-    decltype(auto) With(Fn&& fn) const {
+    template <class Fn> decltype(auto) With(Fn&& fn) const {
         std::lock_guard lock(m_mutex);
         return std::forward<Fn>(fn)(std::as_const(m_value));
     }

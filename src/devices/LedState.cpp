@@ -128,7 +128,8 @@ void Breathing(LedFrame& frame) {
     if (StepBreathingPhase(frame)) {
         frame.colourIndex = NextBreathingColour(frame.colourIndex);
     }
-    const Rgb colour = frame.light.multiColor != 0 ? kColourWheel[frame.colourIndex] : RecordColour(frame.light);
+    const Rgb colour =
+        frame.light.multiColor != 0 ? kColourWheel[frame.colourIndex] : RecordColour(frame.light);
     frame.Fill(PackLed(colour, BreathingLevel(frame)));
 }
 
@@ -165,7 +166,8 @@ void Blink(LedFrame& frame, uint32_t nowMs) {
         frame.Fill(0);
         return;
     }
-    const Rgb colour = frame.light.multiColor != 0 ? kColourWheel[frame.colourIndex] : RecordColour(frame.light);
+    const Rgb colour =
+        frame.light.multiColor != 0 ? kColourWheel[frame.colourIndex] : RecordColour(frame.light);
     frame.Fill(PackLed(colour, BrightnessLevel(frame.light.light)));
 }
 
@@ -176,7 +178,8 @@ void BlinkFixed(LedFrame& frame, uint32_t nowMs) {
     if (StepBlinkPhase(frame, nowMs)) {
         frame.colourIndex = NextFixedColour(frame.colourIndex);
     }
-    frame.Fill(frame.blinkOn ? PackLed(FixedColour(frame.colourIndex), BrightnessLevel(frame.light.light)) : 0);
+    frame.Fill(frame.blinkOn ? PackLed(FixedColour(frame.colourIndex), BrightnessLevel(frame.light.light))
+                             : 0);
 }
 
 void Off(LedFrame& frame) {

@@ -73,7 +73,8 @@ void DeviceDeleter::operator()(CTolvanicUSBDevice* device) const {
 }
 
 CTolvanicUSBDevice::CTolvanicUSBDevice(const DeviceServices& services)
-    : m_services(services), m_command(services.backend), m_events(services.backend), m_paths(services.folders) {}
+    : m_services(services), m_command(services.backend), m_events(services.backend),
+      m_paths(services.folders) {}
 
 CTolvanicUSBDevice::~CTolvanicUSBDevice() {
     // The workers stop anything still running themselves (and trace it); by
@@ -103,7 +104,8 @@ void CTolvanicUSBDevice::InitPage() {
 
 void CTolvanicUSBDevice::SelectFunctionPage(int type) {
     const uint32_t kind = m_kindTag;
-    m_page.SelectFunctionPage(type, kind == uint32_t(DeviceKind::Keyboard) || kind == uint32_t(DeviceKind::Mouse));
+    m_page.SelectFunctionPage(type,
+                              kind == uint32_t(DeviceKind::Keyboard) || kind == uint32_t(DeviceKind::Mouse));
 }
 
 void CTolvanicUSBDevice::Notify(const ui::Notification& notification) {

@@ -314,8 +314,7 @@ private:
 };
 
 // The role a device offers, or null (see DeviceRoles.h).
-template <class Role>
-Role* Capability(CTolvanicUSBDevice& device) {
+template <class Role> Role* Capability(CTolvanicUSBDevice& device) {
     return dynamic_cast<Role*>(&device);
 }
 
@@ -331,8 +330,7 @@ struct DeviceDeleter {
 };
 using DevicePtr = std::unique_ptr<CTolvanicUSBDevice, DeviceDeleter>;
 
-template <class Kind, class... Args>
-std::unique_ptr<Kind, DeviceDeleter> MakeDevice(Args&&... args) {
+template <class Kind, class... Args> std::unique_ptr<Kind, DeviceDeleter> MakeDevice(Args&&... args) {
     return std::unique_ptr<Kind, DeviceDeleter>(new Kind(std::forward<Args>(args)...));
 }
 

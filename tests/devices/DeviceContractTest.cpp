@@ -23,8 +23,7 @@ struct BaseDeviceKind {
 
 using DeviceKinds = ::testing::Types<BaseDeviceKind>;
 
-template <class Kind>
-class DeviceContract : public DeviceWindowFixture {
+template <class Kind> class DeviceContract : public DeviceWindowFixture {
 protected:
     DevicePtr Make() {
         DevicePtr device = BuildPage(Kind::kLayout);

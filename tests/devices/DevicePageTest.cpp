@@ -166,7 +166,8 @@ TEST_F(DevicePage, DataPathsLieInTheProgramAndUserFolders) {
 TEST_F(DevicePage, OnlyAKeyboardIsToldToHandOverItsLighting) {
     m_backend.Plug(sim::SimUnit::Keyboard);
     CTolvanicUSBDevice keyboard(Services());
-    ASSERT_TRUE(keyboard.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Keyboard)));
+    ASSERT_TRUE(
+        keyboard.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Keyboard)));
     keyboard.SetIdentity(SupportedDeviceTable()[0]);
 
     EXPECT_EQ(keyboard.SetLightControl(false), kResultOk);

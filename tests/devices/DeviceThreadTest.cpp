@@ -114,7 +114,8 @@ protected:
         m_device = MakeDevice<SlowEventDevice>(Services());
     }
     void OpenCommand() {
-        ASSERT_TRUE(m_device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
+        ASSERT_TRUE(
+            m_device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
     }
     std::unique_ptr<SlowEventDevice, DeviceDeleter> m_device;
 };

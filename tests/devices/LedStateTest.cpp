@@ -121,8 +121,7 @@ TEST_F(DeviceEffects, MultiColourBlinkWalksTo176AndBackTo0) {
     for (int toggle = 0; toggle < 14; ++toggle) {
         leds::Blink(m_frame, m_now);
         positions.push_back(m_frame.colourIndex);
-        const uint32_t expected =
-            m_frame.blinkOn ? PackLed(kColourWheel[m_frame.colourIndex], 255) : 0;
+        const uint32_t expected = m_frame.blinkOn ? PackLed(kColourWheel[m_frame.colourIndex], 255) : 0;
         EXPECT_EQ(Uniform(), expected) << "on in the wheel's colour, off black at level 0";
         m_now += 200;
     }

@@ -345,7 +345,8 @@ TEST_F(ChannelTransact, EventChannelsListenApartFromTheCommandMarks) {
         uint16_t ignored = 0;
         return m_transport.ReadEvent(ChannelType::Receiver, kHidInfinite, ignored);
     });
-    ASSERT_TRUE(m_backend.WaitForWaitingRead(kReceiverPath, std::chrono::seconds(5))) << "the read never began";
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(kReceiverPath, std::chrono::seconds(5)))
+        << "the read never began";
     m_transport.CloseListening(ChannelType::Receiver);
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready); // hang guard only
     EXPECT_EQ(waiting.get(), DeviceTransport::EventRead::None);
