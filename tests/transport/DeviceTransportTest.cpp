@@ -75,21 +75,6 @@ TEST_F(ChannelTransact, NotOpenSendsNothing) {
     EXPECT_TRUE(m_backend.Written(kWiredPath).empty());
 }
 
-TEST_F(ChannelTransact, StaleReplyThenEchoTakesTheSecond) {
-    OpenChannel(ChannelType::Wired);
-    m_backend.SetResponder(kWiredPath, [](const Report& request) {
-        Report stale = MakeReply(0x03);
-        Report echo = MakeReply(request[3]);
-        echo[8] = 0x5A;
-        return std::vector<Report>{stale, echo};
-    });
-    uint8_t request[64] = {0x04, 0, 0, 0x05};
-    Frame reply{};
-    EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), 1);
-    EXPECT_EQ(reply[3], 0x05);
-    EXPECT_EQ(reply[8], 0x5A);
-}
-
 TEST_F(ChannelTransact, TwoMismatchesEndWithTheSecondRead) {
     OpenChannel(ChannelType::Wired);
     m_backend.SetResponder(kWiredPath, [](const Report&) {
@@ -139,22 +124,42 @@ TEST_F(ChannelTransact, ReplyWithAnotherReportIdIsNotTheEcho) {
     EXPECT_EQ(reply[0], 0x04);
 }
 
-TEST_F(ChannelTransact, ForeignReportWithOurCommandByteIsNotTheEcho) {
+// A first reply that is not our echo is passed over for the second: a stale
+// reply (another command byte), or another collection's report that happens
+// to carry our command byte.
+struct NotTheEcho {
+    const char* name;
+    uint8_t command;
+    uint8_t reportId;
+};
+
+class FirstReplyNotTheEcho : public TransportFixture, public ::testing::WithParamInterface<NotTheEcho> {};
+
+TEST_P(FirstReplyNotTheEcho, TheSecondReplyIsTaken) {
     OpenChannel(ChannelType::Wired);
-    m_backend.SetResponder(kWiredPath, [](const Report& request) {
-        // Another collection's report that happens to carry our command in byte 3.
-        Report foreign = MakeReply(request[3], 0, 0x03);
-        foreign[8] = 0x11;
+    const NotTheEcho first = GetParam();
+    m_backend.SetResponder(kWiredPath, [first](const Report& request) {
+        Report other = MakeReply(first.command == 0 ? request[3] : first.command, 0, first.reportId);
+        other[8] = 0x11;
         Report echo = MakeReply(request[3]);
         echo[8] = 0x5A;
-        return std::vector<Report>{foreign, echo};
+        return std::vector<Report>{other, echo};
     });
     uint8_t request[64] = {0x04, 0, 0, 0x05};
     Frame reply{};
     EXPECT_EQ(m_transport.Transact(request, 64, reply.data(), 64, nullptr), 1);
     EXPECT_EQ(reply[0], 0x04);
+    EXPECT_EQ(reply[3], 0x05);
     EXPECT_EQ(reply[8], 0x5A) << "the second reply is the echo";
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, FirstReplyNotTheEcho,
+                         ::testing::Values(NotTheEcho{"Stale", 0x03, 0x04},
+                                           // 0: the request's own command byte.
+                                           NotTheEcho{"ForeignReportWithOurCommand", 0, 0x03}),
+                         [](const ::testing::TestParamInfo<NotTheEcho>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ChannelTransact, ShortReplyCountsAsNoReply) {
     OpenChannel(ChannelType::Wired);
