@@ -9,6 +9,7 @@
 //
 // Everything here is pure computation on bytes: no OS calls, safe on any
 // input (a malformed descriptor is refused, never read out of bounds).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -39,6 +40,13 @@ struct HidField {
     int32_t physicalMin = 0;
     int32_t physicalMax = 0;
     bool isButton = false; // arrays and 1-bit variables are buttons, like a Windows HID stack
+
+    // The page of listed usage `index` (the field's page for a range or an empty list).
+    uint16_t PageAt(size_t index) const { return index < usagePages.size() ? usagePages[index] : usagePage; }
+    // Some usage of the field is on `page`.
+    bool HasPage(uint16_t page) const {
+        return usagePage == page || std::find(usagePages.begin(), usagePages.end(), page) != usagePages.end();
+    }
 };
 
 // Button or value capability (the HidP_*Caps equivalent the system needs).
@@ -73,6 +81,8 @@ constexpr size_t kMaxReportDescriptorSize = 4096;
 // Most elements in one main item, and most usages before one (the kernel's
 // HID_MAX_USAGES): touchscreens declare vendor reports of several thousand bytes.
 constexpr uint32_t kMaxReportCount = 12288;
+// The widest element that decodes to a value (bits).
+constexpr uint32_t kMaxValueBits = 32;
 
 // Why a descriptor was refused.
 enum class HidDescriptorError : uint8_t {
