@@ -1,5 +1,6 @@
 #include "sim/SimFactory.h"
 
+#include "keys/KeyIdentityTable.h"
 #include "sim/SimRecords.h"
 
 #include <algorithm>
@@ -32,24 +33,6 @@ constexpr SimModelFacts kModels[kSimModelCount] = {
     {SimModel::Headset, 0x1630, 7, 0, 0, 5, 13, 0, 0, 0, 0, 0x0112, 28, 9, false, 512, 1, 0},
 };
 
-// On-screen keys 0..125 as 0xTTMMUU (type, modifier mask, usage).
-constexpr uint32_t kScreenKeys[126] = {
-    0x200029, 0x20003A, 0x20003B, 0x20003C, 0x20003D, 0x20003E, 0x20003F, 0x200040, 0x200041, // 0
-    0x200042, 0x200043, 0x200044, 0x200045, 0x200046, 0x200047, 0x200048, 0xA01B00, 0xA02400, // 9
-    0x200000, 0x200000, 0x200000, 0x200035, 0x20001E, 0x20001F, 0x200020, 0x200021, 0x200022, // 18
-    0x200023, 0x200024, 0x200025, 0x200026, 0x200027, 0x20002D, 0x20002E, 0x20002A, 0x200049, // 27
-    0x20004A, 0x20004B, 0x200053, 0x200054, 0x200055, 0x200056, 0x20002B, 0x200014, 0x20001A, // 36
-    0x200008, 0x200015, 0x200017, 0x20001C, 0x200018, 0x20000C, 0x200012, 0x200013, 0x20002F, // 45
-    0x200030, 0x200031, 0x20004C, 0x20004D, 0x20004E, 0x20005F, 0x200060, 0x200061, 0x200032, // 54
-    0x200039, 0x200004, 0x200016, 0x200007, 0x200009, 0x20000A, 0x20000B, 0x20000D, 0x20000E, // 63
-    0x20000F, 0x200033, 0x200034, 0x200028, 0x20005C, 0x20005D, 0x20005E, 0x20008A, 0x20008B, // 72
-    0x200090, 0x200091, 0x200088, 0x200200, 0x20001D, 0x20001B, 0x200006, 0x200019, 0x200005, // 81
-    0x200011, 0x200010, 0x200036, 0x200037, 0x200038, 0x202000, 0x200052, 0x200059, 0x20005A, // 90
-    0x20005B, 0x200087, 0x200089, 0x200064, 0x200085, 0x200000, 0x200100, 0x200800, 0x200400, // 99
-    0x20002C, 0x204000, 0xA00100, 0x200065, 0x201000, 0x200050, 0x200051, 0x20004F, 0x200062, // 108
-    0x200063, 0x200058, 0x200057, 0xD0A201, 0xD0A202, 0xD0A203, 0xD0A204, 0xD0A205, 0x208000, // 117
-};
-
 constexpr uint32_t kMouseButtonFunctions[kMouseButtons] = {
     0x100100, 0x100200, 0x100400, 0x101000, 0x100800, 0x130100,
     0x130200, 0x130300, 0xA01B00, 0x169001, 0x147802,
@@ -59,6 +42,9 @@ constexpr uint32_t kMouseButtonFunctions[kMouseButtons] = {
 // keys, rapid fire, the wheel function, the game key, then an empty position.
 constexpr int kMousePositions[12] = {0, 1, 2, 4, 3, 5, 6, 7, 10, 9, 8, -1};
 
+// The factory key table carries the on-screen key rows shared with the keyboard page.
+static_assert(kKeyboardScreenKeys == velkor::kScreenKeyCount);
+
 // The keyboard matrix: 6 rows of 21 keys in the on-screen numbering, scanned
 // by the firmware column by column (position = column x 6 + row).
 constexpr size_t kMatrixRows = 6;
@@ -66,10 +52,6 @@ constexpr size_t kMatrixColumns = 21;
 
 // Keys the 0x50B7 board does not have: the Japanese/Korean keys.
 constexpr int kAbsent50B7[] = {79, 80, 81, 82, 83, 100, 101, 103};
-
-bool IsNoKey(size_t key) {
-    return key >= 126 || kScreenKeys[key] == 0x200000;
-}
 
 KeyFunction Split(uint32_t value) {
     return {uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
@@ -386,7 +368,7 @@ const std::vector<uint8_t>& UnitReportDescriptor(SimUnit unit) {
 }
 
 KeyFunction KeyboardScreenKeyFunction(size_t key) {
-    return key < 126 ? Split(kScreenKeys[key]) : KeyFunction{0x20, 0x00, 0x00};
+    return velkor::KeyIdentity(key < kKeyboardScreenKeys ? int(key) : -1).ToTriple();
 }
 
 KeyFunction MouseButtonFunction(size_t button) {
@@ -405,7 +387,7 @@ int ScreenKeyAtPosition(SimModel model, size_t position) {
         return -1;
     }
     const size_t key = (position % kMatrixRows) * kMatrixColumns + position / kMatrixRows;
-    if (IsNoKey(key)) {
+    if (velkor::IsNoKey(int(key))) {
         return -1;
     }
     if (model == SimModel::Keyboard &&

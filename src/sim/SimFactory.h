@@ -73,8 +73,9 @@ const std::vector<SimCollection>& UnitCollections(SimUnit unit);
 const std::vector<uint8_t>& UnitReportDescriptor(SimUnit unit);
 
 // The key function (type, modifier mask, usage) of every on-screen keyboard
-// key 0..169 as the factory key table carries it; keys without a function
-// read 20 00 00.
+// key 0..169 as the factory key table carries it: the rows of
+// keys/KeyIdentityTable.h, which the keyboard page matches against. Keys
+// without a function read 20 00 00.
 using KeyFunction = std::array<uint8_t, 3>;
 constexpr size_t kKeyboardScreenKeys = 170;
 KeyFunction KeyboardScreenKeyFunction(size_t key);
