@@ -162,11 +162,8 @@ int OpenDevice(DeviceTransport& transport, const std::string& path) {
         return kExitNoDevice;
     }
     const DeviceKind kind = SupportedDeviceTable()[static_cast<size_t>(row)].kind;
-    const bool receiver = kind == DeviceKind::MouseReceiver || kind == DeviceKind::KeyboardReceiver;
-    const ChannelType channel = receiver ? ChannelType::Receiver : ChannelType::Wired;
-    // The mouse pad and the headset keep the transport's defaults, as in the program.
-    const bool select = receiver || kind == DeviceKind::Keyboard || kind == DeviceKind::Mouse;
-    if (!transport.Open(channel, path, select)) {
+    const ChannelType channel = IsReceiverKind(kind) ? ChannelType::Receiver : ChannelType::Wired;
+    if (!transport.Open(channel, path, SelectsChannel(kind))) {
         const std::string& why = transport.Channel(channel).LastOpenError();
         std::fprintf(stderr, "velkorctl: cannot open %s for reading and writing: %s\n", path.c_str(),
                      why.c_str());

@@ -91,7 +91,7 @@ void CMainWnd::StartDevices() {
     const ui::Rect screen = m_services.toolkit.PrimaryScreen();
     DeviceDiscovery* discovery = m_discovery.get();
     m_lighting = std::make_unique<MainWndLighting>(
-        m_window->Root(), clock, LightingScreen{screen.width, screen.height},
+        m_window->Root(), clock, ScreenSize{screen.width, screen.height},
         [discovery](uint32_t kind) { return discovery->DevicesOfClass(kind); },
         [discovery] { return discovery->SelectedDevice(); });
     const int created = m_discovery->CreateStartupDevices();

@@ -2,7 +2,7 @@
 
 namespace velkor {
 
-MainWndLighting::MainWndLighting(ui::Control& timerHost, const TickClock& clock, const LightingScreen& screen,
+MainWndLighting::MainWndLighting(ui::Control& timerHost, const TickClock& clock, const ScreenSize& screen,
                                  DevicesOfClassFn devicesOfClass, SelectedDeviceFn selectedDevice)
     : m_devicesOfClass(std::move(devicesOfClass)), m_screen(screen), m_handlers(m_screen), m_sync(clock),
       m_sameMode(m_sync, m_panels, m_devicesOfClass, m_screen),

@@ -18,7 +18,7 @@ public:
     using SelectedDeviceFn = std::function<CTolvanicUSBDevice*()>;
 
     // Everything given must outlive the object. `timerHost` carries timer 1066.
-    MainWndLighting(ui::Control& timerHost, const TickClock& clock, const LightingScreen& screen,
+    MainWndLighting(ui::Control& timerHost, const TickClock& clock, const ScreenSize& screen,
                     DevicesOfClassFn devicesOfClass, SelectedDeviceFn selectedDevice);
     // Stops the synchronisation thread when it still runs.
     ~MainWndLighting();
@@ -43,7 +43,7 @@ public:
 
 private:
     DevicesOfClassFn m_devicesOfClass;
-    LightingScreen m_screen;
+    ScreenSize m_screen;
     LightPanels m_panels;
     LightPanelHandlers m_handlers;
     SyncLighting m_sync;

@@ -32,12 +32,6 @@ std::string_view AttachTrace(DeviceKind kind, bool attach) {
     }
 }
 
-// Keyboards and mice select their channel; the mouse pad and the headset keep
-// the transport's defaults.
-bool SelectsChannel(uint32_t classKind) {
-    return classKind == uint32_t(DeviceKind::Keyboard) || classKind == uint32_t(DeviceKind::Mouse);
-}
-
 ChannelType EventChannelOf(DeviceKind kind) {
     return IsReceiverKind(kind) ? ChannelType::Receiver : ChannelType::Wired;
 }
@@ -123,7 +117,7 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
         return;
     }
     const ChannelType channel = receiver ? ChannelType::Receiver : ChannelType::Wired;
-    if (!transport.Open(channel, slot.path, SelectsChannel(entry.classKind))) {
+    if (!transport.Open(channel, slot.path, SelectsChannel(slot.kind))) {
         TraceF("device %s: cannot open %s", device.TypeName().c_str(), slot.path.c_str());
         return;
     }

@@ -15,7 +15,8 @@
 
 namespace velkor {
 
-// The primary screen's size, sent with every settings write.
+// The primary screen's size, read once when the main window starts and sent
+// with every settings write.
 struct ScreenSize {
     int width = 0;
     int height = 0;

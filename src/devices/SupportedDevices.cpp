@@ -113,6 +113,11 @@ uint32_t ClassKindOf(DeviceKind kind) {
     }
 }
 
+bool SelectsChannel(DeviceKind kind) {
+    const uint32_t classKind = ClassKindOf(kind);
+    return classKind == uint32_t(DeviceKind::Keyboard) || classKind == uint32_t(DeviceKind::Mouse);
+}
+
 bool IsReceiverKind(DeviceKind kind) {
     return kind == DeviceKind::KeyboardReceiver || kind == DeviceKind::MouseReceiver;
 }

@@ -57,6 +57,9 @@ const char* DeviceKindName(DeviceKind kind);
 uint32_t ClassKindOf(DeviceKind kind);
 // Kinds 6 and 9: the device is reached through its 2.4 GHz receiver.
 bool IsReceiverKind(DeviceKind kind);
+// Keyboards and mice (on either connection) select their transport's channel
+// when it is opened; the mouse pad and the headset keep the transport's defaults.
+bool SelectsChannel(DeviceKind kind);
 
 // One physical model: what its device object is built from. Looked up by
 // vendor, product, class kind and variant.

@@ -243,7 +243,6 @@ public:
     ui::Control* KeyPanel() const { return m_page.KeyPanel(); }
     ui::Control* ProfileBar() const { return m_profileBar; }
     PowerPanelLink* PowerPanel() const { return m_powerPanel; }
-    LightPanelLink* LightPanel() const { return m_lightPanel; }
     DeviceListItem* ListItem() const { return m_listItem; }
     const std::vector<ui::Control*>& KeyControls() const { return m_page.KeyControls(); }
     const std::vector<ui::Control*>& LightControls() const { return m_page.LightControls(); }

@@ -37,7 +37,7 @@ public:
     // `timerHost` carries timer 1066 (the main window's root); its "timer"
     // notifications go to OnTimer. Everything must outlive the object.
     GameEventLighting(ui::Control& timerHost, const LightPanels& panels, SelectedDeviceFn selectedDevice,
-                      const LightingScreen& screen)
+                      const ScreenSize& screen)
         : m_timerHost(timerHost), m_panels(panels), m_selectedDevice(std::move(selectedDevice)),
           m_screen(screen) {}
     // Stops a pending restore timer.
@@ -59,7 +59,7 @@ private:
     ui::Control& m_timerHost;
     const LightPanels& m_panels;
     SelectedDeviceFn m_selectedDevice;
-    LightingScreen m_screen;
+    ScreenSize m_screen;
     std::vector<CTolvanicUSBDevice*> m_changed;
 };
 

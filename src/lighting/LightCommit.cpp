@@ -24,7 +24,7 @@ bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record)
     return true;
 }
 
-int SendLightSettings(CTolvanicUSBDevice& device, const LightingScreen& screen) {
+int SendLightSettings(CTolvanicUSBDevice& device, const ScreenSize& screen) {
     ProfileIo* profile = Capability<ProfileIo>(device);
     const int result = profile != nullptr ? profile->SendSettings(0, 0, 1, screen) : kResultNoReply;
     if (result != kResultOk) {
@@ -33,8 +33,7 @@ int SendLightSettings(CTolvanicUSBDevice& device, const LightingScreen& screen) 
     return result;
 }
 
-int CommitLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record,
-                      const LightingScreen& screen) {
+int CommitLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record, const ScreenSize& screen) {
     StoreLightRecord(device, record);
     device.ApplyLightState();
     return SendLightSettings(device, screen);

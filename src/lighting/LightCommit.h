@@ -14,10 +14,6 @@ namespace velkor {
 class CTolvanicUSBDevice;
 class CLightControlUI;
 
-// The primary screen's size, read once when the main window starts; the
-// devices get it with every settings write.
-using LightingScreen = ScreenSize;
-
 // The devices of one class kind (1 keyboards, 2 mice, 3 mouse pads, 7
 // headsets), in creation order; DeviceDiscovery::DevicesOfClass fits.
 // Called on the user-interface thread.
@@ -36,11 +32,10 @@ bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record)
 // The settings record written to the device (slot 0, value 0, flag 1, the
 // screen size); returns the device's result code (1 success; 0 when the
 // device has no settings record), traced when not 1.
-int SendLightSettings(CTolvanicUSBDevice& device, const LightingScreen& screen);
+int SendLightSettings(CTolvanicUSBDevice& device, const ScreenSize& screen);
 // The whole commit: StoreLightRecord, ApplyLightState, SendLightSettings.
 // Returns SendLightSettings' result.
-int CommitLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record,
-                      const LightingScreen& screen);
+int CommitLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record, const ScreenSize& screen);
 
 // Which lighting panel belongs to which device. User-interface thread.
 class LightPanels {

@@ -51,7 +51,7 @@ ColourEditValue ParseColourEdit(std::string_view text);
 void PrepareLightPanel(CLightControlUI& panel, const CTolvanicUSBDevice& device);
 class LightPanelHandlers {
 public:
-    explicit LightPanelHandlers(const LightingScreen& screen) : m_screen(screen) {}
+    explicit LightPanelHandlers(const ScreenSize& screen) : m_screen(screen) {}
 
     // "itemselect" of the mode combo: the mode of the chosen row.
     void ModeChosen(CTolvanicUSBDevice& device, CLightControlUI& panel);
@@ -75,14 +75,14 @@ public:
     // Keyboards only: "custom_bright_color_btn" (lit) and "custom_off_color_btn".
     void PerKeyBrushChosen(CTolvanicUSBDevice& device, bool lit, KeyboardLightingLink* keyboard);
 
-    const LightingScreen& Screen() const { return m_screen; }
+    const ScreenSize& Screen() const { return m_screen; }
 
 private:
     // Bytes 5..7 = colour, byte 4 = 0, stored and applied; the edits show it and the 7-colour check clears.
     LightInfoRecord ApplyColour(CTolvanicUSBDevice& device, CLightControlUI& panel, uint32_t colour,
                                 bool leaveSynchronised);
 
-    LightingScreen m_screen;
+    ScreenSize m_screen;
 };
 
 } // namespace velkor

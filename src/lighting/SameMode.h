@@ -15,7 +15,7 @@ class SameMode {
 public:
     // Everything passed must outlive the object.
     SameMode(SyncLighting& sync, const LightPanels& panels, DevicesOfClassFn devicesOfClass,
-             const LightingScreen& screen)
+             const ScreenSize& screen)
         : m_sync(sync), m_panels(panels), m_devicesOfClass(std::move(devicesOfClass)), m_screen(screen) {}
 
     // The click on "deng_same_mode" with the selected device (null: nothing).
@@ -36,7 +36,7 @@ private:
     SyncLighting& m_sync;
     const LightPanels& m_panels;
     DevicesOfClassFn m_devicesOfClass;
-    LightingScreen m_screen;
+    ScreenSize m_screen;
 };
 
 } // namespace velkor

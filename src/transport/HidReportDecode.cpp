@@ -32,6 +32,16 @@ int64_t SignExtend(uint32_t value, uint32_t size) {
     return static_cast<int64_t>(value ^ sign) - static_cast<int64_t>(sign);
 }
 
+// Element `index` of a field, raw, from the report data (after the ID byte).
+uint32_t RawElement(const HidField& field, std::span<const uint8_t> data, uint32_t index) {
+    return ExtractBits(data, field.bitOffset + index * field.reportSize, field.reportSize);
+}
+
+// A raw element as the field's logical value: signed when the logical minimum is.
+int64_t LogicalValue(const HidField& field, uint32_t raw) {
+    return field.logicalMin < 0 ? SignExtend(raw, field.reportSize) : int64_t{raw};
+}
+
 // The usage of element `index` of a variable field: the HID rule is that the
 // last usage applies to every element past the list.
 uint16_t ElementUsage(const HidField& field, uint32_t index) {
@@ -141,12 +151,12 @@ HidStatus GetUsages(const HidTopCollection& collection, uint16_t usagePage, std:
             return HidStatus::ReportTooShort;
         }
         for (uint32_t i = 0; i < field.reportCount; ++i) {
-            const uint32_t raw = ExtractBits(data, field.bitOffset + i * field.reportSize, field.reportSize);
+            const uint32_t raw = RawElement(field, data, i);
             uint16_t usage = 0;
             if (!field.isArray) {
                 usage = raw != 0 ? ElementUsage(field, i) : 0;
             } else {
-                const int64_t value = field.logicalMin < 0 ? SignExtend(raw, field.reportSize) : int64_t{raw};
+                const int64_t value = LogicalValue(field, raw);
                 if (value < field.logicalMin || value > field.logicalMax) {
                     continue; // no selection in this element
                 }
@@ -175,8 +185,7 @@ HidStatus GetUsageValue(const HidTopCollection& collection, uint16_t usagePage, 
     uint32_t index = 0;
     HidStatus status = FindValue(collection, usagePage, usage, report, field, index);
     if (status == HidStatus::Success) {
-        value =
-            ExtractBits(report.subspan(1), field->bitOffset + index * field->reportSize, field->reportSize);
+        value = RawElement(*field, report.subspan(1), index);
     }
     return status;
 }
@@ -202,9 +211,7 @@ HidStatus GetScaledUsageValue(const HidTopCollection& collection, uint16_t usage
     if (logicalMin >= logicalMax || physicalMin >= physicalMax) {
         return HidStatus::BadLogicalRange;
     }
-    const uint32_t raw =
-        ExtractBits(report.subspan(1), field->bitOffset + index * field->reportSize, field->reportSize);
-    const int64_t logical = logicalMin < 0 ? SignExtend(raw, field->reportSize) : int64_t{raw};
+    const int64_t logical = LogicalValue(*field, RawElement(*field, report.subspan(1), index));
     if (logical < logicalMin || logical > logicalMax) {
         return HidStatus::ValueOutOfRange;
     }

@@ -170,7 +170,7 @@ protected:
     std::unique_ptr<ui::MemoryToolkit> m_toolkit;
     ui::MemoryUser m_user;
     LightPanels m_lightPanels;
-    LightingScreen m_screen{1920, 1080};
+    ScreenSize m_screen{1920, 1080};
     std::vector<std::string> m_log;
     std::vector<std::unique_ptr<LoggedDevice, DeviceDeleter>> m_devices;
     std::vector<std::unique_ptr<ui::Window>> m_windows;
