@@ -1,5 +1,7 @@
 #include "app/CMainWnd.h"
 
+#include "devices/TolvanicKeyboardDevice.h"
+
 #include "platform/Trace.h"
 
 namespace velkor {
@@ -319,8 +321,19 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
     if (message == kMessageOpenSettings) {
         OpenSettingsWindow(false);
     } else if (message == kMessageLanguageChanged) {
-        // The texts of every window follow the new language; the mice and
-        // keyboards then refresh what their pages show.
+        // The keyboards read their layout for the new language; the texts of
+        // every window follow it; the mice and keyboards then refresh what
+        // their pages show.
+        if (wParam >= 0 && wParam <= INT32_MAX) {
+            m_services.languageIndex = int(wParam);
+        }
+        for (CTolvanicUSBDevice* device :
+             m_discovery ? m_discovery->DevicesOfClass(1) : std::vector<CTolvanicUSBDevice*>{}) {
+            if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device)) {
+                keyboard->SetLayoutVariant(m_services.languageIndex);
+                keyboard->ReadLayout();
+            }
+        }
         m_services.toolkit.ReloadTexts();
         for (uint32_t kind : {2u, 1u}) {
             for (CTolvanicUSBDevice* device :
@@ -334,6 +347,9 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
 }
 
 void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
+    if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
+        keyboard->SetLayoutVariant(m_services.languageIndex);
+    }
     auto panels = std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts,
                                                    m_services.toolkit.PrimaryScreen(),
                                                    m_lighting ? &m_lighting->Panels() : nullptr);

@@ -53,6 +53,9 @@ struct MainWndServices {
     std::function<void(ui::Window& owner, const ui::Rect& placement, int dpi)> runSettingsWindow;
     // The language texts the panels show (may be null: keys show as they are).
     const ui::TextProvider* texts = nullptr;
+    // Index of the user-interface language in the language table; the
+    // keyboards pick their on-screen layout by it.
+    int languageIndex = 0;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and

@@ -1,5 +1,7 @@
 #include "app/DevicePanels.h"
 
+#include "devices/KeyboardOptionsRouter.h"
+#include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
@@ -11,6 +13,26 @@
 #include "ui/Prompts.h"
 
 namespace velkor {
+
+// The lighting panel as the device sees it.
+class LightPanelAdapter final : public LightPanelLink {
+public:
+    LightPanelAdapter(CTolvanicUSBDevice& device, CLightControlUI& panel) : m_device(device), m_panel(panel) {}
+
+    // The audio lighting controls are not on this panel.
+    void ShowAudioLightValues(const AudioLightValues& values) override { (void)values; }
+    bool ReadAudioLightValues(AudioLightValues& values) const override {
+        (void)values;
+        return false;
+    }
+    void ShowDeviceLighting() override { PrepareLightPanel(m_panel, m_device); }
+    void SelectCustomGroup(int group) override { m_panel.SetCustomGroupIndex(group); }
+    int SelectedCustomGroup() override { return m_panel.CustomGroupIndex(); }
+
+private:
+    CTolvanicUSBDevice& m_device;
+    CLightControlUI& m_panel;
+};
 
 ui::Control* FilledPanel(ui::Control& page, std::string_view containerName) {
     ui::Control* container = page.FindChild(containerName);
@@ -25,6 +47,13 @@ DevicePanelSet::DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prom
     : m_device(device), m_prompts(prompts), m_texts(texts), m_screen(screen), m_lightPanels(lightPanels) {}
 
 DevicePanelSet::~DevicePanelSet() {
+    if (m_lightLink) {
+        m_device.SetLightPanel(nullptr);
+    }
+    if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&m_device)) {
+        keyboard->SetProfileListReloader({});
+        keyboard->SetTextProvider(nullptr);
+    }
     if (m_lightPanel && m_lightPanels != nullptr) {
         m_lightPanels->Detach(m_device);
     }
@@ -61,8 +90,25 @@ void DevicePanelSet::Attach(ui::Control& page) {
         if (m_lightPanels != nullptr) {
             m_lightPanels->Attach(m_device, *m_lightPanel);
         }
+        m_lightLink = std::make_unique<LightPanelAdapter>(m_device, *m_lightPanel);
+        m_device.SetLightPanel(m_lightLink.get());
     }
+    AttachKeyboard();
     ReloadPanels();
+}
+
+void DevicePanelSet::AttachKeyboard() {
+    auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&m_device);
+    if (keyboard == nullptr) {
+        return;
+    }
+    m_keyboardRouter = std::make_unique<KeyboardOptionsRouter>(*keyboard);
+    keyboard->SetTextProvider(m_texts);
+    keyboard->SetProfileListReloader([this] {
+        if (m_profileBar && m_profileBar->InitProfileBar()) {
+            m_device.SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
+        }
+    });
 }
 
 void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
@@ -83,6 +129,9 @@ void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
 
 bool DevicePanelSet::Route(const ui::Notification& notification) {
     if (m_profileRouter && m_profileRouter->Route(notification)) {
+        return true;
+    }
+    if (m_keyboardRouter && m_keyboardRouter->Route(notification)) {
         return true;
     }
     return m_macroRouter && m_macroRouter->Route(notification);

@@ -20,6 +20,8 @@
 namespace velkor {
 
 class CTolvanicUSBDevice;
+class KeyboardOptionsRouter;
+class LightPanelAdapter;
 namespace ui {
 class Control;
 class TextProvider;
@@ -59,6 +61,8 @@ public:
 
 private:
     void AttachMacroPanel(ui::Control& container);
+    // A keyboard's own controls, its lighting panel link and its profile list reload.
+    void AttachKeyboard();
     // The selected profile's key list, and writing a new one into its file.
     std::vector<KeyListEntry> SelectedProfileKeys() const;
     bool StoreSelectedProfileKeys(const std::vector<KeyListEntry>& keys) const;
@@ -75,6 +79,8 @@ private:
     std::unique_ptr<CMacroControlUI> m_macroPanel;
     std::unique_ptr<MacroPanelRouter> m_macroRouter;
     std::unique_ptr<CLightControlUI> m_lightPanel;
+    std::unique_ptr<LightPanelAdapter> m_lightLink;
+    std::unique_ptr<KeyboardOptionsRouter> m_keyboardRouter;
 };
 
 // The control of `page` that a panel layout filled `containerName` with, or null.

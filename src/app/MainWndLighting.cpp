@@ -1,12 +1,16 @@
 #include "app/MainWndLighting.h"
 
+#include "devices/TolvanicUSBDevice.h"
+
 namespace velkor {
 
 MainWndLighting::MainWndLighting(ui::Control& timerHost, const TickClock& clock, const ScreenSize& screen,
                                  DevicesOfClassFn devicesOfClass, SelectedDeviceFn selectedDevice)
     : m_devicesOfClass(std::move(devicesOfClass)), m_screen(screen), m_handlers(m_screen), m_sync(clock),
       m_sameMode(m_sync, m_panels, m_devicesOfClass, m_screen),
-      m_router(m_panels, selectedDevice, m_handlers, m_sameMode),
+      m_router(m_panels, selectedDevice, m_handlers, m_sameMode,
+               // Only the keyboard has per-key colours.
+               [](CTolvanicUSBDevice& device) { return dynamic_cast<KeyboardLightingLink*>(&device); }),
       m_game(timerHost, m_panels, std::move(selectedDevice), m_screen) {}
 
 MainWndLighting::~MainWndLighting() {

@@ -124,6 +124,7 @@ void Program::LoadStartLanguage(const ProgramFolders& folders) {
     const int language = StartLanguageIndex(
         ReadLanguageTable(defaultData), std::nullopt,
         DesktopLocale(environment.lcAll.c_str(), environment.lcMessages.c_str(), environment.lang.c_str()));
+    m_languageIndex = language;
     std::string error;
     if (LoadLanguage(m_texts, defaultData, folders.skin, language, &error)) {
         m_toolkit->SetTextProvider(&m_texts);
@@ -153,6 +154,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     MainWndServices windowServices{*m_toolkit, m_factory, m_devices.get()};
     windowServices.clock = m_services.deviceClock;
     windowServices.texts = &m_texts;
+    windowServices.languageIndex = m_languageIndex;
     windowServices.programFolder = folders.program;
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {

@@ -151,6 +151,7 @@ private:
     BusInbox m_inbox;
     // Outlives the toolkit that shows its texts (declared before it).
     LanguageTexts m_texts;
+    int m_languageIndex = 0;
     std::unique_ptr<ui::Toolkit> m_toolkit;
     std::unique_ptr<TypefaceSet> m_typefaces;
     ControlFactory m_factory;

@@ -1,5 +1,6 @@
 #include "devices/DeviceFactory.h"
 
+#include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicUSBDevice.h"
 
 #include <algorithm>
@@ -11,13 +12,14 @@ DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(servic
     auto base = [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicUSBDevice>(s); };
     Register(std::string(CTolvanicUSBDevice::kClassName), base);
     Register("C" + std::string(CTolvanicUSBDevice::kClassName), base);
-    // The page layouts name the four device classes. Until a kind registers
-    // its own class, the base stands in for it (its kind tag comes from the
+    // The page layouts name the four device classes. Until a kind has its
+    // own class, the base stands in for it (its kind tag comes from the
     // identity row), so that every model can be attached and driven.
-    for (const char* kind : {"TolvanicKeyboardDevice", "TolvanicMouseDevice", "TolvanicMousePadDevice",
-                             "TolvanicHS6533Device"}) {
+    for (const char* kind : {"TolvanicMouseDevice", "TolvanicMousePadDevice", "TolvanicHS6533Device"}) {
         Register(kind, base);
     }
+    Register(std::string(CTolvanicKeyboardDevice::kClassName),
+             [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicKeyboardDevice>(s); });
 }
 
 bool DeviceFactory::Register(std::string className, Maker maker) {

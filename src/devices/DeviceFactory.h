@@ -25,10 +25,10 @@ class DeviceFactory {
 public:
     using Maker = std::function<DevicePtr(const DeviceServices&)>;
 
-    // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice", and
-    // lets it stand in for the four kinds the page layouts name
-    // ("TolvanicKeyboardDevice", "TolvanicMouseDevice", "TolvanicMousePadDevice",
-    // "TolvanicHS6533Device") until they register their own classes.
+    // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice",
+    // the keyboard as "TolvanicKeyboardDevice", and lets the base stand in
+    // for the kinds without a class of their own yet ("TolvanicMouseDevice",
+    // "TolvanicMousePadDevice", "TolvanicHS6533Device").
     explicit DeviceFactory(const DeviceServices& services);
 
     // Adds or replaces a class. False for an empty name or no maker.

@@ -67,6 +67,24 @@ public:
     virtual void ShowAudioLightValues(const AudioLightValues& values) = 0;
     // False when the panel cannot tell (its controls are missing); `values` is then untouched.
     virtual bool ReadAudioLightValues(AudioLightValues& values) const = 0;
+    // Shows the device's mode list and light record.
+    virtual void ShowDeviceLighting() = 0;
+    // Selects custom colour group `group` in the panel's group list.
+    virtual void SelectCustomGroup(int group) = 0;
+    // The group selected in that list; -1 when none is.
+    virtual int SelectedCustomGroup() = 0;
+};
+
+// The keyboard's per-key colours, which only a keyboard object has.
+class KeyboardLightingLink {
+public:
+    virtual ~KeyboardLightingLink() = default;
+    // Selects custom colour group n: the group combo, the profile and the per-key colours.
+    virtual void SelectCustomGroup(int group) = 0;
+    // Reloads the per-key colours of the selected group and redraws them.
+    virtual void ReloadCustomColours() = 0;
+    // The per-key brush paints lit (true) or off (false).
+    virtual void SetPerKeyBrush(bool lit) = 0;
 };
 
 struct DeviceFolders {

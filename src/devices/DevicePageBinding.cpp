@@ -51,24 +51,34 @@ void DevicePageBinding::Clear() {
 }
 
 void DevicePageBinding::Collect() {
+    CollectFrom(m_page != nullptr ? m_page->FindFirstOfClass(ui::kSelectPanelClass) : nullptr);
+}
+
+void DevicePageBinding::CollectFrom(ui::Control* container) {
     // Pointers from an earlier page must not survive a new collection.
     std::fill(m_keyControls.begin(), m_keyControls.end(), nullptr);
     std::fill(m_lightControls.begin(), m_lightControls.end(), nullptr);
-    m_keyPanel = m_page != nullptr ? m_page->FindFirstOfClass(ui::kSelectPanelClass) : nullptr;
+    m_keyPanel = container;
     if (m_keyPanel == nullptr) {
         return;
     }
-    for (ui::Control* button : m_keyPanel->FindAllOfClass(ui::kDeviceKeyButtonClass)) {
+    auto take = [this](ui::Control* button, const std::string& name, bool lightOnly) {
         std::string prefix;
         int number = -1;
-        if (!ui::SplitFamilyName(button->Name(), prefix, number) || number < 0) {
-            continue;
+        if (!ui::SplitFamilyName(name, prefix, number) || number < 0) {
+            return;
         }
-        if (prefix == "key_" && number < int(m_keyControls.size())) {
+        if (prefix == "key_" && !lightOnly && number < int(m_keyControls.size())) {
             m_keyControls[size_t(number)] = button;
         } else if (prefix == "light_" && number < int(m_lightControls.size())) {
             m_lightControls[size_t(number)] = button;
+            button->SetVisible(true);
         }
+    };
+    for (ui::Control* button : m_keyPanel->FindAllOfClass(ui::kDeviceKeyButtonClass)) {
+        take(button, button->Name(), false);
+        // A key button is often its key's light as well, named in its user data.
+        take(button, button->UserData(), true);
     }
 }
 

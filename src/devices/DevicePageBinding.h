@@ -46,6 +46,9 @@ public:
     // children named "key_" + n (n < key count) and "light_" + n (n < light
     // count). Buttons of an earlier collection are forgotten first.
     void Collect();
+    // The same on `container` (null: nothing), which becomes the key panel;
+    // a button's user data "light_" + n also makes it light button n.
+    void CollectFrom(ui::Control* container);
     // Both lists and the key panel emptied.
     void Clear();
     ui::Control* KeyPanel() const { return m_keyPanel; }

@@ -243,6 +243,7 @@ public:
     ui::Control* KeyPanel() const { return m_page.KeyPanel(); }
     ui::Control* ProfileBar() const { return m_profileBar; }
     PowerPanelLink* PowerPanel() const { return m_powerPanel; }
+    LightPanelLink* LightPanel() const { return m_lightPanel; }
     DeviceListItem* ListItem() const { return m_listItem; }
     const std::vector<ui::Control*>& KeyControls() const { return m_page.KeyControls(); }
     const std::vector<ui::Control*>& LightControls() const { return m_page.LightControls(); }
@@ -267,11 +268,14 @@ protected:
     virtual int ResyncDelayMs() const { return 500; }
 
     const DeviceServices& Services() const { return m_services; }
+    // Starts timer 1002 on the list item, from any thread.
+    void RequestResync();
+    // Collects the key and light buttons of `container` (a layout page of the
+    // picture), which becomes the key panel.
+    void CollectPageButtons(ui::Control* container) { m_page.CollectFrom(container); }
 
 private:
     DeviceWorkers::EventWork EventWork();
-    // Starts timer 1002 on the list item, from any thread.
-    void RequestResync();
 
     const DeviceServices m_services;
     DeviceTransport m_command;

@@ -6,6 +6,7 @@
 // except a preset colour, the ZZCC sub-effect and a custom group.
 //
 // Every handler runs on the user-interface thread.
+#include "devices/DeviceLinks.h"
 #include "lighting/LightCommit.h"
 
 #include <cstdint>
@@ -22,18 +23,6 @@ class Toolkit;
 } // namespace ui
 class CTolvanicUSBDevice;
 class CLightControlUI;
-
-// The keyboard's per-key colours, which only a keyboard object has.
-class KeyboardLightingLink {
-public:
-    virtual ~KeyboardLightingLink() = default;
-    // Selects custom colour group n: the group combo, the profile and the per-key colours.
-    virtual void SelectCustomGroup(int group) = 0;
-    // Reloads the per-key colours of the selected group and redraws them.
-    virtual void ReloadCustomColours() = 0;
-    // The per-key brush paints lit (true) or off (false).
-    virtual void SetPerKeyBrush(bool lit) = 0;
-};
 
 // The value a colour edit stands for and the text it must show afterwards.
 struct ColourEditValue {

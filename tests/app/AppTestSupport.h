@@ -1,7 +1,9 @@
 #pragma once
 // Helpers of the application tests: program folders of their own with the
 // real skin files, captured trace lines and error streams.
+#include "devices/DeviceLinks.h"
 #include "platform/Trace.h"
+#include "ui/memory/MemoryToolkit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +25,16 @@ inline std::filesystem::path SourceSkin() {
         "skin");
 }
 
+// The toolkit's clock as the devices' tick count, so that item timers and devices agree.
+class ManualTicks final : public TickClock {
+public:
+    explicit ManualTicks(const ui::ManualClock& clock) : m_clock(clock) {}
+    uint32_t NowMs() const override { return uint32_t(m_clock.NowMs()); }
+
+private:
+    const ui::ManualClock& m_clock;
+};
+
 // A folder of its own, removed at the end of the test; `padTo` makes its path that long.
 class ProgramFolder {
 public:
@@ -42,6 +54,11 @@ public:
     // The program's layouts, index and style sheet in "skin/".
     void AddSkin() const {
         std::filesystem::copy(SourceSkin(), m_path / "skin", std::filesystem::copy_options::recursive);
+    }
+    // The shipped data files in "DefaultData/".
+    void AddDefaultData() const {
+        std::filesystem::copy(SourceSkin().parent_path() / "DefaultData", m_path / "DefaultData",
+                              std::filesystem::copy_options::recursive);
     }
     std::string Write(const std::string& relative, const std::string& text) const {
         std::filesystem::create_directories((m_path / relative).parent_path());

@@ -19,16 +19,6 @@ namespace {
 
 using sim::SimUnit;
 
-// The toolkit's clock as the devices' tick count, so that item timers and devices agree.
-class ManualTicks final : public TickClock {
-public:
-    explicit ManualTicks(const ui::ManualClock& clock) : m_clock(clock) {}
-    uint32_t NowMs() const override { return uint32_t(m_clock.NowMs()); }
-
-private:
-    const ui::ManualClock& m_clock;
-};
-
 class MainWndTest : public ::testing::Test {
 protected:
     MainWndTest() { RegisterProgramControlClasses(m_factory); }

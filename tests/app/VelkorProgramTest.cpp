@@ -120,5 +120,37 @@ TEST_F(VelkorProgramTest, StartsFromA200CharacterFolderWithoutBusOrFontFolder) {
     EXPECT_EQ(bare->Err().find("registered"), std::string::npos) << bare->Err();
 }
 
+TEST_F(VelkorProgramTest, KeysPressedOnTheKeyboardEndUpInItsProfile) {
+    const fs::path scenario = SourceSkin().parent_path() / "src/sim/scenarios/keyboard-keys.json";
+    auto program = Run({"--simulate=" + scenario.string(), "--trace"}, NoBus());
+    // Attach reads the layout and the record; each key pressed on the keyboard
+    // makes it read the record again.
+    ASSERT_TRUE(program->WaitFor("keyboard layout read: 126 key positions", kDeadlineMs)) << program->Err();
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 0", kDeadlineMs))
+        << program->Err();
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 1", kDeadlineMs))
+        << program->Err();
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 3, Win-lock 1", kDeadlineMs))
+        << program->Err();
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+
+    // The selected profile holds what the keyboard reported.
+    const fs::path folder = fs::path(m_scratch.Path()) / ".local/share/VELKOR01/keyboard";
+    int profiles = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != ".Json") {
+            continue;
+        }
+        ++profiles;
+        std::ifstream in(entry.path());
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("\"SelectItem\" : 1,"), std::string::npos) << text;
+        EXPECT_NE(text.find("\"Light\" : 3,"), std::string::npos) << text;
+        EXPECT_NE(text.find("\"WinFlag\" : 1"), std::string::npos) << text;
+    }
+    EXPECT_EQ(profiles, 1);
+}
+
 } // namespace
 } // namespace velkor::test

@@ -1,0 +1,202 @@
+// The keyboard's light tick (picture and live stream) and its custom colour
+// groups (effect 19) in the profile and in the keyboard's colour tables.
+#include "devices/LightTables.h"
+#include "devices/TolvanicKeyboardDevice.h"
+#include "platform/Trace.h"
+#include "ui/Control.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr int kLightingPage = 1;
+constexpr uint8_t kOpaque = 255;
+
+uint32_t WithColour(uint32_t led, uint8_t red, uint8_t green, uint8_t blue) {
+    return PackLed(red, green, blue, LedLevel(led));
+}
+
+} // namespace
+
+// ---- Tick ----
+
+void CTolvanicKeyboardDevice::OutputLightFrame() {
+    if (!LightControlFlag()) {
+        return; // another program drives the keyboard's LEDs
+    }
+    // Copied under the lock into storage reserved once: no allocation per tick.
+    Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
+
+    const bool showColours = GetFunctionPage() == kLightingPage;
+    const auto& lights = LightControls();
+    const size_t count = std::min(lights.size(), m_tickLeds.size());
+    for (size_t k = 0; k < count; ++k) {
+        ui::Control* light = lights[k];
+        if (light == nullptr) {
+            continue;
+        }
+        const uint32_t led = m_tickLeds[k];
+        uint32_t rgb = 0;
+        uint8_t level = 0;
+        if (showColours && light->IsVisible()) {
+            rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
+            level = LedLevel(led);
+        }
+        if (light->LightColour() != rgb || light->LightLevel() != level) {
+            light->SetLight(rgb, level);
+            light->Invalidate();
+        }
+    }
+
+    const uint8_t effect = LightRecord().selectItem;
+    if ((effect != kAudioEffect && effect != kBandColourEffect) || m_positions <= 0) {
+        return;
+    }
+    const uint32_t now = Services().clock.NowMs();
+    if (m_liveBackoff && now - m_liveFailedAt < kLiveFrameBackoffMs) {
+        return; // a failing keyboard must not cost the window a wait on every tick
+    }
+    FillColourFrame(m_liveFrame, m_tickLeds, m_maps, ColourFrameRule::Scaled);
+    const int result = CommandTransport().SendLiveColours(m_liveFrame.data(), uint16_t(m_positions * 3));
+    m_liveBackoff = result != kResultOk;
+    m_liveFailedAt = now;
+}
+
+// ---- Custom colour groups ----
+
+bool CTolvanicKeyboardDevice::GroupTransferAllowed(int group) const {
+    if (group < 0 || group >= CKeyboardProfiledata::kMaxColourGroups) {
+        // Tables lie at group x 512 in a 16-bit offset: a larger group would
+        // land on another group's table.
+        TraceF("keyboard colour group %d refused", group);
+        return false;
+    }
+    return m_positions > 0;
+}
+
+std::vector<uint32_t> CTolvanicKeyboardDevice::LedsCopy() const {
+    return Leds().Copy().leds;
+}
+
+void CTolvanicKeyboardDevice::StoreGroupColours(int group) {
+    const std::vector<uint32_t> leds = LedsCopy();
+    std::vector<RgbaColour> colours;
+    colours.reserve(leds.size());
+    for (uint32_t led : leds) {
+        colours.push_back({LedRed(led), LedGreen(led), LedBlue(led), kOpaque});
+    }
+    m_profile.WriteCustomColors(group, colours);
+}
+
+void CTolvanicKeyboardDevice::LoadGroupColours(int group) {
+    const std::vector<RgbaColour> colours = m_profile.ReadCustomColors(group, LightCount());
+    Leds().With([&](LedFrame& frame) {
+        const size_t count = std::min(colours.size(), frame.leds.size());
+        for (size_t k = 0; k < count; ++k) {
+            frame.leds[k] = WithColour(frame.leds[k], colours[k].red, colours[k].green, colours[k].blue);
+        }
+    });
+}
+
+bool CTolvanicKeyboardDevice::ReadCustomGroupFromDevice() {
+    const int group = LightRecord().customGroup;
+    if (!GroupTransferAllowed(group)) {
+        return false;
+    }
+    KeyTransferBuffer table{};
+    if (CommandTransport().ReadColourTable(table.data(), uint16_t(m_positions * 3), group) != kResultOk) {
+        return false; // the profile's group stays as it is
+    }
+    Leds().With([&](LedFrame& frame) {
+        const size_t count = std::min(frame.leds.size(), kScreenKeyCount);
+        for (size_t k = 0; k < count; ++k) {
+            const uint8_t slot = m_maps.lightSlot[k];
+            if (slot < kLightSlotLimit) {
+                const uint8_t* in = table.data() + size_t(slot) * 3;
+                frame.leds[k] = WithColour(frame.leds[k], in[0], in[1], in[2]);
+            }
+        }
+    });
+    StoreGroupColours(group);
+    LoadGroupColours(group);
+    UploadCustomGroup();
+    return true;
+}
+
+int CTolvanicKeyboardDevice::UploadCustomGroup() {
+    const LightInfoRecord light = LightRecord();
+    if (light.selectItem != kCustomColourEffect || !GroupTransferAllowed(light.customGroup)) {
+        return kResultNoReply;
+    }
+    KeyTransferBuffer frame;
+    FillColourFrame(frame, LedsCopy(), m_maps, ColourFrameRule::CustomGroup);
+    return CommandTransport().WriteColourTable(frame.data(), uint16_t(m_positions * 3), light.customGroup);
+}
+
+int CTolvanicKeyboardDevice::UploadProfileGroup() {
+    const int group = LightRecord().customGroup;
+    if (!GroupTransferAllowed(group)) {
+        return kResultNoReply;
+    }
+    LoadGroupColours(group);
+    KeyTransferBuffer frame;
+    FillColourFrame(frame, LedsCopy(), m_maps, ColourFrameRule::Scaled);
+    return CommandTransport().WriteColourTable(frame.data(), uint16_t(m_positions * 3), group);
+}
+
+void CTolvanicKeyboardDevice::SetCustomGroup(int group) {
+    if (LightPanelLink* panel = LightPanel()) {
+        panel->SelectCustomGroup(group);
+    }
+    m_profile.WriteCustomGroupIndex(group);
+    m_image.customGroup = uint8_t(group);
+    SaveDeviceProfile();
+}
+
+void CTolvanicKeyboardDevice::LoadCustomGroup() {
+    const int group = m_profile.ReadCustomGroupIndex();
+    LoadGroupColours(group);
+    if (LightPanelLink* panel = LightPanel()) {
+        panel->SelectCustomGroup(group);
+    }
+    UploadCustomGroup();
+}
+
+void CTolvanicKeyboardDevice::ReloadCustomGroup() {
+    LoadGroupColours(m_profile.ReadCustomGroupIndex());
+    UploadCustomGroup();
+}
+
+void CTolvanicKeyboardDevice::FillCustomColour(bool lit) {
+    const LightInfoRecord light = LightRecord();
+    Leds().With([&](LedFrame& frame) {
+        for (uint32_t& led : frame.leds) {
+            led = lit ? WithColour(led, light.red, light.green, light.blue) : WithColour(led, 0, 0, 0);
+        }
+    });
+    UploadCustomGroup();
+    const int group = LightPanel() != nullptr ? LightPanel()->SelectedCustomGroup() : -1;
+    if (group >= 0) {
+        StoreGroupColours(group);
+        SaveDeviceProfile();
+    }
+}
+
+void CTolvanicKeyboardDevice::PaintCustomKey(int key) {
+    const LightInfoRecord light = LightRecord();
+    if (light.selectItem != kCustomColourEffect || key < 0 || key >= LightCount()) {
+        return;
+    }
+    Leds().With([&](LedFrame& frame) {
+        frame.SetLed(key, WithColour(frame.Led(key), light.red, light.green, light.blue));
+    });
+    // Without a lighting panel the profile's own group is the one painted.
+    const int group = LightPanel() != nullptr ? LightPanel()->SelectedCustomGroup() : light.customGroup;
+    if (group >= 0) {
+        StoreGroupColours(group);
+        SaveDeviceProfile();
+        UploadCustomGroup();
+    }
+}
+
+} // namespace velkor

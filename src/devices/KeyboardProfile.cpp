@@ -1,0 +1,339 @@
+// The keyboard's profile, settings write, options, key writes and audio values.
+#include "devices/TolvanicKeyboardDevice.h"
+
+#include "platform/Trace.h"
+#include "ui/Control.h"
+#include "ui/Toolkit.h"
+
+#include <algorithm>
+#include <string>
+
+namespace velkor {
+
+namespace {
+
+constexpr int kOptionCount = 4;
+constexpr int kRepeatDelayStepMs = 250;
+
+AudioLightValues AudioValuesOf(const AudioLightInfoRecord& r) {
+    const uint8_t bytes[12] = {r.audioMode, r.bkRed,           r.bkGreen,        r.bkBlue, r.fgRed, r.fgGreen,
+                               r.fgBlue,    r.sevenColorFlags, r.colorTypeFlags, 0,        0,       0};
+    AudioLightValues values{};
+    for (size_t i = 0; i < sizeof(bytes); ++i) {
+        values[i / 4] |= uint32_t(bytes[i]) << (8 * (i % 4));
+    }
+    return values;
+}
+
+AudioLightInfoRecord AudioRecordOf(const AudioLightValues& values) {
+    auto byte = [&](size_t i) { return uint8_t(values[i / 4] >> (8 * (i % 4))); };
+    AudioLightInfoRecord r;
+    r.audioMode = byte(0);
+    r.bkRed = byte(1);
+    r.bkGreen = byte(2);
+    r.bkBlue = byte(3);
+    r.fgRed = byte(4);
+    r.fgGreen = byte(5);
+    r.fgBlue = byte(6);
+    r.sevenColorFlags = byte(7);
+    r.colorTypeFlags = byte(8);
+    return r;
+}
+
+int OptionIndex(int n) {
+    return n >= 0 && n < kOptionCount ? n : 0;
+}
+
+} // namespace
+
+KeyFunction DeviceFunctionOf(const KeyListEntry& entry) {
+    const KeyCategory category = entry.current.category;
+    if (category == KeyCategory::Macro || category == KeyCategory::MacroRepeat) {
+        return entry.defaultFunction;
+    }
+    return entry.current;
+}
+
+// ---- Profile ----
+
+void CTolvanicKeyboardDevice::SetModelCode(uint32_t code) {
+    CTolvanicUSBDevice::SetModelCode(code);
+    m_profile.SetDeviceIndex(0);
+}
+
+void CTolvanicKeyboardDevice::SetupProfilePaths() {
+    const std::string folder = GetUserDataFolder();
+    m_profile.SetDefaultPath(GetDefaultProfilePath());
+    if (folder.empty()) {
+        return;
+    }
+    if (!ProfileIdentifier().empty()) {
+        m_profile.SetProfilePath(folder + ProfileIdentifier() + ".Json");
+    }
+    m_profile.SetConfigPath(folder + LightSettingsName() + ".config");
+}
+
+bool CTolvanicKeyboardDevice::LoadDeviceProfile() {
+    SetupProfilePaths();
+    if (m_profile.GetProfilePath().empty() || m_profile.LoadProfile(m_profile.GetProfilePath()).isNull()) {
+        return false;
+    }
+    m_keyList = m_profile.ReadKeyList();
+    ApplyLightState();
+    m_system = m_profile.ReadKeyboardSystem();
+    return true;
+}
+
+bool CTolvanicKeyboardDevice::SaveDeviceProfile() {
+    return !m_profile.GetProfilePath().empty() && m_profile.SaveProfile();
+}
+
+void CTolvanicKeyboardDevice::RestoreDefaults() {
+    SetupProfilePaths();
+    if (m_profile.LoadProfile(m_profile.GetDefaultPath()).isNull()) {
+        Trace("keyboard: the default profile cannot be read");
+        return;
+    }
+    m_keyList = m_profile.ReadKeyList();
+    ApplyLightState();
+    m_system = m_profile.ReadKeyboardSystem();
+    SaveDeviceProfile();
+    RefreshView();
+}
+
+int CTolvanicKeyboardDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
+    (void)flag;
+    (void)screen;
+    const std::optional<uint16_t> offset = KeyboardRecordOffset(slot);
+    if (!offset) {
+        return kResultNoReply;
+    }
+    const KeyboardSettingsRecord record = EncodeSettingsRecord(
+        m_profile.ReadLightInfo(), m_profile.ReadKeyboardSystem(), NameLists(), m_lastRecord, uint8_t(value));
+    const KeyboardSettingsRecord::Bytes bytes = record.ToBytes();
+    DeviceTransport& transport = CommandTransport();
+    if (transport.IsOpen()) {
+        transport.BeginSession();
+    }
+    const int result = transport.WriteParams(bytes.data(), uint16_t(bytes.size()), *offset);
+    transport.EndSession(1);
+    return result;
+}
+
+// ---- Lighting state ----
+
+void CTolvanicKeyboardDevice::SetLightInfo(const LightInfoWords& words) {
+    CTolvanicUSBDevice::SetLightInfo(words);
+    m_profile.WriteLightInfo(LightInfoFromWords(words));
+}
+
+void CTolvanicKeyboardDevice::SetAudioLightValues(const AudioLightValues& values) {
+    m_audioValues = values;
+    CTolvanicUSBDevice::SetAudioLightValues(values);
+    m_profile.WriteAudioLightInfo(AudioRecordOf(values));
+}
+
+void CTolvanicKeyboardDevice::ApplyLightState() {
+    const uint8_t before = m_image.mode;
+    const LightInfoRecord light = m_profile.ReadLightInfo();
+    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
+    m_audioValues = AudioValuesOf(m_profile.ReadAudioLightInfo());
+    m_image.mode = light.selectItem;
+    m_image.brightness = light.light;
+    m_image.speed = light.speed;
+    m_image.colourCycling = light.multiColor;
+    m_image.red = light.red;
+    m_image.green = light.green;
+    m_image.blue = light.blue;
+    m_image.customGroup = light.customGroup;
+    if (m_image.mode != before || m_image.mode == kCustomColourEffect) {
+        RestartEffect(m_image.mode, GroupSource::Profile);
+    }
+    std::vector<LightListEntry> list = m_profile.ReadLightList();
+    m_lightList.With([&](std::vector<LightListEntry>& held) { held = std::move(list); });
+    Leds().With([](LedFrame& frame) { frame.position = 0; });
+    m_profile.LoadConfig(m_profile.GetConfigPath());
+    std::vector<LedEffectStep> steps = m_profile.ReadLedEffectList();
+    m_effectSteps.With([&](EffectSteps& held) {
+        held.steps = std::move(steps);
+        held.current = 0;
+    });
+}
+
+void CTolvanicKeyboardDevice::ResetEffectState() {
+    ClearKeyLevels();
+}
+
+void CTolvanicKeyboardDevice::RestartEffect(int effect, GroupSource source) {
+    ResetEffectState();
+    if (effect == kCustomColourEffect) {
+        if (source == GroupSource::Device) {
+            ReadCustomGroupFromDevice();
+        } else {
+            LoadCustomGroup();
+        }
+    }
+}
+
+// ---- Page state ----
+
+void CTolvanicKeyboardDevice::RefreshView() {
+    ReloadPanels();
+    if (LightPanelLink* panel = LightPanel()) {
+        panel->ShowDeviceLighting();
+        panel->ShowAudioLightValues(m_audioValues);
+    }
+    SetCustomGroup(LightRecord().customGroup);
+    ShowOptions();
+}
+
+void CTolvanicKeyboardDevice::ShowOptions() {
+    auto select = [this](std::string_view name, bool on) {
+        if (ui::Control* control = PageControl(name)) {
+            control->SetSelected(on, false);
+        }
+    };
+    select("winlockflag_option", m_system.winFlag != 0);
+    select("wflag_option", m_system.wFlag != 0);
+    select("6flag_option", m_system.key6Flag != 0);
+    if (ui::Control* slider = PageControl("repeat_rate_slider")) {
+        slider->SetValue(m_system.repeat);
+    }
+    ShowRepeatDelay(OptionIndex(m_system.repeatDelay));
+    if (ui::Control* edit = PageControl("repeat_input_richedit")) {
+        edit->SetText("");
+        edit->SetToolTip(ui::TextOrKey(m_texts, "Repeat_input_text"));
+    }
+    select("polling_rate_option_" + std::to_string(OptionIndex(m_system.pollingRate)), true);
+}
+
+void CTolvanicKeyboardDevice::ShowRepeatDelay(int n) {
+    if (ui::Control* option = PageControl("repeat_delay_check_" + std::to_string(n))) {
+        option->SetSelected(true, false);
+    }
+    if (ui::Control* label = PageControl("repeat_delay_time_label1")) {
+        label->SetText(ui::TextOrKey(m_texts, "Repeat_Delay_Time") +
+                       std::to_string(n * kRepeatDelayStepMs + kRepeatDelayStepMs) + "ms");
+    }
+}
+
+// ---- Options ----
+
+int CTolvanicKeyboardDevice::SetOptionFlag(KeyboardFlag flag, bool on) {
+    m_system = m_profile.ReadKeyboardSystem();
+    uint16_t& field = flag == KeyboardFlag::WinLock ? m_system.winFlag
+                      : flag == KeyboardFlag::WKey  ? m_system.wFlag
+                                                    : m_system.key6Flag;
+    field = on ? 1 : 0;
+    m_profile.WriteKeyboardSystem(m_system);
+    SaveDeviceProfile();
+    return SendSettings(0, 0, 1, {});
+}
+
+int CTolvanicKeyboardDevice::SelectPollingRate(int n) {
+    n = OptionIndex(n);
+    if (ui::Control* option = PageControl("polling_rate_option_" + std::to_string(n))) {
+        option->SetSelected(true, false);
+    }
+    m_system.pollingRate = uint16_t(n);
+    m_profile.WriteKeyboardSystem(m_system);
+    SaveDeviceProfile();
+    return SendSettings(0, 0, 1, {});
+}
+
+void CTolvanicKeyboardDevice::SelectRepeatDelay(int n) {
+    n = OptionIndex(n);
+    ShowRepeatDelay(n);
+    m_system.repeatDelay = uint16_t(n);
+    m_profile.WriteKeyboardSystem(m_system);
+    SaveDeviceProfile();
+}
+
+void CTolvanicKeyboardDevice::SetRepeatRate(int value) {
+    m_system.repeat = uint16_t(std::clamp(value, 0, 0xFFFF));
+    m_profile.WriteKeyboardSystem(m_system);
+    SaveDeviceProfile();
+}
+
+void CTolvanicKeyboardDevice::SelectEntry(int index) {
+    CTolvanicUSBDevice::SelectEntry(index);
+    if (m_keyPanelHook) {
+        m_keyPanelHook(index);
+    }
+}
+
+// ---- Keys ----
+
+int CTolvanicKeyboardDevice::WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) {
+    if (m_positions <= 0) {
+        return kResultNoReply; // no layout read: there is no position to write to
+    }
+    std::vector<KeyFunction> functions;
+    functions.reserve(keys.size());
+    for (const KeyListEntry& entry : keys) {
+        functions.push_back(DeviceFunctionOf(entry));
+    }
+    const KeyTransferBuffer table = ComposeKeyTable(m_deviceKeyList, m_maps, m_positions, functions);
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.SetDataSize(uint16_t(m_positions * 3))) {
+        return kResultNoReply;
+    }
+    transport.BeginSession();
+    const int result = transport.WriteKeyTable(table.data(), bank);
+    transport.EndSession(1);
+    if (result == kResultOk) {
+        m_deviceKeyList = table; // what the keyboard now answers
+    }
+    return result;
+}
+
+int CTolvanicKeyboardDevice::WriteProfileKeys(int bank) {
+    m_keyList = m_profile.ReadKeyList();
+    return WriteKeyAssignments(bank, m_keyList);
+}
+
+int CTolvanicKeyboardDevice::WriteMacros(const MacroList& macros) {
+    (void)macros;
+    return 0; // the macro memory is written once macros are numbered for the key table
+}
+
+void CTolvanicKeyboardDevice::PruneKeyFunctions() {
+    ReloadPanels();
+    const size_t macros = NameLists().macroNames.size();
+    bool changed = false;
+    for (KeyListEntry& entry : m_keyList) {
+        const KeyCategory category = entry.current.category;
+        if ((category == KeyCategory::Macro || category == KeyCategory::MacroRepeat) &&
+            entry.current.paramA >= macros) {
+            entry.current = entry.defaultFunction;
+            changed = true;
+        }
+    }
+    if (changed) {
+        m_profile.WriteKeyList(m_keyList);
+    }
+    ReloadPanels();
+}
+
+// ---- Audio ----
+
+void CTolvanicKeyboardDevice::FeedAudioLevels(std::span<const int32_t> levels) {
+    (void)levels; // the audio-reactive effect renders them
+}
+
+void CTolvanicKeyboardDevice::SetAudioBands(std::span<const int32_t> values) {
+    const size_t count = std::min(values.size(), m_bands.size());
+    for (size_t i = 0; i < count; ++i) {
+        m_bands[i] = values[i];
+    }
+}
+
+std::array<int32_t, 6> CTolvanicKeyboardDevice::AudioBands() const {
+    std::array<int32_t, 6> bands{};
+    for (size_t i = 0; i < bands.size(); ++i) {
+        bands[i] = m_bands[i];
+    }
+    return bands;
+}
+
+} // namespace velkor

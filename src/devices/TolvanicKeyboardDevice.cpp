@@ -1,0 +1,300 @@
+// The keyboard's attach sequence, layout, settings record, events and power.
+// Profile, options and key writes: KeyboardProfile.cpp; colours: KeyboardColours.cpp.
+#include "devices/TolvanicKeyboardDevice.h"
+
+#include "keys/KeyTable.h"
+#include "platform/Trace.h"
+#include "ui/Control.h"
+#include "ui/ControlClasses.h"
+#include "ui/Dispatcher.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace velkor {
+
+namespace {
+
+constexpr std::string_view kTraceLightThreadExit = "KB灯光线程设定退出";
+constexpr std::string_view kTraceEventThreadExit = "MS 设备同步线程设定退出";
+constexpr std::string_view kTraceResyncRequest = "接收到自动添加设备的同步信息要求";
+constexpr uint16_t kEventProfileSwitched = 0x0402;
+constexpr uint16_t kEventIgnored = 0x0404;
+// Byte 5 of the device information block: the number of key positions.
+constexpr size_t kInfoKeyPositions = 5;
+// Key 110 (Fn) cannot be reassigned.
+constexpr int kFnKey = 110;
+constexpr int kLightingPage = 1;
+constexpr int kKeyPage = 2;
+// The key without a row in the key table gets a caption of its own.
+constexpr int kUnnamedKey = 17;
+constexpr std::string_view kUnnamedKeyCaption = "keyboard_screen_key_17";
+
+} // namespace
+
+CTolvanicKeyboardDevice::CTolvanicKeyboardDevice(const DeviceServices& services)
+    : CTolvanicUSBDevice(services) {
+    m_tickLeds.reserve(kScreenKeyCount);
+}
+
+CTolvanicKeyboardDevice::~CTolvanicKeyboardDevice() = default;
+
+// ---- Page ----
+
+void CTolvanicKeyboardDevice::InitPage() {
+    RegisterPageNotifications();
+    BuildPage();
+}
+
+void CTolvanicKeyboardDevice::BuildPage() {
+    if (PageLayoutPath().empty() || Page() == nullptr) {
+        SetKeyCount(0);
+        SetLightCount(0);
+        CollectPageButtons(nullptr);
+        return;
+    }
+    // The buttons of page 0 are the keys until a layout read picks another page.
+    SelectLayoutPage(0);
+}
+
+void CTolvanicKeyboardDevice::SetKeyCaptions(ui::Control& container) {
+    for (ui::Control* button : container.FindAllOfClass(ui::kDeviceKeyButtonClass)) {
+        std::string prefix;
+        int key = -1;
+        if (!ui::SplitFamilyName(button->Name(), prefix, key) || prefix != "key_") {
+            continue;
+        }
+        std::string_view caption;
+        if (const KeyTableRow* row = KeyRowAt(FindKeyByFunction(KeyIdentity(key)))) {
+            caption = row->nameKey;
+        } else if (key == kUnnamedKey) {
+            caption = kUnnamedKeyCaption;
+        }
+        if (!caption.empty()) {
+            button->SetResourceText(true);
+            button->SetText(caption);
+        }
+    }
+}
+
+void CTolvanicKeyboardDevice::SelectLayoutPage(int page) {
+    ui::Control* container = PageControl(std::string(kLayoutPagePrefix) + std::to_string(page));
+    if (container == nullptr && page == 0 && Page() != nullptr) {
+        container = Page()->FindFirstOfClass(ui::kSelectPanelClass); // a page with one picture
+    }
+    if (container == nullptr) {
+        TraceF("keyboard layout page %d missing", page);
+        return;
+    }
+    if (ui::Control* tab = PageControl(kLayoutTab)) {
+        tab->SelectPage(page);
+    }
+    m_layoutPage = page;
+    SetKeyCaptions(*container);
+    CollectPageButtons(container);
+}
+
+void CTolvanicKeyboardDevice::SelectFunctionPage(int type) {
+    CTolvanicUSBDevice::SelectFunctionPage(type);
+    if (type != kLightingPage && type != kKeyPage) {
+        return;
+    }
+    const auto& keys = KeyControls();
+    if (size_t(kFnKey) < keys.size() && keys[size_t(kFnKey)] != nullptr) {
+        keys[size_t(kFnKey)]->SetEnabled(type == kLightingPage);
+    }
+}
+
+ui::Control* CTolvanicKeyboardDevice::PageControl(std::string_view name) const {
+    return Page() != nullptr ? Page()->FindChild(name) : nullptr;
+}
+
+// ---- Attach ----
+
+void CTolvanicKeyboardDevice::ReadDevice() {
+    ReadLayout();
+    LoadDeviceProfile();
+    ReadSettings();
+    RefreshView();
+    StartLightThread();
+}
+
+void CTolvanicKeyboardDevice::ReloadAfterEvent() {
+    // The indication belongs to this keyboard and is used once.
+    if (m_profileSwitchPending.exchange(false)) {
+        ReloadProfileList();
+        LoadDeviceProfile();
+    }
+    ReadSettings();
+    RefreshView();
+}
+
+void CTolvanicKeyboardDevice::SetProfileListReloader(std::function<void()> reload) {
+    m_reloadProfileList = std::move(reload);
+}
+
+void CTolvanicKeyboardDevice::ReloadProfileList() {
+    if (m_reloadProfileList) {
+        m_reloadProfileList();
+    }
+}
+
+bool CTolvanicKeyboardDevice::ReadLayout() {
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.IsOpen()) {
+        return false;
+    }
+    transport.BeginSession();
+    // Everything is read into scratch buffers first: a failed read keeps the
+    // layout the keyboard had, and the next attach tries again.
+    uint8_t info[kDeviceInfoSize] = {};
+    bool complete = transport.ReadDeviceInfo(info) == kResultOk;
+    const int positions = info[kInfoKeyPositions];
+    complete = complete && transport.SetDataSize(uint16_t(positions * 3));
+    KeyTransferBuffer keyList{};
+    KeyTransferBuffer lightMap{};
+    complete = complete && transport.ReadKeyTable(keyList.data()) == kResultOk;
+    complete = complete && transport.ReadKeyLightMap(lightMap.data()) == kResultOk;
+    transport.EndSession(1);
+
+    const SupportedDevice& identity = Identity();
+    SelectLayoutPage(
+        KeyboardLayoutPage(identity.vendorId, identity.productId, m_layoutVariant, m_layoutPage));
+    if (!complete) {
+        Trace("keyboard layout not read: the previous key maps stay");
+        return false;
+    }
+    m_deviceKeyList = keyList;
+    m_deviceLightMap = lightMap;
+    m_positions = positions;
+    const std::vector<KeyFunction> written = WrittenFunctions();
+    m_maps = BuildKeyboardKeyMaps(m_deviceKeyList, std::span(m_deviceLightMap).first(size_t(positions)),
+                                  positions, written);
+    TraceF("keyboard layout read: %d key positions, layout page %d", positions, m_layoutPage);
+    return true;
+}
+
+std::vector<KeyFunction> CTolvanicKeyboardDevice::WrittenFunctions() {
+    std::vector<KeyListEntry> keys = m_keyList;
+    if (keys.empty()) {
+        // At start-up the layout is read before the profile is loaded; the
+        // profile's keys are what the keyboard was last given.
+        SetupProfilePaths();
+        m_profile.LoadAuxDocument(m_profile.GetProfilePath());
+        keys = m_profile.ReadAuxKeyList();
+    }
+    std::vector<KeyFunction> functions;
+    functions.reserve(keys.size());
+    for (const KeyListEntry& entry : keys) {
+        functions.push_back(DeviceFunctionOf(entry));
+    }
+    return functions;
+}
+
+bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
+    CommandTransport().SetSyncLighting(false);
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.IsOpen()) {
+        return false;
+    }
+    uint8_t profile = 0;
+    if (transport.ReadParams(&profile, 1, kActiveProfileOffset) != kResultOk) {
+        return false;
+    }
+    const std::optional<uint16_t> offset = KeyboardRecordOffset(profile);
+    KeyboardSettingsRecord::Bytes bytes{};
+    if (!offset || transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset) != kResultOk) {
+        return false;
+    }
+    if (activeProfile != nullptr) {
+        *activeProfile = profile;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    const LightInfoRecord before = LightRecord();
+    const DecodedKeyboardSettings decoded = DecodeSettingsRecord(KeyboardSettingsRecord::FromBytes(bytes),
+                                                                 profile, before, m_system, NameLists());
+    m_lastRecord = decoded.last;
+    m_image = decoded.image;
+    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(decoded.light));
+    if (decoded.light.selectItem != before.selectItem || decoded.light.selectItem == kCustomColourEffect) {
+        RestartEffect(decoded.light.selectItem, GroupSource::Device);
+    }
+    m_system = decoded.system;
+    m_profile.WriteKeyboardSystem(m_system);
+    m_profile.WriteLightInfo(decoded.light);
+    SaveDeviceProfile();
+    TraceF("keyboard settings read: profile %d, effect %d, brightness %d, Win-lock %d", int(profile),
+           int(decoded.light.selectItem), int(decoded.light.light), int(m_system.winFlag));
+    return true;
+}
+
+// ---- Events ----
+
+void CTolvanicKeyboardDevice::OnDeviceEvent(uint16_t code, ChannelType channel) {
+    (void)channel;
+    if (code == kEventProfileSwitched) {
+        m_profileSwitchPending = true;
+        Trace(kTraceResyncRequest);
+        RequestResync();
+        return;
+    }
+    if (code <= kEventProfileSwitched || code == kEventIgnored) {
+        return;
+    }
+    // The record and the page belong to the user-interface thread.
+    std::weak_ptr<int> alive = m_alive;
+    Services().dispatcher.Post([this, alive, code] {
+        if (!alive.expired()) {
+            HandleDeviceEvent(code);
+        }
+    });
+}
+
+void CTolvanicKeyboardDevice::HandleDeviceEvent(uint16_t code) {
+    if (!TransportOpen()) {
+        return;
+    }
+    const std::optional<ProfileEvent> event = ProfileEventOf(code);
+    if (!event) {
+        return;
+    }
+    ApplyProfileEvent(*event, m_image, m_lastRecord);
+    RefreshView();
+}
+
+std::string_view CTolvanicKeyboardDevice::LightThreadExitTrace() const {
+    return kTraceLightThreadExit;
+}
+
+std::string_view CTolvanicKeyboardDevice::EventThreadExitTrace() const {
+    return kTraceEventThreadExit;
+}
+
+// ---- Power ----
+
+int CTolvanicKeyboardDevice::ReadPower() {
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.IsOpen() || TrayFlag() || !transport.QueryLink()) {
+        return kResultNoReply;
+    }
+    uint8_t status[6] = {};
+    const int result = transport.ReadPowerStatus(status, sizeof(status), 0);
+    if (result != kResultOk) {
+        return result;
+    }
+    status[3] = transport.OnReceiver() ? 1 : 0;
+    if (PowerPanel() != nullptr) {
+        PowerPanel()->ShowPowerStatus(status, sizeof(status));
+    }
+    NotifyMainWindow(kMessagePowerStatus, status[4], 0);
+    return result;
+}
+
+bool CTolvanicKeyboardDevice::IsLinkUp() {
+    DeviceTransport& transport = CommandTransport();
+    return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
+}
+
+} // namespace velkor

@@ -1,0 +1,259 @@
+#pragma once
+// CTolvanicKeyboardDevice: an attached keyboard of the family.
+//
+// On top of the device base it keeps:
+//   - the key layout: where each of the 170 on-screen keys sits on the
+//     keyboard (key position, light slot), read at attach and after a
+//     language change picks another on-screen layout page;
+//   - the 28-byte settings record in the keyboard's parameter memory
+//     (lighting, report rate, Win-lock, W-key and 6-key flags, wheel mode),
+//     read back at attach and after every event the keyboard reports, written
+//     after every change;
+//   - the per-key colour groups of the custom-colour effect (19), in the
+//     profile and in the keyboard's colour tables;
+//   - the live colour stream of the host-driven effects (29, 30);
+//   - the wireless power status;
+//   - the profile document with its key list and keyboard options.
+//
+// Threads: everything runs on the user-interface thread except the event
+// threads (which only post their work to it) and the light thread.
+#include "devices/Guarded.h"
+#include "devices/KeyboardLayout.h"
+#include "devices/KeyboardSettings.h"
+#include "devices/TolvanicUSBDevice.h"
+#include "profiles/KeyboardProfiledata.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace velkor {
+
+namespace ui {
+class TextProvider;
+}
+
+// The function a key entry puts on the keyboard. Macro keys go with their
+// default function until the macro numbering reaches the key table.
+KeyFunction DeviceFunctionOf(const KeyListEntry& entry);
+
+// The keyboard's on/off options.
+enum class KeyboardFlag { WinLock, WKey, SixKey };
+
+class CTolvanicKeyboardDevice final : public CTolvanicUSBDevice,
+                                      public ProfileIo,
+                                      public KeyWriter,
+                                      public PowerSource,
+                                      public AudioLighting,
+                                      public KeyboardLightingLink {
+public:
+    static constexpr std::string_view kClassName = "TolvanicKeyboardDevice";
+    static constexpr std::string_view kLayoutTab = "keyboard_device_key_layout";
+    static constexpr std::string_view kLayoutPagePrefix = "keyboard_device_key_light_";
+    static constexpr int kLayoutPageCount = 5;
+    static constexpr int kCustomColourEffect = 19;
+    static constexpr int kClearColoursEffect = 24;
+    // Host-driven effects: the program renders them and streams the frames.
+    static constexpr int kAudioEffect = 29;
+    static constexpr int kBandColourEffect = 30;
+    // A failed live frame holds the stream back this long.
+    static constexpr uint32_t kLiveFrameBackoffMs = 200;
+
+    explicit CTolvanicKeyboardDevice(const DeviceServices& services);
+    ~CTolvanicKeyboardDevice() override;
+
+    std::string_view ClassName() const override { return kClassName; }
+
+    // ---- Page ----
+
+    // Joins the page's notifications, then BuildPage.
+    void InitPage() override;
+    // Collects the key buttons of layout page 0 and gives every key its caption.
+    void BuildPage();
+    // The base's switch, then key 110 (Fn, which cannot be reassigned) is
+    // enabled on the lighting page (1) and disabled on the key page (2).
+    void SelectFunctionPage(int type) override;
+    // The language index given by the main window (at creation and on a change).
+    void SetLayoutVariant(int languageIndex) { m_layoutVariant = languageIndex; }
+    int LayoutVariant() const { return m_layoutVariant; }
+    // The on-screen layout page shown (0..4).
+    int LayoutPage() const { return m_layoutPage; }
+
+    // ---- Device ----
+
+    // Attach: ReadLayout, LoadDeviceProfile, ReadSettings, RefreshView, light thread.
+    void ReadDevice() override;
+    // After event 0x401/0x402 (timer 1002): the profile first when the
+    // keyboard switched it, then ReadSettings and RefreshView.
+    void ReloadAfterEvent() override;
+    // Reads the key list and light map and rebuilds the key maps; picks the
+    // layout page for the layout variant. A read that fails keeps the
+    // previous list and maps (the next ReadDevice tries again). False when
+    // the layout was not read.
+    bool ReadLayout();
+    // Reads the active profile number and its record and takes the keyboard's
+    // settings over into the light record, the options and the profile file.
+    // False (nothing changed) when the transport is closed or a read fails.
+    bool ReadSettings(int* activeProfile = nullptr);
+    // A profile change the keyboard reported (0x10xy, 0x11xy); other codes
+    // and a closed transport are ignored. User-interface thread.
+    void HandleDeviceEvent(uint16_t code);
+    void RefreshView() override;
+
+    // ---- Lighting ----
+
+    void ApplyLightState() override;
+    // Paints the key picture from the LED buffer (on the lighting page) and,
+    // in effects 29 and 30, streams the frame to the keyboard. Never blocks:
+    // after a failed frame no frame is sent for kLiveFrameBackoffMs.
+    void OutputLightFrame() override;
+    void SetLightInfo(const LightInfoWords& words) override;
+    LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
+    void SetAudioLightValues(const AudioLightValues& values) override;
+    AudioLightValues GetAudioLightValues() override { return m_audioValues; }
+
+    // Custom colour groups (effect 19). Colour-table transfers for a group
+    // outside 0..63 are refused (traced); transfers never sleep.
+    bool ReadCustomGroupFromDevice();
+    int UploadCustomGroup();
+    int UploadProfileGroup();
+    void SetCustomGroup(int group);
+    void LoadCustomGroup();
+    void ReloadCustomGroup();
+    void FillCustomColour(bool lit);
+    // In effect 19: key `key` takes the current colour, the group is stored
+    // and uploaded. Otherwise nothing.
+    void PaintCustomKey(int key);
+
+    // ---- Options ----
+
+    // The option's state into the options, the profile and the keyboard
+    // (one settings write). Returns SendSettings' result.
+    int SetOptionFlag(KeyboardFlag flag, bool on);
+    // Report-rate option n (outside 0..3 counts as 0); written to the keyboard.
+    int SelectPollingRate(int n);
+    // Repeat delay option n (outside 0..3 counts as 0) and the repeat rate:
+    // stored and shown, nothing is sent.
+    void SelectRepeatDelay(int n);
+    void SetRepeatRate(int value);
+    void SelectEntry(int index) override;
+
+    // ---- Roles ----
+
+    void SetupProfilePaths() override;
+    std::string GetDeviceProfilePath() const override { return m_profile.GetProfilePath(); }
+    bool LoadDeviceProfile() override;
+    bool SaveDeviceProfile() override;
+    void RestoreDefaults() override;
+    int SendSettings(int slot, int value, int flag, ScreenSize screen) override;
+
+    MacroList ListMacros() override { return {}; }
+    int WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) override;
+    int WriteProfileKeys(int bank) override;
+    int WriteMacros(const MacroList& macros) override;
+    void PruneKeyFunctions() override;
+
+    int ReadPower() override;
+    bool IsLinkUp() override;
+
+    void FeedAudioLevels(std::span<const int32_t> levels) override;
+    void SetAudioBands(std::span<const int32_t> values) override;
+
+    void SelectCustomGroup(int group) override { SetCustomGroup(group); }
+    void ReloadCustomColours() override { ReloadCustomGroup(); }
+    void SetPerKeyBrush(bool lit) override { FillCustomColour(lit); }
+
+    void SetModelCode(uint32_t code) override;
+
+    // ---- State (tests, panels) ----
+
+    const KeyboardKeyMaps& KeyMaps() const { return m_maps; }
+    int KeyPositions() const { return m_positions; }
+    const KeyboardSettingsImage& SettingsImage() const { return m_image; }
+    const KeyboardSettingsRecord& LastRecord() const { return m_lastRecord; }
+    const KeyboardSystemRecord& SystemRecord() const { return m_system; }
+    const std::vector<KeyListEntry>& KeyList() const { return m_keyList; }
+    std::array<int32_t, 6> AudioBands() const;
+    CKeyboardProfiledata& Profile() { return m_profile; }
+    bool ProfileSwitchPending() const { return m_profileSwitchPending; }
+
+    // Re-reads the profile bar's list and selects the device's profile in it
+    // (after the keyboard switched its profile).
+    void SetProfileListReloader(std::function<void()> reload);
+    // Language texts for the labels the keyboard composes (may be null).
+    void SetTextProvider(const ui::TextProvider* texts) { m_texts = texts; }
+    // Shows the key assignment panel loaded with a key's entry; SelectEntry calls it.
+    void SetKeyPanelHook(std::function<void(int key)> hook) { m_keyPanelHook = std::move(hook); }
+
+protected:
+    void OnDeviceEvent(uint16_t code, ChannelType channel) override;
+    std::string_view LightThreadExitTrace() const override;
+    std::string_view EventThreadExitTrace() const override;
+    uint32_t EventThreadStopWaitMs() const override { return 500; }
+    int ResyncDelayMs() const override { return 50; }
+
+private:
+    // Where an effect's start step takes effect 19's group from.
+    enum class GroupSource { Device, Profile };
+    // Clears the working state of the keyboard's effects (here: the key levels).
+    void ResetEffectState();
+    // ResetEffectState, then the effect's start step; effect 19 first takes
+    // its colour group from the device or from the profile.
+    void RestartEffect(int effect, GroupSource source);
+    void SelectLayoutPage(int page);
+    void SetKeyCaptions(ui::Control& container);
+    bool GroupTransferAllowed(int group) const;
+    std::vector<uint32_t> LedsCopy() const;
+    void StoreGroupColours(int group);
+    void LoadGroupColours(int group);
+    void ShowOptions();
+    void ShowRepeatDelay(int n);
+    ui::Control* PageControl(std::string_view name) const;
+    // What the keyboard was last given for each key (the profile's key list,
+    // read from the file when none is loaded yet), by key number.
+    std::vector<KeyFunction> WrittenFunctions();
+    void ReloadProfileList();
+
+    CKeyboardProfiledata m_profile;
+    std::vector<KeyListEntry> m_keyList;
+    KeyboardSystemRecord m_system{};
+    KeyboardSettingsImage m_image{};
+    KeyboardSettingsRecord m_lastRecord{};
+    AudioLightValues m_audioValues{};
+
+    KeyTransferBuffer m_deviceKeyList{};
+    KeyTransferBuffer m_deviceLightMap{};
+    int m_positions = 0;
+    KeyboardKeyMaps m_maps;
+    int m_layoutVariant = 0;
+    int m_layoutPage = 0;
+
+    // The light list and the custom effect steps, each behind its own lock
+    // for the light thread.
+    Guarded<std::vector<LightListEntry>> m_lightList;
+    struct EffectSteps {
+        std::vector<LedEffectStep> steps;
+        int current = 0;
+    };
+    Guarded<EffectSteps> m_effectSteps;
+
+    std::function<void(int key)> m_keyPanelHook;
+    std::function<void()> m_reloadProfileList;
+    const ui::TextProvider* m_texts = nullptr;
+    std::array<std::atomic<int32_t>, 6> m_bands{};
+    std::atomic<bool> m_profileSwitchPending{false};
+
+    // Built by OutputLightFrame without allocating.
+    std::vector<uint32_t> m_tickLeds;
+    KeyTransferBuffer m_liveFrame{};
+    bool m_liveBackoff = false;
+    uint32_t m_liveFailedAt = 0;
+
+    // Dies with the keyboard: posted event work checks it first.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+} // namespace velkor
