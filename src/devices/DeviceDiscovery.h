@@ -85,6 +85,8 @@ public:
     // The class of a device item's top control, and its name label.
     static constexpr std::string_view kItemClass = "DeviceOption";
     static constexpr std::string_view kNameLabel = "device_name_label";
+    // The page's label that names the model.
+    static constexpr std::string_view kTitleLabel = "device_title_label";
     // The link wait after a switch to the receiver.
     static constexpr int kLinkQueryTries = 26;
     static constexpr int kLinkQueryGapMs = 50;

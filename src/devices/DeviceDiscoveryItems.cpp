@@ -171,8 +171,13 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
     InitialiseDevice(*entry, IdentityRow(row, commandRow));
 
     item->SetVisible(false);
-    if (ui::Control* label = item->FindChild(kNameLabel)) {
-        label->SetText(model.typeName);
+    // The model's name as a language key, so that a language change follows;
+    // two models of a kind share a type name but not this.
+    for (ui::Control* label : {item->FindChild(kNameLabel), pageControl->FindChild(kTitleLabel)}) {
+        if (label != nullptr) {
+            label->SetResourceText(true);
+            label->SetText(model.nameKey);
+        }
     }
     entry->item = std::make_unique<DeviceListItem>(*item, *entry->device);
     m_entries.push_back(std::move(entry));

@@ -133,11 +133,14 @@ constexpr const char* kLightSettings = "ornic_light";
 
 const std::array<DeviceModel, kDeviceModelCount>& DeviceModelTable() {
     static const std::array<DeviceModel, kDeviceModelCount> table = {{
-        {kListItemLayout, kTabGroup, kPowerContainer, "mouse", 1, 0x320F, 0x7070, 2, 0},
-        {kListItemLayout, kTabGroup, kPowerContainer, "keyboard", 0, 0x320F, 0x50B7, 1, 0},
-        {kListItemLayout, kTabGroup, kPowerContainer, "MousePad", 2, 0x320F, 0x1004, 3, 0},
-        {kListItemLayout, kTabGroup, kPowerContainer, "HD", 3, 0x0C76, 0x1630, 7, 0},
-        {kListItemLayout, kTabGroup, kPowerContainer, "keyboard", 0, 0x320F, 0x511D, 1, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "mouse", "device_name_mouse", 1, 0x320F, 0x7070, 2, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "keyboard", "device_name_keyboard_50B7", 0, 0x320F,
+         0x50B7, 1, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "MousePad", "device_name_mousepad", 2, 0x320F, 0x1004,
+         3, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "HD", "device_name_headset", 3, 0x0C76, 0x1630, 7, 0},
+        {kListItemLayout, kTabGroup, kPowerContainer, "keyboard", "device_name_keyboard_511D", 0, 0x320F,
+         0x511D, 1, 0},
     }};
     return table;
 }

@@ -68,6 +68,7 @@ struct DeviceModel {
     const char* tabGroup;       // the option group of the list items
     const char* powerContainer; // where the power panel goes
     const char* typeName;       // "mouse", "keyboard", "MousePad", "HD": also the device's folder name
+    const char* nameKey;        // language key of the model's name, shown on its item and page
     uint32_t modelCode;
     uint32_t vendorId;
     uint32_t productId;

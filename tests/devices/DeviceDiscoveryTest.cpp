@@ -2,6 +2,7 @@
 // objects built from the program's own layouts in the in-memory toolkit, the
 // channels they open, the switch between cable and receiver, and the items.
 #include "DiscoveryTestSupport.h"
+#include "profiles/LanguageTexts.h"
 #include "ui/Control.h"
 
 namespace velkor::test {
@@ -73,7 +74,9 @@ TEST_F(Discovery, TheMouseAndKeyboardExistHiddenFromTheStart) {
     EXPECT_NE(mouse->KeyControls()[10], nullptr) << "the page's key buttons were collected";
     EXPECT_FALSE(ItemShown(0));
     EXPECT_FALSE(mouse->TransportOpen());
-    EXPECT_EQ(m_discovery->ListItemOfModel(0)->FindChild("device_name_label")->Text(), "mouse");
+    const ui::Control* name = m_discovery->ListItemOfModel(0)->FindChild("device_name_label");
+    EXPECT_EQ(name->Text(), "device_name_mouse");
+    EXPECT_TRUE(name->IsResourceText()) << "a language change follows";
     EXPECT_EQ(m_discovery->PowerPanelOfModel(0)->ClassKind(), 2);
     EXPECT_FALSE(m_discovery->Attach(-1));
     EXPECT_FALSE(m_discovery->Detach(int(kSupportedDeviceCount)));
@@ -137,6 +140,22 @@ TEST_F(Discovery, Keyboard511DHasItsOwnModelAndTheReceiverReachesThe50B7) {
     EXPECT_TRUE(k50b7->Identity().SameIdentity(SupportedDeviceTable()[0]));
     EXPECT_TRUE(k511d->TransportOpen()) << "the receiver is no partner of 0x511D";
     EXPECT_EQ(m_discovery->DevicesOfClass(1).size(), 2u);
+
+    // Same kind, same page layout, but each keyboard named as its model.
+    LanguageTexts english;
+    ASSERT_TRUE(english.LoadFile(SkinFolder() + "/lan_en.xml"));
+    m_toolkit->SetTextProvider(&english);
+    const auto itemName = [&](int row) {
+        return m_discovery->ListItemOfModel(row)->FindChild("device_name_label")->DisplayText();
+    };
+    const auto title = [](CTolvanicUSBDevice* device) {
+        return device->Page()->FindChild("device_title_label")->DisplayText();
+    };
+    EXPECT_EQ(itemName(1), "Wireless keyboard");
+    EXPECT_EQ(itemName(4), "Wired keyboard");
+    EXPECT_EQ(title(k50b7), "Wireless keyboard");
+    EXPECT_EQ(title(k511d), "Wired keyboard");
+    m_toolkit->SetTextProvider(nullptr);
 }
 
 TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {

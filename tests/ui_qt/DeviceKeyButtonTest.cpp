@@ -4,10 +4,12 @@
 #include "QtTestSupport.h"
 #include "ui/UiTestSupport.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace velkor::ui {
 namespace {
@@ -74,6 +76,30 @@ TEST(DeviceKeyButton, SelectionShowsOnEveryLedColour) {
         EXPECT_GT(ringDifference(plain, selected), 100) << std::hex << rgb;
         EXPECT_EQ(selected.pixelColor(20, 20), plain.pixelColor(20, 20)) << "the middle keeps its colour";
     }
+}
+
+// A key of a full keyboard is about 14 x 33 pixels inside: its label shrinks,
+// wraps and at worst breaks inside words or elides, but stays inside the cap.
+TEST(DeviceKeyButton, CaptionsAreFittedIntoTheCap) {
+    QFont base;
+    base.setPixelSize(12);
+    const std::vector<std::pair<QString, QSize>> cases = {
+        {"F1", {40, 30}},        {"Scroll Lock", {14, 33}}, {"Katakana/Hiragana", {14, 33}},
+        {"Backspace", {31, 33}}, {"Num Enter", {14, 71}},   {QString::fromUtf8("左 Ctrl"), {18, 33}}};
+    for (const auto& [text, box] : cases) {
+        const CaptionLayout caption = FitCaption(base, text, box);
+        const QRectF needed =
+            QFontMetricsF(caption.font).boundingRect(QRectF(QPointF(), box), caption.flags, caption.text);
+        EXPECT_LE(needed.width(), box.width()) << text.toStdString();
+        EXPECT_LE(needed.height(), box.height()) << text.toStdString();
+        EXPECT_GE(caption.font.pixelSize(), kMinCaptionPixels) << text.toStdString();
+        EXPECT_EQ(caption.text, text) << "fits without eliding: " << text.toStdString();
+    }
+    EXPECT_EQ(FitCaption(base, "F1", {40, 30}).font.pixelSize(), 12)
+        << "with room to spare it keeps its size";
+    const CaptionLayout hopeless = FitCaption(base, "Scroll Lock", {6, 6});
+    EXPECT_NE(hopeless.text, "Scroll Lock") << "elided when nothing fits";
+    EXPECT_EQ(hopeless.font.pixelSize(), kMinCaptionPixels);
 }
 
 TEST(DeviceKeyButton, LightSetThroughTheControlReachesThePicture) {

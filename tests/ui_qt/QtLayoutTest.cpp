@@ -340,9 +340,19 @@ public:
     void ControlCreated(std::string_view, Control&) override {}
 };
 
+// Shows the last page of every tab container below `control`.
+void SelectLastPages(Control& control) {
+    if (control.Kind() == ControlKind::Tab && control.ChildCount() > 0) {
+        EXPECT_TRUE(control.SelectPage(control.ChildCount() - 1)) << control.Name();
+    }
+    for (int i = 0; i < control.ChildCount(); ++i) {
+        SelectLastPages(*control.ChildAt(i));
+    }
+}
+
 // Every layout the program ships builds in both toolkits to the same tree
-// with the same values, so what the tests check on the in-memory toolkit is
-// what the user gets.
+// with the same values, also once other pages are shown, so what the tests
+// check on the in-memory toolkit is what the user gets.
 TEST(ShippedLayouts, BuildTheSameInBothToolkits) {
     ManualClock clock;
     auto memory = MemoryToolkit::Create(SkinFolder(), clock);
@@ -362,6 +372,9 @@ TEST(ShippedLayouts, BuildTheSameInBothToolkits) {
         auto twin = memory->CreateWindow(options, &error);
         ASSERT_NE(twin, nullptr) << layout << ": " << error;
         EXPECT_EQ(Describe(*qt, false), Describe(*twin, false)) << layout;
+        SelectLastPages(qt->Root());
+        SelectLastPages(twin->Root());
+        EXPECT_EQ(Describe(*qt, false), Describe(*twin, false)) << layout << " showing the last pages";
     }
 }
 

@@ -1,7 +1,11 @@
 #include "ui/qt/DeviceKeyButton.h"
 
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 namespace velkor::ui {
 
@@ -11,7 +15,38 @@ const QColor kEdge(0x15, 0x17, 0x1B);
 const QColor kHoverEdge(0x6A, 0x70, 0x80);
 const QColor kSelectedEdge(0xE0, 0x40, 0x2F);
 const QColor kSelectedInner(0xF4, 0xF4, 0xF4);
+
+bool Fits(const QFont& font, const QString& text, QSize box, int flags) {
+    const QRectF needed =
+        QFontMetricsF(font).boundingRect(QRectF(0, 0, box.width(), box.height()), flags, text);
+    return needed.width() <= box.width() && needed.height() <= box.height();
+}
+
 } // namespace
+
+CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box) {
+    CaptionLayout layout{font, text, Qt::AlignCenter | Qt::TextWordWrap};
+    const int largest = std::max(kMinCaptionPixels, QFontInfo(font).pixelSize());
+    // A narrower face keeps a label large longer than a smaller size would.
+    for (int pixels = largest; pixels >= kMinCaptionPixels; --pixels) {
+        layout.font.setPixelSize(pixels);
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
+            layout.font.setStretch(stretch);
+            if (Fits(layout.font, text, box, layout.flags)) {
+                return layout;
+            }
+        }
+    }
+    // A word wider than the box even at the smallest size: break inside words.
+    layout.flags = Qt::AlignCenter | Qt::TextWrapAnywhere;
+    if (Fits(layout.font, text, box, layout.flags)) {
+        return layout;
+    }
+    layout.flags = Qt::AlignCenter;
+    layout.text =
+        QFontMetricsF(layout.font).elidedText(QString(text).replace('\n', ' '), Qt::ElideRight, box.width());
+    return layout;
+}
 
 DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
@@ -46,7 +81,9 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF cap = QRectF(rect()).adjusted(1, 1, -1, -1);
-    const QRectF label = cap.adjusted(3, 3, -3, -3);
+    // Small caps keep a thinner margin so that their label still has room.
+    const qreal margin = std::min(width(), height()) < 30 ? 1 : 3;
+    const QRectF label = cap.adjusted(margin, margin, -margin, -margin);
     QPainterPath path;
     path.addRoundedRect(cap, 3, 3);
     const QColor fill = FillColour();
@@ -68,8 +105,21 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
         // Dark text on a bright cap, light text on a dark one.
         const int brightness = (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000;
         painter.setPen(brightness > 140 ? QColor(0x10, 0x10, 0x10) : QColor(0xE6, 0xE6, 0xE6));
-        painter.drawText(label, Qt::AlignCenter, text());
+        const CaptionLayout& caption = Caption(label.toRect().size());
+        painter.setFont(caption.font);
+        painter.drawText(label, caption.flags, caption.text);
     }
+}
+
+const CaptionLayout& DeviceKeyButton::Caption(QSize box) {
+    if (!m_captionValid || m_captionText != text() || m_captionBox != box || m_captionFont != font()) {
+        m_caption = FitCaption(font(), text(), box);
+        m_captionText = text();
+        m_captionBox = box;
+        m_captionFont = font();
+        m_captionValid = true;
+    }
+    return m_caption;
 }
 
 } // namespace velkor::ui
