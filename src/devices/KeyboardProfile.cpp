@@ -212,6 +212,7 @@ void CTolvanicKeyboardDevice::ShowRepeatDelay(int n) {
         option->SetSelected(true, false);
     }
     if (ui::Control* label = PageControl("repeat_delay_time_label1")) {
+        label->SetResourceText(false); // composed here from the language's text
         label->SetText(ui::TextOrKey(m_texts, "Repeat_Delay_Time") +
                        std::to_string(n * kRepeatDelayStepMs + kRepeatDelayStepMs) + "ms");
     }

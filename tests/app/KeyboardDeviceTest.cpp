@@ -157,7 +157,9 @@ TEST_F(KeyboardDeviceTest, TheWiredBoardFollowsTheLanguageAndTheTwoKeyboardsAreN
     CTolvanicKeyboardDevice* keyboard = Attach(SimUnit::Keyboard511D, 7);
     ASSERT_NE(keyboard, nullptr);
     EXPECT_EQ(keyboard->LayoutPage(), 3);
-    EXPECT_EQ(On(*keyboard, "keyboard_device_key_layout").CurrentPage(), 3);
+    const ui::Control* layouts = keyboard->Page()->FindChild("keyboard_device_key_layout");
+    ASSERT_NE(layouts, nullptr);
+    EXPECT_EQ(layouts->CurrentPage(), 3);
     EXPECT_NE(keyboard->KeyControls()[79], nullptr) << "the regional page has the international keys";
     EXPECT_NE(keyboard->KeyMaps().position[79], kNoPosition);
     keyboard->SetLayoutVariant(9);
@@ -191,6 +193,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     // An option: one session with the whole record, lighting fields included,
     // and the bytes the keyboard keeps for itself carried back.
     m_sim.ClearFrames();
+    keyboard->SelectFunctionPage(4); // the system tab
     ui::Control& winLock = On(*keyboard, "winlockflag_option");
     ASSERT_TRUE(m_user.Click(winLock));
     EXPECT_EQ(Sent(0x01).size(), 1u);
@@ -218,6 +221,10 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     ASSERT_TRUE(m_user.StepSlider(On(*keyboard, "repeat_rate_slider"), 20));
     EXPECT_EQ(ProfileOf(*keyboard)["SystemStages"]["Repeat"].asInt(), 20);
     EXPECT_TRUE(m_sim.Frames().empty()) << "repeat rate and delay stay on the host";
+
+    // A record the keyboard never got is reported as such.
+    m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::FailedWrite, 2, 1});
+    EXPECT_EQ(keyboard->SendSettings(0, 0, 1, {}), -1);
 
     // A host-driven effect the keyboard reports as 0xFE stays selected.
     const uint8_t hostDriven = 0xFE;
