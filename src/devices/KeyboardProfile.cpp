@@ -46,14 +46,6 @@ int OptionIndex(int n) {
 
 } // namespace
 
-KeyFunction DeviceFunctionOf(const KeyListEntry& entry) {
-    const KeyCategory category = entry.current.category;
-    if (category == KeyCategory::Macro || category == KeyCategory::MacroRepeat) {
-        return entry.defaultFunction;
-    }
-    return entry.current;
-}
-
 // ---- Profile ----
 
 void CTolvanicKeyboardDevice::SetModelCode(uint32_t code) {
@@ -62,15 +54,7 @@ void CTolvanicKeyboardDevice::SetModelCode(uint32_t code) {
 }
 
 void CTolvanicKeyboardDevice::SetupProfilePaths() {
-    const std::string folder = GetUserDataFolder();
-    m_profile.SetDefaultPath(GetDefaultProfilePath());
-    if (folder.empty()) {
-        return;
-    }
-    if (!ProfileIdentifier().empty()) {
-        m_profile.SetProfilePath(folder + ProfileIdentifier() + ".Json");
-    }
-    m_profile.SetConfigPath(folder + LightSettingsName() + ".config");
+    SetupDeviceProfilePaths(m_profile, *this);
 }
 
 bool CTolvanicKeyboardDevice::LoadDeviceProfile() {
@@ -149,15 +133,8 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
     if (m_image.mode != before || m_image.mode == kCustomColourEffect) {
         RestartEffect(m_image.mode, GroupSource::Profile);
     }
-    std::vector<LightListEntry> list = m_profile.ReadLightList();
-    m_lightList.With([&](std::vector<LightListEntry>& held) { held = std::move(list); });
+    m_playback.Reload(m_profile);
     Leds().With([](LedFrame& frame) { frame.position = 0; });
-    m_profile.LoadConfig(m_profile.GetConfigPath());
-    std::vector<LedEffectStep> steps = m_profile.ReadLedEffectList();
-    m_effectSteps.With([&](EffectSteps& held) {
-        held.steps = std::move(steps);
-        held.current = 0;
-    });
 }
 
 void CTolvanicKeyboardDevice::ResetEffectState() {
@@ -300,17 +277,7 @@ int CTolvanicKeyboardDevice::WriteMacros(const MacroList& macros) {
 
 void CTolvanicKeyboardDevice::PruneKeyFunctions() {
     ReloadPanels();
-    const size_t macros = NameLists().macroNames.size();
-    bool changed = false;
-    for (KeyListEntry& entry : m_keyList) {
-        const KeyCategory category = entry.current.category;
-        if ((category == KeyCategory::Macro || category == KeyCategory::MacroRepeat) &&
-            entry.current.paramA >= macros) {
-            entry.current = entry.defaultFunction;
-            changed = true;
-        }
-    }
-    if (changed) {
+    if (PruneMacroAssignments(m_keyList, NameLists().macroNames.size())) {
         m_profile.WriteKeyList(m_keyList);
     }
     ReloadPanels();

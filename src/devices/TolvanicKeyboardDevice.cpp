@@ -244,12 +244,7 @@ void CTolvanicKeyboardDevice::OnDeviceEvent(uint16_t code, ChannelType channel) 
         return;
     }
     // The record and the page belong to the user-interface thread.
-    std::weak_ptr<int> alive = m_alive;
-    Services().dispatcher.Post([this, alive, code] {
-        if (!alive.expired()) {
-            HandleDeviceEvent(code);
-        }
-    });
+    PostToUi([this, code] { HandleDeviceEvent(code); });
 }
 
 void CTolvanicKeyboardDevice::HandleDeviceEvent(uint16_t code) {
@@ -275,26 +270,11 @@ std::string_view CTolvanicKeyboardDevice::EventThreadExitTrace() const {
 // ---- Power ----
 
 int CTolvanicKeyboardDevice::ReadPower() {
-    DeviceTransport& transport = CommandTransport();
-    if (!transport.IsOpen() || TrayFlag() || !transport.QueryLink()) {
-        return kResultNoReply;
-    }
-    uint8_t status[6] = {};
-    const int result = transport.ReadPowerStatus(status, sizeof(status), 0);
-    if (result != kResultOk) {
-        return result;
-    }
-    status[3] = transport.OnReceiver() ? 1 : 0;
-    if (PowerPanel() != nullptr) {
-        PowerPanel()->ShowPowerStatus(status, sizeof(status));
-    }
-    NotifyMainWindow(kMessagePowerStatus, status[4], 0);
-    return result;
+    return ReadWirelessPower(*this);
 }
 
 bool CTolvanicKeyboardDevice::IsLinkUp() {
-    DeviceTransport& transport = CommandTransport();
-    return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
+    return WirelessLinkUp(*this);
 }
 
 } // namespace velkor

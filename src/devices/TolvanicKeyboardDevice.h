@@ -17,7 +17,7 @@
 //
 // Threads: everything runs on the user-interface thread except the event
 // threads (which only post their work to it) and the light thread.
-#include "devices/Guarded.h"
+#include "devices/DeviceParts.h"
 #include "devices/KeyboardLayout.h"
 #include "devices/KeyboardSettings.h"
 #include "devices/TolvanicUSBDevice.h"
@@ -35,10 +35,6 @@ namespace velkor {
 namespace ui {
 class TextProvider;
 }
-
-// The function a key entry puts on the keyboard. Macro keys go with their
-// default function until the macro numbering reaches the key table.
-KeyFunction DeviceFunctionOf(const KeyListEntry& entry);
 
 // The keyboard's on/off options.
 enum class KeyboardFlag { WinLock, WKey, SixKey };
@@ -231,14 +227,7 @@ private:
     int m_layoutVariant = 0;
     int m_layoutPage = 0;
 
-    // The light list and the custom effect steps, each behind its own lock
-    // for the light thread.
-    Guarded<std::vector<LightListEntry>> m_lightList;
-    struct EffectSteps {
-        std::vector<LedEffectStep> steps;
-        int current = 0;
-    };
-    Guarded<EffectSteps> m_effectSteps;
+    LightPlayback m_playback;
 
     std::function<void(int key)> m_keyPanelHook;
     std::function<void()> m_reloadProfileList;
@@ -251,9 +240,6 @@ private:
     KeyTransferBuffer m_liveFrame{};
     bool m_liveBackoff = false;
     uint32_t m_liveFailedAt = 0;
-
-    // Dies with the keyboard: posted event work checks it first.
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace velkor

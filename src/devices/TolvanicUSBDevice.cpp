@@ -288,18 +288,25 @@ void CTolvanicUSBDevice::NotifyMainWindow(uint32_t message, int64_t wParam, int6
     }
     // From a device thread: never wait for the user-interface thread, which
     // may itself be waiting for this thread to stop.
-    std::weak_ptr<int> alive = m_alive;
-    dispatcher.Post([this, alive, message, wParam, lParam] {
-        if (!alive.expired() && m_mainWindow != nullptr) {
+    PostToUi([this, message, wParam, lParam] {
+        if (m_mainWindow != nullptr) {
             m_mainWindow->DeviceMessage(message, wParam, lParam);
         }
     });
 }
 
-void CTolvanicUSBDevice::RequestResync() {
+void CTolvanicUSBDevice::PostToUi(std::function<void()> work) {
     std::weak_ptr<int> alive = m_alive;
-    m_services.dispatcher.Post([this, alive] {
-        if (!alive.expired() && m_listItem != nullptr) {
+    m_services.dispatcher.Post([alive, work = std::move(work)] {
+        if (!alive.expired()) {
+            work();
+        }
+    });
+}
+
+void CTolvanicUSBDevice::RequestResync() {
+    PostToUi([this] {
+        if (m_listItem != nullptr) {
             m_listItem->StartResyncTimer(ResyncDelayMs());
         }
     });

@@ -36,6 +36,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -270,6 +271,8 @@ protected:
     const DeviceServices& Services() const { return m_services; }
     // Starts timer 1002 on the list item, from any thread.
     void RequestResync();
+    // Runs `work` on the user-interface thread later, unless the device is gone by then. Any thread.
+    void PostToUi(std::function<void()> work);
     // Collects the key and light buttons of `container` (a layout page of the
     // picture), which becomes the key panel.
     void CollectPageButtons(ui::Control* container) { m_page.CollectFrom(container); }

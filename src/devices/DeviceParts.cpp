@@ -1,0 +1,76 @@
+#include "devices/DeviceParts.h"
+
+#include "devices/TolvanicUSBDevice.h"
+
+namespace velkor {
+
+namespace {
+
+bool PlaysMacro(const KeyFunction& function) {
+    return function.category == KeyCategory::Macro || function.category == KeyCategory::MacroRepeat;
+}
+
+} // namespace
+
+void SetupDeviceProfilePaths(CBasicProfiledata& profile, const CTolvanicUSBDevice& device) {
+    profile.SetDefaultPath(device.GetDefaultProfilePath());
+    const std::string folder = device.GetUserDataFolder();
+    if (folder.empty()) {
+        return;
+    }
+    if (!device.ProfileIdentifier().empty()) {
+        profile.SetProfilePath(folder + device.ProfileIdentifier() + ".Json");
+    }
+    profile.SetConfigPath(folder + device.LightSettingsName() + ".config");
+}
+
+void LightPlayback::Reload(CBasicProfiledata& profile) {
+    std::vector<LightListEntry> list = profile.ReadLightList();
+    m_list.With([&](std::vector<LightListEntry>& held) { held = std::move(list); });
+    profile.LoadConfig(profile.GetConfigPath());
+    std::vector<LedEffectStep> steps = profile.ReadLedEffectList();
+    m_steps.With([&](Steps& held) {
+        held.steps = std::move(steps);
+        held.current = 0;
+    });
+}
+
+int ReadWirelessPower(CTolvanicUSBDevice& device) {
+    DeviceTransport& transport = device.CommandTransport();
+    if (!transport.IsOpen() || device.TrayFlag() || !transport.QueryLink()) {
+        return kResultNoReply;
+    }
+    uint8_t status[6] = {};
+    const int result = transport.ReadPowerStatus(status, sizeof(status), 0);
+    if (result != kResultOk) {
+        return result;
+    }
+    status[3] = transport.OnReceiver() ? 1 : 0;
+    if (PowerPanelLink* panel = device.PowerPanel()) {
+        panel->ShowPowerStatus(status, sizeof(status));
+    }
+    device.NotifyMainWindow(kMessagePowerStatus, status[4], 0);
+    return result;
+}
+
+bool WirelessLinkUp(CTolvanicUSBDevice& device) {
+    DeviceTransport& transport = device.CommandTransport();
+    return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
+}
+
+KeyFunction DeviceFunctionOf(const KeyListEntry& entry) {
+    return PlaysMacro(entry.current) ? entry.defaultFunction : entry.current;
+}
+
+bool PruneMacroAssignments(std::vector<KeyListEntry>& keys, size_t macroCount) {
+    bool changed = false;
+    for (KeyListEntry& entry : keys) {
+        if (PlaysMacro(entry.current) && entry.current.paramA >= macroCount) {
+            entry.current = entry.defaultFunction;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+} // namespace velkor

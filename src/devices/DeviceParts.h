@@ -1,0 +1,64 @@
+#pragma once
+// Pieces the keyboard and the mouse share on top of the device base: their
+// profile file paths, the light list and custom effect steps the light
+// thread plays, the wireless power read, and the rules their key writes and
+// macro clean-up follow.
+#include "devices/Guarded.h"
+#include "keys/KeyFunction.h"
+#include "profiles/BasicProfiledata.h"
+#include "profiles/ProfileRecords.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace velkor {
+
+class CTolvanicUSBDevice;
+
+// profile file = user data folder + the device's profile identifier + ".Json";
+// configuration file = user data folder + the light settings name +
+// ".config"; default = the device's default profile. A path whose folder or
+// identifier is missing is left as it was.
+void SetupDeviceProfilePaths(CBasicProfiledata& profile, const CTolvanicUSBDevice& device);
+
+// The profile's "LightList" and the steps of the selected custom effect, each
+// behind its own lock: the user-interface thread reloads them, the light
+// thread plays them.
+class LightPlayback {
+public:
+    struct Steps {
+        std::vector<LedEffectStep> steps;
+        int current = 0;
+    };
+
+    // Reads "LightList" and, after loading the configuration document, the
+    // custom effect steps of the profile's current mode; the steps restart at 0.
+    void Reload(CBasicProfiledata& profile);
+
+    Guarded<std::vector<LightListEntry>>& List() { return m_list; }
+    Guarded<Steps>& EffectSteps() { return m_steps; }
+
+private:
+    Guarded<std::vector<LightListEntry>> m_list;
+    Guarded<Steps> m_steps;
+};
+
+// The power status of a keyboard or mouse: skipped (0) while the transport
+// is closed, the window sits in the tray or the wireless link is down. On
+// success byte 3 tells the link (1 receiver, 0 cable), the power panel shows
+// the 6 bytes and the main window hears 3329 with byte 4. The transport's
+// result code.
+int ReadWirelessPower(CTolvanicUSBDevice& device);
+
+// True when the wireless device answers through its receiver.
+bool WirelessLinkUp(CTolvanicUSBDevice& device);
+
+// The function a key entry puts on the device. Macro keys go with their
+// default function until the macro numbering reaches the key table.
+KeyFunction DeviceFunctionOf(const KeyListEntry& entry);
+
+// Keys that play a macro numbered `macroCount` or higher get their default
+// function back. True when any changed.
+bool PruneMacroAssignments(std::vector<KeyListEntry>& keys, size_t macroCount);
+
+} // namespace velkor
