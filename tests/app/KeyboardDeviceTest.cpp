@@ -1,9 +1,7 @@
 // The keyboard in the main window, on the simulated family and the real skin:
 // its layout, settings record, options, custom colours, live frames, events
 // and power, and what happens when the keyboard fails.
-#include "AppTestSupport.h"
-#include "app/CMainWnd.h"
-#include "app/ControlFactory.h"
+#include "MainWndFixture.h"
 #include "devices/DeviceListItem.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
@@ -34,48 +32,28 @@ constexpr uint8_t kLiveColours = 0x12;
 constexpr uint8_t kReadParams = 0x05;
 constexpr uint8_t kReadPower = 0x1A;
 
-class KeyboardDeviceTest : public ::testing::Test {
+class KeyboardDeviceTest : public MainWndFixture {
 protected:
-    KeyboardDeviceTest() {
-        RegisterProgramControlClasses(m_factory);
-        m_folder.AddDefaultData();
-    }
-    ~KeyboardDeviceTest() override { m_main.reset(); }
+    KeyboardDeviceTest() { m_folder.AddDefaultData(); }
 
     // Starts the window with `unit` plugged and waits until that keyboard has read itself.
     CTolvanicKeyboardDevice* Attach(SimUnit unit = SimUnit::Keyboard, int language = 1) {
         m_sim.Plug(unit);
-        MainWndServices services{*m_toolkit, m_factory, &m_sim};
-        services.clock = &m_ticks;
-        services.programFolder = m_folder.Path();
-        services.dataHome = m_folder.Path();
-        services.languageIndex = language;
-        m_main = std::make_unique<CMainWnd>(services);
-        if (!m_main->Create()) {
+        if (!Start(true, language)) {
             return nullptr;
         }
         const int row = unit == SimUnit::Keyboard511D ? kWiredRow : kWirelessRow;
         CTolvanicKeyboardDevice* keyboard = nullptr;
-        const bool ready = Until([&] {
-            keyboard = m_main->Discovery() == nullptr
-                           ? nullptr
-                           : dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DeviceOfModel(row));
-            return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
-        });
+        const bool ready = Until(
+            [&] {
+                keyboard =
+                    m_main->Discovery() == nullptr
+                        ? nullptr
+                        : dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DeviceOfModel(row));
+                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
+            },
+            10);
         return ready ? keyboard : nullptr;
-    }
-    // Runs the window's queue and timers until `done` holds (the deadline only guards against a hang).
-    bool Until(const std::function<bool()>& done, int stepMs = 10) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            m_toolkit->ProcessPending();
-            m_toolkit->AdvanceTime(stepMs);
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return done();
     }
     // Vendor frames sent to the keyboard with this command, since the last ClearFrames.
     std::vector<std::vector<uint8_t>> Sent(uint8_t command, SimUnit unit = SimUnit::Keyboard) const {
@@ -112,16 +90,6 @@ protected:
         keyboard.SaveDeviceProfile();
         keyboard.ApplyLightState();
     }
-
-    ProgramFolder m_folder;
-    ui::ManualClock m_clock{100000};
-    ManualTicks m_ticks{m_clock};
-    std::unique_ptr<ui::MemoryToolkit> m_toolkit = ui::MemoryToolkit::Create(SourceSkin().string(), m_clock);
-    ControlFactory m_factory;
-    sim::SimBackend m_sim{7};
-    ui::MemoryUser m_user;
-    TraceCapture m_traces;
-    std::unique_ptr<CMainWnd> m_main;
 };
 
 TEST_F(KeyboardDeviceTest, AttachReadsTheLayoutAndShowsEveryKeyWithItsCaption) {

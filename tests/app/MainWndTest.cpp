@@ -1,8 +1,7 @@
 // The main window with its devices: the simulated family behind the scan
 // thread, on the in-memory toolkit. Waits on real threads are bounded hang
 // guards, never timing assertions.
-#include "AppTestSupport.h"
-#include "app/CMainWnd.h"
+#include "MainWndFixture.h"
 #include "devices/DeviceListItem.h"
 #include "devices/SupportedDevices.h"
 #include "sim/SimBackend.h"
@@ -19,54 +18,14 @@ namespace {
 
 using sim::SimUnit;
 
-class MainWndTest : public ::testing::Test {
+class MainWndTest : public MainWndFixture {
 protected:
-    MainWndTest() { RegisterProgramControlClasses(m_factory); }
-    ~MainWndTest() override { m_main.reset(); }
-
-    // Creates the window and runs its start; false when either fails.
-    bool Start(bool withDevices = true) {
-        MainWndServices services{*m_toolkit, m_factory, withDevices ? &m_sim : nullptr};
-        services.clock = &m_ticks;
-        services.programFolder = m_folder.Path();
-        services.dataHome = m_folder.Path();
-        m_main = std::make_unique<CMainWnd>(services);
-        if (!m_main->Create()) {
-            return false;
-        }
-        m_toolkit->ProcessPending(); // "windowinit"
-        return true;
-    }
-    // Runs the window's queue, and its timers in steps, until `done` holds.
-    // The deadline is a guard against a hang, not a measurement.
-    bool Until(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            m_toolkit->ProcessPending();
-            m_toolkit->AdvanceTime(kStartupDelayMs);
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return done();
-    }
     ui::Window& Window() const { return *m_main->GetWindow(); }
     ui::MemoryTrayIcon& Tray() const { return *m_toolkit->TrayIcons().at(0); }
     bool ItemShown(int modelRow) const {
         const ui::Control* item = m_main->Discovery()->ListItemOfModel(modelRow);
         return item != nullptr && item->IsVisible();
     }
-
-    ProgramFolder m_folder;
-    ui::ManualClock m_clock{100000};
-    ManualTicks m_ticks{m_clock};
-    std::unique_ptr<ui::MemoryToolkit> m_toolkit = ui::MemoryToolkit::Create(SourceSkin().string(), m_clock);
-    ControlFactory m_factory;
-    sim::SimBackend m_sim{7};
-    ui::MemoryUser m_user;
-    TraceCapture m_traces;
-    std::unique_ptr<CMainWnd> m_main;
 };
 
 TEST_F(MainWndTest, TheFamilyAppearsInTheDeviceList) {

@@ -1,0 +1,65 @@
+#pragma once
+// A main window on the in-memory toolkit and the real skin, with the
+// simulated family behind its scan thread. Waits on real threads are bounded
+// hang guards, never timing assertions.
+#include "AppTestSupport.h"
+#include "app/CMainWnd.h"
+#include "app/ControlFactory.h"
+#include "devices/DeviceListItem.h"
+#include "sim/SimBackend.h"
+#include "ui/memory/MemoryToolkit.h"
+#include "ui/memory/MemoryUser.h"
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace velkor::test {
+
+class MainWndFixture : public ::testing::Test {
+protected:
+    MainWndFixture() { RegisterProgramControlClasses(m_factory); }
+    ~MainWndFixture() override { m_main.reset(); }
+
+    // Creates the window and runs its start; false when either fails.
+    bool Start(bool withDevices = true, int languageIndex = 0) {
+        MainWndServices services{*m_toolkit, m_factory, withDevices ? &m_sim : nullptr};
+        services.clock = &m_ticks;
+        services.programFolder = m_folder.Path();
+        services.dataHome = m_folder.Path();
+        services.languageIndex = languageIndex;
+        m_main = std::make_unique<CMainWnd>(services);
+        if (!m_main->Create()) {
+            return false;
+        }
+        m_toolkit->ProcessPending(); // "windowinit"
+        return true;
+    }
+    // Runs the window's queue, and its timers in steps of `stepMs`, until
+    // `done` holds. The deadline is a guard against a hang, not a measurement.
+    bool Until(const std::function<bool()>& done, int stepMs = kStartupDelayMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            m_toolkit->ProcessPending();
+            m_toolkit->AdvanceTime(stepMs);
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    }
+
+    ProgramFolder m_folder;
+    ui::ManualClock m_clock{100000};
+    ManualTicks m_ticks{m_clock};
+    std::unique_ptr<ui::MemoryToolkit> m_toolkit = ui::MemoryToolkit::Create(SourceSkin().string(), m_clock);
+    ControlFactory m_factory;
+    sim::SimBackend m_sim{7};
+    ui::MemoryUser m_user;
+    TraceCapture m_traces;
+    std::unique_ptr<CMainWnd> m_main;
+};
+
+} // namespace velkor::test
