@@ -1,7 +1,9 @@
 #include "app/DevicePanels.h"
 
 #include "devices/KeyboardOptionsRouter.h"
+#include "devices/MouseOptionsRouter.h"
 #include "devices/TolvanicKeyboardDevice.h"
+#include "devices/TolvanicMouseDevice.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
@@ -94,7 +96,18 @@ void DevicePanelSet::Attach(ui::Control& page) {
         m_device.SetLightPanel(m_lightLink.get());
     }
     AttachKeyboard();
+    AttachMouse();
     ReloadPanels();
+}
+
+void DevicePanelSet::AttachMouse() {
+    auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&m_device);
+    if (mouse == nullptr) {
+        return;
+    }
+    mouse->SetScreenSize(ScreenSize{m_screen.width, m_screen.height});
+    // The colour palette window is not built yet: the question answers nothing.
+    m_mouseRouter = std::make_unique<MouseOptionsRouter>(*mouse, MouseOptionsRouter::Hooks{});
 }
 
 void DevicePanelSet::AttachKeyboard() {
@@ -132,6 +145,9 @@ bool DevicePanelSet::Route(const ui::Notification& notification) {
         return true;
     }
     if (m_keyboardRouter && m_keyboardRouter->Route(notification)) {
+        return true;
+    }
+    if (m_mouseRouter && m_mouseRouter->Route(notification)) {
         return true;
     }
     return m_macroRouter && m_macroRouter->Route(notification);

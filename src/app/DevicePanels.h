@@ -21,6 +21,7 @@ namespace velkor {
 
 class CTolvanicUSBDevice;
 class KeyboardOptionsRouter;
+class MouseOptionsRouter;
 class LightPanelAdapter;
 namespace ui {
 class Control;
@@ -63,6 +64,8 @@ private:
     void AttachMacroPanel(ui::Control& container);
     // A keyboard's own controls, its lighting panel link and its profile list reload.
     void AttachKeyboard();
+    // A mouse's own controls and the screen size its settings carry.
+    void AttachMouse();
     // The selected profile's key list, and writing a new one into its file.
     std::vector<KeyListEntry> SelectedProfileKeys() const;
     bool StoreSelectedProfileKeys(const std::vector<KeyListEntry>& keys) const;
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<CLightControlUI> m_lightPanel;
     std::unique_ptr<LightPanelAdapter> m_lightLink;
     std::unique_ptr<KeyboardOptionsRouter> m_keyboardRouter;
+    std::unique_ptr<MouseOptionsRouter> m_mouseRouter;
 };
 
 // The control of `page` that a panel layout filled `containerName` with, or null.

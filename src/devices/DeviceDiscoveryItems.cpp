@@ -2,6 +2,8 @@
 // showing, hiding and selecting items and the pages that go with them.
 #include "devices/DeviceDiscovery.h"
 
+#include "devices/TolvanicMouseDevice.h"
+
 #include "platform/Trace.h"
 #include "ui/Control.h"
 #include "ui/LayoutReader.h"
@@ -214,6 +216,9 @@ void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {
     device.SetLightCount(page.lightCount);
     device.SetModelRow(entry.modelRow);
     device.SetBatteryFlag(page.battery);
+    if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&device)) {
+        mouse->SetLogoLed(page.extra); // the mouse's extra value
+    }
     device.SetTypeName(model.typeName);
     device.SetPowerPanel(entry.power.get());
     // The identity is the row the device is looked up by: a receiver's cable

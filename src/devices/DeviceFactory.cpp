@@ -1,6 +1,7 @@
 #include "devices/DeviceFactory.h"
 
 #include "devices/TolvanicKeyboardDevice.h"
+#include "devices/TolvanicMouseDevice.h"
 #include "devices/TolvanicUSBDevice.h"
 
 #include <algorithm>
@@ -15,11 +16,13 @@ DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(servic
     // The page layouts name the four device classes. Until a kind has its
     // own class, the base stands in for it (its kind tag comes from the
     // identity row), so that every model can be attached and driven.
-    for (const char* kind : {"TolvanicMouseDevice", "TolvanicMousePadDevice", "TolvanicHS6533Device"}) {
+    for (const char* kind : {"TolvanicMousePadDevice", "TolvanicHS6533Device"}) {
         Register(kind, base);
     }
     Register(std::string(CTolvanicKeyboardDevice::kClassName),
              [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicKeyboardDevice>(s); });
+    Register(std::string(CTolvanicMouseDevice::kClassName),
+             [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicMouseDevice>(s); });
 }
 
 bool DeviceFactory::Register(std::string className, Maker maker) {

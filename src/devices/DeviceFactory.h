@@ -26,9 +26,9 @@ public:
     using Maker = std::function<DevicePtr(const DeviceServices&)>;
 
     // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice",
-    // the keyboard as "TolvanicKeyboardDevice", and lets the base stand in
-    // for the kinds without a class of their own yet ("TolvanicMouseDevice",
-    // "TolvanicMousePadDevice", "TolvanicHS6533Device").
+    // the keyboard as "TolvanicKeyboardDevice", the mouse as
+    // "TolvanicMouseDevice", and lets the base stand in for the kinds without
+    // a class of their own yet ("TolvanicMousePadDevice", "TolvanicHS6533Device").
     explicit DeviceFactory(const DeviceServices& services);
 
     // Adds or replaces a class. False for an empty name or no maker.

@@ -1,6 +1,8 @@
 #include "devices/DeviceParts.h"
 
+#include "devices/LightTables.h"
 #include "devices/TolvanicUSBDevice.h"
+#include "ui/Control.h"
 
 namespace velkor {
 
@@ -56,6 +58,21 @@ int ReadWirelessPower(CTolvanicUSBDevice& device) {
 bool WirelessLinkUp(CTolvanicUSBDevice& device) {
     DeviceTransport& transport = device.CommandTransport();
     return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
+}
+
+bool PaintLight(ui::Control& overlay, uint32_t led, bool show) {
+    uint32_t rgb = 0;
+    uint8_t level = 0;
+    if (show) {
+        rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
+        level = LedLevel(led);
+    }
+    if (overlay.LightColour() == rgb && overlay.LightLevel() == level) {
+        return false;
+    }
+    overlay.SetLight(rgb, level);
+    overlay.Invalidate();
+    return true;
 }
 
 KeyFunction DeviceFunctionOf(const KeyListEntry& entry) {

@@ -9,11 +9,18 @@
 #include "profiles/ProfileRecords.h"
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 namespace velkor {
 
+// The exit trace of the keyboard's and the mouse's event threads.
+inline constexpr std::string_view kTraceKeyboardMouseEventExit = "MS 设备同步线程设定退出";
+
 class CTolvanicUSBDevice;
+namespace ui {
+class Control;
+}
 
 // profile file = user data folder + the device's profile identifier + ".Json";
 // configuration file = user data folder + the light settings name +
@@ -52,6 +59,11 @@ int ReadWirelessPower(CTolvanicUSBDevice& device);
 
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);
+
+// Shows LED `led` (byte 0 red .. byte 3 level) on a light overlay, or
+// nothing (colour 0, level 0) when `show` is false; an overlay that already
+// shows it is left alone. True when it was repainted.
+bool PaintLight(ui::Control& overlay, uint32_t led, bool show);
 
 // The function a key entry puts on the device. Macro keys go with their
 // default function until the macro numbering reaches the key table.

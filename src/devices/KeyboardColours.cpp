@@ -35,17 +35,7 @@ void CTolvanicKeyboardDevice::OutputLightFrame() {
         if (light == nullptr) {
             continue;
         }
-        const uint32_t led = m_tickLeds[k];
-        uint32_t rgb = 0;
-        uint8_t level = 0;
-        if (showColours && light->IsVisible()) {
-            rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
-            level = LedLevel(led);
-        }
-        if (light->LightColour() != rgb || light->LightLevel() != level) {
-            light->SetLight(rgb, level);
-            light->Invalidate();
-        }
+        PaintLight(*light, m_tickLeds[k], showColours && light->IsVisible());
     }
 
     const uint8_t effect = LightRecord().selectItem;

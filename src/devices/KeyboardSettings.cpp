@@ -1,5 +1,7 @@
 #include "devices/KeyboardSettings.h"
 
+#include "devices/SettingsRecordRules.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,12 +15,6 @@ constexpr int kReportRateOptions = 4;
 // one code: the host sends the colours.
 bool IsHostDrivenCode(int32_t code) {
     return code == 29 || code == 30;
-}
-
-// Speed <-> byte 3 both ways (4 - value). A damaged value above 4 counts as
-// 4, never wrapping into a speed past the light thread's speed thresholds.
-uint8_t FlipSpeed(uint8_t value) {
-    return uint8_t(kMaxSpeed - std::min<int>(value, kMaxSpeed));
 }
 
 // The option pages show any non-zero flag as selected; send what they show
@@ -38,13 +34,6 @@ uint8_t EffectByte(const LightInfoRecord& light, const DeviceNameLists& modes, u
     // than send a truncated or made-up code.
     const uint8_t byte = (code < 0 || code > 0xFF) ? kept : uint8_t(code);
     return IsHostDrivenCode(byte) ? uint8_t(kHostDrivenEffectByte) : byte;
-}
-
-// Position of `code` in the mode list; the raw code when no mode has it (or
-// the position would not fit the one-byte mode number).
-uint8_t ModeOfByte(uint8_t code, const DeviceNameLists& modes) {
-    const int mode = modes.ModeOfEffectCode(code);
-    return (mode < 0 || mode > 0xFF) ? code : uint8_t(mode);
 }
 
 } // namespace
@@ -110,7 +99,7 @@ DecodedKeyboardSettings DecodeSettingsRecord(const KeyboardSettingsRecord& read,
     image.activeProfile = activeProfile;
     // 0xFE: the keyboard runs a host-driven effect; which one only the host knows.
     image.mode = read.effectCode == kHostDrivenEffectByte ? currentLight.selectItem
-                                                          : ModeOfByte(read.effectCode, modes);
+                                                          : ModeOfEffectByte(read.effectCode, modes);
     image.brightness = read.brightness;
     image.speed = FlipSpeed(read.speedInverse);
     image.direction = read.direction;

@@ -11,6 +11,7 @@
 // keeps the results. A damaged record or profile never yields a value outside
 // what the keyboard's own tables accept (speed 0..4, report rate 0..3).
 #include "devices/DeviceNameLists.h"
+#include "devices/SettingsRecordRules.h"
 #include "profiles/ProfileRecords.h"
 
 #include <array>
@@ -80,7 +81,6 @@ struct KeyboardSettingsImage {
 
 inline constexpr uint16_t kActiveProfileOffset = 0;
 inline constexpr int kHostDrivenEffectByte = 0xFE;
-inline constexpr int kMaxSpeed = 4;
 
 // Offset of profile p's record in parameter memory; nullopt when p is
 // negative or the record would not fit the 16-bit offset of a frame.

@@ -6,7 +6,6 @@
 #include "platform/Trace.h"
 #include "ui/Control.h"
 #include "ui/ControlClasses.h"
-#include "ui/Dispatcher.h"
 
 #include <chrono>
 #include <string>
@@ -17,7 +16,6 @@ namespace velkor {
 namespace {
 
 constexpr std::string_view kTraceLightThreadExit = "KB灯光线程设定退出";
-constexpr std::string_view kTraceEventThreadExit = "MS 设备同步线程设定退出";
 constexpr std::string_view kTraceResyncRequest = "接收到自动添加设备的同步信息要求";
 constexpr uint16_t kEventProfileSwitched = 0x0402;
 constexpr uint16_t kEventIgnored = 0x0404;
@@ -264,7 +262,7 @@ std::string_view CTolvanicKeyboardDevice::LightThreadExitTrace() const {
 }
 
 std::string_view CTolvanicKeyboardDevice::EventThreadExitTrace() const {
-    return kTraceEventThreadExit;
+    return kTraceKeyboardMouseEventExit;
 }
 
 // ---- Power ----

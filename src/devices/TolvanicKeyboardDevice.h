@@ -49,9 +49,7 @@ public:
     static constexpr std::string_view kClassName = "TolvanicKeyboardDevice";
     static constexpr std::string_view kLayoutTab = "keyboard_device_key_layout";
     static constexpr std::string_view kLayoutPagePrefix = "keyboard_device_key_light_";
-    static constexpr int kLayoutPageCount = 5;
     static constexpr int kCustomColourEffect = 19;
-    static constexpr int kClearColoursEffect = 24;
     // Host-driven effects: the program renders them and streams the frames.
     static constexpr int kAudioEffect = 29;
     static constexpr int kBandColourEffect = 30;

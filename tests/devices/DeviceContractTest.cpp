@@ -30,7 +30,13 @@ struct KeyboardKind {
     static constexpr bool kLedOrderFrame = false;
 };
 
-using DeviceKinds = ::testing::Types<BaseDeviceKind, KeyboardKind>;
+struct MouseKind {
+    static constexpr const char* kLayout = "mouse_page.ui";
+    static constexpr SimUnit kUnit = SimUnit::Mouse;
+    static constexpr bool kLedOrderFrame = false;
+};
+
+using DeviceKinds = ::testing::Types<BaseDeviceKind, KeyboardKind, MouseKind>;
 
 template <class Kind> class DeviceContract : public DeviceWindowFixture {
 protected:

@@ -1,0 +1,357 @@
+// The mouse's page, attach, settings record, events and key writes.
+// DPI stages and the other page actions: MouseStages.cpp.
+#include "devices/TolvanicMouseDevice.h"
+
+#include "platform/Trace.h"
+#include "ui/Control.h"
+#include "ui/ControlClasses.h"
+
+#include <chrono>
+#include <thread>
+
+namespace velkor {
+
+namespace {
+
+constexpr uint16_t kEventClick = 0x0403;
+constexpr uint16_t kEventResync = 0x0401;
+constexpr size_t kInfoKeyPositions = 5;
+
+// The buttons' factory functions, in the picture's numbering: left, right,
+// middle, forward, back, DPI up, DPI down, DPI cycle, game mode, wheel
+// function, rapid fire.
+constexpr std::array<KeyFunction, CTolvanicMouseDevice::kButtonCount> kButtonFunctions = {
+    KeyFunction::FromTriple(0x10, 0x01, 0x00), KeyFunction::FromTriple(0x10, 0x02, 0x00),
+    KeyFunction::FromTriple(0x10, 0x04, 0x00), KeyFunction::FromTriple(0x10, 0x10, 0x00),
+    KeyFunction::FromTriple(0x10, 0x08, 0x00), KeyFunction::FromTriple(0x13, 0x01, 0x00),
+    KeyFunction::FromTriple(0x13, 0x02, 0x00), KeyFunction::FromTriple(0x13, 0x03, 0x00),
+    KeyFunction::FromTriple(0xA0, 0x1B, 0x00), KeyFunction::FromTriple(0x16, 0x90, 0x01),
+    KeyFunction::FromTriple(0x14, 0x78, 0x02),
+};
+
+} // namespace
+
+CTolvanicMouseDevice::CTolvanicMouseDevice(const DeviceServices& services) : CTolvanicUSBDevice(services) {
+    m_buttons.fill(kNoButtonPosition);
+    m_tickLeds.reserve(kMaxCount);
+}
+
+CTolvanicMouseDevice::~CTolvanicMouseDevice() = default;
+
+ui::Control* CTolvanicMouseDevice::PageControl(std::string_view name) const {
+    return Page() != nullptr ? Page()->FindChild(name) : nullptr;
+}
+
+// ---- Page ----
+
+void CTolvanicMouseDevice::BuildPage() {
+    m_secondOverlays.clear();
+    m_logo = nullptr;
+    if (PageLayoutPath().empty() || Page() == nullptr) {
+        SetKeyCount(0);
+        SetLightCount(0);
+        CollectPageButtons(nullptr);
+        return;
+    }
+    ui::Control* picture = PageControl("mouse_device_seting_layout");
+    if (picture == nullptr) {
+        picture = Page();
+    }
+    CollectPageButtons(picture->FindFirstOfClass(ui::kSelectPanelClass));
+    for (ui::Control* button : picture->FindAllOfClass(ui::kDeviceKeyButtonClass)) {
+        std::string prefix;
+        int number = -1;
+        if (ui::SplitFamilyName(button->Name(), prefix, number) && prefix == "light_0_" && number >= 0 &&
+            number < kMaxCount) {
+            if (size_t(number) >= m_secondOverlays.size()) {
+                m_secondOverlays.resize(size_t(number) + 1, nullptr);
+            }
+            m_secondOverlays[size_t(number)] = button;
+        }
+        if (button->ToolTip() == "logo") {
+            m_logo = button;
+        }
+    }
+}
+
+void CTolvanicMouseDevice::SelectFunctionPage(int type) {
+    CTolvanicUSBDevice::SelectFunctionPage(type);
+    if (ui::Control* tip = PageControl("device_tishi_info")) {
+        tip->SetVisible(false);
+    }
+}
+
+// ---- Attach ----
+
+bool CTolvanicMouseDevice::Reachable() {
+    return !OnReceiver() || CommandTransport().QueryLink();
+}
+
+void CTolvanicMouseDevice::ReadDevice() {
+    ReadLayout();
+    LoadDeviceProfile();
+    RefreshView();
+    StartLightThread();
+}
+
+void CTolvanicMouseDevice::ReloadAfterEvent() {
+    ReadSettings();
+    RefreshView();
+}
+
+bool CTolvanicMouseDevice::ReadLayout() {
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.IsOpen() || !Reachable()) {
+        return false;
+    }
+    transport.BeginSession();
+    std::array<uint8_t, MouseDpiLimits::kInfoSize> info{};
+    bool complete = transport.ReadDeviceInfo(info.data()) == kResultOk;
+    const int positions = info[kInfoKeyPositions];
+    complete = complete && transport.SetDataSize(uint16_t(positions * 3));
+    KeyTransferBuffer keys{};
+    complete = complete && transport.ReadKeyTable(keys.data()) == kResultOk;
+    transport.EndSession(1); // also after a failed read: the mouse must not stay in the session
+    if (!complete) {
+        Trace("mouse layout not read: the previous button positions stay");
+        return false;
+    }
+    m_deviceKeyList = keys;
+    m_positions = positions;
+    m_limits = MouseDpiLimits::FromInfo(info);
+    for (size_t b = 0; b < m_buttons.size(); ++b) {
+        m_buttons[b] = kNoButtonPosition;
+        for (int p = 0; p < positions; ++p) {
+            const std::optional<KeyFunction> at = ReadDeviceKey(keys, size_t(p));
+            if (at && at->SameFunction(kButtonFunctions[b])) {
+                m_buttons[b] = uint8_t(p);
+                break;
+            }
+        }
+    }
+    for (int n = 0; n < kMouseStageCount; ++n) {
+        if (ui::Control* slider = PageControl("DPI_slider_" + std::to_string(n))) {
+            slider->SetRange(0, m_limits.highestStep);
+        }
+    }
+    TraceF("mouse layout read: %d key positions (%d-byte key table), sensor %04X, highest step %d", positions,
+           positions * 3, m_limits.sensorId, m_limits.highestStep);
+    return true;
+}
+
+bool CTolvanicMouseDevice::ReadSettings(int* activeProfile) {
+    CommandTransport().SetSyncLighting(false);
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.IsOpen() || !Reachable()) {
+        return false;
+    }
+    uint8_t profile = 0;
+    if (transport.ReadParams(&profile, 1, 0) != kResultOk) {
+        return false;
+    }
+    const std::optional<uint16_t> offset = MouseRecordOffset(profile);
+    MouseSettingsRecord::Bytes bytes{};
+    if (!offset || transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset) != kResultOk) {
+        return false;
+    }
+    if (activeProfile != nullptr) {
+        *activeProfile = profile;
+    }
+    const DecodedMouseSettings decoded =
+        DecodeMouseRecord(MouseSettingsRecord::FromBytes(bytes), profile, LightRecord(), NameLists());
+    m_lastRecord = decoded.last;
+    m_activeProfile = profile;
+    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(decoded.light));
+    m_imageMode = decoded.light.selectItem;
+    if (decoded.activeStage) {
+        m_activeStage = *decoded.activeStage;
+        m_profile.WriteActiveDpiStage(m_activeStage);
+    } else {
+        TraceF("mouse reports stage %d, which it does not have: ignored", int(m_lastRecord.activeStage));
+    }
+    m_profile.WriteLightInfo(decoded.light);
+    SaveDeviceProfile();
+    TraceF("mouse settings read: %zu bytes at %d, profile %d, effect %d, stage %d", bytes.size(),
+           int(*offset), int(profile), int(decoded.light.selectItem), m_activeStage);
+    return true;
+}
+
+// ---- Events ----
+
+void CTolvanicMouseDevice::OnDeviceEvent(uint16_t code, ChannelType channel) {
+    if (code == kEventClick) {
+        if (channel == ChannelType::Wired) {
+            Flash(); // through the receiver the click is not followed
+        }
+        return;
+    }
+    if (code > kEventResync) {
+        PostToUi([this, code] { HandleDeviceEvent(code); });
+    }
+}
+
+void CTolvanicMouseDevice::HandleDeviceEvent(uint16_t code) {
+    if (!TransportOpen()) {
+        return;
+    }
+    const int kind = code >> 8;
+    if (kind != 0x10 && kind != 0x11) {
+        return;
+    }
+    m_activeProfile = uint8_t(code & 0x0F);
+    if (kind == 0x11) {
+        const int stage = (code >> 4) & 0x0F;
+        if (stage >= kMouseStageCount) {
+            TraceF("mouse event %04X names stage %d, which it does not have: ignored", code, stage);
+            return;
+        }
+        m_lastRecord.activeStage = uint8_t(stage);
+        m_activeStage = stage;
+        m_profile.WriteActiveDpiStage(stage);
+    }
+    RefreshView();
+}
+
+// ---- Settings write ----
+
+int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
+    const std::optional<uint16_t> offset = MouseRecordOffset(slot);
+    DeviceTransport& transport = CommandTransport();
+    if (!offset || !transport.IsOpen()) {
+        return kResultNoReply;
+    }
+    if (!Reachable()) {
+        m_writePending = true; // sent once the mouse answers again
+        return kResultNoReply;
+    }
+    MouseRecordInput in;
+    in.light = m_profile.ReadLightInfo();
+    in.stages = m_profile.ReadDpiStages();
+    in.activeStage = m_profile.GetActiveDpiStage();
+    in.reportRate = m_profile.ReadMouseSystem().reportStage;
+    in.corrections = m_profile.ReadCorrectInfo();
+    in.byteZero = uint8_t(value);
+    in.flag = uint8_t(flag);
+    in.screenWidth = screen.width;
+    in.screenHeight = screen.height;
+    const MouseSettingsRecord::Bytes bytes = EncodeMouseRecord(in, NameLists(), m_limits).ToBytes();
+    transport.BeginSession();
+    const int result =
+        transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), *offset);
+    transport.EndSession(1);
+    m_writePending = result != kResultOk && OnReceiver();
+    return result;
+}
+
+bool CTolvanicMouseDevice::IsLinkUp() {
+    const bool up = WirelessLinkUp(*this);
+    if (up && m_writePending) {
+        SendSettings(0, 0, 1, m_screen);
+    }
+    return up;
+}
+
+// ---- Keys ----
+
+int CTolvanicMouseDevice::WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) {
+    DeviceTransport& transport = CommandTransport();
+    if (m_positions <= 0 || !transport.IsOpen() || !Reachable()) {
+        return kResultNoReply;
+    }
+    KeyTransferBuffer table = m_deviceKeyList;
+    const size_t count = std::min(keys.size(), m_buttons.size());
+    for (size_t b = 0; b < count; ++b) {
+        if (m_buttons[b] < m_positions) {
+            WriteDeviceKey(table, m_buttons[b], DeviceFunctionOf(keys[b]));
+        }
+    }
+    if (!transport.SetDataSize(uint16_t(m_positions * 3))) {
+        return kResultNoReply;
+    }
+    transport.BeginSession();
+    const int result = transport.WriteKeyTable(table.data(), bank);
+    transport.EndSession(1);
+    if (result == kResultOk) {
+        m_deviceKeyList = table;
+    }
+    return result;
+}
+
+int CTolvanicMouseDevice::WriteProfileKeys(int bank) {
+    m_keyList = m_profile.ReadKeyList();
+    return WriteKeyAssignments(bank, m_keyList);
+}
+
+int CTolvanicMouseDevice::WriteMacros(const MacroList& macros) {
+    (void)macros;
+    return 0; // the macro memory is written once macros are numbered for the key table
+}
+
+void CTolvanicMouseDevice::PruneKeyFunctions() {
+    ReloadPanels();
+    if (PruneMacroAssignments(m_keyList, NameLists().macroNames.size())) {
+        m_profile.WriteKeyList(m_keyList);
+    }
+    ReloadPanels();
+}
+
+void CTolvanicMouseDevice::SelectEntry(int index) {
+    CTolvanicUSBDevice::SelectEntry(index);
+    if (index >= 0 && size_t(index) < m_keyList.size() && m_keyPanelHook) {
+        m_keyPanelHook(index);
+    }
+}
+
+// ---- Lighting ----
+
+void CTolvanicMouseDevice::SetLightInfo(const LightInfoWords& words) {
+    CTolvanicUSBDevice::SetLightInfo(words);
+    m_profile.WriteLightInfo(LightInfoFromWords(words));
+}
+
+void CTolvanicMouseDevice::SetModelCode(uint32_t code) {
+    CTolvanicUSBDevice::SetModelCode(code);
+    m_profile.SetDeviceIndex(0);
+}
+
+void CTolvanicMouseDevice::ResetEffectState() {
+    ClearKeyLevels();
+}
+
+void CTolvanicMouseDevice::ApplyLightState() {
+    const LightInfoRecord light = m_profile.ReadLightInfo();
+    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
+    if (light.selectItem != m_imageMode) {
+        ResetEffectState();
+    }
+    m_imageMode = light.selectItem;
+    m_playback.Reload(m_profile);
+}
+
+void CTolvanicMouseDevice::OutputLightFrame() {
+    if (!LightControlFlag()) {
+        return;
+    }
+    Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
+    auto ledAt = [this](size_t n) { return n < m_tickLeds.size() ? m_tickLeds[n] : 0u; };
+    for (size_t n = 0; n < m_secondOverlays.size(); ++n) {
+        if (ui::Control* overlay = m_secondOverlays[n]; overlay != nullptr && overlay->IsVisible()) {
+            PaintLight(*overlay, ledAt(n), true);
+        }
+    }
+    if (m_logo != nullptr && m_logo->IsVisible() && m_logoLed >= 0) {
+        PaintLight(*m_logo, ledAt(size_t(m_logoLed)), true);
+    }
+    const auto& lights = LightControls();
+    for (size_t n = 0; n < lights.size() && n < m_tickLeds.size(); ++n) {
+        if (ui::Control* overlay = lights[n]; overlay != nullptr && overlay->IsVisible()) {
+            PaintLight(*overlay, m_tickLeds[n], true);
+        }
+    }
+}
+
+std::string_view CTolvanicMouseDevice::EventThreadExitTrace() const {
+    return kTraceKeyboardMouseEventExit;
+}
+
+} // namespace velkor

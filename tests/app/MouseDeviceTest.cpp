@@ -1,0 +1,144 @@
+// The mouse in the main window, on the simulated family and the real skin:
+// its buttons, settings record, DPI stages, events and receiver.
+#include "MainWndFixture.h"
+#include "devices/TolvanicMouseDevice.h"
+#include "profiles/JsonFileHelper.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace velkor::test {
+namespace {
+
+using sim::SimMemory;
+using sim::SimModel;
+using sim::SimUnit;
+
+constexpr int kMouseRow = 0;
+constexpr uint8_t kBeginSession = 0x01;
+constexpr uint8_t kReadParams = 0x05;
+constexpr uint8_t kWriteParams = 0x06;
+
+class MouseDeviceTest : public MainWndFixture {
+protected:
+    MouseDeviceTest() { m_folder.AddDefaultData(); }
+
+    CTolvanicMouseDevice* Attach(SimUnit unit = SimUnit::Mouse) {
+        m_sim.Plug(unit);
+        if (!Start()) {
+            return nullptr;
+        }
+        CTolvanicMouseDevice* mouse = nullptr;
+        const bool ready = Until(
+            [&] {
+                mouse =
+                    m_main->Discovery() == nullptr
+                        ? nullptr
+                        : dynamic_cast<CTolvanicMouseDevice*>(m_main->Discovery()->DeviceOfModel(kMouseRow));
+                return mouse != nullptr && mouse->DpiLimits().highestStep > 0 && mouse->LightThreadRunning();
+            },
+            10);
+        return ready ? mouse : nullptr;
+    }
+    size_t Sent(uint8_t command, SimUnit unit = SimUnit::Mouse) const {
+        size_t count = 0;
+        for (const sim::SimFrame& frame : m_sim.Frames()) {
+            count += frame.direction == sim::SimDirection::ToDevice && frame.unit == unit &&
+                     frame.bytes.size() > 8 && frame.bytes[3] == command;
+        }
+        return count;
+    }
+    std::vector<uint8_t> SlotOnMouse(int profile) const {
+        const auto memory = m_sim.Memory(SimModel::Mouse, SimMemory::Params);
+        return std::vector<uint8_t>(memory.begin() + profile * 128, memory.begin() + profile * 128 + 71);
+    }
+};
+
+TEST_F(MouseDeviceTest, AttachFindsTheButtonsAndShowsTheProfileWithoutReadingTheMouse) {
+    m_sim.ClearFrames();
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    // The mouse lists buttons 3 and 4, and 8 and 10, the other way round.
+    const std::array<uint8_t, 11> expected = {0, 1, 2, 4, 3, 5, 6, 7, 10, 9, 8};
+    EXPECT_EQ(mouse->ButtonPositions(), expected);
+    EXPECT_EQ(mouse->DpiLimits(), (MouseDpiLimits{0x3325, 100, 73, 100}));
+    EXPECT_EQ(Sent(kReadParams), 0u) << "the record is read after events only";
+    EXPECT_EQ(Sent(kWriteParams), 0u) << "nothing is sent before the user changes something";
+}
+
+TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    const std::vector<uint8_t> before = SlotOnMouse(0);
+    ASSERT_EQ(mouse->SelectPollingRate(2), 1);
+    const std::vector<uint8_t> after = SlotOnMouse(0);
+    EXPECT_EQ(after[11], 2);
+    EXPECT_EQ(after[59], 1);
+    EXPECT_EQ(std::vector<uint8_t>(after.begin() + 66, after.end()),
+              std::vector<uint8_t>(before.begin() + 66, before.end()))
+        << "bytes 66..70 are the mouse's own";
+    EXPECT_EQ(Json::Value(CJsonFileHelper().ReadJsonFile(
+                  mouse->GetDeviceProfilePath()))["Device"][0]["ReportStages"]["StageActive"]
+                  .asInt(),
+              2);
+
+    // The mouse switches profile and stage itself (0x1132): shown on the
+    // user-interface thread; a stage it does not have (0x11F2) is ignored.
+    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x1132));
+    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 2; }, 10));
+    EXPECT_EQ(mouse->ActiveStage(), 3);
+    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x11F2));
+    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x1041));
+    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 1; }, 10));
+    EXPECT_EQ(mouse->ActiveStage(), 3);
+
+    // 0x0401: the active profile's 71 bytes are read at p x 128.
+    const uint8_t active = 1;
+    m_sim.WriteMemory(SimModel::Mouse, SimMemory::Params, 0, std::span(&active, 1));
+    m_sim.ClearFrames();
+    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x0401));
+    ASSERT_TRUE(Until([&] { return Sent(kReadParams) >= 2; }, 10));
+    const int mode = mouse->NameLists().ModeOfEffectCode(2); // profile 1 runs effect code 2
+    ASSERT_TRUE(Until([&] { return mouse->LightRecord().selectItem == mode; }, 10));
+}
+
+TEST_F(MouseDeviceTest, ADragWritesAtMostTwiceAndSavesOnce) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    const std::filesystem::path profile = mouse->GetDeviceProfilePath();
+    const auto savedBefore = std::filesystem::last_write_time(profile);
+    m_sim.ClearFrames();
+    for (int move = 0; move < 100; ++move) {
+        mouse->SetStageStep(1, 10 + move % 50, true);
+    }
+    EXPECT_EQ(std::filesystem::last_write_time(profile), savedBefore) << "no save while the thumb moves";
+    mouse->SetStageStep(1, 40, false);
+    EXPECT_LE(Sent(kBeginSession), 2u) << "one session per write";
+    EXPECT_NE(std::filesystem::last_write_time(profile), savedBefore);
+    EXPECT_EQ(SlotOnMouse(0)[14 + 9 + 2], 40) << "the release's value reaches the mouse";
+
+    // Bad values never become a stage the mouse lacks or a step above its highest.
+    EXPECT_NE(mouse->SetStageStep(7, 10), 1);
+    mouse->SetStageDpiText(0, "99999");
+    EXPECT_EQ(mouse->Stages()[0].dpiX, 73);
+    mouse->SetStageDpiText(0, "abc");
+    EXPECT_EQ(mouse->Stages()[0].dpiX, 0);
+}
+
+TEST_F(MouseDeviceTest, ThroughTheReceiverAWriteMissedWhileOffIsSentWhenTheLinkReturns) {
+    CTolvanicMouseDevice* mouse = Attach(SimUnit::MouseReceiver);
+    ASSERT_NE(mouse, nullptr);
+    ASSERT_TRUE(mouse->OnReceiver());
+    m_sim.SetWireless(SimModel::Mouse, false);
+    EXPECT_EQ(mouse->SelectPollingRate(4), 0);
+    EXPECT_TRUE(mouse->WritePending());
+    EXPECT_NE(SlotOnMouse(0)[11], 4);
+    EXPECT_FALSE(mouse->ReadSettings()) << "a silent mouse changes nothing";
+    m_sim.SetWireless(SimModel::Mouse, true);
+    EXPECT_TRUE(mouse->IsLinkUp());
+    EXPECT_FALSE(mouse->WritePending());
+    EXPECT_EQ(SlotOnMouse(0)[11], 4);
+}
+
+} // namespace
+} // namespace velkor::test
