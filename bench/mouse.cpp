@@ -1,0 +1,100 @@
+// A DPI slider dragged through 100 positions and released, against the
+// simulated mouse on its cable. Goal: under 5 ms per drag, with at most two
+// settings writes ("writes") and one profile save ("saves") per drag.
+#include "devices/TolvanicMouseDevice.h"
+#include "sim/SimBackend.h"
+#include "ui/Dispatcher.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SteadyTicks final : public TickClock {
+public:
+    uint32_t NowMs() const override {
+        return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count());
+    }
+};
+
+struct MouseRig {
+    MouseRig() {
+        fs::create_directories(folder / "program");
+        fs::copy(fs::path(VELKOR_SOURCE_DIR) / "DefaultData", folder / "program" / "DefaultData",
+                 fs::copy_options::recursive);
+        sim.Plug(sim::SimUnit::Mouse);
+        mouse.SetTypeName("mouse");
+        mouse.SetLightSettingsName("ornic_light");
+        mouse.SetModelCode(1);
+        mouse.SetProfileIdentifier("bench");
+        SupportedDevice identity;
+        identity.vendorId = 0x320F;
+        identity.productId = 0x7070;
+        identity.kind = DeviceKind::Mouse;
+        mouse.SetIdentity(identity);
+        ready = mouse.CommandTransport().Open(ChannelType::Wired, sim.CommandPath(sim::SimUnit::Mouse)) &&
+                mouse.ReadLayout() && mouse.LoadDeviceProfile() && mouse.SaveDeviceProfile();
+    }
+    ~MouseRig() {
+        mouse.Shutdown();
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    size_t Sessions() const {
+        size_t count = 0;
+        for (const sim::SimFrame& frame : sim.Frames()) {
+            count += frame.direction == sim::SimDirection::ToDevice && frame.bytes.size() > 3 &&
+                     frame.bytes[3] == 0x01;
+        }
+        return count;
+    }
+
+    fs::path folder = fs::temp_directory_path() / ("velkor_bench_" + std::to_string(std::random_device()()));
+    sim::SimBackend sim{7};
+    ui::Dispatcher dispatcher;
+    SteadyTicks ticks;
+    CTolvanicMouseDevice mouse{
+        DeviceServices{sim, dispatcher, ticks, {(folder / "program").string(), (folder / "data").string()}}};
+    bool ready = false;
+};
+
+void BM_MouseDpiDrag(benchmark::State& state) {
+    MouseRig rig;
+    if (!rig.ready) {
+        state.SkipWithError("mouse not attached");
+        return;
+    }
+    const fs::path profile = rig.mouse.GetDeviceProfilePath();
+    double writes = 0;
+    double saves = 0;
+    int round = 0;
+    for (auto _ : state) {
+        rig.sim.ClearFrames();
+        auto saved = fs::last_write_time(profile);
+        for (int move = 0; move < 100; ++move) {
+            rig.mouse.SetStageStep(1, (round + move) % 70, true);
+        }
+        saves += fs::last_write_time(profile) != saved;
+        saved = fs::last_write_time(profile);
+        rig.mouse.SetStageStep(1, round % 70, false);
+        saves += fs::last_write_time(profile) != saved;
+        writes += double(rig.Sessions());
+        ++round;
+    }
+    state.counters["writes"] = benchmark::Counter(writes / double(state.iterations()));
+    state.counters["saves"] = benchmark::Counter(saves / double(state.iterations()));
+}
+BENCHMARK(BM_MouseDpiDrag)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace velkor
+
+BENCHMARK_MAIN();
