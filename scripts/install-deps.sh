@@ -7,6 +7,7 @@ packages=(
     libudev-dev umockdev libumockdev-dev
     libjsoncpp-dev
     libsystemd-dev dbus
+    libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas
     qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins libpugixml-dev
 )
 missing=()

@@ -1,8 +1,10 @@
-// velkorctl: lists the family's HID interfaces and reads what a device stores.
+// velkorctl: lists the family's HID interfaces, reads what a device stores, sends the running
+// program messages and shows or applies the desktop's pointer settings.
 #include "devices/SupportedDevices.h"
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/BusCommands.h"
+#include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
 #include "transport/DeviceTransport.h"
 
@@ -34,6 +36,7 @@ void PrintUsage(FILE* out) {
                "\n",
                out);
     PrintBusCommandUsage(out);
+    PrintPointerCommandUsage(out);
     std::fputs("\n"
                "options:\n"
                "  --trace                   show every frame sent and received\n"
@@ -254,6 +257,10 @@ int Run(int argc, char** argv) {
 
     // Messages to the running program need no device back end.
     if (int rc = RunBusCommand(words); rc >= 0) {
+        return rc;
+    }
+    // Neither do the desktop's pointer settings.
+    if (int rc = RunPointerCommand(words); rc >= 0) {
         return rc;
     }
 

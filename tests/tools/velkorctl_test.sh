@@ -43,4 +43,26 @@ check "an unknown command is a usage error" $?
 [ $? -eq 1 ]
 check "a missing scenario file fails clearly" $?
 
+# The desktop's pointer settings, on GSettings' in-memory store (never the user's own).
+gnome() { GSETTINGS_BACKEND=memory XDG_CURRENT_DESKTOP=ubuntu:GNOME "$ctl" "$@"; }
+out=$(gnome pointer)
+[ $? -eq 0 ] && echo "$out" | grep -qx 'back end: GNOME (GSettings)' && echo "$out" | grep -qx 'speed: 10' &&
+    echo "$out" | grep -qx 'double-click: 400' && echo "$out" | grep -q '^wheel-lines: not offered by this desktop (.'
+check "pointer shows GNOME's values and what it does not offer" $?
+[ "$(gnome pointer set speed 15)" = "speed: 15" ] && [ "$(gnome pointer set precision 0)" = "precision: 0" ]
+check "pointer set applies and reads back" $?
+gnome pointer set page-scroll 1 >/dev/null 2>&1
+[ $? -eq 4 ]
+check "a setting GNOME does not offer exits 4" $?
+err=$(gnome pointer set double-click 901 2>&1 >/dev/null)
+[ $? -eq 2 ] && echo "$err" | grep -q 'double-click takes a whole number from 200 to 900'
+check "a value out of range is a usage error" $?
+gnome pointer set acceleration 3 >/dev/null 2>&1
+[ $? -eq 2 ]
+check "an unknown setting is a usage error" $?
+out=$(XDG_CURRENT_DESKTOP=XFCE "$ctl" pointer)
+echo "$out" | grep -qx 'back end: none: XFCE' &&
+    [ "$(echo "$out" | grep -c ': not offered by this desktop (.*XFCE)$')" -eq 5 ]
+check "another desktop offers none of them" $?
+
 exit $fail
