@@ -240,6 +240,8 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
         transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), *offset);
     transport.EndSession(1);
     m_writePending = result != kResultOk && OnReceiver();
+    TraceF("mouse record written: %zu bytes at %d in %d-byte chunks, result %d", MouseSettingsRecord::kWrittenSize,
+           int(*offset), int(transport.ChunkSize()), result);
     return result;
 }
 

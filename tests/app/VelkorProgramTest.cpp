@@ -152,5 +152,27 @@ TEST_F(VelkorProgramTest, KeysPressedOnTheKeyboardEndUpInItsProfile) {
     EXPECT_EQ(profiles, 1);
 }
 
+TEST_F(VelkorProgramTest, TheMouseThroughItsReceiverThenItsCable) {
+    const std::string velkorctl = (BuildFolder() / "tools/velkorctl").string();
+    ASSERT_EQ(access(velkorctl.c_str(), X_OK), 0) << velkorctl << " missing: build the velkorctl target";
+    const std::string bus = StartBus();
+    const fs::path scenario = SourceSkin().parent_path() / "src/sim/scenarios/mouse-receiver-cable.json";
+    auto program = Run({"--simulate=" + scenario.string(), "--trace"}, bus);
+    ASSERT_TRUE(program->WaitFor("mouse layout read: 12 key positions (36-byte key table)", kDeadlineMs))
+        << program->Err();
+    // A game event changes the lighting: the record goes through the receiver.
+    bool written = false;
+    for (int attempt = 0; attempt < 20 && !written; ++attempt) {
+        auto tool = Run({"game-event", "start", "0", "3"}, bus, velkorctl);
+        ASSERT_EQ(tool->WaitExit(kDeadlineMs), 0) << tool->Err();
+        written = program->WaitFor("mouse record written: 66 bytes at 0 in 24-byte chunks, result 1", 1000);
+    }
+    EXPECT_TRUE(written) << program->Err();
+    // On its cable the mouse reports a change; its 71 bytes are read at profile x 128.
+    EXPECT_TRUE(program->WaitFor("mouse settings read: 71 bytes at 0", kDeadlineMs)) << program->Err();
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+}
+
 } // namespace
 } // namespace velkor::test
