@@ -29,7 +29,8 @@ Usage: tools/make-keyboard-page.py [output]  (default: the skin file)
 
 import sys
 from pathlib import Path
-from xml.sax.saxutils import escape
+
+from skin_ui import check_placement, options, rect, text, widget
 
 PANEL_W, PANEL_H = 408, 280
 UNIT = 17          # px per key unit across
@@ -128,29 +129,7 @@ def check(layout, extra):
     numbers = sorted(k for k, *_ in layout)
     expected = sorted(set(range(126)) - NO_KEY - (INTERNATIONAL - extra))
     assert numbers == expected, f"keys {set(numbers) ^ set(expected)} differ"
-    for i, (key, x, y, w, h) in enumerate(layout):
-        assert 0 <= x and x + w <= PANEL_W and 0 <= y and y + h <= PANEL_H, f"key {key} leaves the panel"
-        for other, ox, oy, ow, oh in layout[i + 1:]:
-            assert x + w <= ox or ox + ow <= x or y + h <= oy or oy + oh <= y, f"keys {key} and {other} overlap"
-
-
-def rect(x, y, w, h):
-    return (f'<property name="geometry"><rect><x>{x}</x><y>{y}</y><width>{w}</width>'
-            f'<height>{h}</height></rect></property>')
-
-
-RESOURCE = '<property name="resourceText" stdset="0"><bool>true</bool></property>'
-
-
-def text(key):
-    return f'<property name="text"><string>{escape(key)}</string></property>{RESOURCE}'
-
-
-def widget(cls, name, geometry, *props, children=()):
-    inner = "".join(props)
-    if not children:
-        return f'<widget class="{cls}" name="{name}">{geometry}{inner}</widget>'
-    return f'<widget class="{cls}" name="{name}">{geometry}{inner}\n' + "\n".join(children) + "\n</widget>"
+    check_placement([(f"key {key}", *box) for key, *box in layout], PANEL_W, PANEL_H, "key picture")
 
 
 def key_picture():
@@ -168,12 +147,6 @@ def key_picture():
                             children=buttons))
     return widget("QStackedWidget", "keyboard_device_key_layout", rect(12, 84, PANEL_W, PANEL_H),
                   '<property name="currentIndex"><number>0</number></property>', children=pages)
-
-
-def options(container, name, geometry, captions, width):
-    buttons = [widget("QRadioButton", f"{name}{i}", rect(i * width, 0, width - 8, 24), text(caption))
-               for i, caption in enumerate(captions)]
-    return widget("QWidget", container, geometry, children=buttons)
 
 
 def system_page():
@@ -203,6 +176,8 @@ def system_page():
                 [f"system_repeat_delay_{ms}" for ms in (250, 500, 750, 1000)], 120),
         widget("QLabel", "repeat_input_label", rect(32, 334, 480, 24), text("Repeat_input_text")),
         widget("QLineEdit", "repeat_input_richedit", rect(32, 362, 480, 28)),
+        widget("QPushButton", "reset_repeat_btn", rect(32, 400, 200, 32), text("system_reset_repeat_text")),
+        widget("QPushButton", "default_btn", rect(352, 400, 184, 32), text("system_default_text")),
     ]
     return widget("QWidget", "device_function_page_3", "", children=children)
 
@@ -249,8 +224,9 @@ HEADER = """<?xml version="1.0" encoding="UTF-8"?>
      The function switch shows, by the option tab chosen: page 0 the key
      function switch (lighting, key assignment, headset effects), page 1 the
      macros, page 2 the cursor, page 3 the system settings (Win lock, W and
-     6-key flags, report rate, key repeat). Panels whose layouts the program
-     does not have yet stay empty. Texts are language keys. -->
+     6-key flags, report rate, key repeat and its reset, restore defaults).
+     Panels whose layouts the program does not have yet stay empty. Texts
+     are language keys. -->
 """
 
 

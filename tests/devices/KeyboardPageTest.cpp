@@ -1,16 +1,14 @@
 // The keyboard page as the program ships it, built by the in-memory toolkit:
 // each regional page of the key picture holds exactly its keys, laid out
 // without overlaps inside the page, each with a caption in both languages;
-// the system tab has its option controls; every model has its own name.
-#include "DiscoveryTestSupport.h"
+// the system tab has its option controls and its reset and restore buttons;
+// every model has its own name.
+#include "SkinPageSupport.h"
 #include "devices/SupportedDevices.h"
 #include "keys/KeyIdentityTable.h"
 #include "keys/KeyTable.h"
-#include "profiles/LanguageTexts.h"
 #include "ui/ControlClasses.h"
-#include "ui/memory/MemoryToolkit.h"
 
-#include <array>
 #include <gmock/gmock.h>
 #include <ostream>
 #include <set>
@@ -23,14 +21,6 @@ constexpr const char* kKeyboardLayout = "XML\\DeviceXml\\keyboarddevice.xml";
 // Henkan, Muhenkan, Han/Yeong, Hanja, Katakana/Hiragana, Ro, Yen, keypad comma.
 const std::set<int> kInternationalKeys = {79, 80, 81, 82, 83, 100, 101, 103};
 
-class PageClassCreator final : public ui::ControlCreator {
-public:
-    bool CanCreate(std::string_view className) const override {
-        return className == "TolvanicKeyboardDevice";
-    }
-    void ControlCreated(std::string_view, ui::Control&) override {}
-};
-
 // The language key of on-screen key `key`'s caption; empty when it has none.
 std::string CaptionKey(int key) {
     if (key == 17) {
@@ -40,36 +30,9 @@ std::string CaptionKey(int key) {
     return row != nullptr ? std::string(row->nameKey) : std::string();
 }
 
-class KeyboardPage : public ::testing::Test {
+class KeyboardPage : public SkinPageTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        m_toolkit = ui::MemoryToolkit::Create(SkinFolder(), m_clock, &error);
-        ASSERT_NE(m_toolkit, nullptr) << error;
-        ui::WindowOptions options{kKeyboardLayout, "KeyboardPage"};
-        options.creator = &m_creator;
-        m_window = m_toolkit->CreateWindow(options, &error);
-        ASSERT_NE(m_window, nullptr) << error;
-        ASSERT_TRUE(m_languages[0].LoadFile(SkinFolder() + "/lan_en.xml", &error)) << error;
-        ASSERT_TRUE(m_languages[1].LoadFile(SkinFolder() + "/lan_cn.xml", &error)) << error;
-    }
-    ui::Control& Find(std::string_view name) const {
-        ui::Control* control = m_window->FindControl(name);
-        EXPECT_NE(control, nullptr) << name;
-        return control != nullptr ? *control : m_window->Root();
-    }
-    void ExpectTexts(const std::string& key) const {
-        ASSERT_FALSE(key.empty());
-        for (const LanguageTexts& texts : m_languages) {
-            EXPECT_TRUE(texts.Has(key)) << key;
-        }
-    }
-
-    ui::ManualClock m_clock{0};
-    PageClassCreator m_creator;
-    std::unique_ptr<ui::MemoryToolkit> m_toolkit;
-    std::unique_ptr<ui::Window> m_window;
-    std::array<LanguageTexts, 2> m_languages;
+    KeyboardPage() : SkinPageTest(kKeyboardLayout, "TolvanicKeyboardDevice") {}
 };
 
 struct RegionCase {
@@ -158,6 +121,14 @@ TEST_F(KeyboardPage, SystemTabHasItsOptionsAndEveryModelItsOwnName) {
     EXPECT_EQ(Find("repeat_delay_time_label1").Kind(), ui::ControlKind::Label);
     EXPECT_EQ(Find("repeat_input_richedit").Kind(), ui::ControlKind::Edit);
     EXPECT_FALSE(Find("repeat_input_richedit").IsResourceText()) << "what the user types is no language key";
+    for (const char* name : {"reset_repeat_btn", "default_btn"}) {
+        ui::Control& button = Find(name);
+        EXPECT_EQ(button.Kind(), ui::ControlKind::Button) << name;
+        EXPECT_TRUE(tab.Contains(&button)) << name;
+        ASSERT_TRUE(button.IsResourceText()) << name;
+        ExpectTexts(button.Text());
+        ExpectPlacedAmongSiblings(button);
+    }
 
     std::set<std::string> names;
     for (const DeviceModel& model : DeviceModelTable()) {
