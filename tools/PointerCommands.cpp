@@ -16,21 +16,6 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr int kNotOffered = 4;
 
-// The mice of the family (on the cable and through the receiver), from the supported-device table.
-std::vector<UsbProductId> FamilyMice() {
-    std::vector<UsbProductId> mice;
-    for (const SupportedDevice& row : SupportedDeviceTable()) {
-        if (row.kind != DeviceKind::Mouse && row.kind != DeviceKind::MouseReceiver) {
-            continue;
-        }
-        const UsbProductId id{row.vendorId, row.productId};
-        if (std::find(mice.begin(), mice.end(), id) == mice.end()) {
-            mice.push_back(id);
-        }
-    }
-    return mice;
-}
-
 bool ParseValue(const std::string& text, int& value) {
     if (text.empty()) {
         return false;
@@ -136,7 +121,7 @@ int RunPointerCommand(const std::vector<std::string>& words) {
     if (words.empty() || words[0] != "pointer") {
         return kNotAPointerCommand; // decided before the environment is read
     }
-    DesktopPointerSettings settings(DesktopPointerSettings::OptionsFromEnvironment(FamilyMice()));
+    DesktopPointerSettings settings(DesktopPointerSettings::OptionsFromEnvironment(FamilyMouseIds()));
     return RunPointerCommand(words, settings, stdout, stderr);
 }
 

@@ -352,7 +352,8 @@ void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
     }
     auto panels = std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts,
                                                    m_services.toolkit.PrimaryScreen(),
-                                                   m_lighting ? &m_lighting->Panels() : nullptr);
+                                                   m_lighting ? &m_lighting->Panels() : nullptr,
+                                                   m_services.pointerSettings);
     panels->Attach(page);
     m_panels.push_back(std::move(panels));
     if (m_lighting && m_discovery) {

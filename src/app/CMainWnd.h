@@ -34,6 +34,8 @@
 
 namespace velkor {
 
+class DesktopPointerSettings;
+
 struct MainWndServices {
     ui::Toolkit& toolkit;
     const ControlFactory& factory;
@@ -56,6 +58,8 @@ struct MainWndServices {
     // Index of the user-interface language in the language table; the
     // keyboards pick their on-screen layout by it.
     int languageIndex = 0;
+    // The desktop's pointer settings for the mouse page; may be null.
+    DesktopPointerSettings* pointerSettings = nullptr;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and

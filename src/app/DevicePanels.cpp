@@ -7,19 +7,22 @@
 #include "devices/TolvanicUSBDevice.h"
 #include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
+#include "platform/desktop/DesktopPointerSettings.h"
 #include "profiles/JsonFields.h"
 #include "profiles/JsonFileHelper.h"
 #include "profiles/ProfileSections.h"
 #include "ui/Control.h"
 #include "ui/Notification.h"
 #include "ui/Prompts.h"
+#include "ui/Toolkit.h"
 
 namespace velkor {
 
 // The lighting panel as the device sees it.
 class LightPanelAdapter final : public LightPanelLink {
 public:
-    LightPanelAdapter(CTolvanicUSBDevice& device, CLightControlUI& panel) : m_device(device), m_panel(panel) {}
+    LightPanelAdapter(CTolvanicUSBDevice& device, CLightControlUI& panel)
+        : m_device(device), m_panel(panel) {}
 
     // The audio lighting controls are not on this panel.
     void ShowAudioLightValues(const AudioLightValues& values) override { (void)values; }
@@ -45,8 +48,10 @@ ui::Control* FilledPanel(ui::Control& page, std::string_view containerName) {
 }
 
 DevicePanelSet::DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prompts,
-                               const ui::TextProvider* texts, ui::Rect screen, LightPanels* lightPanels)
-    : m_device(device), m_prompts(prompts), m_texts(texts), m_screen(screen), m_lightPanels(lightPanels) {}
+                               const ui::TextProvider* texts, ui::Rect screen, LightPanels* lightPanels,
+                               DesktopPointerSettings* pointer)
+    : m_device(device), m_prompts(prompts), m_texts(texts), m_screen(screen), m_lightPanels(lightPanels),
+      m_pointer(pointer) {}
 
 DevicePanelSet::~DevicePanelSet() {
     if (m_lightLink) {
@@ -106,8 +111,71 @@ void DevicePanelSet::AttachMouse() {
         return;
     }
     mouse->SetScreenSize(ScreenSize{m_screen.width, m_screen.height});
-    // The colour palette window is not built yet: the question answers nothing.
-    m_mouseRouter = std::make_unique<MouseOptionsRouter>(*mouse, MouseOptionsRouter::Hooks{});
+    MouseOptionsRouter::Hooks hooks;
+    // The colour palette window is not built yet: the colour question answers nothing.
+    hooks.pointerChanged = [this](std::string_view control, int value) {
+        ApplyDesktopPointer(control, value);
+    };
+    m_mouseRouter = std::make_unique<MouseOptionsRouter>(*mouse, std::move(hooks));
+    ShowDesktopPointer();
+}
+
+namespace {
+
+struct PointerControl {
+    std::string_view name;
+    PointerSetting setting;
+};
+constexpr PointerControl kPointerControls[] = {
+    {"pointer_speed_slider", PointerSetting::Speed},
+    {"pointer_precision_check", PointerSetting::Precision},
+    {"double_click_slider", PointerSetting::DoubleClick},
+    {"scroll_speed_slider", PointerSetting::WheelLines},
+    {"scrolls_page_check", PointerSetting::PageScroll},
+};
+
+} // namespace
+
+void DevicePanelSet::ShowDesktopPointer() {
+    ui::Control* page = m_device.Page();
+    if (page == nullptr) {
+        return;
+    }
+    for (const PointerControl& entry : kPointerControls) {
+        ui::Control* control = page->FindChild(entry.name);
+        if (control == nullptr) {
+            continue;
+        }
+        const PointerResult result =
+            m_pointer != nullptr
+                ? m_pointer->Read(entry.setting)
+                : PointerResult::NotOffered("this program was started without the desktop's settings");
+        control->SetEnabled(result.status != PointerStatus::NotOffered);
+        if (result.IsOk()) {
+            control->SetValue(result.value);
+            control->SetSelected(result.value != 0, false);
+            control->SetToolTip("");
+        } else {
+            const char* key = result.status == PointerStatus::NotOffered ? "pointer_not_offered_tip"
+                                                                         : "pointer_apply_failed_tip";
+            control->SetToolTip(ui::TextOrKey(m_texts, key) + " (" + result.reason + ")");
+        }
+    }
+}
+
+void DevicePanelSet::ApplyDesktopPointer(std::string_view name, int value) {
+    ui::Control* page = m_device.Page();
+    for (const PointerControl& entry : kPointerControls) {
+        if (entry.name != name || m_pointer == nullptr || page == nullptr) {
+            continue;
+        }
+        const PointerResult result = m_pointer->Apply(entry.setting, value);
+        if (ui::Control* control = page->FindChild(name)) {
+            control->SetToolTip(result.IsOk() ? std::string()
+                                              : ui::TextOrKey(m_texts, "pointer_apply_failed_tip") + " (" +
+                                                    result.reason + ")");
+        }
+    }
 }
 
 void DevicePanelSet::AttachKeyboard() {

@@ -22,6 +22,7 @@ namespace velkor {
 class CTolvanicUSBDevice;
 class KeyboardOptionsRouter;
 class MouseOptionsRouter;
+class DesktopPointerSettings;
 class LightPanelAdapter;
 namespace ui {
 class Control;
@@ -35,8 +36,9 @@ public:
     // Everything given must outlive the set. `screen` is passed to the
     // devices when they send their settings; the lighting panel is registered
     // with `lightPanels` (may be null) for as long as the set lives.
+    // `pointer` (may be null) is the desktop's pointer settings a mouse page shows and changes.
     DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prompts, const ui::TextProvider* texts,
-                   ui::Rect screen, LightPanels* lightPanels);
+                   ui::Rect screen, LightPanels* lightPanels, DesktopPointerSettings* pointer = nullptr);
     ~DevicePanelSet() override;
     DevicePanelSet(const DevicePanelSet&) = delete;
     DevicePanelSet& operator=(const DevicePanelSet&) = delete;
@@ -66,6 +68,9 @@ private:
     void AttachKeyboard();
     // A mouse's own controls and the screen size its settings carry.
     void AttachMouse();
+    // The pointer controls show the desktop's values; those it does not offer are disabled.
+    void ShowDesktopPointer();
+    void ApplyDesktopPointer(std::string_view control, int value);
     // The selected profile's key list, and writing a new one into its file.
     std::vector<KeyListEntry> SelectedProfileKeys() const;
     bool StoreSelectedProfileKeys(const std::vector<KeyListEntry>& keys) const;
@@ -77,6 +82,7 @@ private:
     const ui::TextProvider* m_texts;
     ui::Rect m_screen;
     LightPanels* m_lightPanels;
+    DesktopPointerSettings* m_pointer;
     std::unique_ptr<CDeviceProfileUI> m_profileBar;
     std::unique_ptr<ProfileBarRouter> m_profileRouter;
     std::unique_ptr<CMacroControlUI> m_macroPanel;

@@ -155,6 +155,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.clock = m_services.deviceClock;
     windowServices.texts = &m_texts;
     windowServices.languageIndex = m_languageIndex;
+    windowServices.pointerSettings = m_services.pointerSettings;
     windowServices.programFolder = folders.program;
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {

@@ -40,6 +40,8 @@
 
 namespace velkor {
 
+class DesktopPointerSettings;
+
 using ToolkitMaker =
     std::function<std::unique_ptr<ui::Toolkit>(const std::string& resourceFolder, std::string* error)>;
 using BackendMaker = std::function<std::unique_ptr<HidBackend>()>;
@@ -84,6 +86,9 @@ struct ProgramServices {
     const TickClock* deviceClock = nullptr;
     // Reports the system's sleep and resume to the main window; null: it never suspends.
     SleepWatcher* sleepWatcher = nullptr;
+    // The desktop's pointer settings the mouse page shows and changes; null:
+    // the page says the desktop offers none.
+    DesktopPointerSettings* pointerSettings = nullptr;
     // Messages for the user, and the start-up time of --exit-after-start.
     std::FILE* err = stderr;
     std::FILE* out = stdout;

@@ -3,6 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/ProgramFolders.h"
+#include "devices/SupportedDevices.h"
+#include "platform/desktop/DesktopPointerSettings.h"
 #include "platform/Trace.h"
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/hidraw/HidrawBackend.h"
@@ -170,6 +172,8 @@ int main(int argc, char** argv) {
 
     velkor::DbusMessageBus bus;
     velkor::SleepWatcher sleepWatcher; // logind on the system bus
+    velkor::DesktopPointerSettings pointerSettings(
+        velkor::DesktopPointerSettings::OptionsFromEnvironment(velkor::FamilyMouseIds()));
     velkor::ProgramServices services{
         .makeToolkit = [&argc, argv](const std::string& folder,
                                      std::string* why) -> std::unique_ptr<velkor::ui::Toolkit> {
@@ -180,6 +184,7 @@ int main(int argc, char** argv) {
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
         .sleepWatcher = &sleepWatcher,
+        .pointerSettings = &pointerSettings,
         .startTime = startTime,
     };
     velkor::Program program(options, services);

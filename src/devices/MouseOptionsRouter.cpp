@@ -87,8 +87,8 @@ bool MouseOptionsRouter::RoutePointer(const ui::Notification& notification) {
         return false;
     }
     MouseSystemRecord record = m_mouse.SystemRecord();
-    const int value = notification.sender->Value();
-    const uint16_t on = notification.sender->IsSelected() ? 1 : 0;
+    const int value = slider ? notification.sender->Value() : (notification.sender->IsSelected() ? 1 : 0);
+    const uint16_t on = uint16_t(value);
     if (name == "pointer_speed_slider") {
         record.mouseSpeed = uint16_t(std::max(value, 0));
     } else if (name == "scroll_speed_slider") {
@@ -102,7 +102,7 @@ bool MouseOptionsRouter::RoutePointer(const ui::Notification& notification) {
     }
     m_mouse.StoreMouseSystem(record);
     if (m_hooks.pointerChanged) {
-        m_hooks.pointerChanged(record);
+        m_hooks.pointerChanged(name, value);
     }
     return true;
 }

@@ -11,7 +11,7 @@
 //                     "key_" + n on the key page (the button's entry)
 // A notification is taken only when its sender lies in the mouse's page.
 // Pointer values are stored in the profile and handed to `pointerChanged`
-// (the desktop's settings); the colour question goes to `askColour`, which
+// (which applies them to the desktop); the colour question goes to `askColour`, which
 // answers the chosen 0xRRGGBB or nothing. User-interface thread.
 #include "profiles/ProfileRecords.h"
 #include "ui/Notification.h"
@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 namespace velkor {
 
@@ -28,7 +29,8 @@ class MouseOptionsRouter {
 public:
     struct Hooks {
         std::function<std::optional<uint32_t>(uint32_t current)> askColour;
-        std::function<void(const MouseSystemRecord&)> pointerChanged;
+        // A pointer control changed: its name and the value in profile units.
+        std::function<void(std::string_view control, int value)> pointerChanged;
     };
 
     // The mouse must outlive the router.

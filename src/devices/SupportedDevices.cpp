@@ -1,5 +1,7 @@
 #include "devices/SupportedDevices.h"
 
+#include <algorithm>
+
 namespace velkor {
 namespace {
 
@@ -23,8 +25,8 @@ SupportedDevice Row(uint16_t vid, uint16_t pid, uint16_t mi, uint16_t col, Devic
 
 bool SupportedDevice::SameIdentity(const SupportedDevice& o) const {
     return vendorId == o.vendorId && productId == o.productId && interfaceNumber == o.interfaceNumber &&
-           collectionNumber == o.collectionNumber && kind == o.kind && role == o.role && usagePage == o.usagePage &&
-           usage == o.usage;
+           collectionNumber == o.collectionNumber && kind == o.kind && role == o.role &&
+           usagePage == o.usagePage && usage == o.usage;
 }
 
 const std::array<SupportedDevice, kSupportedDeviceCount>& SupportedDeviceTable() {
@@ -53,8 +55,9 @@ int FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNu
     const auto& table = SupportedDeviceTable();
     for (size_t i = 0; i < table.size(); ++i) {
         const SupportedDevice& row = table[i];
-        if (row.vendorId == vendorId && row.productId == productId && row.interfaceNumber == interfaceNumber &&
-            row.collectionNumber == collection && row.usagePage == usagePage && row.usage == usage) {
+        if (row.vendorId == vendorId && row.productId == productId &&
+            row.interfaceNumber == interfaceNumber && row.collectionNumber == collection &&
+            row.usagePage == usagePage && row.usage == usage) {
             return static_cast<int>(i);
         }
     }
@@ -154,6 +157,20 @@ const std::array<DevicePage, kDeviceModelCount>& DevicePageTable() {
         {170, 170, false, -1, "XML\\DeviceXml\\keyboarddevice.xml", kLightSettings},
     }};
     return table;
+}
+
+std::vector<UsbProductId> FamilyMouseIds() {
+    std::vector<UsbProductId> mice;
+    for (const SupportedDevice& row : SupportedDeviceTable()) {
+        if (row.kind != DeviceKind::Mouse && row.kind != DeviceKind::MouseReceiver) {
+            continue;
+        }
+        const UsbProductId id{row.vendorId, row.productId};
+        if (std::find(mice.begin(), mice.end(), id) == mice.end()) {
+            mice.push_back(id);
+        }
+    }
+    return mice;
 }
 
 int FindModel(uint32_t vendorId, uint32_t productId, uint32_t classKind, uint32_t variant) {

@@ -1,8 +1,11 @@
 #pragma once
 // The HID interfaces of the family that the program drives.
+#include "platform/desktop/PointerBackend.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velkor {
 
@@ -85,6 +88,11 @@ struct DevicePage {
     const char* pageLayout;        // its top control names the device class
     const char* lightSettingsName; // names the kinds' configuration file
 };
+
+// The family's mice (on the cable and through the receiver) as vendor and
+// product, each once: the devices whose desktop pointer settings the mouse
+// page may change.
+std::vector<UsbProductId> FamilyMouseIds();
 
 constexpr size_t kDeviceModelCount = 5;
 const std::array<DeviceModel, kDeviceModelCount>& DeviceModelTable();

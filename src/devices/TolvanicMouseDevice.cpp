@@ -58,6 +58,13 @@ void CTolvanicMouseDevice::BuildPage() {
         picture = Page();
     }
     CollectPageButtons(picture->FindFirstOfClass(ui::kSelectPanelClass));
+    const auto& buttons = KeyControls();
+    for (size_t b = 0; b < buttons.size() && b < size_t(kButtonCount); ++b) {
+        if (buttons[b] != nullptr) {
+            buttons[b]->SetResourceText(true);
+            buttons[b]->SetText("mouse_button_" + std::to_string(b));
+        }
+    }
     for (ui::Control* button : picture->FindAllOfClass(ui::kDeviceKeyButtonClass)) {
         std::string prefix;
         int number = -1;
@@ -240,8 +247,8 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
         transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), *offset);
     transport.EndSession(1);
     m_writePending = result != kResultOk && OnReceiver();
-    TraceF("mouse record written: %zu bytes at %d in %d-byte chunks, result %d", MouseSettingsRecord::kWrittenSize,
-           int(*offset), int(transport.ChunkSize()), result);
+    TraceF("mouse record written: %zu bytes at %d in %d-byte chunks, result %d",
+           MouseSettingsRecord::kWrittenSize, int(*offset), int(transport.ChunkSize()), result);
     return result;
 }
 
