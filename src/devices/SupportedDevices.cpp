@@ -25,8 +25,8 @@ SupportedDevice Row(uint16_t vid, uint16_t pid, uint16_t mi, uint16_t col, Devic
 
 bool SupportedDevice::SameIdentity(const SupportedDevice& o) const {
     return vendorId == o.vendorId && productId == o.productId && interfaceNumber == o.interfaceNumber &&
-           collectionNumber == o.collectionNumber && kind == o.kind && role == o.role &&
-           usagePage == o.usagePage && usage == o.usage;
+           collectionNumber == o.collectionNumber && kind == o.kind && role == o.role && usagePage == o.usagePage &&
+           usage == o.usage;
 }
 
 const std::array<SupportedDevice, kSupportedDeviceCount>& SupportedDeviceTable() {
@@ -55,9 +55,8 @@ int FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNu
     const auto& table = SupportedDeviceTable();
     for (size_t i = 0; i < table.size(); ++i) {
         const SupportedDevice& row = table[i];
-        if (row.vendorId == vendorId && row.productId == productId &&
-            row.interfaceNumber == interfaceNumber && row.collectionNumber == collection &&
-            row.usagePage == usagePage && row.usage == usage) {
+        if (row.vendorId == vendorId && row.productId == productId && row.interfaceNumber == interfaceNumber &&
+            row.collectionNumber == collection && row.usagePage == usagePage && row.usage == usage) {
             return static_cast<int>(i);
         }
     }
