@@ -64,6 +64,40 @@ TEST_F(MouseDeviceTest, AttachFindsTheButtonsAndShowsTheProfileWithoutReadingThe
     EXPECT_EQ(mouse->DpiLimits(), (MouseDpiLimits{0x3325, 100, 73, 100}));
     EXPECT_EQ(Sent(kReadParams), 0u) << "the record is read after events only";
     EXPECT_EQ(Sent(kWriteParams), 0u) << "nothing is sent before the user changes something";
+    EXPECT_TRUE(mouse->KeyControls()[0]->IsResourceText());
+    EXPECT_EQ(mouse->KeyControls()[0]->Text(), "mouse_button_0");
+    // Without the desktop's settings every pointer control says why it is off.
+    ui::Control* speed = mouse->Page()->FindChild("pointer_speed_slider");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_FALSE(speed->IsEnabled());
+    EXPECT_FALSE(speed->ToolTip().empty());
+
+    // A mouse that claims 200 key positions (600 bytes): the read stops, the
+    // session is ended, and the buttons stay where they were.
+    const uint8_t tooMany = 200;
+    m_sim.WriteMemory(SimModel::Mouse, SimMemory::DeviceInfo, 5, std::span(&tooMany, 1));
+    m_sim.ClearFrames();
+    EXPECT_FALSE(mouse->ReadLayout());
+    EXPECT_EQ(Sent(0x02), 1u) << "EndSession";
+    EXPECT_EQ(mouse->ButtonPositions(), expected);
+}
+
+TEST_F(MouseDeviceTest, TheLastEnabledStageCannotBeSwitchedOff) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    ASSERT_GE(mouse->Stages().size(), 2u);
+    const int active = mouse->ActiveStage();
+    for (int n = 0; n < int(mouse->Stages().size()); ++n) {
+        if (n != active && n != (active + 1) % 5) {
+            mouse->SetStageEnabled(n, false);
+        }
+    }
+    const int other = (active + 1) % 5;
+    mouse->SetStageEnabled(other, false);
+    EXPECT_FALSE(mouse->Page()->FindChild("DPI_enable_check_" + std::to_string(active))->IsEnabled());
+    mouse->SetStageEnabled(other, true);
+    EXPECT_TRUE(mouse->Page()->FindChild("DPI_enable_check_" + std::to_string(other))->IsEnabled());
+    EXPECT_EQ(SlotOnMouse(0)[14 + 9 * other], 1) << "the stage's enable byte reached the mouse";
 }
 
 TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
