@@ -28,13 +28,46 @@ void SetupDeviceProfilePaths(CBasicProfiledata& profile, const CTolvanicUSBDevic
 
 void LightPlayback::Reload(CBasicProfiledata& profile) {
     std::vector<LightListEntry> list = profile.ReadLightList();
-    m_list.With([&](std::vector<LightListEntry>& held) { held = std::move(list); });
+    m_list.With([&](ListState& held) {
+        held.renderer.Reset(list);
+        held.entries = std::move(list);
+    });
     profile.LoadConfig(profile.GetConfigPath());
     std::vector<LedEffectStep> steps = profile.ReadLedEffectList();
-    m_steps.With([&](Steps& held) {
+    m_steps.With([&](EffectStepPlayer::Steps& held) {
         held.steps = std::move(steps);
         held.current = 0;
+        held.restart = true;
     });
+}
+
+void LightPlayback::PlaySteps(LedFrame& frame, uint32_t nowMs) {
+    m_player.Pass(
+        frame, [this](auto&& work) { m_steps.With(work); }, nowMs);
+}
+
+void LightPlayback::PlayList(LedFrame& frame, uint32_t nowMs) {
+    m_list.With([&](ListState& held) { held.renderer.Pass(frame, held.entries, nowMs); });
+}
+
+bool LightPlayback::ListActive() const {
+    return m_list.With([](const ListState& held) { return LightListRenderer::HasEntries(held.entries); });
+}
+
+uint32_t LightPacer::Advance(uint32_t nowMs) {
+    if (!m_started) {
+        m_started = true;
+        m_last = nowMs;
+        return 0;
+    }
+    const uint32_t ticks = uint32_t(nowMs - m_last) / m_tickMs;
+    m_last += ticks * m_tickMs;
+    return ticks;
+}
+
+uint32_t LightPacer::MsToNextTick(uint32_t nowMs) const {
+    const uint32_t since = uint32_t(nowMs - m_last);
+    return since >= m_tickMs ? 0 : m_tickMs - since;
 }
 
 int ReadWirelessPower(CTolvanicUSBDevice& device) {

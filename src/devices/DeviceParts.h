@@ -3,7 +3,9 @@
 // profile file paths, the light list and custom effect steps the light
 // thread plays, the wireless power read, and the rules their key writes and
 // macro clean-up follow.
+#include "devices/EffectPlayers.h"
 #include "devices/Guarded.h"
+#include "devices/LedState.h"
 #include "keys/KeyFunction.h"
 #include "profiles/BasicProfiledata.h"
 #include "profiles/ProfileRecords.h"
@@ -28,26 +30,49 @@ class Control;
 // identifier is missing is left as it was.
 void SetupDeviceProfilePaths(CBasicProfiledata& profile, const CTolvanicUSBDevice& device);
 
-// The profile's "LightList" and the steps of the selected custom effect, each
-// behind its own lock: the user-interface thread reloads them, the light
-// thread plays them.
+// The profile's "LightList" and the steps of the selected custom effect,
+// each behind its own lock, with the device's own list renderer and step
+// player: the user-interface thread reloads them, the light thread plays them.
 class LightPlayback {
 public:
-    struct Steps {
-        std::vector<LedEffectStep> steps;
-        int current = 0;
-    };
-
     // Reads "LightList" and, after loading the configuration document, the
-    // custom effect steps of the profile's current mode; the steps restart at 0.
+    // custom effect steps of the profile's current mode; the list renderer
+    // and the player start over.
     void Reload(CBasicProfiledata& profile);
 
-    Guarded<std::vector<LightListEntry>>& List() { return m_list; }
-    Guarded<Steps>& EffectSteps() { return m_steps; }
+    // Light thread, with the LED lock held: one pass of the step player
+    // (an empty effect shows nothing) or of the list renderer.
+    void PlaySteps(LedFrame& frame, uint32_t nowMs);
+    void PlayList(LedFrame& frame, uint32_t nowMs);
+    // The list has entries to draw (any thread).
+    bool ListActive() const;
+
+    Guarded<EffectStepPlayer::Steps>& EffectSteps() { return m_steps; }
 
 private:
-    Guarded<std::vector<LightListEntry>> m_list;
-    Guarded<Steps> m_steps;
+    struct ListState {
+        std::vector<LightListEntry> entries;
+        LightListRenderer renderer;
+    };
+    Guarded<ListState> m_list;
+    Guarded<EffectStepPlayer::Steps> m_steps;
+    EffectStepPlayer m_player; // light thread only
+};
+
+// The pace of a light thread, taken from the clock so that load does not
+// change an effect's speed: one tick per `tickMs`. Light thread only.
+class LightPacer {
+public:
+    explicit LightPacer(uint32_t tickMs) : m_tickMs(tickMs) {}
+    // The ticks that passed since the last tick counted (the remainder carries over).
+    uint32_t Advance(uint32_t nowMs);
+    // How long until the next tick is due.
+    uint32_t MsToNextTick(uint32_t nowMs) const;
+
+private:
+    uint32_t m_tickMs;
+    bool m_started = false;
+    uint32_t m_last = 0;
 };
 
 // The power status of a keyboard or mouse: skipped (0) while the transport

@@ -138,7 +138,25 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
 }
 
 void CTolvanicKeyboardDevice::ResetEffectState() {
-    ClearKeyLevels();
+    Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, false); });
+}
+
+void CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
+    const uint32_t now = Services().clock.NowMs();
+    if (m_pacer.Advance(now) == 0) {
+        stop.WaitFor(m_pacer.MsToNextTick(now));
+        return;
+    }
+    const bool list = m_playback.ListActive();
+    Leds().With([&](LedFrame& frame) {
+        const int effect = frame.light.selectItem;
+        if (effect == 0 || effect == 20 || effect > kBandColourEffect) {
+            m_playback.PlaySteps(frame, now);
+        }
+        if (list) {
+            m_playback.PlayList(frame, now);
+        }
+    });
 }
 
 void CTolvanicKeyboardDevice::RestartEffect(int effect, GroupSource source) {

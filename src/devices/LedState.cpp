@@ -200,17 +200,38 @@ void LightRingKeys(LedFrame& frame, int count) {
 }
 
 void RotateLevelRing(LedFrame& frame, int direction) {
-    auto& ring = frame.ring;
+    RotateRingPrefix(frame, LedFrame::kLevelRingSize, direction);
+}
+
+void RotateRingPrefix(LedFrame& frame, int count, int direction) {
+    const auto first = frame.ring.begin();
+    const auto last = first + std::clamp(count, 0, LedFrame::kLevelRingSize);
+    if (last - first < 2) {
+        return;
+    }
     if (direction != 0) {
-        std::rotate(ring.rbegin(), ring.rbegin() + 1, ring.rend());
+        std::rotate(first, last - 1, last);
     } else {
-        std::rotate(ring.begin(), ring.begin() + 1, ring.end());
+        std::rotate(first, first + 1, last);
     }
 }
 
 void ClearKeyLevels(LedFrame& frame) {
     frame.keyLevels.fill(0);
     frame.ring.fill(0);
+}
+
+void ResetEffect(LedFrame& frame, bool seedRing) {
+    frame.position = 0;
+    frame.colourIndex = 0;
+    frame.blinkOn = false;
+    ClearKeyLevels(frame);
+    frame.colourPositions.fill(0);
+    frame.flashState.fill(0);
+    frame.frameCounter = 0;
+    if (seedRing) {
+        frame.ring[0] = 1;
+    }
 }
 
 } // namespace leds

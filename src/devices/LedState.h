@@ -39,6 +39,11 @@ struct LedFrame {
     uint32_t lastBlinkMs = 0;
     std::array<uint8_t, kKeyLevelCount> keyLevels{};
     std::array<uint8_t, kLevelRingSize> ring{};
+    // Per LED: a colour-wheel position and the flash state (0 idle, 1
+    // rising, 2 falling) of the click flash; a frame counter of the ring effects.
+    std::array<uint8_t, kKeyLevelCount> colourPositions{};
+    std::array<uint8_t, kKeyLevelCount> flashState{};
+    uint8_t frameCounter = 0;
 
     // Buffer and records of `count` LEDs, all zero.
     void Resize(size_t count);
@@ -79,6 +84,12 @@ void StepKeyLevel(LedFrame& frame, int key, int mode);
 void LightRingKeys(LedFrame& frame, int count = LedFrame::kRingKeyCount);
 void RotateLevelRing(LedFrame& frame, int direction);
 void ClearKeyLevels(LedFrame& frame);
+// Turns the first `count` (at most 23) ring marks one place, as RotateLevelRing does.
+void RotateRingPrefix(LedFrame& frame, int count, int direction);
+// The phases, key levels, ring, colour positions, flash states and frame
+// counter back to 0; with `seedRing`, one ring mark at position 0 so a ring
+// effect has something to travel.
+void ResetEffect(LedFrame& frame, bool seedRing);
 
 } // namespace leds
 

@@ -168,4 +168,49 @@ constexpr uint8_t StepPhase(bool forward, uint8_t range, uint8_t position, uint8
     return back < range ? back : uint8_t(range - amount);
 }
 
+// ---- Light threads ----
+
+// One pass of a light thread. The thread's 1 ms wait lasts one scheduler
+// tick on the desktop the effects were made for, so a pass there takes about
+// 16 ms; the effects' speeds are tuned to that.
+inline constexpr uint32_t kLightPassMs = 16;
+
+enum class LightKind : uint8_t { Keyboard, Mouse, Pad };
+
+// How many passes a frame of an effect waits, by speed 0..4.
+using SpeedThresholds = std::array<uint8_t, 5>;
+inline constexpr SpeedThresholds kStandardThresholds = {8, 6, 4, 2, 1};
+inline constexpr SpeedThresholds kKeyboardThresholds = {10, 8, 5, 3, 1};
+inline constexpr SpeedThresholds kKeyboardSlowThresholds = {3, 3, 3, 3, 3}; // keyboard effects 16 and 18
+inline constexpr SpeedThresholds kKeyboardStreamThresholds = {1, 0, 0, 0, 0}; // keyboard effect 30
+inline constexpr SpeedThresholds kMouseRingThresholds = {16, 12, 8, 4, 2};   // mouse effect 5
+inline constexpr uint8_t kKeyboardAudioThreshold = 2;                          // keyboard effect 29
+
+// The threshold of an effect of a kind at a speed; speeds above 4 count as 4.
+constexpr uint8_t StepThreshold(LightKind kind, int effect, uint8_t speed) {
+    const size_t s = speed > 4 ? 4 : speed;
+    switch (kind) {
+    case LightKind::Keyboard:
+        if (effect == 29) {
+            return kKeyboardAudioThreshold;
+        }
+        if (effect == 30) {
+            return kKeyboardStreamThresholds[s];
+        }
+        return effect == 16 || effect == 18 ? kKeyboardSlowThresholds[s] : kKeyboardThresholds[s];
+    case LightKind::Mouse:
+        return effect == 5 ? kMouseRingThresholds[s] : kStandardThresholds[s];
+    case LightKind::Pad:
+        break;
+    }
+    return kStandardThresholds[s];
+}
+
+// The threshold of a custom effect step of a type at its own speed; type 5
+// (colour cycle) runs slower.
+constexpr uint8_t StepTypeThreshold(uint8_t type, uint8_t speed) {
+    const size_t s = speed > 4 ? 4 : speed;
+    return type == 5 ? kKeyboardThresholds[s] : kStandardThresholds[s];
+}
+
 } // namespace velkor

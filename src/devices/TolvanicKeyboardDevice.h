@@ -19,6 +19,7 @@
 // threads (which only post their work to it) and the light thread.
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardLayout.h"
+#include "devices/LightTables.h"
 #include "devices/KeyboardSettings.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/KeyboardProfiledata.h"
@@ -183,6 +184,10 @@ public:
     void SetKeyPanelHook(std::function<void(int key)> hook) { m_keyPanelHook = std::move(hook); }
 
 protected:
+    // One light-thread pass per tick: custom effects (0, 20, above 30) play
+    // their steps, then the per-key list draws over them. The keyboard's own
+    // effect renderers join here.
+    void RunLightPass(const StopEvent& stop) override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
     std::string_view LightThreadExitTrace() const override;
     std::string_view EventThreadExitTrace() const override;
@@ -238,6 +243,9 @@ private:
     KeyTransferBuffer m_liveFrame{};
     bool m_liveBackoff = false;
     uint32_t m_liveFailedAt = 0;
+
+    // Light thread only.
+    LightPacer m_pacer{kLightPassMs};
 };
 
 } // namespace velkor

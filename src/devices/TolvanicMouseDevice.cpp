@@ -2,6 +2,7 @@
 // DPI stages and the other page actions: MouseStages.cpp.
 #include "devices/TolvanicMouseDevice.h"
 
+#include "devices/KindRenderers.h"
 #include "platform/Trace.h"
 #include "ui/Control.h"
 #include "ui/ControlClasses.h"
@@ -14,6 +15,8 @@ namespace velkor {
 namespace {
 
 constexpr uint16_t kEventClick = 0x0403;
+constexpr int kFlashEffect = 6;
+constexpr int kFirstCustomEffect = 10;
 constexpr uint16_t kEventResync = 0x0401;
 constexpr size_t kInfoKeyPositions = 5;
 
@@ -34,6 +37,7 @@ constexpr std::array<KeyFunction, CTolvanicMouseDevice::kButtonCount> kButtonFun
 CTolvanicMouseDevice::CTolvanicMouseDevice(const DeviceServices& services) : CTolvanicUSBDevice(services) {
     m_buttons.fill(kNoButtonPosition);
     m_tickLeds.reserve(kMaxCount);
+    ResetEffectState(); // the flowing ring starts with one mark
 }
 
 CTolvanicMouseDevice::~CTolvanicMouseDevice() = default;
@@ -324,7 +328,73 @@ void CTolvanicMouseDevice::SetModelCode(uint32_t code) {
 }
 
 void CTolvanicMouseDevice::ResetEffectState() {
-    ClearKeyLevels();
+    Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
+}
+
+void CTolvanicMouseDevice::Flash() {
+    m_flashSeed = m_flashSeed * 1664525u + 1013904223u; // only the event thread flashes
+    const uint8_t colour = uint8_t((m_flashSeed >> 16) % 192);
+    Leds().With([colour](LedFrame& frame) {
+        if (frame.light.selectItem == kFlashEffect) {
+            leds::StartFlash(frame, colour);
+        }
+    });
+}
+
+void CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
+    const uint32_t now = Services().clock.NowMs();
+    const uint32_t ticks = m_pacer.Advance(now);
+    if (ticks == 0) {
+        stop.WaitFor(m_pacer.MsToNextTick(now));
+        return;
+    }
+    m_ticks = std::min<uint32_t>(m_ticks + ticks, 255);
+    Leds().With([&](LedFrame& frame) {
+        const int effect = frame.light.selectItem;
+        if (effect >= kFirstCustomEffect) {
+            m_playback.PlaySteps(frame, now);
+        } else if (m_ticks >= StepThreshold(LightKind::Mouse, effect, frame.light.speed)) {
+            RenderEffect(frame, effect, now);
+            m_ticks = 0;
+        }
+    });
+}
+
+void CTolvanicMouseDevice::RenderEffect(LedFrame& frame, int effect, uint32_t nowMs) {
+    switch (effect) {
+    case 0:
+        leds::MouseWave(frame);
+        break;
+    case 1:
+        leds::Spectrum(frame);
+        break;
+    case 2:
+        leds::Breathing(frame);
+        break;
+    case 3:
+        leds::Static(frame);
+        break;
+    case 4:
+        leds::Blink(frame, nowMs);
+        break;
+    case 5:
+        leds::MouseFlowingRing(frame);
+        break;
+    case kFlashEffect:
+        leds::MouseFlash(frame);
+        break;
+    case 7:
+        leds::BreathingFixed(frame);
+        break;
+    case 8:
+        leds::BlinkFixed(frame, nowMs);
+        break;
+    case 9:
+        leds::Off(frame);
+        break;
+    default:
+        break;
+    }
 }
 
 void CTolvanicMouseDevice::ApplyLightState() {

@@ -19,6 +19,7 @@
 // (which only post their work) and the light thread.
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardLayout.h"
+#include "devices/LightTables.h"
 #include "devices/MouseSettings.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/MouseProfiledata.h"
@@ -141,6 +142,9 @@ public:
     ui::Control* LogoOverlay() const { return m_logo; }
 
 protected:
+    // One light-thread pass: on each tick the selected effect renders once
+    // its threshold is reached (custom effects, 10 and above, on every tick).
+    void RunLightPass(const StopEvent& stop) override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
@@ -149,9 +153,11 @@ protected:
 private:
     // On the receiver: the mouse answers. On the cable: always.
     bool Reachable();
-    // The reactive flash of every LED on a click (the renderer's).
-    void Flash() {}
+    // A click: every LED flashes, in effect 6 only. Any thread.
+    void Flash();
+    // Phases and levels back to 0, one ring mark at the front.
     void ResetEffectState();
+    void RenderEffect(LedFrame& frame, int effect, uint32_t nowMs);
     DpiStage& StageAt(int stage);
     // Stores the stages in the profile, saves, and sends.
     int CommitStages(bool save = true);
@@ -184,6 +190,11 @@ private:
     uint32_t m_lastDragWriteMs = 0;
     bool m_dragWritten = false;
     std::function<void(int key)> m_keyPanelHook;
+
+    // Light thread only.
+    LightPacer m_pacer{kLightPassMs};
+    uint32_t m_ticks = 0;
+    uint32_t m_flashSeed = 0x9E3779B9u;
 };
 
 } // namespace velkor
