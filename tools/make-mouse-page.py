@@ -32,7 +32,7 @@ import math
 import sys
 from pathlib import Path
 
-from skin_ui import RESOURCE, check_placement, number, rect, string, text, tooltip, widget
+from skin_ui import RESOURCE, Node, check_placement, check_tree, number, string, text, tooltip
 
 PANEL_W, PANEL_H = 408, 280
 PAGE_W, PAGE_H = 568, 440
@@ -70,31 +70,6 @@ SIDE_LED, SIDE_LED_PITCH, SIDE_LED_X, SIDE_LED_Y = 8, 9, 1, 116
 DPI_STEPS = 73
 STAGE_COLOURS = ["#FFFF0000", "#FF00FF00", "#FF0000FF", "#FFFFFF00", "#FFFF00FF"]
 REPORT_RATES = [125, 250, 500, 1000, 2000]
-
-
-class Node:
-    """A control: class, name, (x, y, w, h) or None for a stack page, properties, children.
-    A decoration may lie under its siblings (a drawn body behind the buttons)."""
-
-    def __init__(self, cls, name, box, *props, children=(), decoration=False):
-        self.cls, self.name, self.box, self.props = cls, name, box, props
-        self.children, self.decoration = list(children), decoration
-
-    def xml(self):
-        geometry = rect(*self.box) if self.box else ""
-        return widget(self.cls, self.name, geometry, *self.props,
-                      children=[c if isinstance(c, str) else c.xml() for c in self.children])
-
-
-def check_tree(node, size):
-    """Each child inside `node` (of `size`), solid siblings apart, recursively."""
-    nodes = [c for c in node.children if isinstance(c, Node)]
-    for child in nodes:
-        if child.box:
-            check_placement([(child.name, *child.box)], *size, node.name)
-    check_placement([(c.name, *c.box) for c in nodes if c.box and not c.decoration], *size, node.name)
-    for child in nodes:
-        check_tree(child, child.box[2:] if child.box else size)
 
 
 def rounded_style(name, colour, front, rear):

@@ -1,6 +1,6 @@
 """Small writers for Qt Designer .ui text, shared by the page generators
-(make-keyboard-page.py, make-mouse-page.py), and the geometry checks they run
-before writing a page."""
+(make-keyboard-page.py, make-mouse-page.py, make-mousepad-page.py), and the
+geometry checks they run before writing a page."""
 
 from xml.sax.saxutils import escape
 
@@ -55,3 +55,28 @@ def check_placement(boxes, width, height, what):
         for other, ox, oy, ow, oh in boxes[i + 1:]:
             assert x + w <= ox or ox + ow <= x or y + h <= oy or oy + oh <= y, \
                 f"{what}: {name} and {other} overlap"
+
+
+class Node:
+    """A control: class, name, (x, y, w, h) or None for a stack page, properties, children.
+    A decoration may lie under its siblings (a drawn body behind the buttons)."""
+
+    def __init__(self, cls, name, box, *props, children=(), decoration=False):
+        self.cls, self.name, self.box, self.props = cls, name, box, props
+        self.children, self.decoration = list(children), decoration
+
+    def xml(self):
+        geometry = rect(*self.box) if self.box else ""
+        return widget(self.cls, self.name, geometry, *self.props,
+                      children=[c if isinstance(c, str) else c.xml() for c in self.children])
+
+
+def check_tree(node, size):
+    """Each child inside `node` (of `size`), solid siblings apart, recursively."""
+    nodes = [c for c in node.children if isinstance(c, Node)]
+    for child in nodes:
+        if child.box:
+            check_placement([(child.name, *child.box)], *size, node.name)
+    check_placement([(c.name, *c.box) for c in nodes if c.box and not c.decoration], *size, node.name)
+    for child in nodes:
+        check_tree(child, child.box[2:] if child.box else size)

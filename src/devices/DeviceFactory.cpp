@@ -2,6 +2,7 @@
 
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
+#include "devices/TolvanicMousePadDevice.h"
 #include "devices/TolvanicUSBDevice.h"
 
 #include <algorithm>
@@ -16,13 +17,14 @@ DeviceFactory::DeviceFactory(const DeviceServices& services) : m_services(servic
     // The page layouts name the four device classes. Until a kind has its
     // own class, the base stands in for it (its kind tag comes from the
     // identity row), so that every model can be attached and driven.
-    for (const char* kind : {"TolvanicMousePadDevice", "TolvanicHS6533Device"}) {
-        Register(kind, base);
-    }
+    Register("TolvanicHS6533Device", base);
     Register(std::string(CTolvanicKeyboardDevice::kClassName),
              [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicKeyboardDevice>(s); });
     Register(std::string(CTolvanicMouseDevice::kClassName),
              [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicMouseDevice>(s); });
+    auto pad = [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicMousePadDevice>(s); };
+    Register(std::string(CTolvanicMousePadDevice::kClassName), pad);
+    Register("C" + std::string(CTolvanicMousePadDevice::kClassName), pad);
 }
 
 bool DeviceFactory::Register(std::string className, Maker maker) {

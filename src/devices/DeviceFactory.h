@@ -27,8 +27,9 @@ public:
 
     // Knows the base class as "TolvanicUSBDevice" and "CTolvanicUSBDevice",
     // the keyboard as "TolvanicKeyboardDevice", the mouse as
-    // "TolvanicMouseDevice", and lets the base stand in for the kinds without
-    // a class of their own yet ("TolvanicMousePadDevice", "TolvanicHS6533Device").
+    // "TolvanicMouseDevice", the mouse pad as "TolvanicMousePadDevice" and
+    // "CTolvanicMousePadDevice", and lets the base stand in for the headset
+    // until it has a class of its own ("TolvanicHS6533Device").
     explicit DeviceFactory(const DeviceServices& services);
 
     // Adds or replaces a class. False for an empty name or no maker.

@@ -21,6 +21,7 @@ class Dispatcher;
 enum : uint32_t {
     kMessageShowDeviceItem = 3331, // wParam model row, lParam 1 show / 0 hide the device's list item
     kMessagePowerStatus = 3329,    // wParam power status byte 4, lParam 0
+    kMessageActiveProfile = 3328,  // wParam the active profile a mouse pad read, lParam 0
 };
 
 // A 32-bit millisecond tick count; it may wrap, so compare differences only.

@@ -75,6 +75,14 @@ int ReadWirelessPower(CTolvanicUSBDevice& device) {
     if (!transport.IsOpen() || device.TrayFlag() || !transport.QueryLink()) {
         return kResultNoReply;
     }
+    return ReadAndShowPower(device);
+}
+
+int ReadAndShowPower(CTolvanicUSBDevice& device) {
+    DeviceTransport& transport = device.CommandTransport();
+    if (!transport.IsOpen()) {
+        return kResultNoReply;
+    }
     uint8_t status[6] = {};
     const int result = transport.ReadPowerStatus(status, sizeof(status), 0);
     if (result != kResultOk) {

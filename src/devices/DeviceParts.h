@@ -1,8 +1,8 @@
 #pragma once
-// Pieces the keyboard and the mouse share on top of the device base: their
-// profile file paths, the light list and custom effect steps the light
-// thread plays, the wireless power read, and the rules their key writes and
-// macro clean-up follow.
+// Pieces the device kinds share on top of the device base: their profile
+// file paths, the light list and custom effect steps the light thread plays,
+// the power read, and the rules the key writes and macro clean-up of the
+// keyboard and the mouse follow.
 #include "devices/EffectPlayers.h"
 #include "devices/Guarded.h"
 #include "devices/LedState.h"
@@ -81,6 +81,12 @@ private:
 // the 6 bytes and the main window hears 3329 with byte 4. The transport's
 // result code.
 int ReadWirelessPower(CTolvanicUSBDevice& device);
+
+// The power read itself, with no link or tray check (the mouse pad's): 0
+// while the transport is closed; on success byte 3 tells the link, the power
+// panel shows the 6 bytes and the main window hears 3329 with byte 4. The
+// transport's result code.
+int ReadAndShowPower(CTolvanicUSBDevice& device);
 
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);

@@ -72,9 +72,9 @@ void DeviceDeleter::operator()(CTolvanicUSBDevice* device) const {
     }
 }
 
-CTolvanicUSBDevice::CTolvanicUSBDevice(const DeviceServices& services)
+CTolvanicUSBDevice::CTolvanicUSBDevice(const DeviceServices& services, uint32_t kindTag)
     : m_services(services), m_command(services.backend), m_events(services.backend),
-      m_paths(services.folders) {}
+      m_paths(services.folders), m_kindTag(kindTag) {}
 
 CTolvanicUSBDevice::~CTolvanicUSBDevice() {
     // The workers stop anything still running themselves (and trace it); by

@@ -64,7 +64,9 @@ public:
     static constexpr std::string_view kClassName = "TolvanicUSBDevice";
     static constexpr int kMaxCount = DevicePageBinding::kMaxCount;
 
-    explicit CTolvanicUSBDevice(const DeviceServices& services);
+    // `kindTag`: the class's own kind (keyboard 1, mouse 2, mouse pad 3,
+    // headset 7) until SetIdentity gives the row's.
+    explicit CTolvanicUSBDevice(const DeviceServices& services, uint32_t kindTag = 0);
     // Expects Shutdown() to have run (DevicePtr's deleter does it).
     ~CTolvanicUSBDevice() override;
     CTolvanicUSBDevice(const CTolvanicUSBDevice&) = delete;

@@ -263,8 +263,10 @@ PadSettingsRecord FactoryPadRecord(uint8_t profile) {
     r.red = kProfileColours[profile % 5][0];
     r.green = kProfileColours[profile % 5][1];
     r.blue = kProfileColours[profile % 5][2];
+    r.direction = profile % 2;
+    // Each profile's own bytes differ, so that a host carrying the wrong ones back shows.
     for (uint8_t i = 0; i < sizeof(r.firmware9); ++i) {
-        r.firmware9[i] = uint8_t(i + 1);
+        r.firmware9[i] = uint8_t(0x10 * (profile + 1) + i + 1);
     }
     return r;
 }

@@ -174,5 +174,45 @@ TEST_F(VelkorProgramTest, TheMouseThroughItsReceiverThenItsCable) {
     EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
 }
 
+TEST_F(VelkorProgramTest, TheMousePadCarriesBackWhatItHoldsAndFollowsItsOwnProfileButton) {
+    const std::string velkorctl = (BuildFolder() / "tools/velkorctl").string();
+    ASSERT_EQ(access(velkorctl.c_str(), X_OK), 0) << velkorctl << " missing: build the velkorctl target";
+    const std::string bus = StartBus();
+    const fs::path scenario = SourceSkin().parent_path() / "src/sim/scenarios/mousepad-buttons.json";
+    auto program = Run({"--simulate=" + scenario.string(), "--trace"}, bus);
+    ASSERT_TRUE(program->WaitFor("mouse pad information block read: 34 bytes", kDeadlineMs))
+        << program->Err();
+    // Asks for a game event until the pad writes `line` (the first events may
+    // come before the pad is shown and selected).
+    const auto gameEventUntil = [&](const std::string& line) {
+        bool written = false;
+        for (int attempt = 0; attempt < 20 && !written; ++attempt) {
+            auto tool = Run({"game-event", "start", "0", "3"}, bus, velkorctl);
+            EXPECT_EQ(tool->WaitExit(kDeadlineMs), 0) << tool->Err();
+            written = program->WaitFor(line, 1000);
+        }
+        return written;
+    };
+    // The first write reads the pad's record first and carries its own bytes back.
+    const std::string profile0 = "mouse pad settings read: profile 0, 28 bytes at 0, effect 0, own bytes "
+                                 "11 12 13 14 15 16 17 18 19 1A 1B 1C";
+    const std::string firstWrite = "mouse pad record written: 21 bytes at 0, profile byte 0, effect code 3, "
+                                   "own bytes 11 12 13 14 15 16 17 18 19 1A 1B 1C, result 1";
+    ASSERT_TRUE(gameEventUntil(firstWrite)) << program->Err();
+    const std::string trace = program->Err();
+    ASSERT_NE(trace.find(profile0), std::string::npos) << trace;
+    EXPECT_LT(trace.find(profile0), trace.find(firstWrite)) << trace;
+    // Profile 2 chosen on the pad: read at 2 x 28, and carried in the next write.
+    EXPECT_TRUE(program->WaitFor("mouse pad settings read: profile 2, 28 bytes at 56, effect 2, own bytes "
+                                 "31 32 33 34 35 36 37 38 39 3A 3B 3C",
+                                 kDeadlineMs))
+        << program->Err();
+    EXPECT_TRUE(gameEventUntil("mouse pad record written: 21 bytes at 0, profile byte 2, effect code 3, "
+                               "own bytes 31 32 33 34 35 36 37 38 39 3A 3B 3C, result 1"))
+        << program->Err();
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+}
+
 } // namespace
 } // namespace velkor::test

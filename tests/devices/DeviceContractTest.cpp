@@ -36,7 +36,13 @@ struct MouseKind {
     static constexpr bool kLedOrderFrame = false;
 };
 
-using DeviceKinds = ::testing::Types<BaseDeviceKind, KeyboardKind, MouseKind>;
+struct PadKind {
+    static constexpr const char* kLayout = "pad_page.ui";
+    static constexpr SimUnit kUnit = SimUnit::MousePad;
+    static constexpr bool kLedOrderFrame = true;
+};
+
+using DeviceKinds = ::testing::Types<BaseDeviceKind, KeyboardKind, MouseKind, PadKind>;
 
 template <class Kind> class DeviceContract : public DeviceWindowFixture {
 protected:

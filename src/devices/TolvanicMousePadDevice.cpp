@@ -1,0 +1,212 @@
+// The mouse pad: its page, attach, settings record, profile and lighting state.
+#include "devices/TolvanicMousePadDevice.h"
+
+#include "platform/Trace.h"
+#include "ui/Control.h"
+#include "ui/ControlClasses.h"
+
+#include <cstdio>
+#include <span>
+#include <string>
+
+namespace velkor {
+
+namespace {
+
+// "01 02 .. 0C": the pad's own bytes in a trace line.
+std::string HexBytes(std::span<const uint8_t> bytes) {
+    std::string text;
+    char byte[4];
+    for (const uint8_t b : bytes) {
+        std::snprintf(byte, sizeof(byte), text.empty() ? "%02X" : " %02X", b);
+        text += byte;
+    }
+    return text;
+}
+
+} // namespace
+
+CTolvanicMousePadDevice::CTolvanicMousePadDevice(const DeviceServices& services)
+    : CTolvanicUSBDevice(services, kKindTag) {}
+
+CTolvanicMousePadDevice::~CTolvanicMousePadDevice() = default;
+
+ui::Control* CTolvanicMousePadDevice::PageControl(std::string_view name) const {
+    return Page() != nullptr ? Page()->FindChild(name) : nullptr;
+}
+
+// ---- Page ----
+
+void CTolvanicMousePadDevice::BuildPage() {
+    if (PageLayoutPath().empty() || Page() == nullptr) {
+        SetKeyCount(0);
+        SetLightCount(0);
+        CollectPageButtons(nullptr);
+        return;
+    }
+    ui::Control* container = PageControl(kLightContainer);
+    if (container == nullptr) {
+        container = Page()->FindFirstOfClass(ui::kSelectPanelClass);
+    }
+    CollectPageButtons(container);
+}
+
+// ---- Attach ----
+
+void CTolvanicMousePadDevice::ReadDevice() {
+    // A new attach: the pad may have changed its own bytes meanwhile.
+    m_imageFromPad = false;
+    DeviceTransport& transport = CommandTransport();
+    if (transport.IsOpen()) {
+        transport.BeginSession();
+        std::array<uint8_t, kDeviceInfoSize> info{};
+        const int result = transport.ReadDeviceInfo(info.data());
+        transport.EndSession(1);
+        if (result == kResultOk) {
+            m_info = info;
+            TraceF("mouse pad information block read: %zu bytes", info.size());
+        } else {
+            TraceF("mouse pad information block not read (%d)", result);
+        }
+    }
+    LoadDeviceProfile();
+    RefreshView();
+    StartLightThread();
+}
+
+void CTolvanicMousePadDevice::ReloadAfterEvent() {
+    int profile = 0;
+    if (ReadSettings(&profile)) {
+        NotifyMainWindow(kMessageActiveProfile, profile, 0);
+    }
+}
+
+std::optional<PadSettingsImage> CTolvanicMousePadDevice::ReadFromPad() {
+    DeviceTransport& transport = CommandTransport();
+    if (!transport.IsOpen()) {
+        return std::nullopt;
+    }
+    uint8_t profile = 0;
+    int result = transport.ReadParams(&profile, 1, kPadActiveProfileOffset);
+    const std::optional<uint16_t> offset = result == kResultOk ? PadReadOffset(profile) : std::nullopt;
+    PadSettingsRecord::Bytes bytes{};
+    if (offset) {
+        result = transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset);
+    }
+    if (!offset || result != kResultOk) {
+        TraceF("mouse pad settings not read (%d, profile byte %d): nothing changes", result, int(profile));
+        return std::nullopt;
+    }
+    const PadSettingsRecord record = PadSettingsRecord::FromBytes(bytes);
+    const PadSettingsImage image = DecodePadRecord(record, profile, NameLists());
+    TraceF("mouse pad settings read: profile %d, %zu bytes at %d, effect %d, own bytes %s", int(profile),
+           bytes.size(), int(*offset), int(image.mode), HexBytes(image.padOwn).c_str());
+    return image;
+}
+
+bool CTolvanicMousePadDevice::ReadSettings(int* activeProfile) {
+    CommandTransport().SetSyncLighting(false);
+    const std::optional<PadSettingsImage> read = ReadFromPad();
+    if (!read) {
+        return false;
+    }
+    m_image = *read;
+    m_imageFromPad = true;
+    if (activeProfile != nullptr) {
+        *activeProfile = read->activeProfile;
+    }
+    return true;
+}
+
+// ---- Settings write ----
+
+int CTolvanicMousePadDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
+    (void)value;
+    (void)flag;
+    (void)screen;
+    const std::optional<uint16_t> offset = PadWriteOffset(slot);
+    DeviceTransport& transport = CommandTransport();
+    if (!offset) {
+        TraceF("mouse pad record of slot %d not written: only slot 0 is known", slot);
+        return kResultNoReply;
+    }
+    if (!transport.IsOpen()) {
+        return kResultNoReply;
+    }
+    if (!m_imageFromPad) {
+        // Bytes 0, 4 and 9..20 go back as the pad holds them, never as zeros.
+        const std::optional<PadSettingsImage> read = ReadFromPad();
+        if (!read) {
+            Trace("mouse pad record not written: its own bytes could not be read first");
+            return kResultNoReply;
+        }
+        TakePadOwnBytes(m_image, *read);
+        m_imageFromPad = true;
+    }
+    const PadSettingsRecord record =
+        EncodePadRecord(m_image, m_profile.ReadLightInfo().selectItem, NameLists());
+    const PadSettingsRecord::Bytes bytes = record.ToBytes();
+    transport.BeginSession();
+    const int result =
+        transport.WriteParams(bytes.data(), uint16_t(PadSettingsRecord::kWrittenSize), *offset);
+    transport.EndSession(1);
+    TraceF(
+        "mouse pad record written: %zu bytes at %d, profile byte %d, effect code %d, own bytes %s, result %d",
+        PadSettingsRecord::kWrittenSize, int(*offset), int(record.activeProfile), int(record.effectCode),
+        HexBytes(record.padOwn).c_str(), result);
+    return result;
+}
+
+// ---- Profile ----
+
+bool CTolvanicMousePadDevice::LoadDeviceProfile() {
+    SetupProfilePaths();
+    if (m_profile.GetProfilePath().empty() || m_profile.LoadProfile(m_profile.GetProfilePath()).isNull()) {
+        return false;
+    }
+    ApplyLightState();
+    return true;
+}
+
+bool CTolvanicMousePadDevice::SaveDeviceProfile() {
+    return !m_profile.GetProfilePath().empty() && m_profile.SaveProfile();
+}
+
+void CTolvanicMousePadDevice::RestoreDefaults() {
+    SetupProfilePaths();
+    if (m_profile.LoadProfile(m_profile.GetDefaultPath()).isNull()) {
+        Trace("mouse pad: the default profile cannot be read");
+        return;
+    }
+    ApplyLightState();
+    SaveDeviceProfile();
+    RefreshView();
+}
+
+void CTolvanicMousePadDevice::RefreshView() {
+    ReloadPanels();
+    if (LightPanelLink* panel = LightPanel()) {
+        panel->ShowDeviceLighting();
+    }
+}
+
+// ---- Lighting ----
+
+void CTolvanicMousePadDevice::ApplyLightState() {
+    const LightInfoRecord light = m_profile.ReadLightInfo();
+    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
+    TakeProfileLighting(m_image, light);
+    m_playback.Reload(m_profile);
+}
+
+void CTolvanicMousePadDevice::SetLightInfo(const LightInfoWords& words) {
+    CTolvanicUSBDevice::SetLightInfo(words);
+    m_profile.WriteLightInfo(LightInfoFromWords(words));
+}
+
+void CTolvanicMousePadDevice::SetModelCode(uint32_t code) {
+    CTolvanicUSBDevice::SetModelCode(code);
+    m_profile.SetDeviceIndex(0);
+}
+
+} // namespace velkor
