@@ -1,10 +1,12 @@
 // The mouse pad: its page, attach, settings record, profile and lighting state.
 #include "devices/TolvanicMousePadDevice.h"
 
+#include "devices/KindRenderers.h"
 #include "platform/Trace.h"
 #include "ui/Control.h"
 #include "ui/ControlClasses.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -196,7 +198,66 @@ void CTolvanicMousePadDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
     CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
     TakeProfileLighting(m_image, light);
+    if (light.selectItem != m_effect) {
+        // One ring mark to travel, as the mouse has: without it the rings stay dark.
+        Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
+        m_effect = light.selectItem;
+    }
     m_playback.Reload(m_profile);
+}
+
+void CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
+    const uint32_t now = Services().clock.NowMs();
+    const uint32_t ticks = m_pacer.Advance(now);
+    if (ticks == 0) {
+        stop.WaitFor(m_pacer.MsToNextTick(now));
+        return;
+    }
+    m_ticks = std::min<uint32_t>(m_ticks + ticks, 255);
+    const bool list = m_playback.ListActive();
+    Leds().With([&](LedFrame& frame) {
+        const int effect = frame.light.selectItem;
+        if (effect == 5 || effect > 8) {
+            m_playback.PlaySteps(frame, now);
+        } else if (m_ticks >= StepThreshold(LightKind::Pad, effect, frame.light.speed)) {
+            RenderEffect(frame, effect, now);
+            m_ticks = 0;
+        }
+        if (list) {
+            m_playback.PlayList(frame, now);
+        }
+    });
+}
+
+void CTolvanicMousePadDevice::RenderEffect(LedFrame& frame, int effect, uint32_t nowMs) {
+    switch (effect) {
+    case 0:
+        leds::PadWave(frame);
+        break;
+    case 1:
+        leds::Spectrum(frame);
+        break;
+    case 2:
+        leds::Breathing(frame);
+        break;
+    case 3:
+        leds::Static(frame);
+        break;
+    case 4:
+        leds::Blink(frame, nowMs);
+        break;
+    case 6:
+        leds::PadChasingRing(frame);
+        break;
+    case 7:
+        leds::PadPairedRing(frame);
+        break;
+    case 8:
+        leds::Off(frame);
+        break;
+    default:
+        break;
+    }
 }
 
 void CTolvanicMousePadDevice::SetLightInfo(const LightInfoWords& words) {

@@ -15,6 +15,7 @@
 // Threads: everything on the user-interface thread except the event thread
 // (which only starts the list item's resync timer) and the light thread.
 #include "devices/DeviceParts.h"
+#include "devices/LightTables.h"
 #include "devices/PadSettings.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/BasicProfiledata.h"
@@ -100,7 +101,13 @@ public:
     CBasicProfiledata& Profile() { return m_profile; }
     LightPlayback& Playback() { return m_playback; }
 
+protected:
+    // One light-thread pass per tick of two passes: the selected effect once
+    // its threshold is reached, custom effects on every tick, then the list.
+    void RunLightPass(const StopEvent& stop) override;
+
 private:
+    void RenderEffect(LedFrame& frame, int effect, uint32_t nowMs);
     // The active profile's record as the pad holds it; nullopt (traced) when
     // the transport is closed or a read fails.
     std::optional<PadSettingsImage> ReadFromPad();
@@ -111,6 +118,11 @@ private:
     bool m_imageFromPad = false;
     std::array<uint8_t, kDeviceInfoSize> m_info{};
     LightPlayback m_playback;
+    uint8_t m_effect = 0xFF; // the effect last applied, to restart on a change
+
+    // Light thread only.
+    LightPacer m_pacer{2 * kLightPassMs};
+    uint32_t m_ticks = 0;
 };
 
 } // namespace velkor
