@@ -5,6 +5,7 @@
 // keyboard and the mouse follow.
 #include "devices/EffectPlayers.h"
 #include "devices/Guarded.h"
+#include "devices/KeyboardLayout.h"
 #include "devices/LedState.h"
 #include "keys/KeyFunction.h"
 #include "profiles/BasicProfiledata.h"
@@ -20,6 +21,7 @@ namespace velkor {
 inline constexpr std::string_view kTraceKeyboardMouseEventExit = "MS 设备同步线程设定退出";
 
 class CTolvanicUSBDevice;
+class DeviceTransport;
 namespace ui {
 class Control;
 }
@@ -95,6 +97,10 @@ bool WirelessLinkUp(CTolvanicUSBDevice& device);
 // nothing (colour 0, level 0) when `show` is false; an overlay that already
 // shows it is left alone. True when it was repainted.
 bool PaintLight(ui::Control& overlay, uint32_t led, bool show);
+
+// SetDataSize(positions x 3), then `table` in one session with
+// WriteKeyTable. The transport's result (0 when the size is refused).
+int WriteKeyTableSession(DeviceTransport& transport, const KeyTransferBuffer& table, int positions, int bank);
 
 // The function a key entry puts on the device. Macro keys go with their
 // default function until the macro numbering reaches the key table.

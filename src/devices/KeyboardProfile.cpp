@@ -270,13 +270,7 @@ int CTolvanicKeyboardDevice::WriteKeyAssignments(int bank, const std::vector<Key
         functions.push_back(DeviceFunctionOf(entry));
     }
     const KeyTransferBuffer table = ComposeKeyTable(m_deviceKeyList, m_maps, m_positions, functions);
-    DeviceTransport& transport = CommandTransport();
-    if (!transport.SetDataSize(uint16_t(m_positions * 3))) {
-        return kResultNoReply;
-    }
-    transport.BeginSession();
-    const int result = transport.WriteKeyTable(table.data(), bank);
-    transport.EndSession(1);
+    const int result = WriteKeyTableSession(CommandTransport(), table, m_positions, bank);
     if (result == kResultOk) {
         m_deviceKeyList = table; // what the keyboard now answers
     }

@@ -39,23 +39,15 @@ uint8_t EffectByte(const LightInfoRecord& light, const DeviceNameLists& modes, u
 } // namespace
 
 KeyboardSettingsRecord KeyboardSettingsRecord::FromBytes(std::span<const uint8_t, kSize> bytes) {
-    KeyboardSettingsRecord record;
-    std::memcpy(&record, bytes.data(), kSize);
-    return record;
+    return RecordFromBytes<KeyboardSettingsRecord>(bytes);
 }
 
 KeyboardSettingsRecord::Bytes KeyboardSettingsRecord::ToBytes() const {
-    Bytes bytes{};
-    std::memcpy(bytes.data(), this, kSize);
-    return bytes;
+    return RecordToBytes(*this);
 }
 
 std::optional<uint16_t> KeyboardRecordOffset(int profile) {
-    constexpr int kOffsetLimit = 0x10000; // frame offsets are 16 bits
-    if (profile < 0 || profile > (kOffsetLimit - int(kRecordSize)) / int(kRecordSize)) {
-        return std::nullopt;
-    }
-    return uint16_t(profile * int(kRecordSize));
+    return RecordOffset(profile, int(kRecordSize), int(kRecordSize));
 }
 
 KeyboardSettingsRecord EncodeSettingsRecord(const LightInfoRecord& light, const KeyboardSystemRecord& system,

@@ -180,4 +180,45 @@ void PadChasingRing(LedFrame& frame) {
     }
 }
 
+namespace {
+
+template <void (*Effect)(LedFrame&)> void Timeless(LedFrame& frame, uint32_t) {
+    Effect(frame);
+}
+
+constexpr EffectRenderer kMouseEffects[] = {
+    Timeless<MouseWave>,
+    Timeless<Spectrum>,
+    Timeless<Breathing>,
+    Timeless<Static>,
+    Blink,
+    Timeless<MouseFlowingRing>,
+    Timeless<MouseFlash>,
+    Timeless<BreathingFixed>,
+    BlinkFixed,
+    Timeless<Off>,
+};
+constexpr EffectRenderer kPadEffects[] = {
+    Timeless<PadWave>, Timeless<Spectrum>,       Timeless<Breathing>,     Timeless<Static>, Blink,
+    nullptr,           Timeless<PadChasingRing>, Timeless<PadPairedRing>, Timeless<Off>,
+};
+
+} // namespace
+
+std::span<const EffectRenderer> MouseEffects() {
+    return kMouseEffects;
+}
+
+std::span<const EffectRenderer> PadEffects() {
+    return kPadEffects;
+}
+
+bool RenderEffect(std::span<const EffectRenderer> effects, LedFrame& frame, int effect, uint32_t nowMs) {
+    if (effect < 0 || size_t(effect) >= effects.size() || effects[size_t(effect)] == nullptr) {
+        return false;
+    }
+    effects[size_t(effect)](frame, nowMs);
+    return true;
+}
+
 } // namespace velkor::leds

@@ -6,6 +6,7 @@
 #include "devices/LedState.h"
 
 #include <cstdint>
+#include <span>
 
 namespace velkor::leds {
 
@@ -24,5 +25,14 @@ void PadWave(LedFrame& frame);
 void PadPairedRing(LedFrame& frame);
 // Pad effect 6: the marks chase round every LED of the pad's edge.
 void PadChasingRing(LedFrame& frame);
+
+// One frame of an effect; `nowMs` paces the blinking ones.
+using EffectRenderer = void (*)(LedFrame& frame, uint32_t nowMs);
+// The mouse's effects 0..9 and the pad's 0..8 by number; null where the
+// number is no effect of the kind.
+std::span<const EffectRenderer> MouseEffects();
+std::span<const EffectRenderer> PadEffects();
+// Renders effect `effect` of `effects`; false (nothing drawn) for a number it lacks.
+bool RenderEffect(std::span<const EffectRenderer> effects, LedFrame& frame, int effect, uint32_t nowMs);
 
 } // namespace velkor::leds

@@ -68,22 +68,15 @@ int StepOfDpiText(const MouseDpiLimits& limits, std::string_view text) {
 }
 
 MouseSettingsRecord MouseSettingsRecord::FromBytes(std::span<const uint8_t, kSize> bytes) {
-    MouseSettingsRecord record;
-    std::memcpy(&record, bytes.data(), kSize);
-    return record;
+    return RecordFromBytes<MouseSettingsRecord>(bytes);
 }
 
 MouseSettingsRecord::Bytes MouseSettingsRecord::ToBytes() const {
-    Bytes bytes{};
-    std::memcpy(bytes.data(), this, kSize);
-    return bytes;
+    return RecordToBytes(*this);
 }
 
 std::optional<uint16_t> MouseRecordOffset(int profile) {
-    if (profile < 0 || long(profile) * kMouseSlotStride > 0xFFFF) {
-        return std::nullopt;
-    }
-    return uint16_t(profile * kMouseSlotStride);
+    return RecordOffset(profile, kMouseSlotStride, int(MouseSettingsRecord::kSize));
 }
 
 MouseSettingsRecord EncodeMouseRecord(const MouseRecordInput& in, const DeviceNameLists& modes,

@@ -15,22 +15,15 @@ constexpr uint16_t kWriteStride = 64;
 } // namespace
 
 PadSettingsRecord PadSettingsRecord::FromBytes(std::span<const uint8_t, kSize> bytes) {
-    PadSettingsRecord record;
-    std::memcpy(&record, bytes.data(), kSize);
-    return record;
+    return RecordFromBytes<PadSettingsRecord>(bytes);
 }
 
 PadSettingsRecord::Bytes PadSettingsRecord::ToBytes() const {
-    Bytes bytes{};
-    std::memcpy(bytes.data(), this, kSize);
-    return bytes;
+    return RecordToBytes(*this);
 }
 
 std::optional<uint16_t> PadReadOffset(int profile) {
-    if (profile < 0 || long(profile) * kReadStride + long(PadSettingsRecord::kSize) > 0x10000) {
-        return std::nullopt;
-    }
-    return uint16_t(profile * kReadStride);
+    return RecordOffset(profile, int(kReadStride), int(PadSettingsRecord::kSize));
 }
 
 std::optional<uint16_t> PadWriteOffset(int slot) {

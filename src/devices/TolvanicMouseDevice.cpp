@@ -278,12 +278,7 @@ int CTolvanicMouseDevice::WriteKeyAssignments(int bank, const std::vector<KeyLis
             WriteDeviceKey(table, m_buttons[b], DeviceFunctionOf(keys[b]));
         }
     }
-    if (!transport.SetDataSize(uint16_t(m_positions * 3))) {
-        return kResultNoReply;
-    }
-    transport.BeginSession();
-    const int result = transport.WriteKeyTable(table.data(), bank);
-    transport.EndSession(1);
+    const int result = WriteKeyTableSession(transport, table, m_positions, bank);
     if (result == kResultOk) {
         m_deviceKeyList = table;
     }
@@ -354,47 +349,10 @@ void CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
         if (effect >= kFirstCustomEffect) {
             m_playback.PlaySteps(frame, now);
         } else if (m_ticks >= StepThreshold(LightKind::Mouse, effect, frame.light.speed)) {
-            RenderEffect(frame, effect, now);
+            leds::RenderEffect(leds::MouseEffects(), frame, effect, now);
             m_ticks = 0;
         }
     });
-}
-
-void CTolvanicMouseDevice::RenderEffect(LedFrame& frame, int effect, uint32_t nowMs) {
-    switch (effect) {
-    case 0:
-        leds::MouseWave(frame);
-        break;
-    case 1:
-        leds::Spectrum(frame);
-        break;
-    case 2:
-        leds::Breathing(frame);
-        break;
-    case 3:
-        leds::Static(frame);
-        break;
-    case 4:
-        leds::Blink(frame, nowMs);
-        break;
-    case 5:
-        leds::MouseFlowingRing(frame);
-        break;
-    case kFlashEffect:
-        leds::MouseFlash(frame);
-        break;
-    case 7:
-        leds::BreathingFixed(frame);
-        break;
-    case 8:
-        leds::BlinkFixed(frame, nowMs);
-        break;
-    case 9:
-        leds::Off(frame);
-        break;
-    default:
-        break;
-    }
 }
 
 void CTolvanicMouseDevice::ApplyLightState() {

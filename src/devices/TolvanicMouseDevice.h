@@ -157,7 +157,6 @@ private:
     void Flash();
     // Phases and levels back to 0, one ring mark at the front.
     void ResetEffectState();
-    void RenderEffect(LedFrame& frame, int effect, uint32_t nowMs);
     DpiStage& StageAt(int stage);
     // Stores the stages in the profile, saves, and sends.
     int CommitStages(bool save = true);

@@ -220,44 +220,13 @@ void CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
         if (effect == 5 || effect > 8) {
             m_playback.PlaySteps(frame, now);
         } else if (m_ticks >= StepThreshold(LightKind::Pad, effect, frame.light.speed)) {
-            RenderEffect(frame, effect, now);
+            leds::RenderEffect(leds::PadEffects(), frame, effect, now);
             m_ticks = 0;
         }
         if (list) {
             m_playback.PlayList(frame, now);
         }
     });
-}
-
-void CTolvanicMousePadDevice::RenderEffect(LedFrame& frame, int effect, uint32_t nowMs) {
-    switch (effect) {
-    case 0:
-        leds::PadWave(frame);
-        break;
-    case 1:
-        leds::Spectrum(frame);
-        break;
-    case 2:
-        leds::Breathing(frame);
-        break;
-    case 3:
-        leds::Static(frame);
-        break;
-    case 4:
-        leds::Blink(frame, nowMs);
-        break;
-    case 6:
-        leds::PadChasingRing(frame);
-        break;
-    case 7:
-        leds::PadPairedRing(frame);
-        break;
-    case 8:
-        leds::Off(frame);
-        break;
-    default:
-        break;
-    }
 }
 
 void CTolvanicMousePadDevice::SetLightInfo(const LightInfoWords& words) {

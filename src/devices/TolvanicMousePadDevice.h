@@ -107,7 +107,6 @@ protected:
     void RunLightPass(const StopEvent& stop) override;
 
 private:
-    void RenderEffect(LedFrame& frame, int effect, uint32_t nowMs);
     // The active profile's record as the pad holds it; nullopt (traced) when
     // the transport is closed or a read fails.
     std::optional<PadSettingsImage> ReadFromPad();
