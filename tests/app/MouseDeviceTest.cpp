@@ -136,6 +136,23 @@ TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
     ASSERT_TRUE(Until([&] { return mouse->LightRecord().selectItem == mode; }, 10));
 }
 
+TEST_F(MouseDeviceTest, AClickFlashesInEffectSixByCableOnly) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    auto flashing = [&] { return mouse->Leds().Copy().flashState[0] != 0; };
+    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x0403));
+    for (int step = 0; step < 20; ++step) {
+        m_toolkit->ProcessPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_FALSE(flashing()) << "only the flash effect follows clicks";
+    LightInfoRecord light = mouse->LightRecord();
+    light.selectItem = 6;
+    mouse->SetLightInfo(LightInfoToWords(light));
+    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x0403));
+    EXPECT_TRUE(Until(flashing, 10));
+}
+
 TEST_F(MouseDeviceTest, ADragWritesAtMostTwiceAndSavesOnce) {
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
