@@ -6,6 +6,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libudev-dev umockdev libumockdev-dev
     libjsoncpp-dev
+    libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl
     libsystemd-dev dbus
     libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas
     qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins libpugixml-dev

@@ -6,7 +6,9 @@
 #include "tools/BusCommands.h"
 #include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
+#include "tools/UpdateCommands.h"
 #include "transport/DeviceTransport.h"
+#include "update/HttpClient.h"
 
 #include <cerrno>
 #include <chrono>
@@ -37,6 +39,7 @@ void PrintUsage(FILE* out) {
                out);
     PrintBusCommandUsage(out);
     PrintPointerCommandUsage(out);
+    PrintUpdateCommandUsage(out);
     std::fputs("\n"
                "options:\n"
                "  --trace                   show every frame sent and received\n"
@@ -229,6 +232,7 @@ int Params(HidBackend& backend, const std::string& path, unsigned long length, u
 int Run(int argc, char** argv) {
     InitTraceFromEnvironment();
     SimulatorOption simulate;
+    UpdateCheckOptions update;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -242,6 +246,8 @@ int Run(int argc, char** argv) {
             if (arg.size() > 11) {
                 simulate.scenario = arg.substr(11);
             }
+        } else if ((arg == "--server" || arg == "--ca") && i + 1 < argc) {
+            (arg == "--server" ? update.server : update.caFile) = argv[++i];
         } else if (arg.rfind("--", 0) == 0) {
             std::fprintf(stderr, "velkorctl: unknown option %s\n", arg.c_str());
             PrintUsage(stderr);
@@ -278,6 +284,9 @@ int Run(int argc, char** argv) {
     }
 
     const std::string& command = words[0];
+    if (command == "update-check" && words.size() == 1) {
+        return RunUpdateCheck(*backend, update, stdout, stderr);
+    }
     if (command == "list" && words.size() == 1) {
         return List(*backend);
     }
@@ -316,5 +325,6 @@ int Run(int argc, char** argv) {
 } // namespace velkor
 
 int main(int argc, char** argv) {
+    const velkor::HttpGlobalInit http; // before any thread starts
     return velkor::Run(argc, argv);
 }

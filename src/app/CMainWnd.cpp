@@ -166,8 +166,14 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         m_lighting->OnGameEvent(message.wParam, message.lParam);
         return;
     }
-    // The audio tool's link and installer reports belong to the parts that
-    // handle them; until those exist they end here.
+    if (message.kind == BusMessageKind::InstallerReport) {
+        if (m_settingsOpen && m_services.installerReport) {
+            m_services.installerReport(message.wParam, message.lParam);
+        }
+        return;
+    }
+    // The audio tool's link belongs to the part that handles it; until that
+    // exists it ends here.
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
 }
 
@@ -320,6 +326,10 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
     // 3329 (power status read) needs no action.
     if (message == kMessageOpenSettings) {
         OpenSettingsWindow(false);
+    } else if (message == kMessageClearUpdateBadge) {
+        if (ui::Control* settings = TitleButton("setbtn")) {
+            settings->SetBackgroundImage({});
+        }
     } else if (message == kMessageLanguageChanged) {
         // The keyboards read their layout for the new language; the texts of
         // every window follow it; the mice and keyboards then refresh what

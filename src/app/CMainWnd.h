@@ -53,6 +53,8 @@ struct MainWndServices {
     // the interface DPI given, and returns when it has closed. Empty: the
     // program has no settings window; "setbtn" is then hidden.
     std::function<void(ui::Window& owner, const ui::Rect& placement, int dpi)> runSettingsWindow;
+    // Hands an installer report (report, value) to the open settings window; may be empty.
+    std::function<void(int32_t report, int32_t value)> installerReport;
     // The language texts the panels show (may be null: keys show as they are).
     const ui::TextProvider* texts = nullptr;
     // Index of the user-interface language in the language table; the
@@ -107,6 +109,8 @@ public:
     static constexpr uint32_t kMessageLanguageChanged = 3089;
     static constexpr uint32_t kMessageOpenSettings = 3093;
     static constexpr std::string_view kMenuSettings = "setwnd_menu";
+    // From the settings window: everything is up to date; "setbtn" loses its update badge.
+    static constexpr uint32_t kMessageClearUpdateBadge = 3094;
     // The label of the lighting-ownership toggle and its two texts.
     static constexpr std::string_view kLightStatusLabel = "control_light_status";
     static constexpr std::string_view kLightControlOn = "控制灯光";

@@ -36,6 +36,15 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
                 error = "--screenshot= needs a file name";
                 return CommandLineAction::Error;
             }
+        } else if (arg.starts_with("--update-server=") || arg.starts_with("--update-ca=")) {
+            const size_t equals = arg.find('=');
+            std::string& value =
+                arg.starts_with("--update-server=") ? options.updateServer : options.updateCaFile;
+            value = arg.substr(equals + 1);
+            if (value.empty()) {
+                error = std::string(arg.substr(0, equals + 1)) + " needs a value";
+                return CommandLineAction::Error;
+            }
         } else if (arg == "--exit-after-start") {
             options.exitAfterStart = true;
         } else {
@@ -55,6 +64,9 @@ void PrintUsage(std::FILE* out) {
                "  --trace               write the trace lines to standard error (also VELKOR_TRACE=1)\n"
                "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
                "  --screenshot=FILE     once the devices are listed, save the main window as PNG and quit\n"
+               "  --update-server=URL   the update server (its base URL ends in /api/; also\n"
+               "                        VELKOR_UPDATE_SERVER or \"UpdateServer\" in the settings file)\n"
+               "  --update-ca=FILE      the certificate authorities of a private update server\n"
                "  --help                show this text\n"
                "  --version             show the version\n"
                "\n"

@@ -1,7 +1,7 @@
 #pragma once
 // The program's command line:
 //   velkor [--simulate[=SCENARIO]] [--trace] [--exit-after-start] [--screenshot=FILE]
-//          [--help] [--version]
+//          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
 #include <cstdio>
 #include <string>
 
@@ -17,6 +17,10 @@ struct ProgramOptions {
     // Save the main window as a PNG file once the devices are listed, then quit
     // (documentation pictures); empty: no picture.
     std::string screenshot;
+    // The update server's base URL (ending in "/api/") and its CA file; empty:
+    // the environment's or the settings file's (update/UpdateConfig.h).
+    std::string updateServer;
+    std::string updateCaFile;
 };
 
 enum class CommandLineAction {

@@ -3,6 +3,7 @@
 #include "app/StartLanguage.h"
 #include "platform/Trace.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/SettingsFile.h"
 #include "sim/SimulatedFamily.h"
 
 namespace velkor {
@@ -16,7 +17,12 @@ ProgramEnvironment ReadProgramEnvironment(const std::function<const char*(const 
                               .lcMessages = value("LC_MESSAGES"),
                               .lang = value("LANG"),
                               .xdgDataHome = value("XDG_DATA_HOME"),
-                              .home = value("HOME")};
+                              .home = value("HOME"),
+                              .updateServer = value("VELKOR_UPDATE_SERVER"),
+                              .updateCaFile = value("VELKOR_UPDATE_CA"),
+                              .xdgConfigHome = value("XDG_CONFIG_HOME"),
+                              .xdgCacheHome = value("XDG_CACHE_HOME"),
+                              .tmpdir = value("TMPDIR")};
 }
 
 Program::Program(ProgramOptions options, ProgramServices& services)
@@ -161,8 +167,47 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
     };
+    CreateSettingsHost(folders);
+    windowServices.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
+        m_settings->Run(owner, placement, dpi, m_mainWnd ? m_mainWnd->Discovery() : nullptr,
+                        [this](uint32_t message) {
+                            if (m_mainWnd) {
+                                m_mainWnd->DeviceMessage(message, 0, 0);
+                            }
+                        });
+    };
+    windowServices.installerReport = [this](int32_t report, int32_t value) {
+        m_settings->InstallerReport(report, value);
+    };
     m_mainWnd = std::make_unique<CMainWnd>(windowServices);
     return m_mainWnd->Create(error);
+}
+
+// The settings window's update server, from the command line, the environment or the settings file.
+void Program::CreateSettingsHost(const ProgramFolders& folders) {
+    const ProgramEnvironment& environment = m_services.environment;
+    const auto cString = [](const std::string& text) { return text.empty() ? nullptr : text.c_str(); };
+    UpdateConfigSources sources{
+        .commandLineServer = m_options.updateServer,
+        .commandLineCaFile = m_options.updateCaFile,
+        .environmentServer = environment.updateServer,
+        .environmentCaFile = environment.updateCaFile,
+        .settingsPath = SettingsFilePath(cString(environment.xdgConfigHome), cString(environment.home))};
+    SettingsWindowSetup setup;
+    std::string why;
+    if (!ResolveUpdateServer(sources, setup.server, &why)) {
+        std::fprintf(m_services.err, "velkor: %s; no update check is made\n", why.c_str());
+    }
+    setup.programFolder = folders.program;
+    setup.dataHome = m_dataHome;
+    setup.tempFolder = TempFolderFrom(cString(environment.tmpdir));
+    setup.cacheHome =
+        !environment.xdgCacheHome.empty() && environment.xdgCacheHome[0] == '/'
+            ? environment.xdgCacheHome
+            : (!environment.home.empty() && environment.home[0] == '/' ? environment.home + "/.cache"
+                                                                       : std::string());
+    setup.openFolder = m_services.openFolder;
+    m_settings = std::make_unique<SettingsWindowHost>(*m_toolkit, m_factory, std::move(setup));
 }
 
 // Programs that drive the lighting themselves learn that this one takes it now.
@@ -248,6 +293,7 @@ void Program::Stop() {
     m_inbox.Detach();
     m_services.bus.Close();
     m_mainWnd.reset();
+    m_settings.reset();
     m_devices.reset();
     m_typefaces.reset();
     m_toolkit.reset();

@@ -23,6 +23,7 @@
 #include "app/CommandLine.h"
 #include "app/ControlFactory.h"
 #include "app/ProgramFolders.h"
+#include "app/SettingsWindowHost.h"
 #include "app/Typefaces.h"
 #include "platform/bus/MessageBus.h"
 #include "platform/bus/SleepWatcher.h"
@@ -58,6 +59,12 @@ struct ProgramEnvironment {
     // XDG_DATA_HOME and HOME: the data home when ProgramServices::dataHome is empty.
     std::string xdgDataHome;
     std::string home;
+    // The update server (update/UpdateConfig.h) and where its files go.
+    std::string updateServer; // VELKOR_UPDATE_SERVER
+    std::string updateCaFile; // VELKOR_UPDATE_CA
+    std::string xdgConfigHome;
+    std::string xdgCacheHome;
+    std::string tmpdir;
 
     bool operator==(const ProgramEnvironment&) const = default;
 };
@@ -89,6 +96,8 @@ struct ProgramServices {
     // The desktop's pointer settings the mouse page shows and changes; null:
     // the page says the desktop offers none.
     DesktopPointerSettings* pointerSettings = nullptr;
+    // Opens a folder in the desktop's file manager (downloaded updates); may be empty.
+    std::function<bool(const std::string& folder)> openFolder;
     // Messages for the user, and the start-up time of --exit-after-start.
     std::FILE* err = stderr;
     std::FILE* out = stdout;
@@ -145,6 +154,7 @@ private:
     void LoadStartLanguage(const ProgramFolders& folders);
     bool StartDevices(std::string* error);
     bool CreateMainWindow(const ProgramFolders& folders, std::string* error);
+    void CreateSettingsHost(const ProgramFolders& folders);
     void AnnounceLighting();
     void RouteMessages(ui::Dispatcher& dispatcher);
     void PostStartUpTime(ui::Dispatcher& dispatcher);
@@ -161,6 +171,8 @@ private:
     std::unique_ptr<TypefaceSet> m_typefaces;
     ControlFactory m_factory;
     std::unique_ptr<HidBackend> m_devices;
+    // Outlives the main window that runs it.
+    std::unique_ptr<SettingsWindowHost> m_settings;
     std::unique_ptr<CMainWnd> m_mainWnd;
     int64_t m_startUpMs = -1;
     std::string m_dataHome;

@@ -10,9 +10,12 @@
 #include "platform/hidraw/HidrawBackend.h"
 #include "ui/qt/QtToolkit.h"
 #include "ui/qt/QtWindow.h"
+#include "update/HttpClient.h"
 
+#include <QDesktopServices>
 #include <QPixmap>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <chrono>
@@ -144,6 +147,7 @@ private:
 
 int main(int argc, char** argv) {
     const auto startTime = std::chrono::steady_clock::now();
+    const velkor::HttpGlobalInit http; // before any thread starts
     velkor::ProgramOptions options;
     std::string error;
     switch (velkor::ParseCommandLine(argc, argv, options, error)) {
@@ -185,6 +189,10 @@ int main(int argc, char** argv) {
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
         .sleepWatcher = &sleepWatcher,
         .pointerSettings = &pointerSettings,
+        .openFolder =
+            [](const std::string& folder) {
+                return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+            },
         .startTime = startTime,
     };
     velkor::Program program(options, services);

@@ -96,6 +96,11 @@ public:
     // An image description: a path relative to the resource folder, an absolute
     // path, or "file='power/power.png'" with further attributes. Empty clears it.
     // A file that does not exist is kept and shows nothing.
+    // Text colours, 0xAARRGGBB (0: the style's own): shown normally, and while
+    // the control is disabled. A selected check box or option keeps the first.
+    virtual uint32_t TextColour() const = 0;
+    virtual uint32_t DisabledTextColour() const = 0;
+    virtual void SetTextColours(uint32_t normal, uint32_t disabled) = 0;
     virtual std::string BackgroundImage() const = 0;
     virtual void SetBackgroundImage(std::string_view description) = 0;
     // Font of the window's font set (Window::AddFont); -1 uses the window's default font.

@@ -23,6 +23,8 @@ inline constexpr std::string_view kNotifySelectChanged =
     "selectchanged";                                                // option / check box / key changed state
 inline constexpr std::string_view kNotifyItemSelect = "itemselect"; // wParam new index, lParam old index
 inline constexpr std::string_view kNotifyItemClick = "itemclick";   // wParam row clicked in a list
+inline constexpr std::string_view kNotifyItemActivate =
+    "itemactivate"; // wParam row of a list activated (double click, Enter)
 inline constexpr std::string_view kNotifyValueChanged =
     "valuechanged"; // slider released or stepped; wParam value
 inline constexpr std::string_view kNotifyMoveValueChanged =

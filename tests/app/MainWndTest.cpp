@@ -115,7 +115,7 @@ TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
     m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
     ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
     ui::MemoryMenu& menu = *m_toolkit->OpenMenus().front();
-    EXPECT_EQ(menu.ItemNames(), (std::vector<std::string>{"show_menu", "exit"}));
+    EXPECT_EQ(menu.ItemNames(), (std::vector<std::string>{"show_menu", "setwnd_menu", "exit"}));
     ASSERT_TRUE(m_user.ChooseMenuItem(menu, "show_menu"));
     EXPECT_TRUE(Window().IsVisible());
     ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));

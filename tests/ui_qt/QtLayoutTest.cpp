@@ -138,6 +138,10 @@ TEST_F(QtLayout, PropertyChangesReachTheWidgets) {
     label.SetBackgroundColour(0xFF336699u);
     EXPECT_TRUE(widget->styleSheet().contains("rgba(51, 102, 153, 1.000)"))
         << widget->styleSheet().toStdString();
+    label.SetTextColours(0xFF0099FFu, 0xFF0078C8u);
+    EXPECT_TRUE(widget->styleSheet().contains("color: rgba(0, 153, 255, 1.000)"));
+    EXPECT_TRUE(widget->styleSheet().contains("#title_label:disabled { color: rgba(0, 120, 200, 1.000); }"))
+        << widget->styleSheet().toStdString();
     label.SetGeometry(Rect{5, 6, 70, 20});
     EXPECT_EQ(widget->geometry(), QRect(5, 6, 70, 20));
 
@@ -363,7 +367,8 @@ TEST(ShippedLayouts, BuildTheSameInBothToolkits) {
           "XML\\CustomControlXML\\MpDevicePower.xml", "XML\\CustomControlXML\\DeviceProfile.xml",
           "XML\\CustomControlXML\\LightControl.xml", "XML\\CustomControlXML\\MacroControl.xml",
           "XML\\DeviceXml\\mousedevice.xml", "XML\\DeviceXml\\keyboarddevice.xml",
-          "XML\\DeviceXml\\mousepaddevice.xml", "XML\\DeviceXml\\hs6533device.xml"}) {
+          "XML\\DeviceXml\\mousepaddevice.xml", "XML\\DeviceXml\\hs6533device.xml", "setwnd.xml",
+          "XML\\CustomControlXML\\device_Update_list_item.xml"}) {
         WindowOptions options{layout, "ShippedWnd"};
         options.creator = &creator;
         std::string error;

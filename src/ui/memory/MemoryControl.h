@@ -46,6 +46,12 @@ public:
 
     uint32_t BackgroundColour() const override { return m_backgroundColour; }
     void SetBackgroundColour(uint32_t argb) override { m_backgroundColour = argb; }
+    uint32_t TextColour() const override { return m_textColour; }
+    uint32_t DisabledTextColour() const override { return m_disabledTextColour; }
+    void SetTextColours(uint32_t normal, uint32_t disabled) override {
+        m_textColour = normal;
+        m_disabledTextColour = disabled;
+    }
     std::string BackgroundImage() const override { return m_backgroundImage; }
     void SetBackgroundImage(std::string_view description) override { m_backgroundImage = description; }
     int FontId() const override { return m_fontId; }
@@ -143,6 +149,8 @@ private:
     bool m_enabled = true;
     std::string m_userData;
     uint32_t m_backgroundColour = 0;
+    uint32_t m_textColour = 0;
+    uint32_t m_disabledTextColour = 0;
     std::string m_backgroundImage;
     int m_fontId = -1;
     Rect m_baseRect; // at 96 DPI

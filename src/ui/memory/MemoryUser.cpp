@@ -91,6 +91,15 @@ bool MemoryUser::ChooseItem(Control& control, int index) {
     return true;
 }
 
+bool MemoryUser::ActivateItem(Control& list, int index) {
+    MemoryControl* target = AsMemory(list);
+    if (target == nullptr || target->Kind() != ControlKind::List || !ChooseItem(list, index)) {
+        return false;
+    }
+    target->Raise(kNotifyItemActivate, index);
+    return true;
+}
+
 bool MemoryUser::DragSlider(Control& slider, std::initializer_list<int> positions) {
     MemoryControl* target = AsMemory(slider);
     if (target == nullptr || !Reachable(slider) || target->Kind() != ControlKind::Slider) {

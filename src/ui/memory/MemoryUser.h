@@ -29,6 +29,8 @@ public:
     // Combos: picks row `index` ("itemselect" when it changes). Lists: clicks the
     // row ("itemselect" when it changes, then "itemclick").
     bool ChooseItem(Control& control, int index);
+    // Lists: double-clicks row `index`: it is chosen as above, then "itemactivate".
+    bool ActivateItem(Control& list, int index);
     // Drags the slider's handle through `positions` ("movevaluechanged" for each
     // one that changes the value) and lets go ("valuechanged").
     bool DragSlider(Control& slider, std::initializer_list<int> positions);

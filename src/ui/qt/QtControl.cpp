@@ -237,19 +237,31 @@ void QtControl::SetBackgroundColour(uint32_t argb) {
     ApplyStyle();
 }
 
+void QtControl::SetTextColours(uint32_t normal, uint32_t disabled) {
+    m_textColour = normal;
+    m_disabledTextColour = disabled;
+    ApplyStyle();
+}
+
 void QtControl::SetBackgroundImage(std::string_view description) {
     m_backgroundImage = description;
     ApplyStyle();
 }
 
 void QtControl::ApplyStyle() {
+    const auto rgba = [](uint32_t argb) {
+        return QString("rgba(%1, %2, %3, %4)")
+            .arg((argb >> 16) & 0xFF)
+            .arg((argb >> 8) & 0xFF)
+            .arg(argb & 0xFF)
+            .arg(QString::number(((argb >> 24) & 0xFF) / 255.0, 'f', 3));
+    };
     QString rules;
     if (m_backgroundColour != 0) {
-        rules += QString("background-color: rgba(%1, %2, %3, %4);")
-                     .arg((m_backgroundColour >> 16) & 0xFF)
-                     .arg((m_backgroundColour >> 8) & 0xFF)
-                     .arg(m_backgroundColour & 0xFF)
-                     .arg(QString::number(((m_backgroundColour >> 24) & 0xFF) / 255.0, 'f', 3));
+        rules += "background-color: " + rgba(m_backgroundColour) + ";";
+    }
+    if (m_textColour != 0) {
+        rules += "color: " + rgba(m_textColour) + ";";
     }
     if (!m_backgroundImage.empty()) {
         QString path = ToQt(m_toolkit.Resources().ImagePath(m_backgroundImage));
@@ -262,6 +274,10 @@ void QtControl::ApplyStyle() {
         const QString selector = m_name.empty() ? QString() : "#" + ToQt(m_name);
         sheet += "\n" + selector + " { " + rules + " }";
         m_widget->setAttribute(Qt::WA_StyledBackground, true);
+    }
+    if (m_disabledTextColour != 0) {
+        const QString selector = m_name.empty() ? QString("*") : "#" + ToQt(m_name);
+        sheet += "\n" + selector + ":disabled { color: " + rgba(m_disabledTextColour) + "; }";
     }
     m_widget->setStyleSheet(sheet);
 }

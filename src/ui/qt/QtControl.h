@@ -53,6 +53,9 @@ public:
 
     uint32_t BackgroundColour() const override { return m_backgroundColour; }
     void SetBackgroundColour(uint32_t argb) override;
+    uint32_t TextColour() const override { return m_textColour; }
+    uint32_t DisabledTextColour() const override { return m_disabledTextColour; }
+    void SetTextColours(uint32_t normal, uint32_t disabled) override;
     std::string BackgroundImage() const override { return m_backgroundImage; }
     void SetBackgroundImage(std::string_view description) override;
     int FontId() const override { return m_fontId; }
@@ -143,6 +146,8 @@ private:
     std::string m_toolTip;
     std::string m_userData;
     uint32_t m_backgroundColour = 0;
+    uint32_t m_textColour = 0;
+    uint32_t m_disabledTextColour = 0;
     std::string m_backgroundImage;
     QString m_ownStyleSheet; // the layout's own style sheet of the widget
     int m_fontId = -1;

@@ -73,6 +73,9 @@ void ConnectList(const Notifier& notify, QListWidget* list) {
     QObject::connect(
         list, &QListWidget::itemClicked, notify.Context(),
         [notify, list](QListWidgetItem* item) { notify.Raise(kNotifyItemClick, list->row(item)); });
+    QObject::connect(
+        list, &QListWidget::itemActivated, notify.Context(),
+        [notify, list](QListWidgetItem* item) { notify.Raise(kNotifyItemActivate, list->row(item)); });
 }
 
 void ConnectSlider(const Notifier& notify, QSlider* slider) {

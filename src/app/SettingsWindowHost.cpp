@@ -1,0 +1,71 @@
+#include "app/SettingsWindowHost.h"
+
+#include "platform/Trace.h"
+#include "profiles/ProfileFolders.h"
+
+namespace velkor {
+
+std::vector<AttachedInterface> AttachedCommandInterfaces(const DeviceDiscovery& discovery) {
+    std::vector<AttachedInterface> attached;
+    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
+        for (CTolvanicUSBDevice* device : discovery.DevicesOfClass(kind)) {
+            const DeviceTransport& transport = device->CommandTransport();
+            if (!transport.IsOpen()) {
+                continue; // a closed device is not offered an update
+            }
+            const HidInterface& channel =
+                transport.Channel(transport.OnReceiver() ? ChannelType::Receiver : ChannelType::Wired);
+            const HidAttributes& attributes = channel.Attributes();
+            attached.push_back({attributes.vendorId, attributes.productId, attributes.versionNumber});
+        }
+    }
+    return attached;
+}
+
+SettingsWindowHost::SettingsWindowHost(ui::Toolkit& toolkit, const ControlFactory& factory,
+                                       SettingsWindowSetup setup)
+    : m_toolkit(toolkit), m_factory(factory), m_setup(std::move(setup)) {}
+
+void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int dpi,
+                             const DeviceDiscovery* discovery,
+                             const std::function<void(uint32_t message)>& tellMainWindow) {
+    if (m_open != nullptr) {
+        return;
+    }
+    std::vector<UpdateItem> table;
+    std::string why;
+    if (!ReadUpdateItems(DefaultDataFolder(m_setup.programFolder) + kUpdateItemsFileName, table, &why)) {
+        TraceF("no update rows: %s", why.c_str());
+    }
+    const std::vector<AttachedInterface> attached =
+        discovery != nullptr ? AttachedCommandInterfaces(*discovery) : std::vector<AttachedInterface>{};
+    std::vector<UpdateItem> rows =
+        BuildUpdateList(table, attached, ReadInstalledVersion(), InstalledVersionText());
+
+    const std::string base = UserBaseFolder(m_setup.dataHome);
+    FactoryControlCreator creator(m_factory);
+    SetWndServices services{.toolkit = m_toolkit, .creator = &creator};
+    services.server = UpdateServerSetup{m_setup.server.baseUrl, m_setup.server.caFile, m_setup.limits};
+    services.dateFile = base.empty() ? std::string() : base + kCheckDateFileName;
+    services.tempFolder = m_setup.tempFolder;
+    services.cacheHome = m_setup.cacheHome;
+    services.tellMainWindow = tellMainWindow;
+    services.openFolder = m_setup.openFolder;
+    CSetWnd window(services);
+    std::string error;
+    if (!window.Create(&owner, &error) || !window.Init(std::move(rows), dpi)) {
+        TraceF("the settings window cannot open: %s", error.c_str());
+        return;
+    }
+    m_open = &window;
+    window.Run(placement);
+    m_open = nullptr;
+}
+
+void SettingsWindowHost::InstallerReport(int32_t report, int32_t value) {
+    if (m_open != nullptr) {
+        m_open->InstallerReport(report, value);
+    }
+}
+
+} // namespace velkor

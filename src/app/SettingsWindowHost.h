@@ -1,0 +1,57 @@
+#pragma once
+// The main window's side of the settings window: it builds the update list
+// from the shipped table (DefaultData/update.json) and the command interfaces
+// of the attached devices, runs one CSetWnd modally, and passes the installer
+// reports the main window forwards to the window while it is open.
+// User-interface thread only.
+#include "app/ControlFactory.h"
+#include "devices/DeviceDiscovery.h"
+#include "update/CSetWnd.h"
+#include "update/UpdateConfig.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+struct SettingsWindowSetup {
+    // Where "DefaultData/" lies, and the per-user data home ("updatetime.config"
+    // goes into its "VELKOR01" folder).
+    std::string programFolder;
+    std::string dataHome;
+    UpdateServerConfig server;
+    HttpLimits limits;
+    // For the package folder (UpdateDownloadFolder).
+    std::string tempFolder;
+    std::string cacheHome;
+    // Opens a folder in the desktop's file manager; may be empty.
+    std::function<bool(const std::string& folder)> openFolder;
+};
+
+// The open command interface of every device the discovery holds, with its release number.
+std::vector<AttachedInterface> AttachedCommandInterfaces(const DeviceDiscovery& discovery);
+
+class SettingsWindowHost {
+public:
+    // The toolkit and the factory must outlive the host.
+    SettingsWindowHost(ui::Toolkit& toolkit, const ControlFactory& factory, SettingsWindowSetup setup);
+    SettingsWindowHost(const SettingsWindowHost&) = delete;
+    SettingsWindowHost& operator=(const SettingsWindowHost&) = delete;
+
+    // Runs a settings window owned by `owner` at `placement` and returns when it
+    // has closed. `discovery` (may be null) gives the attached devices;
+    // `tellMainWindow` receives its messages (3094).
+    void Run(ui::Window& owner, const ui::Rect& placement, int dpi, const DeviceDiscovery* discovery,
+             const std::function<void(uint32_t message)>& tellMainWindow);
+    void InstallerReport(int32_t report, int32_t value);
+    bool IsOpen() const { return m_open != nullptr; }
+
+private:
+    ui::Toolkit& m_toolkit;
+    const ControlFactory& m_factory;
+    SettingsWindowSetup m_setup;
+    CSetWnd* m_open = nullptr;
+};
+
+} // namespace velkor

@@ -1,0 +1,132 @@
+#pragma once
+// CSetWnd: the settings window (window class "SetWnd", layout "setwnd.xml"), a
+// modal tool window of 630 x 500 at 96 DPI. It lists the rows of the update
+// list (one per attached model with a firmware row, and the program), asks the
+// update server about each on its check thread, downloads the packages of the
+// rows the user confirms on its download thread, and follows the installer's
+// reports.
+//
+// Overall state ("update_status_ring", "Update_Status_text",
+// "update_status_image"): 0 checking, 1 updates available, 2 no row reached
+// the server (also when no server is configured: then nothing is sent), 3
+// downloading, 4 everything up to date (followed by the date of the check;
+// the main window then gets 3094, which clears its update badge).
+//
+// The window closes ("closebtn", "laterbtn", the frame) only while every row is
+// settled (status 1, 2, 5, 7 or 8); then its threads are stopped first, each
+// within 100 ms. Everything runs on the user-interface thread; the threads
+// report through the dispatcher.
+#include "ui/Toolkit.h"
+#include "update/UpdateListRow.h"
+#include "update/UpdateThreads.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkor {
+
+struct SetWndServices {
+    ui::Toolkit& toolkit;
+    // Accepts the row layout's class "CUpdateInfoListItemUI" (the program's
+    // control factory); may be null when the toolkit builds it without help.
+    ui::ControlCreator* creator = nullptr;
+    // The update server; an empty base URL means none is configured.
+    UpdateServerSetup server;
+    // "updatetime.config" in the user base folder; empty: no date is kept.
+    std::string dateFile;
+    // Where packages may go (UpdateDownloadFolder): the temporary folder and the cache home.
+    std::string tempFolder;
+    std::string cacheHome;
+    // Sends the main window one of its messages (3094); may be empty.
+    std::function<void(uint32_t message)> tellMainWindow;
+    // Opens a folder in the desktop's file manager; may be empty.
+    std::function<bool(const std::string& folder)> openFolder;
+    // Today's date as "%d-%d-%d"; empty uses the local date.
+    std::function<std::string()> today;
+};
+
+class CSetWnd final : public ui::WindowHandler {
+public:
+    static constexpr std::string_view kClassName = "SetWnd";
+    static constexpr std::string_view kLayout = "setwnd.xml";
+    static constexpr std::string_view kRowLayout = "XML\\CustomControlXML\\device_Update_list_item.xml";
+    static constexpr std::string_view kList = "update_list";
+    static constexpr std::string_view kTabs = "get_update_tab_layout";
+    static constexpr std::string_view kUpdateButton = "update_fw_and_ap";
+    static constexpr int kWidth = 630;
+    static constexpr int kHeight = 500;
+    // To the main window: everything is up to date (clears its update badge).
+    static constexpr uint32_t kMessageUpToDate = 3094;
+    // Installer reports.
+    static constexpr int kReportFinished = 1;
+    static constexpr int kReportFailed = 2;
+    static constexpr int kReportAborted = 3;
+    static constexpr int kReportProgress = 4;
+
+    enum OverallState { kChecking = 0, kHaveUpdates = 1, kNoServer = 2, kUpdating = 3, kUpToDate = 4 };
+
+    // The services must outlive the window.
+    explicit CSetWnd(const SetWndServices& services);
+    // Stops the threads.
+    ~CSetWnd() override;
+    CSetWnd(const CSetWnd&) = delete;
+    CSetWnd& operator=(const CSetWnd&) = delete;
+
+    // Builds the hidden window owned by `owner`. False with `error` set when a layout cannot be built.
+    bool Create(ui::Window* owner, std::string* error = nullptr);
+    // Applies the DPI (one outside 48..192 in steps of 24 traces "SET_WND DPI
+    // SET ERROR" and uses 96), adds a row per item with its current version,
+    // reads the date file (writing today's date when it has none) and starts the
+    // check. False when the rows cannot be built.
+    bool Init(std::vector<UpdateItem> rows, int dpi);
+    // Places the window and runs it modally until it closes; returns the closing code.
+    int Run(const ui::Rect& placement);
+
+    // An installer report (report, value): applied to the row being installed,
+    // the first row downloading or downloaded; ignored when there is none.
+    void InstallerReport(int32_t report, int32_t value);
+
+    ui::Window* GetWindow() const { return m_window.get(); }
+    int OverallState() const { return m_state; }
+    size_t RowCount() const { return m_rows.size(); }
+    const UpdateListRow& Row(size_t index) const { return *m_rows[index]; }
+    // Every row settled: the window may close.
+    bool CanClose() const;
+    bool ThreadsRunning() const { return m_check.Running() || m_downloads.Running(); }
+    // The date shown in state 4.
+    const std::string& CheckDate() const { return m_date; }
+
+    void Notify(const ui::Notification& notification) override;
+    bool CloseRequested(ui::Window& window) override;
+    void DpiChanged(ui::Window& window, int suggestedDpi) override;
+
+private:
+    void OnClick(const std::string& name);
+    void SetOverallState(int state);
+    void RowChecked(size_t index, const UpdateResult& result);
+    void CheckFinished();
+    void UpdateButtonFollowsTicks();
+    void Confirm();
+    void DownloadProgress(size_t index, int percent);
+    void DownloadDone(size_t index, const DownloadOutcome& outcome);
+    void ActivateRow(int index);
+    void TryClose();
+    void StopThreads();
+    void ApplyDpi(int dpi);
+    std::string Today() const;
+    ui::Control* Find(std::string_view name) const;
+
+    SetWndServices m_services;
+    std::unique_ptr<ui::Window> m_window;
+    std::vector<std::unique_ptr<UpdateListRow>> m_rows;
+    int m_state = kChecking;
+    std::string m_date;
+    UpdateCheckThread m_check;
+    UpdateDownloadThread m_downloads;
+    bool m_downloadsConfigured = false;
+};
+
+} // namespace velkor
