@@ -78,6 +78,9 @@ bool LocalHttpServer::Start() {
     if (!m_server->is_valid()) {
         return false;
     }
+    // Answers go out at once: with Nagle's delay the loopback server, not the
+    // client under test, would set the pace.
+    m_server->set_tcp_nodelay(true);
     m_port = m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0) {
         return false;
