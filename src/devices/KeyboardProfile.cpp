@@ -48,11 +48,6 @@ int OptionIndex(int n) {
 
 // ---- Profile ----
 
-void CTolvanicKeyboardDevice::SetModelCode(uint32_t code) {
-    CTolvanicUSBDevice::SetModelCode(code);
-    m_profile.SetDeviceIndex(0);
-}
-
 void CTolvanicKeyboardDevice::SetupProfilePaths() {
     SetupDeviceProfilePaths(m_profile, *this);
 }
@@ -106,11 +101,6 @@ int CTolvanicKeyboardDevice::SendSettings(int slot, int value, int flag, ScreenS
 
 // ---- Lighting state ----
 
-void CTolvanicKeyboardDevice::SetLightInfo(const LightInfoWords& words) {
-    CTolvanicUSBDevice::SetLightInfo(words);
-    m_profile.WriteLightInfo(LightInfoFromWords(words));
-}
-
 void CTolvanicKeyboardDevice::SetAudioLightValues(const AudioLightValues& values) {
     m_audioValues = values;
     CTolvanicUSBDevice::SetAudioLightValues(values);
@@ -120,7 +110,7 @@ void CTolvanicKeyboardDevice::SetAudioLightValues(const AudioLightValues& values
 void CTolvanicKeyboardDevice::ApplyLightState() {
     const uint8_t before = m_image.mode;
     const LightInfoRecord light = m_profile.ReadLightInfo();
-    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
+    StoreLightInfo(LightInfoToWords(light));
     m_audioValues = AudioValuesOf(m_profile.ReadAudioLightInfo());
     m_image.mode = light.selectItem;
     m_image.brightness = light.light;

@@ -33,6 +33,7 @@ constexpr std::string_view kUnnamedKeyCaption = "keyboard_screen_key_17";
 
 CTolvanicKeyboardDevice::CTolvanicKeyboardDevice(const DeviceServices& services)
     : CTolvanicUSBDevice(services) {
+    UseProfileData(&m_profile);
     m_tickLeds.reserve(kScreenKeyCount);
 }
 
@@ -215,7 +216,7 @@ bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
                                                                  profile, before, m_system, NameLists());
     m_lastRecord = decoded.last;
     m_image = decoded.image;
-    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(decoded.light));
+    StoreLightInfo(LightInfoToWords(decoded.light));
     if (decoded.light.selectItem != before.selectItem || decoded.light.selectItem == kCustomColourEffect) {
         RestartEffect(decoded.light.selectItem, GroupSource::Device);
     }

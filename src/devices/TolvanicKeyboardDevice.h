@@ -19,8 +19,8 @@
 // threads (which only post their work to it) and the light thread.
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardLayout.h"
-#include "devices/LightTables.h"
 #include "devices/KeyboardSettings.h"
+#include "devices/LightTables.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/KeyboardProfiledata.h"
 
@@ -105,7 +105,6 @@ public:
     // in effects 29 and 30, streams the frame to the keyboard. Never blocks:
     // after a failed frame no frame is sent for kLiveFrameBackoffMs.
     void OutputLightFrame() override;
-    void SetLightInfo(const LightInfoWords& words) override;
     LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
     void SetAudioLightValues(const AudioLightValues& values) override;
     AudioLightValues GetAudioLightValues() override { return m_audioValues; }
@@ -160,8 +159,6 @@ public:
     void SelectCustomGroup(int group) override { SetCustomGroup(group); }
     void ReloadCustomColours() override { ReloadCustomGroup(); }
     void SetPerKeyBrush(bool lit) override { FillCustomColour(lit); }
-
-    void SetModelCode(uint32_t code) override;
 
     // ---- State (tests, panels) ----
 

@@ -35,6 +35,7 @@ constexpr std::array<KeyFunction, CTolvanicMouseDevice::kButtonCount> kButtonFun
 } // namespace
 
 CTolvanicMouseDevice::CTolvanicMouseDevice(const DeviceServices& services) : CTolvanicUSBDevice(services) {
+    UseProfileData(&m_profile);
     m_buttons.fill(kNoButtonPosition);
     m_tickLeds.reserve(kMaxCount);
     ResetEffectState(); // the flowing ring starts with one mark
@@ -172,7 +173,7 @@ bool CTolvanicMouseDevice::ReadSettings(int* activeProfile) {
         DecodeMouseRecord(MouseSettingsRecord::FromBytes(bytes), profile, LightRecord(), NameLists());
     m_lastRecord = decoded.last;
     m_activeProfile = profile;
-    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(decoded.light));
+    StoreLightInfo(LightInfoToWords(decoded.light));
     m_imageMode = decoded.light.selectItem;
     if (decoded.activeStage) {
         m_activeStage = *decoded.activeStage;
@@ -312,16 +313,6 @@ void CTolvanicMouseDevice::SelectEntry(int index) {
 
 // ---- Lighting ----
 
-void CTolvanicMouseDevice::SetLightInfo(const LightInfoWords& words) {
-    CTolvanicUSBDevice::SetLightInfo(words);
-    m_profile.WriteLightInfo(LightInfoFromWords(words));
-}
-
-void CTolvanicMouseDevice::SetModelCode(uint32_t code) {
-    CTolvanicUSBDevice::SetModelCode(code);
-    m_profile.SetDeviceIndex(0);
-}
-
 void CTolvanicMouseDevice::ResetEffectState() {
     Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
 }
@@ -357,7 +348,7 @@ void CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
 
 void CTolvanicMouseDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
-    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
+    StoreLightInfo(LightInfoToWords(light));
     if (light.selectItem != m_imageMode) {
         ResetEffectState();
     }

@@ -82,7 +82,6 @@ public:
     void ApplyLightState() override;
     // Paints both overlay sets and the logo from the LED buffer; sends nothing.
     void OutputLightFrame() override;
-    void SetLightInfo(const LightInfoWords& words) override;
     LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
 
     // ---- DPI stages and report rate (each stores, saves and sends) ----
@@ -119,7 +118,6 @@ public:
     // Also sends a settings write the mouse missed while it was silent.
     bool IsLinkUp() override;
 
-    void SetModelCode(uint32_t code) override;
     void SelectEntry(int index) override;
 
     // The screen size sent with every settings write (the main window's).

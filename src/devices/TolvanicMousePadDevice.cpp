@@ -29,7 +29,9 @@ std::string HexBytes(std::span<const uint8_t> bytes) {
 } // namespace
 
 CTolvanicMousePadDevice::CTolvanicMousePadDevice(const DeviceServices& services)
-    : CTolvanicUSBDevice(services, kKindTag) {}
+    : CTolvanicUSBDevice(services, kKindTag) {
+    UseProfileData(&m_profile);
+}
 
 CTolvanicMousePadDevice::~CTolvanicMousePadDevice() = default;
 
@@ -196,7 +198,7 @@ void CTolvanicMousePadDevice::RefreshView() {
 
 void CTolvanicMousePadDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
-    CTolvanicUSBDevice::SetLightInfo(LightInfoToWords(light));
+    StoreLightInfo(LightInfoToWords(light));
     TakeProfileLighting(m_image, light);
     if (light.selectItem != m_effect) {
         // One ring mark to travel, as the mouse has: without it the rings stay dark.
@@ -227,16 +229,6 @@ void CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
             m_playback.PlayList(frame, now);
         }
     });
-}
-
-void CTolvanicMousePadDevice::SetLightInfo(const LightInfoWords& words) {
-    CTolvanicUSBDevice::SetLightInfo(words);
-    m_profile.WriteLightInfo(LightInfoFromWords(words));
-}
-
-void CTolvanicMousePadDevice::SetModelCode(uint32_t code) {
-    CTolvanicUSBDevice::SetModelCode(code);
-    m_profile.SetDeviceIndex(0);
 }
 
 } // namespace velkor

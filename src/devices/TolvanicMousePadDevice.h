@@ -70,9 +70,7 @@ public:
     // the light list and the custom effect steps reloaded. The effect is not
     // restarted.
     void ApplyLightState() override;
-    void SetLightInfo(const LightInfoWords& words) override;
     LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
-    void SetModelCode(uint32_t code) override;
 
     // ---- Roles ----
 

@@ -3,6 +3,7 @@
 #include "devices/DeviceListItem.h"
 #include "devices/LightTables.h"
 #include "platform/Trace.h"
+#include "profiles/BasicProfiledata.h"
 #include "ui/Dispatcher.h"
 
 namespace velkor {
@@ -188,8 +189,22 @@ void CTolvanicUSBDevice::ClearKeyLevels() {
 }
 
 void CTolvanicUSBDevice::SetLightInfo(const LightInfoWords& words) {
+    StoreLightInfo(words);
+    if (m_profileData != nullptr) {
+        m_profileData->WriteLightInfo(LightInfoFromWords(words));
+    }
+}
+
+void CTolvanicUSBDevice::StoreLightInfo(const LightInfoWords& words) {
     const LightInfoRecord record = LightInfoFromWords(words);
     m_leds.With([&](LedFrame& frame) { frame.light = record; });
+}
+
+void CTolvanicUSBDevice::SetModelCode(uint32_t code) {
+    m_modelCode = code;
+    if (m_profileData != nullptr) {
+        m_profileData->SetDeviceIndex(0);
+    }
 }
 
 LightInfoRecord CTolvanicUSBDevice::LightRecord() const {

@@ -48,6 +48,7 @@ namespace velkor {
 namespace ui {
 class Control;
 }
+class CBasicProfiledata;
 class DeviceListItem;
 
 // The light record as the panels pass it: bytes 0..13 of four little-endian
@@ -121,6 +122,7 @@ public:
     void RotateLevelRing(int direction);
     void ClearKeyLevels();
     // Stores the light record. Any thread may read it meanwhile.
+    // With a profile (UseProfileData), also writes its "LightInfo".
     virtual void SetLightInfo(const LightInfoWords& words);
     LightInfoRecord LightRecord() const;
     // The device's lighting state; every access takes its lock. Any thread.
@@ -147,7 +149,8 @@ public:
     // Refreshes the panels' name lists from the data files
     // (DeviceDataPaths::ReloadNameLists for this kind and model).
     virtual void ReloadPanels();
-    virtual void SetModelCode(uint32_t code) { m_modelCode = code; }
+    // With a profile (UseProfileData), also points it at its first device entry.
+    virtual void SetModelCode(uint32_t code);
     uint32_t GetModelCode() const { return m_modelCode; }
     // Stores the index of the entry selected in the kind's editor.
     virtual void SelectEntry(int index) { m_selectedEntry = index; }
@@ -271,6 +274,11 @@ protected:
     virtual int ResyncDelayMs() const { return 500; }
 
     const DeviceServices& Services() const { return m_services; }
+    // The kind's profile document, which SetLightInfo and SetModelCode keep
+    // in step; it must outlive the device's use of it (a member of the kind).
+    void UseProfileData(CBasicProfiledata* profile) { m_profileData = profile; }
+    // Stores the light record only (the profile is not written). Any thread.
+    void StoreLightInfo(const LightInfoWords& words);
     // Starts timer 1002 on the list item, from any thread.
     void RequestResync();
     // Runs `work` on the user-interface thread later, unless the device is gone by then. Any thread.
@@ -301,6 +309,7 @@ private:
     std::atomic<bool> m_batteryFlag{false};
     std::atomic<bool> m_trayFlag{false};
     uint32_t m_modelCode = 0;
+    CBasicProfiledata* m_profileData = nullptr;
     AudioLightValues m_audioLightValues{};
     SupportedDevice m_identity;
 
