@@ -60,7 +60,11 @@ bool CMainWnd::Create(std::string* error) {
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
     m_window->CenterWindow();
     UpdateNoDeviceHint();
-    m_window->Show();
+    if (m_services.startHidden) {
+        HideToTray();
+    } else {
+        m_window->Show();
+    }
     return true;
 }
 
@@ -357,6 +361,7 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
 }
 
 void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
+    device.SetTrayFlag(m_inTray); // a device that arrives while the window sits in the tray
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
         keyboard->SetLayoutVariant(m_services.languageIndex);
     }

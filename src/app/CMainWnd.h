@@ -62,6 +62,8 @@ struct MainWndServices {
     int languageIndex = 0;
     // The desktop's pointer settings for the mouse page; may be null.
     DesktopPointerSettings* pointerSettings = nullptr;
+    // Start hidden in the notification area (velkor --background).
+    bool startHidden = false;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and
@@ -178,6 +180,7 @@ public:
     // pointer is over an inactive one.
     void ActiveChanged(ui::Window& window, bool active) override;
     void HoverChanged(ui::Window& window, bool inside) override;
+    void ShownChanged(ui::Window& window) override;
     // A display change is noted; the scale step runs at the root's next "windowsize".
     void DisplayChanged(ui::Window& window) override;
     // Takes the suggested scale, re-centres the window and repaints it.
@@ -199,6 +202,7 @@ public:
     // DeviceListObserver
     void SelectedItemHiding() override;
     void VisibleItemsChanged(int visibleCount) override;
+    void SelectionChanged() override;
     void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) override;
     // The panels of a device's page; null for a device without a built page.
     DevicePanelSet* PanelsOf(const CTolvanicUSBDevice& device) const;
@@ -232,6 +236,9 @@ private:
     void SetTrayFlags(bool on);
     // The picture flag of every keyboard, mouse and mouse pad.
     void SetPictureFlags(bool on);
+    // Tells every device whether its picture is on screen: the window shown
+    // and not minimised, and its item selected.
+    void UpdatePreviews();
 
     MainWndServices m_services;
     SteadyTickClock m_steadyClock;
@@ -257,6 +264,7 @@ private:
     bool m_lightControl = true;
     bool m_awake = true;
     bool m_active = false;
+    bool m_inTray = false; // hidden to the notification area
     bool m_hover = false;
     bool m_displayChanged = false;
     bool m_settingsOpen = false;

@@ -3,6 +3,8 @@
 // routing of its controls' notifications.
 #include "app/CMainWnd.h"
 
+#include "devices/DeviceListItem.h"
+
 #include "platform/Trace.h"
 
 namespace velkor {
@@ -12,6 +14,7 @@ void CMainWnd::BringWindowToFront() {
         return;
     }
     UpdateNoDeviceHint();
+    m_inTray = false;
     SetTrayFlags(false);
     m_window->Show();
     m_window->Restore();
@@ -23,6 +26,7 @@ void CMainWnd::HideToTray() {
         return;
     }
     m_window->Hide();
+    m_inTray = true;
     SetTrayFlags(true);
 }
 
@@ -198,6 +202,28 @@ void CMainWnd::SetPictureFlags(bool on) {
             device->SetPictureFlag(on);
         }
     }
+}
+
+void CMainWnd::UpdatePreviews() {
+    if (!m_discovery || !m_window) {
+        return;
+    }
+    const bool shown = !m_shutDown && m_window->IsVisible() && !m_window->IsMinimized();
+    for (uint32_t kind : {1u, 2u, 3u}) {
+        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
+            const DeviceListItem* item = device->ListItem();
+            device->SetPreviewSeen(shown && item != nullptr && item->IsSelected());
+        }
+    }
+}
+
+void CMainWnd::ShownChanged(ui::Window& window) {
+    (void)window;
+    UpdatePreviews();
+}
+
+void CMainWnd::SelectionChanged() {
+    UpdatePreviews();
 }
 
 void CMainWnd::ActiveChanged(ui::Window& window, bool active) {

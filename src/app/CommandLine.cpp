@@ -30,6 +30,8 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
             }
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--background") {
+            options.background = true;
         } else if (arg.starts_with("--screenshot=")) {
             options.screenshot = arg.substr(std::string_view("--screenshot=").size());
             if (options.screenshot.empty()) {
@@ -62,6 +64,7 @@ void PrintUsage(std::FILE* out) {
                "  --simulate            use the built-in simulated devices instead of hardware\n"
                "  --simulate=SCENARIO   the same, driven by a scenario file (JSON)\n"
                "  --trace               write the trace lines to standard error (also VELKOR_TRACE=1)\n"
+               "  --background          start hidden in the notification area (login autostart)\n"
                "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
                "  --screenshot=FILE     once the devices are listed, save the main window as PNG and quit\n"
                "  --update-server=URL   the update server (its base URL ends in /api/; also\n"

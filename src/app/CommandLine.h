@@ -1,6 +1,6 @@
 #pragma once
 // The program's command line:
-//   velkor [--simulate[=SCENARIO]] [--trace] [--exit-after-start] [--screenshot=FILE]
+//   velkor [--simulate[=SCENARIO]] [--trace] [--background] [--exit-after-start] [--screenshot=FILE]
 //          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
 #include <cstdio>
 #include <string>
@@ -11,6 +11,9 @@ struct ProgramOptions {
     bool simulate = false;
     std::string scenario; // with --simulate=SCENARIO: a scenario file
     bool trace = false;
+    // Start hidden in the notification area, as the close button leaves the
+    // window (login autostart).
+    bool background = false;
     // Quit as soon as the main window is shown and print the start-up time
     // (start-up measurements, smoke tests).
     bool exitAfterStart = false;

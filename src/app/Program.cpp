@@ -162,6 +162,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.texts = &m_texts;
     windowServices.languageIndex = m_languageIndex;
     windowServices.pointerSettings = m_services.pointerSettings;
+    windowServices.startHidden = m_options.background;
     windowServices.programFolder = folders.program;
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {

@@ -54,6 +54,8 @@ public:
     // control only while at least two items are visible, and clear every
     // synchronisation box when fewer than two visible items have theirs ticked.
     virtual void VisibleItemsChanged(int visibleCount) = 0;
+    // The selected item (or which items show) changed.
+    virtual void SelectionChanged() {}
     // A device object was created and its page built, its panel containers
     // filled from their layouts: the panels' objects can be attached now.
     virtual void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {

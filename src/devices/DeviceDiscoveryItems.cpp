@@ -420,6 +420,9 @@ void DeviceDiscovery::ShowSelectedPages() {
             ShowPage(*entry->powerSwitch, own ? selected->powerIndex : 0);
         }
     }
+    if (m_services.observer != nullptr) {
+        m_services.observer->SelectionChanged();
+    }
 }
 
 } // namespace velkor

@@ -109,6 +109,7 @@ void DeviceListItem::OnStartup() {
         m_device->ShowListItem(true);
     }
     m_device->ReadDevice();
+    m_lightFramesStopped = false;
     m_item.SetTimer(kTimerLightFrame, kLightFrameFirstMs);
     if (m_device->BatteryFlag() && m_device->TransportOpen()) {
         m_item.SetTimer(kTimerPower, kPowerFirstMs);
@@ -120,13 +121,22 @@ void DeviceListItem::OnStartup() {
 
 void DeviceListItem::OnLightFrame() {
     m_device->OutputLightFrame();
-    if (IsSelected() && m_device->PictureFlag()) {
-        m_device->RepaintPicture();
+    if (!m_device->TransportOpen()) {
+        return; // activation starts it again
     }
-    if (m_device->TransportOpen()) {
-        m_item.SetTimer(kTimerLightFrame,
-                        m_device->OnReceiver() ? kLightFrameReceiverMs : kLightFrameWiredMs);
+    if (!m_device->FramesWanted()) {
+        m_lightFramesStopped = true; // nobody looks: no tick until someone does
+        return;
     }
+    m_item.SetTimer(kTimerLightFrame, m_device->OnReceiver() ? kLightFrameReceiverMs : kLightFrameWiredMs);
+}
+
+void DeviceListItem::ResumeLightFrames() {
+    if (m_device == nullptr || !m_lightFramesStopped || !m_device->TransportOpen()) {
+        return;
+    }
+    m_lightFramesStopped = false;
+    m_item.SetTimer(kTimerLightFrame, kLightFrameFirstMs);
 }
 
 void DeviceListItem::OnResync() {

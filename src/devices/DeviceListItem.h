@@ -7,8 +7,9 @@
 //                   check on the receiver (retry every 3000 ms while the link
 //                   is down, item hidden), then ReadDevice and the other timers
 //   1000 light      OutputLightFrame every 10 ms (cable) or 50 ms (receiver)
-//                   while the command transport is open; repaints the picture
-//                   of the selected device
+//                   while the command transport is open and the device's
+//                   frames are wanted (seen, or leaving the host); stopped
+//                   otherwise until the device says they are wanted again
 //   1002 resync     ReloadAfterEvent once, after a device event
 //   1005 power      ReadPower 50 ms after start-up, then every 5000 ms while
 //                   the device has a battery
@@ -71,6 +72,9 @@ public:
     void StartLinkTimer();
     // Timer 1002 after `delayMs` (a device event asked for a re-read).
     void StartResyncTimer(int delayMs);
+    // Timer 1000 again after it stopped for want of frames (nothing when it
+    // runs, or before start-up started it).
+    void ResumeLightFrames();
 
     // The item is visible, and selected (its "device_select" option, or itself without one).
     bool IsShown() const;
@@ -96,6 +100,7 @@ private:
     ui::Control& m_item;
     CTolvanicUSBDevice* m_device;
     int m_linkFailures = 0;
+    bool m_lightFramesStopped = false;
 };
 
 } // namespace velkor

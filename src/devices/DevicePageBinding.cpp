@@ -149,11 +149,7 @@ void DevicePageBinding::PaintLights(std::span<const uint32_t> leds) {
         if (control == nullptr || !control->IsVisible()) {
             continue;
         }
-        const uint32_t led = leds[n];
-        // Key buttons take 0xRRGGBB and the level separately.
-        const uint32_t rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
-        control->SetLight(rgb, LedLevel(led));
-        control->Invalidate();
+        PaintLight(*control, leds[n], true);
     }
 }
 
@@ -161,6 +157,21 @@ void DevicePageBinding::RepaintPicture() {
     if (m_keyPanel != nullptr) {
         m_keyPanel->Invalidate();
     }
+}
+
+bool PaintLight(ui::Control& overlay, uint32_t led, bool show) {
+    uint32_t rgb = 0;
+    uint8_t level = 0;
+    if (show) {
+        rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
+        level = LedLevel(led);
+    }
+    if (overlay.LightColour() == rgb && overlay.LightLevel() == level) {
+        return false;
+    }
+    overlay.SetLight(rgb, level);
+    overlay.Invalidate();
+    return true;
 }
 
 } // namespace velkor

@@ -8,6 +8,7 @@
 // looked up inside that page, finds the sender itself.
 #include "ui/Notification.h"
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -84,7 +85,12 @@ private:
     ui::NotifyReceiver* m_registered = nullptr;
     std::vector<ui::Control*> m_keyControls;
     std::vector<ui::Control*> m_lightControls;
-    int m_functionPage = 1;
+    std::atomic<int> m_functionPage{1}; // the light thread asks which page shows
 };
+
+// Shows LED `led` (byte 0 red .. byte 3 level) on a light overlay, or
+// nothing (colour 0, level 0) when `show` is false; an overlay that already
+// shows it is left alone. True when it was repainted.
+bool PaintLight(ui::Control& overlay, uint32_t led, bool show);
 
 } // namespace velkor

@@ -101,21 +101,6 @@ bool WirelessLinkUp(CTolvanicUSBDevice& device) {
     return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
 }
 
-bool PaintLight(ui::Control& overlay, uint32_t led, bool show) {
-    uint32_t rgb = 0;
-    uint8_t level = 0;
-    if (show) {
-        rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
-        level = LedLevel(led);
-    }
-    if (overlay.LightColour() == rgb && overlay.LightLevel() == level) {
-        return false;
-    }
-    overlay.SetLight(rgb, level);
-    overlay.Invalidate();
-    return true;
-}
-
 int WriteKeyTableSession(DeviceTransport& transport, const KeyTransferBuffer& table, int positions,
                          int bank) {
     if (positions <= 0 || !transport.SetDataSize(uint16_t(positions * 3))) {

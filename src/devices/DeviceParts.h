@@ -93,10 +93,6 @@ int ReadAndShowPower(CTolvanicUSBDevice& device);
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);
 
-// Shows LED `led` (byte 0 red .. byte 3 level) on a light overlay, or
-// nothing (colour 0, level 0) when `show` is false; an overlay that already
-// shows it is left alone. True when it was repainted.
-bool PaintLight(ui::Control& overlay, uint32_t led, bool show);
 
 // SetDataSize(positions x 3), then `table` in one session with
 // WriteKeyTable. The transport's result (0 when the size is refused).

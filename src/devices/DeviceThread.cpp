@@ -30,6 +30,26 @@ bool StopEvent::WaitFor(uint32_t ms) const {
     return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_set; });
 }
 
+void StopEvent::Wake() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_changed.notify_all();
+}
+
+bool StopEvent::WaitForWake(uint32_t ms) const {
+    std::unique_lock lock(m_mutex);
+    const auto ready = [this] { return m_set || m_woken; };
+    if (ms == kNoTimeLimit) {
+        m_changed.wait(lock, ready);
+    } else {
+        m_changed.wait_for(lock, std::chrono::milliseconds(ms), ready);
+    }
+    m_woken = false;
+    return m_set;
+}
+
 std::string_view StopOutcomeTrace(ThreadStopOutcome outcome) {
     switch (outcome) {
     case ThreadStopOutcome::Ended:
@@ -77,8 +97,19 @@ bool DeviceThread::Start(Body body, uint32_t stopWaitMs) {
     } catch (const std::system_error&) {
         return false;
     }
+    {
+        std::lock_guard lock(m_wakeMutex);
+        m_wakeTarget = record->shared;
+    }
     m_current = std::move(record);
     return true;
+}
+
+void DeviceThread::Wake() {
+    std::lock_guard lock(m_wakeMutex);
+    if (m_wakeTarget) {
+        m_wakeTarget->stop.Wake();
+    }
 }
 
 ThreadStopOutcome DeviceThread::Stop(uint32_t waitMs) {
@@ -86,6 +117,10 @@ ThreadStopOutcome DeviceThread::Stop(uint32_t waitMs) {
         return ThreadStopOutcome::NotRunning;
     }
     std::unique_ptr<Record> record = std::move(m_current);
+    {
+        std::lock_guard lock(m_wakeMutex);
+        m_wakeTarget.reset();
+    }
     Shared& shared = *record->shared;
     shared.stop.Set();
 

@@ -30,10 +30,19 @@ public:
     // Waits up to `ms` for the event. True when it is set (at once if it already was).
     bool WaitFor(uint32_t ms) const;
 
+    // A wait without a time limit (WaitForWake only).
+    static constexpr uint32_t kNoTimeLimit = UINT32_MAX;
+    // Ends a WaitForWake now or the next one at once, without setting the event.
+    void Wake();
+    // Waits up to `ms` (kNoTimeLimit: until woken or set) for the event or a
+    // Wake, and takes the wake. True when the event is set.
+    bool WaitForWake(uint32_t ms) const;
+
 private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     bool m_set = false;
+    mutable bool m_woken = false;
 };
 
 enum class ThreadStopOutcome {
@@ -76,6 +85,8 @@ public:
     // Waits for the stopped threads that had not ended within their bound.
     // They all end: their stop event is set and every wait in them ends on it.
     void JoinStopped();
+    // Wakes the running body's WaitForWake (StopEvent::Wake). Any thread.
+    void Wake();
     // Threads that were stopped but had not ended yet.
     size_t LingeringCount() const { return m_lingering.size(); }
 
@@ -93,6 +104,9 @@ private:
 
     std::unique_ptr<Record> m_current;
     std::vector<Record> m_lingering;
+    // The running body's shared state for Wake, which other threads may call.
+    std::mutex m_wakeMutex;
+    std::shared_ptr<Shared> m_wakeTarget;
 };
 
 } // namespace velkor

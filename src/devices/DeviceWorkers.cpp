@@ -2,6 +2,8 @@
 
 #include "platform/Trace.h"
 
+#include <algorithm>
+
 namespace velkor {
 
 namespace {
@@ -62,17 +64,21 @@ ThreadStopOutcome DeviceWorkers::StopLight() {
 }
 
 void DeviceWorkers::LightLoop(const StopEvent& stop, const LightWork& work) {
-    while (!stop.WaitFor(1)) {
+    while (!stop.IsSet()) {
         if (!m_command.IsOpen()) {
             // A closed device keeps its last frame.
             stop.WaitFor(kClosedTransportWaitMs);
             continue;
         }
-        if (m_command.SyncLighting()) {
-            // The synchronised lighting drives the LEDs meanwhile.
+        if (m_command.SyncLighting() || (work.wanted && !work.wanted())) {
+            // The synchronised lighting drives the LEDs, or nobody looks:
+            // park until something changes.
+            stop.WaitForWake(StopEvent::kNoTimeLimit);
             continue;
         }
-        work.pass(stop);
+        m_lightPasses.fetch_add(1, std::memory_order_relaxed);
+        const uint32_t nextMs = work.pass(stop);
+        stop.WaitForWake(std::max<uint32_t>(nextMs, 1));
     }
     Trace(work.exitTrace);
 }

@@ -2,8 +2,11 @@
 // The threads of one device: its light thread and one event thread per event
 // channel (wired, receiver), each a DeviceThread with its stop bound.
 //
-// The light thread runs the device's pass while the command transport is open
-// and no synchronised lighting drives the LEDs. An event thread reads the
+// The light thread runs the device's pass while the command transport is
+// open, no synchronised lighting drives the LEDs and someone wants its frames
+// (they are seen, or they leave the host); otherwise it parks until woken
+// (WakeLight) or stopped, so an unseen device costs nothing. Between passes it
+// sleeps until the next frame is due, as the pass says. An event thread reads the
 // input reports of its listening channel and hands each event code to the
 // device. Neither ever waits on anything but its stop event or a short read,
 // so a stop ends them without force.
@@ -15,6 +18,7 @@
 #include "transport/DeviceTransport.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -29,14 +33,18 @@ public:
     // Longest single wait of an event thread's read, so that it sees its stop event.
     static constexpr uint32_t kEventReadSliceMs = 50;
 
-    // One pass of the light thread; it may wait only on `stop`.
-    using LightPass = std::function<void(const StopEvent& stop)>;
+    // One pass of the light thread; it may wait only on `stop`. Returns how
+    // long until its next frame is due (the thread sleeps that long unless woken).
+    using LightPass = std::function<uint32_t(const StopEvent& stop)>;
+    // Whether the device's frames are wanted now (any thread).
+    using FramesWanted = std::function<bool()>;
     // An event code read on a channel (runs on that channel's event thread).
     using EventHandler = std::function<void(uint16_t code, ChannelType channel)>;
 
     struct LightWork {
         LightPass pass;
         std::string_view exitTrace;
+        FramesWanted wanted; // none: always wanted
     };
     struct EventWork {
         EventHandler handler;
@@ -56,6 +64,11 @@ public:
     bool StartLight(LightWork work);
     ThreadStopOutcome StopLight();
     bool LightRunning() const { return m_light.IsRunning(); }
+    // Ends the light thread's park or sleep at once: what it waits for may
+    // have changed (frames wanted, synchronised lighting). Any thread.
+    void WakeLight() { m_light.Wake(); }
+    // Passes run so far (for tests of the parking).
+    uint64_t LightPasses() const { return m_lightPasses.load(); }
 
     // Opens `path` on a channel of the event transport (closing it first) and
     // starts that channel's event thread, also when the open failed (it then
@@ -86,6 +99,7 @@ private:
     std::array<DeviceThread, 2> m_eventThreads; // wired, receiver
     std::array<uint32_t, 2> m_eventStopWaitMs{1000, 1000};
     bool m_shutDown = false;
+    std::atomic<uint64_t> m_lightPasses{0};
 };
 
 } // namespace velkor

@@ -27,15 +27,20 @@ void CTolvanicKeyboardDevice::OutputLightFrame() {
     // Copied under the lock into storage reserved once: no allocation per tick.
     Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
 
-    const bool showColours = GetFunctionPage() == kLightingPage;
-    const auto& lights = LightControls();
-    const size_t count = std::min(lights.size(), m_tickLeds.size());
-    for (size_t k = 0; k < count; ++k) {
-        ui::Control* light = lights[k];
-        if (light == nullptr) {
-            continue;
+    // The keys light only while the picture is seen on the lighting tab;
+    // leaving it shows them unlit once.
+    const bool showColours = PreviewVisible();
+    if (showColours ? PicturePaintDue() : m_keysLit) {
+        m_keysLit = showColours;
+        const auto& lights = LightControls();
+        const size_t count = std::min(lights.size(), m_tickLeds.size());
+        for (size_t k = 0; k < count; ++k) {
+            ui::Control* light = lights[k];
+            if (light == nullptr) {
+                continue;
+            }
+            PaintLight(*light, m_tickLeds[k], showColours && light->IsVisible());
         }
-        PaintLight(*light, m_tickLeds[k], showColours && light->IsVisible());
     }
 
     const uint8_t effect = LightRecord().selectItem;
@@ -50,6 +55,15 @@ void CTolvanicKeyboardDevice::OutputLightFrame() {
     const int result = CommandTransport().SendLiveColours(m_liveFrame.data(), uint16_t(m_positions * 3));
     m_liveBackoff = result != kResultOk;
     m_liveFailedAt = now;
+}
+
+bool CTolvanicKeyboardDevice::LightsOnPage() const {
+    return GetFunctionPage() == kLightingPage;
+}
+
+bool CTolvanicKeyboardDevice::FramesLeaveHost() const {
+    const uint8_t effect = LightRecord().selectItem;
+    return effect == kAudioEffect || effect == kBandColourEffect;
 }
 
 // ---- Custom colour groups ----

@@ -131,11 +131,11 @@ void CTolvanicKeyboardDevice::ResetEffectState() {
     Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, false); });
 }
 
-void CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
+uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
+    (void)stop;
     const uint32_t now = Services().clock.NowMs();
     if (m_pacer.Advance(now) == 0) {
-        stop.WaitFor(m_pacer.MsToNextTick(now));
-        return;
+        return m_pacer.MsToNextTick(now);
     }
     const bool list = m_playback.ListActive();
     Leds().With([&](LedFrame& frame) {
@@ -147,6 +147,7 @@ void CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
             m_playback.PlayList(frame, now);
         }
     });
+    return m_pacer.MsToNextTick(now);
 }
 
 void CTolvanicKeyboardDevice::RestartEffect(int effect, GroupSource source) {

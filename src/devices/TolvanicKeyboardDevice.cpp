@@ -192,7 +192,7 @@ std::vector<KeyFunction> CTolvanicKeyboardDevice::WrittenFunctions() {
 }
 
 bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
-    CommandTransport().SetSyncLighting(false);
+    SetSynchronisedLighting(false);
     DeviceTransport& transport = CommandTransport();
     if (!transport.IsOpen()) {
         return false;

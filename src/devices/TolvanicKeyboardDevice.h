@@ -184,7 +184,11 @@ protected:
     // One light-thread pass per tick: custom effects (0, 20, above 30) play
     // their steps, then the per-key list draws over them. The keyboard's own
     // effect renderers join here.
-    void RunLightPass(const StopEvent& stop) override;
+    uint32_t RunLightPass(const StopEvent& stop) override;
+    // The keys show their lights on the lighting tab only.
+    bool LightsOnPage() const override;
+    // Effects 29 and 30 stream their frames to the keyboard.
+    bool FramesLeaveHost() const override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
     std::string_view LightThreadExitTrace() const override;
     std::string_view EventThreadExitTrace() const override;
@@ -239,6 +243,7 @@ private:
     std::vector<uint32_t> m_tickLeds;
     KeyTransferBuffer m_liveFrame{};
     bool m_liveBackoff = false;
+    bool m_keysLit = false; // the keys show the LEDs (else they show unlit)
     uint32_t m_liveFailedAt = 0;
 
     // Light thread only.

@@ -152,7 +152,7 @@ bool CTolvanicMouseDevice::ReadLayout() {
 }
 
 bool CTolvanicMouseDevice::ReadSettings(int* activeProfile) {
-    CommandTransport().SetSyncLighting(false);
+    SetSynchronisedLighting(false);
     DeviceTransport& transport = CommandTransport();
     if (!transport.IsOpen() || !Reachable()) {
         return false;
@@ -327,12 +327,12 @@ void CTolvanicMouseDevice::Flash() {
     });
 }
 
-void CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
+uint32_t CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
+    (void)stop;
     const uint32_t now = Services().clock.NowMs();
     const uint32_t ticks = m_pacer.Advance(now);
     if (ticks == 0) {
-        stop.WaitFor(m_pacer.MsToNextTick(now));
-        return;
+        return m_pacer.MsToNextTick(now);
     }
     m_ticks = std::min<uint32_t>(m_ticks + ticks, 255);
     Leds().With([&](LedFrame& frame) {
@@ -344,6 +344,7 @@ void CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
             m_ticks = 0;
         }
     });
+    return m_pacer.MsToNextTick(now);
 }
 
 void CTolvanicMouseDevice::ApplyLightState() {
@@ -357,8 +358,8 @@ void CTolvanicMouseDevice::ApplyLightState() {
 }
 
 void CTolvanicMouseDevice::OutputLightFrame() {
-    if (!LightControlFlag()) {
-        return;
+    if (!LightControlFlag() || !PicturePaintDue()) {
+        return; // nothing else uses the mouse's frame
     }
     Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
     auto ledAt = [this](size_t n) { return n < m_tickLeds.size() ? m_tickLeds[n] : 0u; };

@@ -142,7 +142,7 @@ public:
 protected:
     // One light-thread pass: on each tick the selected effect renders once
     // its threshold is reached (custom effects, 10 and above, on every tick).
-    void RunLightPass(const StopEvent& stop) override;
+    uint32_t RunLightPass(const StopEvent& stop) override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }

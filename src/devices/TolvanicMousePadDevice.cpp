@@ -109,7 +109,7 @@ std::optional<PadSettingsImage> CTolvanicMousePadDevice::ReadFromPad() {
 }
 
 bool CTolvanicMousePadDevice::ReadSettings(int* activeProfile) {
-    CommandTransport().SetSyncLighting(false);
+    SetSynchronisedLighting(false);
     const std::optional<PadSettingsImage> read = ReadFromPad();
     if (!read) {
         return false;
@@ -208,12 +208,12 @@ void CTolvanicMousePadDevice::ApplyLightState() {
     m_playback.Reload(m_profile);
 }
 
-void CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
+uint32_t CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
+    (void)stop;
     const uint32_t now = Services().clock.NowMs();
     const uint32_t ticks = m_pacer.Advance(now);
     if (ticks == 0) {
-        stop.WaitFor(m_pacer.MsToNextTick(now));
-        return;
+        return m_pacer.MsToNextTick(now);
     }
     m_ticks = std::min<uint32_t>(m_ticks + ticks, 255);
     const bool list = m_playback.ListActive();
@@ -229,6 +229,7 @@ void CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
             m_playback.PlayList(frame, now);
         }
     });
+    return m_pacer.MsToNextTick(now);
 }
 
 } // namespace velkor

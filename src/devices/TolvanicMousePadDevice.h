@@ -102,7 +102,7 @@ public:
 protected:
     // One light-thread pass per tick of two passes: the selected effect once
     // its threshold is reached, custom effects on every tick, then the list.
-    void RunLightPass(const StopEvent& stop) override;
+    uint32_t RunLightPass(const StopEvent& stop) override;
 
 private:
     // The active profile's record as the pad holds it; nullopt (traced) when

@@ -107,6 +107,67 @@ void CTolvanicUSBDevice::SelectFunctionPage(int type) {
     const uint32_t kind = m_kindTag;
     m_page.SelectFunctionPage(type,
                               kind == uint32_t(DeviceKind::Keyboard) || kind == uint32_t(DeviceKind::Mouse));
+    PreviewChanged();
+}
+
+// ---- Preview cadence ----
+
+void CTolvanicUSBDevice::SetPreviewSeen(bool seen) {
+    if (m_previewSeen.exchange(seen) != seen) {
+        PreviewChanged();
+    }
+}
+
+void CTolvanicUSBDevice::SetPictureFlag(bool on) {
+    if (m_pictureFlag.exchange(on) != on) {
+        PreviewChanged();
+    }
+}
+
+bool CTolvanicUSBDevice::PreviewVisible() const {
+    return m_previewSeen && m_pictureFlag && LightsOnPage();
+}
+
+bool CTolvanicUSBDevice::FramesWanted() const {
+    return m_lightControl && (PreviewVisible() || FramesLeaveHost());
+}
+
+bool CTolvanicUSBDevice::PicturePaintDue() {
+    if (!PreviewVisible()) {
+        return false;
+    }
+    const uint32_t now = m_services.clock.NowMs();
+    if (m_paintedOnce && int32_t(now - m_nextPaintMs) < 0) {
+        return false;
+    }
+    // The next paint is due a period after this one was due, so that ticks
+    // that do not fall on the period still give 30 a second, never more;
+    // after a pause the count starts over.
+    const bool onTime = m_paintedOnce && now - m_nextPaintMs < kPicturePaintPeriodMs;
+    m_nextPaintMs = (onTime ? m_nextPaintMs : now) + kPicturePaintPeriodMs;
+    m_paintedOnce = true;
+    return true;
+}
+
+void CTolvanicUSBDevice::SetSynchronisedLighting(bool on) {
+    if (m_command.SyncLighting() != on) {
+        m_command.SetSyncLighting(on);
+        PreviewChanged();
+    }
+}
+
+void CTolvanicUSBDevice::PreviewChanged() {
+    m_workers.WakeLight();
+    auto resume = [this] {
+        if (m_listItem != nullptr && FramesWanted()) {
+            m_listItem->ResumeLightFrames();
+        }
+    };
+    if (m_services.dispatcher.IsUiThread()) {
+        resume();
+    } else {
+        PostToUi(resume);
+    }
 }
 
 void CTolvanicUSBDevice::Notify(const ui::Notification& notification) {
@@ -161,7 +222,9 @@ void CTolvanicUSBDevice::OutputLightFrame() {
         m_frame[3 * n + 1] = ScaleChannel(LedGreen(led), level);
         m_frame[3 * n + 2] = ScaleChannel(LedBlue(led), level);
     }
-    m_page.PaintLights(m_outputLeds);
+    if (PicturePaintDue()) {
+        m_page.PaintLights(m_outputLeds);
+    }
 }
 
 void CTolvanicUSBDevice::SetLedColour(int index, uint32_t packed) {
@@ -197,7 +260,14 @@ void CTolvanicUSBDevice::SetLightInfo(const LightInfoWords& words) {
 
 void CTolvanicUSBDevice::StoreLightInfo(const LightInfoWords& words) {
     const LightInfoRecord record = LightInfoFromWords(words);
-    m_leds.With([&](LedFrame& frame) { frame.light = record; });
+    const bool effectChanged = m_leds.With([&](LedFrame& frame) {
+        const bool changed = frame.light.selectItem != record.selectItem;
+        frame.light = record;
+        return changed;
+    });
+    if (effectChanged) {
+        PreviewChanged(); // an effect may stream its frames, or start a renderer
+    }
 }
 
 void CTolvanicUSBDevice::SetModelCode(uint32_t code) {
@@ -227,7 +297,9 @@ AudioLightValues CTolvanicUSBDevice::GetAudioLightValues() {
 }
 
 int CTolvanicUSBDevice::SetLightControl(bool on) {
-    m_lightControl = on;
+    if (m_lightControl.exchange(on) != on) {
+        PreviewChanged();
+    }
     if (on && m_kindTag == uint32_t(DeviceKind::Keyboard)) {
         return m_command.TakeLightingControl();
     }
@@ -339,7 +411,8 @@ std::string_view CTolvanicUSBDevice::EventThreadExitTrace() const {
 
 bool CTolvanicUSBDevice::StartLightThread() {
     return m_workers.StartLight(
-        {[this](const StopEvent& stop) { RunLightPass(stop); }, LightThreadExitTrace()});
+        {[this](const StopEvent& stop) { return RunLightPass(stop); }, LightThreadExitTrace(),
+         [this] { return FramesWanted(); }});
 }
 
 DeviceWorkers::EventWork CTolvanicUSBDevice::EventWork() {

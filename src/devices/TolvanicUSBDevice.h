@@ -95,6 +95,27 @@ public:
     // Repaints the device picture (the key panel).
     void RepaintPicture() { m_page.RepaintPicture(); }
 
+    // ---- Preview cadence ----
+
+    // Shortest time between two paints of the picture: at most 30 a second.
+    static constexpr uint32_t kPicturePaintPeriodMs = 34;
+
+    // Set by the main window: its window is shown (not minimised) and this
+    // device's item is selected.
+    void SetPreviewSeen(bool seen);
+    // The picture can be seen: shown and selected, the picture flag set and,
+    // for a kind whose page shows its lights on one tab only, that tab shown.
+    bool PreviewVisible() const;
+    // Someone wants the device's frames: the picture can be seen or they
+    // leave the host; never with the light-control flag clear. Any thread.
+    // Without it the light thread parks and timer 1000 stops.
+    bool FramesWanted() const;
+    // Passes the light thread has run (tests of the parking).
+    uint64_t LightPasses() const { return m_workers.LightPasses(); }
+    // Sets the transport's synchronised-lighting flag (the light thread parks
+    // while it is set, the synchronisation paints then).
+    void SetSynchronisedLighting(bool on);
+
     // ---- Lighting ----
 
     // Loads the profile's lighting and shows it. Nothing in the base.
@@ -180,7 +201,7 @@ public:
     void AttachPage(ui::Control* page) { m_page.Attach(page); }
     // Can be set only while the battery flag is set.
     void SetTrayFlag(bool on);
-    void SetPictureFlag(bool on) { m_pictureFlag = on; }
+    void SetPictureFlag(bool on);
     void SetLightPanel(LightPanelLink* panel) { m_lightPanel = panel; }
     void SetProfileBar(ui::Control* bar) { m_profileBar = bar; }
     // The selected profile (its file is the user data folder + identifier + ".Json").
@@ -207,10 +228,11 @@ public:
 
     // ---- Threads ----
 
-    // Starts the light thread (a running one is stopped first). It loops on a
-    // 1 ms wait of its stop event; each pass waits 100 ms while the command
-    // transport is closed, skips while synchronised lighting drives the LEDs,
-    // else runs RunLightPass.
+    // Starts the light thread (a running one is stopped first). While the
+    // command transport is closed it looks again every 100 ms; while
+    // synchronised lighting drives the LEDs or no frames are wanted it parks
+    // until either changes; else it runs RunLightPass and sleeps until the
+    // next frame is due.
     bool StartLightThread();
     ThreadStopOutcome StopLightThread() { return m_workers.StopLight(); }
     bool LightThreadRunning() const { return m_workers.LightRunning(); }
@@ -256,8 +278,24 @@ public:
 
 protected:
     // The light thread's work for one pass (the kinds dispatch on their effect
-    // here). Runs on the light thread; may wait only on `stop`. Base: nothing.
-    virtual void RunLightPass(const StopEvent& stop) { (void)stop; }
+    // here). Runs on the light thread; may wait only on `stop`. Returns how
+    // long until the next frame is due. Base: nothing, ever.
+    virtual uint32_t RunLightPass(const StopEvent& stop) {
+        (void)stop;
+        return StopEvent::kNoTimeLimit;
+    }
+    // The page shows the device's lights now (the keyboard: only on its
+    // lighting tab). Any thread.
+    virtual bool LightsOnPage() const { return true; }
+    // The frames leave the host whether seen or not (the keyboard's streamed
+    // effects). Any thread.
+    virtual bool FramesLeaveHost() const { return false; }
+    // What FramesWanted depends on changed: wakes the light thread, and
+    // restarts timer 1000 when frames are wanted again. Any thread.
+    void PreviewChanged();
+    // The picture is seen and may be painted now: at most 30 paints a
+    // second, changes in between coalesce into the next. User-interface thread.
+    bool PicturePaintDue();
     // An input report of an event channel whose code is not 0x401 (0 for a
     // release report). Runs on the event thread. Base: nothing.
     virtual void OnDeviceEvent(uint16_t code, ChannelType channel) {
@@ -308,6 +346,7 @@ private:
     std::atomic<bool> m_pictureFlag{true};
     std::atomic<bool> m_batteryFlag{false};
     std::atomic<bool> m_trayFlag{false};
+    std::atomic<bool> m_previewSeen{false};
     uint32_t m_modelCode = 0;
     CBasicProfiledata* m_profileData = nullptr;
     AudioLightValues m_audioLightValues{};
@@ -321,6 +360,8 @@ private:
     DeviceMessageSink* m_mainWindow = nullptr;
 
     // Built by OutputLightFrame on the user-interface thread.
+    uint32_t m_nextPaintMs = 0;
+    bool m_paintedOnce = false;
     std::vector<uint32_t> m_outputLeds;
     std::vector<uint8_t> m_frame;
 

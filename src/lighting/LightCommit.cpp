@@ -11,7 +11,7 @@ bool IsSynchronised(CTolvanicUSBDevice& device) {
 }
 
 void SetSynchronised(CTolvanicUSBDevice& device, bool on) {
-    device.CommandTransport().SetSyncLighting(on);
+    device.SetSynchronisedLighting(on);
 }
 
 bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record) {

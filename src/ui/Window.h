@@ -47,6 +47,8 @@ public:
         (void)window;
         (void)inside;
     }
+    // The window was shown or hidden, minimised or restored (by the program or the desktop).
+    virtual void ShownChanged(Window& window) { (void)window; }
     // A screen was added or removed, or a screen's resolution changed.
     virtual void DisplayChanged(Window& window) { (void)window; }
     // The desktop's scale for the window's screen changed; `suggestedDpi` is

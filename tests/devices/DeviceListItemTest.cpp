@@ -2,8 +2,12 @@
 // light tick, the power timer, the link watch that hides and shows the item
 // as the wireless link goes and comes, and the resync after a device event.
 #include "devices/DeviceListItem.h"
+#include "devices/LightTables.h"
 #include "DeviceTestSupport.h"
 #include "ui/memory/MemoryControl.h"
+
+#include <functional>
+#include <vector>
 
 namespace velkor::test {
 namespace {
@@ -166,6 +170,7 @@ TEST_F(ListItemTimers, StartUpWaitsForTheLinkEveryThreeSeconds) {
 
 TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
     OpenMouse(false);
+    m_device->SetPreviewSeen(true);
     m_device->SetBatteryFlag(false);
     m_item->StartStartupTimer();
     m_toolkit->AdvanceTime(500);
@@ -184,6 +189,7 @@ TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
 
 TEST_F(ListItemTimers, ReceiverTicksEvery50msAndPowerEvery5s) {
     OpenMouse(true);
+    m_device->SetPreviewSeen(true);
     m_item->StartStartupTimer();
     m_toolkit->AdvanceTime(500);
     const int powerAtStart = m_device->powerReads;
@@ -195,25 +201,48 @@ TEST_F(ListItemTimers, ReceiverTicksEvery50msAndPowerEvery5s) {
     EXPECT_EQ(m_device->powerReads, powerAtStart + 2);
 }
 
-TEST_F(ListItemTimers, PictureRepaintsOnlyWhileSelectedAndWanted) {
+// The tick runs only while someone wants the frames, and paints the
+// picture at most 30 times a second, only what changed.
+TEST_F(ListItemTimers, TheTickRunsOnlyWhileFramesAreWantedAndPaintsAtMost30ASecond) {
     OpenMouse(false);
-    auto* picture = static_cast<ui::MemoryControl*>(m_device->KeyPanel());
-    ASSERT_NE(picture, nullptr);
     m_item->StartStartupTimer();
     m_toolkit->AdvanceTime(505);
-    int before = picture->RepaintCount();
-    m_toolkit->AdvanceTime(100);
-    EXPECT_EQ(picture->RepaintCount(), before) << "not selected";
+    EXPECT_EQ(m_device->frames, 1);
+    EXPECT_FALSE(TimerRuns(kTimerLightFrame)) << "unseen: the tick stops";
+    m_toolkit->AdvanceTime(1000);
+    EXPECT_EQ(m_device->frames, 1);
 
-    m_itemControl->FindChild("device_select")->SetSelected(true, false);
-    before = picture->RepaintCount();
-    m_toolkit->AdvanceTime(100);
-    EXPECT_EQ(picture->RepaintCount(), before + 10);
+    m_device->SetPreviewSeen(true);
+    m_toolkit->AdvanceTime(5);
+    EXPECT_EQ(m_device->frames, 2) << "seen again: the tick resumes within one tick";
 
-    m_device->SetPictureFlag(false);
-    before = picture->RepaintCount();
-    m_toolkit->AdvanceTime(100);
-    EXPECT_EQ(picture->RepaintCount(), before);
+    auto* light = static_cast<ui::MemoryControl*>(m_device->LightControls()[0]);
+    ASSERT_NE(light, nullptr);
+    int before = light->RepaintCount();
+    for (uint32_t i = 1; i <= 100; ++i) { // a new colour every tick for a second
+        m_device->SetLedColour(0, PackLed(uint8_t(i), 0, 0, 255));
+        m_toolkit->AdvanceTime(10);
+    }
+    EXPECT_EQ(m_device->frames, 102);
+    const int paints = light->RepaintCount() - before;
+    EXPECT_LE(paints, 30);
+    EXPECT_GE(paints, 25);
+    before = light->RepaintCount();
+    m_toolkit->AdvanceTime(200);
+    EXPECT_LE(light->RepaintCount() - before, 1) << "an unchanged light is not painted again";
+
+    for (const auto& unseen : std::vector<std::function<void(bool)>>{
+             [&](bool on) { m_device->SetPictureFlag(on); }, [&](bool on) { m_device->SetPreviewSeen(on); },
+             [&](bool on) { m_device->SetLightControl(on); }}) {
+        unseen(false);
+        m_toolkit->AdvanceTime(10);
+        const int frames = m_device->frames;
+        m_toolkit->AdvanceTime(500);
+        EXPECT_EQ(m_device->frames, frames) << "no tick while unseen";
+        unseen(true);
+        m_toolkit->AdvanceTime(5);
+        EXPECT_EQ(m_device->frames, frames + 1);
+    }
 }
 
 TEST_F(ListItemTimers, EventResyncReloadsAfterTheKindsDelay) {

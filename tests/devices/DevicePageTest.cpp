@@ -97,6 +97,7 @@ TEST_F(DevicePage, LightFramePaintsVisibleLightsWithTheirColourAndLevel) {
     ASSERT_NE(first, nullptr);
     const int repaints = first->RepaintCount();
 
+    device->SetPreviewSeen(true);
     device->OutputLightFrame();
     EXPECT_EQ(first->LightColour(), 0x123456u);
     EXPECT_EQ(first->LightLevel(), 200);

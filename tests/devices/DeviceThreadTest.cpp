@@ -99,11 +99,12 @@ protected:
             inEvent = 2;
         }
     }
-    void RunLightPass(const StopEvent& stop) override {
+    uint32_t RunLightPass(const StopEvent& stop) override {
         ++passes;
         if (blockInPass) {
             stop.WaitFor(60000); // a long wait, but on the stop event
         }
+        return 1;
     }
 };
 
@@ -161,17 +162,18 @@ TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
 
 TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchronised) {
     TraceRecorder traces;
+    m_device->SetPreviewSeen(true);
     ASSERT_TRUE(m_device->StartLightThread());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(m_device->passes, 0) << "closed: no pass";
     EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended) << "also from its 100 ms wait";
 
     OpenCommand();
-    m_device->CommandTransport().SetSyncLighting(true);
+    m_device->SetSynchronisedLighting(true);
     ASSERT_TRUE(m_device->StartLightThread());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(m_device->passes, 0) << "synchronised lighting drives the LEDs";
-    m_device->CommandTransport().SetSyncLighting(false);
+    m_device->SetSynchronisedLighting(false);
     while (m_device->passes < 3) {
         std::this_thread::yield();
     }
@@ -195,13 +197,15 @@ TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
         using CTolvanicUSBDevice::CTolvanicUSBDevice;
 
     protected:
-        void RunLightPass(const StopEvent&) override {
+        uint32_t RunLightPass(const StopEvent&) override {
             EffectSpectrum();
             StepKeyLevel(3, 0);
             RotateLevelRing(1);
+            return 0;
         }
     };
     auto device = MakeDevice<Renderer>(Services());
+    device->SetPreviewSeen(true);
     ASSERT_TRUE(device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
     ASSERT_TRUE(device->StartLightThread());
     for (int i = 0; i < 200; ++i) {

@@ -81,6 +81,7 @@ TEST_F(MousePadDevicePageBuild, TakesOverlaysByNameAndUserDataAndTheTickOnlyPain
         pad->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::MousePad)));
     m_backend.ClearFrames();
     pad->SetLedColour(2, PackLed(255, 128, 0, 200));
+    pad->SetPreviewSeen(true);
     pad->OutputLightFrame();
     EXPECT_EQ(group.FindChild("edge_2")->LightColour(), 0xFF8000u);
     EXPECT_EQ(group.FindChild("edge_2")->LightLevel(), 200);

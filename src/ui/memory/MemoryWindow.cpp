@@ -36,21 +36,45 @@ void MemoryWindow::Deliver(std::string_view type, Control* sender, int64_t wPara
     m_notifiers.Deliver(m_handler, Notification{type, sender, this, wParam, lParam}, m_alive);
 }
 
+void MemoryWindow::ShownMayHaveChanged(bool wasShown, bool wasMinimized) {
+    if ((wasShown != m_visible || wasMinimized != m_minimized) && m_handler != nullptr) {
+        m_handler->ShownChanged(*this);
+    }
+}
+
 void MemoryWindow::Show() {
+    const bool wasShown = m_visible, wasMinimized = m_minimized;
     m_visible = true;
     m_minimized = false;
+    ShownMayHaveChanged(wasShown, wasMinimized);
+}
+
+void MemoryWindow::Hide() {
+    const bool wasShown = m_visible, wasMinimized = m_minimized;
+    m_visible = false;
+    ShownMayHaveChanged(wasShown, wasMinimized);
+}
+
+void MemoryWindow::Minimize() {
+    const bool wasShown = m_visible, wasMinimized = m_minimized;
+    m_minimized = true;
+    ShownMayHaveChanged(wasShown, wasMinimized);
 }
 
 void MemoryWindow::Maximize() {
+    const bool wasShown = m_visible, wasMinimized = m_minimized;
     m_maximized = true;
     m_minimized = false;
     m_visible = true;
+    ShownMayHaveChanged(wasShown, wasMinimized);
 }
 
 void MemoryWindow::Restore() {
+    const bool wasShown = m_visible, wasMinimized = m_minimized;
     m_minimized = false;
     m_maximized = false;
     m_visible = true;
+    ShownMayHaveChanged(wasShown, wasMinimized);
 }
 
 void MemoryWindow::BringToFront() {
@@ -61,7 +85,9 @@ void MemoryWindow::BringToFront() {
 }
 
 void MemoryWindow::Close(int code) {
+    const bool wasShown = m_visible, wasMinimized = m_minimized;
     m_visible = false;
+    ShownMayHaveChanged(wasShown, wasMinimized);
     if (m_modal) {
         m_modalClosed = true;
         m_modalCode = code;

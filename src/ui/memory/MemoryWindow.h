@@ -23,9 +23,9 @@ public:
     void RemoveNotifier(NotifyReceiver& receiver) override;
 
     void Show() override;
-    void Hide() override { m_visible = false; }
+    void Hide() override;
     bool IsVisible() const override { return m_visible; }
-    void Minimize() override { m_minimized = true; }
+    void Minimize() override;
     void Maximize() override;
     void Restore() override;
     bool IsMinimized() const override { return m_minimized; }
@@ -78,6 +78,8 @@ private:
     const std::string m_className;
     MemoryWindow* m_owner;
     WindowHandler* m_handler;
+    // Tells the handler when shown or minimised changed.
+    void ShownMayHaveChanged(bool wasShown, bool wasMinimized);
     std::unique_ptr<MemoryControl> m_root;
     NotifierList m_notifiers;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

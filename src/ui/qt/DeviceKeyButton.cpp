@@ -1,7 +1,10 @@
 #include "ui/qt/DeviceKeyButton.h"
 
+#include "ui/qt/SelectPanel.h"
+
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -51,6 +54,19 @@ CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box) {
 DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::NoFocus);
+    if (dynamic_cast<SelectPanel*>(parent) != nullptr) {
+        // Qt then skips the key when it paints the picture; the panel draws it.
+        m_panelDrawn = true;
+        setUpdatesEnabled(false);
+    }
+}
+
+void DeviceKeyButton::RequestPaint() {
+    if (!m_panelDrawn) {
+        update();
+    } else if (QWidget* panel = parentWidget(); panel != nullptr && !isHidden()) {
+        panel->update(geometry());
+    }
 }
 
 void DeviceKeyButton::SetLight(uint32_t rgb, uint8_t level) {
@@ -58,15 +74,44 @@ void DeviceKeyButton::SetLight(uint32_t rgb, uint8_t level) {
     if (rgb != m_rgb || level != m_level) {
         m_rgb = rgb;
         m_level = level;
-        update();
+        RequestPaint();
+    }
+}
+
+void DeviceKeyButton::SetCaption(const QString& caption) {
+    if (caption != text()) {
+        setText(caption);
+        RequestPaint();
     }
 }
 
 void DeviceKeyButton::SetSelected(bool selected) {
     if (selected != m_selected) {
         m_selected = selected;
-        update();
+        RequestPaint();
     }
+}
+
+bool DeviceKeyButton::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::HoverEnter:
+    case QEvent::HoverLeave:
+    case QEvent::EnabledChange:
+    case QEvent::FontChange:
+        if (m_panelDrawn) {
+            RequestPaint();
+        }
+        break;
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (m_panelDrawn && parentWidget() != nullptr) {
+            parentWidget()->update(geometry());
+        }
+        break;
+    default:
+        break;
+    }
+    return QAbstractButton::event(event);
 }
 
 QColor DeviceKeyButton::FillColour() const {
@@ -78,11 +123,18 @@ QColor DeviceKeyButton::FillColour() const {
 }
 
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
+    if (m_panelDrawn) {
+        return; // the panel has drawn it
+    }
     QPainter painter(this);
+    PaintCap(painter, rect());
+}
+
+void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area) {
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF cap = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QRectF cap = QRectF(area).adjusted(1, 1, -1, -1);
     // Small caps keep a thinner margin so that their label still has room.
-    const qreal margin = std::min(width(), height()) < 30 ? 1 : 3;
+    const qreal margin = std::min(area.width(), area.height()) < 30 ? 1 : 3;
     const QRectF label = cap.adjusted(margin, margin, -margin, -margin);
     QPainterPath path;
     path.addRoundedRect(cap, 3, 3);
@@ -104,11 +156,29 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
     if (!text().isEmpty()) {
         // Dark text on a bright cap, light text on a dark one.
         const int brightness = (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000;
-        painter.setPen(brightness > 140 ? QColor(0x10, 0x10, 0x10) : QColor(0xE6, 0xE6, 0xE6));
-        const CaptionLayout& caption = Caption(label.toRect().size());
-        painter.setFont(caption.font);
-        painter.drawText(label, caption.flags, caption.text);
+        const QRect box = label.toRect();
+        const QPixmap& pixmap =
+            LabelPixmap(box.size(), brightness > 140, painter.device()->devicePixelRatioF());
+        painter.drawPixmap(box.topLeft(), pixmap);
     }
+}
+
+const QPixmap& DeviceKeyButton::LabelPixmap(QSize box, bool darkText, qreal pixelRatio) {
+    const CaptionLayout& caption = Caption(box);
+    if (!m_labelValid || m_labelDark != darkText || m_labelRatio != pixelRatio ||
+        m_label.size() != box * pixelRatio) {
+        m_label = QPixmap(box * pixelRatio);
+        m_label.setDevicePixelRatio(pixelRatio);
+        m_label.fill(Qt::transparent);
+        QPainter painter(&m_label);
+        painter.setPen(darkText ? QColor(0x10, 0x10, 0x10) : QColor(0xE6, 0xE6, 0xE6));
+        painter.setFont(caption.font);
+        painter.drawText(QRect(QPoint(0, 0), box), caption.flags, caption.text);
+        m_labelValid = true;
+        m_labelDark = darkText;
+        m_labelRatio = pixelRatio;
+    }
+    return m_label;
 }
 
 const CaptionLayout& DeviceKeyButton::Caption(QSize box) {
@@ -118,6 +188,7 @@ const CaptionLayout& DeviceKeyButton::Caption(QSize box) {
         m_captionBox = box;
         m_captionFont = font();
         m_captionValid = true;
+        m_labelValid = false;
     }
     return m_caption;
 }

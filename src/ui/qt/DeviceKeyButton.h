@@ -5,14 +5,23 @@
 // label. A click raises "click"; selection is set by the
 // logic or by the selection panel, never toggled by a click.
 //
+// A key whose parent is a selection panel does not paint itself: the panel
+// draws all its keys' caps in one pass, and a key asks it to repaint only the
+// key's own area when the key's look changes (a picture of 170 lit keys
+// animating costs one paint event, not 170). The key stays a widget for its
+// name, clicks, hover, selection and visibility.
+//
 // Keys of a full keyboard picture are small, so the label is fitted to the
 // cap: the largest font size that fits wrapped at word boundaries, then the
 // smallest size wrapped anywhere, then one elided line.
 #include <QAbstractButton>
 #include <QFont>
+#include <QPixmap>
 #include <QSize>
 #include <QString>
 #include <cstdint>
+
+class QPainter;
 
 namespace velkor::ui {
 
@@ -34,8 +43,10 @@ class DeviceKeyButton final : public QAbstractButton {
 public:
     explicit DeviceKeyButton(QWidget* parent = nullptr);
 
-    // 0xRRGGBB at level 0..255; level 0 shows the unlit cap.
+    // 0xRRGGBB at level 0..255; level 0 shows the unlit cap. Repaints only on a change.
     void SetLight(uint32_t rgb, uint8_t level);
+    // The label (setText, repainted where the key is drawn).
+    void SetCaption(const QString& text);
     uint32_t LightColour() const { return m_rgb; }
     uint8_t LightLevel() const { return m_level; }
     void SetSelected(bool selected);
@@ -46,10 +57,22 @@ public:
 
     QSize sizeHint() const override { return QSize(36, 36); }
 
+    // Its selection panel draws it (set when the key is created in one).
+    bool PanelDrawn() const { return m_panelDrawn; }
+    // Asks for the key's area to be repainted by whoever draws it.
+    void RequestPaint();
+    // Draws the cap into `area` (the key's rectangle in the painter's coordinates).
+    void PaintCap(QPainter& painter, const QRect& area);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    // The label drawn once into a pixmap for the current text, box, font,
+    // text colour and pixel ratio; drawing it is a copy.
+    const QPixmap& LabelPixmap(QSize box, bool darkText, qreal pixelRatio);
+
     // The fitted label for the current text, size and font (fitting costs a
     // few text layouts; the lights repaint many times a second).
     const CaptionLayout& Caption(QSize box);
@@ -59,9 +82,14 @@ private:
     QString m_captionText;
     QSize m_captionBox;
     QFont m_captionFont;
+    QPixmap m_label;
+    bool m_labelValid = false;
+    bool m_labelDark = false;
+    qreal m_labelRatio = 0;
     uint32_t m_rgb = 0;
     uint8_t m_level = 0;
     bool m_selected = false;
+    bool m_panelDrawn = false;
 };
 
 } // namespace velkor::ui

@@ -147,7 +147,9 @@ QString QtControl::Shown(const std::string& text) const {
 void QtControl::RefreshTexts() {
     QtToolkit::Silence silence(m_toolkit);
     const QString shown = Shown(m_text);
-    if (auto* button = qobject_cast<QAbstractButton*>(m_widget)) {
+    if (auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data())) {
+        key->SetCaption(shown);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(m_widget)) {
         button->setText(shown);
     } else if (auto* label = qobject_cast<QLabel*>(m_widget)) {
         label->setText(shown);
@@ -333,6 +335,10 @@ void QtControl::ApplyScale() {
 }
 
 void QtControl::Invalidate() {
+    if (auto* key = dynamic_cast<DeviceKeyButton*>(m_widget.data())) {
+        key->RequestPaint(); // its selection panel may draw it
+        return;
+    }
     m_widget->update();
 }
 

@@ -250,6 +250,13 @@ bool QtWindow::RootEvent(QEvent* event) {
             m_handler->HoverChanged(*this, event->type() == QEvent::Enter);
         }
         return false;
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+        if (m_handler != nullptr) {
+            m_handler->ShownChanged(*this);
+        }
+        return false;
     case QEvent::Resize: {
         const QSize size = m_root->size();
         if (!m_scaling) {

@@ -1,8 +1,11 @@
 #include "ui/qt/SelectPanel.h"
 
+#include "ui/qt/DeviceKeyButton.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOption>
 
@@ -100,11 +103,19 @@ bool SelectPanel::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void SelectPanel::paintEvent(QPaintEvent*) {
+void SelectPanel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    // The keys' caps, in one pass: only those inside the repainted area.
+    const QRect dirty = event->rect();
+    for (QObject* child : children()) {
+        auto* key = dynamic_cast<DeviceKeyButton*>(child);
+        if (key != nullptr && key->PanelDrawn() && !key->isHidden() && key->geometry().intersects(dirty)) {
+            key->PaintCap(painter, key->geometry());
+        }
+    }
     if (m_dragging) {
         painter.setPen(QPen(QColor(0xE0, 0x40, 0x2F), 1, Qt::DashLine));
         painter.setBrush(QColor(0xE0, 0x40, 0x2F, 40));
