@@ -127,21 +127,24 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
         return; // the panel has drawn it
     }
     QPainter painter(this);
-    PaintCap(painter, rect());
+    PaintCap(painter, rect(), m_edges);
 }
 
-void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area) {
+const QPixmap& CapEdges::Edge(QSize size, Look look, qreal pixelRatio) {
+    for (const Entry& entry : m_entries) {
+        if (entry.size == size && entry.look == look && entry.ratio == pixelRatio) {
+            return entry.pixmap;
+        }
+    }
+    QPixmap pixmap(size * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF cap = QRectF(area).adjusted(1, 1, -1, -1);
-    // Small caps keep a thinner margin so that their label still has room.
-    const qreal margin = std::min(area.width(), area.height()) < 30 ? 1 : 3;
-    const QRectF label = cap.adjusted(margin, margin, -margin, -margin);
+    const QRectF cap = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(1, 1, -1, -1);
     QPainterPath path;
     path.addRoundedRect(cap, 3, 3);
-    const QColor fill = FillColour();
-    painter.fillPath(path, fill);
-    const bool hovered = underMouse() && isEnabled();
-    if (m_selected) {
+    if (look == Look::Selected) {
         // An accent ring with a light line inside: one of the two shows on any LED colour.
         painter.setPen(QPen(kSelectedEdge, 2));
         painter.drawPath(path);
@@ -150,16 +153,40 @@ void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area) {
         painter.setPen(QPen(kSelectedInner, 1));
         painter.drawPath(inner);
     } else {
-        painter.setPen(QPen(hovered ? kHoverEdge : kEdge, 1));
+        painter.setPen(QPen(look == Look::Hovered ? kHoverEdge : kEdge, 1));
         painter.drawPath(path);
     }
+    painter.end();
+    m_entries.push_back(Entry{size, look, pixelRatio, pixmap});
+    return m_entries.back().pixmap;
+}
+
+void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area, CapEdges& edges) {
+    // The cap's inside in solid fills, its corners cut where the rounded
+    // edge (drawn over it) passes.
+    const QRect cap = area.adjusted(1, 1, -1, -1);
+    const QColor fill = FillColour();
+    if (cap.width() > 4 && cap.height() > 4) {
+        painter.fillRect(cap.x() + 2, cap.y(), cap.width() - 4, 1, fill);
+        painter.fillRect(cap.x() + 1, cap.y() + 1, cap.width() - 2, 1, fill);
+        painter.fillRect(cap.x(), cap.y() + 2, cap.width(), cap.height() - 4, fill);
+        painter.fillRect(cap.x() + 1, cap.bottom() - 1, cap.width() - 2, 1, fill);
+        painter.fillRect(cap.x() + 2, cap.bottom(), cap.width() - 4, 1, fill);
+    } else {
+        painter.fillRect(cap, fill);
+    }
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const bool hovered = underMouse() && isEnabled();
+    const CapEdges::Look look =
+        m_selected ? CapEdges::Look::Selected : hovered ? CapEdges::Look::Hovered : CapEdges::Look::Plain;
+    painter.drawPixmap(area.topLeft(), edges.Edge(area.size(), look, ratio));
     if (!text().isEmpty()) {
+        // Small caps keep a thinner margin so that their label still has room.
+        const int margin = std::min(area.width(), area.height()) < 30 ? 2 : 4;
+        const QRect box = area.adjusted(margin, margin, -margin, -margin);
         // Dark text on a bright cap, light text on a dark one.
         const int brightness = (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000;
-        const QRect box = label.toRect();
-        const QPixmap& pixmap =
-            LabelPixmap(box.size(), brightness > 140, painter.device()->devicePixelRatioF());
-        painter.drawPixmap(box.topLeft(), pixmap);
+        painter.drawPixmap(box.topLeft(), LabelPixmap(box.size(), brightness > 140, ratio));
     }
 }
 

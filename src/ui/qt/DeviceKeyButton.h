@@ -20,6 +20,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 class QPainter;
 
@@ -38,6 +39,25 @@ struct CaptionLayout {
 // size and never going below kMinCaptionPixels. The drawn text fits the box
 // unless even one elided line at the smallest size does not.
 CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box);
+
+// The edges of key caps (plain, hovered, selected) drawn once per cap size
+// and pixel ratio into pixmaps with a transparent inside: a cap is then a few
+// solid fills and two copies instead of an antialiased path, which is what
+// lets a panel draw 170 caps in a fraction of a millisecond.
+class CapEdges {
+public:
+    enum class Look { Plain, Hovered, Selected };
+    const QPixmap& Edge(QSize size, Look look, qreal pixelRatio);
+
+private:
+    struct Entry {
+        QSize size;
+        Look look;
+        qreal ratio;
+        QPixmap pixmap;
+    };
+    std::vector<Entry> m_entries; // a picture has a handful of key sizes
+};
 
 class DeviceKeyButton final : public QAbstractButton {
 public:
@@ -61,8 +81,9 @@ public:
     bool PanelDrawn() const { return m_panelDrawn; }
     // Asks for the key's area to be repainted by whoever draws it.
     void RequestPaint();
-    // Draws the cap into `area` (the key's rectangle in the painter's coordinates).
-    void PaintCap(QPainter& painter, const QRect& area);
+    // Draws the cap into `area` (the key's rectangle in the painter's
+    // coordinates), with the edges from `edges`.
+    void PaintCap(QPainter& painter, const QRect& area, CapEdges& edges);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -82,6 +103,7 @@ private:
     QString m_captionText;
     QSize m_captionBox;
     QFont m_captionFont;
+    CapEdges m_edges; // when it paints itself
     QPixmap m_label;
     bool m_labelValid = false;
     bool m_labelDark = false;

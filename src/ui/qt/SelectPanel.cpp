@@ -113,7 +113,7 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
     for (QObject* child : children()) {
         auto* key = dynamic_cast<DeviceKeyButton*>(child);
         if (key != nullptr && key->PanelDrawn() && !key->isHidden() && key->geometry().intersects(dirty)) {
-            key->PaintCap(painter, key->geometry());
+            key->PaintCap(painter, key->geometry(), m_edges);
         }
     }
     if (m_dragging) {

@@ -3,6 +3,8 @@
 // selected by dragging a rectangle over them. A drag may start on free space or
 // on a key (it then stops being a click once the pointer moves); the panel
 // draws the rectangle while dragging and reports the press and release points.
+#include "ui/qt/DeviceKeyButton.h"
+
 #include <QPoint>
 #include <QWidget>
 #include <functional>
@@ -34,6 +36,7 @@ private:
     void Release(QPoint at);
 
     DragFinished m_finished;
+    CapEdges m_edges; // of the keys it draws
     bool m_pressed = false;
     bool m_dragging = false;
     QPoint m_from;
