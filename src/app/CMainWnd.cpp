@@ -61,6 +61,7 @@ bool CMainWnd::Create(std::string* error) {
     m_window->CenterWindow();
     UpdateNoDeviceHint();
     if (m_services.startHidden) {
+        m_quietStart = true;
         HideToTray();
     } else {
         m_window->Show();
@@ -303,7 +304,7 @@ void CMainWnd::DeviceAttached(int slot) {
         HoldSlotEvent(slot, true);
         return;
     }
-    if (m_discovery && !m_shutDown && m_discovery->Attach(slot)) {
+    if (m_discovery && !m_shutDown && m_discovery->Attach(slot) && !m_quietStart) {
         BringWindowToFront();
     }
 }
@@ -320,6 +321,12 @@ void CMainWnd::DeviceDetached(int slot) {
 }
 
 void CMainWnd::ScanAnnounced() {
+    if (m_quietStart) {
+        // Started in the notification area: the devices found at start do
+        // not raise the window; one plugged in later does.
+        m_quietStart = false;
+        return;
+    }
     BringWindowToFront();
 }
 

@@ -265,6 +265,7 @@ private:
     bool m_awake = true;
     bool m_active = false;
     bool m_inTray = false; // hidden to the notification area
+    bool m_quietStart = false; // started hidden: the first scan raises nothing
     bool m_hover = false;
     bool m_displayChanged = false;
     bool m_settingsOpen = false;

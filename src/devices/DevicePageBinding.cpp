@@ -86,8 +86,16 @@ bool DevicePageBinding::Owns(const ui::Notification& notification) const {
     if (m_page == nullptr || notification.sender == nullptr) {
         return false;
     }
+    // Every notification of the window (each list item's ticks too) comes
+    // here for every device: the sender's parents say cheaply whether it is
+    // on the page at all before the page is searched for its name (the
+    // first control of that name is the one that counts).
+    const ui::Control* above = notification.sender->Parent();
+    while (above != nullptr && above != m_page) {
+        above = above->Parent();
+    }
     const std::string& name = notification.sender->Name();
-    return !name.empty() && m_page->FindChild(name) == notification.sender;
+    return above != nullptr && !name.empty() && m_page->FindChild(name) == notification.sender;
 }
 
 bool DevicePageBinding::Register(ui::NotifyReceiver& receiver) {
