@@ -18,6 +18,7 @@
 // Threads: everything runs on the user-interface thread except the event
 // threads (which only post their work to it) and the light thread.
 #include "devices/DeviceParts.h"
+#include "devices/KeyboardEffects.h"
 #include "devices/KeyboardLayout.h"
 #include "devices/KeyboardSettings.h"
 #include "devices/LightTables.h"
@@ -54,6 +55,8 @@ public:
     // Host-driven effects: the program renders them and streams the frames.
     static constexpr int kAudioEffect = 29;
     static constexpr int kBandColourEffect = 30;
+    // The drops start from colour position 0 on every key.
+    static constexpr int kDropsEffect = 24;
     // A failed live frame holds the stream back this long.
     static constexpr uint32_t kLiveFrameBackoffMs = 200;
 
@@ -101,6 +104,18 @@ public:
     // ---- Lighting ----
 
     void ApplyLightState() override;
+    // The keyboard's own column breathing and static/ring rainbow (effects 5 and 6).
+    void EffectBreathing() override;
+    void EffectStatic() override;
+    // A key at device key position `position` pressed (kind 1) or released
+    // (2): the reactive effects (7, 8, 9, 25) light around it. A position no
+    // key maps to, or another kind, changes nothing. User-interface thread.
+    void KeyEvent(int position, int kind);
+    // The same by key number 0..169, the seam for any source of key presses.
+    // Any thread (it takes the LED lock).
+    void DispatchKeyEvent(int key, int kind);
+    // Fixes the seed of the effects' random source (tests, benchmarks).
+    void SeedEffectRandom(uint64_t seed);
     // Paints the key picture from the LED buffer (on the lighting page) and,
     // in effects 29 and 30, streams the frame to the keyboard. Never blocks:
     // after a failed frame no frame is sent for kLiveFrameBackoffMs.
@@ -194,10 +209,11 @@ protected:
 private:
     // Where an effect's start step takes effect 19's group from.
     enum class GroupSource { Device, Profile };
-    // Clears the working state of the keyboard's effects (here: the key levels).
+    // Clears the working state of the keyboard's effects, under the LED lock.
     void ResetEffectState();
-    // ResetEffectState, then the effect's start step; effect 19 first takes
-    // its colour group from the device or from the profile.
+    // ResetEffectState, then the effect's start step, under the LED lock;
+    // effect 19 first takes its colour group from the device or from the
+    // profile (outside the lock: that may transfer).
     void RestartEffect(int effect, GroupSource source);
     void SelectLayoutPage(int page);
     void SetKeyCaptions(ui::Control& container);
@@ -241,8 +257,13 @@ private:
     bool m_liveBackoff = false;
     uint32_t m_liveFailedAt = 0;
 
+    // The effects' working state: guarded by the LED lock, touched only
+    // inside Leds().With().
+    KeyboardEffectState m_fx;
+
     // Light thread only.
     LightPacer m_pacer{kLightPassMs};
+    uint8_t m_ticks = 0;
 };
 
 } // namespace velkor
