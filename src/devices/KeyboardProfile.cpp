@@ -131,6 +131,17 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
         }
         frame.position = 0;
     });
+    UpdateLiveStream();
+}
+
+void CTolvanicKeyboardDevice::UpdateLiveStream() {
+    const int effect = LightRecord().selectItem;
+    if (effect != kAudioEffect && effect != kBandColourEffect) {
+        m_stream.Stop();
+        return;
+    }
+    m_stream.SetLayout(m_maps, m_positions);
+    m_stream.Start();
 }
 
 void CTolvanicKeyboardDevice::ResetEffectState() {

@@ -11,15 +11,18 @@
 //     after every change;
 //   - the per-key colour groups of the custom-colour effect (19), in the
 //     profile and in the keyboard's colour tables;
-//   - the live colour stream of the host-driven effects (29, 30);
+//   - the live colour stream of the host-driven effects (29, 30), sent by a
+//     stream thread that runs while one of them is selected;
 //   - the wireless power status;
 //   - the profile document with its key list and keyboard options.
 //
 // Threads: everything runs on the user-interface thread except the event
-// threads (which only post their work to it) and the light thread.
+// threads (which only post their work to it), the light thread and the
+// stream thread.
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardEffects.h"
 #include "devices/KeyboardLayout.h"
+#include "devices/KeyboardLiveStream.h"
 #include "devices/KeyboardSettings.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicUSBDevice.h"
@@ -57,8 +60,6 @@ public:
     static constexpr int kBandColourEffect = 30;
     // The drops start from colour position 0 on every key.
     static constexpr int kDropsEffect = 24;
-    // A failed live frame holds the stream back this long.
-    static constexpr uint32_t kLiveFrameBackoffMs = 200;
 
     explicit CTolvanicKeyboardDevice(const DeviceServices& services);
     ~CTolvanicKeyboardDevice() override;
@@ -116,10 +117,11 @@ public:
     void DispatchKeyEvent(int key, int kind);
     // Fixes the seed of the effects' random source (tests, benchmarks).
     void SeedEffectRandom(uint64_t seed);
-    // Paints the key picture from the LED buffer (on the lighting page) and,
-    // in effects 29 and 30, streams the frame to the keyboard. Never blocks:
-    // after a failed frame no frame is sent for kLiveFrameBackoffMs.
+    // Paints the key picture from the LED buffer (on the lighting page). The
+    // frames of effects 29 and 30 go to the keyboard from the stream thread.
     void OutputLightFrame() override;
+    bool LiveStreamRunning() const { return m_stream.Running(); }
+    KeyboardLiveStream::Stats LiveStreamStats() const { return m_stream.Statistics(); }
     LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
     void SetAudioLightValues(const AudioLightValues& values) override;
     AudioLightValues GetAudioLightValues() override { return m_audioValues; }
@@ -201,6 +203,7 @@ protected:
     // effect renderers join here.
     void RunLightPass(const StopEvent& stop) override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
+    void StopKindThreads() override { m_stream.Join(); }
     std::string_view LightThreadExitTrace() const override;
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
@@ -215,6 +218,8 @@ private:
     // effect 19 first takes its colour group from the device or from the
     // profile (outside the lock: that may transfer).
     void RestartEffect(int effect, GroupSource source);
+    // The stream thread runs while effect 29 or 30 is selected.
+    void UpdateLiveStream();
     void SelectLayoutPage(int page);
     void SetKeyCaptions(ui::Control& container);
     bool GroupTransferAllowed(int group) const;
@@ -253,9 +258,6 @@ private:
 
     // Built by OutputLightFrame without allocating.
     std::vector<uint32_t> m_tickLeds;
-    KeyTransferBuffer m_liveFrame{};
-    bool m_liveBackoff = false;
-    uint32_t m_liveFailedAt = 0;
 
     // The effects' working state: guarded by the LED lock, touched only
     // inside Leds().With().
@@ -264,6 +266,10 @@ private:
     // Light thread only.
     LightPacer m_pacer{kLightPassMs};
     uint8_t m_ticks = 0;
+
+    SteadyStreamClock m_streamClock;
+    // Last: its thread goes before anything it uses.
+    KeyboardLiveStream m_stream{CommandTransport(), Leds(), [this] { return LightControlFlag(); }, m_streamClock};
 };
 
 } // namespace velkor

@@ -258,6 +258,9 @@ protected:
     // The light thread's work for one pass (the kinds dispatch on their effect
     // here). Runs on the light thread; may wait only on `stop`. Base: nothing.
     virtual void RunLightPass(const StopEvent& stop) { (void)stop; }
+    // Stops the threads a kind runs besides the light and event threads and
+    // waits until they have ended (Shutdown runs it first). Base: nothing.
+    virtual void StopKindThreads() {}
     // An input report of an event channel whose code is not 0x401 (0 for a
     // release report). Runs on the event thread. Base: nothing.
     virtual void OnDeviceEvent(uint16_t code, ChannelType channel) {

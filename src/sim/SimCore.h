@@ -77,8 +77,9 @@ struct SimCore {
     SimFirmware& Firmware(SimModel model) { return *firmwares[size_t(model)]; }
     bool IsGoneLocked(const SimHandleState& handle) const;
 
+    // Logged at `time`, or now when none is given.
     void LogLocked(SimDirection direction, SimUnit unit, int collection, std::span<const uint8_t> bytes,
-                   std::string note = {});
+                   std::string note = {}, std::optional<SimTime> time = std::nullopt);
     // Queues an input report for every reader of (unit, collection) and logs it.
     void DeliverLocked(SimUnit unit, int collection, std::span<const uint8_t> bytes, SimTime readyAt,
                        std::string note = {});
