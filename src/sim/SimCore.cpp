@@ -69,7 +69,7 @@ bool SimCore::IsGoneLocked(const SimHandleState& handle) const {
 
 void SimCore::LogLocked(SimDirection direction, SimUnit unit, int collection, std::span<const uint8_t> bytes,
                         std::string note, std::optional<SimTime> time) {
-    if (logLimit == 0) {
+    if (logLimit == 0 && !logFile) {
         return;
     }
     SimFrame frame;
@@ -80,6 +80,12 @@ void SimCore::LogLocked(SimDirection direction, SimUnit unit, int collection, st
     frame.collection = collection;
     frame.bytes.assign(bytes.begin(), bytes.end());
     frame.note = std::move(note);
+    if (logFile) {
+        logFile->Append(frame);
+    }
+    if (logLimit == 0) {
+        return;
+    }
     log.push_back(std::move(frame));
     while (log.size() > logLimit) {
         log.pop_front();

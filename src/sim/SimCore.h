@@ -3,6 +3,7 @@
 // is guarded by `mutex`; the *Locked operations expect it held.
 #include "sim/SimFactory.h"
 #include "sim/SimFirmware.h"
+#include "sim/SimLogFile.h"
 #include "sim/SimTypes.h"
 #include "transport/HidBackend.h"
 
@@ -71,6 +72,8 @@ struct SimCore {
     std::condition_variable readWaiting; // a read began to wait
     std::deque<SimFrame> log;
     size_t logLimit = kDefaultFrameLogLimit;
+    // Every logged frame also goes here when set (whatever the limit).
+    std::shared_ptr<SimLogFile> logFile;
     uint64_t sequence = 0;
     std::string lastError;
 
