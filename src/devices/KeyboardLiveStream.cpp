@@ -50,6 +50,9 @@ void KeyboardLiveStream::SetLayout(const KeyboardKeyMaps& maps, int positions) {
 }
 
 bool KeyboardLiveStream::Start() {
+    if (m_shutDown) {
+        return false;
+    }
     if (m_thread.IsRunning()) {
         return true;
     }
@@ -63,6 +66,11 @@ void KeyboardLiveStream::Stop() {
 void KeyboardLiveStream::Join() {
     Stop();
     m_thread.JoinStopped();
+}
+
+void KeyboardLiveStream::Shutdown() {
+    m_shutDown = true;
+    Join();
 }
 
 KeyboardLiveStream::Stats KeyboardLiveStream::Statistics() const {

@@ -93,12 +93,15 @@ public:
     // Where each key's colour goes in the frame and how long the frame is
     // (`positions` x 3 bytes; nothing is sent for 0). Any thread.
     void SetLayout(const KeyboardKeyMaps& maps, int positions);
-    // Starts the thread unless it runs. False when it could not be started.
+    // Starts the thread unless it runs. False when it could not be started,
+    // or after Shutdown.
     bool Start();
     // Asks the thread to end; waits at most kStopWaitMs for it.
     void Stop();
     // Stop, then waits until the thread has ended.
     void Join();
+    // Join, and no start from now on (the owner is going).
+    void Shutdown();
     bool Running() const { return m_thread.IsRunning(); }
     Stats Statistics() const;
 
@@ -126,6 +129,7 @@ private:
     bool m_quiet = false;
     uint64_t m_failedAtUs = 0;
 
+    bool m_shutDown = false;
     std::atomic<uint64_t> m_frames{0};
     std::atomic<uint64_t> m_failures{0};
     std::atomic<uint64_t> m_missed{0};

@@ -203,7 +203,7 @@ protected:
     // effect renderers join here.
     void RunLightPass(const StopEvent& stop) override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
-    void StopKindThreads() override { m_stream.Join(); }
+    void StopKindThreads() override { m_stream.Shutdown(); }
     std::string_view LightThreadExitTrace() const override;
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
