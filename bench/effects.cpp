@@ -4,6 +4,7 @@
 #include "devices/DeviceLinks.h"
 #include "devices/EffectPlayers.h"
 #include "devices/KindRenderers.h"
+#include "devices/KeyboardEffects.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "transport/HidBackend.h"
@@ -12,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
 namespace velkor {
 namespace {
@@ -89,6 +91,44 @@ void BM_KeyLevelDecay(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * LedFrame::kKeyLevelCount);
 }
 BENCHMARK(BM_KeyLevelDecay)->Name("StepKeyLevel/170");
+
+// One frame of a keyboard effect on its 170 keys, from the effect's start
+// step on, with a few keys held so that the reactive effects have work.
+void BM_KeyboardEffect(benchmark::State& state, int effect) {
+    LedFrame frame;
+    frame.Resize(170);
+    frame.light.selectItem = uint8_t(effect);
+    frame.light.light = 3;
+    frame.light.speed = 2;
+    frame.light.fx = 1;
+    frame.light.multiColor = 1;
+    frame.light.red = 200;
+    KeyboardEffectState fx;
+    fx.random.Seed(1);
+    fx.fed = {200, 100, 50};
+    kbfx::ResetEffectState(frame, fx);
+    kbfx::RunStartStep(frame, fx, effect);
+    for (int key : {51, 52, 30}) {
+        kbfx::KeyEvent(frame, fx, key, kbfx::kPress);
+    }
+    uint32_t now = 0;
+    for (auto _ : state) {
+        kbfx::RenderEffect(frame, fx, effect, now += 16);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 170);
+}
+
+const bool kKeyboardRows = [] {
+    for (int effect = 1; effect <= 30; ++effect) {
+        if (effect == 20 || effect == 29) {
+            continue; // the step player's and the audio effect's
+        }
+        benchmark::RegisterBenchmark(("Keyboard/" + std::to_string(effect) + "/170").c_str(),
+                                     BM_KeyboardEffect, effect);
+    }
+    return true;
+}();
 
 // The tick's own work without controls: copy the buffer and build the scaled frame.
 void BM_OutputFrame(benchmark::State& state) {

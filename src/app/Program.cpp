@@ -22,7 +22,8 @@ ProgramEnvironment ReadProgramEnvironment(const std::function<const char*(const 
                               .updateCaFile = value("VELKOR_UPDATE_CA"),
                               .xdgConfigHome = value("XDG_CONFIG_HOME"),
                               .xdgCacheHome = value("XDG_CACHE_HOME"),
-                              .tmpdir = value("TMPDIR")};
+                              .tmpdir = value("TMPDIR"),
+                              .simLog = value("VELKOR_SIM_LOG")};
 }
 
 Program::Program(ProgramOptions options, ProgramServices& services)
@@ -143,7 +144,7 @@ void Program::LoadStartLanguage(const ProgramFolders& folders) {
 // The simulated family with --simulate, else the hardware's back end (if any).
 bool Program::StartDevices(std::string* error) {
     if (m_options.simulate) {
-        m_devices = MakeSimulatedFamily(m_options.scenario, *error);
+        m_devices = MakeSimulatedFamily(m_options.scenario, *error, nullptr, m_services.environment.simLog);
         return m_devices != nullptr;
     }
     if (m_services.makeHardwareBackend) {

@@ -65,6 +65,8 @@ struct ProgramEnvironment {
     std::string xdgConfigHome;
     std::string xdgCacheHome;
     std::string tmpdir;
+    // Where the simulated family logs its frames (VELKOR_SIM_LOG; with --simulate only).
+    std::string simLog;
 
     bool operator==(const ProgramEnvironment&) const = default;
 };

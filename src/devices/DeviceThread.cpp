@@ -50,6 +50,11 @@ bool StopEvent::WaitForWake(uint32_t ms) const {
     return m_set;
 }
 
+bool StopEvent::WaitUntil(std::chrono::steady_clock::time_point deadline) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_until(lock, deadline, [this] { return m_set; });
+}
+
 std::string_view StopOutcomeTrace(ThreadStopOutcome outcome) {
     switch (outcome) {
     case ThreadStopOutcome::Ended:

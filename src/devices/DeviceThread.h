@@ -10,6 +10,7 @@
 // it holds a transport lock.
 //
 // Start, Stop and JoinStopped are called by the owner, one thread at a time.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,8 @@ public:
     bool IsSet() const;
     // Waits up to `ms` for the event. True when it is set (at once if it already was).
     bool WaitFor(uint32_t ms) const;
+    // Waits until `deadline` for the event. True when it is set.
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline) const;
 
     // A wait without a time limit (WaitForWake only).
     static constexpr uint32_t kNoTimeLimit = UINT32_MAX;

@@ -1,4 +1,4 @@
-// The keyboard's light tick (picture and live stream) and its custom colour
+// The keyboard's light tick (the picture) and its custom colour
 // groups (effect 19) in the profile and in the keyboard's colour tables.
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
@@ -42,19 +42,6 @@ void CTolvanicKeyboardDevice::OutputLightFrame() {
             PaintLight(*light, m_tickLeds[k], showColours && light->IsVisible());
         }
     }
-
-    const uint8_t effect = LightRecord().selectItem;
-    if ((effect != kAudioEffect && effect != kBandColourEffect) || m_positions <= 0) {
-        return;
-    }
-    const uint32_t now = Services().clock.NowMs();
-    if (m_liveBackoff && now - m_liveFailedAt < kLiveFrameBackoffMs) {
-        return; // a failing keyboard must not cost the window a wait on every tick
-    }
-    FillColourFrame(m_liveFrame, m_tickLeds, m_maps, ColourFrameRule::Scaled);
-    const int result = CommandTransport().SendLiveColours(m_liveFrame.data(), uint16_t(m_positions * 3));
-    m_liveBackoff = result != kResultOk;
-    m_liveFailedAt = now;
 }
 
 bool CTolvanicKeyboardDevice::LightsOnPage() const {

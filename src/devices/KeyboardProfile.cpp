@@ -124,24 +124,46 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
         RestartEffect(m_image.mode, GroupSource::Profile);
     }
     m_playback.Reload(m_profile);
-    Leds().With([](LedFrame& frame) { frame.position = 0; });
+    const bool drops = m_image.mode == kDropsEffect;
+    Leds().With([drops](LedFrame& frame) {
+        if (drops) {
+            frame.colourPositions.fill(0);
+        }
+        frame.position = 0;
+    });
+    UpdateLiveStream();
+}
+
+void CTolvanicKeyboardDevice::UpdateLiveStream() {
+    const int effect = LightRecord().selectItem;
+    if (effect != kAudioEffect && effect != kBandColourEffect) {
+        m_stream.Stop();
+        return;
+    }
+    m_stream.SetLayout(m_maps, m_positions);
+    m_stream.Start();
 }
 
 void CTolvanicKeyboardDevice::ResetEffectState() {
-    Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, false); });
+    Leds().With([this](LedFrame& frame) { kbfx::ResetEffectState(frame, m_fx); });
 }
 
 uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
     (void)stop;
     const uint32_t now = Services().clock.NowMs();
-    if (m_pacer.Advance(now) == 0) {
+    const uint32_t ticks = m_pacer.Advance(now);
+    if (ticks == 0) {
         return m_pacer.MsToNextTick(now);
     }
+    m_ticks = uint8_t(std::min<uint32_t>(m_ticks + ticks, 255));
     const bool list = m_playback.ListActive();
     Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
-        if (effect == 0 || effect == 20 || effect > kBandColourEffect) {
+        if (kbfx::PlaysSteps(effect)) {
             m_playback.PlaySteps(frame, now);
+        } else if (m_ticks >= StepThreshold(LightKind::Keyboard, effect, frame.light.speed)) {
+            kbfx::RenderEffect(frame, m_fx, effect, now);
+            m_ticks = 0;
         }
         if (list) {
             m_playback.PlayList(frame, now);
@@ -151,14 +173,47 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
 }
 
 void CTolvanicKeyboardDevice::RestartEffect(int effect, GroupSource source) {
-    ResetEffectState();
-    if (effect == kCustomColourEffect) {
-        if (source == GroupSource::Device) {
-            ReadCustomGroupFromDevice();
-        } else {
-            LoadCustomGroup();
-        }
+    if (kbfx::EffectOf(effect).start != kbfx::StartStep::CustomGroup) {
+        Leds().With([&](LedFrame& frame) {
+            kbfx::ResetEffectState(frame, m_fx);
+            kbfx::RunStartStep(frame, m_fx, effect);
+        });
+        return;
     }
+    ResetEffectState();
+    if (source == GroupSource::Device) {
+        ReadCustomGroupFromDevice();
+    } else {
+        LoadCustomGroup();
+    }
+    Leds().With([&](LedFrame& frame) { kbfx::RunStartStep(frame, m_fx, effect); });
+}
+
+void CTolvanicKeyboardDevice::EffectBreathing() {
+    Leds().With([this](LedFrame& frame) { kbfx::ColumnBreathing(frame, m_fx, 0); });
+}
+
+void CTolvanicKeyboardDevice::EffectStatic() {
+    Leds().With([this](LedFrame& frame) { kbfx::StaticRingRainbow(frame, m_fx, 0); });
+}
+
+void CTolvanicKeyboardDevice::KeyEvent(int position, int kind) {
+    if (position < 0 || position >= kNoPosition) {
+        return;
+    }
+    const auto& positions = m_maps.position;
+    const auto found = std::find(positions.begin(), positions.end(), uint8_t(position));
+    if (found != positions.end()) {
+        DispatchKeyEvent(int(found - positions.begin()), kind);
+    }
+}
+
+void CTolvanicKeyboardDevice::DispatchKeyEvent(int key, int kind) {
+    Leds().With([&](LedFrame& frame) { kbfx::KeyEvent(frame, m_fx, key, kind); });
+}
+
+void CTolvanicKeyboardDevice::SeedEffectRandom(uint64_t seed) {
+    Leds().With([&](LedFrame&) { m_fx.random.Seed(seed); });
 }
 
 // ---- Page state ----
@@ -297,6 +352,9 @@ void CTolvanicKeyboardDevice::SetAudioBands(std::span<const int32_t> values) {
     for (size_t i = 0; i < count; ++i) {
         m_bands[i] = values[i];
     }
+    // Effect 30 shows the first three as one colour, changed between frames only.
+    const std::array<int32_t, 6> bands = AudioBands();
+    Leds().With([&](LedFrame&) { m_fx.fed = {uint8_t(bands[0]), uint8_t(bands[1]), uint8_t(bands[2])}; });
 }
 
 std::array<int32_t, 6> CTolvanicKeyboardDevice::AudioBands() const {

@@ -170,6 +170,7 @@ bool CTolvanicKeyboardDevice::ReadLayout() {
     const std::vector<KeyFunction> written = WrittenFunctions();
     m_maps = BuildKeyboardKeyMaps(m_deviceKeyList, std::span(m_deviceLightMap).first(size_t(positions)),
                                   positions, written);
+    m_stream.SetLayout(m_maps, m_positions);
     TraceF("keyboard layout read: %d key positions, layout page %d", positions, m_layoutPage);
     return true;
 }
@@ -224,6 +225,7 @@ bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
     m_profile.WriteKeyboardSystem(m_system);
     m_profile.WriteLightInfo(decoded.light);
     SaveDeviceProfile();
+    UpdateLiveStream();
     TraceF("keyboard settings read: profile %d, effect %d, brightness %d, Win-lock %d", int(profile),
            int(decoded.light.selectItem), int(decoded.light.light), int(m_system.winFlag));
     return true;

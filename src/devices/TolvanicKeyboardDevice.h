@@ -11,14 +11,18 @@
 //     after every change;
 //   - the per-key colour groups of the custom-colour effect (19), in the
 //     profile and in the keyboard's colour tables;
-//   - the live colour stream of the host-driven effects (29, 30);
+//   - the live colour stream of the host-driven effects (29, 30), sent by a
+//     stream thread that runs while one of them is selected;
 //   - the wireless power status;
 //   - the profile document with its key list and keyboard options.
 //
 // Threads: everything runs on the user-interface thread except the event
-// threads (which only post their work to it) and the light thread.
+// threads (which only post their work to it), the light thread and the
+// stream thread.
 #include "devices/DeviceParts.h"
+#include "devices/KeyboardEffects.h"
 #include "devices/KeyboardLayout.h"
+#include "devices/KeyboardLiveStream.h"
 #include "devices/KeyboardSettings.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicUSBDevice.h"
@@ -54,8 +58,8 @@ public:
     // Host-driven effects: the program renders them and streams the frames.
     static constexpr int kAudioEffect = 29;
     static constexpr int kBandColourEffect = 30;
-    // A failed live frame holds the stream back this long.
-    static constexpr uint32_t kLiveFrameBackoffMs = 200;
+    // The drops start from colour position 0 on every key.
+    static constexpr int kDropsEffect = 24;
 
     explicit CTolvanicKeyboardDevice(const DeviceServices& services);
     ~CTolvanicKeyboardDevice() override;
@@ -101,10 +105,23 @@ public:
     // ---- Lighting ----
 
     void ApplyLightState() override;
-    // Paints the key picture from the LED buffer (on the lighting page) and,
-    // in effects 29 and 30, streams the frame to the keyboard. Never blocks:
-    // after a failed frame no frame is sent for kLiveFrameBackoffMs.
+    // The keyboard's own column breathing and static/ring rainbow (effects 5 and 6).
+    void EffectBreathing() override;
+    void EffectStatic() override;
+    // A key at device key position `position` pressed (kind 1) or released
+    // (2): the reactive effects (7, 8, 9, 25) light around it. A position no
+    // key maps to, or another kind, changes nothing. User-interface thread.
+    void KeyEvent(int position, int kind);
+    // The same by key number 0..169, the seam for any source of key presses.
+    // Any thread (it takes the LED lock).
+    void DispatchKeyEvent(int key, int kind);
+    // Fixes the seed of the effects' random source (tests, benchmarks).
+    void SeedEffectRandom(uint64_t seed);
+    // Paints the key picture from the LED buffer (on the lighting page). The
+    // frames of effects 29 and 30 go to the keyboard from the stream thread.
     void OutputLightFrame() override;
+    bool LiveStreamRunning() const { return m_stream.Running(); }
+    KeyboardLiveStream::Stats LiveStreamStats() const { return m_stream.Statistics(); }
     LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
     void SetAudioLightValues(const AudioLightValues& values) override;
     AudioLightValues GetAudioLightValues() override { return m_audioValues; }
@@ -190,6 +207,7 @@ protected:
     // Effects 29 and 30 stream their frames to the keyboard.
     bool FramesLeaveHost() const override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
+    void StopKindThreads() override { m_stream.Shutdown(); }
     std::string_view LightThreadExitTrace() const override;
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
@@ -198,11 +216,14 @@ protected:
 private:
     // Where an effect's start step takes effect 19's group from.
     enum class GroupSource { Device, Profile };
-    // Clears the working state of the keyboard's effects (here: the key levels).
+    // Clears the working state of the keyboard's effects, under the LED lock.
     void ResetEffectState();
-    // ResetEffectState, then the effect's start step; effect 19 first takes
-    // its colour group from the device or from the profile.
+    // ResetEffectState, then the effect's start step, under the LED lock;
+    // effect 19 first takes its colour group from the device or from the
+    // profile (outside the lock: that may transfer).
     void RestartEffect(int effect, GroupSource source);
+    // The stream thread runs while effect 29 or 30 is selected.
+    void UpdateLiveStream();
     void SelectLayoutPage(int page);
     void SetKeyCaptions(ui::Control& container);
     bool GroupTransferAllowed(int group) const;
@@ -241,13 +262,19 @@ private:
 
     // Built by OutputLightFrame without allocating.
     std::vector<uint32_t> m_tickLeds;
-    KeyTransferBuffer m_liveFrame{};
-    bool m_liveBackoff = false;
     bool m_keysLit = false; // the keys show the LEDs (else they show unlit)
-    uint32_t m_liveFailedAt = 0;
+
+    // The effects' working state: guarded by the LED lock, touched only
+    // inside Leds().With().
+    KeyboardEffectState m_fx;
 
     // Light thread only.
     LightPacer m_pacer{kLightPassMs};
+    uint8_t m_ticks = 0;
+
+    SteadyStreamClock m_streamClock;
+    // Last: its thread goes before anything it uses.
+    KeyboardLiveStream m_stream{CommandTransport(), Leds(), [this] { return LightControlFlag(); }, m_streamClock};
 };
 
 } // namespace velkor

@@ -87,6 +87,7 @@ CTolvanicUSBDevice::~CTolvanicUSBDevice() {
 }
 
 void CTolvanicUSBDevice::Shutdown() {
+    StopKindThreads();
     m_workers.Shutdown();
 }
 

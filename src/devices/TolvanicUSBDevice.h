@@ -296,6 +296,9 @@ protected:
     // The picture is seen and may be painted now: at most 30 paints a
     // second, changes in between coalesce into the next. User-interface thread.
     bool PicturePaintDue();
+    // Stops the threads a kind runs besides the light and event threads and
+    // waits until they have ended (Shutdown runs it first). Base: nothing.
+    virtual void StopKindThreads() {}
     // An input report of an event channel whose code is not 0x401 (0 for a
     // release report). Runs on the event thread. Base: nothing.
     virtual void OnDeviceEvent(uint16_t code, ChannelType channel) {

@@ -3,6 +3,7 @@
 #include "sim/SimCore.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velkor::sim {
 
@@ -111,11 +112,34 @@ SimBackend::SimBackend(uint32_t seed) : m_core(std::make_shared<SimCore>(seed)) 
 
 SimBackend::~SimBackend() {
     StopScenario();
-    // Handles that outlive the backend see their device gone.
-    std::lock_guard lock(m_core->mutex);
-    for (size_t i = 0; i < kSimUnitCount; ++i) {
-        m_core->UnplugLocked(SimUnit(i));
+    std::shared_ptr<SimLogFile> logFile;
+    {
+        // Handles that outlive the backend see their device gone.
+        std::lock_guard lock(m_core->mutex);
+        for (size_t i = 0; i < kSimUnitCount; ++i) {
+            m_core->UnplugLocked(SimUnit(i));
+        }
+        logFile = std::move(m_core->logFile);
     }
+    if (logFile) {
+        logFile->Close(); // outside the lock: it waits for the disk
+    }
+}
+
+bool SimBackend::LogToFile(const std::string& path, std::string& error) {
+    auto file = std::make_shared<SimLogFile>();
+    if (!file->Open(path, error)) {
+        return false;
+    }
+    std::shared_ptr<SimLogFile> previous;
+    {
+        std::lock_guard lock(m_core->mutex);
+        previous = std::exchange(m_core->logFile, std::move(file));
+    }
+    if (previous) {
+        previous->Close();
+    }
+    return true;
 }
 
 bool SimBackend::EnumeratePaths(std::vector<std::string>& paths) {

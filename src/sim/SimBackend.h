@@ -108,6 +108,10 @@ public:
     void ClearFrames();
     // Oldest entries are dropped beyond `limit` (default 20000).
     void SetFrameLogLimit(size_t limit);
+    // Also writes every frame logged from now on to `path` (SimLogFile.h),
+    // completely by the time the backend is destroyed. False with `error`
+    // set when the file cannot be created.
+    bool LogToFile(const std::string& path, std::string& error);
 
     // --- Scenario ---
     // Reads a scenario file for StartScenario; false with a message when it

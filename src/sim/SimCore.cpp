@@ -68,17 +68,24 @@ bool SimCore::IsGoneLocked(const SimHandleState& handle) const {
 }
 
 void SimCore::LogLocked(SimDirection direction, SimUnit unit, int collection, std::span<const uint8_t> bytes,
-                        std::string note) {
-    if (logLimit == 0) {
+                        std::string note, std::optional<SimTime> time) {
+    if (logLimit == 0 && !logFile) {
         return;
     }
     SimFrame frame;
     frame.sequence = ++sequence;
+    frame.time = time ? *time : std::chrono::steady_clock::now();
     frame.direction = direction;
     frame.unit = unit;
     frame.collection = collection;
     frame.bytes.assign(bytes.begin(), bytes.end());
     frame.note = std::move(note);
+    if (logFile) {
+        logFile->Append(frame);
+    }
+    if (logLimit == 0) {
+        return;
+    }
     log.push_back(std::move(frame));
     while (log.size() > logLimit) {
         log.pop_front();
@@ -87,7 +94,7 @@ void SimCore::LogLocked(SimDirection direction, SimUnit unit, int collection, st
 
 void SimCore::DeliverLocked(SimUnit unit, int collection, std::span<const uint8_t> bytes, SimTime readyAt,
                             std::string note) {
-    LogLocked(SimDirection::FromDevice, unit, collection, bytes, std::move(note));
+    LogLocked(SimDirection::FromDevice, unit, collection, bytes, std::move(note), readyAt);
     for (const auto& handle : handles) {
         if (handle->unit != unit || handle->collection != collection || !handle->wantRead ||
             IsGoneLocked(*handle)) {

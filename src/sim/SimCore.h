@@ -3,6 +3,7 @@
 // is guarded by `mutex`; the *Locked operations expect it held.
 #include "sim/SimFactory.h"
 #include "sim/SimFirmware.h"
+#include "sim/SimLogFile.h"
 #include "sim/SimTypes.h"
 #include "transport/HidBackend.h"
 
@@ -71,14 +72,17 @@ struct SimCore {
     std::condition_variable readWaiting; // a read began to wait
     std::deque<SimFrame> log;
     size_t logLimit = kDefaultFrameLogLimit;
+    // Every logged frame also goes here when set (whatever the limit).
+    std::shared_ptr<SimLogFile> logFile;
     uint64_t sequence = 0;
     std::string lastError;
 
     SimFirmware& Firmware(SimModel model) { return *firmwares[size_t(model)]; }
     bool IsGoneLocked(const SimHandleState& handle) const;
 
+    // Logged at `time`, or now when none is given.
     void LogLocked(SimDirection direction, SimUnit unit, int collection, std::span<const uint8_t> bytes,
-                   std::string note = {});
+                   std::string note = {}, std::optional<SimTime> time = std::nullopt);
     // Queues an input report for every reader of (unit, collection) and logs it.
     void DeliverLocked(SimUnit unit, int collection, std::span<const uint8_t> bytes, SimTime readyAt,
                        std::string note = {});

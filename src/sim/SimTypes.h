@@ -2,6 +2,7 @@
 // Names shared by the simulated device family: the USB units that can be
 // plugged, the physical models whose firmware answers, the device memories,
 // the keys on the devices, faults and the frame log.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -85,6 +86,8 @@ enum class SimDirection : uint8_t { ToDevice, FromDevice };
 // One logged report, whole as it was written or delivered.
 struct SimFrame {
     uint64_t sequence = 0;
+    // When it was written, or when the reply became readable (a delayed one later).
+    std::chrono::steady_clock::time_point time;
     SimDirection direction = SimDirection::ToDevice;
     SimUnit unit = SimUnit::Keyboard;
     int collection = 0;         // 1-based collection of the unit's interface

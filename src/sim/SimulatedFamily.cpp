@@ -3,11 +3,15 @@
 namespace velkor {
 
 std::unique_ptr<sim::SimBackend> MakeSimulatedFamily(const std::string& scenarioFile, std::string& error,
-                                                     bool* playing) {
+                                                     bool* playing, const std::string& logFile) {
     if (playing != nullptr) {
         *playing = false;
     }
     auto backend = std::make_unique<sim::SimBackend>(1);
+    if (!logFile.empty() && !backend->LogToFile(logFile, error)) {
+        error = "simulator log " + error;
+        return nullptr;
+    }
     if (scenarioFile.empty()) {
         backend->PlugFamily();
         return backend;

@@ -28,7 +28,9 @@ int DeviceTransport::SendFrame(Frame& frame, Frame& reply, Lock lock, bool quick
         result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
     } else if (lock == Lock::Lighting) {
         std::lock_guard guard(m_lightingLock);
-        result = quick ? TransactQuick(frame.data(), frame.size(), reply.data(), reply.size(), nullptr)
+        // A live chunk (quick) is dropped rather than wait for another exchange.
+        result = quick ? TransactImpl(frame.data(), frame.size(), reply.data(), reply.size(), nullptr, true,
+                                      Contention::Drop)
                        : Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
     } else {
         result = Transact(frame.data(), frame.size(), reply.data(), reply.size(), nullptr);
@@ -86,13 +88,18 @@ int DeviceTransport::PagedWrite(Command code, const uint8_t* source, size_t leng
         frame[4] = static_cast<uint8_t>(n);
         PutOffset(frame, baseOffset + static_cast<uint32_t>(p));
         std::memcpy(frame.data() + kFrameDataOffset, source + p, n);
-        if (dropWhileBusy && m_busy) {
+        if (dropWhileBusy && m_busy > 0) {
             // A live frame never waits behind another exchange.
             Trace("放弃灯光数据");
             continue;
         }
         Frame reply{};
-        if (int result = SendFrame(frame, reply, lock, dropWhileBusy); result != kResultOk) {
+        const int result = SendFrame(frame, reply, lock, dropWhileBusy);
+        if (result == kResultDropped) {
+            Trace("放弃灯光数据"); // another exchange began after the check
+            continue;
+        }
+        if (result != kResultOk) {
             return result;
         }
     }

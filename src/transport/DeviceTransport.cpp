@@ -15,11 +15,11 @@ constexpr uint32_t kReceiverTimeoutMs = 5000;
 constexpr uint32_t kReceiverQuickTimeoutMs = 500;
 constexpr uint8_t kReceiverSilent = 0xAA;
 
-// Clears the busy flag on every way out of a transaction.
+// Counts an exchange as busy on every way into and out of a transaction.
 struct BusyGuard {
-    std::atomic<bool>& flag;
-    explicit BusyGuard(std::atomic<bool>& f) : flag(f) { flag = true; }
-    ~BusyGuard() { flag = false; }
+    std::atomic<int>& count;
+    explicit BusyGuard(std::atomic<int>& c) : count(c) { ++count; }
+    ~BusyGuard() { --count; }
 };
 
 // Two trace lines of 32 bytes each: groups of four, three blanks between the
@@ -202,8 +202,16 @@ int DeviceTransport::TransactQuick(const uint8_t* request, size_t requestLength,
 }
 
 int DeviceTransport::TransactImpl(const uint8_t* request, size_t requestLength, uint8_t* reply,
-                                  size_t replyLength, size_t* bytesRead, bool quick) {
+                                  size_t replyLength, size_t* bytesRead, bool quick, Contention contention) {
+    std::unique_lock exchange(m_exchangeLock, std::defer_lock);
+    if (contention == Contention::Drop && !exchange.try_lock()) {
+        return kResultDropped;
+    }
+    // Counted busy before waiting, so that live chunks give way to a waiting exchange.
     BusyGuard busy(m_busy);
+    if (!exchange.owns_lock()) {
+        exchange.lock();
+    }
     if (bytesRead != nullptr) {
         *bytesRead = 0;
     }

@@ -132,7 +132,7 @@ public:
     bool OnReceiver() const { return m_receiverSelected; }
     bool ChannelOpen(ChannelType channel) const { return Channel(channel).IsOpen(); }
     uint8_t ChunkSize() const { return m_chunkSize; }
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const { return m_busy > 0; }
     // The device's synchronised-lighting flag; the transport does not interpret it.
     void SetSyncLighting(bool on) { m_syncLighting = on; }
     bool SyncLighting() const { return m_syncLighting; }
@@ -177,8 +177,13 @@ private:
     }
 
     enum class Lock { Command, Lighting, None };
+    // How an exchange meets another one in progress: it waits for it, or
+    // (a live colour chunk) it is dropped.
+    enum class Contention { Wait, Drop };
+    // Never leaves the transport: a dropped live chunk counts as accepted.
+    static constexpr int kResultDropped = 2;
     int TransactImpl(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
-                     size_t* bytesRead, bool quick);
+                     size_t* bytesRead, bool quick, Contention contention = Contention::Wait);
     // Seals the frame, sends it under `lock` and applies the status rule.
     int SendFrame(Frame& frame, Frame& reply, Lock lock, bool quick);
     int SingleFrame(Command code, uint8_t byte4, uint16_t offset, Frame* replyOut);
@@ -188,7 +193,8 @@ private:
                    uint8_t chunkSize, bool dropWhileBusy);
 
     std::atomic<uint16_t> m_dataSize{kMaxDataSize};
-    std::atomic<bool> m_busy{false};
+    // Exchanges in progress or waiting for their turn.
+    std::atomic<int> m_busy{0};
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_syncLighting{false};
     std::atomic<bool> m_receiverSelected{false};
@@ -198,6 +204,9 @@ private:
     HidInterface m_wired;
     HidInterface m_receiver;
     std::mutex m_ioLock;
+    // Held from a request's write to its reply's read, so that exchanges of
+    // two threads never interleave on the channel and take each other's replies.
+    std::mutex m_exchangeLock;
     std::mutex m_channelLock;
     std::mutex m_commandLock;
     std::mutex m_lightingLock;

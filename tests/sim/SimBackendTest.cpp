@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <future>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -317,6 +320,59 @@ TEST(SimLog, EveryReportInAndOutIsLoggedInOrder) {
     EXPECT_EQ(backend.Frames()[0].sequence, frames[2].sequence);
     backend.ClearFrames();
     EXPECT_TRUE(backend.Frames().empty());
+}
+
+TEST(SimLog, TheLogFileHasEveryFrameWithItsTimeWhenTheBackendGoes) {
+    const std::string path = testing::TempDir() + "sim-log-test.txt";
+    std::vector<SimFrame> frames;
+    {
+        SimBackend backend(1);
+        std::string error;
+        ASSERT_TRUE(backend.LogToFile(path, error)) << error;
+        backend.Plug(SimUnit::Mouse);
+        backend.InjectFault(SimUnit::Mouse, {SimFaultKind::Delay, 2, 1, 30});
+        auto command = backend.Open(backend.CommandPath(SimUnit::Mouse), ReadWrite());
+        size_t n = 0;
+        command->Write(VendorFrame(0x01), n, 1000);
+        command->Write(VendorFrame(0x02), n, 1000);
+        frames = backend.Frames();
+    } // the backend goes: the file is complete now
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), frames.size());
+    ASSERT_EQ(lines.size(), 4u);
+    double previous = -1;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::istringstream fields(lines[i]);
+        std::string ms;
+        std::string direction;
+        std::string unit;
+        fields >> ms >> direction >> unit;
+        ASSERT_EQ(ms.size() - ms.find('.'), 4u) << "three decimals: " << lines[i];
+        EXPECT_GE(std::stod(ms), previous);
+        previous = std::stod(ms);
+        EXPECT_EQ(direction, i % 2 == 0 ? "out" : "in");
+        EXPECT_EQ(unit, "mouse");
+        std::string hex;
+        for (uint8_t byte : frames[i].bytes) {
+            char cell[4];
+            std::snprintf(cell, sizeof cell, " %02x", byte);
+            hex += cell;
+        }
+        EXPECT_EQ(lines[i].substr(lines[i].size() - hex.size()), hex);
+    }
+    // The delayed reply is logged when it became readable, 30 ms after its request.
+    std::istringstream request(lines[2]);
+    std::istringstream reply(lines[3]);
+    double sent = 0;
+    double answered = 0;
+    request >> sent;
+    reply >> answered;
+    EXPECT_GE(answered - sent, 29.0);
+    std::remove(path.c_str());
 }
 
 // The garbage of a stale reply comes from the seed, so two runs agree.

@@ -273,6 +273,30 @@ TEST_F(CommandSet, LiveColoursAreDroppedWhileBusy) {
     EXPECT_EQ(liveFrames(), 6);
 }
 
+TEST_F(CommandSet, ALiveStreamOnAnotherThreadNeverTakesAConfigurationReply) {
+    Use(ChannelType::Wired);
+    for (int i = 0; i < 28; ++i) {
+        m_device.memory[2000 + size_t(i)] = uint8_t(0xA0 + i);
+    }
+    const std::vector<uint8_t> expected(m_device.memory.begin() + 2000, m_device.memory.begin() + 2028);
+    std::atomic<bool> done{false};
+    std::atomic<int> liveFailures{0};
+    auto live = std::async(std::launch::async, [&] {
+        std::vector<uint8_t> colours(100, 0x33);
+        while (!done) {
+            liveFailures += m_transport.SendLiveColours(colours.data(), 100) != 1 ? 1 : 0;
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        std::vector<uint8_t> read(28, 0);
+        ASSERT_EQ(m_transport.ReadParams(read.data(), 28, 2000), 1) << "exchange " << i;
+        ASSERT_EQ(read, expected) << "exchange " << i;
+    }
+    done = true;
+    live.get();
+    EXPECT_EQ(liveFailures, 0) << "no live chunk lost its reply to the other thread";
+}
+
 TEST_F(CommandSet, LiveColourFrameNeverWaitsBehindAnotherExchange) {
     OpenChannel(ChannelType::Wired);
     std::atomic<bool> inside{false};

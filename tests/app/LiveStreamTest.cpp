@@ -1,0 +1,207 @@
+// The keyboard's live stream in the main window, on the simulated keyboard:
+// what effect 30 sends, when the stream pauses and ends, and that a failing
+// keyboard never holds the window.
+#include "MainWndFixture.h"
+#include "devices/LightTables.h"
+#include "devices/TolvanicKeyboardDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <set>
+
+namespace velkor::test {
+namespace {
+
+using sim::SimFaultKind;
+using sim::SimUnit;
+
+constexpr int kWirelessRow = 1; // 0x50B7
+constexpr uint8_t kLiveColours = 0x12;
+constexpr int kLightPass = int(kLightPassMs);
+
+using Colour = std::array<uint8_t, 3>;
+
+class LiveStream : public MainWndFixture {
+protected:
+    LiveStream() { m_folder.AddDefaultData(); }
+
+    CTolvanicKeyboardDevice* Attach() {
+        m_sim.Plug(SimUnit::Keyboard);
+        if (!Start(true, 1)) {
+            return nullptr;
+        }
+        CTolvanicKeyboardDevice* keyboard = nullptr;
+        const bool ready = Until(
+            [&] {
+                keyboard = m_main->Discovery() == nullptr
+                               ? nullptr
+                               : dynamic_cast<CTolvanicKeyboardDevice*>(
+                                     m_main->Discovery()->DeviceOfModel(kWirelessRow));
+                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
+            },
+            10);
+        return ready ? keyboard : nullptr;
+    }
+    // Effect `effect` at brightness 4 and speed 4, as the lighting panel commits it.
+    void Commit(CTolvanicKeyboardDevice& keyboard, uint8_t effect) {
+        LightInfoRecord light = keyboard.LightRecord();
+        light.selectItem = effect;
+        light.light = 4;
+        light.speed = 4;
+        keyboard.SetLightInfo(LightInfoToWords(light));
+        keyboard.SaveDeviceProfile();
+        keyboard.ApplyLightState();
+    }
+    std::vector<sim::SimFrame> LiveChunks() const {
+        std::vector<sim::SimFrame> chunks;
+        for (sim::SimFrame& frame : m_sim.Frames()) {
+            if (frame.direction == sim::SimDirection::ToDevice && frame.unit == SimUnit::Keyboard &&
+                frame.bytes.size() >= 64 && frame.bytes[0] == 0x04 && frame.bytes[3] == kLiveColours) {
+                chunks.push_back(std::move(frame));
+            }
+        }
+        return chunks;
+    }
+    // The whole frames sent so far, put together from their chunks.
+    std::vector<std::vector<uint8_t>> LiveFrames(int positions) const {
+        std::vector<std::vector<uint8_t>> frames;
+        std::vector<uint8_t> frame;
+        for (const sim::SimFrame& chunk : LiveChunks()) {
+            const uint8_t* report = chunk.bytes.data();
+            const size_t offset = size_t(report[5] | report[6] << 8);
+            const size_t length = report[4];
+            if (offset == 0) {
+                frame.assign(size_t(positions) * 3, 0);
+            }
+            if (frame.empty() || offset + length > frame.size()) {
+                continue;
+            }
+            std::copy(report + 8, report + 8 + length, frame.begin() + std::ptrdiff_t(offset));
+            if (offset + length == frame.size()) {
+                frames.push_back(frame);
+                frame.clear();
+            }
+        }
+        return frames;
+    }
+    // Runs the window and its light thread (whose clock is the window's) until `done`.
+    bool Streaming(const std::function<bool()>& done) { return Until(done, kLightPass); }
+};
+
+TEST_F(LiveStream, Effect30SendsTheBandColourOnEveryMappedSlotAndEveryFrameIsUniform) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    const int positions = keyboard->KeyPositions();
+    std::set<size_t> mapped;
+    for (uint8_t slot : keyboard->KeyMaps().lightSlot) {
+        if (slot < positions) {
+            mapped.insert(slot);
+        }
+    }
+    ASSERT_FALSE(mapped.empty());
+    const std::array<int32_t, 6> first = {200, 100, 50, 0, 0, 0};
+    const std::array<int32_t, 6> second = {0x114, 40, 60, 0, 0, 0}; // only the low byte counts
+    keyboard->SetAudioBands(first);
+    Commit(*keyboard, 30);
+    ASSERT_TRUE(keyboard->LiveStreamRunning());
+    auto shows = [&](Colour colour) {
+        const auto frames = LiveFrames(positions);
+        return !frames.empty() &&
+               Colour{frames.back()[*mapped.begin() * 3], frames.back()[*mapped.begin() * 3 + 1],
+                      frames.back()[*mapped.begin() * 3 + 2]} == colour;
+    };
+    ASSERT_TRUE(Streaming([&] { return shows({199, 99, 49}); }));
+    m_sim.ClearFrames();
+    for (int change = 0; change < 20; ++change) {
+        keyboard->SetAudioBands(change % 2 == 0 ? second : first);
+        Streaming([&] { return LiveFrames(positions).size() > size_t(change) * 2; });
+    }
+    keyboard->SetAudioBands(second);
+    ASSERT_TRUE(Streaming([&] { return shows({19, 39, 59}); }));
+
+    const auto frames = LiveFrames(positions);
+    ASSERT_GE(frames.size(), 10u);
+    for (const std::vector<uint8_t>& frame : frames) {
+        const Colour colour{frame[*mapped.begin() * 3], frame[*mapped.begin() * 3 + 1],
+                            frame[*mapped.begin() * 3 + 2]};
+        ASSERT_TRUE(colour == (Colour{199, 99, 49}) || colour == (Colour{19, 39, 59}));
+        for (size_t slot = 0; slot < size_t(positions); ++slot) {
+            const Colour expected = mapped.count(slot) != 0 ? colour : Colour{0, 0, 0};
+            ASSERT_EQ((Colour{frame[slot * 3], frame[slot * 3 + 1], frame[slot * 3 + 2]}), expected)
+                << "slot " << slot << ": a frame mixes two renderings";
+        }
+    }
+}
+
+TEST_F(LiveStream, TheStreamPausesWithoutLightControlAndEndsWithTheEffect) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    Commit(*keyboard, 30);
+    ASSERT_TRUE(Streaming([&] { return LiveChunks().size() > 10; }));
+
+    // Another program drives the LEDs: a frame under way may end, then nothing.
+    keyboard->SetLightControl(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    m_sim.ClearFrames();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(LiveChunks().empty());
+    keyboard->SetLightControl(true);
+    ASSERT_TRUE(Streaming([&] { return !LiveChunks().empty(); }));
+
+    Commit(*keyboard, 1);
+    EXPECT_FALSE(keyboard->LiveStreamRunning());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    m_sim.ClearFrames();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(LiveChunks().empty()) << "effect 1 is the keyboard's own";
+}
+
+TEST_F(LiveStream, AFailingKeyboardQuietsTheStreamAndNeverHoldsTheWindow) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    Commit(*keyboard, 30);
+    ASSERT_TRUE(Streaming([&] { return !LiveChunks().empty(); }));
+
+    // Refused once: no frame for 200 ms after the refused one.
+    m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::StatusFF, 1, 1});
+    auto refused = [&] {
+        for (const sim::SimFrame& chunk : LiveChunks()) {
+            if (chunk.note == "status ff") {
+                return chunk.time;
+            }
+        }
+        return std::chrono::steady_clock::time_point{};
+    };
+    ASSERT_TRUE(Streaming([&] {
+        const auto at = refused();
+        const auto chunks = LiveChunks();
+        return at != std::chrono::steady_clock::time_point{} && chunks.back().time > at;
+    }));
+    const auto at = refused();
+    for (const sim::SimFrame& chunk : LiveChunks()) {
+        if (chunk.time > at) {
+            EXPECT_GE(chunk.time - at, std::chrono::milliseconds(200));
+            break;
+        }
+    }
+
+    // Silent from now on: each frame waits out the transfer time-out on the
+    // stream thread, while the window goes on at once.
+    m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::NoReply, 1, 0});
+    ASSERT_TRUE(Streaming([&] {
+        const auto chunks = LiveChunks();
+        return !chunks.empty() && chunks.back().note == "no reply";
+    }));
+    bool ran = false;
+    const auto started = std::chrono::steady_clock::now();
+    m_toolkit->GetDispatcher().Post([&] { ran = true; });
+    m_toolkit->ProcessPending();
+    keyboard->OutputLightFrame();
+    EXPECT_TRUE(ran);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300))
+        << "the window waited for the keyboard";
+}
+
+} // namespace
+} // namespace velkor::test
