@@ -292,6 +292,16 @@ bool SimBackend::WriteMemory(SimModel model, SimMemory memory, uint32_t offset,
     return m_core->Firmware(model).WriteMemory(memory, offset, data);
 }
 
+std::vector<SimEvent> SimBackend::PlayKey(SimModel model, size_t position) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).PlayKey(position);
+}
+
+std::optional<std::vector<SimRecord>> SimBackend::MacroRecords(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).MacroRecords();
+}
+
 bool SimBackend::InSession(SimModel model) const {
     std::lock_guard lock(m_core->mutex);
     return m_core->Firmware(model).InSession();

@@ -27,6 +27,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -93,6 +94,10 @@ public:
     std::vector<uint8_t> Memory(SimModel model, SimMemory memory) const;
     bool WriteMemory(SimModel model, SimMemory memory, uint32_t offset, std::span<const uint8_t> data);
     bool InSession(SimModel model) const;
+    // What a key position of the model plays from its macro memory (SimPlayKey).
+    std::vector<SimEvent> PlayKey(SimModel model, size_t position) const;
+    // The records of the model's macro memory; nothing when it is damaged.
+    std::optional<std::vector<SimRecord>> MacroRecords(SimModel model) const;
     uint32_t SessionsBegun(SimModel model) const;
     bool LightingTaken(SimModel model) const;
     std::array<uint8_t, 39> HeadsetLeds(uint8_t target) const;

@@ -227,6 +227,18 @@ std::optional<uint16_t> SimFirmware::PressKey(SimKey key, uint8_t value) {
     return std::nullopt;
 }
 
+std::vector<SimEvent> SimFirmware::PlayKey(size_t position) const {
+    return SimPlayKey(Memory(SimMemory::KeyTable), Memory(SimMemory::Macro), position);
+}
+
+std::optional<std::vector<SimRecord>> SimFirmware::MacroRecords() const {
+    return ReadSimEventBlock(Memory(SimMemory::Macro));
+}
+
+std::optional<std::vector<SimRecord>> SimFirmware::RecoilRecords() const {
+    return ReadSimEventBlock(Memory(SimMemory::Recoil));
+}
+
 bool SimFirmware::SetBattery(uint8_t percent, uint8_t chargeState) {
     if (percent > 100 || chargeState > 2) {
         return false;
