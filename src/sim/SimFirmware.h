@@ -57,6 +57,9 @@ public:
     // exist on this model (or `value` names no profile).
     std::optional<uint16_t> PressKey(SimKey key, uint8_t value);
 
+    // A model with `slots` macro slots of 128 bytes: information byte 6 and
+    // the macro memory (cleared) follow. False for a model without macros.
+    bool SetMacroSlots(uint8_t slots);
     // The events key position `position` plays from the macro memory (see SimPlayKey).
     std::vector<SimEvent> PlayKey(size_t position) const;
     // The records of the macro or recoil memory; nothing when the block there is damaged.

@@ -177,6 +177,11 @@ protected:
         }
         return events;
     }
+    ui::Control& On(CTolvanicUSBDevice& device, std::string_view name) const {
+        ui::Control* control = device.Page()->FindChild(name);
+        EXPECT_NE(control, nullptr) << name;
+        return *control;
+    }
     std::vector<uint8_t> KeyTable() const { return m_sim.Memory(m_target.model, SimMemory::KeyTable); }
     size_t SentCount(uint8_t command) const {
         size_t count = 0;
@@ -320,6 +325,46 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"fe_final", SimFaultKind::StatusFE, Stage::FinalTable},
                       FaultCase{"unplug_final", SimFaultKind::Unplug, Stage::FinalTable}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// 1 ms for every reply: a thousand frames take seconds, and the window keeps working meanwhile.
+TEST_F(MacroWriteTest, ALongWriteLeavesTheWindowRunningAndItsProgressReachesTheEnd) {
+    m_sim.SetMacroSlots(SimModel::Keyboard, 200);
+    CTolvanicUSBDevice* device = Attach(kKeyboardReceiver);
+    ASSERT_NE(device, nullptr);
+    MakeLibrary(*device, {2000, 2000, 1800});
+    const auto keys = Positions(*device);
+    Assign(*device, {{keys[0].first, *MakeMacro(0, 0)},
+                     {keys[1].first, *MakeMacro(1, 0)},
+                     {keys[2].first, *MakeMacro(2, 0)}});
+    m_sim.InjectFault(SimUnit::KeyboardReceiver, {SimFaultKind::Delay, 1, 0, 1});
+    DevicePanelSet& panels = *m_main->PanelsOf(*device);
+    bool done = false;
+    int result = 99;
+    ASSERT_TRUE(panels.WriteMacrosAndKeys(true, [&](int r) {
+        result = r;
+        done = true;
+    }));
+    EXPECT_TRUE(panels.Writing());
+    EXPECT_FALSE(On(*device, "device_profile_combo").IsEnabled()) << "no second write meanwhile";
+    int tasksRun = 0;
+    bool midway = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        m_toolkit->GetDispatcher().Post([&] { ++tasksRun; });
+        m_toolkit->ProcessPending();
+        const auto progress = panels.LastWriteProgress();
+        midway = midway || (progress.sent > 0 && progress.sent < progress.planned);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(done);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(midway) << "progress arrived while the frames went out";
+    EXPECT_GT(tasksRun, 20);
+    EXPECT_GE(panels.LastWriteProgress().planned, 1000u);
+    EXPECT_EQ(panels.LastWriteProgress().sent, panels.LastWriteProgress().planned);
+    EXPECT_TRUE(On(*device, "device_profile_combo").IsEnabled());
+    EXPECT_EQ(m_sim.PlayKey(SimModel::Keyboard, keys[1].second), m_expected[1]);
+}
 
 TEST_F(MacroWriteTest, AWirelessMouseThatIsOffGetsNothingAfterTheLinkQuestion) {
     CTolvanicUSBDevice* device = Attach(kMouseReceiver);
