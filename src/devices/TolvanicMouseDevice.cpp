@@ -136,14 +136,30 @@ bool CTolvanicMouseDevice::ReadLayout() {
     m_positions = positions;
     m_macroCapacity = size_t(info[kInfoMacroSlots]) * kMacroSlotBytes;
     m_limits = MouseDpiLimits::FromInfo(info);
-    for (size_t b = 0; b < m_buttons.size(); ++b) {
-        m_buttons[b] = kNoButtonPosition;
+    // A button is found at its factory function, else (a button given
+    // another function, a macro among them) at the function last sent to it.
+    std::vector<bool> taken(size_t(positions), false);
+    const auto claim = [&](size_t b, const KeyFunction& function) {
+        if (IsNoKey(function) || function.SameFunction(KeyFunction{})) {
+            return; // an empty position is no button's place
+        }
         for (int p = 0; p < positions; ++p) {
             const std::optional<KeyFunction> at = ReadDeviceKey(keys, size_t(p));
-            if (at && at->SameFunction(kButtonFunctions[b])) {
+            if (!taken[size_t(p)] && at && at->SameFunction(function)) {
+                taken[size_t(p)] = true;
                 m_buttons[b] = uint8_t(p);
-                break;
+                return;
             }
+        }
+    };
+    m_buttons.fill(kNoButtonPosition);
+    for (size_t b = 0; b < m_buttons.size(); ++b) {
+        claim(b, kButtonFunctions[b]);
+    }
+    const std::vector<KeyFunction> written = WrittenFunctions();
+    for (size_t b = 0; b < m_buttons.size() && b < written.size(); ++b) {
+        if (m_buttons[b] == kNoButtonPosition) {
+            claim(b, written[b]);
         }
     }
     for (int n = 0; n < kMouseStageCount; ++n) {
@@ -275,6 +291,17 @@ bool CTolvanicMouseDevice::IsLinkUp() {
 int CTolvanicMouseDevice::WriteProfileKeys(int bank) {
     m_keyList = m_profile.ReadKeyList();
     return WriteKeyAssignments(bank, m_keyList);
+}
+
+std::vector<KeyFunction> CTolvanicMouseDevice::WrittenFunctions() {
+    std::vector<KeyListEntry> keys = m_keyList;
+    if (keys.empty()) {
+        // At attach the layout is read before the profile is loaded.
+        SetupProfilePaths();
+        m_profile.LoadAuxDocument(m_profile.GetProfilePath());
+        keys = m_profile.ReadAuxKeyList();
+    }
+    return SentKeyFunctions(keys, NameLists().macroNames.size());
 }
 
 MacroWriteRequest CTolvanicMouseDevice::PrepareMacroWrite(MacroWriteMode mode, int bank) {

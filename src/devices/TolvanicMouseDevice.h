@@ -164,6 +164,9 @@ private:
     void ShowStage(int stage);
     void ShowStages();
     ui::Control* PageControl(std::string_view name) const;
+    // What the mouse was last given for each button (the profile's buttons,
+    // read from the file when none are loaded yet).
+    std::vector<KeyFunction> WrittenFunctions();
 
     CMouseProfiledata m_profile;
     std::vector<KeyListEntry> m_keyList;

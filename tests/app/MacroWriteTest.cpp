@@ -261,6 +261,18 @@ TEST_P(MacroRoundTrip, EveryMacroKeyPlaysItsFileAndTheProfileFileStaysAsItWas) {
     EXPECT_EQ(SentCount(kWriteMacroData), (block + chunk - 1) / chunk);
     EXPECT_FALSE(m_sim.InSession(GetParam().model));
 
+    // After a replug every key is found again, the macro keys at what they were sent.
+    m_sim.Unplug(GetParam().unit);
+    ASSERT_TRUE(Until([&] { return !device->TransportOpen(); }));
+    m_sim.Plug(GetParam().unit);
+    ASSERT_TRUE(Until([&] { return device->TransportOpen(); }));
+    if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device)) {
+        ASSERT_TRUE(keyboard->ReadLayout());
+    } else {
+        ASSERT_TRUE(dynamic_cast<CTolvanicMouseDevice*>(device)->ReadLayout());
+    }
+    EXPECT_EQ(Positions(*device), keys);
+
     // Choosing the profile again sends the same, without saving it.
     m_sim.ClearFrames();
     m_main->PanelsOf(*device)->ProfileSelected(device->ProfileIdentifier());
