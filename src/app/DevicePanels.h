@@ -5,13 +5,13 @@
 // the page was filled with. It carries out what the main window does around them:
 // the start sequence of the profile bar, and after a profile selection,
 // delete or reset the device's reload, settings, macros and keys.
+#include "devices/MacroWrites.h"
 #include "lighting/CLightControlUI.h"
 #include "lighting/LightCommit.h"
 #include "macros/CMacroControlUI.h"
 #include "macros/MacroPanelRouter.h"
 #include "profiles/CDeviceProfileUI.h"
 #include "profiles/ProfileBarRouter.h"
-#include "devices/MacroWrites.h"
 #include "ui/Geometry.h"
 
 #include <functional>
@@ -77,9 +77,9 @@ public:
     };
     WriteProgress LastWriteProgress() const { return m_progress; }
     // Names of the controls disabled while a write runs, and of the progress bar.
-    static constexpr std::string_view kWriteControls[] = {
-        "device_profile_combo", "device_reset_btn", "macro_btn_name_sub", "key_butt_prosave",
-        "key_butt_keydefalut"};
+    static constexpr std::string_view kWriteControls[] = {"device_profile_combo", "device_reset_btn",
+                                                          "macro_btn_name_sub", "key_butt_prosave",
+                                                          "key_butt_keydefalut"};
     static constexpr std::string_view kWriteProgressBar = "macro_write_progress";
 
     // ProfileBarOwner

@@ -27,8 +27,8 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>

@@ -193,7 +193,8 @@ int DeviceTransport::SendLiveColours(const uint8_t* source, uint16_t length) {
 }
 
 int DeviceTransport::WriteMacroData(const uint8_t* source, uint16_t length, const ChunkObserver& observer) {
-    return PagedWrite(Command::WriteMacroData, source, length, 0, Lock::Command, m_chunkSize, false, &observer);
+    return PagedWrite(Command::WriteMacroData, source, length, 0, Lock::Command, m_chunkSize, false,
+                      &observer);
 }
 
 int DeviceTransport::WriteRecoilData(const uint8_t* source, uint16_t length) {

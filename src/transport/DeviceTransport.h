@@ -103,7 +103,7 @@ public:
     int ReadDeviceInfo(uint8_t* destination);
     int ReadParams(uint8_t* destination, uint16_t length, uint16_t baseOffset);
     int WriteParams(const uint8_t* source, uint16_t length, uint16_t baseOffset);
-    int ReadKeyTable(uint8_t* destination);             // data size bytes
+    int ReadKeyTable(uint8_t* destination); // data size bytes
     // Data size bytes; bank != 0 gives -201.
     int WriteKeyTable(const uint8_t* source, int bank, const ChunkObserver& observer = {});
     int ReadColourTable(uint8_t* destination, uint16_t length, int tableIndex, int stride = 512);

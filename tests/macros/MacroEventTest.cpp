@@ -1,7 +1,7 @@
 // The event model: delays, event shapes, the device form, how rows name events.
 #include "macros/MacroEvent.h"
-#include "macros/EventBlock.h"
 #include "MacroTestSupport.h"
+#include "macros/EventBlock.h"
 #include "macros/MacroFiles.h"
 
 namespace velkor::test {
