@@ -4,6 +4,7 @@
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/BusCommands.h"
+#include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
 #include "tools/UpdateCommands.h"
@@ -37,6 +38,7 @@ void PrintUsage(FILE* out) {
                "                            ends, SECONDS pass, or Ctrl-C)\n"
                "\n",
                out);
+    PrintMacroCommandUsage(out);
     PrintBusCommandUsage(out);
     PrintPointerCommandUsage(out);
     PrintUpdateCommandUsage(out);
@@ -286,6 +288,9 @@ int Run(int argc, char** argv) {
     const std::string& command = words[0];
     if (command == "update-check" && words.size() == 1) {
         return RunUpdateCheck(*backend, update, stdout, stderr);
+    }
+    if (int rc = RunMacroCommand(*backend, words, OpenDevice); rc >= 0) {
+        return rc;
     }
     if (command == "list" && words.size() == 1) {
         return List(*backend);

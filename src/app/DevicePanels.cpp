@@ -204,7 +204,7 @@ void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
     hooks.currentKeys = [this] { return SelectedProfileKeys(); };
     hooks.takeKeys = [this](const std::vector<KeyListEntry>& keys) { return StoreSelectedProfileKeys(keys); };
     hooks.reloadPanels = [this] { ReloadPanels(); };
-    hooks.writeMacrosAndKeys = [this] { WriteMacrosAndKeys(); };
+    hooks.writeMacrosAndKeys = [this] { WriteMacrosAndKeys(true); }; // as the key save does
     m_macroRouter = std::make_unique<MacroPanelRouter>(*m_macroPanel, m_prompts, std::move(hooks));
 }
 
@@ -261,14 +261,92 @@ bool DevicePanelSet::StoreSelectedProfileKeys(const std::vector<KeyListEntry>& k
     return json.WriteJsonFile(document, path);
 }
 
-void DevicePanelSet::WriteMacrosAndKeys() {
+bool DevicePanelSet::WriteMacrosAndKeys(bool saveProfile, std::function<void(int result)> done) {
     KeyWriter* keys = Capability<KeyWriter>(m_device);
     if (keys == nullptr) {
-        return; // this kind keeps no key table
+        if (done) {
+            done(0); // this kind keeps no key table
+        }
+        return true;
     }
-    const int result = keys->WriteMacros(keys->ListMacros());
-    if (ReportMacroWriteResult(result, m_prompts)) {
-        keys->WriteProfileKeys(0);
+    MacroWriteRequest request = keys->PrepareMacroWrite(MacroWriteMode::MacrosAndKeys, 0);
+    std::weak_ptr<int> alive = m_alive;
+    CTolvanicUSBDevice& device = m_device;
+    const bool started = m_device.RunTransfer([=, &device](const StopEvent& stop) -> std::function<void()> {
+        size_t shownPercent = 101;
+        const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
+            const size_t percent = planned == 0 ? 100 : sent * 100 / planned;
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                device.PostToUi([alive, this, sent, planned] {
+                    if (!alive.expired()) {
+                        ShowProgress(sent, planned);
+                    }
+                });
+            }
+            return !stop.IsSet();
+        };
+        MacroWriteOutcome outcome = RunMacroWrite(device.CommandTransport(), request, progress);
+        return [alive, this, &device, outcome = std::move(outcome), saveProfile, done] {
+            if (KeyWriter* writer = Capability<KeyWriter>(device)) {
+                writer->FinishMacroWrite(outcome); // the device takes over what reached it
+            }
+            if (!alive.expired()) {
+                TakeWriteResult(outcome, saveProfile, done);
+            }
+        };
+    });
+    if (started && m_pendingWrites++ == 0) {
+        ShowWriting(true);
+    }
+    return started;
+}
+
+void DevicePanelSet::TakeWriteResult(const MacroWriteOutcome& outcome, bool saveProfile,
+                                     const std::function<void(int)>& done) {
+    ShowProgress(outcome.framesSent, outcome.framesPlanned);
+    if (--m_pendingWrites == 0) {
+        ShowWriting(false);
+    }
+    if (ReportMacroWriteResult(outcome.result, m_prompts) && saveProfile) {
+        if (ProfileIo* profile = Capability<ProfileIo>(m_device)) {
+            profile->SaveDeviceProfile();
+        }
+    }
+    if (done) {
+        done(outcome.result);
+    }
+}
+
+void DevicePanelSet::ShowWriting(bool writing) {
+    ui::Control* page = m_device.Page();
+    if (writing) {
+        m_progress = {};
+        m_disabledForWrite.clear();
+        for (std::string_view name : kWriteControls) {
+            ui::Control* control = page != nullptr ? page->FindChild(name) : nullptr;
+            if (control != nullptr && control->IsEnabled()) {
+                control->SetEnabled(false);
+                m_disabledForWrite.push_back(control);
+            }
+        }
+    } else {
+        for (ui::Control* control : m_disabledForWrite) {
+            control->SetEnabled(true);
+        }
+        m_disabledForWrite.clear();
+    }
+    if (ui::Control* bar = page != nullptr ? page->FindChild(kWriteProgressBar) : nullptr) {
+        bar->SetVisible(writing);
+    }
+}
+
+void DevicePanelSet::ShowProgress(size_t sent, size_t planned) {
+    m_progress = {sent, planned};
+    ui::Control* page = m_device.Page();
+    if (ui::Control* bar = page != nullptr ? page->FindChild(kWriteProgressBar) : nullptr) {
+        bar->SetRange(0, int(planned));
+        bar->SetValue(int(sent));
     }
 }
 
@@ -286,7 +364,7 @@ void DevicePanelSet::ProfileSelected(const std::string& identifier) {
     if (profile != nullptr) {
         profile->SendSettings(0, 0, 1, ScreenSize{m_screen.width, m_screen.height});
     }
-    WriteMacrosAndKeys();
+    WriteMacrosAndKeys(false); // the profile file is not saved again
 }
 
 void DevicePanelSet::OptionTabChosen(int type) {

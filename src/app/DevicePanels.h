@@ -5,6 +5,7 @@
 // the page was filled with. It carries out what the main window does around them:
 // the start sequence of the profile bar, and after a profile selection,
 // delete or reset the device's reload, settings, macros and keys.
+#include "devices/MacroWrites.h"
 #include "lighting/CLightControlUI.h"
 #include "lighting/LightCommit.h"
 #include "macros/CMacroControlUI.h"
@@ -13,6 +14,7 @@
 #include "profiles/ProfileBarRouter.h"
 #include "ui/Geometry.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +60,28 @@ public:
     // The device reads its name lists again and the lighting panel shows them.
     void ReloadPanels();
 
+    // The device's macros and key table (KeyWriter::WriteMacrosAndKeys) on
+    // its transfer worker, never on this thread. Until the result arrives the
+    // page's write controls are disabled and its progress bar (when the page
+    // has one) shows frames sent of frames planned. Then the result is shown
+    // (ReportMacroWriteResult); with `saveProfile` the profile file is saved
+    // unless the block was refused; `done` hears the result (0, -1 or n > 0).
+    // A device without a key table gives 0 at once. False when no write
+    // could start (`done` is not called then).
+    bool WriteMacrosAndKeys(bool saveProfile, std::function<void(int result)> done = {});
+    // A write started here has not reported yet.
+    bool Writing() const { return m_pendingWrites > 0; }
+    struct WriteProgress {
+        size_t sent = 0;
+        size_t planned = 0;
+    };
+    WriteProgress LastWriteProgress() const { return m_progress; }
+    // Names of the controls disabled while a write runs, and of the progress bar.
+    static constexpr std::string_view kWriteControls[] = {"device_profile_combo", "device_reset_btn",
+                                                          "macro_btn_name_sub", "key_butt_prosave",
+                                                          "key_butt_keydefalut"};
+    static constexpr std::string_view kWriteProgressBar = "macro_write_progress";
+
     // ProfileBarOwner
     void ProfileSelected(const std::string& identifier) override;
     void OptionTabChosen(int type) override;
@@ -75,7 +99,10 @@ private:
     std::vector<KeyListEntry> SelectedProfileKeys() const;
     bool StoreSelectedProfileKeys(const std::vector<KeyListEntry>& keys) const;
     std::vector<std::string> ProfilePaths() const;
-    void WriteMacrosAndKeys();
+    void ShowWriting(bool writing);
+    void ShowProgress(size_t sent, size_t planned);
+    void TakeWriteResult(const MacroWriteOutcome& outcome, bool saveProfile,
+                         const std::function<void(int)>& done);
 
     CTolvanicUSBDevice& m_device;
     ui::UserPrompts& m_prompts;
@@ -91,6 +118,11 @@ private:
     std::unique_ptr<LightPanelAdapter> m_lightLink;
     std::unique_ptr<KeyboardOptionsRouter> m_keyboardRouter;
     std::unique_ptr<MouseOptionsRouter> m_mouseRouter;
+    int m_pendingWrites = 0;
+    WriteProgress m_progress;
+    std::vector<ui::Control*> m_disabledForWrite;
+    // Work the device posts back checks it first: the set may be gone by then.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 // The control of `page` that a panel layout filled `containerName` with, or null.

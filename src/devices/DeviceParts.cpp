@@ -101,21 +101,6 @@ bool WirelessLinkUp(CTolvanicUSBDevice& device) {
     return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
 }
 
-int WriteKeyTableSession(DeviceTransport& transport, const KeyTransferBuffer& table, int positions,
-                         int bank) {
-    if (positions <= 0 || !transport.SetDataSize(uint16_t(positions * 3))) {
-        return kResultNoReply;
-    }
-    transport.BeginSession();
-    const int result = transport.WriteKeyTable(table.data(), bank);
-    transport.EndSession(1);
-    return result;
-}
-
-KeyFunction DeviceFunctionOf(const KeyListEntry& entry) {
-    return PlaysMacro(entry.current) ? entry.defaultFunction : entry.current;
-}
-
 bool PruneMacroAssignments(std::vector<KeyListEntry>& keys, size_t macroCount) {
     bool changed = false;
     for (KeyListEntry& entry : keys) {

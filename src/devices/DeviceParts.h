@@ -94,14 +94,6 @@ int ReadAndShowPower(CTolvanicUSBDevice& device);
 bool WirelessLinkUp(CTolvanicUSBDevice& device);
 
 
-// SetDataSize(positions x 3), then `table` in one session with
-// WriteKeyTable. The transport's result (0 when the size is refused).
-int WriteKeyTableSession(DeviceTransport& transport, const KeyTransferBuffer& table, int positions, int bank);
-
-// The function a key entry puts on the device. Macro keys go with their
-// default function until the macro numbering reaches the key table.
-KeyFunction DeviceFunctionOf(const KeyListEntry& entry);
-
 // Keys that play a macro numbered `macroCount` or higher get their default
 // function back. True when any changed.
 bool PruneMacroAssignments(std::vector<KeyListEntry>& keys, size_t macroCount);

@@ -5,6 +5,7 @@
 // nothing pretends to have read, written or saved what it cannot.
 //
 // Every role operation runs on the user-interface thread.
+#include "devices/MacroWrites.h"
 #include "keys/KeyFunction.h"
 #include "profiles/ProfileRecords.h"
 
@@ -45,20 +46,35 @@ public:
 };
 
 // Key assignments and macros written into the device (keyboards and mice).
+// Record j of the macro block and key-table number j always come from one
+// plan (MacroPlan.h), and the writes follow the order of MacroWrites.h.
 class KeyWriter {
 public:
     virtual ~KeyWriter() = default;
     // The macros the current key assignments play, each once, in key order.
     virtual MacroList ListMacros() = 0;
-    // WriteKeyTable of `keys` into `bank`; the transport's result code.
+    // WriteKeyTable of `keys` into `bank`: macro keys renumbered when their
+    // block is whole in the device, else on their default function. The
+    // transport's result code (0: nothing sent).
     virtual int WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) = 0;
     // The profile's key list through WriteKeyAssignments; the result code.
     virtual int WriteProfileKeys(int bank) = 0;
-    // The event block of `macros` with WriteMacroData: 0 written, -1 not
-    // written, a positive number when the block exceeds the macro memory.
+    // The guard table and the event block of `macros`: 0 written (or nothing
+    // to do), -1 not written, n > 0: the block exceeds the macro memory by n
+    // events and nothing was sent.
     virtual int WriteMacros(const MacroList& macros) = 0;
+    // Guard table, block and final table in one session on this thread.
+    virtual MacroWriteOutcome WriteMacrosAndKeys(int bank) = 0;
+    // Bytes the current keys' macros take and the macro memory holds.
+    virtual MacroMemoryUse MacroMemory() = 0;
     // Key functions that refer to list entries that no longer exist go back to their defaults.
     virtual void PruneKeyFunctions() = 0;
+
+    // For a write on another thread: the snapshot it needs, taken on the
+    // user-interface thread; RunMacroWrite sends it (any thread); the device
+    // then takes over what reached it (user-interface thread).
+    virtual MacroWriteRequest PrepareMacroWrite(MacroWriteMode mode, int bank) = 0;
+    virtual void FinishMacroWrite(const MacroWriteOutcome& outcome) = 0;
 };
 
 // A device on a battery or behind a receiver.

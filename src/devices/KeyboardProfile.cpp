@@ -306,31 +306,31 @@ void CTolvanicKeyboardDevice::SelectEntry(int index) {
 
 // ---- Keys ----
 
-int CTolvanicKeyboardDevice::WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) {
-    if (m_positions <= 0) {
-        return kResultNoReply; // no layout read: there is no position to write to
-    }
-    std::vector<KeyFunction> functions;
-    functions.reserve(keys.size());
-    for (const KeyListEntry& entry : keys) {
-        functions.push_back(DeviceFunctionOf(entry));
-    }
-    const KeyTransferBuffer table = ComposeKeyTable(m_deviceKeyList, m_maps, m_positions, functions);
-    const int result = WriteKeyTableSession(CommandTransport(), table, m_positions, bank);
-    if (result == kResultOk) {
-        m_deviceKeyList = table; // what the keyboard now answers
-    }
-    return result;
-}
-
 int CTolvanicKeyboardDevice::WriteProfileKeys(int bank) {
     m_keyList = m_profile.ReadKeyList();
     return WriteKeyAssignments(bank, m_keyList);
 }
 
-int CTolvanicKeyboardDevice::WriteMacros(const MacroList& macros) {
-    (void)macros;
-    return 0; // the macro memory is written once macros are numbered for the key table
+MacroWriteRequest CTolvanicKeyboardDevice::PrepareMacroWrite(MacroWriteMode mode, int bank) {
+    if (mode == MacroWriteMode::MacrosAndKeys) {
+        m_keyList = m_profile.ReadKeyList(); // as WriteProfileKeys takes them
+    }
+    MacroWriteRequest request;
+    request.mode = mode;
+    request.bank = bank;
+    request.keyTableRead = m_keyTableRead;
+    request.blockInDevice = BlockInDevice();
+    MacroPlanInput& plan = request.plan;
+    plan.keys = m_keyList;
+    for (size_t key = 0; key < kScreenKeyCount; ++key) {
+        plan.visited.emplace_back(int(key), m_maps.position[key]);
+    }
+    plan.noPosition = kNoPosition;
+    plan.keyPositions = m_positions;
+    plan.deviceTable = m_deviceKeyList;
+    plan.macroFolder = GetUserDataFolder();
+    plan.capacity = m_macroCapacity;
+    return request;
 }
 
 void CTolvanicKeyboardDevice::PruneKeyFunctions() {

@@ -21,6 +21,7 @@ constexpr uint16_t kEventProfileSwitched = 0x0402;
 constexpr uint16_t kEventIgnored = 0x0404;
 // Byte 5 of the device information block: the number of key positions.
 constexpr size_t kInfoKeyPositions = 5;
+constexpr size_t kInfoMacroSlots = 6;
 // Key 110 (Fn) cannot be reassigned.
 constexpr int kFnKey = 110;
 constexpr int kLightingPage = 1;
@@ -141,6 +142,7 @@ void CTolvanicKeyboardDevice::ReloadProfileList() {
 
 bool CTolvanicKeyboardDevice::ReadLayout() {
     DeviceTransport& transport = CommandTransport();
+    m_keyTableRead = false; // until this read succeeds, no key write starts from the old table
     if (!transport.IsOpen()) {
         return false;
     }
@@ -157,6 +159,8 @@ bool CTolvanicKeyboardDevice::ReadLayout() {
     complete = complete && transport.ReadKeyLightMap(lightMap.data()) == kResultOk;
     transport.EndSession(1);
 
+    m_keyTableRead = complete;
+    ForgetBlockInDevice();
     const SupportedDevice& identity = Identity();
     SelectLayoutPage(
         KeyboardLayoutPage(identity.vendorId, identity.productId, m_layoutVariant, m_layoutPage));
@@ -167,6 +171,7 @@ bool CTolvanicKeyboardDevice::ReadLayout() {
     m_deviceKeyList = keyList;
     m_deviceLightMap = lightMap;
     m_positions = positions;
+    m_macroCapacity = size_t(info[kInfoMacroSlots]) * kMacroSlotBytes;
     const std::vector<KeyFunction> written = WrittenFunctions();
     m_maps = BuildKeyboardKeyMaps(m_deviceKeyList, std::span(m_deviceLightMap).first(size_t(positions)),
                                   positions, written);
@@ -184,12 +189,8 @@ std::vector<KeyFunction> CTolvanicKeyboardDevice::WrittenFunctions() {
         m_profile.LoadAuxDocument(m_profile.GetProfilePath());
         keys = m_profile.ReadAuxKeyList();
     }
-    std::vector<KeyFunction> functions;
-    functions.reserve(keys.size());
-    for (const KeyListEntry& entry : keys) {
-        functions.push_back(DeviceFunctionOf(entry));
-    }
-    return functions;
+    // Macro keys went out renumbered.
+    return SentKeyFunctions(keys, NameLists().macroNames.size());
 }
 
 bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {

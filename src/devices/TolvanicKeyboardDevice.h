@@ -25,6 +25,7 @@
 #include "devices/KeyboardLiveStream.h"
 #include "devices/KeyboardSettings.h"
 #include "devices/LightTables.h"
+#include "devices/MacroKeyWriter.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/KeyboardProfiledata.h"
 
@@ -46,7 +47,7 @@ enum class KeyboardFlag { WinLock, WKey, SixKey };
 
 class CTolvanicKeyboardDevice final : public CTolvanicUSBDevice,
                                       public ProfileIo,
-                                      public KeyWriter,
+                                      public MacroKeyWriter,
                                       public PowerSource,
                                       public AudioLighting,
                                       public KeyboardLightingLink {
@@ -161,11 +162,10 @@ public:
     void RestoreDefaults() override;
     int SendSettings(int slot, int value, int flag, ScreenSize screen) override;
 
-    MacroList ListMacros() override { return {}; }
-    int WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) override;
     int WriteProfileKeys(int bank) override;
-    int WriteMacros(const MacroList& macros) override;
     void PruneKeyFunctions() override;
+    // Keys 0..169 with their key positions (255: not on this keyboard).
+    MacroWriteRequest PrepareMacroWrite(MacroWriteMode mode, int bank) override;
 
     int ReadPower() override;
     bool IsLinkUp() override;
@@ -212,6 +212,8 @@ protected:
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
     int ResyncDelayMs() const override { return 50; }
+    DeviceTransport& MacroTransport() override { return CommandTransport(); }
+    void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:
     // Where an effect's start step takes effect 19's group from.
@@ -248,6 +250,9 @@ private:
     KeyTransferBuffer m_deviceKeyList{};
     KeyTransferBuffer m_deviceLightMap{};
     int m_positions = 0;
+    // The last layout read succeeded: its key table is a base to write over.
+    bool m_keyTableRead = false;
+    size_t m_macroCapacity = 0;
     KeyboardKeyMaps m_maps;
     int m_layoutVariant = 0;
     int m_layoutPage = 0;

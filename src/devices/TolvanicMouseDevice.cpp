@@ -19,6 +19,7 @@ constexpr int kFlashEffect = 6;
 constexpr int kFirstCustomEffect = 10;
 constexpr uint16_t kEventResync = 0x0401;
 constexpr size_t kInfoKeyPositions = 5;
+constexpr size_t kInfoMacroSlots = 6;
 
 // The buttons' factory functions, in the picture's numbering: left, right,
 // middle, forward, back, DPI up, DPI down, DPI cycle, game mode, wheel
@@ -113,6 +114,7 @@ void CTolvanicMouseDevice::ReloadAfterEvent() {
 
 bool CTolvanicMouseDevice::ReadLayout() {
     DeviceTransport& transport = CommandTransport();
+    m_keyTableRead = false; // until this read succeeds, no key write starts from the old table
     if (!transport.IsOpen() || !Reachable()) {
         return false;
     }
@@ -124,21 +126,40 @@ bool CTolvanicMouseDevice::ReadLayout() {
     KeyTransferBuffer keys{};
     complete = complete && transport.ReadKeyTable(keys.data()) == kResultOk;
     transport.EndSession(1); // also after a failed read: the mouse must not stay in the session
+    m_keyTableRead = complete;
+    ForgetBlockInDevice();
     if (!complete) {
         Trace("mouse layout not read: the previous button positions stay");
         return false;
     }
     m_deviceKeyList = keys;
     m_positions = positions;
+    m_macroCapacity = size_t(info[kInfoMacroSlots]) * kMacroSlotBytes;
     m_limits = MouseDpiLimits::FromInfo(info);
-    for (size_t b = 0; b < m_buttons.size(); ++b) {
-        m_buttons[b] = kNoButtonPosition;
+    // A button is found at its factory function, else (a button given
+    // another function, a macro among them) at the function last sent to it.
+    std::vector<bool> taken(size_t(positions), false);
+    const auto claim = [&](size_t b, const KeyFunction& function) {
+        if (IsNoKey(function) || function.SameFunction(KeyFunction{})) {
+            return; // an empty position is no button's place
+        }
         for (int p = 0; p < positions; ++p) {
             const std::optional<KeyFunction> at = ReadDeviceKey(keys, size_t(p));
-            if (at && at->SameFunction(kButtonFunctions[b])) {
+            if (!taken[size_t(p)] && at && at->SameFunction(function)) {
+                taken[size_t(p)] = true;
                 m_buttons[b] = uint8_t(p);
-                break;
+                return;
             }
+        }
+    };
+    m_buttons.fill(kNoButtonPosition);
+    for (size_t b = 0; b < m_buttons.size(); ++b) {
+        claim(b, kButtonFunctions[b]);
+    }
+    const std::vector<KeyFunction> written = WrittenFunctions();
+    for (size_t b = 0; b < m_buttons.size() && b < written.size(); ++b) {
+        if (m_buttons[b] == kNoButtonPosition) {
+            claim(b, written[b]);
         }
     }
     for (int n = 0; n < kMouseStageCount; ++n) {
@@ -267,33 +288,43 @@ bool CTolvanicMouseDevice::IsLinkUp() {
 
 // ---- Keys ----
 
-int CTolvanicMouseDevice::WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) {
-    DeviceTransport& transport = CommandTransport();
-    if (m_positions <= 0 || !transport.IsOpen() || !Reachable()) {
-        return kResultNoReply;
-    }
-    KeyTransferBuffer table = m_deviceKeyList;
-    const size_t count = std::min(keys.size(), m_buttons.size());
-    for (size_t b = 0; b < count; ++b) {
-        if (m_buttons[b] < m_positions) {
-            WriteDeviceKey(table, m_buttons[b], DeviceFunctionOf(keys[b]));
-        }
-    }
-    const int result = WriteKeyTableSession(transport, table, m_positions, bank);
-    if (result == kResultOk) {
-        m_deviceKeyList = table;
-    }
-    return result;
-}
-
 int CTolvanicMouseDevice::WriteProfileKeys(int bank) {
     m_keyList = m_profile.ReadKeyList();
     return WriteKeyAssignments(bank, m_keyList);
 }
 
-int CTolvanicMouseDevice::WriteMacros(const MacroList& macros) {
-    (void)macros;
-    return 0; // the macro memory is written once macros are numbered for the key table
+std::vector<KeyFunction> CTolvanicMouseDevice::WrittenFunctions() {
+    std::vector<KeyListEntry> keys = m_keyList;
+    if (keys.empty()) {
+        // At attach the layout is read before the profile is loaded.
+        SetupProfilePaths();
+        m_profile.LoadAuxDocument(m_profile.GetProfilePath());
+        keys = m_profile.ReadAuxKeyList();
+    }
+    return SentKeyFunctions(keys, NameLists().macroNames.size());
+}
+
+MacroWriteRequest CTolvanicMouseDevice::PrepareMacroWrite(MacroWriteMode mode, int bank) {
+    if (mode == MacroWriteMode::MacrosAndKeys) {
+        m_keyList = m_profile.ReadKeyList(); // as WriteProfileKeys takes them
+    }
+    MacroWriteRequest request;
+    request.mode = mode;
+    request.bank = bank;
+    request.checkLink = OnReceiver();
+    request.keyTableRead = m_keyTableRead;
+    request.blockInDevice = BlockInDevice();
+    MacroPlanInput& plan = request.plan;
+    plan.keys = m_keyList;
+    for (size_t b = 0; b < m_buttons.size(); ++b) {
+        plan.visited.emplace_back(int(b), m_buttons[b]);
+    }
+    plan.noPosition = kNoButtonPosition;
+    plan.keyPositions = m_positions;
+    plan.deviceTable = m_deviceKeyList;
+    plan.macroFolder = GetUserDataFolder();
+    plan.capacity = m_macroCapacity;
+    return request;
 }
 
 void CTolvanicMouseDevice::PruneKeyFunctions() {

@@ -20,6 +20,7 @@
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardLayout.h"
 #include "devices/LightTables.h"
+#include "devices/MacroKeyWriter.h"
 #include "devices/MouseSettings.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/MouseProfiledata.h"
@@ -33,7 +34,7 @@ namespace velkor {
 
 class CTolvanicMouseDevice final : public CTolvanicUSBDevice,
                                    public ProfileIo,
-                                   public KeyWriter,
+                                   public MacroKeyWriter,
                                    public PowerSource {
 public:
     static constexpr std::string_view kClassName = "TolvanicMouseDevice";
@@ -108,11 +109,11 @@ public:
     void RestoreDefaults() override;
     int SendSettings(int slot, int value, int flag, ScreenSize screen) override;
 
-    MacroList ListMacros() override { return {}; }
-    int WriteKeyAssignments(int bank, const std::vector<KeyListEntry>& keys) override;
     int WriteProfileKeys(int bank) override;
-    int WriteMacros(const MacroList& macros) override;
     void PruneKeyFunctions() override;
+    // The eleven buttons with their key positions (170: not on this mouse);
+    // behind the receiver every step first asks whether the mouse answers.
+    MacroWriteRequest PrepareMacroWrite(MacroWriteMode mode, int bank) override;
 
     int ReadPower() override { return ReadWirelessPower(*this); }
     // Also sends a settings write the mouse missed while it was silent.
@@ -147,6 +148,8 @@ protected:
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
     int ResyncDelayMs() const override { return 50; }
+    DeviceTransport& MacroTransport() override { return CommandTransport(); }
+    void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:
     // On the receiver: the mouse answers. On the cable: always.
@@ -161,6 +164,9 @@ private:
     void ShowStage(int stage);
     void ShowStages();
     ui::Control* PageControl(std::string_view name) const;
+    // What the mouse was last given for each button (the profile's buttons,
+    // read from the file when none are loaded yet).
+    std::vector<KeyFunction> WrittenFunctions();
 
     CMouseProfiledata m_profile;
     std::vector<KeyListEntry> m_keyList;
@@ -173,6 +179,9 @@ private:
 
     KeyTransferBuffer m_deviceKeyList{};
     int m_positions = 0;
+    // The last layout read succeeded: its key table is a base to write over.
+    bool m_keyTableRead = false;
+    size_t m_macroCapacity = 0;
     std::array<uint8_t, kButtonCount> m_buttons;
     MouseDpiLimits m_limits;
 

@@ -88,7 +88,17 @@ CTolvanicUSBDevice::~CTolvanicUSBDevice() {
 
 void CTolvanicUSBDevice::Shutdown() {
     StopKindThreads();
+    m_transfers.Shutdown();
     m_workers.Shutdown();
+}
+
+bool CTolvanicUSBDevice::RunTransfer(TransferJob job) {
+    return m_transfers.Post([this, job = std::move(job)](const StopEvent& stop) {
+        std::function<void()> then = job(stop);
+        if (then && !stop.IsSet()) {
+            PostToUi(std::move(then));
+        }
+    });
 }
 
 // ---- Page ----

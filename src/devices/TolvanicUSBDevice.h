@@ -29,6 +29,7 @@
 #include "devices/DeviceWorkers.h"
 #include "devices/LedState.h"
 #include "devices/SupportedDevices.h"
+#include "devices/TransferWorker.h"
 #include "profiles/ProfileRecords.h"
 #include "transport/DeviceTransport.h"
 #include "ui/Notification.h"
@@ -76,7 +77,8 @@ public:
     // The class name the device reports to the toolkit.
     virtual std::string_view ClassName() const { return kClassName; }
     // Stops every thread of the device within its bounds and waits for any
-    // that overran; later thread starts are refused. Idempotent.
+    // that overran (a long transfer first, at its next frame); later thread
+    // starts are refused. Idempotent.
     void Shutdown();
 
     // ---- Page ----
@@ -247,6 +249,17 @@ public:
     ThreadStopOutcome StopEventThread(ChannelType channel) { return m_workers.StopEvents(channel); }
     bool EventThreadRunning(ChannelType channel) const { return m_workers.EventsRunning(channel); }
 
+    // ---- Long transfers ----
+
+    // Runs `job` on the device's transfer worker (TransferWorker.h) after the
+    // jobs before it; the function it returns then runs on the user-interface
+    // thread, unless the device is gone by then. False (nothing runs) after Shutdown.
+    using TransferJob = std::function<std::function<void()>(const StopEvent& stop)>;
+    bool RunTransfer(TransferJob job);
+    bool TransferBusy() const { return m_transfers.Busy(); }
+    // Runs `work` on the user-interface thread later, unless the device is gone by then. Any thread.
+    void PostToUi(std::function<void()> work);
+
     // ---- State ----
 
     DeviceTransport& CommandTransport() { return m_command; }
@@ -322,8 +335,6 @@ protected:
     void StoreLightInfo(const LightInfoWords& words);
     // Starts timer 1002 on the list item, from any thread.
     void RequestResync();
-    // Runs `work` on the user-interface thread later, unless the device is gone by then. Any thread.
-    void PostToUi(std::function<void()> work);
     // Collects the key and light buttons of `container` (a layout page of the
     // picture), which becomes the key panel.
     void CollectPageButtons(ui::Control* container) { m_page.CollectFrom(container); }
@@ -369,6 +380,7 @@ private:
     std::vector<uint8_t> m_frame;
 
     // Last: the threads go before anything they use.
+    TransferWorker m_transfers;
     DeviceWorkers m_workers{m_command, m_events};
     // Dies with the device: work posted for it checks it first.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

@@ -68,12 +68,6 @@ Json::Value MakeMacroEventJson(const MacroEvent& event) {
     return json;
 }
 
-std::array<std::uint8_t, 4> DeviceEventBytes(const MacroEvent& event) {
-    const auto type = static_cast<std::uint8_t>((event.type & 0x7F) | (event.down ? 0x80 : 0));
-    return {static_cast<std::uint8_t>(event.delay & 0xFF), static_cast<std::uint8_t>(event.delay >> 8), type,
-            event.button};
-}
-
 int ParseDelay(std::string_view text) {
     size_t at = 0;
     while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) != 0) {

@@ -53,9 +53,6 @@ struct MacroEvent {
 std::optional<MacroEvent> ReadMacroEvent(const Json::Value& event);
 // The event object, "Delay" as its decimal string.
 Json::Value MakeMacroEventJson(const MacroEvent& event);
-// The device form: delay low byte, delay high byte, type with bit 7 set for
-// "down", button.
-std::array<std::uint8_t, 4> DeviceEventBytes(const MacroEvent& event);
 
 // The number in a delay text as the delay field takes it: leading white
 // space, an optional sign and the digits up to the first other character

@@ -316,6 +316,21 @@ bool SimBackend::WriteMemory(SimModel model, SimMemory memory, uint32_t offset,
     return m_core->Firmware(model).WriteMemory(memory, offset, data);
 }
 
+bool SimBackend::SetMacroSlots(SimModel model, uint8_t slots) {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).SetMacroSlots(slots);
+}
+
+std::vector<SimEvent> SimBackend::PlayKey(SimModel model, size_t position) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).PlayKey(position);
+}
+
+std::optional<std::vector<SimRecord>> SimBackend::MacroRecords(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).MacroRecords();
+}
+
 bool SimBackend::InSession(SimModel model) const {
     std::lock_guard lock(m_core->mutex);
     return m_core->Firmware(model).InSession();

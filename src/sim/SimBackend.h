@@ -28,6 +28,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -93,6 +94,12 @@ public:
     std::vector<uint8_t> Memory(SimModel model, SimMemory memory) const;
     bool WriteMemory(SimModel model, SimMemory memory, uint32_t offset, std::span<const uint8_t> data);
     bool InSession(SimModel model) const;
+    // The model's macro slots of 128 bytes (information byte 6 and the memory).
+    bool SetMacroSlots(SimModel model, uint8_t slots);
+    // What a key position of the model plays from its macro memory (SimPlayKey).
+    std::vector<SimEvent> PlayKey(SimModel model, size_t position) const;
+    // The records of the model's macro memory; nothing when it is damaged.
+    std::optional<std::vector<SimRecord>> MacroRecords(SimModel model) const;
     uint32_t SessionsBegun(SimModel model) const;
     bool LightingTaken(SimModel model) const;
     std::array<uint8_t, 39> HeadsetLeds(uint8_t target) const;

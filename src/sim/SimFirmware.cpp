@@ -227,6 +227,27 @@ std::optional<uint16_t> SimFirmware::PressKey(SimKey key, uint8_t value) {
     return std::nullopt;
 }
 
+bool SimFirmware::SetMacroSlots(uint8_t slots) {
+    if (Facts().macroSlots == 0) {
+        return false;
+    }
+    m_memories[size_t(SimMemory::DeviceInfo)][offsetof(DeviceInfoBlock, macroSlots)] = slots;
+    m_memories[size_t(SimMemory::Macro)].assign(size_t(slots) * 128, 0);
+    return true;
+}
+
+std::vector<SimEvent> SimFirmware::PlayKey(size_t position) const {
+    return SimPlayKey(Memory(SimMemory::KeyTable), Memory(SimMemory::Macro), position);
+}
+
+std::optional<std::vector<SimRecord>> SimFirmware::MacroRecords() const {
+    return ReadSimEventBlock(Memory(SimMemory::Macro));
+}
+
+std::optional<std::vector<SimRecord>> SimFirmware::RecoilRecords() const {
+    return ReadSimEventBlock(Memory(SimMemory::Recoil));
+}
+
 bool SimFirmware::SetBattery(uint8_t percent, uint8_t chargeState) {
     if (percent > 100 || chargeState > 2) {
         return false;

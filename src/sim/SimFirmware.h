@@ -8,6 +8,7 @@
 // 56 or an address outside the memory; 0xFF unknown command), bytes 8..63
 // carry the data of a read. A refused frame changes nothing.
 #include "sim/SimFactory.h"
+#include "sim/SimMacroMemory.h"
 #include "sim/SimTypes.h"
 
 #include <array>
@@ -55,6 +56,15 @@ public:
     // returns the event code it reports, or nothing when the key does not
     // exist on this model (or `value` names no profile).
     std::optional<uint16_t> PressKey(SimKey key, uint8_t value);
+
+    // A model with `slots` macro slots of 128 bytes: information byte 6 and
+    // the macro memory (cleared) follow. False for a model without macros.
+    bool SetMacroSlots(uint8_t slots);
+    // The events key position `position` plays from the macro memory (see SimPlayKey).
+    std::vector<SimEvent> PlayKey(size_t position) const;
+    // The records of the macro or recoil memory; nothing when the block there is damaged.
+    std::optional<std::vector<SimRecord>> MacroRecords() const;
+    std::optional<std::vector<SimRecord>> RecoilRecords() const;
 
     // Battery level 0..100 and charge state 0 full, 1 charging, 2 on battery;
     // false (unchanged) outside those ranges.

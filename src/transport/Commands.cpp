@@ -74,7 +74,7 @@ int DeviceTransport::PagedRead(Command code, uint8_t* destination, size_t length
 }
 
 int DeviceTransport::PagedWrite(Command code, const uint8_t* source, size_t length, uint32_t baseOffset,
-                                Lock lock, uint8_t chunk, bool dropWhileBusy) {
+                                Lock lock, uint8_t chunk, bool dropWhileBusy, const ChunkObserver* observer) {
     if (source == nullptr || chunk == 0) {
         return kResultNoReply;
     }
@@ -101,6 +101,9 @@ int DeviceTransport::PagedWrite(Command code, const uint8_t* source, size_t leng
         }
         if (result != kResultOk) {
             return result;
+        }
+        if (observer != nullptr && *observer && !(*observer)()) {
+            return kResultNoReply;
         }
     }
     return kResultOk;
@@ -163,11 +166,12 @@ int DeviceTransport::ReadKeyTable(uint8_t* destination) {
     return PagedRead(Command::ReadKeyTable, destination, m_dataSize, 0);
 }
 
-int DeviceTransport::WriteKeyTable(const uint8_t* source, int bank) {
+int DeviceTransport::WriteKeyTable(const uint8_t* source, int bank, const ChunkObserver& observer) {
     if (bank != 0) {
         return kResultBadBank;
     }
-    return PagedWrite(Command::WriteKeyTable, source, m_dataSize, 0, Lock::Command, m_chunkSize, false);
+    return PagedWrite(Command::WriteKeyTable, source, m_dataSize, 0, Lock::Command, m_chunkSize, false,
+                      &observer);
 }
 
 int DeviceTransport::ReadKeyLightMap(uint8_t* destination) {
@@ -195,8 +199,9 @@ int DeviceTransport::SendLiveColours(const uint8_t* source, uint16_t length) {
     return PagedWrite(Command::SendLiveColours, source, length, 0, Lock::Lighting, m_chunkSize, true);
 }
 
-int DeviceTransport::WriteMacroData(const uint8_t* source, uint16_t length) {
-    return PagedWrite(Command::WriteMacroData, source, length, 0, Lock::Command, m_chunkSize, false);
+int DeviceTransport::WriteMacroData(const uint8_t* source, uint16_t length, const ChunkObserver& observer) {
+    return PagedWrite(Command::WriteMacroData, source, length, 0, Lock::Command, m_chunkSize, false,
+                      &observer);
 }
 
 int DeviceTransport::WriteRecoilData(const uint8_t* source, uint16_t length) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string_view>
 
@@ -68,6 +69,10 @@ void SealFrame(Frame& frame);
 
 enum class ChannelType : int { Wired = 1, Receiver = 2 };
 
+// Told after each chunk of a long write that the device accepted; returning
+// false ends the write there with result 0 (a stop was asked for).
+using ChunkObserver = std::function<bool()>;
+
 class DeviceTransport {
 public:
     // Both channels are created on `backend`, closed.
@@ -98,13 +103,14 @@ public:
     int ReadDeviceInfo(uint8_t* destination);
     int ReadParams(uint8_t* destination, uint16_t length, uint16_t baseOffset);
     int WriteParams(const uint8_t* source, uint16_t length, uint16_t baseOffset);
-    int ReadKeyTable(uint8_t* destination);             // data size bytes
-    int WriteKeyTable(const uint8_t* source, int bank); // data size bytes; bank != 0 gives -201
+    int ReadKeyTable(uint8_t* destination); // data size bytes
+    // Data size bytes; bank != 0 gives -201.
+    int WriteKeyTable(const uint8_t* source, int bank, const ChunkObserver& observer = {});
     int ReadColourTable(uint8_t* destination, uint16_t length, int tableIndex, int stride = 512);
     int WriteColourTable(const uint8_t* source, uint16_t length, int tableIndex, int stride = 512);
     // Chunks are dropped (and count as accepted) while the transport is busy.
     int SendLiveColours(const uint8_t* source, uint16_t length);
-    int WriteMacroData(const uint8_t* source, uint16_t length);
+    int WriteMacroData(const uint8_t* source, uint16_t length, const ChunkObserver& observer = {});
     int WriteRecoilData(const uint8_t* source, uint16_t length); // fixed 56-byte chunks, no lock
     int ReadPowerStatus(uint8_t* destination, uint8_t length, uint16_t offset);
     int ReadKeyLightMap(uint8_t* destination); // data size / 3 bytes
@@ -190,7 +196,7 @@ private:
     int PagedRead(Command code, uint8_t* destination, size_t length, uint32_t baseOffset);
     // dropWhileBusy: the live-colour rule (skip chunks while busy, quick transaction).
     int PagedWrite(Command code, const uint8_t* source, size_t length, uint32_t baseOffset, Lock lock,
-                   uint8_t chunkSize, bool dropWhileBusy);
+                   uint8_t chunkSize, bool dropWhileBusy, const ChunkObserver* observer = nullptr);
 
     std::atomic<uint16_t> m_dataSize{kMaxDataSize};
     // Exchanges in progress or waiting for their turn.

@@ -1,6 +1,7 @@
 // The event model: delays, event shapes, the device form, how rows name events.
 #include "macros/MacroEvent.h"
 #include "MacroTestSupport.h"
+#include "macros/EventBlock.h"
 #include "macros/MacroFiles.h"
 
 namespace velkor::test {
@@ -40,10 +41,10 @@ TEST(MacroEventModel, KnownShapesReadAndGiveTheirDeviceForm) {
     EXPECT_EQ(key->type, 10);
     EXPECT_EQ(key->button, 4);
     EXPECT_EQ(key->delay, 4660);
-    EXPECT_EQ(DeviceEventBytes(*key), (std::array<uint8_t, 4>{0x34, 0x12, 0x8A, 0x04}));
+    EXPECT_EQ(EncodeEvent(MakeMacroEventJson(*key)), (DeviceEvent{0x34, 0x12, 0x8A, 0x04}));
     const auto up = ReadMacroEvent(Event("up", 5, 30, "1"));
     ASSERT_TRUE(up);
-    EXPECT_EQ(DeviceEventBytes(*up), (std::array<uint8_t, 4>{1, 0, 0x05, 30}));
+    EXPECT_EQ(EncodeEvent(MakeMacroEventJson(*up)), (DeviceEvent{1, 0, 0x05, 30}));
     EXPECT_EQ(MakeMacroEventJson(*key), Event("down", 10, 4, "4660"));
 
     EXPECT_FALSE(ReadMacroEvent(Json::Value("down")));
