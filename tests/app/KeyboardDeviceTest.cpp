@@ -344,6 +344,24 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     ASSERT_TRUE(Until([&] { return !keyboard->TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
     ASSERT_TRUE(Until([&] { return keyboard->TransportOpen(); }));
+    // A keyboard that claims 171 key positions (513 bytes): no table is asked
+    // for, the session is ended, the maps stay.
+    const uint8_t positions = m_sim.Memory(SimModel::Keyboard, SimMemory::DeviceInfo)[5];
+    const uint8_t tooMany = 171;
+    m_sim.WriteMemory(SimModel::Keyboard, SimMemory::DeviceInfo, 5, std::span(&tooMany, 1));
+    m_sim.ClearFrames();
+    EXPECT_FALSE(keyboard->ReadLayout());
+    std::vector<uint8_t> commands;
+    for (const sim::SimFrame& frame : m_sim.Frames()) {
+        if (frame.direction == sim::SimDirection::ToDevice && frame.bytes.size() > 8 &&
+            frame.bytes[0] == 0x04) {
+            commands.push_back(frame.bytes[3]);
+        }
+    }
+    EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x03, 0x02})) << "session, information block, end";
+    EXPECT_FALSE(m_sim.InSession(SimModel::Keyboard));
+    EXPECT_EQ(keyboard->KeyMaps(), before);
+    m_sim.WriteMemory(SimModel::Keyboard, SimMemory::DeviceInfo, 5, std::span(&positions, 1));
 
     // Caps Lock becomes Volume Up; after a replug it is still found.
     std::vector<KeyListEntry> keys = keyboard->Profile().ReadKeyList();

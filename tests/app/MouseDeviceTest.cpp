@@ -48,6 +48,11 @@ protected:
         }
         return count;
     }
+    // The function the mouse holds at a key position.
+    std::vector<uint8_t> KeyOnMouse(int position) const {
+        const auto table = m_sim.Memory(SimModel::Mouse, SimMemory::KeyTable);
+        return std::vector<uint8_t>(table.begin() + position * 3, table.begin() + position * 3 + 3);
+    }
     std::vector<uint8_t> SlotOnMouse(int profile) const {
         const auto memory = m_sim.Memory(SimModel::Mouse, SimMemory::Params);
         return std::vector<uint8_t>(memory.begin() + profile * 128, memory.begin() + profile * 128 + 71);
@@ -100,6 +105,28 @@ TEST_F(MouseDeviceTest, TheLastEnabledStageCannotBeSwitchedOff) {
     EXPECT_EQ(SlotOnMouse(0)[14 + 9 * other], 1) << "the stage's enable byte reached the mouse";
 }
 
+TEST_F(MouseDeviceTest, TheDefaultButtonSendsTheDefaultRecordAndButtonsToTheMouse) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    // The mouse runs report rate 1 and a left button that clicks right.
+    ASSERT_EQ(mouse->SelectPollingRate(1), 1);
+    std::vector<KeyListEntry> keys = mouse->Profile().ReadKeyList();
+    ASSERT_FALSE(keys.empty());
+    keys[0].current = KeyFunction::FromTriple(0x10, 0x02, 0x00);
+    mouse->Profile().WriteKeyList(keys);
+    ASSERT_EQ(mouse->WriteProfileKeys(0), 1);
+    const int left = mouse->ButtonPositions()[0];
+    ASSERT_EQ(KeyOnMouse(left), (std::vector<uint8_t>{0x10, 0x02, 0x00}));
+
+    mouse->SelectFunctionPage(5); // the cursor tab, "device_function_page_2"
+    ui::Control* defaults = mouse->Page()->FindChild("default_btn");
+    ASSERT_NE(defaults, nullptr);
+    ASSERT_TRUE(m_user.Click(*defaults));
+    EXPECT_EQ(SlotOnMouse(0)[11], 3) << "the default report rate reached the mouse";
+    EXPECT_EQ(KeyOnMouse(left), (std::vector<uint8_t>{0x10, 0x01, 0x00})) << "and the default left button";
+    EXPECT_FALSE(m_sim.InSession(SimModel::Mouse));
+}
+
 TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
@@ -116,16 +143,6 @@ TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
                   .asInt(),
               2);
 
-    // The mouse switches profile and stage itself (0x1132): shown on the
-    // user-interface thread; a stage it does not have (0x11F2) is ignored.
-    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x1132));
-    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 2; }, 10));
-    EXPECT_EQ(mouse->ActiveStage(), 3);
-    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x11F2));
-    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x1041));
-    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 1; }, 10));
-    EXPECT_EQ(mouse->ActiveStage(), 3);
-
     // 0x0401: the active profile's 71 bytes are read at p x 128.
     const uint8_t active = 1;
     m_sim.WriteMemory(SimModel::Mouse, SimMemory::Params, 0, std::span(&active, 1));
@@ -136,22 +153,40 @@ TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
     ASSERT_TRUE(Until([&] { return mouse->LightRecord().selectItem == mode; }, 10));
 }
 
-TEST_F(MouseDeviceTest, AClickFlashesInEffectSixByCableOnly) {
-    CTolvanicMouseDevice* mouse = Attach();
+// Events by cable and through the receiver. The event thread handles them in
+// order, so a profile event after a click shows that the click was handled.
+class MouseEventChannelTest : public MouseDeviceTest, public ::testing::WithParamInterface<SimUnit> {};
+
+TEST_P(MouseEventChannelTest, StageEventsAreShownAndClicksFlashInEffectSixByCableOnly) {
+    const SimUnit unit = GetParam();
+    CTolvanicMouseDevice* mouse = Attach(unit);
     ASSERT_NE(mouse, nullptr);
     auto flashing = [&] { return mouse->Leds().Copy().flashState[0] != 0; };
-    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x0403));
-    for (int step = 0; step < 20; ++step) {
-        m_toolkit->ProcessPending();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // The mouse switches profile and stage itself (0x1132): shown on the
+    // user-interface thread; a stage it does not have (0x11F2) is ignored.
+    ASSERT_TRUE(m_sim.InjectEvent(unit, 0x1132));
+    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 2; }, 10));
+    EXPECT_EQ(mouse->ActiveStage(), 3);
+    for (uint16_t code : {0x0403, 0x11F2, 0x1041}) {
+        ASSERT_TRUE(m_sim.InjectEvent(unit, code));
     }
+    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 1; }, 10));
+    EXPECT_EQ(mouse->ActiveStage(), 3);
     EXPECT_FALSE(flashing()) << "only the flash effect follows clicks";
+
     LightInfoRecord light = mouse->LightRecord();
     light.selectItem = 6;
     mouse->SetLightInfo(LightInfoToWords(light));
-    ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x0403));
-    EXPECT_TRUE(Until(flashing, 10));
+    ASSERT_TRUE(m_sim.InjectEvent(unit, 0x0403));
+    ASSERT_TRUE(m_sim.InjectEvent(unit, 0x1042));
+    ASSERT_TRUE(Until([&] { return mouse->ActiveProfile() == 2; }, 10));
+    EXPECT_EQ(flashing(), unit == SimUnit::Mouse) << "through the receiver a click is not followed";
 }
+
+INSTANTIATE_TEST_SUITE_P(Channels, MouseEventChannelTest,
+                         ::testing::Values(SimUnit::Mouse, SimUnit::MouseReceiver), [](const auto& info) {
+                             return std::string(info.param == SimUnit::Mouse ? "cable" : "receiver");
+                         });
 
 TEST_F(MouseDeviceTest, ADragWritesAtMostTwiceAndSavesOnce) {
     CTolvanicMouseDevice* mouse = Attach();

@@ -14,10 +14,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace velkor::test {
 namespace {
@@ -329,6 +331,84 @@ INSTANTIATE_TEST_SUITE_P(
                    R"({"version":"104","path":"PKG","sha256":")" + std::string(64, '0') + "\"}"},
         BadPackage{"no_path", "abc", R"({"version":"104"})"},
         BadPackage{"plain_http_elsewhere", "abc", R"({"version":"104","path":"http://update.example/p"})"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Something planted where packages go before the download: `folder` is the
+// temporary folder's "UpdateData", `victim` a file elsewhere.
+struct PlantedPath {
+    const char* label;
+    void (*plant)(const fs::path& folder, const fs::path& victim);
+    const char* landsIn; // below the test's folder
+    bool needsRoot;      // a folder of another user needs chown
+};
+
+void LinkTheFolder(const fs::path& folder, const fs::path& victim) {
+    fs::create_directory_symlink(victim.parent_path(), folder);
+}
+void OpenTheFolder(const fs::path& folder, const fs::path&) {
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::all);
+}
+void GiveTheFolderAway(const fs::path& folder, const fs::path&) {
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    ASSERT_EQ(::chown(folder.c_str(), 54321, 54321), 0) << "an unused user id";
+}
+void LinkTheFileNames(const fs::path& folder, const fs::path& victim) {
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    fs::create_symlink(victim, folder / "MS.pkg.part");
+    fs::create_symlink(victim, folder / "MS.pkg");
+}
+
+class PlantedPaths : public SetWndTest, public ::testing::WithParamInterface<PlantedPath> {};
+
+TEST_P(PlantedPaths, NeverReceiveThePackage) {
+    if (GetParam().needsRoot && ::geteuid() != 0) {
+        GTEST_SKIP() << "a folder of another user needs root";
+    }
+    const fs::path folder = m_folder.Path() + "/tmp/UpdateData";
+    const fs::path victim = m_folder.Path() + "/elsewhere/victim";
+    fs::create_directories(folder.parent_path());
+    fs::create_directories(victim.parent_path());
+    std::ofstream(victim) << "keep";
+    GetParam().plant(folder, victim);
+
+    const std::string package(1000, 'p');
+    m_server.SetPackage("ms", package);
+    AnswerAll(R"({"version":"104","path":")" + m_server.Package("ms") + R"(","sha256":")" + Sha256(package) +
+                  R"("})",
+              R"({"version":"104"})", R"({"version":"10"})");
+    Open();
+    ASSERT_TRUE(Checked());
+    ASSERT_TRUE(m_user.Click(Control(CSetWnd::kUpdateButton)));
+    ASSERT_TRUE(m_user.Click(Control("update_OK_btn")));
+    ASSERT_TRUE(Until([this] { return m_window->Row(0).Status() >= kRowDownloaded; }));
+    ASSERT_EQ(m_window->Row(0).Status(), kRowDownloaded);
+
+    const std::string path = m_window->Row(0).packagePath;
+    EXPECT_EQ(path, m_folder.Path() + "/" + GetParam().landsIn + "/MS.pkg");
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "a file of its own, not a link";
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(st.st_size, 1000);
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(victim.parent_path()), fs::directory_iterator()), 1)
+        << "nothing written beside the victim";
+    if (fs::path(path).parent_path() != folder) {
+        EXPECT_FALSE(fs::exists(folder / "MS.pkg") || fs::exists(folder / "MS.pkg.part"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlantedPaths,
+    ::testing::Values(PlantedPath{"folder_is_a_link", LinkTheFolder, "cache/VELKOR01/UpdateData", false},
+                      PlantedPath{"folder_open_to_all", OpenTheFolder, "cache/VELKOR01/UpdateData", false},
+                      PlantedPath{"folder_of_another_user", GiveTheFolderAway, "cache/VELKOR01/UpdateData",
+                                  true},
+                      PlantedPath{"links_at_the_file_names", LinkTheFileNames, "tmp/UpdateData", false}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SetWndTest, AHeldAnswerNeverBlocksTheWindowAndCloseEndsTheCheck) {
