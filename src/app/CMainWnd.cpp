@@ -26,6 +26,7 @@ CMainWnd::CMainWnd(const MainWndServices& services) : m_services(services), m_cr
 
 CMainWnd::~CMainWnd() {
     Shutdown();
+    m_skinFrame.reset();
     m_menu.reset();
     m_tray.reset();
     // The window goes before the creator whose objects hang on its controls.
@@ -56,6 +57,15 @@ bool CMainWnd::Create(std::string* error) {
     m_prompts = std::make_unique<WindowPrompts>(
         m_services.toolkit, [window] { return window; }, [window] { return window->Dpi(); });
 
+    if (m_services.languageTexts != nullptr) {
+        ApplyLanguage(m_services.languageIndex);
+    } else {
+        m_languageIndex = m_services.languageIndex;
+    }
+    m_skinChanges.Add(*this);
+    if (const std::optional<std::string> picture = RecordedSkinPicture(SkinIniPath())) {
+        SkinChanged(SkinChangedParam{.kind = SkinChangedParam::kPicture, .picture = *picture});
+    }
     m_window->SetTitle(kTitle);
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
     m_window->CenterWindow();
@@ -342,25 +352,10 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
             settings->SetBackgroundImage({});
         }
     } else if (message == kMessageLanguageChanged) {
-        // The keyboards read their layout for the new language; the texts of
-        // every window follow it; the mice and keyboards then refresh what
-        // their pages show.
-        if (wParam >= 0 && wParam <= INT32_MAX) {
-            m_services.languageIndex = int(wParam);
-        }
-        for (CTolvanicUSBDevice* device :
-             m_discovery ? m_discovery->DevicesOfClass(1) : std::vector<CTolvanicUSBDevice*>{}) {
-            if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device)) {
-                keyboard->SetLayoutVariant(m_services.languageIndex);
-                keyboard->ReadLayout();
-            }
-        }
-        m_services.toolkit.ReloadTexts();
-        for (uint32_t kind : {2u, 1u}) {
-            for (CTolvanicUSBDevice* device :
-                 m_discovery ? m_discovery->DevicesOfClass(kind) : std::vector<CTolvanicUSBDevice*>{}) {
-                device->RefreshView();
-            }
+        if (wParam < INT32_MIN || wParam > INT32_MAX) {
+            TraceF("language index %lld refused", static_cast<long long>(wParam));
+        } else {
+            ApplyLanguage(int(wParam));
         }
     } else if (message == kMessageShowDeviceItem && m_discovery && wParam >= 0 && wParam <= INT32_MAX) {
         m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
@@ -370,7 +365,7 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
 void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
     device.SetTrayFlag(m_inTray); // a device that arrives while the window sits in the tray
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
-        keyboard->SetLayoutVariant(m_services.languageIndex);
+        keyboard->SetLayoutVariant(LayoutLanguage());
     }
     auto panels = std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts,
                                                    m_services.toolkit.PrimaryScreen(),

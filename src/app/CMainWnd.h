@@ -13,6 +13,7 @@
 // notification area; the icon's menu item "exit" shuts everything down and
 // ends the loop. Every operation runs on the user-interface thread.
 #include "app/AudioFrames.h"
+#include "app/CSkinFrame.h"
 #include "app/ControlFactory.h"
 #include "app/DevicePanels.h"
 #include "app/MainWndLighting.h"
@@ -21,6 +22,7 @@
 #include "devices/DeviceDiscovery.h"
 #include "devices/DeviceScanner.h"
 #include "platform/bus/BusMessage.h"
+#include "profiles/LanguageTexts.h"
 #include "transport/HidBackend.h"
 #include "ui/Toolkit.h"
 
@@ -57,9 +59,23 @@ struct MainWndServices {
     std::function<void(int32_t report, int32_t value)> installerReport;
     // The language texts the panels show (may be null: keys show as they are).
     const ui::TextProvider* texts = nullptr;
-    // Index of the user-interface language in the language table; the
-    // keyboards pick their on-screen layout by it.
+    // Index of the user-interface language the window starts in (ApplyLanguage
+    // at Create); the keyboards pick their on-screen layout by the current one.
     int languageIndex = 0;
+    // Where ApplyLanguage loads a language's texts: null, the window applies no
+    // language (the texts are someone else's affair) and its current index is
+    // languageIndex.
+    LanguageTexts* languageTexts = nullptr;
+    // The folder of the language files (the skin folder).
+    std::string skinFolder;
+    // The settings file that stores the choice; empty: it is not stored.
+    std::string settingsPath;
+    // The family of the program's Simplified Chinese face; empty when it is not loaded.
+    std::string simplifiedChineseFace;
+    // The open settings window (null when none) and how it is told of a
+    // language change (it shows its texts again); both may be empty.
+    std::function<ui::Window*()> settingsWindow;
+    std::function<void()> settingsLanguageChanged;
     // The desktop's pointer settings for the mouse page; may be null.
     DesktopPointerSettings* pointerSettings = nullptr;
     // Start hidden in the notification area (velkor --background).
@@ -80,7 +96,8 @@ class CMainWnd final : public ui::WindowHandler,
                        public DeviceMessageSink,
                        public DeviceListObserver,
                        public ui::TrayReceiver,
-                       public ui::MenuReceiver {
+                       public ui::MenuReceiver,
+                       public SkinChangeReceiver {
 public:
     static constexpr std::string_view kClassName = "MainWnd";
     static constexpr std::string_view kLayout = "XML_MAIN";
@@ -204,6 +221,30 @@ public:
     void VisibleItemsChanged(int visibleCount) override;
     void SelectionChanged() override;
     void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) override;
+    // Switches the user interface to entry `index` of the language table: the
+    // entry and its language file are checked first, and on any failure
+    // nothing changes (index, fonts, texts, stored choice) and a trace says
+    // why. Then the font set when the script needs another face (main window
+    // and open secondary windows), the current index, the texts, the stored
+    // choice, a repaint, the secondary windows' texts, the keyboards' layouts
+    // and every mouse's and keyboard's page. The current index again does
+    // nothing. True when the language is the current one afterwards.
+    bool ApplyLanguage(int index);
+    // -1 before a language was applied.
+    int LanguageIndex() const { return m_languageIndex; }
+    // The face of the font set in use; empty before the first.
+    const std::string& Typeface() const { return m_typeface; }
+    // Opens the skin window at the skin button (again, when it was open).
+    void OpenSkinFrame();
+    CSkinFrame* SkinFrame() const { return m_skinFrame.get(); }
+    SkinChangeSubject& SkinChanges() { return m_skinChanges; }
+    // A colour becomes the root's background colour with no picture; a
+    // picture the root's picture (stretched to fill) with no colour, unless
+    // the toolkit finds it missing, no picture or too large: then the
+    // background stays as it is.
+    void SkinChanged(const SkinChangedParam& param) override;
+    // "main.ini" in the user base folder; empty without a data home.
+    std::string SkinIniPath() const;
     // The panels of a device's page; null for a device without a built page.
     DevicePanelSet* PanelsOf(const CTolvanicUSBDevice& device) const;
     // The lighting panels' handlers, same mode and game events; null before
@@ -232,6 +273,10 @@ private:
     void HoldSlotEvent(int slot, bool attach);
     // The keyboard created at start-up, or null.
     CTolvanicUSBDevice* FirstKeyboard() const;
+    // The keyboards' layouts and the mice's and keyboards' pages after a language change.
+    void RefreshDeviceTexts();
+    // The index the keyboards pick their on-screen layout by.
+    int LayoutLanguage() const { return m_languageIndex >= 0 ? m_languageIndex : 0; }
     // The tray flag of every mouse and keyboard.
     void SetTrayFlags(bool on);
     // The picture flag of every keyboard, mouse and mouse pad.
@@ -261,6 +306,10 @@ private:
     ThreadSlots m_threads;
     AudioFrameLevels m_audioLevels;
     AudioBands m_audioBands;
+    SkinChangeSubject m_skinChanges;
+    std::unique_ptr<CSkinFrame> m_skinFrame;
+    int m_languageIndex = -1;
+    std::string m_typeface;
     bool m_lightControl = true;
     bool m_awake = true;
     bool m_active = false;

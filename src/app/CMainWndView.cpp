@@ -182,6 +182,8 @@ void CMainWnd::OnClick(const ui::Control& sender) {
         m_window->Maximize();
     } else if (name == "restorebtn") {
         m_window->Restore();
+    } else if (name == "skinbtn") {
+        OpenSkinFrame();
     } else if (name == "setbtn") {
         OpenSettingsWindow(true);
     } else if (name == kLightStatusLabel) {

@@ -88,6 +88,9 @@ StartResult Program::Start() {
     if (!StartToolkit(folders, &error)) {
         return Fail("cannot start the user interface: " + error);
     }
+    const ProgramEnvironment& environment = m_services.environment;
+    m_settingsPath = SettingsFilePath(environment.xdgConfigHome.empty() ? nullptr : environment.xdgConfigHome.c_str(),
+                                      environment.home.empty() ? nullptr : environment.home.c_str());
     LoadStartLanguage(folders);
     RegisterProgramControlClasses(m_factory);
     if (!StartDevices(&error)) {
@@ -95,6 +98,11 @@ StartResult Program::Start() {
     }
     if (!CreateMainWindow(folders, &error)) {
         return Fail("cannot create the main window: " + error);
+    }
+    if (m_mainWnd->LanguageIndex() >= 0) {
+        TraceF("language %d: %s", m_mainWnd->LanguageIndex(), m_texts.LanguageName().c_str());
+    } else {
+        Trace("no language texts: the keys show as they are");
     }
     AnnounceLighting();
 
@@ -124,21 +132,23 @@ bool Program::StartToolkit(const ProgramFolders& folders, std::string* error) {
     return true;
 }
 
-// Texts in the desktop's language until the user chooses one.
+// The start language: the stored choice, else the desktop's. The main window
+// applies it when it is built.
 void Program::LoadStartLanguage(const ProgramFolders& folders) {
     const ProgramEnvironment& environment = m_services.environment;
-    const std::string defaultData = DefaultDataFolder(folders.program);
-    const int language = StartLanguageIndex(
-        ReadLanguageTable(defaultData), std::nullopt,
+    m_languageIndex = ReadLanguageIndex(
+        m_settingsPath, ReadLanguageTable(DefaultDataFolder(folders.program)),
         DesktopLocale(environment.lcAll.c_str(), environment.lcMessages.c_str(), environment.lang.c_str()));
-    m_languageIndex = language;
-    std::string error;
-    if (LoadLanguage(m_texts, defaultData, folders.skin, language, &error)) {
-        m_toolkit->SetTextProvider(&m_texts);
-        TraceF("language %d: %s", language, m_texts.LanguageName().c_str());
-    } else {
-        TraceF("no language texts (%s): the keys show as they are", error.c_str());
+    m_toolkit->SetTextProvider(&m_texts);
+}
+
+// The family of the program's own Simplified Chinese face, empty when it is not loaded.
+std::string Program::SimplifiedChineseFace() const {
+    if (!m_typefaces || m_typefaces->States().empty() || m_typefaces->States().front().handle < 0) {
+        return {};
     }
+    const std::vector<std::string> families = m_toolkit->TypefaceFamilies(m_typefaces->States().front().handle);
+    return families.empty() ? std::string() : families.front();
 }
 
 // The simulated family with --simulate, else the hardware's back end (if any).
@@ -162,6 +172,16 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.clock = m_services.deviceClock;
     windowServices.texts = &m_texts;
     windowServices.languageIndex = m_languageIndex;
+    windowServices.languageTexts = &m_texts;
+    windowServices.skinFolder = folders.skin;
+    windowServices.settingsPath = m_settingsPath;
+    windowServices.simplifiedChineseFace = SimplifiedChineseFace();
+    windowServices.settingsWindow = [this] { return m_settings ? m_settings->OpenWindow() : nullptr; };
+    windowServices.settingsLanguageChanged = [this] {
+        if (m_settings) {
+            m_settings->LanguageChanged();
+        }
+    };
     windowServices.pointerSettings = m_services.pointerSettings;
     windowServices.startHidden = m_options.background;
     windowServices.programFolder = folders.program;
@@ -172,9 +192,10 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     CreateSettingsHost(folders);
     windowServices.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
         m_settings->Run(owner, placement, dpi, m_mainWnd ? m_mainWnd->Discovery() : nullptr,
-                        [this](uint32_t message) {
+                        [this] { return m_mainWnd ? m_mainWnd->LanguageIndex() : -1; },
+                        [this](uint32_t message, int64_t wParam) {
                             if (m_mainWnd) {
-                                m_mainWnd->DeviceMessage(message, 0, 0);
+                                m_mainWnd->DeviceMessage(message, wParam, 0);
                             }
                         });
     };
@@ -194,7 +215,7 @@ void Program::CreateSettingsHost(const ProgramFolders& folders) {
         .commandLineCaFile = m_options.updateCaFile,
         .environmentServer = environment.updateServer,
         .environmentCaFile = environment.updateCaFile,
-        .settingsPath = SettingsFilePath(cString(environment.xdgConfigHome), cString(environment.home))};
+        .settingsPath = m_settingsPath};
     SettingsWindowSetup setup;
     std::string why;
     if (!ResolveUpdateServer(sources, setup.server, &why)) {

@@ -9,7 +9,8 @@
 //     other programs are off.
 //  2. The toolkit, with its resources from the "skin" folder and its index "res.xml".
 //  3. The typefaces from the "Font" folder (Typefaces.h).
-//  4. The texts in the desktop's language (from the environment it is given).
+//  4. The start language: the choice stored in the settings file, else the
+//     desktop's (from the environment it is given); the main window applies it.
 //  5. The 24 control classes, registered with the control factory.
 //  6. The devices' back end: the simulated family with --simulate, else the hardware's.
 //  7. The main window, titled "VELKOR01", 800 x 572, centred and shown; the
@@ -154,6 +155,7 @@ private:
     StartResult ClaimSingleInstance();
     bool StartToolkit(const ProgramFolders& folders, std::string* error);
     void LoadStartLanguage(const ProgramFolders& folders);
+    std::string SimplifiedChineseFace() const;
     bool StartDevices(std::string* error);
     bool CreateMainWindow(const ProgramFolders& folders, std::string* error);
     void CreateSettingsHost(const ProgramFolders& folders);
@@ -169,6 +171,8 @@ private:
     // Outlives the toolkit that shows its texts (declared before it).
     LanguageTexts m_texts;
     int m_languageIndex = 0;
+    // The settings file ($XDG_CONFIG_HOME/VELKOR01/settings.json); empty when there is no home.
+    std::string m_settingsPath;
     std::unique_ptr<ui::Toolkit> m_toolkit;
     std::unique_ptr<TypefaceSet> m_typefaces;
     ControlFactory m_factory;

@@ -1,6 +1,8 @@
 #include "app/SettingsWindowHost.h"
 
+#include "app/LanguageFonts.h"
 #include "platform/Trace.h"
+#include "profiles/LanguageTexts.h"
 #include "profiles/ProfileFolders.h"
 
 namespace velkor {
@@ -28,7 +30,8 @@ SettingsWindowHost::SettingsWindowHost(ui::Toolkit& toolkit, const ControlFactor
 
 void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int dpi,
                              const DeviceDiscovery* discovery,
-                             const std::function<void(uint32_t message)>& tellMainWindow) {
+                             const std::function<int()>& languageIndex,
+                             const std::function<void(uint32_t message, int64_t wParam)>& tellMainWindow) {
     if (m_open != nullptr) {
         return;
     }
@@ -49,7 +52,15 @@ void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int d
     services.dateFile = base.empty() ? std::string() : base + kCheckDateFileName;
     services.tempFolder = m_setup.tempFolder;
     services.cacheHome = m_setup.cacheHome;
-    services.tellMainWindow = tellMainWindow;
+    services.tellMainWindow = [&tellMainWindow](uint32_t message) { tellMainWindow(message, 0); };
+    for (const LanguageEntry& entry : ReadLanguageTable(DefaultDataFolder(m_setup.programFolder))) {
+        services.languageKeys.push_back(entry.textKey);
+    }
+    services.languageIndex = languageIndex();
+    services.chooseLanguage = [&](int index) {
+        tellMainWindow(kMessageLanguageChanged, index);
+        return languageIndex();
+    };
     services.openFolder = m_setup.openFolder;
     CSetWnd window(services);
     std::string error;
@@ -57,6 +68,7 @@ void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int d
         TraceF("the settings window cannot open: %s", error.c_str());
         return;
     }
+    CopyFontSet(owner, *window.GetWindow());
     m_open = &window;
     window.Run(placement);
     m_open = nullptr;
@@ -65,6 +77,12 @@ void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int d
 void SettingsWindowHost::InstallerReport(int32_t report, int32_t value) {
     if (m_open != nullptr) {
         m_open->InstallerReport(report, value);
+    }
+}
+
+void SettingsWindowHost::LanguageChanged() {
+    if (m_open != nullptr) {
+        m_open->LanguageChanged();
     }
 }
 

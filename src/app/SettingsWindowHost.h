@@ -32,6 +32,9 @@ struct SettingsWindowSetup {
 // The open command interface of every device the discovery holds, with its release number.
 std::vector<AttachedInterface> AttachedCommandInterfaces(const DeviceDiscovery& discovery);
 
+// The main window's language message, sent with the index the user chose.
+inline constexpr uint32_t kMessageLanguageChanged = 3089;
+
 class SettingsWindowHost {
 public:
     // The toolkit and the factory must outlive the host.
@@ -41,11 +44,18 @@ public:
 
     // Runs a settings window owned by `owner` at `placement` and returns when it
     // has closed. `discovery` (may be null) gives the attached devices;
-    // `tellMainWindow` receives its messages (3094).
+    // `tellMainWindow` receives its messages (3094, and 3089 with the language
+    // index the user chose); `languageIndex` is the current language, which
+    // `tellMainWindow` may change. The window takes the owner's font set.
     void Run(ui::Window& owner, const ui::Rect& placement, int dpi, const DeviceDiscovery* discovery,
-             const std::function<void(uint32_t message)>& tellMainWindow);
+             const std::function<int()>& languageIndex,
+             const std::function<void(uint32_t message, int64_t wParam)>& tellMainWindow);
     void InstallerReport(int32_t report, int32_t value);
     bool IsOpen() const { return m_open != nullptr; }
+    // The open window, null when none.
+    ui::Window* OpenWindow() const { return m_open != nullptr ? m_open->GetWindow() : nullptr; }
+    // Tells the open window that the language changed.
+    void LanguageChanged();
 
 private:
     ui::Toolkit& m_toolkit;

@@ -1,5 +1,10 @@
 #include "app/StartLanguage.h"
 
+#include "platform/Trace.h"
+#include "profiles/SettingsFile.h"
+
+#include <cstring>
+
 namespace velkor {
 
 std::string_view DesktopLocale(const char* lcAll, const char* lcMessages, const char* lang) {
@@ -26,6 +31,41 @@ int StartLanguageIndex(const std::vector<LanguageEntry>& table, std::optional<in
         }
     }
     return 0;
+}
+
+std::optional<int64_t> ReadStoredLanguageId(const std::string& settingsPath) {
+    if (settingsPath.empty()) {
+        return std::nullopt;
+    }
+    const Json::Value settings = ReadSettings(settingsPath);
+    const Json::Value* stored =
+        settings.find(kSettingLanguage, kSettingLanguage + std::strlen(kSettingLanguage));
+    if (stored == nullptr) {
+        return std::nullopt;
+    }
+    if (!stored->isIntegral() || (stored->isUInt64() && !stored->isInt64())) {
+        Trace("the stored language is not a whole number: the desktop's language counts");
+        return std::nullopt;
+    }
+    return stored->asInt64();
+}
+
+int ReadLanguageIndex(const std::string& settingsPath, const std::vector<LanguageEntry>& table,
+                      std::string_view locale) {
+    return StartLanguageIndex(table, ReadStoredLanguageId(settingsPath), locale);
+}
+
+bool WriteLanguageId(const std::string& settingsPath, int64_t id) {
+    if (settingsPath.empty()) {
+        Trace("no settings file: the language choice is not stored");
+        return false;
+    }
+    if (!WriteSetting(settingsPath, kSettingLanguage, Json::Value(Json::Int64(id)))) {
+        TraceF("the language choice cannot be stored in %s", settingsPath.c_str());
+        return false;
+    }
+    Trace("写成功！");
+    return true;
 }
 
 } // namespace velkor

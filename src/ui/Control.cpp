@@ -1,5 +1,7 @@
 #include "ui/Control.h"
 
+#include "ui/Window.h"
+
 namespace velkor::ui {
 
 namespace {
@@ -60,6 +62,23 @@ bool Control::Contains(const Control* other) const {
         }
     }
     return false;
+}
+
+Rect Control::ScreenGeometry() const {
+    Rect rect = Geometry();
+    if (Parent() == nullptr) {
+        rect.x = 0;
+        rect.y = 0;
+    }
+    for (const Control* up = Parent(); up != nullptr && up->Parent() != nullptr; up = up->Parent()) {
+        const Rect at = up->Geometry();
+        rect.x += at.x;
+        rect.y += at.y;
+    }
+    const Rect window = OwnerWindow().Geometry();
+    rect.x += window.x;
+    rect.y += window.y;
+    return rect;
 }
 
 } // namespace velkor::ui

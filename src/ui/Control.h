@@ -109,6 +109,9 @@ public:
     // Position in the parent, in the window's current pixels (they follow the window's DPI).
     virtual Rect Geometry() const = 0;
     virtual void SetGeometry(const Rect& rect) = 0;
+    // The control's rectangle on the screen: its window's client area plus the
+    // positions of the control and its ancestors.
+    Rect ScreenGeometry() const;
     // Asks for a repaint.
     virtual void Invalidate() = 0;
 

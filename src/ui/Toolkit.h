@@ -88,6 +88,9 @@ struct FileDialogOptions {
     std::string suggestedName;
 };
 
+// The most memory a picture's decoded pixels may take.
+inline constexpr int64_t kMaxImageBytes = int64_t(64) << 20;
+
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
@@ -141,6 +144,12 @@ public:
     // The save dialog does not create the file.
     virtual std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) = 0;
+
+    // Whether an image description names a picture that can be shown: the file
+    // is an image of a known format, it decodes, and its pixels take at most
+    // kMaxImageBytes (a huge picture is refused before it is decoded). False
+    // with `error` set otherwise.
+    virtual bool ImageUsable(std::string_view description, std::string* error = nullptr) const = 0;
 
     virtual Rect PrimaryScreen() const = 0;
     virtual Point CursorPosition() const = 0;

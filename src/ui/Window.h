@@ -63,6 +63,9 @@ enum WindowFlag : uint32_t {
     kWindowFrameless = 1u << 0, // no frame or title bar of the desktop
     kWindowTool = 1u << 1,      // not shown in the task bar
     kWindowStaysOnTop = 1u << 2,
+    // A pop-up: no task-bar entry, and the desktop closes (hides) it when the
+    // user clicks elsewhere.
+    kWindowPopup = 1u << 3,
 };
 
 struct WindowOptions {

@@ -69,6 +69,7 @@ bool CSetWnd::Init(std::vector<UpdateItem> rows, int dpi) {
         return false;
     }
     ApplyDpi(dpi);
+    FillLanguages();
     // The date of the last check; a first start takes today's.
     m_date = m_services.dateFile.empty() ? std::string() : ReadCheckDate(m_services.dateFile);
     if (m_date.empty()) {
@@ -214,7 +215,40 @@ void CSetWnd::Notify(const ui::Notification& notification) {
         UpdateButtonFollowsTicks();
     } else if (notification.type == ui::kNotifyItemActivate && name == kList) {
         ActivateRow(int(notification.wParam));
+    } else if (notification.type == ui::kNotifyItemSelect && name == kLanguageCombo) {
+        LanguageChosen(notification.sender->SelectedIndex());
     }
+}
+
+void CSetWnd::FillLanguages() {
+    ui::Control* combo = Find(kLanguageCombo);
+    if (combo == nullptr) {
+        return;
+    }
+    combo->SetResourceText(true); // the entries' names are language keys
+    combo->RemoveAllItems();
+    for (const std::string& key : m_services.languageKeys) {
+        combo->InsertItem(-1, key);
+    }
+    combo->SelectItem(m_services.languageIndex, false);
+}
+
+void CSetWnd::LanguageChosen(int index) {
+    if (index < 0 || !m_services.chooseLanguage) {
+        return;
+    }
+    const int current = m_services.chooseLanguage(index);
+    if (ui::Control* combo = Find(kLanguageCombo); combo != nullptr && combo->SelectedIndex() != current) {
+        combo->SelectItem(current, false);
+    }
+}
+
+void CSetWnd::LanguageChanged() {
+    if (!m_window) {
+        return;
+    }
+    SetOverallState(m_state); // its up-to-date text carries the date after the language's words
+    m_window->Root().Invalidate();
 }
 
 void CSetWnd::OnClick(const std::string& name) {

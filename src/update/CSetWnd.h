@@ -12,6 +12,9 @@
 // downloading, 4 everything up to date (followed by the date of the check;
 // the main window then gets 3094, which clears its update badge).
 //
+// The language combo lists the program's languages and switches the whole
+// program's language live through the main window.
+//
 // The window closes ("closebtn", "laterbtn", the frame) only while every row is
 // settled (status 1, 2, 5, 7 or 8); then its threads are stopped first, each
 // within 100 ms. Everything runs on the user-interface thread; the threads
@@ -44,6 +47,14 @@ struct SetWndServices {
     std::function<void(uint32_t message)> tellMainWindow;
     // Opens a folder in the desktop's file manager; may be empty.
     std::function<bool(const std::string& folder)> openFolder;
+    // The language combo "Language_combox_info": the language key of each
+    // entry's display name in table order, the current language's index, and
+    // what choosing one does (the main window's 3089); it returns the index
+    // current afterwards, which the combo then shows (a refused language is
+    // not left selected). Empty: the combo stays empty.
+    std::vector<std::string> languageKeys;
+    int languageIndex = -1;
+    std::function<int(int index)> chooseLanguage;
     // Today's date as "%d-%d-%d"; empty uses the local date.
     std::function<std::string()> today;
 };
@@ -56,6 +67,7 @@ public:
     static constexpr std::string_view kList = "update_list";
     static constexpr std::string_view kTabs = "get_update_tab_layout";
     static constexpr std::string_view kUpdateButton = "update_fw_and_ap";
+    static constexpr std::string_view kLanguageCombo = "Language_combox_info";
     static constexpr int kWidth = 630;
     static constexpr int kHeight = 500;
     // To the main window: everything is up to date (clears its update badge).
@@ -84,6 +96,10 @@ public:
     bool Init(std::vector<UpdateItem> rows, int dpi);
     // Places the window and runs it modally until it closes; returns the closing code.
     int Run(const ui::Rect& placement);
+
+    // The main window's language changed: the texts it composes itself are
+    // made again (the toolkit shows its resource texts anew).
+    void LanguageChanged();
 
     // An installer report (report, value): applied to the row being installed,
     // the first row downloading or downloaded; ignored when there is none.
@@ -116,6 +132,8 @@ private:
     void TryClose();
     void StopThreads();
     void ApplyDpi(int dpi);
+    void FillLanguages();
+    void LanguageChosen(int index);
     std::string Today() const;
     ui::Control* Find(std::string_view name) const;
 

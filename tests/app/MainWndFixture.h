@@ -6,11 +6,13 @@
 #include "app/CMainWnd.h"
 #include "app/ControlFactory.h"
 #include "devices/DeviceListItem.h"
+#include "profiles/LanguageTexts.h"
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -24,11 +26,17 @@ protected:
 
     // Creates the window and runs its start; false when either fails.
     bool Start(bool withDevices = true, int languageIndex = 0) {
+        return StartWith(Services(withDevices, languageIndex));
+    }
+    MainWndServices Services(bool withDevices = true, int languageIndex = 0) {
         MainWndServices services{*m_toolkit, m_factory, withDevices ? &m_sim : nullptr};
         services.clock = &m_ticks;
         services.programFolder = m_folder.Path();
         services.dataHome = m_folder.Path();
         services.languageIndex = languageIndex;
+        return services;
+    }
+    bool StartWith(const MainWndServices& services) {
         m_main = std::make_unique<CMainWnd>(services);
         if (!m_main->Create()) {
             return false;
@@ -36,6 +44,25 @@ protected:
         m_toolkit->ProcessPending(); // "windowinit"
         return true;
     }
+    // The real language machinery: the shipped language table (unless the test
+    // wrote its own), the skin's language files copied to "langs/", and a
+    // settings file of the test's own.
+    void WithLanguages(MainWndServices& services) {
+        if (!std::filesystem::exists(m_folder.Path() + "/DefaultData")) {
+            m_folder.AddDefaultData();
+        }
+        for (const char* file : {"lan_cn.xml", "lan_en.xml"}) {
+            std::filesystem::create_directories(m_folder.Path() + "/langs");
+            std::filesystem::copy_file(SourceSkin() / file, m_folder.Path() + "/langs/" + file,
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+        services.languageTexts = &m_texts;
+        services.texts = &m_texts;
+        services.skinFolder = m_folder.Path() + "/langs";
+        services.settingsPath = SettingsPath();
+        m_toolkit->SetTextProvider(&m_texts);
+    }
+    std::string SettingsPath() const { return m_folder.Path() + "/config/VELKOR01/settings.json"; }
     // Runs the window's queue, and its timers in steps of `stepMs`, until
     // `done` holds. The deadline is a guard against a hang, not a measurement.
     bool Until(const std::function<bool()>& done, int stepMs = kStartupDelayMs) {
@@ -54,6 +81,7 @@ protected:
     ProgramFolder m_folder;
     ui::ManualClock m_clock{100000};
     ManualTicks m_ticks{m_clock};
+    LanguageTexts m_texts; // outlives the toolkit that shows it
     std::unique_ptr<ui::MemoryToolkit> m_toolkit = ui::MemoryToolkit::Create(SourceSkin().string(), m_clock);
     ControlFactory m_factory;
     sim::SimBackend m_sim{7};

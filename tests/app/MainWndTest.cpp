@@ -323,15 +323,6 @@ TEST_F(MainWndTest, TheSettingsWindowOpensOnceAtATimeAndOnlyWhenThereIsOne) {
     EXPECT_EQ(opened.size(), 2u);
 }
 
-TEST_F(MainWndTest, ALanguageChangeShowsEveryTextAgain) {
-    ASSERT_TRUE(Start());
-    const int before = m_toolkit->TextReloadCount();
-    m_main->DeviceMessage(CMainWnd::kMessageLanguageChanged, 1, 0);
-    EXPECT_EQ(m_toolkit->TextReloadCount(), before + 1);
-    m_main->DeviceMessage(3329, 80, 0);
-    EXPECT_EQ(m_toolkit->TextReloadCount(), before + 1) << "a power report changes no text";
-}
-
 TEST_F(MainWndTest, DevicePicturesAnimateWhileActiveOrHovered) {
     ASSERT_TRUE(Start());
     CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);

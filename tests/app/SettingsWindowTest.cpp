@@ -3,7 +3,10 @@
 // configured server, installer reports forwarded, the update badge cleared.
 #include "MainWndFixture.h"
 #include "app/SettingsWindowHost.h"
+#include "app/StartLanguage.h"
+#include "profiles/ProfileFolders.h"
 #include "devices/SupportedDevices.h"
+#include "ui/memory/MemoryShell.h"
 
 #include <gtest/gtest.h>
 
@@ -13,28 +16,24 @@ namespace {
 class SettingsWindowTest : public MainWndFixture {
 protected:
     // The main window with a settings window of its own host.
-    bool StartWithSettings() {
+    bool StartWithSettings(int languageIndex = 0) {
         m_folder.AddDefaultData();
         m_host = std::make_unique<SettingsWindowHost>(
             *m_toolkit, m_factory,
             SettingsWindowSetup{.programFolder = m_folder.Path(), .dataHome = m_folder.Path()});
-        MainWndServices services{*m_toolkit, m_factory, &m_sim};
-        services.clock = &m_ticks;
-        services.programFolder = m_folder.Path();
-        services.dataHome = m_folder.Path();
+        MainWndServices services = Services(true, languageIndex);
+        WithLanguages(services);
         services.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
-            m_host->Run(owner, placement, dpi, m_main->Discovery(),
-                        [this](uint32_t message) { m_main->DeviceMessage(message, 0, 0); });
+            m_host->Run(
+                owner, placement, dpi, m_main->Discovery(), [this] { return m_main->LanguageIndex(); },
+                [this](uint32_t message, int64_t wParam) { m_main->DeviceMessage(message, wParam, 0); });
         };
         services.installerReport = [this](int32_t report, int32_t value) {
             m_host->InstallerReport(report, value);
         };
-        m_main = std::make_unique<CMainWnd>(services);
-        if (!m_main->Create()) {
-            return false;
-        }
-        m_toolkit->ProcessPending();
-        return true;
+        services.settingsWindow = [this] { return m_host->OpenWindow(); };
+        services.settingsLanguageChanged = [this] { m_host->LanguageChanged(); };
+        return StartWith(services);
     }
 
     std::unique_ptr<SettingsWindowHost> m_host;
@@ -76,6 +75,57 @@ TEST_F(SettingsWindowTest, AttachedModelsAndTheProgramAreListed) {
 
     m_main->DeviceMessage(CMainWnd::kMessageClearUpdateBadge, 0, 0);
     EXPECT_EQ(button->BackgroundImage(), "");
+}
+
+TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextStart) {
+    m_sim.PlugFamily();
+    ASSERT_TRUE(StartWithSettings(0));
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
+    ui::Window& main = *m_main->GetWindow();
+    CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(1).front();
+    ui::Control* effectLabel = m_main->PanelsOf(*keyboard) != nullptr
+                                   ? keyboard->Page()->FindChild("light_effect_label")
+                                   : nullptr;
+    ASSERT_NE(effectLabel, nullptr);
+    const std::string chineseEffect = effectLabel->DisplayText();
+    EXPECT_EQ(main.FindControl("control_light_status")->DisplayText(), "控制灯光");
+
+    std::vector<std::string> items;
+    int selected = -1;
+    std::string titleAfter;
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
+        ui::Control* combo = window.FindControl("Language_combox_info");
+        ASSERT_NE(combo, nullptr);
+        for (int i = 0; i < combo->ItemCount(); ++i) {
+            items.push_back(combo->ItemText(i));
+        }
+        selected = combo->SelectedIndex();
+        EXPECT_EQ(window.FindControl("language_title_text")->DisplayText(), "语言");
+        ASSERT_TRUE(m_user.ChooseItem(*combo, 1));
+        titleAfter = window.FindControl("language_title_text")->DisplayText();
+        EXPECT_EQ(window.FindControl("Update_Status_text")->DisplayText(), "The update server cannot be reached");
+        EXPECT_EQ(window.DefaultFont().family, "Nightjar") << "the open window takes the new font set";
+        EXPECT_TRUE(m_user.Click(window, "closebtn"));
+    });
+    ASSERT_TRUE(m_user.Click(main, "setbtn"));
+    EXPECT_EQ(items, (std::vector<std::string>{"language_name_zh_cn", "language_name_en"}));
+    EXPECT_EQ(selected, 0);
+    EXPECT_EQ(titleAfter, "Language");
+    EXPECT_EQ(m_main->LanguageIndex(), 1);
+    EXPECT_EQ(main.FindControl("control_light_status")->DisplayText(), "Lighting: on");
+    EXPECT_NE(effectLabel->DisplayText(), chineseEffect);
+    EXPECT_EQ(effectLabel->DisplayText(), m_texts.Text("light_effect_text").value_or("?"));
+    EXPECT_EQ(ReadStoredLanguageId(SettingsPath()), 1033);
+
+    // The notification-area menu speaks the new language.
+    ASSERT_TRUE(m_user.ClickTrayIcon(*m_main->Tray(), ui::MouseButton::Right));
+    ASSERT_TRUE(Until([&] { return m_main->OpenTrayMenu() != nullptr; }, 10));
+    EXPECT_EQ(static_cast<ui::MemoryMenu*>(m_main->OpenTrayMenu())->ItemDisplayText("exit"), "Exit");
+
+    // The next start is in English whatever the desktop says.
+    m_main.reset();
+    const int next = ReadLanguageIndex(SettingsPath(), ReadLanguageTable(DefaultDataFolder(m_folder.Path())), "zh_CN");
+    EXPECT_EQ(next, 1);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 
 namespace velkor::ui {
 
@@ -382,6 +383,37 @@ void MemoryToolkit::MenuClosed(MemoryMenu& menu) {
 
 void MemoryToolkit::TrayIconGone(MemoryTrayIcon& icon) {
     std::erase(m_trayIcons, &icon);
+}
+
+// Without an image decoder this toolkit knows PNG by its header: the
+// signature, and the size in the IHDR chunk.
+bool MemoryToolkit::ImageUsable(std::string_view description, std::string* error) const {
+    const auto fail = [error](std::string why) {
+        if (error != nullptr) {
+            *error = std::move(why);
+        }
+        return false;
+    };
+    const std::string path = m_resources.ImagePath(description);
+    std::ifstream file(path, std::ios::binary);
+    unsigned char header[24] = {};
+    if (path.empty() || !file.read(reinterpret_cast<char*>(header), sizeof header)) {
+        return fail("no picture at \"" + path + "\"");
+    }
+    static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (std::memcmp(header, kSignature, sizeof kSignature) != 0 || std::memcmp(header + 12, "IHDR", 4) != 0) {
+        return fail(path + " is not a picture");
+    }
+    const auto big = [&header](int at) {
+        return uint32_t(header[at]) << 24 | uint32_t(header[at + 1]) << 16 | uint32_t(header[at + 2]) << 8 |
+               uint32_t(header[at + 3]);
+    };
+    const uint32_t width = big(16);
+    const uint32_t height = big(20);
+    if (width == 0 || height == 0 || int64_t(width) * height * 4 > kMaxImageBytes) {
+        return fail(path + " is too large or empty");
+    }
+    return true;
 }
 
 } // namespace velkor::ui

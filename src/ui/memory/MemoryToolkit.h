@@ -55,6 +55,7 @@ public:
                                              TrayReceiver& receiver) override;
     std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) override;
     std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) override;
+    bool ImageUsable(std::string_view description, std::string* error = nullptr) const override;
     Rect PrimaryScreen() const override { return m_screen; }
     Point CursorPosition() const override { return m_cursor; }
 

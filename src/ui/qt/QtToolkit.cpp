@@ -11,6 +11,7 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QImageReader>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStackedWidget>
@@ -311,6 +312,33 @@ QMenu* MenuWidgetOf(const Menu& menu) {
 QSystemTrayIcon* TrayIconOf(const TrayIcon& icon) {
     const auto* qt = dynamic_cast<const QtTrayIcon*>(&icon);
     return qt != nullptr ? qt->Icon() : nullptr;
+}
+
+bool QtToolkit::ImageUsable(std::string_view description, std::string* error) const {
+    const auto fail = [error](std::string why) {
+        if (error != nullptr) {
+            *error = std::move(why);
+        }
+        return false;
+    };
+    const std::string path = m_resources.ImagePath(description);
+    if (path.empty()) {
+        return fail("no picture named");
+    }
+    QImageReader reader(QString::fromStdString(path));
+    reader.setAllocationLimit(int(kMaxImageBytes >> 20));
+    const QSize size = reader.size(); // the header only
+    if (!reader.canRead() || !size.isValid()) {
+        return fail(path + " is not a picture: " + reader.errorString().toStdString());
+    }
+    if (int64_t(size.width()) * size.height() * 4 > kMaxImageBytes) {
+        return fail(path + " is too large (" + std::to_string(size.width()) + " x " +
+                    std::to_string(size.height()) + ")");
+    }
+    if (reader.read().isNull()) {
+        return fail(path + " cannot be decoded: " + reader.errorString().toStdString());
+    }
+    return true;
 }
 
 } // namespace velkor::ui

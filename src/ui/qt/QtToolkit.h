@@ -51,6 +51,7 @@ public:
                                              TrayReceiver& receiver) override;
     std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) override;
     std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) override;
+    bool ImageUsable(std::string_view description, std::string* error = nullptr) const override;
     Rect PrimaryScreen() const override;
     Point CursorPosition() const override;
 

@@ -106,11 +106,12 @@ QtControl* QtWindow::Wrap(const LoadedWidget& loaded, QtControl* parent) {
 
 void QtWindow::Adopt(QWidget* root, const std::vector<LoadedWidget>& widgets) {
     m_root = root;
-    Qt::WindowFlags flags = Qt::Window;
+    // A pop-up is a window type of its own: Qt::Tool's bits would change it.
+    Qt::WindowFlags flags = (m_flags & kWindowPopup) != 0 ? Qt::Popup : Qt::Window;
     if ((m_flags & kWindowFrameless) != 0) {
         flags |= Qt::FramelessWindowHint;
     }
-    if ((m_flags & kWindowTool) != 0) {
+    if ((m_flags & (kWindowTool | kWindowPopup)) == kWindowTool) {
         flags |= Qt::Tool;
     }
     if ((m_flags & kWindowStaysOnTop) != 0) {
