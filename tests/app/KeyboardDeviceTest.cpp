@@ -362,6 +362,9 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     EXPECT_FALSE(m_sim.InSession(SimModel::Keyboard));
     EXPECT_EQ(keyboard->KeyMaps(), before);
     m_sim.WriteMemory(SimModel::Keyboard, SimMemory::DeviceInfo, 5, std::span(&positions, 1));
+    // Key writes wait for a whole layout read since the refused one.
+    EXPECT_EQ(keyboard->WriteProfileKeys(0), 0);
+    ASSERT_TRUE(keyboard->ReadLayout());
 
     // Caps Lock becomes Volume Up; after a replug it is still found.
     std::vector<KeyListEntry> keys = keyboard->Profile().ReadKeyList();
