@@ -4,6 +4,8 @@
 #include "devices/TolvanicUSBDevice.h"
 #include "ui/Control.h"
 
+#include <algorithm>
+
 namespace velkor {
 
 namespace {
@@ -62,7 +64,16 @@ uint32_t LightPacer::Advance(uint32_t nowMs) {
     }
     const uint32_t ticks = uint32_t(nowMs - m_last) / m_tickMs;
     m_last += ticks * m_tickMs;
+    m_sinceFrame = std::min<uint32_t>(m_sinceFrame + ticks, 255);
     return ticks;
+}
+
+bool LightPacer::FrameDue(uint32_t threshold) {
+    if (m_sinceFrame < threshold) {
+        return false;
+    }
+    m_sinceFrame = 0;
+    return true;
 }
 
 uint32_t LightPacer::MsToNextTick(uint32_t nowMs) const {

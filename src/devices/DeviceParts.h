@@ -66,15 +66,20 @@ private:
 class LightPacer {
 public:
     explicit LightPacer(uint32_t tickMs) : m_tickMs(tickMs) {}
-    // The ticks that passed since the last tick counted (the remainder carries over).
+    // The ticks that passed since the last tick counted (the remainder
+    // carries over); the first call starts the count and gives 0.
     uint32_t Advance(uint32_t nowMs);
     // How long until the next tick is due.
     uint32_t MsToNextTick(uint32_t nowMs) const;
+    // True once `threshold` ticks have passed since the last frame (an
+    // effect's step threshold), and the count starts again.
+    bool FrameDue(uint32_t threshold);
 
 private:
     uint32_t m_tickMs;
     bool m_started = false;
     uint32_t m_last = 0;
+    uint32_t m_sinceFrame = 0; // ticks, at most 255
 };
 
 // The power status of a keyboard or mouse: skipped (0) while the transport

@@ -155,15 +155,13 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
     if (ticks == 0) {
         return m_pacer.MsToNextTick(now);
     }
-    m_ticks = uint8_t(std::min<uint32_t>(m_ticks + ticks, 255));
     const bool list = m_playback.ListActive();
     Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (kbfx::PlaysSteps(effect)) {
             m_playback.PlaySteps(frame, now);
-        } else if (m_ticks >= StepThreshold(LightKind::Keyboard, effect, frame.light.speed)) {
+        } else if (m_pacer.FrameDue(StepThreshold(LightKind::Keyboard, effect, frame.light.speed))) {
             kbfx::RenderEffect(frame, m_fx, effect, now);
-            m_ticks = 0;
         }
         if (list) {
             m_playback.PlayList(frame, now);

@@ -275,7 +275,6 @@ private:
 
     // Light thread only.
     LightPacer m_pacer{kLightPassMs};
-    uint8_t m_ticks = 0;
 
     SteadyStreamClock m_streamClock;
     // Last: its thread goes before anything it uses.

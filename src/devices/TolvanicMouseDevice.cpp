@@ -365,14 +365,12 @@ uint32_t CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
     if (ticks == 0) {
         return m_pacer.MsToNextTick(now);
     }
-    m_ticks = std::min<uint32_t>(m_ticks + ticks, 255);
     Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (effect >= kFirstCustomEffect) {
             m_playback.PlaySteps(frame, now);
-        } else if (m_ticks >= StepThreshold(LightKind::Mouse, effect, frame.light.speed)) {
+        } else if (m_pacer.FrameDue(StepThreshold(LightKind::Mouse, effect, frame.light.speed))) {
             leds::RenderEffect(leds::MouseEffects(), frame, effect, now);
-            m_ticks = 0;
         }
     });
     return m_pacer.MsToNextTick(now);

@@ -199,7 +199,6 @@ private:
 
     // Light thread only.
     LightPacer m_pacer{kLightPassMs};
-    uint32_t m_ticks = 0;
     uint32_t m_flashSeed = 0x9E3779B9u;
 };
 

@@ -215,15 +215,13 @@ uint32_t CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
     if (ticks == 0) {
         return m_pacer.MsToNextTick(now);
     }
-    m_ticks = std::min<uint32_t>(m_ticks + ticks, 255);
     const bool list = m_playback.ListActive();
     Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (effect == 5 || effect > 8) {
             m_playback.PlaySteps(frame, now);
-        } else if (m_ticks >= StepThreshold(LightKind::Pad, effect, frame.light.speed)) {
+        } else if (m_pacer.FrameDue(StepThreshold(LightKind::Pad, effect, frame.light.speed))) {
             leds::RenderEffect(leds::PadEffects(), frame, effect, now);
-            m_ticks = 0;
         }
         if (list) {
             m_playback.PlayList(frame, now);

@@ -119,7 +119,6 @@ private:
 
     // Light thread only.
     LightPacer m_pacer{2 * kLightPassMs};
-    uint32_t m_ticks = 0;
 };
 
 } // namespace velkor

@@ -1,5 +1,6 @@
 // The light threads' renderers: thresholds, the custom step player, the
 // per-LED list, and the mouse's and the pad's own effects, on plain frames.
+#include "devices/DeviceParts.h"
 #include "devices/EffectPlayers.h"
 #include "devices/KindRenderers.h"
 #include "devices/LightTables.h"
@@ -28,6 +29,33 @@ TEST(LightRenderer, ThresholdsByKindEffectAndSpeed) {
     EXPECT_EQ(StepThreshold(LightKind::Pad, 0, 255), 1) << "a damaged speed counts as 4";
     EXPECT_EQ(StepTypeThreshold(5, 0), 10);
     EXPECT_EQ(StepTypeThreshold(200, 200), 1);
+}
+
+// The light thread's pace in passes: the first pass only starts the count;
+// an effect whose threshold is 1 (keyboard speed 4) then renders on every
+// tick, one of threshold 10 (speed 0) on every tenth. A late pass counts the
+// ticks it missed, so load does not slow an effect.
+TEST(LightRenderer, KeyboardSpeedFourRendersEveryTickAfterTheFirstAndSpeedZeroEveryTenth) {
+    for (const int speed : {4, 0}) {
+        LightPacer pacer(kLightPassMs);
+        const uint32_t threshold = StepThreshold(LightKind::Keyboard, 5, uint8_t(speed));
+        std::vector<int> frames;
+        for (int pass = 0; pass <= 30; ++pass) {
+            if (pacer.Advance(1000 + uint32_t(pass) * kLightPassMs) > 0 && pacer.FrameDue(threshold)) {
+                frames.push_back(pass);
+            }
+        }
+        const std::vector<int> expected = speed == 4 ? std::vector<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                                        11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                                                                        21, 22, 23, 24, 25, 26, 27, 28, 29, 30}
+                                                     : std::vector<int>{10, 20, 30};
+        EXPECT_EQ(frames, expected) << "speed " << speed;
+    }
+    LightPacer late(kLightPassMs);
+    late.Advance(0);
+    EXPECT_EQ(late.Advance(10 * kLightPassMs + 3), 10u);
+    EXPECT_TRUE(late.FrameDue(10)) << "ten ticks late is a frame due at once";
+    EXPECT_EQ(late.MsToNextTick(10 * kLightPassMs + 3), kLightPassMs - 3);
 }
 
 TEST(LightRenderer, ThreeOneSecondStepsEachShowJustOverASecondThenWrap) {
