@@ -358,19 +358,25 @@ TEST_F(MacroWriteTest, ALongWriteLeavesTheWindowRunningAndItsProgressReachesTheE
     }));
     EXPECT_TRUE(panels.Writing());
     EXPECT_FALSE(On(*device, "device_profile_combo").IsEnabled()) << "no second write meanwhile";
+    ui::Control& bar = On(*device, "macro_write_progress");
+    EXPECT_TRUE(bar.IsVisible()) << "the page shows the write's progress";
     int tasksRun = 0;
     bool midway = false;
+    bool barMidway = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
     while (!done && std::chrono::steady_clock::now() < deadline) {
         m_toolkit->GetDispatcher().Post([&] { ++tasksRun; });
         m_toolkit->ProcessPending();
         const auto progress = panels.LastWriteProgress();
         midway = midway || (progress.sent > 0 && progress.sent < progress.planned);
+        barMidway = barMidway || (bar.Value() > 0 && bar.Value() < int(progress.planned));
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(done);
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(midway) << "progress arrived while the frames went out";
+    EXPECT_TRUE(barMidway) << "and the bar showed it";
+    EXPECT_FALSE(bar.IsVisible()) << "the bar goes with the write";
     EXPECT_GT(tasksRun, 20);
     EXPECT_GE(panels.LastWriteProgress().planned, 1000u);
     EXPECT_EQ(panels.LastWriteProgress().sent, panels.LastWriteProgress().planned);
