@@ -97,6 +97,47 @@ TEST(LightRenderer, ThreeOneSecondStepsEachShowJustOverASecondThenWrap) {
     }
 }
 
+// Two keyboards in custom effects: each plays its own steps at its own pace
+// (a player shared by a kind would mix their step indexes and times).
+TEST(LightRenderer, TwoDevicesStepThroughTheirOwnCustomEffects) {
+    const auto staticStep = [](uint8_t red, uint8_t green, uint8_t blue, int32_t ms) {
+        LedEffectStep step;
+        step.mode = 1;
+        step.brightness = 4;
+        step.speed = 4;
+        step.red = red;
+        step.green = green;
+        step.blue = blue;
+        step.time = ms;
+        return step;
+    };
+    LightPlayback first;
+    LightPlayback second;
+    first.EffectSteps().With([&](EffectStepPlayer::Steps& steps) {
+        steps = {{staticStep(255, 0, 0, 1000), staticStep(0, 255, 0, 1000)}, 0};
+    });
+    second.EffectSteps().With([&](EffectStepPlayer::Steps& steps) {
+        steps = {{staticStep(0, 0, 255, 300), staticStep(255, 255, 255, 300)}, 0};
+    });
+    LedFrame a = Frame(4);
+    LedFrame b = Frame(4);
+    int firstChanges = 0;
+    int secondChanges = 0;
+    uint32_t lastA = 0;
+    uint32_t lastB = 0;
+    for (uint32_t now = 0; now < 1900; now += kLightPassMs) {
+        first.PlaySteps(a, now);
+        second.PlaySteps(b, now);
+        firstChanges += a.leds[0] != lastA;
+        secondChanges += b.leds[0] != lastB;
+        lastA = a.leds[0];
+        lastB = b.leds[0];
+    }
+    EXPECT_EQ(firstChanges, 2) << "red, then green after a second";
+    EXPECT_EQ(lastA, PackLed(0, 255, 0, 255));
+    EXPECT_EQ(secondChanges, 7) << "blue and white in turn, every 300 ms";
+}
+
 TEST(LightRenderer, DamagedStepsAndListEntriesStayInsideTheTables) {
     LedEffectStep wild;
     wild.speed = 255;
