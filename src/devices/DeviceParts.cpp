@@ -1,6 +1,7 @@
 #include "devices/DeviceParts.h"
 
 #include "devices/LightTables.h"
+#include "macros/MacroPlan.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "ui/Control.h"
 
@@ -105,6 +106,18 @@ int ReadAndShowPower(CTolvanicUSBDevice& device) {
     }
     device.NotifyMainWindow(kMessagePowerStatus, status[4], 0);
     return result;
+}
+
+std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, ProfileIo& io,
+                                              CBasicProfiledata& profile,
+                                              const std::vector<KeyListEntry>& keyList) {
+    std::vector<KeyListEntry> keys = keyList;
+    if (keys.empty()) {
+        io.SetupProfilePaths();
+        profile.LoadAuxDocument(profile.GetProfilePath());
+        keys = profile.ReadAuxKeyList();
+    }
+    return SentKeyFunctions(keys, device.NameLists().macroNames.size());
 }
 
 bool WirelessLinkUp(CTolvanicUSBDevice& device) {

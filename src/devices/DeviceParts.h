@@ -3,6 +3,7 @@
 // file paths, the light list and custom effect steps the light thread plays,
 // the power read, and the rules the key writes and macro clean-up of the
 // keyboard and the mouse follow.
+#include "devices/DeviceRoles.h"
 #include "devices/EffectPlayers.h"
 #include "devices/Guarded.h"
 #include "devices/KeyboardLayout.h"
@@ -94,6 +95,13 @@ int ReadWirelessPower(CTolvanicUSBDevice& device);
 // panel shows the 6 bytes and the main window hears 3329 with byte 4. The
 // transport's result code.
 int ReadAndShowPower(CTolvanicUSBDevice& device);
+
+// The functions the device's keys were last given: those of `keyList`, or
+// before a profile is loaded (at attach the layout is read first) those of
+// the profile's file, with macro keys as they went out renumbered.
+std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, ProfileIo& io,
+                                              CBasicProfiledata& profile,
+                                              const std::vector<KeyListEntry>& keyList);
 
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);

@@ -21,17 +21,9 @@ constexpr int kSnakeDecay = 21;
 // Effect 17's colours by the record's sub-effect.
 constexpr uint8_t kIndicatorPositions[] = {174, 25, 70, 95};
 
-Rgb RecordColour(const LightInfoRecord& light) {
-    return {light.red, light.green, light.blue};
-}
-
-uint8_t Lv(const LedFrame& frame) {
-    return BrightnessLevel(frame.light.light);
-}
-
-uint8_t Scaled(uint8_t level, uint8_t factor) {
-    return uint8_t((level * factor) >> 8);
-}
+using leds::FrameLevel;
+using leds::RecordColour;
+using leds::Scaled;
 
 bool Multi(const LedFrame& frame) {
     return frame.light.multiColor != 0;
@@ -48,7 +40,7 @@ void Put(LedFrame& frame, uint8_t key, Rgb colour, uint8_t level) {
 
 // The key shows the colour of its colour position, dimmed by its level.
 void ShowKeyGlow(LedFrame& frame, uint8_t key) {
-    Put(frame, key, ColourOf(frame, frame.colourPositions[key]), Scaled(Lv(frame), frame.keyLevels[key]));
+    Put(frame, key, ColourOf(frame, frame.colourPositions[key]), Scaled(FrameLevel(frame), frame.keyLevels[key]));
 }
 
 void StepFramePhase(LedFrame& frame, uint8_t modulus) {
@@ -98,8 +90,8 @@ void ColumnWave(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     int p = (frame.position + 1) % modulus;
     for (int c = 0; c < kColumns; ++c) {
         const uint32_t led =
-            multi ? PackLed(kColourWheel[size_t(p)], Lv(frame))
-                  : PackLed(RecordColour(frame.light), Scaled(Lv(frame), kWaveCurve[size_t(p)]));
+            multi ? PackLed(kColourWheel[size_t(p)], FrameLevel(frame))
+                  : PackLed(RecordColour(frame.light), Scaled(FrameLevel(frame), kWaveCurve[size_t(p)]));
         ForColumnKeys(c, [&](uint8_t key) { frame.SetLed(key, led); });
         p = (p + 7) % modulus;
     }
@@ -112,8 +104,8 @@ void ColumnPulseWave(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     int p = frame.position;
     for (int c = 0; c < kColumns; ++c) {
         const uint32_t led =
-            multi ? PackLed(kColourWheel[size_t(p)], Lv(frame))
-                  : PackLed(RecordColour(frame.light), Scaled(Lv(frame), kPulseCurve[size_t(p)]));
+            multi ? PackLed(kColourWheel[size_t(p)], FrameLevel(frame))
+                  : PackLed(RecordColour(frame.light), Scaled(FrameLevel(frame), kPulseCurve[size_t(p)]));
         ForColumnKeys(c, [&](uint8_t key) { frame.SetLed(key, led); });
         p = (p + (multi ? 2 : 7)) % modulus;
     }
@@ -126,8 +118,8 @@ void ListWave(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     int p = frame.position;
     ForListedKeys([&](uint8_t key) {
         const uint32_t led =
-            multi ? PackLed(kColourWheel[size_t(p)], Lv(frame))
-                  : PackLed(RecordColour(frame.light), Scaled(Lv(frame), kWaveCurve[size_t(p)]));
+            multi ? PackLed(kColourWheel[size_t(p)], FrameLevel(frame))
+                  : PackLed(RecordColour(frame.light), Scaled(FrameLevel(frame), kWaveCurve[size_t(p)]));
         frame.SetLed(key, led);
         p = (p + 5) % modulus;
     });
@@ -137,7 +129,7 @@ void RowWave(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     StepFramePhase(frame, 192);
     int p = (frame.position + 1) % 192;
     for (int r = 0; r < kGridRows; ++r) {
-        const uint32_t led = PackLed(kColourWheel[size_t(p)], Lv(frame));
+        const uint32_t led = PackLed(kColourWheel[size_t(p)], FrameLevel(frame));
         for (const GridColumn& column : kKeyGrid) {
             if (column[size_t(r)] != kNoKey) {
                 frame.SetLed(column[size_t(r)], led);
@@ -154,7 +146,7 @@ void RingRainbowWave(LedFrame& frame, KeyboardEffectState&, uint32_t) {
         p = (p + 7) % 192;
         for (uint8_t key : ring) {
             if (key != kNoKey && kListedKeys[key]) {
-                Put(frame, key, kColourWheel[size_t(p)], Lv(frame));
+                Put(frame, key, kColourWheel[size_t(p)], FrameLevel(frame));
             }
         }
     }
@@ -166,7 +158,7 @@ void KeyColourCycle(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     for (int k = 0; k < kKeys; ++k) {
         uint8_t& position = frame.colourPositions[size_t(k)];
         position = position + 1 >= kColourPositions ? 0 : uint8_t(position + 1);
-        Put(frame, uint8_t(k), kColourWheel[position], Lv(frame));
+        Put(frame, uint8_t(k), kColourWheel[position], FrameLevel(frame));
     }
 }
 
@@ -175,18 +167,18 @@ void IndicatorColour(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     // profile's sub-effect: the profile document belongs to another thread.
     const uint8_t mode = frame.light.ledMode;
     const uint8_t position = kIndicatorPositions[mode <= 3 ? mode : 0];
-    frame.Fill(PackLed(kColourWheel[position], Lv(frame)));
+    frame.Fill(PackLed(kColourWheel[position], FrameLevel(frame)));
 }
 
 void CustomColours(LedFrame& frame, KeyboardEffectState&, uint32_t) {
-    const uint32_t level = uint32_t(Lv(frame)) << 24;
+    const uint32_t level = uint32_t(FrameLevel(frame)) << 24;
     for (uint32_t& led : frame.leds) {
         led = (led & 0x00FFFFFFu) | level;
     }
 }
 
 void FedColour(LedFrame& frame, KeyboardEffectState& state, uint32_t) {
-    frame.Fill(PackLed(state.fed, Lv(frame)));
+    frame.Fill(PackLed(state.fed, FrameLevel(frame)));
 }
 
 // ---- Pulses and stars ----
@@ -201,7 +193,7 @@ void PulseField(LedFrame& frame, KeyboardEffectState& state, uint32_t) {
         }
         frame.keyLevels[key] = uint8_t(phase);
         Put(frame, key, ColourOf(frame, frame.colourPositions[key]),
-            Scaled(Lv(frame), kPulseCurve[size_t(phase)]));
+            Scaled(FrameLevel(frame), kPulseCurve[size_t(phase)]));
     });
 }
 
@@ -214,7 +206,7 @@ void PulseFieldOwnPhases(LedFrame& frame, KeyboardEffectState& state, uint32_t) 
         }
         state.pulse[key] = uint8_t(phase);
         Put(frame, key, ColourOf(frame, frame.colourPositions[key]),
-            Scaled(Lv(frame), kPulseCurve[size_t(phase)]));
+            Scaled(FrameLevel(frame), kPulseCurve[size_t(phase)]));
     });
 }
 
@@ -275,9 +267,9 @@ void Drops(LedFrame& frame, KeyboardEffectState&, uint32_t) {
         uint8_t& position = frame.colourPositions[size_t(k)];
         // Shown first, then aged: a key hit this frame shows the start of its walk.
         if (multi) {
-            Put(frame, uint8_t(k), kColourWheel[position], Lv(frame));
+            Put(frame, uint8_t(k), kColourWheel[position], FrameLevel(frame));
         } else {
-            Put(frame, uint8_t(k), RecordColour(frame.light), Scaled(Lv(frame), level));
+            Put(frame, uint8_t(k), RecordColour(frame.light), Scaled(FrameLevel(frame), level));
         }
         level = level > kDropFall ? uint8_t(level - kDropFall) : 0;
         position = position < 255 - kDropRise ? uint8_t(position + kDropRise) : 255;
@@ -467,7 +459,7 @@ void ColumnBreathing(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     }
     // The direction is not used: the breath always runs forward.
     frame.position = frame.position + 1 >= 128 ? 0 : uint8_t(frame.position + 1);
-    const uint8_t level = Scaled(Lv(frame), kBreathingCurve[frame.position]);
+    const uint8_t level = Scaled(FrameLevel(frame), kBreathingCurve[frame.position]);
     for (int c = 0; c < kColumns; ++c) {
         const Rgb colour = Multi(frame) ? kColourWheel[size_t(7 * c)] : RecordColour(frame.light);
         ForColumnKeys(c, [&](uint8_t key) { Put(frame, key, colour, level); });
@@ -476,7 +468,7 @@ void ColumnBreathing(LedFrame& frame, KeyboardEffectState&, uint32_t) {
 
 void StaticRingRainbow(LedFrame& frame, KeyboardEffectState&, uint32_t) {
     if (!Multi(frame)) {
-        frame.Fill(PackLed(RecordColour(frame.light), Lv(frame)));
+        frame.Fill(PackLed(RecordColour(frame.light), FrameLevel(frame)));
         return;
     }
     // Keys in no ring, or not listed, keep what they show.
@@ -484,7 +476,7 @@ void StaticRingRainbow(LedFrame& frame, KeyboardEffectState&, uint32_t) {
         const Rgb colour = kColourWheel[138 - 12 * i];
         for (uint8_t key : kRingMatrix[i]) {
             if (key != kNoKey && kListedKeys[key]) {
-                Put(frame, key, colour, Lv(frame));
+                Put(frame, key, colour, FrameLevel(frame));
             }
         }
     }

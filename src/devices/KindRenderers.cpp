@@ -25,26 +25,14 @@ constexpr std::array<std::array<int, 2>, 7> kPadPairs = {
     {{1, 14}, {2, 13}, {3, 12}, {4, 11}, {5, 10}, {6, 9}, {7, 8}}};
 constexpr uint8_t kFlashStep = 15;
 
-Rgb RecordColour(const LightInfoRecord& light) {
-    return {light.red, light.green, light.blue};
-}
-
-uint8_t Level(const LedFrame& frame) {
-    return BrightnessLevel(frame.light.light);
-}
-
-uint8_t Scaled(uint8_t level, uint8_t factor) {
-    return uint8_t((level * factor) >> 8);
-}
-
 // The colour of wave position `offset` steps ahead of the phase: the wheel
 // with MultiColor, else the record's colour dimmed along the wave curve.
 uint32_t WaveLed(const LedFrame& frame, int offset) {
     if (frame.light.multiColor != 0) {
-        return PackLed(kColourWheel[size_t((frame.position + 1 + offset) % 192)], Level(frame));
+        return PackLed(kColourWheel[size_t((frame.position + 1 + offset) % 192)], FrameLevel(frame));
     }
     return PackLed(RecordColour(frame.light),
-                   Scaled(Level(frame), kWaveCurve[size_t((frame.position + 1 + offset) % 96)]));
+                   Scaled(FrameLevel(frame), kWaveCurve[size_t((frame.position + 1 + offset) % 96)]));
 }
 
 void StepWavePhase(LedFrame& frame) {
@@ -98,7 +86,7 @@ void MouseFlowingRing(LedFrame& frame) {
     RingColours colours{frame.position, headLit};
     for (size_t r = 0; r < kMouseRows.size(); ++r) {
         const Rgb colour = colours.Next(frame, kMouseRows[r][0]);
-        const uint8_t level = Scaled(Level(frame), frame.KeyLevel(int(r)));
+        const uint8_t level = Scaled(FrameLevel(frame), frame.KeyLevel(int(r)));
         for (int n : kMouseRows[r]) {
             Put(frame, n, colour, level);
         }
@@ -128,7 +116,7 @@ void MouseFlash(LedFrame& frame) {
         }
         const Rgb colour =
             frame.light.multiColor != 0 ? kColourWheel[frame.colourPositions[n]] : RecordColour(frame.light);
-        frame.leds[n] = PackLed(colour, Scaled(Level(frame), level));
+        frame.leds[n] = PackLed(colour, Scaled(FrameLevel(frame), level));
     }
 }
 
@@ -154,7 +142,7 @@ void PadPairedRing(LedFrame& frame) {
     RingColours colours{frame.position, headLit};
     for (size_t p = 0; p < kPadPairs.size(); ++p) {
         const Rgb colour = colours.Next(frame, kPadPairs[p][0]);
-        const uint8_t level = Scaled(Level(frame), frame.KeyLevel(int(p)));
+        const uint8_t level = Scaled(FrameLevel(frame), frame.KeyLevel(int(p)));
         for (int n : kPadPairs[p]) {
             Put(frame, n, colour, level);
         }
@@ -176,7 +164,7 @@ void PadChasingRing(LedFrame& frame) {
     RingColours colours{frame.position, headLit};
     for (int n = 0; n < count; ++n) {
         const Rgb colour = colours.Next(frame, n);
-        Put(frame, n, colour, Scaled(Level(frame), frame.KeyLevel(n)));
+        Put(frame, n, colour, Scaled(FrameLevel(frame), frame.KeyLevel(n)));
     }
 }
 

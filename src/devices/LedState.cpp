@@ -9,9 +9,7 @@ namespace velkor {
 
 namespace {
 
-Rgb RecordColour(const LightInfoRecord& record) {
-    return {record.red, record.green, record.blue};
-}
+using leds::RecordColour;
 
 // The breathing colour index: +16 per breath, back to 0 only once past 192
 // (index 192 shows the colour of 0).

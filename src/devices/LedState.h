@@ -10,6 +10,7 @@
 // The functions below take the frame itself and never lock; callers run them
 // inside With().
 #include "devices/Guarded.h"
+#include "devices/LightTables.h"
 #include "profiles/ProfileRecords.h"
 
 #include <array>
@@ -64,6 +65,18 @@ using LedState = Guarded<LedFrame>;
 uint8_t NextKeyLevel(uint8_t level, int mode);
 
 namespace leds {
+
+// The record's own colour; the frame's brightness level; a level scaled by a
+// factor of 0..255 (256 would be the whole level).
+inline Rgb RecordColour(const LightInfoRecord& light) {
+    return {light.red, light.green, light.blue};
+}
+inline uint8_t FrameLevel(const LedFrame& frame) {
+    return BrightnessLevel(frame.light.light);
+}
+inline uint8_t Scaled(uint8_t level, uint8_t factor) {
+    return uint8_t((level * factor) >> 8);
+}
 
 // The software effects: one frame into every LED (nothing without LEDs).
 // Levels follow the record's brightness; the blink effects toggle once their

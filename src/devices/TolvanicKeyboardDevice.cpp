@@ -181,16 +181,7 @@ bool CTolvanicKeyboardDevice::ReadLayout() {
 }
 
 std::vector<KeyFunction> CTolvanicKeyboardDevice::WrittenFunctions() {
-    std::vector<KeyListEntry> keys = m_keyList;
-    if (keys.empty()) {
-        // At start-up the layout is read before the profile is loaded; the
-        // profile's keys are what the keyboard was last given.
-        SetupProfilePaths();
-        m_profile.LoadAuxDocument(m_profile.GetProfilePath());
-        keys = m_profile.ReadAuxKeyList();
-    }
-    // Macro keys went out renumbered.
-    return SentKeyFunctions(keys, NameLists().macroNames.size());
+    return LastSentKeyFunctions(*this, *this, m_profile, m_keyList);
 }
 
 bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {

@@ -294,14 +294,7 @@ int CTolvanicMouseDevice::WriteProfileKeys(int bank) {
 }
 
 std::vector<KeyFunction> CTolvanicMouseDevice::WrittenFunctions() {
-    std::vector<KeyListEntry> keys = m_keyList;
-    if (keys.empty()) {
-        // At attach the layout is read before the profile is loaded.
-        SetupProfilePaths();
-        m_profile.LoadAuxDocument(m_profile.GetProfilePath());
-        keys = m_profile.ReadAuxKeyList();
-    }
-    return SentKeyFunctions(keys, NameLists().macroNames.size());
+    return LastSentKeyFunctions(*this, *this, m_profile, m_keyList);
 }
 
 MacroWriteRequest CTolvanicMouseDevice::PrepareMacroWrite(MacroWriteMode mode, int bank) {
