@@ -56,6 +56,9 @@ bool CMainWnd::Create(std::string* error) {
     ui::Window* window = m_window.get();
     m_prompts = std::make_unique<WindowPrompts>(
         m_services.toolkit, [window] { return window; }, [window] { return window->Dpi(); });
+    m_prompts->SetColourDialog(
+        ColourDialogSetup{m_services.programFolder, m_services.dataHome,
+                          m_services.clock != nullptr ? m_services.clock : &m_steadyClock});
 
     if (m_services.languageTexts != nullptr) {
         ApplyLanguage(m_services.languageIndex);
@@ -148,6 +151,12 @@ void CMainWnd::Shutdown() {
 }
 
 void CMainWnd::Exit() {
+    if (ColourDialog() != nullptr) {
+        // The panel that asked is still on the stack: its devices must outlive its question.
+        m_exitAfterDialog = true;
+        CloseSecondaryWindows();
+        return;
+    }
     Trace("退出测试");
     Shutdown();
     m_services.toolkit.Quit(0);
@@ -388,7 +397,13 @@ DevicePanelSet* CMainWnd::PanelsOf(const CTolvanicUSBDevice& device) const {
 }
 
 void CMainWnd::SelectedItemHiding() {
-    // No secondary window or macro recording exists yet that would have to end.
+    CloseSecondaryWindows();
+}
+
+void CMainWnd::CloseSecondaryWindows() {
+    if (m_prompts) {
+        m_prompts->CloseColourDialog();
+    }
 }
 
 void CMainWnd::VisibleItemsChanged(int visibleCount) {

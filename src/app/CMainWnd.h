@@ -184,7 +184,8 @@ public:
     void ToggleFromTray();
     // The interface-scale step (timer 1011).
     void ApplyInterfaceScale();
-    // The menu's "exit": shuts down, then ends the loop.
+    // The menu's "exit": shuts down, then ends the loop. With the colour
+    // palette open, it closes the palette and runs once the panel that asked is done.
     void Exit();
     // Stops the scan thread and every thread slot with bounded waits, shuts the
     // dispatcher down so that no thread waits on this window any more, then
@@ -252,6 +253,10 @@ public:
     MainWndLighting* Lighting() const { return m_lighting.get(); }
     // What the panels ask the user through.
     ui::UserPrompts& Prompts() { return *m_prompts; }
+    // The colour palette dialog while one is open (one at a time), else null.
+    CColorSelectWnd* ColourDialog() const { return m_prompts ? m_prompts->OpenColourDialog() : nullptr; }
+    // Closes the open secondary windows (the colour palette answers nothing).
+    void CloseSecondaryWindows();
     // TrayReceiver, MenuReceiver
     void TrayIconClicked(ui::MouseButton button) override;
     void MenuItemChosen(std::string_view item) override;
@@ -322,6 +327,8 @@ private:
     std::vector<std::pair<int, bool>> m_heldSlotEvents;
     bool m_devicesStarted = false;
     bool m_shutDown = false;
+    // Exit was asked while a panel waited for the colour palette: it runs once that panel is done.
+    bool m_exitAfterDialog = false;
 };
 
 } // namespace velkor

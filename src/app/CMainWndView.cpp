@@ -25,6 +25,7 @@ void CMainWnd::HideToTray() {
     if (!m_window || m_shutDown) {
         return;
     }
+    CloseSecondaryWindows();
     m_window->Hide();
     m_inTray = true;
     SetTrayFlags(true);
@@ -114,6 +115,10 @@ void CMainWnd::Notify(const ui::Notification& notification) {
     if (notification.type != ui::kNotifyTimer) {
         for (const auto& panels : m_panels) {
             if (panels->Route(notification)) {
+                if (m_exitAfterDialog) {
+                    m_exitAfterDialog = false;
+                    Exit();
+                }
                 return;
             }
         }

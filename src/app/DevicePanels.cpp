@@ -112,7 +112,7 @@ void DevicePanelSet::AttachMouse() {
     }
     mouse->SetScreenSize(ScreenSize{m_screen.width, m_screen.height});
     MouseOptionsRouter::Hooks hooks;
-    // The colour palette window is not built yet: the colour question answers nothing.
+    hooks.askColour = [this](uint32_t current) { return m_prompts.AskColour(current); };
     hooks.pointerChanged = [this](std::string_view control, int value) {
         ApplyDesktopPointer(control, value);
     };

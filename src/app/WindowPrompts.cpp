@@ -1,6 +1,8 @@
 #include "app/WindowPrompts.h"
 
 #include "app/CMsgWnd.h"
+#include "lighting/CColorSelectWnd.h"
+#include "platform/Trace.h"
 
 namespace velkor {
 
@@ -28,6 +30,35 @@ std::optional<std::string> WindowPrompts::AskSaveFile(std::string_view filterNam
     options.pattern = pattern;
     options.suggestedName = suggestedName;
     return m_toolkit.AskSaveFileName(options);
+}
+
+std::optional<uint32_t> WindowPrompts::AskColour(uint32_t initial) {
+    if (m_colourDialog != nullptr) {
+        Trace("the colour palette is open already");
+        return std::nullopt;
+    }
+    const TickClock& clock = m_colourSetup.clock != nullptr ? *m_colourSetup.clock : m_steadyClock;
+    CColorSelectWnd dialog(m_toolkit, clock,
+                           ColourOptionFile::ForFolders(m_colourSetup.programFolder, m_colourSetup.dataHome));
+    std::string error;
+    if (!dialog.Create(Owner(), &error)) {
+        TraceF("the colour palette cannot open: %s", error.c_str());
+        return std::nullopt;
+    }
+    dialog.Prepare(0xFF000000u | initial, Dpi());
+    m_colourDialog = &dialog;
+    const int result = dialog.Run();
+    m_colourDialog = nullptr;
+    if (result != CColorSelectWnd::kResultChosen) {
+        return std::nullopt;
+    }
+    return dialog.ResultColour() & 0xFFFFFFu;
+}
+
+void WindowPrompts::CloseColourDialog() {
+    if (m_colourDialog != nullptr) {
+        m_colourDialog->Close(CColorSelectWnd::kResultCancelled);
+    }
 }
 
 } // namespace velkor

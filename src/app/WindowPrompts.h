@@ -1,13 +1,25 @@
 #pragma once
-// The prompts of a window: the program's message box centred on it and the
-// toolkit's file dialogs owned by it. The panels of the main window's device
-// pages ask the user through this.
+// The prompts of a window: the program's message box centred on it, the
+// toolkit's file dialogs owned by it and the colour palette dialog. The panels
+// of the main window's device pages ask the user through this.
+#include "devices/DeviceLinks.h"
 #include "ui/Prompts.h"
 #include "ui/Toolkit.h"
 
 #include <functional>
+#include <string>
 
 namespace velkor {
+
+class CColorSelectWnd;
+
+// Where the colour palette keeps its file, and the clock that paces its saves.
+struct ColourDialogSetup {
+    std::string programFolder;
+    std::string dataHome;
+    // Must outlive the prompts; null: the system's monotonic clock.
+    const TickClock* clock = nullptr;
+};
 
 class WindowPrompts final : public ui::UserPrompts {
 public:
@@ -22,6 +34,15 @@ public:
     std::optional<std::string> AskOpenFile(std::string_view filterName, std::string_view pattern) override;
     std::optional<std::string> AskSaveFile(std::string_view filterName, std::string_view pattern,
                                            std::string_view suggestedName) override;
+    // Opens the colour palette dialog modally, centred on the window, at the
+    // window's DPI; null folders leave its collected colours unsaved.
+    std::optional<uint32_t> AskColour(uint32_t initial) override;
+
+    void SetColourDialog(ColourDialogSetup setup) { m_colourSetup = std::move(setup); }
+    // The open colour palette dialog, null when none.
+    CColorSelectWnd* OpenColourDialog() const { return m_colourDialog; }
+    // Closes an open colour palette dialog as cancelled (its question answers nothing).
+    void CloseColourDialog();
 
 private:
     ui::Window* Owner() const { return m_window ? m_window() : nullptr; }
@@ -30,6 +51,9 @@ private:
     ui::Toolkit& m_toolkit;
     std::function<ui::Window*()> m_window;
     std::function<int()> m_dpi;
+    ColourDialogSetup m_colourSetup;
+    SteadyTickClock m_steadyClock;
+    CColorSelectWnd* m_colourDialog = nullptr;
 };
 
 } // namespace velkor

@@ -1,8 +1,9 @@
 #pragma once
-// What a panel asks the user: the program's message box and the file
-// dialogs. The main window supplies the real ones; tests script the answers.
+// What a panel asks the user: the program's message box, the file dialogs
+// and the colour palette. The main window supplies the real ones; tests script the answers.
 // Panels take a UserPrompts& instead of reaching for the window, so their
 // logic runs without one.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,10 @@ public:
     virtual std::optional<std::string> AskOpenFile(std::string_view filterName, std::string_view pattern) = 0;
     virtual std::optional<std::string> AskSaveFile(std::string_view filterName, std::string_view pattern,
                                                    std::string_view suggestedName) = 0;
+    // The colour palette, opened with `initial` (0xRRGGBB): the colour
+    // confirmed (0xRRGGBB), or nothing when the user cancelled or no palette
+    // could open. One at a time: asked while one is open, it answers nothing.
+    virtual std::optional<uint32_t> AskColour(uint32_t initial) = 0;
 };
 
 } // namespace ui

@@ -211,6 +211,77 @@ TEST_F(MouseDeviceTest, ADragWritesAtMostTwiceAndSavesOnce) {
     EXPECT_EQ(mouse->Stages()[0].dpiX, 0);
 }
 
+TEST_F(MouseDeviceTest, AStageColourChosenInThePaletteReachesTheMouseAndTheProfile) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    mouse->SelectFunctionPage(5); // the cursor tab with the stages
+    ui::Control* swatch = mouse->Page()->FindChild("DPI_color_option_2");
+    ASSERT_NE(swatch, nullptr);
+    const std::vector<uint8_t> before = SlotOnMouse(0);
+    const uint32_t shown = swatch->BackgroundColour();
+
+    // Cancelled: the palette opened with the swatch's colour, and nothing is sent.
+    m_sim.ClearFrames();
+    std::string opened;
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& dialog) {
+        opened = dialog.ClassName() + " " + dialog.FindControl("color_edit_r")->Text();
+        EXPECT_EQ(m_main->ColourDialog() != nullptr, true) << "the main window holds the open dialog";
+        EXPECT_FALSE(dialog.FindControl("7color")->IsVisible());
+        EXPECT_TRUE(m_user.Click(dialog, "closebtn"));
+    });
+    ASSERT_TRUE(m_user.Click(*swatch));
+    EXPECT_EQ(opened, "ColorSelectWnd " + std::to_string((shown >> 16) & 0xFF));
+    EXPECT_EQ(m_main->ColourDialog(), nullptr);
+    EXPECT_EQ(Sent(kWriteParams), 0u);
+    EXPECT_EQ(swatch->BackgroundColour(), shown);
+
+    // Chosen: red, green, blue of stage 2 in the record and the profile.
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& dialog) {
+        EXPECT_TRUE(m_user.Type(*dialog.FindControl("color_edit_r"), "18"));
+        EXPECT_TRUE(m_user.Type(*dialog.FindControl("color_edit_g"), "52"));
+        EXPECT_TRUE(m_user.Type(*dialog.FindControl("color_edit_b"), "86"));
+        EXPECT_TRUE(m_user.Click(dialog, "okbtn"));
+    });
+    ASSERT_TRUE(m_user.Click(*swatch));
+    const std::vector<uint8_t> after = SlotOnMouse(0);
+    EXPECT_EQ(std::vector<uint8_t>(after.begin() + 20 + 9 * 2, after.begin() + 23 + 9 * 2),
+              (std::vector<uint8_t>{18, 52, 86}));
+    EXPECT_EQ(std::vector<uint8_t>(after.begin() + 20 + 9 * 1, after.begin() + 23 + 9 * 1),
+              std::vector<uint8_t>(before.begin() + 20 + 9 * 1, before.begin() + 23 + 9 * 1))
+        << "the other stages keep theirs";
+    EXPECT_EQ(swatch->BackgroundColour(), 0xFF123456u);
+    const Json::Value stage = CJsonFileHelper().ReadJsonFile(
+        mouse->GetDeviceProfilePath())["Device"][0]["DPIStages"]["StageDPIs"][2];
+    EXPECT_EQ(stage["StageColorR"].asInt(), 18);
+    EXPECT_EQ(stage["StageColorG"].asInt(), 52);
+    EXPECT_EQ(stage["StageColorB"].asInt(), 86);
+}
+
+TEST_F(MouseDeviceTest, OnePaletteAtATimeClosedWithTheWindowAndAnExitWaitsForIt) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    mouse->SelectFunctionPage(5);
+    ui::Control* swatch = mouse->Page()->FindChild("DPI_color_option_1");
+    ASSERT_NE(swatch, nullptr);
+    m_sim.ClearFrames();
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow&) {
+        EXPECT_EQ(m_main->Prompts().AskColour(0x112233), std::nullopt) << "a second one does not open";
+        m_main->HideToTray();
+    });
+    ASSERT_TRUE(m_user.Click(*swatch));
+    EXPECT_EQ(m_main->ColourDialog(), nullptr);
+    EXPECT_EQ(Sent(kWriteParams), 0u);
+
+    m_main->ToggleFromTray();
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow&) {
+        m_main->Exit();
+        EXPECT_FALSE(m_main->IsShutDown()) << "the mouse's question is still on the stack";
+    });
+    ASSERT_TRUE(m_user.Click(*swatch));
+    EXPECT_TRUE(m_main->IsShutDown());
+    EXPECT_EQ(Sent(kWriteParams), 0u);
+}
+
 TEST_F(MouseDeviceTest, ThroughTheReceiverAWriteMissedWhileOffIsSentWhenTheLinkReturns) {
     CTolvanicMouseDevice* mouse = Attach(SimUnit::MouseReceiver);
     ASSERT_NE(mouse, nullptr);

@@ -1,5 +1,5 @@
 #pragma once
-// A UserPrompts for tests: message boxes and file dialogs answer from queues
+// A UserPrompts for tests: message boxes, file dialogs and colour questions answer from queues
 // (an empty queue answers "cancelled"), and every question is recorded.
 #include "ui/Prompts.h"
 
@@ -23,6 +23,9 @@ public:
     void QueueAnswer(int result) { m_answers.push_back(result); }
     // The next file dialogs' answers (nothing = cancelled).
     void QueueFile(std::optional<std::string> path) { m_files.push_back(std::move(path)); }
+    // The next colour questions' answers (nothing = cancelled); every initial colour asked is kept.
+    void QueueColour(std::optional<uint32_t> colour) { m_colours.push_back(colour); }
+    const std::vector<uint32_t>& ColoursAsked() const { return m_coloursAsked; }
     // Language texts Text() gives; other keys give the key itself.
     void SetText(std::string key, std::string text) { m_texts[std::move(key)] = std::move(text); }
 
@@ -52,6 +55,16 @@ public:
         return NextFile();
     }
 
+    std::optional<uint32_t> AskColour(uint32_t initial) override {
+        m_coloursAsked.push_back(initial);
+        if (m_colours.empty()) {
+            return std::nullopt;
+        }
+        const std::optional<uint32_t> colour = m_colours.front();
+        m_colours.pop_front();
+        return colour;
+    }
+
 private:
     int Record(std::string text, bool isKey, MsgButtons buttons) {
         m_messages.push_back({std::move(text), isKey, buttons});
@@ -74,6 +87,8 @@ private:
 
     std::deque<int> m_answers;
     std::deque<std::optional<std::string>> m_files;
+    std::deque<std::optional<uint32_t>> m_colours;
+    std::vector<uint32_t> m_coloursAsked;
     std::map<std::string, std::string> m_texts;
     std::vector<Asked> m_messages;
     int m_fileDialogs = 0;
