@@ -3,6 +3,8 @@
 #include "AppTestSupport.h"
 #include "ChildProcess.h"
 
+#include <QColor>
+#include <QImage>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -49,12 +51,12 @@ protected:
     }
 
     std::unique_ptr<ChildProcess> Run(std::vector<std::string> args, const std::string& bus,
-                                      const std::string& program = {}) {
+                                      const std::string& program = {}, std::vector<std::string> env = {}) {
         args.insert(args.begin(), program.empty() ? m_program : program);
         auto child = std::make_unique<ChildProcess>(m_scratch.Path() + "/run" + std::to_string(++m_runs));
-        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + m_scratch.Path(),
-                                        "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=" + bus,
-                                        "XDG_RUNTIME_DIR=" + m_scratch.Path() + "/runtime"};
+        env.insert(env.end(),
+                   {"PATH=/usr/bin:/bin", "HOME=" + m_scratch.Path(), "QT_QPA_PLATFORM=offscreen",
+                    "DBUS_SESSION_BUS_ADDRESS=" + bus, "XDG_RUNTIME_DIR=" + m_scratch.Path() + "/runtime"});
         // A sanitizer build's settings (suppressions, halting) reach the program too.
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
             if (const char* value = std::getenv(name)) {
@@ -212,6 +214,53 @@ TEST_F(VelkorProgramTest, TheMousePadCarriesBackWhatItHoldsAndFollowsItsOwnProfi
         << program->Err();
     program->Signal(SIGTERM);
     EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+}
+
+// A stored language beats the desktop's locale, whichever way they differ.
+TEST_F(VelkorProgramTest, TheStoredLanguageBeatsTheLocale) {
+    struct Case {
+        const char* stored;
+        const char* locale;
+        const char* startsIn;
+    };
+    for (const Case& given :
+         {Case{"1033", "zh_CN.UTF-8", "language 1: "}, Case{"2052", "en_US.UTF-8", "language 0: "}}) {
+        ProgramFolder xdg;
+        xdg.Write("config/VELKOR01/settings.json", std::string("{\"LANGUAGE\": ") + given.stored + "}");
+        auto program = Run({"--simulate", "--exit-after-start", "--trace"}, NoBus(), {},
+                           {"LANG=" + std::string(given.locale), "XDG_CONFIG_HOME=" + xdg.Path() + "/config",
+                            "XDG_DATA_HOME=" + xdg.Path() + "/data"});
+        EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+        EXPECT_NE(program->Err().find(given.startsIn), std::string::npos) << given.locale << "\n"
+                                                                          << program->Err();
+    }
+}
+
+// A picture recorded in main.ini is the main window's background at the next
+// start, visible around the panels of the simulated devices' pages.
+TEST_F(VelkorProgramTest, TheRecordedSkinPictureShowsInTheWindow) {
+    ProgramFolder xdg;
+    const QColor colour(0x20, 0xa0, 0x60); // no colour of the dark theme
+    QImage solid(40, 30, QImage::Format_RGB32);
+    solid.fill(colour);
+    const std::string picture = xdg.Path() + "/solid.png";
+    ASSERT_TRUE(solid.save(QString::fromStdString(picture), "PNG"));
+    xdg.Write("data/VELKOR01/main.ini", "[SKINIMAGE]\r\nFLAGS=1\r\nIMAGE=" + picture + "\r\n");
+    const std::string shot = xdg.Path() + "/shot.png";
+    auto program =
+        Run({"--simulate", "--screenshot=" + shot}, NoBus(), {},
+            {"XDG_CONFIG_HOME=" + xdg.Path() + "/config", "XDG_DATA_HOME=" + xdg.Path() + "/data"});
+    ASSERT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+    const QImage shown(QString::fromStdString(shot));
+    ASSERT_FALSE(shown.isNull());
+    int64_t covered = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            covered += shown.pixelColor(x, y) == colour ? 1 : 0;
+        }
+    }
+    // The page margins alone are more than a tenth of the window.
+    EXPECT_GT(covered * 10, int64_t(shown.width()) * shown.height()) << covered << " pixels of the picture";
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 // missing, not pictures or too large refused before they are shown.
 #include "QtTestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/qt/BackgroundPicture.h"
 
+#include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -69,6 +71,43 @@ TEST(QtSkinWindow, OnlyUsablePicturesAreAccepted) {
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
     EXPECT_TRUE(TestToolkit().ImageUsable("skins/dusk.png", &error)) << error;
     EXPECT_TRUE(TestToolkit().ImageUsable("common/background.png", &error)) << error;
+}
+
+TEST(QtSkinWindow, ThePictureIsScaledOncePerSizeAndShowsAroundThePanels) {
+    const QString file = QString::fromStdString(::testing::TempDir() + "/velkor_solid.png");
+    QImage solid(64, 48, QImage::Format_RGB32);
+    solid.fill(QColor(0x20, 0xa0, 0x60));
+    ASSERT_TRUE(solid.save(file, "PNG"));
+    WindowOptions options;
+    options.layout = "XML_MAIN";
+    std::string error;
+    std::unique_ptr<Window> main = TestToolkit().CreateWindow(options, &error);
+    ASSERT_NE(main, nullptr) << error;
+    main->SetGeometry(Rect{0, 0, 800, 572});
+    main->Show();
+    QWidget* root = WidgetOf(*main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(root));
+    main->Root().SetBackgroundImage(file.toStdString());
+    const auto* picture =
+        dynamic_cast<BackgroundPicture*>(root->findChild<QObject*>(BackgroundPicture::kObjectName));
+    ASSERT_NE(picture, nullptr);
+
+    QImage shown;
+    for (int i = 0; i < 3; ++i) {
+        shown = root->grab().toImage();
+    }
+    EXPECT_EQ(picture->ScaleCount(), 1);
+    // The page area below the bars is the root's own background.
+    EXPECT_EQ(shown.pixelColor(400, 400), QColor(0x20, 0xa0, 0x60));
+
+    main->SetGeometry(Rect{0, 0, 900, 600});
+    root->grab();
+    root->grab();
+    EXPECT_EQ(picture->ScaleCount(), 2);
+
+    main->Root().SetBackgroundImage({});
+    EXPECT_EQ(root->findChild<QObject*>(BackgroundPicture::kObjectName), nullptr);
+    EXPECT_NE(root->grab().toImage().pixelColor(400, 400), QColor(0x20, 0xa0, 0x60));
 }
 
 } // namespace

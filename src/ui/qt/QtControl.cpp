@@ -2,6 +2,7 @@
 
 #include "ui/ControlClasses.h"
 #include "ui/LayoutReader.h"
+#include "ui/qt/BackgroundPicture.h"
 #include "ui/qt/ColorPalette.h"
 #include "ui/qt/DeviceKeyButton.h"
 #include "ui/qt/QtLoader.h"
@@ -91,6 +92,7 @@ QtControl::QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtCo
     if (auto* palette = dynamic_cast<ColorPalette*>(widget); palette != nullptr && m_backgroundColour != 0) {
         palette->SetMarkedColour(m_backgroundColour);
     } else if (m_backgroundColour != 0 || !m_backgroundImage.empty()) {
+        ApplyPicture();
         ApplyStyle();
     }
     RefreshTexts();
@@ -247,7 +249,28 @@ void QtControl::SetTextColours(uint32_t normal, uint32_t disabled) {
 
 void QtControl::SetBackgroundImage(std::string_view description) {
     m_backgroundImage = description;
+    ApplyPicture();
     ApplyStyle();
+}
+
+bool QtControl::PaintsOwnPicture() const {
+    return m_kind == ControlKind::Container || m_kind == ControlKind::Custom;
+}
+
+void QtControl::ApplyPicture() {
+    if (!PaintsOwnPicture()) {
+        return;
+    }
+    delete m_picture.data();
+    m_widget->update();
+    if (m_backgroundImage.empty()) {
+        return;
+    }
+    // A picture that cannot be read leaves the style sheet's background in place.
+    QImage image = ReadLimitedImage(ToQt(m_toolkit.Resources().ImagePath(m_backgroundImage)));
+    if (!image.isNull()) {
+        m_picture = new BackgroundPicture(*m_widget, std::move(image));
+    }
 }
 
 void QtControl::ApplyStyle() {
@@ -265,7 +288,7 @@ void QtControl::ApplyStyle() {
     if (m_textColour != 0) {
         rules += "color: " + rgba(m_textColour) + ";";
     }
-    if (!m_backgroundImage.empty()) {
+    if (!m_backgroundImage.empty() && !PaintsOwnPicture()) {
         QString path = ToQt(m_toolkit.Resources().ImagePath(m_backgroundImage));
         path.replace('\\', "\\\\").replace('"', "\\\"");
         rules += QString("border-image: url(\"%1\") 0 0 0 0 stretch stretch;").arg(path);

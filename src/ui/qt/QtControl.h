@@ -18,6 +18,7 @@ namespace velkor::ui {
 
 class QtToolkit;
 class QtWindow;
+class BackgroundPicture;
 struct LayoutNode;
 
 class QtControl final : public Control {
@@ -126,6 +127,10 @@ private:
 
     QString Shown(const std::string& text) const;
     void ApplyStyle();
+    // Containers paint a background picture themselves (decoded once, scaled
+    // once per size); other controls take it through the style sheet.
+    bool PaintsOwnPicture() const;
+    void ApplyPicture();
     bool ValidItem(int index) const;
     int InsertPosition(int index) const;
     // Removes the row's controls at once (their widget goes with them).
@@ -149,6 +154,7 @@ private:
     uint32_t m_textColour = 0;
     uint32_t m_disabledTextColour = 0;
     std::string m_backgroundImage;
+    QPointer<BackgroundPicture> m_picture; // owned by the widget
     QString m_ownStyleSheet; // the layout's own style sheet of the widget
     int m_fontId = -1;
     QRect m_baseRect; // at 96 DPI, relative to the parent control

@@ -37,6 +37,12 @@ public:
             widget = new QFrame(parent);
         }
         if (widget != nullptr) {
+            const ControlKind kind = BuiltInKind(type).value_or(ControlKind::Custom);
+            // The style sheet can address plain containers: QWidget[velkorContainer="true"]. Set
+            // now, as Qt reads a widget's style once, when it first polishes it.
+            if (kind == ControlKind::Container || kind == ControlKind::Custom || kind == ControlKind::Tab) {
+                widget->setProperty("velkorContainer", true);
+            }
             widget->setObjectName(name);
             created.push_back(widget);
         }

@@ -2,6 +2,7 @@
 
 #include "ui/ControlClasses.h"
 #include "ui/Errors.h"
+#include "ui/qt/BackgroundPicture.h"
 #include "ui/qt/QtAccess.h"
 #include "ui/qt/QtLoader.h"
 #include "ui/qt/QtShell.h"
@@ -11,7 +12,6 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QImageReader>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStackedWidget>
@@ -315,30 +315,7 @@ QSystemTrayIcon* TrayIconOf(const TrayIcon& icon) {
 }
 
 bool QtToolkit::ImageUsable(std::string_view description, std::string* error) const {
-    const auto fail = [error](std::string why) {
-        if (error != nullptr) {
-            *error = std::move(why);
-        }
-        return false;
-    };
-    const std::string path = m_resources.ImagePath(description);
-    if (path.empty()) {
-        return fail("no picture named");
-    }
-    QImageReader reader(QString::fromStdString(path));
-    reader.setAllocationLimit(int(kMaxImageBytes >> 20));
-    const QSize size = reader.size(); // the header only
-    if (!reader.canRead() || !size.isValid()) {
-        return fail(path + " is not a picture: " + reader.errorString().toStdString());
-    }
-    if (int64_t(size.width()) * size.height() * 4 > kMaxImageBytes) {
-        return fail(path + " is too large (" + std::to_string(size.width()) + " x " +
-                    std::to_string(size.height()) + ")");
-    }
-    if (reader.read().isNull()) {
-        return fail(path + " cannot be decoded: " + reader.errorString().toStdString());
-    }
-    return true;
+    return !ReadLimitedImage(QString::fromStdString(m_resources.ImagePath(description)), error).isNull();
 }
 
 } // namespace velkor::ui
