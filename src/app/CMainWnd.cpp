@@ -1,6 +1,7 @@
 #include "app/CMainWnd.h"
 
 #include "devices/TolvanicKeyboardDevice.h"
+#include "headset/TolvanicHS6533Device.h"
 
 #include "platform/Trace.h"
 
@@ -106,6 +107,7 @@ void CMainWnd::StartDevices() {
     const TickClock& clock = m_services.clock != nullptr ? *m_services.clock : m_steadyClock;
     m_deviceFactory = std::make_unique<DeviceFactory>(DeviceServices{
         *m_services.devices, dispatcher, clock, {m_services.programFolder, m_services.dataHome}});
+    RegisterHeadset();
     m_discovery = std::make_unique<DeviceDiscovery>(
         DeviceDiscoveryServices{m_services.toolkit, *m_window, *m_deviceFactory, this, this});
     const ui::Rect screen = m_services.toolkit.PrimaryScreen();
@@ -126,6 +128,28 @@ void CMainWnd::StartDevices() {
     }
     DeviceScanner* scanner = m_scanner.get();
     m_threads.Assign(ThreadSlots::kScanSlot, [scanner](uint32_t waitMs) { return scanner->Stop(waitMs); });
+}
+
+void CMainWnd::RegisterHeadset() {
+    const std::string plugin = m_services.audioPlugin;
+    ui::UserPrompts* prompts = m_prompts.get();
+    m_deviceFactory->Register(std::string(CTolvanicHS6533Device::kClassName),
+                              [plugin, prompts](const DeviceServices& services) -> DevicePtr {
+                                  auto loader = [plugin]() -> std::unique_ptr<AudioLibrary> {
+                                      if (plugin.empty()) {
+                                          return nullptr;
+                                      }
+                                      std::string error;
+                                      std::unique_ptr<AudioLibrary> library = AudioLibrary::Load(plugin, &error);
+                                      if (library == nullptr) {
+                                          TraceF("headset: no audio plugin (%s)", error.c_str());
+                                      }
+                                      return library;
+                                  };
+                                  auto headset = MakeDevice<CTolvanicHS6533Device>(services, loader);
+                                  headset->SetPrompts(prompts);
+                                  return headset;
+                              });
 }
 
 void CMainWnd::Shutdown() {

@@ -80,6 +80,8 @@ struct MainWndServices {
     DesktopPointerSettings* pointerSettings = nullptr;
     // Start hidden in the notification area (velkor --background).
     bool startHidden = false;
+    // The headset's audio plugin; empty: the headset has no audio features.
+    std::string audioPlugin;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and
@@ -264,6 +266,8 @@ public:
 private:
     // Window start: discovery, the hidden mouse and keyboard, the scan thread, timer 1011.
     void StartDevices();
+    // The headset's class, loading the audio plugin the services name.
+    void RegisterHeadset();
     void OnClick(const ui::Control& sender);
     void OnTimer(int id);
     void OpenMenu();

@@ -204,7 +204,7 @@ void CMainWnd::SetPictureFlags(bool on) {
     if (!m_discovery) {
         return;
     }
-    for (uint32_t kind : {1u, 2u, 3u}) {
+    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             device->SetPictureFlag(on);
         }
@@ -216,7 +216,7 @@ void CMainWnd::UpdatePreviews() {
         return;
     }
     const bool shown = !m_shutDown && m_window->IsVisible() && !m_window->IsMinimized();
-    for (uint32_t kind : {1u, 2u, 3u}) {
+    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             const DeviceListItem* item = device->ListItem();
             device->SetPreviewSeen(shown && item != nullptr && item->IsSelected());

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/StartLanguage.h"
+#include "headset/TolvanicHS6533Device.h"
 #include "platform/Trace.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/SettingsFile.h"
@@ -185,6 +186,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.pointerSettings = m_services.pointerSettings;
     windowServices.startHidden = m_options.background;
     windowServices.programFolder = folders.program;
+    windowServices.audioPlugin = AudioPluginPath(folders.program, m_options.simulate);
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);

@@ -127,6 +127,22 @@ void PadWave(LedFrame& frame) {
     }
 }
 
+void HeadsetWave(LedFrame& frame) {
+    const bool forward = frame.light.fx != 0;
+    if (frame.light.multiColor != 0) {
+        frame.position = StepPhase(forward, 192, frame.position, 1);
+        for (size_t n = 0; n < frame.leds.size(); ++n) {
+            frame.leds[n] = PackLed(kColourWheel[(frame.position + 1 + 16 * n) % 192], Level(frame));
+        }
+        return;
+    }
+    frame.position = StepPhase(forward, 96, frame.position, 3);
+    for (size_t n = 0; n < frame.leds.size(); ++n) {
+        frame.leds[n] =
+            PackLed(RecordColour(frame.light), Scaled(Level(frame), kWaveCurve[(frame.position + 10 * n) % 96]));
+    }
+}
+
 void PadPairedRing(LedFrame& frame) {
     const bool forward = frame.light.fx != 0;
     frame.position = StepPhase(forward, 192, frame.position, 1);
@@ -191,7 +207,16 @@ constexpr EffectRenderer kPadEffects[] = {
     nullptr,           Timeless<PadChasingRing>, Timeless<PadPairedRing>, Timeless<Off>,
 };
 
+constexpr EffectRenderer kHeadsetEffects[] = {
+    Timeless<HeadsetWave>, Timeless<Spectrum>,       Timeless<Breathing>,     Timeless<Static>, Blink,
+    nullptr,               Timeless<PadChasingRing>, Timeless<PadPairedRing>, Timeless<Off>,
+};
+
 } // namespace
+
+std::span<const EffectRenderer> HeadsetEffects() {
+    return kHeadsetEffects;
+}
 
 std::span<const EffectRenderer> MouseEffects() {
     return kMouseEffects;

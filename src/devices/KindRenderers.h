@@ -26,12 +26,18 @@ void PadPairedRing(LedFrame& frame);
 // Pad effect 6: the marks chase round every LED of the pad's edge.
 void PadChasingRing(LedFrame& frame);
 
+// Headset effect 0: the wheel 16 places apart per LED with MultiColor, else
+// the record's colour along the wave curve 10 places apart, 3 places a step.
+void HeadsetWave(LedFrame& frame);
+
 // One frame of an effect; `nowMs` paces the blinking ones.
 using EffectRenderer = void (*)(LedFrame& frame, uint32_t nowMs);
 // The mouse's effects 0..9 and the pad's 0..8 by number; null where the
 // number is no effect of the kind.
 std::span<const EffectRenderer> MouseEffects();
 std::span<const EffectRenderer> PadEffects();
+// The pad's effects with the headset's wave as effect 0.
+std::span<const EffectRenderer> HeadsetEffects();
 // Renders effect `effect` of `effects`; false (nothing drawn) for a number it lacks.
 bool RenderEffect(std::span<const EffectRenderer> effects, LedFrame& frame, int effect, uint32_t nowMs);
 

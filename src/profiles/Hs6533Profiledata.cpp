@@ -87,4 +87,13 @@ bool CHs6533Profiledata::WriteCustomEqValues(int32_t index, const EqBands& value
     return true;
 }
 
+bool CHs6533Profiledata::RemoveCustomEqValues(int32_t index) {
+    const Json::Value& rows = JsonMember(ActiveDocument(), "CustomEQHzValueInfo");
+    if (index < 0 || !rows.isArray() || Json::ArrayIndex(index) >= rows.size()) {
+        return false;
+    }
+    Json::Value removed;
+    return ActiveObject()["CustomEQHzValueInfo"].removeIndex(Json::ArrayIndex(index), &removed);
+}
+
 } // namespace velkor

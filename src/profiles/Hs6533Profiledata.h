@@ -48,6 +48,10 @@ public:
     std::vector<int32_t> ReadCustomEqValues(int32_t index);
     // False, nothing changed, for an index out of bounds.
     bool WriteCustomEqValues(int32_t index, const EqBands& values);
+    // Removes row `index` of "CustomEQHzValueInfo"; the rows behind it move
+    // up, so each remaining preset keeps its own values. False (nothing
+    // changed) when there is no such row.
+    bool RemoveCustomEqValues(int32_t index);
 
 private:
     std::vector<int32_t> ReadRow(const char* section, Json::ArrayIndex row);

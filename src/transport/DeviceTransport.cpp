@@ -275,4 +275,9 @@ int DeviceTransport::TransactImpl(const uint8_t* request, size_t requestLength, 
     return result;
 }
 
+bool DeviceTransport::WriteWiredOutput(const uint8_t* report, size_t length, uint32_t timeoutMs) {
+    size_t moved = 0;
+    return report != nullptr && length > 0 && m_wired.Write(report, length, &moved, timeoutMs) && moved == length;
+}
+
 } // namespace velkor

@@ -115,6 +115,11 @@ public:
     int ReadPowerStatus(uint8_t* destination, uint8_t length, uint16_t offset);
     int ReadKeyLightMap(uint8_t* destination); // data size / 3 bytes
     int TakeLightingControl();
+    // Writes one whole output report on the wired channel's handle, taking
+    // none of the transport's locks (the report is complete in itself and may
+    // interleave with an exchange). False when the channel is closed or the
+    // write fails or moves less than the report.
+    bool WriteWiredOutput(const uint8_t* report, size_t length, uint32_t timeoutMs);
     // True at once on the wired channel; on the receiver true only when the
     // wireless device answered (reply byte 8 = 0xFF, status not 0xFF/0xFE).
     bool QueryLink();

@@ -1,7 +1,6 @@
-// The mouse pad: its page, attach, settings record, profile and lighting state.
-#include "devices/TolvanicMousePadDevice.h"
+// The lit pad-like devices: page, attach, settings record, profile and lighting state.
+#include "devices/PadLightingDevice.h"
 
-#include "devices/KindRenderers.h"
 #include "platform/Trace.h"
 #include "ui/Control.h"
 #include "ui/ControlClasses.h"
@@ -28,27 +27,28 @@ std::string HexBytes(std::span<const uint8_t> bytes) {
 
 } // namespace
 
-CTolvanicMousePadDevice::CTolvanicMousePadDevice(const DeviceServices& services)
-    : CTolvanicUSBDevice(services, kKindTag) {
+CPadLightingDevice::CPadLightingDevice(const DeviceServices& services, const PadKindFacts& facts,
+                                       CBasicProfiledata& profile)
+    : CTolvanicUSBDevice(services, facts.kindTag), m_facts(facts), m_profile(profile) {
     UseProfileData(&m_profile);
 }
 
-CTolvanicMousePadDevice::~CTolvanicMousePadDevice() = default;
+CPadLightingDevice::~CPadLightingDevice() = default;
 
-ui::Control* CTolvanicMousePadDevice::PageControl(std::string_view name) const {
+ui::Control* CPadLightingDevice::PageControl(std::string_view name) const {
     return Page() != nullptr ? Page()->FindChild(name) : nullptr;
 }
 
 // ---- Page ----
 
-void CTolvanicMousePadDevice::BuildPage() {
+void CPadLightingDevice::BuildPage() {
     if (PageLayoutPath().empty() || Page() == nullptr) {
         SetKeyCount(0);
         SetLightCount(0);
         CollectPageButtons(nullptr);
         return;
     }
-    ui::Control* container = PageControl(kLightContainer);
+    ui::Control* container = PageControl(m_facts.lightContainer);
     if (container == nullptr) {
         container = Page()->FindFirstOfClass(ui::kSelectPanelClass);
     }
@@ -57,7 +57,7 @@ void CTolvanicMousePadDevice::BuildPage() {
 
 // ---- Attach ----
 
-void CTolvanicMousePadDevice::ReadDevice() {
+void CPadLightingDevice::ReadDevice() {
     // A new attach: the pad may have changed its own bytes meanwhile.
     m_imageFromPad = false;
     DeviceTransport& transport = CommandTransport();
@@ -68,24 +68,25 @@ void CTolvanicMousePadDevice::ReadDevice() {
         transport.EndSession(1);
         if (result == kResultOk) {
             m_info = info;
-            TraceF("mouse pad information block read: %zu bytes", info.size());
+            TraceF("%s information block read: %zu bytes", TraceName(), info.size());
         } else {
-            TraceF("mouse pad information block not read (%d)", result);
+            TraceF("%s information block not read (%d)", TraceName(), result);
         }
     }
     LoadDeviceProfile();
+    ReadKindState();
     RefreshView();
     StartLightThread();
 }
 
-void CTolvanicMousePadDevice::ReloadAfterEvent() {
+void CPadLightingDevice::ReloadAfterEvent() {
     int profile = 0;
     if (ReadSettings(&profile)) {
         NotifyMainWindow(kMessageActiveProfile, profile, 0);
     }
 }
 
-std::optional<PadSettingsImage> CTolvanicMousePadDevice::ReadFromPad() {
+std::optional<PadSettingsImage> CPadLightingDevice::ReadFromPad() {
     DeviceTransport& transport = CommandTransport();
     if (!transport.IsOpen()) {
         return std::nullopt;
@@ -98,17 +99,18 @@ std::optional<PadSettingsImage> CTolvanicMousePadDevice::ReadFromPad() {
         result = transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset);
     }
     if (!offset || result != kResultOk) {
-        TraceF("mouse pad settings not read (%d, profile byte %d): nothing changes", result, int(profile));
+        TraceF("%s settings not read (%d, profile byte %d): nothing changes", TraceName(), result,
+               int(profile));
         return std::nullopt;
     }
     const PadSettingsRecord record = PadSettingsRecord::FromBytes(bytes);
     const PadSettingsImage image = DecodePadRecord(record, profile, NameLists());
-    TraceF("mouse pad settings read: profile %d, %zu bytes at %d, effect %d, own bytes %s", int(profile),
-           bytes.size(), int(*offset), int(image.mode), HexBytes(image.padOwn).c_str());
+    TraceF("%s settings read: profile %d, %zu bytes at %d, effect %d, own bytes %s", TraceName(),
+           int(profile), bytes.size(), int(*offset), int(image.mode), HexBytes(image.padOwn).c_str());
     return image;
 }
 
-bool CTolvanicMousePadDevice::ReadSettings(int* activeProfile) {
+bool CPadLightingDevice::ReadSettings(int* activeProfile) {
     SetSynchronisedLighting(false);
     const std::optional<PadSettingsImage> read = ReadFromPad();
     if (!read) {
@@ -124,14 +126,14 @@ bool CTolvanicMousePadDevice::ReadSettings(int* activeProfile) {
 
 // ---- Settings write ----
 
-int CTolvanicMousePadDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
+int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
     (void)value;
     (void)flag;
     (void)screen;
     const std::optional<uint16_t> offset = PadWriteOffset(slot);
     DeviceTransport& transport = CommandTransport();
     if (!offset) {
-        TraceF("mouse pad record of slot %d not written: only slot 0 is known", slot);
+        TraceF("%s record of slot %d not written: only slot 0 is known", TraceName(), slot);
         return kResultNoReply;
     }
     if (!transport.IsOpen()) {
@@ -141,7 +143,7 @@ int CTolvanicMousePadDevice::SendSettings(int slot, int value, int flag, ScreenS
         // Bytes 0, 4 and 9..20 go back as the pad holds them, never as zeros.
         const std::optional<PadSettingsImage> read = ReadFromPad();
         if (!read) {
-            Trace("mouse pad record not written: its own bytes could not be read first");
+            TraceF("%s record not written: its own bytes could not be read first", TraceName());
             return kResultNoReply;
         }
         TakePadOwnBytes(m_image, *read);
@@ -154,16 +156,15 @@ int CTolvanicMousePadDevice::SendSettings(int slot, int value, int flag, ScreenS
     const int result =
         transport.WriteParams(bytes.data(), uint16_t(PadSettingsRecord::kWrittenSize), *offset);
     transport.EndSession(1);
-    TraceF(
-        "mouse pad record written: %zu bytes at %d, profile byte %d, effect code %d, own bytes %s, result %d",
-        PadSettingsRecord::kWrittenSize, int(*offset), int(record.activeProfile), int(record.effectCode),
-        HexBytes(record.padOwn).c_str(), result);
+    TraceF("%s record written: %zu bytes at %d, profile byte %d, effect code %d, own bytes %s, result %d",
+           TraceName(), PadSettingsRecord::kWrittenSize, int(*offset), int(record.activeProfile),
+           int(record.effectCode), HexBytes(record.padOwn).c_str(), result);
     return result;
 }
 
 // ---- Profile ----
 
-bool CTolvanicMousePadDevice::LoadDeviceProfile() {
+bool CPadLightingDevice::LoadDeviceProfile() {
     SetupProfilePaths();
     if (m_profile.GetProfilePath().empty() || m_profile.LoadProfile(m_profile.GetProfilePath()).isNull()) {
         return false;
@@ -172,14 +173,14 @@ bool CTolvanicMousePadDevice::LoadDeviceProfile() {
     return true;
 }
 
-bool CTolvanicMousePadDevice::SaveDeviceProfile() {
+bool CPadLightingDevice::SaveDeviceProfile() {
     return !m_profile.GetProfilePath().empty() && m_profile.SaveProfile();
 }
 
-void CTolvanicMousePadDevice::RestoreDefaults() {
+void CPadLightingDevice::RestoreDefaults() {
     SetupProfilePaths();
     if (m_profile.LoadProfile(m_profile.GetDefaultPath()).isNull()) {
-        Trace("mouse pad: the default profile cannot be read");
+        TraceF("%s: the default profile cannot be read", TraceName());
         return;
     }
     ApplyLightState();
@@ -187,7 +188,7 @@ void CTolvanicMousePadDevice::RestoreDefaults() {
     RefreshView();
 }
 
-void CTolvanicMousePadDevice::RefreshView() {
+void CPadLightingDevice::RefreshView() {
     ReloadPanels();
     if (LightPanelLink* panel = LightPanel()) {
         panel->ShowDeviceLighting();
@@ -196,7 +197,7 @@ void CTolvanicMousePadDevice::RefreshView() {
 
 // ---- Lighting ----
 
-void CTolvanicMousePadDevice::ApplyLightState() {
+void CPadLightingDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
     StoreLightInfo(LightInfoToWords(light));
     TakeProfileLighting(m_image, light);
@@ -208,7 +209,7 @@ void CTolvanicMousePadDevice::ApplyLightState() {
     m_playback.Reload(m_profile);
 }
 
-uint32_t CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
+uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
     (void)stop;
     const uint32_t now = Services().clock.NowMs();
     const uint32_t ticks = m_pacer.Advance(now);
@@ -221,7 +222,7 @@ uint32_t CTolvanicMousePadDevice::RunLightPass(const StopEvent& stop) {
         if (effect == 5 || effect > 8) {
             m_playback.PlaySteps(frame, now);
         } else if (m_pacer.FrameDue(StepThreshold(LightKind::Pad, effect, frame.light.speed))) {
-            leds::RenderEffect(leds::PadEffects(), frame, effect, now);
+            leds::RenderEffect(m_facts.effects, frame, effect, now);
         }
         if (list) {
             m_playback.PlayList(frame, now);
