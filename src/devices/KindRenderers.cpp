@@ -132,14 +132,14 @@ void HeadsetWave(LedFrame& frame) {
     if (frame.light.multiColor != 0) {
         frame.position = StepPhase(forward, 192, frame.position, 1);
         for (size_t n = 0; n < frame.leds.size(); ++n) {
-            frame.leds[n] = PackLed(kColourWheel[(frame.position + 1 + 16 * n) % 192], Level(frame));
+            frame.leds[n] = PackLed(kColourWheel[(frame.position + 1 + 16 * n) % 192], FrameLevel(frame));
         }
         return;
     }
     frame.position = StepPhase(forward, 96, frame.position, 3);
     for (size_t n = 0; n < frame.leds.size(); ++n) {
         frame.leds[n] =
-            PackLed(RecordColour(frame.light), Scaled(Level(frame), kWaveCurve[(frame.position + 10 * n) % 96]));
+            PackLed(RecordColour(frame.light), Scaled(FrameLevel(frame), kWaveCurve[(frame.position + 10 * n) % 96]));
     }
 }
 
