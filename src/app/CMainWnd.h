@@ -252,6 +252,8 @@ public:
     MainWndLighting* Lighting() const { return m_lighting.get(); }
     // What the panels ask the user through.
     ui::UserPrompts& Prompts() { return *m_prompts; }
+    // A key assignment panel has saved key changes that were not written to the device yet.
+    bool KeyChangesPending() const { return m_keyChangesPending; }
     // TrayReceiver, MenuReceiver
     void TrayIconClicked(ui::MouseButton button) override;
     void MenuItemChosen(std::string_view item) override;
@@ -318,6 +320,7 @@ private:
     bool m_hover = false;
     bool m_displayChanged = false;
     bool m_settingsOpen = false;
+    bool m_keyChangesPending = false;
     // Attach (true) and detach (false) held back while suspended, in arrival order.
     std::vector<std::pair<int, bool>> m_heldSlotEvents;
     bool m_devicesStarted = false;
