@@ -404,6 +404,9 @@ void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
                                                    m_services.toolkit.PrimaryScreen(),
                                                    m_lighting ? &m_lighting->Panels() : nullptr,
                                                    m_services.pointerSettings);
+    DevicePanelSet::KeyPanelLinks links;
+    links.pendingChanged = [this](bool pending) { m_keyChangesPending = pending; };
+    panels->SetKeyPanelLinks(std::move(links));
     panels->Attach(page);
     m_panels.push_back(std::move(panels));
     if (m_lighting && m_discovery) {

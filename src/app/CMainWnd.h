@@ -259,6 +259,8 @@ public:
     CColorSelectWnd* ColourDialog() const { return m_prompts ? m_prompts->OpenColourDialog() : nullptr; }
     // Closes the open secondary windows (the colour palette answers nothing).
     void CloseSecondaryWindows();
+    // A key assignment panel has saved key changes that were not written to the device yet.
+    bool KeyChangesPending() const { return m_keyChangesPending; }
     // TrayReceiver, MenuReceiver
     void TrayIconClicked(ui::MouseButton button) override;
     void MenuItemChosen(std::string_view item) override;
@@ -327,6 +329,7 @@ private:
     bool m_hover = false;
     bool m_displayChanged = false;
     bool m_settingsOpen = false;
+    bool m_keyChangesPending = false;
     // Attach (true) and detach (false) held back while suspended, in arrival order.
     std::vector<std::pair<int, bool>> m_heldSlotEvents;
     bool m_devicesStarted = false;

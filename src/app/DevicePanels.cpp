@@ -57,7 +57,11 @@ DevicePanelSet::~DevicePanelSet() {
     if (m_lightLink) {
         m_device.SetLightPanel(nullptr);
     }
+    if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&m_device)) {
+        mouse->SetKeyPanelHook({});
+    }
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&m_device)) {
+        keyboard->SetKeyPanelHook({});
         keyboard->SetProfileListReloader({});
         keyboard->SetTextProvider(nullptr);
     }
@@ -70,6 +74,9 @@ void DevicePanelSet::ReloadPanels() {
     m_device.ReloadPanels();
     if (m_lightPanel) {
         PrepareLightPanel(*m_lightPanel, m_device);
+    }
+    if (m_keyPanel) {
+        m_keyPanel->FillMacroList(m_device.NameLists().macroNames);
     }
 }
 
@@ -90,6 +97,9 @@ void DevicePanelSet::Attach(ui::Control& page) {
     if (m_device.KindTag() == 1 || m_device.KindTag() == 2) {
         if (ui::Control* panel = FilledPanel(page, "MacroSetControlUI")) {
             AttachMacroPanel(*panel);
+        }
+        if (ui::Control* panel = FilledPanel(page, CKeySetControlUI::kItemName)) {
+            AttachKeyPanel(*panel);
         }
     }
     if (ui::Control* panel = FilledPanel(page, CLightControlUI::kItemName)) {
@@ -205,11 +215,110 @@ void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
     hooks.takeKeys = [this](const std::vector<KeyListEntry>& keys) { return StoreSelectedProfileKeys(keys); };
     hooks.reloadPanels = [this] { ReloadPanels(); };
     hooks.writeMacrosAndKeys = [this] { WriteMacrosAndKeys(true); }; // as the key save does
+    hooks.macroAdded = [this](const std::string& name) {
+        if (m_keyPanel) {
+            m_keyPanel->AppendMacro(name);
+        }
+    };
+    hooks.macroRenamed = [this](int index, const std::string& name) {
+        if (m_keyPanel) {
+            m_keyPanel->RenameMacro(index, name);
+        }
+    };
+    hooks.macroRemoved = [this](int index) {
+        if (m_keyPanel) {
+            m_keyPanel->RemoveMacro(index);
+        }
+    };
+    hooks.refreshKeyDisplay = [this] {
+        KeyEntryStore* keys = Capability<KeyEntryStore>(m_device);
+        if (m_keyPanel && keys != nullptr && m_chosenKey >= 0 &&
+            size_t(m_chosenKey) < keys->KeyList().size()) {
+            const KeyListEntry& entry = keys->KeyList()[size_t(m_chosenKey)];
+            m_keyPanel->EditKey(entry.current, entry.defaultFunction);
+        }
+    };
     m_macroRouter = std::make_unique<MacroPanelRouter>(*m_macroPanel, m_prompts, std::move(hooks));
+}
+
+void DevicePanelSet::AttachKeyPanel(ui::Control& container) {
+    m_keyPanel = std::make_unique<CKeySetControlUI>(container);
+    if (!m_keyPanel->Bound()) {
+        Trace("key panel: its layout lacks some of the named controls");
+    }
+    m_keyPanel->SetDeviceKind(int(m_device.KindTag()));
+    m_keyPanel->FillMacroList(m_device.NameLists().macroNames);
+    m_keyPanel->EnableSaving(false);
+    KeySetHooks hooks;
+    hooks.storeEntry = [this](const KeyListEntry& entry) {
+        if (KeyEntryStore* keys = Capability<KeyEntryStore>(m_device)) {
+            keys->StoreKeyEntry(m_chosenKey, entry);
+        }
+    };
+    hooks.writeAllKeys = [this](std::function<void(int)> done) {
+        return WriteMacrosAndKeys(true, std::move(done));
+    };
+    hooks.pendingChanged = [this](bool pending) {
+        if (m_keyLinks.pendingChanged) {
+            m_keyLinks.pendingChanged(pending);
+        }
+    };
+    hooks.captureChanged = [this](bool on) {
+        if (m_keyLinks.captureChanged) {
+            m_keyLinks.captureChanged(on);
+        }
+    };
+    m_keyRouter = std::make_unique<KeySetPanelRouter>(*m_keyPanel, std::move(hooks));
+    const auto open = [this](int key) { OpenKey(key); };
+    if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&m_device)) {
+        keyboard->SetKeyPanelHook(open);
+    } else if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&m_device)) {
+        mouse->SetKeyPanelHook(open);
+    }
+}
+
+namespace {
+
+constexpr KeyFunction kLeftButton{0, KeyCategory::MouseButton, kMouseLeft, 0};
+
+// Key `key` is the only one with the left-button function.
+bool LastLeftButton(const std::vector<KeyListEntry>& keys, size_t key) {
+    if (!keys[key].current.SameFunction(kLeftButton)) {
+        return false;
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i != key && keys[i].current.SameFunction(kLeftButton)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool DevicePanelSet::OpenKey(int key) {
+    KeyEntryStore* keys = Capability<KeyEntryStore>(m_device);
+    if (!m_keyPanel || keys == nullptr || key < 0 || size_t(key) >= keys->KeyList().size()) {
+        return false;
+    }
+    if (m_device.KindTag() == 2 && LastLeftButton(keys->KeyList(), size_t(key))) {
+        m_prompts.ShowMessageKey("message_text_6", MsgButtons::Notice);
+        return false;
+    }
+    m_chosenKey = key;
+    if (ui::Control* layout = m_keyPanel->Panel().FindChild(CKeySetControlUI::kLayout)) {
+        layout->SetVisible(true);
+    }
+    const KeyListEntry& entry = keys->KeyList()[size_t(key)];
+    m_keyPanel->EditKey(entry.current, entry.defaultFunction);
+    return true;
 }
 
 bool DevicePanelSet::Route(const ui::Notification& notification) {
     if (m_profileRouter && m_profileRouter->Route(notification)) {
+        return true;
+    }
+    if (m_keyRouter && m_keyRouter->Route(notification)) {
         return true;
     }
     if (m_keyboardRouter && m_keyboardRouter->Route(notification)) {

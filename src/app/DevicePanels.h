@@ -6,6 +6,8 @@
 // the start sequence of the profile bar, and after a profile selection,
 // delete or reset the device's reload, settings, macros and keys.
 #include "devices/MacroWrites.h"
+#include "keys/CKeySetControlUI.h"
+#include "keys/KeySetPanelRouter.h"
 #include "lighting/CLightControlUI.h"
 #include "lighting/LightCommit.h"
 #include "macros/CMacroControlUI.h"
@@ -45,6 +47,14 @@ public:
     DevicePanelSet(const DevicePanelSet&) = delete;
     DevicePanelSet& operator=(const DevicePanelSet&) = delete;
 
+    // What the key assignment panel tells the main window: whether key
+    // changes are pending, and when key capture starts and ends. Set before Attach.
+    struct KeyPanelLinks {
+        std::function<void(bool pending)> pendingChanged;
+        std::function<void(bool on)> captureChanged;
+    };
+    void SetKeyPanelLinks(KeyPanelLinks links) { m_keyLinks = std::move(links); }
+
     // Attaches a panel to every filled container of the page and starts the
     // profile bar: kind, folders, list, tab 1; the device takes the selected
     // profile's identifier. Panels whose container is missing or empty are left out.
@@ -57,6 +67,14 @@ public:
     CDeviceProfileUI* ProfileBar() const { return m_profileBar.get(); }
     CMacroControlUI* MacroPanel() const { return m_macroPanel.get(); }
     CLightControlUI* LightPanel() const { return m_lightPanel.get(); }
+    CKeySetControlUI* KeyPanel() const { return m_keyPanel.get(); }
+    KeySetPanelRouter* KeyRouter() const { return m_keyRouter.get(); }
+    // Key `key` chosen on the key tab: the panel shows its entry. A mouse's
+    // last key with the left-button function is refused ("message_text_6").
+    // False when the key was not opened.
+    bool OpenKey(int key);
+    // The key the panel edits, or -1.
+    int ChosenKey() const { return m_chosenKey; }
     // The device reads its name lists again and the lighting panel shows them.
     void ReloadPanels();
 
@@ -88,6 +106,7 @@ public:
 
 private:
     void AttachMacroPanel(ui::Control& container);
+    void AttachKeyPanel(ui::Control& container);
     // A keyboard's own controls, its lighting panel link and its profile list reload.
     void AttachKeyboard();
     // A mouse's own controls and the screen size its settings carry.
@@ -115,6 +134,10 @@ private:
     std::unique_ptr<CMacroControlUI> m_macroPanel;
     std::unique_ptr<MacroPanelRouter> m_macroRouter;
     std::unique_ptr<CLightControlUI> m_lightPanel;
+    std::unique_ptr<CKeySetControlUI> m_keyPanel;
+    std::unique_ptr<KeySetPanelRouter> m_keyRouter;
+    KeyPanelLinks m_keyLinks;
+    int m_chosenKey = -1;
     std::unique_ptr<LightPanelAdapter> m_lightLink;
     std::unique_ptr<KeyboardOptionsRouter> m_keyboardRouter;
     std::unique_ptr<MouseOptionsRouter> m_mouseRouter;

@@ -77,6 +77,18 @@ public:
     virtual void FinishMacroWrite(const MacroWriteOutcome& outcome) = 0;
 };
 
+// The keys as the key assignment panel edits them (keyboards and mice).
+class KeyEntryStore {
+public:
+    virtual ~KeyEntryStore() = default;
+    // The device's key list, by key number.
+    virtual const std::vector<KeyListEntry>& KeyList() const = 0;
+    // Key `key` takes `entry` in the key list and the profile document (the
+    // file is saved with the next key write) and its picture is redrawn.
+    // False, with nothing changed, for a key the list does not hold.
+    virtual bool StoreKeyEntry(int key, const KeyListEntry& entry) = 0;
+};
+
 // A device on a battery or behind a receiver.
 class PowerSource {
 public:

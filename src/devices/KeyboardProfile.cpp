@@ -295,6 +295,18 @@ void CTolvanicKeyboardDevice::SetRepeatRate(int value) {
     SaveDeviceProfile();
 }
 
+bool CTolvanicKeyboardDevice::StoreKeyEntry(int key, const KeyListEntry& entry) {
+    if (key < 0 || size_t(key) >= m_keyList.size()) {
+        return false;
+    }
+    m_keyList[size_t(key)] = entry;
+    m_profile.WriteKeyList(m_keyList);
+    if (ui::Control* keys = KeyPanel()) {
+        keys->Invalidate();
+    }
+    return true;
+}
+
 void CTolvanicKeyboardDevice::SelectEntry(int index) {
     CTolvanicUSBDevice::SelectEntry(index);
     if (m_keyPanelHook) {

@@ -49,6 +49,7 @@ class CTolvanicKeyboardDevice final : public CTolvanicUSBDevice,
                                       public ProfileIo,
                                       public MacroKeyWriter,
                                       public PowerSource,
+                                      public KeyEntryStore,
                                       public AudioLighting,
                                       public KeyboardLightingLink {
 public:
@@ -184,7 +185,8 @@ public:
     const KeyboardSettingsImage& SettingsImage() const { return m_image; }
     const KeyboardSettingsRecord& LastRecord() const { return m_lastRecord; }
     const KeyboardSystemRecord& SystemRecord() const { return m_system; }
-    const std::vector<KeyListEntry>& KeyList() const { return m_keyList; }
+    const std::vector<KeyListEntry>& KeyList() const override { return m_keyList; }
+    bool StoreKeyEntry(int key, const KeyListEntry& entry) override;
     std::array<int32_t, 6> AudioBands() const;
     CKeyboardProfiledata& Profile() { return m_profile; }
     bool ProfileSwitchPending() const { return m_profileSwitchPending; }

@@ -328,6 +328,18 @@ void CTolvanicMouseDevice::PruneKeyFunctions() {
     ReloadPanels();
 }
 
+bool CTolvanicMouseDevice::StoreKeyEntry(int key, const KeyListEntry& entry) {
+    if (key < 0 || size_t(key) >= m_keyList.size()) {
+        return false;
+    }
+    m_keyList[size_t(key)] = entry;
+    m_profile.WriteKeyList(m_keyList);
+    if (ui::Control* keys = KeyPanel()) {
+        keys->Invalidate();
+    }
+    return true;
+}
+
 void CTolvanicMouseDevice::SelectEntry(int index) {
     CTolvanicUSBDevice::SelectEntry(index);
     if (index >= 0 && size_t(index) < m_keyList.size() && m_keyPanelHook) {

@@ -35,7 +35,8 @@ namespace velkor {
 class CTolvanicMouseDevice final : public CTolvanicUSBDevice,
                                    public ProfileIo,
                                    public MacroKeyWriter,
-                                   public PowerSource {
+                                   public PowerSource,
+                                   public KeyEntryStore {
 public:
     static constexpr std::string_view kClassName = "TolvanicMouseDevice";
     static constexpr int kButtonCount = 11;
@@ -120,6 +121,8 @@ public:
     bool IsLinkUp() override;
 
     void SelectEntry(int index) override;
+    const std::vector<KeyListEntry>& KeyList() const override { return m_keyList; }
+    bool StoreKeyEntry(int key, const KeyListEntry& entry) override;
 
     // The screen size sent with every settings write (the main window's).
     void SetScreenSize(ScreenSize screen) { m_screen = screen; }
