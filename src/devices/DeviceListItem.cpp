@@ -124,7 +124,7 @@ void DeviceListItem::OnLightFrame() {
     if (!m_device->TransportOpen()) {
         return; // activation starts it again
     }
-    if (!m_device->FramesWanted()) {
+    if (!m_device->TickWanted()) {
         m_lightFramesStopped = true; // nobody looks: no tick until someone does
         return;
     }

@@ -7,9 +7,10 @@
 //                   check on the receiver (retry every 3000 ms while the link
 //                   is down, item hidden), then ReadDevice and the other timers
 //   1000 light      OutputLightFrame every 10 ms (cable) or 50 ms (receiver)
-//                   while the command transport is open and the device's
-//                   frames are wanted (seen, or leaving the host); stopped
-//                   otherwise until the device says they are wanted again
+//                   while the command transport is open and the tick is
+//                   wanted (the picture is seen, or the tick carries the
+//                   device's frames); stopped otherwise until the device
+//                   says it is wanted again
 //   1002 resync     ReloadAfterEvent once, after a device event
 //   1005 power      ReadPower 50 ms after start-up, then every 5000 ms while
 //                   the device has a battery

@@ -228,6 +228,7 @@ uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
             m_playback.PlayList(frame, now);
         }
     });
+    FrameRendered(now);
     return m_pacer.MsToNextTick(now);
 }
 

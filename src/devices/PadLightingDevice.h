@@ -116,6 +116,9 @@ protected:
     // One light-thread pass per tick of two passes: the selected effect once
     // its threshold is reached, custom effects on every tick, then the list.
     uint32_t RunLightPass(const StopEvent& stop) override;
+    // The light thread has rendered a tick (the LED buffer is up to date).
+    // Nothing here; a kind whose frames leave the host sends them.
+    virtual void FrameRendered(uint32_t nowMs) { (void)nowMs; }
 
     ui::Control* PageControl(std::string_view name) const;
 

@@ -139,6 +139,10 @@ bool CTolvanicUSBDevice::PreviewVisible() const {
     return m_previewSeen && m_pictureFlag && LightsOnPage();
 }
 
+bool CTolvanicUSBDevice::TickWanted() const {
+    return m_lightControl && (PreviewVisible() || TickDrivesDevice());
+}
+
 bool CTolvanicUSBDevice::FramesWanted() const {
     return m_lightControl && (PreviewVisible() || FramesLeaveHost());
 }
@@ -170,7 +174,7 @@ void CTolvanicUSBDevice::SetSynchronisedLighting(bool on) {
 void CTolvanicUSBDevice::PreviewChanged() {
     m_workers.WakeLight();
     auto resume = [this] {
-        if (m_listItem != nullptr && FramesWanted()) {
+        if (m_listItem != nullptr && TickWanted()) {
             m_listItem->ResumeLightFrames();
         }
     };

@@ -112,6 +112,10 @@ public:
     // leave the host; never with the light-control flag clear. Any thread.
     // Without it the light thread parks and timer 1000 stops.
     bool FramesWanted() const;
+    // Timer 1000 is wanted: the picture can be seen, or the kind's tick itself
+    // carries its frames to the device now (TickDrivesDevice); never with the
+    // light-control flag clear. Any thread.
+    bool TickWanted() const;
     // Passes the light thread has run (tests of the parking).
     uint64_t LightPasses() const { return m_workers.LightPasses(); }
     // Sets the transport's synchronised-lighting flag (the light thread parks
@@ -265,6 +269,8 @@ public:
     DeviceTransport& CommandTransport() { return m_command; }
     DeviceTransport& EventTransport() { return m_events; }
     bool TransportOpen() const { return m_command.IsOpen(); }
+    // Synchronised lighting drives the LEDs (SetSynchronisedLighting).
+    bool SynchronisedLighting() const { return m_command.SyncLighting(); }
     bool OnReceiver() const { return m_command.OnReceiver(); }
     const std::string& PageLayoutPath() const { return m_page.LayoutPath(); }
     const std::string& TypeName() const { return m_paths.TypeName(); }
@@ -303,6 +309,9 @@ protected:
     // The frames leave the host whether seen or not (the keyboard's streamed
     // effects). Any thread.
     virtual bool FramesLeaveHost() const { return false; }
+    // The list item's tick carries the frames to the device now (a kind whose
+    // own threads send them otherwise). Any thread.
+    virtual bool TickDrivesDevice() const { return false; }
     // What FramesWanted depends on changed: wakes the light thread, and
     // restarts timer 1000 when frames are wanted again. Any thread.
     void PreviewChanged();

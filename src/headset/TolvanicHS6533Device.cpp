@@ -144,14 +144,30 @@ void CTolvanicHS6533Device::OutputLightFrame() {
         return; // another program drives the lights
     }
     CTolvanicUSBDevice::OutputLightFrame();
+    if (TickDrivesDevice()) {
+        SubmitLedFrame(Services().clock.NowMs());
+    }
+}
+
+bool CTolvanicHS6533Device::TickDrivesDevice() const {
+    return SynchronisedLighting();
+}
+
+void CTolvanicHS6533Device::FrameRendered(uint32_t nowMs) {
+    if (LightControlFlag()) {
+        SubmitLedFrame(nowMs);
+    }
+}
+
+void CTolvanicHS6533Device::SubmitLedFrame(uint32_t nowMs) {
+    std::lock_guard lock(m_ledMutex);
     Leds().With([this](const LedFrame& frame) { m_ledCopy.assign(frame.leds.begin(), frame.leds.end()); });
     const HeadsetLedFrame frame = BuildHeadsetLedFrame(m_ledCopy);
-    const uint32_t now = Services().clock.NowMs();
-    if (m_lastLedFrame == frame && now - m_lastLedSubmitMs < kLedResendMs) {
+    if (m_lastLedFrame == frame && nowMs - m_lastLedSubmitMs < kLedResendMs) {
         return;
     }
     m_lastLedFrame = frame;
-    m_lastLedSubmitMs = now;
+    m_lastLedSubmitMs = nowMs;
     m_ledSender.Submit(frame);
 }
 

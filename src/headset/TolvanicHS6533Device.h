@@ -24,6 +24,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,8 +95,8 @@ public:
     void RestoreDefaults() override;
     void RefreshView() override;
     // Only with the light-control flag set: paints the overlays as the base
-    // does and hands the frame to the LED sender (an unchanged frame at most
-    // once a second). Never waits for a write.
+    // does; while synchronised lighting drives the LEDs (the light thread then
+    // rests) it also hands the frame to the LED sender. Never waits for a write.
     void OutputLightFrame() override;
 
     // ---- Audio ----
@@ -135,6 +136,10 @@ public:
 
 protected:
     bool FramesLeaveHost() const override { return true; }
+    // The light thread rests while synchronised lighting drives the LEDs:
+    // the tick then carries the frames.
+    bool TickDrivesDevice() const override;
+    void FrameRendered(uint32_t nowMs) override;
     void StopKindThreads() override { m_ledSender.Stop(); }
     void ReadKindState() override;
 
@@ -166,7 +171,11 @@ private:
     HeadsetView m_view;
     std::array<int32_t, 4> m_groupStatus{-1, -1, -1, -1}; // last status per group, -1 never asked
 
-    // Built on the user-interface thread, written by the sender.
+    // The frames go to the headset from the light thread after each render
+    // (from the tick while synchronised): an unchanged frame at most once a
+    // second. Guarded by m_ledMutex; written by the sender.
+    void SubmitLedFrame(uint32_t nowMs);
+    std::mutex m_ledMutex;
     std::vector<uint32_t> m_ledCopy;
     std::optional<HeadsetLedFrame> m_lastLedFrame;
     uint32_t m_lastLedSubmitMs = 0;

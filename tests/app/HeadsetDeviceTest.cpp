@@ -5,6 +5,9 @@
 #include "MainWndFixture.h"
 #include "headset/TolvanicHS6533Device.h"
 
+#include "devices/LightTables.h"
+
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace velkor::test {
@@ -41,6 +44,14 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
     EXPECT_EQ(headset->Audio()->GetInt(headset->Audio()->Output(), u"EQ_Slider1"), 18);
     EXPECT_EQ(headset->HeadsetProfile().ReadHeadsetSystem().eqType, 11);
 
+    // The window in the tray: the picture is unseen, so the tick stops, yet
+    // the light thread carries the frames to the headset.
+    m_main->HideToTray();
+    m_toolkit->AdvanceTime(50);
+    const auto timers = m_toolkit->RunningTimers(headset->ListItem()->Item());
+    EXPECT_EQ(std::count(timers.begin(), timers.end(), kTimerLightFrame), 0);
+    EXPECT_TRUE(headset->FramesWanted());
+
     // Static white at full brightness: every LED of both targets at 247.
     LightInfoRecord light = headset->LightRecord();
     light.selectItem = 3;
@@ -55,6 +66,21 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
         },
         10));
     EXPECT_EQ(m_sim.HeadsetLeds(0x22), m_sim.HeadsetLeds(0x44));
+
+    // Synchronised lighting rests the light thread: the tick carries the frames.
+    headset->SetSynchronisedLighting(true);
+    const auto syncTimers = m_toolkit->RunningTimers(headset->ListItem()->Item());
+    EXPECT_EQ(std::count(syncTimers.begin(), syncTimers.end(), kTimerLightFrame), 1);
+    ASSERT_TRUE(Until(
+        [&] {
+            for (int led = 0; led < headset->LightCount(); ++led) { // as the synchronisation paints
+                headset->SetLedColour(led, PackLed(255, 0, 0, 255));
+            }
+            const auto leds = m_sim.HeadsetLeds(0x44);
+            return std::count(leds.begin(), leds.end(), 0) == 26; // red: green and blue go to 0
+        },
+        10));
+    headset->SetSynchronisedLighting(false);
 }
 
 } // namespace
