@@ -103,8 +103,10 @@ std::vector<DeviceEvent> EncodeEvents(const Json::Value& events) {
         return encoded;
     }
     encoded.reserve(events.size());
-    for (const Json::Value& event : events) {
-        encoded.push_back(EncodeEvent(event));
+    // By index: an array built in memory may lack elements below its size,
+    // which iteration skips; they are null events.
+    for (Json::ArrayIndex i = 0; i < events.size(); ++i) {
+        encoded.push_back(EncodeEvent(events[i]));
     }
     return encoded;
 }
