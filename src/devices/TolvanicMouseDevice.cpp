@@ -96,6 +96,18 @@ void CTolvanicMouseDevice::SelectFunctionPage(int type) {
 
 // ---- Attach ----
 
+bool CTolvanicMouseDevice::UploadRecoil(std::function<void(const RecoilUploadOutcome&)> done) {
+    const std::string folder = GetUserDataFolder();
+    const bool checkLink = OnReceiver();
+    return RunTransfer([this, folder, checkLink, done = std::move(done)](const StopEvent&) -> std::function<void()> {
+        RecoilUploadOutcome outcome = RunRecoilUpload(CommandTransport(), folder, checkLink);
+        if (!done) {
+            return {};
+        }
+        return [done, outcome] { done(outcome); };
+    });
+}
+
 bool CTolvanicMouseDevice::Reachable() {
     return !OnReceiver() || CommandTransport().QueryLink();
 }

@@ -22,6 +22,7 @@
 #include "devices/LightTables.h"
 #include "devices/MacroKeyWriter.h"
 #include "devices/MouseSettings.h"
+#include "devices/RecoilUpload.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "profiles/MouseProfiledata.h"
 
@@ -115,6 +116,11 @@ public:
     // The eleven buttons with their key positions (170: not on this mouse);
     // behind the receiver every step first asks whether the mouse answers.
     MacroWriteRequest PrepareMacroWrite(MacroWriteMode mode, int bank) override;
+
+    // The four recoil files of the user data folder into the recoil memory,
+    // on the transfer worker; `done` then runs on the user-interface thread
+    // (not when the device is gone first). False when the worker took no job.
+    bool UploadRecoil(std::function<void(const RecoilUploadOutcome&)> done);
 
     int ReadPower() override { return ReadWirelessPower(*this); }
     // Also sends a settings write the mouse missed while it was silent.

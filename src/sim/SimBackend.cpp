@@ -331,6 +331,11 @@ std::optional<std::vector<SimRecord>> SimBackend::MacroRecords(SimModel model) c
     return m_core->Firmware(model).MacroRecords();
 }
 
+std::optional<std::vector<SimRecord>> SimBackend::RecoilRecords(SimModel model) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).RecoilRecords();
+}
+
 bool SimBackend::InSession(SimModel model) const {
     std::lock_guard lock(m_core->mutex);
     return m_core->Firmware(model).InSession();

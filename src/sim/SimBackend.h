@@ -100,6 +100,8 @@ public:
     std::vector<SimEvent> PlayKey(SimModel model, size_t position) const;
     // The records of the model's macro memory; nothing when it is damaged.
     std::optional<std::vector<SimRecord>> MacroRecords(SimModel model) const;
+    // The records of the model's recoil memory; nothing when it is damaged.
+    std::optional<std::vector<SimRecord>> RecoilRecords(SimModel model) const;
     uint32_t SessionsBegun(SimModel model) const;
     bool LightingTaken(SimModel model) const;
     std::array<uint8_t, 39> HeadsetLeds(uint8_t target) const;

@@ -1,0 +1,152 @@
+// The mouse's recoil upload into the simulated mouse, on its cable and
+// through its receiver: what the firmware then decodes from its recoil
+// memory, and what a refusal or a fault half-way reports.
+#include "MainWndFixture.h"
+#include "devices/TolvanicMouseDevice.h"
+#include "macros/EventBlock.h"
+#include "macros/RecoilFiles.h"
+#include "profiles/JsonFileHelper.h"
+#include "sim/SimBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace velkor::test {
+namespace {
+
+using sim::SimFaultKind;
+using sim::SimMemory;
+using sim::SimModel;
+using sim::SimUnit;
+
+struct Channel {
+    const char* name;
+    SimUnit unit;
+};
+
+class RecoilUploadTest : public MainWndFixture, public ::testing::WithParamInterface<Channel> {
+protected:
+    CTolvanicMouseDevice* Attach() {
+        m_sim.Plug(GetParam().unit);
+        if (!Start()) {
+            return nullptr;
+        }
+        CTolvanicMouseDevice* mouse = nullptr;
+        Until(
+            [&] {
+                mouse = m_main->Discovery() != nullptr
+                            ? dynamic_cast<CTolvanicMouseDevice*>(m_main->Discovery()->DeviceOfModel(0))
+                            : nullptr;
+                return mouse != nullptr && mouse->LightThreadRunning();
+            },
+            10);
+        return mouse;
+    }
+    // Gun g: `bullets` bullets, each distinct per gun.
+    void WritePattern(CTolvanicMouseDevice& mouse, int gun, int bullets, int extraEvents = 0) {
+        Json::Value document;
+        for (int b = 0; b < bullets; ++b) {
+            WriteRecoilBullet(document, b, {gun * 40 + b, b, 100 * gun + b, b % 2 == 0, gun % 2 == 0});
+        }
+        for (int e = 0; e < extraEvents; ++e) {
+            document["Events"].append(document["Events"][0u]);
+        }
+        ASSERT_TRUE(m_json.WriteJsonFile(document, RecoilFilePath(mouse.GetUserDataFolder(), gun)));
+    }
+    std::vector<std::vector<DeviceEvent>> Expected(CTolvanicMouseDevice& mouse) {
+        std::vector<std::vector<DeviceEvent>> records;
+        for (int gun = 0; gun < kRecoilGunCount; ++gun) {
+            records.push_back(
+                EncodeEvents(m_json.ReadJsonFile(RecoilFilePath(mouse.GetUserDataFolder(), gun))["Events"]));
+        }
+        return records;
+    }
+    std::optional<RecoilUploadOutcome> Upload(CTolvanicMouseDevice& mouse) {
+        std::optional<RecoilUploadOutcome> outcome;
+        EXPECT_TRUE(mouse.UploadRecoil([&](const RecoilUploadOutcome& o) { outcome = o; }));
+        Until([&] { return outcome.has_value(); }, 1);
+        return outcome;
+    }
+
+    CJsonFileHelper m_json;
+};
+
+TEST_P(RecoilUploadTest, TheRecoilMemoryHoldsTheFourFiles) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    // No files: four empty records.
+    auto outcome = Upload(*mouse);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->status, RecoilUploadStatus::Sent);
+    EXPECT_EQ(outcome->bytes, 40u);
+    EXPECT_EQ(m_sim.RecoilRecords(SimModel::Mouse), std::vector<sim::SimRecord>(4));
+
+    for (int gun = 0; gun < kRecoilGunCount; ++gun) {
+        WritePattern(*mouse, gun, gun == 2 ? 7 : kRecoilBulletCount);
+    }
+    outcome = Upload(*mouse);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->status, RecoilUploadStatus::Sent);
+    const auto records = m_sim.RecoilRecords(SimModel::Mouse);
+    ASSERT_TRUE(records.has_value());
+    EXPECT_EQ(*records, Expected(*mouse));
+    EXPECT_FALSE(m_sim.InSession(SimModel::Mouse));
+
+    // The full block (four guns of 180 events) takes 53 chunks of 56 bytes.
+    WritePattern(*mouse, 2, kRecoilBulletCount);
+    const uint64_t start = m_sim.FramesWritten(GetParam().unit);
+    outcome = Upload(*mouse);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->bytes, 2920u);
+    const bool receiver = GetParam().unit == SimUnit::MouseReceiver;
+    // Information block (one chunk by cable, two by the receiver), sessions,
+    // and a link question before each step through the receiver.
+    const uint64_t overhead = receiver ? 2 + 2 + 4 : 1 + 2;
+    EXPECT_EQ(m_sim.FramesWritten(GetParam().unit) - start, 53 + overhead);
+    EXPECT_EQ(*m_sim.RecoilRecords(SimModel::Mouse), Expected(*mouse));
+}
+
+TEST_P(RecoilUploadTest, RefusalsAndFaultsAreReported) {
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    for (int gun = 0; gun < kRecoilGunCount; ++gun) {
+        WritePattern(*mouse, gun, kRecoilBulletCount);
+    }
+    ASSERT_EQ(Upload(*mouse)->status, RecoilUploadStatus::Sent);
+    const auto memory = m_sim.Memory(SimModel::Mouse, SimMemory::Recoil);
+
+    // 181 events in gun 1: nothing is sent.
+    WritePattern(*mouse, 1, kRecoilBulletCount, 1);
+    const uint64_t frames = m_sim.FramesWritten(GetParam().unit);
+    auto outcome = Upload(*mouse);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->status, RecoilUploadStatus::Oversized);
+    EXPECT_EQ(outcome->gun, 1);
+    EXPECT_EQ(m_sim.FramesWritten(GetParam().unit), frames);
+    EXPECT_EQ(m_sim.Memory(SimModel::Mouse, SimMemory::Recoil), memory);
+
+    // A write failing in the middle of the block.
+    WritePattern(*mouse, 1, 20);
+    m_sim.InjectFault(GetParam().unit, {SimFaultKind::FailedWrite, 20, 1, 0});
+    outcome = Upload(*mouse);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->status, RecoilUploadStatus::Failed);
+    m_sim.ClearFaults(GetParam().unit);
+
+    if (GetParam().unit == SimUnit::MouseReceiver) {
+        ASSERT_TRUE(m_sim.SetWireless(SimModel::Mouse, false));
+        outcome = Upload(*mouse);
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(outcome->status, RecoilUploadStatus::Unreachable);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, RecoilUploadTest,
+                         ::testing::Values(Channel{"cable", SimUnit::Mouse},
+                                           Channel{"receiver", SimUnit::MouseReceiver}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace velkor::test
