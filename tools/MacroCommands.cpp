@@ -1,5 +1,6 @@
 #include "tools/MacroCommands.h"
 
+#include "devices/RecoilUpload.h"
 #include "devices/SupportedDevices.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
@@ -124,18 +125,89 @@ int WriteMacros(HidBackend& backend, const std::string& path, const std::string&
     return kExitOk;
 }
 
+// The simulated unit behind `path`, when the backend is the simulated family.
+std::optional<sim::SimModel> SimulatedModel(HidBackend& backend, const std::string& path) {
+    const size_t from = path.find(':');
+    const size_t to = path.find('#');
+    if (dynamic_cast<sim::SimBackend*>(&backend) == nullptr || from == std::string::npos ||
+        to == std::string::npos || to < from) {
+        return std::nullopt;
+    }
+    const std::optional<sim::SimUnit> unit = sim::UnitFromName(path.substr(from + 1, to - from - 1));
+    return unit ? std::optional<sim::SimModel>(sim::ModelOfUnit(*unit)) : std::nullopt;
+}
+
+int WriteRecoil(HidBackend& backend, const std::string& path, std::string folder,
+                const OpenCommandChannel& open) {
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    ui::Dispatcher dispatcher;
+    const SteadyTickClock clock;
+    const DeviceServices services{backend, dispatcher, clock, {}};
+    DevicePtr device = MakeKeyDevice(backend, path, services);
+    if (dynamic_cast<CTolvanicMouseDevice*>(device.get()) == nullptr) {
+        std::fprintf(stderr, "velkorctl: %s is not the command interface of a mouse\n", path.c_str());
+        return kExitFailed;
+    }
+    if (const int rc = open(device->CommandTransport(), path); rc != kExitOk) {
+        return rc;
+    }
+    const RecoilUploadOutcome outcome =
+        RunRecoilUpload(device->CommandTransport(), folder, device->CommandTransport().OnReceiver());
+    switch (outcome.status) {
+    case RecoilUploadStatus::Sent:
+        break;
+    case RecoilUploadStatus::Oversized:
+        std::fprintf(stderr, "velkorctl: gun %d holds more than 30 bullets; nothing was sent\n", outcome.gun);
+        return kExitFailed;
+    case RecoilUploadStatus::Closed:
+        std::fprintf(stderr, "velkorctl: the mouse's command channel is not open; nothing was sent\n");
+        return kExitFailed;
+    case RecoilUploadStatus::Unreachable:
+        std::fprintf(stderr, "velkorctl: the mouse does not answer through its receiver; the recoil "
+                             "memory may hold part of the block\n");
+        return kExitFailed;
+    case RecoilUploadStatus::Failed:
+        std::fprintf(stderr, "velkorctl: the recoil block was not written whole (result %d)\n",
+                     outcome.result);
+        return kExitFailed;
+    }
+    std::printf("written: %zu bytes\n", outcome.bytes);
+    if (const auto model = SimulatedModel(backend, path)) {
+        const auto records = static_cast<sim::SimBackend&>(backend).RecoilRecords(*model);
+        if (!records) {
+            std::fprintf(stderr, "velkorctl: the simulated recoil memory does not decode\n");
+            return kExitFailed;
+        }
+        for (size_t g = 0; g < records->size(); ++g) {
+            std::printf("gun %zu: %zu events\n", g, (*records)[g].size());
+        }
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 void PrintMacroCommandUsage(FILE* out) {
     std::fputs(
         "  write-macros PATH FOLDER PROFILE\n"
         "                            the macro keys of PROFILE's \"KeyList\" and FOLDER's macros into\n"
-        "                            the keyboard or mouse at PATH (block, then key table)\n",
+        "                            the keyboard or mouse at PATH (block, then key table)\n"
+        "  write-recoil PATH FOLDER  FOLDER's four recoil patterns (ShootData_0..3.Shoot) into the\n"
+        "                            mouse at PATH\n",
         out);
 }
 
 int RunMacroCommand(HidBackend& backend, const std::vector<std::string>& words,
                     const OpenCommandChannel& open) {
+    if (!words.empty() && words[0] == "write-recoil") {
+        if (words.size() != 3) {
+            std::fprintf(stderr, "velkorctl: write-recoil takes PATH FOLDER\n");
+            return kExitUsage;
+        }
+        return WriteRecoil(backend, words[1], words[2], open);
+    }
     if (words.empty() || words[0] != "write-macros") {
         return -1;
     }
