@@ -44,6 +44,8 @@ bool CMainWnd::Create(std::string* error) {
     if (!m_window) {
         return false;
     }
+    m_tapSource = std::make_unique<WindowTapSource>(*m_window);
+    m_hook.SetSources({m_tapSource.get()});
     Trace("InitWindow");
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         m_titleButtons[i] = m_window->FindControl(kTitleButtons[i]);
@@ -168,6 +170,8 @@ void CMainWnd::Shutdown() {
     // the device threads end on their stop events even when they were sending.
     m_services.toolkit.GetDispatcher().BeginShutdown();
     m_scanner.reset();
+    m_hook.Stop();
+    m_capturePanels = nullptr;
     m_panels.clear();
     m_lighting.reset();
     m_discovery.reset();
@@ -390,6 +394,12 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
         } else {
             ApplyLanguage(int(wParam));
         }
+    } else if (message == kMessageKeyCapture) {
+        if (wParam == 1) {
+            StartInputHook(1, true, true);
+        } else if (wParam == 0) {
+            m_hook.Stop();
+        }
     } else if (message == kMessageShowDeviceItem && m_discovery && wParam >= 0 && wParam <= INT32_MAX) {
         m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
     }
@@ -406,6 +416,7 @@ void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
                                                    m_services.pointerSettings);
     DevicePanelSet::KeyPanelLinks links;
     links.pendingChanged = [this](bool pending) { m_keyChangesPending = pending; };
+    links.captureChanged = [this, set = panels.get()](bool on) { KeyCaptureChanged(set, on); };
     panels->SetKeyPanelLinks(std::move(links));
     panels->Attach(page);
     m_panels.push_back(std::move(panels));

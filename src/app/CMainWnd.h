@@ -13,6 +13,7 @@
 // notification area; the icon's menu item "exit" shuts everything down and
 // ends the loop. Every operation runs on the user-interface thread.
 #include "app/AudioFrames.h"
+#include "app/CDeviceHook.h"
 #include "app/CSkinFrame.h"
 #include "app/ControlFactory.h"
 #include "app/DevicePanels.h"
@@ -99,7 +100,8 @@ class CMainWnd final : public ui::WindowHandler,
                        public DeviceListObserver,
                        public ui::TrayReceiver,
                        public ui::MenuReceiver,
-                       public SkinChangeReceiver {
+                       public SkinChangeReceiver,
+                       public HookReceiver {
 public:
     static constexpr std::string_view kClassName = "MainWnd";
     static constexpr std::string_view kLayout = "XML_MAIN";
@@ -132,6 +134,11 @@ public:
     static constexpr std::string_view kMenuSettings = "setwnd_menu";
     // From the settings window: everything is up to date; "setbtn" loses its update badge.
     static constexpr uint32_t kMessageClearUpdateBadge = 3094;
+    // Key capture of a key assignment panel: wParam 1 starts the input hook in
+    // mode 1 (keys and buttons), 0 stops it.
+    static constexpr uint32_t kMessageKeyCapture = 1054;
+    // Shown once per run when recording has to make do with the window's own input.
+    static constexpr std::string_view kWindowOnlyRecordingNotice = "hook_window_only_notice";
     // The label of the lighting-ownership toggle and its two texts.
     static constexpr std::string_view kLightStatusLabel = "control_light_status";
     static constexpr std::string_view kLightControlOn = "控制灯光";
@@ -261,6 +268,19 @@ public:
     void CloseSecondaryWindows();
     // A key assignment panel has saved key changes that were not written to the device yet.
     bool KeyChangesPending() const { return m_keyChangesPending; }
+    // Starts the input hook (CDeviceHook::Start with this window as target).
+    // A recording mode (4, 8, 16, 32) whose keys come from the window's own
+    // input shows kWindowOnlyRecordingNotice, the first time in the run.
+    int StartInputHook(int mode, bool keys, bool buttons);
+    // 1 when a hook serving keys was stopped, else 0.
+    int StopInputHook() { return m_hook.Stop(); }
+    const CDeviceHook& InputHook() const { return m_hook; }
+    // Reports while capturing (mode 1) go to the key panel that asked for the capture.
+    void HookReported(HookReport report, const ui::InputPress& press) override;
+    // Where every report goes besides (tests, macro recording); may be empty.
+    void SetHookListener(std::function<void(HookReport, const ui::InputPress&)> listener) {
+        m_hookListener = std::move(listener);
+    }
     // TrayReceiver, MenuReceiver
     void TrayIconClicked(ui::MouseButton button) override;
     void MenuItemChosen(std::string_view item) override;
@@ -295,6 +315,8 @@ private:
     // Tells every device whether its picture is on screen: the window shown
     // and not minimised, and its item selected.
     void UpdatePreviews();
+    // A key panel's capture started (true) or ended.
+    void KeyCaptureChanged(DevicePanelSet* panels, bool on);
 
     MainWndServices m_services;
     SteadyTickClock m_steadyClock;
@@ -336,6 +358,13 @@ private:
     bool m_shutDown = false;
     // Exit was asked while a panel waited for the colour palette: it runs once that panel is done.
     bool m_exitAfterDialog = false;
+    // The panel set whose key capture runs, or null.
+    DevicePanelSet* m_capturePanels = nullptr;
+    bool m_windowOnlyNoticeShown = false;
+    std::function<void(HookReport, const ui::InputPress&)> m_hookListener;
+    // Last: the hook ends before the window its tap lives on.
+    std::unique_ptr<WindowTapSource> m_tapSource;
+    CDeviceHook m_hook;
 };
 
 } // namespace velkor

@@ -4,6 +4,7 @@
 // controls and timers. Every operation runs on the user-interface thread.
 #include "ui/Control.h"
 #include "ui/Geometry.h"
+#include "ui/InputTap.h"
 #include "ui/Notification.h"
 
 #include <cstdint>
@@ -143,6 +144,11 @@ public:
     virtual std::optional<FontInfo> Font(int id) const = 0;
     // Removes every font of the set (the default font stays).
     virtual void RemoveAllFonts() = 0;
+
+    // Sets the window's input tap (InputTap.h); null removes it. The tap must
+    // outlive its use.
+    virtual void SetInputTap(InputTap* tap) = 0;
+    virtual InputTap* GetInputTap() const = 0;
 };
 
 } // namespace velkor::ui

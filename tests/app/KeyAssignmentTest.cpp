@@ -82,14 +82,19 @@ TEST_F(KeyAssignmentTest, CapturedAltAReachesTheKeyboardsKeyTable) {
     ASSERT_EQ(panels->ChosenKey(), key);
     ChoosePage(*keyboard, kPageKeyboard);
 
-    const auto press = [&](uint16_t code, bool down) {
-        return panels->KeyRouter()->TakeCapturedKey(*ScanCodeFromEvdev(code), down);
-    };
-    EXPECT_TRUE(press(KEY_LEFTALT, true));
-    EXPECT_TRUE(press(KEY_A, true));
-    EXPECT_FALSE(press(KEY_A, false));
-    EXPECT_FALSE(press(KEY_LEFTALT, false));
+    // Focus on the key edit starts the capture through the main window's hook.
+    ASSERT_TRUE(m_user.Focus(On(*keyboard, CKeySetControlUI::kKeyTextEdit)));
+    ASSERT_TRUE(m_main->InputHook().IsHooked());
+    EXPECT_EQ(m_main->InputHook().Mode(), 1);
+    ui::Window& window = *m_main->GetWindow();
+    m_user.PressKey(window, KEY_LEFTALT, true);
+    m_user.PressKey(window, KEY_A, true);
+    m_user.PressKey(window, KEY_A, false);
+    m_user.PressKey(window, KEY_LEFTALT, false);
     EXPECT_TRUE(m_main->KeyChangesPending());
+    ASSERT_TRUE(m_user.Focus(On(*keyboard, CKeySetControlUI::kFunctionCombo)));
+    EXPECT_FALSE(m_main->InputHook().IsHooked());
+    EXPECT_EQ(window.GetInputTap(), nullptr);
     EXPECT_TRUE(keyboard->KeyList()[size_t(key)].current.SameFunction(MakeKeyboardKey(0x04, 0x04)));
 
     ASSERT_TRUE(m_user.Click(On(*keyboard, CKeySetControlUI::kWriteButton)));
@@ -102,6 +107,25 @@ TEST_F(KeyAssignmentTest, CapturedAltAReachesTheKeyboardsKeyTable) {
     EXPECT_FALSE(m_main->KeyChangesPending());
     EXPECT_FALSE(On(*keyboard, CKeySetControlUI::kSaveButton).IsEnabled());
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(KeyAssignmentTest, AnUnknownModeKeepsKeysFromTheFocusedEditAndReportsNothing) {
+    auto* keyboard = Attach<CTolvanicKeyboardDevice>(sim::SimUnit::Keyboard, 1);
+    ASSERT_NE(keyboard, nullptr);
+    ChoosePage(*keyboard, kPageMacro);
+    ui::Control& edit = On(*keyboard, "keyset_macro_cycle_edit");
+    ASSERT_TRUE(m_user.Type(edit, "12"));
+    int reports = 0;
+    m_main->SetHookListener([&](HookReport, const ui::InputPress&) { ++reports; });
+    ui::Window& window = *m_main->GetWindow();
+    ASSERT_EQ(m_main->StartInputHook(64, true, true), 1);
+    m_user.PressKey(window, KEY_3, true);
+    m_user.PressButton(window, BTN_LEFT, true);
+    EXPECT_EQ(edit.Text(), "12");
+    EXPECT_EQ(reports, 0);
+    m_main->StopInputHook();
+    m_user.PressKey(window, KEY_3, true); // the edit takes keys again
+    EXPECT_EQ(edit.Text(), "123");
 }
 
 TEST_F(KeyAssignmentTest, TheMousesLastLeftButtonIsNotOpened) {

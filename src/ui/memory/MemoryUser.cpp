@@ -4,6 +4,8 @@
 #include "ui/memory/MemoryShell.h"
 #include "ui/memory/MemoryToolkit.h"
 
+#include <string_view>
+
 namespace velkor::ui {
 
 namespace {
@@ -27,7 +29,48 @@ bool TakesFocus(ControlKind kind) {
     }
 }
 
+// The character a letter or digit key types (US layout), or 0.
+char CharacterOf(uint16_t code) {
+    static constexpr std::string_view kRows[] = {"1234567890", "qwertyuiop", "asdfghjkl", "zxcvbnm"};
+    static constexpr uint16_t kFirst[] = {2, 16, 30, 44}; // KEY_1, KEY_Q, KEY_A, KEY_Z
+    for (size_t row = 0; row < 4; ++row) {
+        if (code >= kFirst[row] && code < kFirst[row] + kRows[row].size()) {
+            return kRows[row][code - kFirst[row]];
+        }
+    }
+    return 0;
+}
+
 } // namespace
+
+bool MemoryUser::PressKey(Window& window, uint16_t code, bool down, int64_t timeMs) {
+    auto* memory = dynamic_cast<MemoryWindow*>(&window);
+    if (memory == nullptr) {
+        return false;
+    }
+    if (InputTap* tap = memory->GetInputTap()) {
+        tap->InputTapped({InputPress::Kind::Key, code, down, timeMs});
+        return true;
+    }
+    auto* edit = dynamic_cast<MemoryControl*>(memory->FocusedControl());
+    const char typed = CharacterOf(code);
+    if (down && typed != 0 && edit != nullptr && edit->Kind() == ControlKind::Edit && Reachable(*edit)) {
+        edit->SetText(edit->Text() + typed);
+        edit->Raise(kNotifyTextChanged);
+    }
+    return true;
+}
+
+bool MemoryUser::PressButton(Window& window, uint16_t code, bool down, int64_t timeMs) {
+    auto* memory = dynamic_cast<MemoryWindow*>(&window);
+    if (memory == nullptr) {
+        return false;
+    }
+    if (InputTap* tap = memory->GetInputTap()) {
+        tap->InputTapped({InputPress::Kind::Button, code, down, timeMs});
+    }
+    return true;
+}
 
 bool MemoryUser::Reachable(const Control& control) {
     const auto* memory = dynamic_cast<const MemoryControl*>(&control);

@@ -38,6 +38,13 @@ public:
     bool StepSlider(Control& slider, int value);
     // Focuses the edit and replaces its text: "textchanged" when the text changes.
     bool Type(Control& edit, std::string_view text);
+    // A key (evdev KEY_* code) pressed or released in the window at `timeMs`:
+    // with an input tap set, only the tap gets it; otherwise a letter or digit
+    // pressed is added to the focused edit ("textchanged"). False when the
+    // window is not this toolkit's.
+    bool PressKey(Window& window, uint16_t code, bool down, int64_t timeMs = 0);
+    // A mouse button (evdev BTN_* code) in the window: the tap gets it, if any.
+    bool PressButton(Window& window, uint16_t code, bool down, int64_t timeMs = 0);
     // Moves the keyboard focus: "killfocus" from the control that had it, then
     // "setfocus" from the new one.
     bool Focus(Control& control);

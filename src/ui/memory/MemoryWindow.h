@@ -48,6 +48,8 @@ public:
     bool AddFont(int id, const FontInfo& font) override;
     std::optional<FontInfo> Font(int id) const override;
     void RemoveAllFonts() override { m_fonts.clear(); }
+    void SetInputTap(InputTap* tap) override { m_tap = tap; }
+    InputTap* GetInputTap() const override { return m_tap; }
 
     // --- in-memory extras ---
 
@@ -100,6 +102,7 @@ private:
     FontInfo m_defaultFont;
     std::map<int, FontInfo> m_fonts;
     Control* m_focus = nullptr;
+    InputTap* m_tap = nullptr;
 };
 
 } // namespace velkor::ui

@@ -2,6 +2,7 @@
 
 #include "ui/ControlClasses.h"
 #include "ui/LayoutReader.h"
+#include "ui/qt/QtInputTap.h"
 #include "ui/qt/QtToolkit.h"
 #include "ui/qt/SelectPanel.h"
 
@@ -78,6 +79,7 @@ QtWindow::~QtWindow() {
     // widgets do while they go reaches a wrapper that is gone.
     m_context.reset();
     m_events.reset();
+    m_tapFilter.reset();
     m_controls.clear();
     if (m_root) {
         m_root->hide();
@@ -468,6 +470,21 @@ void QtWindow::RefreshTexts() {
     for (auto& [widget, control] : m_controls) {
         control->RefreshTexts();
     }
+}
+
+void QtWindow::SetInputTap(InputTap* tap) {
+    if (m_tapFilter) {
+        // The tap may be changed from inside the old filter's own report.
+        m_tapFilter->Detach();
+        m_tapFilter.release()->deleteLater();
+    }
+    if (tap != nullptr && m_root) {
+        m_tapFilter = std::make_unique<QtInputTapFilter>(*m_root, *tap);
+    }
+}
+
+InputTap* QtWindow::GetInputTap() const {
+    return m_tapFilter ? m_tapFilter->Tap() : nullptr;
 }
 
 } // namespace velkor::ui

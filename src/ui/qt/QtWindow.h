@@ -16,6 +16,7 @@ namespace velkor::ui {
 
 class QtToolkit;
 class QtWindow;
+class QtInputTapFilter;
 struct LayoutNode;
 
 // A widget of a loaded layout with the layout node it came from, in layout order.
@@ -73,6 +74,8 @@ public:
     bool AddFont(int id, const FontInfo& font) override;
     std::optional<FontInfo> Font(int id) const override;
     void RemoveAllFonts() override;
+    void SetInputTap(InputTap* tap) override;
+    InputTap* GetInputTap() const override;
 
     // --- for the toolkit and the controls ---
 
@@ -112,6 +115,7 @@ private:
     const uint32_t m_flags;
     std::unique_ptr<QObject> m_context;
     std::unique_ptr<QtWindowEvents> m_events;
+    std::unique_ptr<QtInputTapFilter> m_tapFilter;
     QPointer<QWidget> m_root;
     QtControl* m_rootControl = nullptr;
     std::map<const QWidget*, std::unique_ptr<QtControl>> m_controls;

@@ -1,0 +1,87 @@
+// The main window's input hook on the window's own input (the in-memory
+// toolkit's tap): one hook at a time, the report kind by mode, and the notice
+// that recording sees only this window, once per run.
+#include "MainWndFixture.h"
+#include "ui/memory/MemoryWindow.h"
+
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+
+namespace velkor::test {
+namespace {
+
+class InputHookTest : public MainWndFixture {
+protected:
+    InputHookTest() {
+        m_toolkit->SetModalDriver([this](ui::MemoryWindow& box) {
+            ui::Control* text = box.FindControl("MessageText");
+            m_messages.push_back(text != nullptr ? text->DisplayText() : "?");
+            m_user.Click(box, "confirm_btn");
+        });
+    }
+    void SetUp() override {
+        MainWndServices services = Services(false);
+        WithLanguages(services);
+        ASSERT_TRUE(StartWith(services));
+        m_main->SetHookListener([this](HookReport report, const ui::InputPress& press) {
+            m_reports.push_back({report, press});
+        });
+    }
+    ui::Window& Window() { return *m_main->GetWindow(); }
+
+    std::vector<std::string> m_messages;
+    std::vector<std::pair<HookReport, ui::InputPress>> m_reports;
+};
+
+TEST_F(InputHookTest, ASecondStartReplacesTheFirst) {
+    ASSERT_EQ(m_main->StartInputHook(1, true, false), 1);
+    ASSERT_EQ(m_main->StartInputHook(16, true, true), 1);
+    EXPECT_EQ(m_main->InputHook().Mode(), 16);
+    EXPECT_EQ(m_main->InputHook().KeySource(), HookSourceKind::Window);
+    EXPECT_EQ(m_main->InputHook().ButtonSource(), HookSourceKind::Window);
+    m_user.PressKey(Window(), KEY_B, true, 500);
+    m_user.PressButton(Window(), BTN_SIDE, false, 520);
+    ASSERT_EQ(m_reports.size(), 2u);
+    EXPECT_EQ(HookReportName(m_reports[0].first), "WM_HOOK_KEY_KBMACROLATER_MSG");
+    EXPECT_EQ(m_reports[0].second, (ui::InputPress{ui::InputPress::Kind::Key, KEY_B, true, 500}));
+    EXPECT_EQ(HookReportName(m_reports[1].first), "WM_HOOK_KEY_MSMACROLATER_MSG");
+    EXPECT_EQ(m_reports[1].second.code, BTN_SIDE);
+
+    EXPECT_EQ(m_main->StopInputHook(), 1);
+    EXPECT_EQ(Window().GetInputTap(), nullptr);
+    EXPECT_EQ(m_main->StopInputHook(), 0);
+    m_user.PressKey(Window(), KEY_B, true);
+    EXPECT_EQ(m_reports.size(), 2u);
+}
+
+TEST_F(InputHookTest, ModesWithoutAButtonReportIgnoreButtonsAndKeepKeys) {
+    ASSERT_EQ(m_main->StartInputHook(1, true, true), 1);
+    m_user.PressButton(Window(), BTN_LEFT, true);
+    m_user.PressKey(Window(), KEY_LEFTALT, true);
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_EQ(HookReportName(m_reports[0].first), "WM_HOOK_KEY_SINGLEKEY_MSG");
+}
+
+// Mode, then whether starting it shows the notice.
+class InputHookNotice : public InputHookTest, public ::testing::WithParamInterface<std::pair<int, bool>> {};
+
+TEST_P(InputHookNotice, ShownOncePerRunForRecordingModes) {
+    const auto [mode, notice] = GetParam();
+    ASSERT_EQ(m_main->StartInputHook(mode, true, true), 1);
+    ASSERT_EQ(m_main->StartInputHook(mode, true, true), 1);
+    ASSERT_EQ(m_messages.size(), notice ? 1u : 0u);
+    if (notice) {
+        EXPECT_NE(m_messages[0].find("input"), std::string::npos) << m_messages[0];
+    }
+    // A later recording in the same run: the notice only when none was shown yet.
+    ASSERT_EQ(m_main->StartInputHook(32, true, false), 1);
+    EXPECT_EQ(m_messages.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, InputHookNotice,
+                         ::testing::Values(std::pair{1, false}, std::pair{2, false}, std::pair{4, true},
+                                           std::pair{8, true}, std::pair{16, true}, std::pair{32, true},
+                                           std::pair{64, false}, std::pair{256, false}));
+
+} // namespace
+} // namespace velkor::test
