@@ -268,6 +268,11 @@ TEST_F(HeadsetPanelRouting, WhatCannotWorkIsSaidAndRefused) {
     const bool micOn = m_audio->MicOption();
     ASSERT_TRUE(m_user.Click(*audio.FindChild("6533_MicIn_option")));
     EXPECT_EQ(m_audio->MicOption(), micOn);
+    // Also when its state could not be read at start: back to what was shown.
+    Attach();
+    const bool shown = m_audio->MicOption();
+    ASSERT_TRUE(m_user.Click(*audio.FindChild("6533_MicIn_option")));
+    EXPECT_EQ(m_audio->MicOption(), shown);
     sim::PluginStore().Reset();
 }
 
