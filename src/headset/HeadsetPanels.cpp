@@ -4,6 +4,7 @@
 #include "ui/Control.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace velkor {
 
@@ -59,7 +60,15 @@ void CVoice6533ControlUI::EnableCustomSection(bool on) {
 void CVoice6533ControlUI::SetBand(int band, int value) {
     if (ui::Control* slider = BandSlider(band)) {
         slider->SetValue(value);
+        ShowGain(*slider);
     }
+}
+
+void CVoice6533ControlUI::ShowGain(ui::Control& slider) {
+    // A step is half a decibel.
+    char text[24];
+    std::snprintf(text, sizeof(text), "%+.1f dB", slider.Value() * 0.5);
+    slider.SetToolTip(text);
 }
 
 int CVoice6533ControlUI::Band(int band) {
@@ -195,8 +204,9 @@ void CVoice6533ControlUI::Show(const HeadsetView& view) {
 
 void CVoice6533ControlUI::Read(HeadsetView& view) {
     for (int b = 0; b < kBands; ++b) {
-        if (const int value = Band(b); BandSlider(b) != nullptr) {
-            view.bandSliders[size_t(b)] = value;
+        if (ui::Control* slider = BandSlider(b)) {
+            view.bandSliders[size_t(b)] = slider->Value();
+            ShowGain(*slider);
         }
     }
     if (Find(m_micSlider, "6533_MicIn_slider") != nullptr) {

@@ -40,6 +40,7 @@ public:
     void ShowEqOption(int type);
     int EqOption() const { return m_eqOption; }
     void EnableCustomSection(bool on);
+    // The slider's tip shows the gain in dB (a step is 0.5 dB).
     void SetBand(int band, int value);
     int Band(int band);
     void SetMicLevel(int value);
@@ -71,6 +72,8 @@ private:
     ui::Control* Find(ui::Control*& cache, std::string_view name);
     ui::Control* EqOptionControl(int type);
     ui::Control* BandSlider(int band);
+    // The slider's tip: its gain in decibels.
+    static void ShowGain(ui::Control& slider);
 
     ui::Control& m_panel;
     int m_eqOption = 0;

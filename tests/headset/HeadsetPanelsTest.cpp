@@ -172,6 +172,7 @@ const PanelCase kCases[] = {
          EXPECT_EQ(a.Band(0), -20);
          EXPECT_EQ(a.Band(9), 20);
          EXPECT_EQ(a.Band(4), 20);
+         EXPECT_EQ(a.Panel().FindChild("6533_eq_hz_slider_0")->ToolTip(), "-10.0 dB");
          EXPECT_EQ(a.Band(10), -1);
          EXPECT_EQ(a.Band(-1), -1);
      }},
@@ -273,6 +274,18 @@ TEST_F(HeadsetPanelRouting, WhatCannotWorkIsSaidAndRefused) {
     const bool shown = m_audio->MicOption();
     ASSERT_TRUE(m_user.Click(*audio.FindChild("6533_MicIn_option")));
     EXPECT_EQ(m_audio->MicOption(), shown);
+    sim::PluginStore().Reset();
+}
+
+TEST_F(HeadsetPanelRouting, WithoutThePitchShifterTheVoiceChangerIsDisabledAndSaysSo) {
+    sim::PluginStore().Reset();
+    sim::PluginStore().SetValue(OSCONF_FLOW_INPUT, "GetSupportFeature", u"0,0,0,0,0,0,0");
+    Attach();
+    ui::Control& magic = m_magic->Panel();
+    EXPECT_EQ(magic.FindChild("magic_status_text")->Text(), "magic_status_no_shifter");
+    EXPECT_FALSE(m_user.Click(*magic.FindChild("magic_enable_option")));
+    EXPECT_FALSE(magic.FindChild("magic_option_layout")->IsEnabled());
+    EXPECT_TRUE(m_audio->Panel().FindChild("eq_band_layout")->IsEnabled()) << "the equaliser still works";
     sim::PluginStore().Reset();
 }
 
