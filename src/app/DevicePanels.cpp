@@ -5,6 +5,7 @@
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
 #include "devices/TolvanicUSBDevice.h"
+#include "headset/TolvanicHS6533Device.h"
 #include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
 #include "platform/desktop/DesktopPointerSettings.h"
@@ -65,6 +66,9 @@ DevicePanelSet::~DevicePanelSet() {
         keyboard->SetProfileListReloader({});
         keyboard->SetTextProvider(nullptr);
     }
+    if (auto* headset = dynamic_cast<CTolvanicHS6533Device*>(&m_device)) {
+        headset->SetViewShown({});
+    }
     if (m_lightPanel && m_lightPanels != nullptr) {
         m_lightPanels->Detach(m_device);
     }
@@ -112,7 +116,25 @@ void DevicePanelSet::Attach(ui::Control& page) {
     }
     AttachKeyboard();
     AttachMouse();
+    AttachHeadset(page);
     ReloadPanels();
+}
+
+void DevicePanelSet::AttachHeadset(ui::Control& page) {
+    auto* headset = dynamic_cast<CTolvanicHS6533Device*>(&m_device);
+    if (headset == nullptr) {
+        return;
+    }
+    if (ui::Control* panel = FilledPanel(page, CVoice6533ControlUI::kItemName)) {
+        m_voicePanel = std::make_unique<CVoice6533ControlUI>(*panel);
+    }
+    if (ui::Control* panel = FilledPanel(page, CMagicControlUI::kItemName)) {
+        m_magicPanel = std::make_unique<CMagicControlUI>(*panel);
+    }
+    m_headsetRouter =
+        std::make_unique<HeadsetPanelRouter>(m_device, m_voicePanel.get(), m_magicPanel.get(), m_prompts);
+    headset->SetViewShown([this] { m_headsetRouter->ShowDevice(); });
+    m_headsetRouter->ShowDevice();
 }
 
 void DevicePanelSet::AttachMouse() {
@@ -325,6 +347,9 @@ bool DevicePanelSet::Route(const ui::Notification& notification) {
         return true;
     }
     if (m_mouseRouter && m_mouseRouter->Route(notification)) {
+        return true;
+    }
+    if (m_headsetRouter && m_headsetRouter->Route(notification)) {
         return true;
     }
     return m_macroRouter && m_macroRouter->Route(notification);

@@ -6,6 +6,8 @@
 // the start sequence of the profile bar, and after a profile selection,
 // delete or reset the device's reload, settings, macros and keys.
 #include "devices/MacroWrites.h"
+#include "headset/HeadsetPanelRouter.h"
+#include "headset/HeadsetPanels.h"
 #include "keys/CKeySetControlUI.h"
 #include "keys/KeySetPanelRouter.h"
 #include "lighting/CLightControlUI.h"
@@ -69,6 +71,8 @@ public:
     CLightControlUI* LightPanel() const { return m_lightPanel.get(); }
     CKeySetControlUI* KeyPanel() const { return m_keyPanel.get(); }
     KeySetPanelRouter* KeyRouter() const { return m_keyRouter.get(); }
+    CVoice6533ControlUI* VoicePanel() const { return m_voicePanel.get(); }
+    CMagicControlUI* MagicPanel() const { return m_magicPanel.get(); }
     // Key `key` chosen on the key tab: the panel shows its entry. A mouse's
     // last key with the left-button function is refused ("message_text_6").
     // False when the key was not opened.
@@ -107,6 +111,8 @@ public:
 private:
     void AttachMacroPanel(ui::Control& container);
     void AttachKeyPanel(ui::Control& container);
+    // The headset's audio and voice-changer panels, shown from its view.
+    void AttachHeadset(ui::Control& page);
     // A keyboard's own controls, its lighting panel link and its profile list reload.
     void AttachKeyboard();
     // A mouse's own controls and the screen size its settings carry.
@@ -136,6 +142,9 @@ private:
     std::unique_ptr<CLightControlUI> m_lightPanel;
     std::unique_ptr<CKeySetControlUI> m_keyPanel;
     std::unique_ptr<KeySetPanelRouter> m_keyRouter;
+    std::unique_ptr<CVoice6533ControlUI> m_voicePanel;
+    std::unique_ptr<CMagicControlUI> m_magicPanel;
+    std::unique_ptr<HeadsetPanelRouter> m_headsetRouter;
     KeyPanelLinks m_keyLinks;
     int m_chosenKey = -1;
     std::unique_ptr<LightPanelAdapter> m_lightLink;

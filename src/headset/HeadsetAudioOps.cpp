@@ -59,6 +59,8 @@ void CTolvanicHS6533Device::ReadAudioState() {
     if (const auto muted = m_audio->GetInt(in, audio::kMute)) {
         m_micMuted = *muted;
         m_settings.micInSelect = *muted == 0 ? 1 : 0;
+    } else {
+        m_micMuted = m_settings.micInSelect == 0 ? 1 : 0; // a toggle starts from what is shown
     }
     const auto mic = m_audio->GetFloat(in, audio::kVolumeScalar, PropertyExtra::Channel(audio::kAllChannels));
     RecordStatus(AudioGroup::Microphone, mic ? 0 : std::max(m_audio->LastStatus(), 1));
@@ -71,6 +73,8 @@ void CTolvanicHS6533Device::ReadAudioState() {
         if (const auto muted = m_audio->GetInt(in, audio::kAAMute)) {
             m_monitorMuted = *muted;
             m_settings.micMonitorSelect = *muted == 0 ? 1 : 0;
+        } else {
+            m_monitorMuted = m_settings.micMonitorSelect == 0 ? 1 : 0;
         }
         if (const auto level =
                 m_audio->GetFloat(in, audio::kAAVolumeScalar, PropertyExtra::Channel(audio::kChannelZero))) {

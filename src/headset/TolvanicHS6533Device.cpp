@@ -135,6 +135,9 @@ void CTolvanicHS6533Device::RefreshView() {
     for (size_t i = 0; i < m_bands.size() && i < m_view.bandSliders.size(); ++i) {
         m_view.bandSliders[i] = m_bands[i];
     }
+    if (m_viewShown) {
+        m_viewShown();
+    }
 }
 
 // ---- LED frames ----

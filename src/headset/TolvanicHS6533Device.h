@@ -123,6 +123,8 @@ public:
     // ---- State ----
 
     HeadsetView& View() { return m_view; }
+    // Called at the end of every RefreshView: the panels show the view.
+    void SetViewShown(std::function<void()> shown) { m_viewShown = std::move(shown); }
     const HeadsetSystemRecord& Settings() const { return m_settings; }
     const std::vector<int32_t>& BandValues() const { return m_bands; }
     const std::vector<std::string>& CustomNames() const { return m_customNames; }
@@ -169,6 +171,7 @@ private:
     std::vector<int32_t> m_bands;
     std::vector<std::string> m_customNames;
     HeadsetView m_view;
+    std::function<void()> m_viewShown;
     std::array<int32_t, 4> m_groupStatus{-1, -1, -1, -1}; // last status per group, -1 never asked
 
     // The frames go to the headset from the light thread after each render

@@ -5,7 +5,9 @@
 #include "MainWndFixture.h"
 #include "headset/TolvanicHS6533Device.h"
 
+#include "app/DevicePanels.h"
 #include "devices/LightTables.h"
+#include "ui/memory/MemoryWindow.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -18,6 +20,26 @@ using sim::SimUnit;
 class HeadsetInMainWindow : public MainWndFixture {
 protected:
     HeadsetInMainWindow() { m_folder.AddDefaultData(); }
+
+    CTolvanicHS6533Device* StartHeadset(const char* plugin = VELKOR_SIM_PLUGIN) {
+        m_sim.Plug(SimUnit::Headset);
+        MainWndServices services = Services();
+        services.audioPlugin = plugin;
+        if (!StartWith(services)) {
+            return nullptr;
+        }
+        CTolvanicHS6533Device* headset = nullptr;
+        Until([&] {
+            if (m_main->Discovery() != nullptr) {
+                for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(7)) {
+                    headset = dynamic_cast<CTolvanicHS6533Device*>(device);
+                }
+            }
+            return headset != nullptr && m_main->PanelsOf(*headset) != nullptr &&
+                   m_main->PanelsOf(*headset)->VoicePanel() != nullptr;
+        });
+        return headset;
+    }
 };
 
 TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
@@ -81,6 +103,85 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
         },
         10));
     headset->SetSynchronisedLighting(false);
+}
+
+// The panels through the main window's routing: a preset and a band slider
+// reach the plugin and the profile; saving refuses a taken name (any case).
+TEST_F(HeadsetInMainWindow, PanelChangesReachThePluginAndTheProfile) {
+    std::vector<std::string> messages;
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& box) {
+        ui::Control* text = box.FindControl("MessageText");
+        messages.push_back(text != nullptr ? text->Text() : "?");
+        m_user.Click(box, "confirm_btn");
+    });
+    CTolvanicHS6533Device* headset = StartHeadset();
+    ASSERT_NE(headset, nullptr);
+    DevicePanelSet* panels = m_main->PanelsOf(*headset);
+    ASSERT_NE(panels->MagicPanel(), nullptr);
+    CVoice6533ControlUI& audio = *panels->VoicePanel();
+    headset->SelectFunctionPage(6);
+    AudioLibrary& plugin = *headset->Audio();
+    auto part = [&](std::string_view name) { return audio.Panel().FindChild(name); };
+
+    ASSERT_TRUE(m_user.Click(*part("6533_eq_option_6")));
+    const std::span<const int32_t> preset = EqPreset(6);
+    for (int b = 0; b < 10; ++b) {
+        EXPECT_EQ(plugin.GetInt(plugin.Output(), audio::EqSlider(b)), preset[size_t(b)]) << b;
+        EXPECT_EQ(audio.Band(b), preset[size_t(b)]) << b;
+    }
+    EXPECT_EQ(headset->HeadsetProfile().ReadHeadsetSystem().eqType, 6);
+
+    // A band slider: the plugin takes it, the panel turns to custom.
+    ASSERT_TRUE(m_user.DragSlider(*part("6533_eq_hz_slider_3"), {5, 9}));
+    EXPECT_EQ(plugin.GetInt(plugin.Output(), u"EQ_Slider4"), 9);
+    EXPECT_EQ(audio.EqOption(), 13);
+    EXPECT_TRUE(part("custom_eq_option_layout")->IsEnabled());
+
+    ASSERT_TRUE(m_user.Type(*part("custom_eq_name_edit"), "Mine"));
+    ASSERT_TRUE(m_user.Click(*part("hs_EQ_btn_save")));
+    EXPECT_EQ(headset->HeadsetProfile().ReadCustomEqNames(), std::vector<std::string>{"Mine"});
+    EXPECT_EQ(headset->HeadsetProfile().ReadCustomEqValues(0)[3], 9);
+    EXPECT_EQ(audio.CustomCount(), 1);
+    EXPECT_EQ(audio.NameField(), "");
+    EXPECT_TRUE(messages.empty());
+
+    ASSERT_TRUE(m_user.Type(*part("custom_eq_name_edit"), "MINE"));
+    ASSERT_TRUE(m_user.Click(*part("hs_EQ_btn_save")));
+    EXPECT_EQ(messages, std::vector<std::string>{"message_text_5"});
+    EXPECT_EQ(audio.CustomCount(), 1);
+
+    // Twenty are kept; the twenty-first is refused with a notice, not silently.
+    for (int n = 2; n <= 21; ++n) {
+        ASSERT_TRUE(m_user.Type(*part("custom_eq_name_edit"), "P" + std::to_string(n)));
+        ASSERT_TRUE(m_user.Click(*part("hs_EQ_btn_save")));
+    }
+    EXPECT_EQ(audio.CustomCount(), 20);
+    EXPECT_EQ(headset->HeadsetProfile().ReadCustomEqNames().size(), 20u);
+    EXPECT_EQ(messages.back(), "hs_eq_full_text");
+
+    // Showing the device again changes the controls and raises nothing.
+    const size_t calls = messages.size();
+    headset->SelectEqPreset(2);
+    headset->RefreshView();
+    EXPECT_TRUE(part("6533_eq_option_2")->IsSelected());
+    EXPECT_EQ(messages.size(), calls);
+}
+
+TEST_F(HeadsetInMainWindow, WithoutThePluginBothPanelsSayWhyAndCannotBeUsed) {
+    CTolvanicHS6533Device* headset = StartHeadset("");
+    ASSERT_NE(headset, nullptr);
+    headset->SelectFunctionPage(6);
+    DevicePanelSet* panels = m_main->PanelsOf(*headset);
+    const int32_t eqType = headset->HeadsetProfile().ReadHeadsetSystem().eqType;
+    ui::Control& audio = panels->VoicePanel()->Panel();
+    ui::Control& magic = panels->MagicPanel()->Panel();
+    EXPECT_EQ(audio.FindChild("hs_audio_status_text")->Text(), "hs_status_no_plugin");
+    EXPECT_EQ(magic.FindChild("magic_status_text")->Text(), "hs_status_no_plugin");
+    EXPECT_FALSE(m_user.Click(*audio.FindChild("6533_eq_option_6")));
+    EXPECT_FALSE(m_user.Click(*audio.FindChild("6533_MicIn_option")));
+    headset->SelectFunctionPage(7);
+    EXPECT_FALSE(m_user.Click(*magic.FindChild("magic_enable_option")));
+    EXPECT_EQ(headset->HeadsetProfile().ReadHeadsetSystem().eqType, eqType);
 }
 
 } // namespace
