@@ -120,6 +120,19 @@ std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, Profil
     return SentKeyFunctions(keys, device.NameLists().macroNames.size());
 }
 
+bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile, std::vector<KeyListEntry>& keyList,
+                       int key, const KeyListEntry& entry) {
+    if (key < 0 || size_t(key) >= keyList.size()) {
+        return false;
+    }
+    keyList[size_t(key)] = entry;
+    profile.WriteKeyList(keyList);
+    if (ui::Control* keys = device.KeyPanel()) {
+        keys->Invalidate();
+    }
+    return true;
+}
+
 bool WirelessLinkUp(CTolvanicUSBDevice& device) {
     DeviceTransport& transport = device.CommandTransport();
     return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();

@@ -103,6 +103,12 @@ std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, Profil
                                               CBasicProfiledata& profile,
                                               const std::vector<KeyListEntry>& keyList);
 
+// Stores `entry` as key `key` of `keyList` and in the profile's key list,
+// and redraws the device's key panel. False (nothing stored) for a key
+// outside the list.
+bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile, std::vector<KeyListEntry>& keyList,
+                       int key, const KeyListEntry& entry);
+
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);
 

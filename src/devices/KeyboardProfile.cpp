@@ -296,15 +296,7 @@ void CTolvanicKeyboardDevice::SetRepeatRate(int value) {
 }
 
 bool CTolvanicKeyboardDevice::StoreKeyEntry(int key, const KeyListEntry& entry) {
-    if (key < 0 || size_t(key) >= m_keyList.size()) {
-        return false;
-    }
-    m_keyList[size_t(key)] = entry;
-    m_profile.WriteKeyList(m_keyList);
-    if (ui::Control* keys = KeyPanel()) {
-        keys->Invalidate();
-    }
-    return true;
+    return StoreKeyListEntry(*this, m_profile, m_keyList, key, entry);
 }
 
 void CTolvanicKeyboardDevice::SelectEntry(int index) {

@@ -341,15 +341,7 @@ void CTolvanicMouseDevice::PruneKeyFunctions() {
 }
 
 bool CTolvanicMouseDevice::StoreKeyEntry(int key, const KeyListEntry& entry) {
-    if (key < 0 || size_t(key) >= m_keyList.size()) {
-        return false;
-    }
-    m_keyList[size_t(key)] = entry;
-    m_profile.WriteKeyList(m_keyList);
-    if (ui::Control* keys = KeyPanel()) {
-        keys->Invalidate();
-    }
-    return true;
+    return StoreKeyListEntry(*this, m_profile, m_keyList, key, entry);
 }
 
 void CTolvanicMouseDevice::SelectEntry(int index) {
