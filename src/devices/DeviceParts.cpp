@@ -1,8 +1,8 @@
 #include "devices/DeviceParts.h"
 
 #include "devices/LightTables.h"
-#include "macros/MacroPlan.h"
 #include "devices/TolvanicUSBDevice.h"
+#include "macros/MacroPlan.h"
 #include "ui/Control.h"
 
 #include <algorithm>
@@ -120,8 +120,8 @@ std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, Profil
     return SentKeyFunctions(keys, device.NameLists().macroNames.size());
 }
 
-bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile, std::vector<KeyListEntry>& keyList,
-                       int key, const KeyListEntry& entry) {
+bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile,
+                       std::vector<KeyListEntry>& keyList, int key, const KeyListEntry& entry) {
     if (key < 0 || size_t(key) >= keyList.size()) {
         return false;
     }

@@ -106,12 +106,11 @@ std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, Profil
 // Stores `entry` as key `key` of `keyList` and in the profile's key list,
 // and redraws the device's key panel. False (nothing stored) for a key
 // outside the list.
-bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile, std::vector<KeyListEntry>& keyList,
-                       int key, const KeyListEntry& entry);
+bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile,
+                       std::vector<KeyListEntry>& keyList, int key, const KeyListEntry& entry);
 
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);
-
 
 // Keys that play a macro numbered `macroCount` or higher get their default
 // function back. True when any changed.
