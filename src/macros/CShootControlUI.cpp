@@ -82,18 +82,24 @@ void CShootControlUI::InitShootPanel() {
     }
 }
 
+namespace {
+
+// Selects option `index` of `options` and no other, without notifications.
+template <class Options> void SelectOnly(const Options& options, int index) {
+    for (size_t n = 0; n < options.size(); ++n) {
+        if (options[n] != nullptr) {
+            options[n]->SetSelected(int(n) == index, false);
+        }
+    }
+}
+
+} // namespace
+
 void CShootControlUI::SelectGun(int gun) {
     CommitShownBullet();
     m_shown = false;
-    for (ui::Control* option : m_guns) {
-        if (option != nullptr) {
-            option->SetSelected(false, false);
-        }
-    }
     m_gun = std::clamp(gun, 0, kRecoilGunCount - 1);
-    if (ui::Control* option = m_guns[size_t(m_gun)]) {
-        option->SetSelected(true, false);
-    }
+    SelectOnly(m_guns, m_gun);
     if (m_pictures != nullptr) {
         m_pictures->SelectPage(m_gun);
     }
@@ -102,15 +108,8 @@ void CShootControlUI::SelectGun(int gun) {
 void CShootControlUI::SelectBullet(int bullet) {
     CommitShownBullet();
     m_shown = false;
-    for (ui::Control* option : m_bullets) {
-        if (option != nullptr) {
-            option->SetSelected(false, false);
-        }
-    }
     m_bullet = std::clamp(bullet, 0, kRecoilBulletCount - 1);
-    if (ui::Control* option = m_bullets[size_t(m_bullet)]) {
-        option->SetSelected(true, false);
-    }
+    SelectOnly(m_bullets, m_bullet);
     if (m_index != nullptr) {
         m_index->SetText(Decimal(m_bullet + 1));
     }
