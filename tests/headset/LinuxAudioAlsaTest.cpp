@@ -47,6 +47,10 @@ struct LevelCase {
     std::u16string_view maxVol;
 };
 
+void PrintTo(const LevelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LinuxAudioAlsaLevels : public LinuxAudioAlsa, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(LinuxAudioAlsaLevels, LevelAndMuteRoundTripThroughTheCard) {

@@ -159,6 +159,8 @@ bool PitchShifterInstalled() {
 // One loaded filter chain and the node its controls are set on.
 struct Chain {
     pw_impl_module* module = nullptr;
+    // The module ends itself when the daemon goes away.
+    spa_hook moduleListener{};
     std::string nodeName;
     uint32_t nodeId = SPA_ID_INVALID;
     pw_proxy* node = nullptr;
@@ -167,6 +169,30 @@ struct Chain {
     const char* defaultKey = nullptr;
     bool tookDefault = false;
     std::string previousDefault;
+
+    // Unloaded; the name stays.
+    void Reset() {
+        module = nullptr;
+        nodeId = SPA_ID_INVALID;
+        node = nullptr;
+        defaultKey = nullptr;
+        tookDefault = false;
+        previousDefault.clear();
+    }
+};
+
+// A node or device bound for its full properties (the registry shows only a few).
+struct Bound {
+    pw_proxy* proxy = nullptr;
+    spa_hook listener{};
+    Props props;
+
+    ~Bound() {
+        if (proxy != nullptr) {
+            spa_hook_remove(&listener);
+            pw_proxy_destroy(proxy);
+        }
+    }
 };
 
 struct PipeWireEffects::Impl {
@@ -181,8 +207,8 @@ struct PipeWireEffects::Impl {
     bool broken = false;
     int pendingSeq = 0;
     bool synced = false;
-    std::map<uint32_t, Props> nodes;
-    std::map<uint32_t, Props> devices;
+    std::map<uint32_t, std::unique_ptr<Bound>> nodes;
+    std::map<uint32_t, std::unique_ptr<Bound>> devices;
     Props defaults; // metadata "default", subject 0
     Chain eq;
     Chain voice;
@@ -208,6 +234,10 @@ struct PipeWireEffects::Impl {
     static void OnGlobal(void* data, uint32_t id, uint32_t permissions, const char* type, uint32_t version,
                          const spa_dict* props);
     static void OnGlobalRemove(void* data, uint32_t id);
+    void Bind(std::map<uint32_t, std::unique_ptr<Bound>>& objects, uint32_t id, const char* type, uint32_t version,
+              Props props);
+    static void OnNodeInfo(void* data, const pw_node_info* info);
+    static void OnDeviceInfo(void* data, const pw_device_info* info);
     static int OnMetadata(void* data, uint32_t subject, const char* key, const char* type, const char* value);
 };
 
@@ -224,6 +254,7 @@ void PipeWireEffects::Impl::OnCoreError(void* data, uint32_t id, int /*seq*/, in
     if (id == PW_ID_CORE && res == -EPIPE) {
         self->broken = true; // the daemon went away
         pw_thread_loop_signal(self->loop, false);
+        return;
     }
     std::fprintf(stderr, "velkor audio: PipeWire error on %u: %s\n", id, message != nullptr ? message : "");
 }
@@ -233,7 +264,7 @@ void PipeWireEffects::Impl::OnGlobal(void* data, uint32_t id, uint32_t /*permiss
     Impl* self = static_cast<Impl*>(data);
     Props props = CopyProps(dict);
     if (std::strcmp(type, PW_TYPE_INTERFACE_Device) == 0) {
-        self->devices[id] = std::move(props);
+        self->Bind(self->devices, id, type, PW_VERSION_DEVICE, std::move(props));
     } else if (std::strcmp(type, PW_TYPE_INTERFACE_Metadata) == 0) {
         if (Get(props, "metadata.name") == "default" && self->metadata == nullptr) {
             static const pw_metadata_events events = {PW_VERSION_METADATA_EVENTS, &Impl::OnMetadata};
@@ -245,7 +276,7 @@ void PipeWireEffects::Impl::OnGlobal(void* data, uint32_t id, uint32_t /*permiss
         }
     } else if (std::strcmp(type, PW_TYPE_INTERFACE_Node) == 0) {
         const std::string name = Get(props, "node.name");
-        self->nodes[id] = std::move(props);
+        self->Bind(self->nodes, id, type, PW_VERSION_NODE, std::move(props));
         for (Chain* chain : {&self->eq, &self->voice}) {
             if (chain->module != nullptr && chain->node == nullptr && name == chain->nodeName) {
                 chain->nodeId = id;
@@ -267,6 +298,49 @@ void PipeWireEffects::Impl::OnGlobalRemove(void* data, uint32_t id) {
             pw_proxy_destroy(chain->node);
             chain->node = nullptr;
             chain->nodeId = SPA_ID_INVALID;
+        }
+    }
+}
+
+void PipeWireEffects::Impl::Bind(std::map<uint32_t, std::unique_ptr<Bound>>& objects, uint32_t id, const char* type,
+                                 uint32_t version, Props props) {
+    auto bound = std::make_unique<Bound>();
+    bound->props = std::move(props);
+    bound->proxy = static_cast<pw_proxy*>(pw_registry_bind(registry, id, type, version, 0));
+    if (bound->proxy != nullptr) {
+        if (&objects == &nodes) {
+            static const pw_node_events events = [] {
+                pw_node_events e{};
+                e.version = PW_VERSION_NODE_EVENTS;
+                e.info = &Impl::OnNodeInfo;
+                return e;
+            }();
+            pw_proxy_add_object_listener(bound->proxy, &bound->listener, &events, bound.get());
+        } else {
+            static const pw_device_events events = [] {
+                pw_device_events e{};
+                e.version = PW_VERSION_DEVICE_EVENTS;
+                e.info = &Impl::OnDeviceInfo;
+                return e;
+            }();
+            pw_proxy_add_object_listener(bound->proxy, &bound->listener, &events, bound.get());
+        }
+    }
+    objects[id] = std::move(bound);
+}
+
+void PipeWireEffects::Impl::OnNodeInfo(void* data, const pw_node_info* info) {
+    if (info != nullptr && (info->change_mask & PW_NODE_CHANGE_MASK_PROPS) != 0) {
+        for (auto& [key, value] : CopyProps(info->props)) {
+            static_cast<Bound*>(data)->props[key] = value;
+        }
+    }
+}
+
+void PipeWireEffects::Impl::OnDeviceInfo(void* data, const pw_device_info* info) {
+    if (info != nullptr && (info->change_mask & PW_DEVICE_CHANGE_MASK_PROPS) != 0) {
+        for (auto& [key, value] : CopyProps(info->props)) {
+            static_cast<Bound*>(data)->props[key] = value;
         }
     }
 }
@@ -359,8 +433,11 @@ void PipeWireEffects::Impl::Disconnect(bool giveBackDefaults) {
         if (chain->module != nullptr) {
             pw_impl_module_destroy(chain->module);
         }
-        *chain = Chain{};
+        chain->Reset();
     }
+    // Bound proxies go before the core that owns them.
+    nodes.clear();
+    devices.clear();
     if (metadata != nullptr) {
         spa_hook_remove(&metadataListener);
         pw_proxy_destroy(reinterpret_cast<pw_proxy*>(metadata));
@@ -384,21 +461,20 @@ void PipeWireEffects::Impl::Disconnect(bool giveBackDefaults) {
     }
     pw_thread_loop_destroy(loop);
     loop = nullptr;
-    nodes.clear();
-    devices.clear();
     defaults.clear();
     broken = false;
 }
 
 std::string PipeWireEffects::Impl::HeadsetNode(const char* mediaClass) const {
-    for (const auto& [id, props] : nodes) {
+    for (const auto& [id, node] : nodes) {
+        const Props& props = node->props;
         if (Get(props, "media.class") != mediaClass) {
             continue;
         }
         bool headset = IsHeadset(props);
-        if (!headset) {
+        if (!headset && !Get(props, "device.id").empty()) {
             const auto device = devices.find(uint32_t(std::strtoul(Get(props, "device.id").c_str(), nullptr, 10)));
-            headset = device != devices.end() && !Get(props, "device.id").empty() && IsHeadset(device->second);
+            headset = device != devices.end() && IsHeadset(device->second->props);
         }
         if (headset) {
             return Get(props, "node.name");
@@ -422,6 +498,17 @@ int32_t PipeWireEffects::Impl::Load(Chain& chain, const std::string& args, const
         return kNoSuchControl;
     }
     chain.module = module;
+    static const pw_impl_module_events events = [] {
+        pw_impl_module_events e{};
+        e.version = PW_VERSION_IMPL_MODULE_EVENTS;
+        e.destroy = [](void* data) {
+            Chain* ended = static_cast<Chain*>(data);
+            spa_hook_remove(&ended->moduleListener);
+            ended->module = nullptr;
+        };
+        return e;
+    }();
+    pw_impl_module_add_listener(module, &chain.moduleListener, &events, &chain);
     chain.defaultKey = defaultKey;
     // The chain stands in for the headset as the default while the headset was it.
     const std::string runningKey = std::strcmp(defaultKey, kSinkKey) == 0 ? "default.audio.sink" : "default.audio.source";
@@ -450,7 +537,7 @@ void PipeWireEffects::Impl::Unload(Chain& chain) {
         pw_proxy_destroy(chain.node);
     }
     pw_impl_module_destroy(chain.module);
-    chain = Chain{};
+    chain.Reset();
 }
 
 void PipeWireEffects::Impl::ApplyControls(Chain& chain) {
@@ -492,7 +579,8 @@ int32_t PipeWireEffects::Reachable() {
     Impl& impl = *m_impl;
     if (impl.loop != nullptr) {
         pw_thread_loop_lock(impl.loop);
-        const bool answered = !impl.broken && impl.Roundtrip();
+        // Two rounds: objects bound in the first send their properties in the second.
+        const bool answered = !impl.broken && impl.Roundtrip() && impl.Roundtrip();
         pw_thread_loop_unlock(impl.loop);
         if (answered) {
             return kOk;

@@ -115,7 +115,8 @@ TestHome::TestHome() {
     setenv("XDG_RUNTIME_DIR", (m_path + "/run").c_str(), 1);
     unsetenv("PIPEWIRE_RUNTIME_DIR");
     unsetenv("PIPEWIRE_REMOTE");
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    // No session bus of the user: nothing may autolaunch one that outlives the test.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + m_path + "/no-bus").c_str(), 1);
     std::ostringstream asoundrc;
     asoundrc << "ctl_type.velkortest { lib \"" << VELKOR_TEST_CARD_PLUGIN << "\" }\n"
              << "ctl.velkor_sidetone { type velkortest sidetone true state \"" << CardFile(m_path, true) << "\" }\n"
@@ -181,7 +182,10 @@ bool SoundServer::Start(std::string& error) {
     const std::string log = home + "/sound-server.log";
     const pid_t pid = fork();
     if (pid == 0) {
-        Exec({"dbus-run-session", "--", "sh", "-c", "pipewire & wireplumber & wait"}, log);
+        // The group ends itself when the test process dies, even by a crash.
+        const std::string watch = "pipewire & wireplumber & while kill -0 " + std::to_string(getppid()) +
+                                  " 2>/dev/null; do sleep 1; done; kill 0";
+        Exec({"dbus-run-session", "--", "sh", "-c", watch}, log);
     }
     if (pid < 0) {
         error = "fork failed";
