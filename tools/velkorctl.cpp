@@ -2,7 +2,9 @@
 // program messages and shows or applies the desktop's pointer settings.
 #include "devices/SupportedDevices.h"
 #include "platform/Trace.h"
+#include "headset/AudioLibrary.h"
 #include "platform/hidraw/HidrawBackend.h"
+#include "tools/AudioCommands.h"
 #include "tools/BusCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -41,6 +44,7 @@ void PrintUsage(FILE* out) {
     PrintMacroCommandUsage(out);
     PrintBusCommandUsage(out);
     PrintPointerCommandUsage(out);
+    PrintAudioCommandUsage(out);
     PrintUpdateCommandUsage(out);
     std::fputs("\n"
                "options:\n"
@@ -269,6 +273,13 @@ int Run(int argc, char** argv) {
     }
     // Neither do the desktop's pointer settings.
     if (int rc = RunPointerCommand(words); rc >= 0) {
+        return rc;
+    }
+
+    // The audio plugin the program would load, from beside the tool.
+    std::error_code folderError;
+    const std::string folder = std::filesystem::read_symlink("/proc/self/exe", folderError).parent_path().string();
+    if (int rc = RunAudioCommand(words, AudioPluginPath(folder, simulate.enabled), stdout, stderr); rc >= 0) {
         return rc;
     }
 

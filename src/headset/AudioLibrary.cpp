@@ -10,6 +10,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+
+#ifndef VELKOR_PLUGIN_DIR
+#define VELKOR_PLUGIN_DIR "/usr/local/lib/velkor"
+#endif
+#ifndef VELKOR_PLUGIN_ARCH
+#define VELKOR_PLUGIN_ARCH "x86_64"
+#endif
 
 namespace velkor {
 
@@ -59,6 +67,56 @@ std::vector<std::u16string_view> SplitItems(std::u16string_view text) {
 }
 
 } // namespace
+
+std::string AudioPluginPath(const std::string& programFolder, bool simulated) {
+    const char* file = simulated ? "libosconf-sim.so" : "libosconf.so";
+    std::filesystem::path beside = std::filesystem::path(programFolder) / "SDK" / VELKOR_PLUGIN_ARCH / file;
+    std::error_code error;
+    if (!programFolder.empty() && std::filesystem::exists(beside, error)) {
+        return beside.string();
+    }
+    return (std::filesystem::path(VELKOR_PLUGIN_DIR) / file).string();
+}
+
+std::string AudioStatusText(int32_t status) {
+    static constexpr std::array<std::string_view, 5> kMeanings = {
+        "unknown property", "no such control", "PipeWire unreachable", "pitch shifter missing", "card gone"};
+    std::string text = "status " + std::to_string(status);
+    if (status >= 1 && size_t(status) <= kMeanings.size()) {
+        text += " (" + std::string(kMeanings[size_t(status - 1)]) + ")";
+    }
+    return text;
+}
+
+std::string_view AudioGroupName(AudioGroup group) {
+    switch (group) {
+    case AudioGroup::Microphone:
+        return "microphone";
+    case AudioGroup::Monitoring:
+        return "monitoring";
+    case AudioGroup::Equaliser:
+        return "equaliser";
+    case AudioGroup::VoiceChanger:
+        return "voice changer";
+    }
+    return "";
+}
+
+AudioAvailability GroupAvailability(const AudioLibrary* library, AudioGroup group, int32_t lastStatus) {
+    if (library == nullptr || !library->Loaded()) {
+        return {false, "no plugin"};
+    }
+    if (!library->HasOutput()) {
+        return {false, "no sound card"};
+    }
+    if (group == AudioGroup::VoiceChanger && !library->VoiceChangerAvailable()) {
+        return {false, "no voice changer in the plugin"};
+    }
+    if (lastStatus == 0) {
+        return {true, ""};
+    }
+    return {false, lastStatus < 0 ? "not asked yet" : AudioStatusText(lastStatus)};
+}
 
 std::u16string_view AnswerText(const char16_t* buffer, size_t units) {
     size_t length = 0;
@@ -265,6 +323,26 @@ bool AudioLibrary::SetFloat(const OsConfEndpoint& endpoint, std::u16string_view 
     std::memset(m_value.data(), 0, m_value.size());
     std::memcpy(m_value.data(), &value, sizeof(value));
     return Call(endpoint, name, OSCONF_SET, extra) == 0;
+}
+
+int32_t AudioLibrary::ProbeGroup(AudioGroup group) {
+    bool answered = false;
+    switch (group) {
+    case AudioGroup::Microphone:
+        answered = GetFloat(m_input, audio::kVolumeScalar, PropertyExtra::Channel(audio::kAllChannels)).has_value();
+        break;
+    case AudioGroup::Monitoring:
+        answered = GetFloat(m_input, audio::kAAMaxVol).has_value();
+        break;
+    case AudioGroup::Equaliser:
+        answered = GetInt(m_output, audio::kEqEnable).has_value();
+        break;
+    case AudioGroup::VoiceChanger:
+        answered = GetInt(m_input, audio::kMagicVoice).has_value();
+        break;
+    }
+    // A status 0 whose answer does not parse still means the group fails.
+    return answered ? 0 : std::max(m_lastStatus, 1);
 }
 
 } // namespace velkor

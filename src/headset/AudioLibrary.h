@@ -89,6 +89,23 @@ std::optional<double> ParseAnswerFloat(std::u16string_view text);
 // The text of a buffer of `units` UTF-16 units: up to its first zero unit or its end.
 std::u16string_view AnswerText(const char16_t* buffer, size_t units);
 
+// Where the audio plugin lives: `SDK/<arch>/` beside the program when it is
+// there, else the installed plugin folder. `simulated`: libosconf-sim.so.
+std::string AudioPluginPath(const std::string& programFolder, bool simulated);
+
+// What a plugin's status means, e.g. "status 3 (PipeWire unreachable)".
+std::string AudioStatusText(int32_t status);
+
+// The groups of audio features, and whether one works and why not.
+enum class AudioGroup { Microphone, Monitoring, Equaliser, VoiceChanger };
+inline constexpr std::array<AudioGroup, 4> kAudioGroups = {AudioGroup::Microphone, AudioGroup::Monitoring,
+                                                           AudioGroup::Equaliser, AudioGroup::VoiceChanger};
+std::string_view AudioGroupName(AudioGroup group);
+struct AudioAvailability {
+    bool available = false;
+    std::string reason; // "no plugin", "no sound card", "no voice changer in the plugin", AudioStatusText
+};
+
 struct AudioStartup {
     bool initFailed = false;  // ConfLibInit answered non-zero (start-up went on)
     bool outputFound = false; // an output endpoint matched a pass
@@ -147,6 +164,10 @@ public:
     // The value buffer as text after the last call.
     std::u16string_view ValueText() const;
 
+    // Asks the property that tells whether `group` works (the same the
+    // headset reads back); its status, 0 when it answered.
+    int32_t ProbeGroup(AudioGroup group);
+
 private:
     // Output passes then the input pass; false when no output endpoint is usable.
     bool ChooseEndpoints();
@@ -166,5 +187,9 @@ private:
     alignas(8) std::array<uint8_t, 2 * OSCONF_BUFFER_SIZE> m_value{};
     alignas(8) std::array<uint8_t, OSCONF_BUFFER_SIZE> m_extra{};
 };
+
+// Whether `group` works with `library` (null: no plugin), given the status
+// of the group's last call (-1: not asked yet).
+AudioAvailability GroupAvailability(const AudioLibrary* library, AudioGroup group, int32_t lastStatus);
 
 } // namespace velkor

@@ -32,20 +32,7 @@ void CTolvanicHS6533Device::RecordStatus(AudioGroup group, int32_t status) {
 }
 
 AudioAvailability CTolvanicHS6533Device::Availability(AudioGroup group) const {
-    if (m_audio == nullptr) {
-        return {false, "no plugin"};
-    }
-    if (!m_audio->HasOutput()) {
-        return {false, "no sound card"};
-    }
-    if (group == AudioGroup::VoiceChanger && !m_audio->VoiceChangerAvailable()) {
-        return {false, "no voice changer in the plugin"};
-    }
-    const int32_t status = m_groupStatus[size_t(group)];
-    if (status == 0) {
-        return {true, ""};
-    }
-    return {false, status < 0 ? "not asked yet" : "status " + std::to_string(status)};
+    return GroupAvailability(m_audio.get(), group, m_groupStatus[size_t(group)]);
 }
 
 // ---- Read-back ----

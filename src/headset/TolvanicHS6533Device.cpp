@@ -5,14 +5,6 @@
 #include "ui/Prompts.h"
 
 #include <algorithm>
-#include <filesystem>
-
-#ifndef VELKOR_PLUGIN_DIR
-#define VELKOR_PLUGIN_DIR "/usr/local/lib/velkor"
-#endif
-#ifndef VELKOR_PLUGIN_ARCH
-#define VELKOR_PLUGIN_ARCH "x86_64"
-#endif
 
 namespace velkor {
 
@@ -40,30 +32,6 @@ std::span<const int32_t> EqPreset(int type) {
         return {};
     }
     return kEqPresets[size_t(type - 1)];
-}
-
-std::string_view AudioGroupName(AudioGroup group) {
-    switch (group) {
-    case AudioGroup::Microphone:
-        return "microphone";
-    case AudioGroup::Monitoring:
-        return "monitoring";
-    case AudioGroup::Equaliser:
-        return "equaliser";
-    case AudioGroup::VoiceChanger:
-        return "voice changer";
-    }
-    return "";
-}
-
-std::string AudioPluginPath(const std::string& programFolder, bool simulated) {
-    const char* file = simulated ? "libosconf-sim.so" : "libosconf.so";
-    std::filesystem::path beside = std::filesystem::path(programFolder) / "SDK" / VELKOR_PLUGIN_ARCH / file;
-    std::error_code error;
-    if (!programFolder.empty() && std::filesystem::exists(beside, error)) {
-        return beside.string();
-    }
-    return (std::filesystem::path(VELKOR_PLUGIN_DIR) / file).string();
 }
 
 CTolvanicHS6533Device::CTolvanicHS6533Device(const DeviceServices& services, AudioPluginLoader loader)

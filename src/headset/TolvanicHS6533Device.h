@@ -52,22 +52,8 @@ struct HeadsetView {
     int voice = 0; // 1..4, 0 none
 };
 
-// Whether a group of audio features works, and why not.
-struct AudioAvailability {
-    bool available = false;
-    std::string reason; // "no plugin", "no sound card", "status N", "no voice changer in the plugin"
-};
-enum class AudioGroup { Microphone, Monitoring, Equaliser, VoiceChanger };
-inline constexpr std::array<AudioGroup, 4> kAudioGroups = {AudioGroup::Microphone, AudioGroup::Monitoring,
-                                                           AudioGroup::Equaliser, AudioGroup::VoiceChanger};
-std::string_view AudioGroupName(AudioGroup group);
-
 // Band gains of equaliser presets 1..12; empty outside.
 std::span<const int32_t> EqPreset(int type);
-
-// Where the audio plugin lives: `SDK/<arch>/` beside the program when it is
-// there, else the installed plugin folder. `simulated`: libosconf-sim.so.
-std::string AudioPluginPath(const std::string& programFolder, bool simulated);
 
 // Loads the plugin the headset uses; null when there is none.
 using AudioPluginLoader = std::function<std::unique_ptr<AudioLibrary>()>;

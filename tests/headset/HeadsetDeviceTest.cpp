@@ -120,7 +120,7 @@ TEST_F(HeadsetDevice, StartUpReadsTheLibraryBackAndWritesOnlyMissingDefaults) {
     EXPECT_EQ(again.Settings().magicType, 1);
     EXPECT_EQ(again.Settings().magicEnable, 0) << "the profile's, though the library says 1";
     EXPECT_EQ(again.Availability(AudioGroup::VoiceChanger).reason, "no voice changer in the plugin");
-    EXPECT_EQ(again.Availability(AudioGroup::Monitoring).reason, "status 2");
+    EXPECT_EQ(again.Availability(AudioGroup::Monitoring).reason, "status 2 (no such control)");
 }
 
 TEST_F(HeadsetDevice, WithoutPluginOrCardEveryGroupSaysWhy) {
