@@ -264,11 +264,18 @@ TEST_F(HeadsetPanelRouting, WhatCannotWorkIsSaidAndRefused) {
     EXPECT_TRUE(audio.FindChild("hs_mic_layout")->IsVisible());
     EXPECT_EQ(audio.FindChild("hs_audio_status_text")->Text(), "hs_status_eq_where");
 
-    // The headset refuses the mute change: the option goes back.
+    // The headset refuses the mute change: the option goes back, and the
+    // status line says so for 5 s.
     sim::PluginStore().SetFailing(OSCONF_FLOW_INPUT, "MuteControl");
     const bool micOn = m_audio->MicOption();
     ASSERT_TRUE(m_user.Click(*audio.FindChild("6533_MicIn_option")));
     EXPECT_EQ(m_audio->MicOption(), micOn);
+    ui::Control& status = *audio.FindChild("hs_audio_status_text");
+    EXPECT_EQ(status.Text(), HeadsetPanelRouter::kRefusedText);
+    m_toolkit->AdvanceTime(4900);
+    EXPECT_EQ(status.Text(), HeadsetPanelRouter::kRefusedText);
+    m_toolkit->AdvanceTime(200);
+    EXPECT_EQ(status.Text(), "hs_status_eq_where");
     // Also when its state could not be read at start: back to what was shown.
     Attach();
     const bool shown = m_audio->MicOption();
