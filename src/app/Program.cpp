@@ -161,6 +161,9 @@ bool Program::StartDevices(std::string* error) {
     if (m_services.makeHardwareBackend) {
         m_devices = m_services.makeHardwareBackend();
     }
+    if (m_services.makeGlobalInput) {
+        m_globalInput = m_services.makeGlobalInput(m_toolkit->GetDispatcher());
+    }
     return true;
 }
 
@@ -187,6 +190,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.startHidden = m_options.background;
     windowServices.programFolder = folders.program;
     windowServices.audioPlugin = AudioPluginPath(folders.program, m_options.simulate);
+    windowServices.globalInput = m_globalInput.get();
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
@@ -318,6 +322,7 @@ void Program::Stop() {
     m_inbox.Detach();
     m_services.bus.Close();
     m_mainWnd.reset();
+    m_globalInput.reset();
     m_settings.reset();
     m_devices.reset();
     m_typefaces.reset();
