@@ -322,6 +322,17 @@ TEST_F(EvdevHookBed, AReportLeftUntakenReleasesTheKeyboardUntilTaken) {
     EXPECT_EQ(m_reports.size(), 2u);
 }
 
+TEST_F(EvdevHookBed, AKeyboardPluggedInLaterIsReadAndKept) {
+    AddNode(3, kKeyboard, "Test keyboard");
+    ASSERT_TRUE(Start(EvdevHookOptions{.buttons = false}).keys);
+    const std::string later = AddNode(6, kKeyboard, "Later keyboard");
+    umockdev_testbed_uevent(m_bed, later.c_str(), "add");
+    ASSERT_TRUE(RunUntil([this] { return GrabsAre("/dev/input/event6", {1}); }));
+    Key("/dev/input/event6", KEY_A, 1, 5'000'000);
+    ASSERT_TRUE(RunUntil([this] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].timeUs, 5'000'000);
+}
+
 TEST_F(EvdevHookBed, ANodeThatCannotBeOpenedIsReportedAndSkipped) {
     AddNode(3, kKeyboard, "Test keyboard");
     AddNode(4, kKeyboard, "Vanished keyboard");
