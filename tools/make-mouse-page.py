@@ -201,6 +201,23 @@ def panel(name):
     return Node("QWidget", name, (0, 0, PAGE_W, PAGE_H))
 
 
+def macro_page():
+    """Page 1 of the function switch: the macros and, chosen above them, the recoil patterns."""
+    tab_h = 32
+    return Node("QWidget", "device_function_page_1", None, children=[
+        Node("QWidget", "mouse_macro_page_layout", (8, 4, 400, 24), children=[
+            Node("QRadioButton", f"mouse_macro_page_option_{i}", (i * 200, 0, 192, 24), text(caption),
+                 '<property name="checked"><bool>true</bool></property>' if i == 0 else "")
+            for i, caption in enumerate(("mouse_macro_page_macro_text", "mouse_macro_page_recoil_text"))]),
+        Node("QStackedWidget", "mouse_macro_page_switch", (0, tab_h, PAGE_W, PAGE_H - tab_h), children=[
+            Node("QWidget", "mouse_macro_page_0", None, children=[
+                Node("QWidget", "MacroSetControlUI", (0, 0, PAGE_W, PAGE_H - tab_h))]),
+            Node("QWidget", "mouse_macro_page_1", None, children=[
+                Node("QWidget", "ShootKeySetControlUI", (0, 0, PAGE_W, PAGE_H - tab_h))]),
+        ]),
+    ])
+
+
 def page():
     switch = Node("QStackedWidget", "device_function_switch", (432, 76, PAGE_W, PAGE_H), children=[
         Node("QWidget", "device_function_page_0", None, children=[
@@ -209,7 +226,7 @@ def page():
                 for i, name in enumerate(("LightSetControlUI", "KeySetControlUI", "MagicSetControlUI"))
             ]),
         ]),
-        Node("QWidget", "device_function_page_1", None, children=[panel("MacroSetControlUI")]),
+        macro_page(),
         cursor_page(),
         system_page(),
     ])

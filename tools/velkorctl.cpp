@@ -1,11 +1,12 @@
 // velkorctl: lists the family's HID interfaces, reads what a device stores, sends the running
-// program messages and shows or applies the desktop's pointer settings.
+// program messages, shows or applies the desktop's pointer settings and shows what the input hook reads.
 #include "devices/SupportedDevices.h"
 #include "platform/Trace.h"
 #include "headset/AudioLibrary.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/AudioCommands.h"
 #include "tools/BusCommands.h"
+#include "tools/InputCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
@@ -42,6 +43,7 @@ void PrintUsage(FILE* out) {
                "\n",
                out);
     PrintMacroCommandUsage(out);
+    PrintInputCommandUsage(out);
     PrintBusCommandUsage(out);
     PrintPointerCommandUsage(out);
     PrintAudioCommandUsage(out);
@@ -252,6 +254,8 @@ int Run(int argc, char** argv) {
             if (arg.size() > 11) {
                 simulate.scenario = arg.substr(11);
             }
+        } else if (!words.empty() && words[0] == "input") {
+            words.push_back(arg); // its own options
         } else if ((arg == "--server" || arg == "--ca") && i + 1 < argc) {
             (arg == "--server" ? update.server : update.caFile) = argv[++i];
         } else if (arg.rfind("--", 0) == 0) {
@@ -271,8 +275,11 @@ int Run(int argc, char** argv) {
     if (int rc = RunBusCommand(words); rc >= 0) {
         return rc;
     }
-    // Neither do the desktop's pointer settings.
+    // Neither do the desktop's pointer settings, nor the keyboards and mice.
     if (int rc = RunPointerCommand(words); rc >= 0) {
+        return rc;
+    }
+    if (int rc = RunInputCommand(words, stdout, stderr); rc >= 0) {
         return rc;
     }
 

@@ -45,7 +45,11 @@ bool CMainWnd::Create(std::string* error) {
         return false;
     }
     m_tapSource = std::make_unique<WindowTapSource>(*m_window);
-    m_hook.SetSources({m_tapSource.get()});
+    if (m_services.globalInput != nullptr) {
+        m_hook.SetSources({m_services.globalInput, m_tapSource.get()});
+    } else {
+        m_hook.SetSources({m_tapSource.get()});
+    }
     Trace("InitWindow");
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         m_titleButtons[i] = m_window->FindControl(kTitleButtons[i]);
@@ -76,6 +80,7 @@ bool CMainWnd::Create(std::string* error) {
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
     m_window->CenterWindow();
     UpdateNoDeviceHint();
+    m_startPagePending = m_services.startPageKind != 0;
     if (m_services.startHidden) {
         m_quietStart = true;
         HideToTray();
@@ -142,7 +147,8 @@ void CMainWnd::RegisterHeadset() {
                                           return nullptr;
                                       }
                                       std::string error;
-                                      std::unique_ptr<AudioLibrary> library = AudioLibrary::Load(plugin, &error);
+                                      std::unique_ptr<AudioLibrary> library =
+                                          AudioLibrary::Load(plugin, &error);
                                       if (library == nullptr) {
                                           TraceF("headset: no audio plugin (%s)", error.c_str());
                                       }
@@ -410,14 +416,15 @@ void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
         keyboard->SetLayoutVariant(LayoutLanguage());
     }
-    auto panels = std::make_unique<DevicePanelSet>(device, *m_prompts, m_services.texts,
-                                                   m_services.toolkit.PrimaryScreen(),
-                                                   m_lighting ? &m_lighting->Panels() : nullptr,
-                                                   m_services.pointerSettings);
+    auto panels = std::make_unique<DevicePanelSet>(
+        device, *m_prompts, m_services.texts, m_services.toolkit.PrimaryScreen(),
+        m_lighting ? &m_lighting->Panels() : nullptr, m_services.pointerSettings);
     DevicePanelSet::KeyPanelLinks links;
     links.pendingChanged = [this](bool pending) { m_keyChangesPending = pending; };
     links.captureChanged = [this, set = panels.get()](bool on) { KeyCaptureChanged(set, on); };
     panels->SetKeyPanelLinks(std::move(links));
+    panels->SetSelectedQuery(
+        [this, &device] { return m_discovery != nullptr && m_discovery->SelectedDevice() == &device; });
     panels->Attach(page);
     m_panels.push_back(std::move(panels));
     if (m_lighting && m_discovery) {
@@ -449,6 +456,21 @@ void CMainWnd::VisibleItemsChanged(int visibleCount) {
         m_lighting->DevicesChanged(visibleCount);
     }
     UpdateNoDeviceHint();
+    ShowStartPage();
+}
+
+void CMainWnd::ShowStartPage() {
+    if (!m_startPagePending || !m_discovery || !m_discovery->SelectFirstOfClass(m_services.startPageKind)) {
+        return;
+    }
+    m_startPagePending = false;
+    CTolvanicUSBDevice* device = m_discovery->SelectedDevice();
+    DevicePanelSet* panels = device != nullptr ? PanelsOf(*device) : nullptr;
+    if (m_services.startPageTab > 0 && panels != nullptr && panels->ProfileBar() != nullptr) {
+        // As a click on the tab does.
+        panels->ProfileBar()->SelectOptionTab(m_services.startPageTab);
+        panels->OptionTabChosen(m_services.startPageTab);
+    }
 }
 
 void CMainWnd::TrayIconClicked(ui::MouseButton button) {

@@ -81,8 +81,15 @@ struct MainWndServices {
     DesktopPointerSettings* pointerSettings = nullptr;
     // Start hidden in the notification area (velkor --background).
     bool startHidden = false;
+    // velkor --page: the first device of this class kind to select once it
+    // is listed (0: none), and the option tab then chosen (0: none).
+    uint32_t startPageKind = 0;
+    int startPageTab = 0;
     // The headset's audio plugin; empty: the headset has no audio features.
     std::string audioPlugin;
+    // The input hook's source for the whole desktop, tried before the window's
+    // own input; null: the hook sees only what reaches the window.
+    HookInputSource* globalInput = nullptr;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and
@@ -230,6 +237,8 @@ public:
     void SelectedItemHiding() override;
     void VisibleItemsChanged(int visibleCount) override;
     void SelectionChanged() override;
+    // Selects the requested start page (velkor --page) once its device is listed.
+    void ShowStartPage();
     void DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) override;
     // Switches the user interface to entry `index` of the language table: the
     // entry and its language file are checked first, and on any failure
@@ -346,7 +355,7 @@ private:
     bool m_lightControl = true;
     bool m_awake = true;
     bool m_active = false;
-    bool m_inTray = false; // hidden to the notification area
+    bool m_inTray = false;     // hidden to the notification area
     bool m_quietStart = false; // started hidden: the first scan raises nothing
     bool m_hover = false;
     bool m_displayChanged = false;
@@ -361,6 +370,8 @@ private:
     // The panel set whose key capture runs, or null.
     DevicePanelSet* m_capturePanels = nullptr;
     bool m_windowOnlyNoticeShown = false;
+    // Cleared once the requested start page was shown.
+    bool m_startPagePending = false;
     std::function<void(HookReport, const ui::InputPress&)> m_hookListener;
     // Last: the hook ends before the window its tap lives on.
     std::unique_ptr<WindowTapSource> m_tapSource;

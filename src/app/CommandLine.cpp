@@ -1,12 +1,38 @@
 #include "app/CommandLine.h"
 
 #include <string_view>
+#include <utility>
 
 #ifndef VELKOR_VERSION
 #define VELKOR_VERSION "unknown"
 #endif
 
 namespace velkor {
+
+namespace {
+
+// "keyboard", "mouse", "mousepad" or "headset", optionally ":" and a tab type 1..8.
+bool ParsePageRequest(std::string_view value, uint32_t& kind, int& tab) {
+    const size_t colon = value.find(':');
+    const std::string_view name = value.substr(0, colon);
+    constexpr std::pair<std::string_view, uint32_t> kKinds[] = {
+        {"keyboard", 1}, {"mouse", 2}, {"mousepad", 3}, {"headset", 7}};
+    kind = 0;
+    for (const auto& [kindName, kindTag] : kKinds) {
+        kind = name == kindName ? kindTag : kind;
+    }
+    tab = 0;
+    if (colon != std::string_view::npos) {
+        const std::string_view digits = value.substr(colon + 1);
+        if (digits.size() != 1 || digits[0] < '1' || digits[0] > '8') {
+            return false;
+        }
+        tab = digits[0] - '0';
+    }
+    return kind != 0;
+}
+
+} // namespace
 
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options,
                                    std::string& error) {
@@ -38,6 +64,12 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
                 error = "--screenshot= needs a file name";
                 return CommandLineAction::Error;
             }
+        } else if (arg.starts_with("--page=")) {
+            if (!ParsePageRequest(arg.substr(std::string_view("--page=").size()), options.pageKind,
+                                  options.pageTab)) {
+                error = "--page= needs keyboard, mouse, mousepad or headset, optionally :TAB (1..8)";
+                return CommandLineAction::Error;
+            }
         } else if (arg.starts_with("--update-server=") || arg.starts_with("--update-ca=")) {
             const size_t equals = arg.find('=');
             std::string& value =
@@ -67,6 +99,8 @@ void PrintUsage(std::FILE* out) {
                "  --background          start hidden in the notification area (login autostart)\n"
                "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
                "  --screenshot=FILE     once the devices are listed, save the main window as PNG and quit\n"
+               "  --page=NAME[:TAB]     show the page of the first keyboard, mouse, mousepad or\n"
+               "                        headset once it is listed, and its option tab TAB (1..8)\n"
                "  --update-server=URL   the update server (its base URL ends in /api/; also\n"
                "                        VELKOR_UPDATE_SERVER or \"UpdateServer\" in the settings file)\n"
                "  --update-ca=FILE      the certificate authorities of a private update server\n"

@@ -2,6 +2,7 @@
 // The program's command line:
 //   velkor [--simulate[=SCENARIO]] [--trace] [--background] [--exit-after-start] [--screenshot=FILE]
 //          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -20,6 +21,10 @@ struct ProgramOptions {
     // Save the main window as a PNG file once the devices are listed, then quit
     // (documentation pictures); empty: no picture.
     std::string screenshot;
+    // --page=NAME[:TAB]: once a device of that kind is listed, its page is
+    // selected and, with TAB, that option tab (1..8). 0: no such request.
+    uint32_t pageKind = 0;
+    int pageTab = 0;
     // The update server's base URL (ending in "/api/") and its CA file; empty:
     // the environment's or the settings file's (update/UpdateConfig.h).
     std::string updateServer;

@@ -2,6 +2,7 @@
 
 #include "devices/KeyboardOptionsRouter.h"
 #include "devices/MouseOptionsRouter.h"
+#include "devices/RecoilUpload.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
 #include "devices/TolvanicUSBDevice.h"
@@ -115,7 +116,7 @@ void DevicePanelSet::Attach(ui::Control& page) {
         m_device.SetLightPanel(m_lightLink.get());
     }
     AttachKeyboard();
-    AttachMouse();
+    AttachMouse(page);
     AttachHeadset(page);
     ReloadPanels();
 }
@@ -133,14 +134,32 @@ void DevicePanelSet::AttachHeadset(ui::Control& page) {
     }
     m_headsetRouter =
         std::make_unique<HeadsetPanelRouter>(m_device, m_voicePanel.get(), m_magicPanel.get(), m_prompts);
+    m_headsetRouter->SetSelectedQuery([this] { return IsSelected(); });
     headset->SetViewShown([this] { m_headsetRouter->ShowDevice(); });
     m_headsetRouter->ShowDevice();
 }
 
-void DevicePanelSet::AttachMouse() {
+void DevicePanelSet::AttachMouse(ui::Control& page) {
     auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&m_device);
     if (mouse == nullptr) {
         return;
+    }
+    if (ui::Control* panel = FilledPanel(page, "ShootKeySetControlUI")) {
+        m_shootPanel = std::make_unique<CShootControlUI>(*panel);
+        m_shootPanel->SetUserFolder(m_device.GetUserDataFolder());
+        m_shootPanel->SetDefaultFolder(m_device.GetDefaultDataFolder());
+        m_shootPanel->InitShootPanel();
+        m_shootPanel->SelectGun(0);
+        m_shootPanel->SelectBullet(0);
+        ShootPanelHooks shootHooks;
+        shootHooks.mouseSelected = [this] { return m_device.KindTag() == 2 && IsSelected(); };
+        shootHooks.upload = [mouse](std::function<void(const RecoilSendResult&)> done) {
+            return mouse->UploadRecoil([done = std::move(done)](const RecoilUploadOutcome& outcome) {
+                const bool oversized = outcome.status == RecoilUploadStatus::Oversized;
+                done(RecoilSendResult{outcome.Ok(), oversized ? outcome.gun : -1});
+            });
+        };
+        m_shootRouter = std::make_unique<ShootPanelRouter>(*m_shootPanel, m_prompts, std::move(shootHooks));
     }
     mouse->SetScreenSize(ScreenSize{m_screen.width, m_screen.height});
     MouseOptionsRouter::Hooks hooks;
@@ -352,6 +371,9 @@ bool DevicePanelSet::Route(const ui::Notification& notification) {
     if (m_headsetRouter && m_headsetRouter->Route(notification)) {
         return true;
     }
+    if (m_shootRouter && m_shootRouter->Route(notification)) {
+        return true;
+    }
     return m_macroRouter && m_macroRouter->Route(notification);
 }
 
@@ -406,7 +428,7 @@ bool DevicePanelSet::WriteMacrosAndKeys(bool saveProfile, std::function<void(int
     MacroWriteRequest request = keys->PrepareMacroWrite(MacroWriteMode::MacrosAndKeys, 0);
     std::weak_ptr<int> alive = m_alive;
     CTolvanicUSBDevice& device = m_device;
-    const bool started = m_device.RunTransfer([=, &device](const StopEvent& stop) -> std::function<void()> {
+    const bool started = m_device.RunTransfer([=, this, &device](const StopEvent& stop) -> std::function<void()> {
         size_t shownPercent = 101;
         const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
             const size_t percent = planned == 0 ? 100 : sent * 100 / planned;

@@ -13,7 +13,9 @@
 #include "lighting/CLightControlUI.h"
 #include "lighting/LightCommit.h"
 #include "macros/CMacroControlUI.h"
+#include "macros/CShootControlUI.h"
 #include "macros/MacroPanelRouter.h"
+#include "macros/ShootPanelRouter.h"
 #include "profiles/CDeviceProfileUI.h"
 #include "profiles/ProfileBarRouter.h"
 #include "ui/Geometry.h"
@@ -57,6 +59,11 @@ public:
     };
     void SetKeyPanelLinks(KeyPanelLinks links) { m_keyLinks = std::move(links); }
 
+    // Whether this set's device is the one the window shows; the panels of a
+    // device that is not act on nothing. Unset: it always is. Set before Attach.
+    void SetSelectedQuery(std::function<bool()> selected) { m_selected = std::move(selected); }
+    bool IsSelected() const { return !m_selected || m_selected(); }
+
     // Attaches a panel to every filled container of the page and starts the
     // profile bar: kind, folders, list, tab 1; the device takes the selected
     // profile's identifier. Panels whose container is missing or empty are left out.
@@ -73,6 +80,7 @@ public:
     KeySetPanelRouter* KeyRouter() const { return m_keyRouter.get(); }
     CVoice6533ControlUI* VoicePanel() const { return m_voicePanel.get(); }
     CMagicControlUI* MagicPanel() const { return m_magicPanel.get(); }
+    CShootControlUI* ShootPanel() const { return m_shootPanel.get(); }
     // Key `key` chosen on the key tab: the panel shows its entry. A mouse's
     // last key with the left-button function is refused ("message_text_6").
     // False when the key was not opened.
@@ -115,8 +123,8 @@ private:
     void AttachHeadset(ui::Control& page);
     // A keyboard's own controls, its lighting panel link and its profile list reload.
     void AttachKeyboard();
-    // A mouse's own controls and the screen size its settings carry.
-    void AttachMouse();
+    // A mouse's own controls, the screen size its settings carry and its recoil panel.
+    void AttachMouse(ui::Control& page);
     // The pointer controls show the desktop's values; those it does not offer are disabled.
     void ShowDesktopPointer();
     void ApplyDesktopPointer(std::string_view control, int value);
@@ -145,7 +153,10 @@ private:
     std::unique_ptr<CVoice6533ControlUI> m_voicePanel;
     std::unique_ptr<CMagicControlUI> m_magicPanel;
     std::unique_ptr<HeadsetPanelRouter> m_headsetRouter;
+    std::unique_ptr<CShootControlUI> m_shootPanel;
+    std::unique_ptr<ShootPanelRouter> m_shootRouter;
     KeyPanelLinks m_keyLinks;
+    std::function<bool()> m_selected;
     int m_chosenKey = -1;
     std::unique_ptr<LightPanelAdapter> m_lightLink;
     std::unique_ptr<KeyboardOptionsRouter> m_keyboardRouter;

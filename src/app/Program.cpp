@@ -90,8 +90,9 @@ StartResult Program::Start() {
         return Fail("cannot start the user interface: " + error);
     }
     const ProgramEnvironment& environment = m_services.environment;
-    m_settingsPath = SettingsFilePath(environment.xdgConfigHome.empty() ? nullptr : environment.xdgConfigHome.c_str(),
-                                      environment.home.empty() ? nullptr : environment.home.c_str());
+    m_settingsPath =
+        SettingsFilePath(environment.xdgConfigHome.empty() ? nullptr : environment.xdgConfigHome.c_str(),
+                         environment.home.empty() ? nullptr : environment.home.c_str());
     LoadStartLanguage(folders);
     RegisterProgramControlClasses(m_factory);
     if (!StartDevices(&error)) {
@@ -148,7 +149,8 @@ std::string Program::SimplifiedChineseFace() const {
     if (!m_typefaces || m_typefaces->States().empty() || m_typefaces->States().front().handle < 0) {
         return {};
     }
-    const std::vector<std::string> families = m_toolkit->TypefaceFamilies(m_typefaces->States().front().handle);
+    const std::vector<std::string> families =
+        m_toolkit->TypefaceFamilies(m_typefaces->States().front().handle);
     return families.empty() ? std::string() : families.front();
 }
 
@@ -160,6 +162,9 @@ bool Program::StartDevices(std::string* error) {
     }
     if (m_services.makeHardwareBackend) {
         m_devices = m_services.makeHardwareBackend();
+    }
+    if (m_services.makeGlobalInput) {
+        m_globalInput = m_services.makeGlobalInput(m_toolkit->GetDispatcher());
     }
     return true;
 }
@@ -185,21 +190,25 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     };
     windowServices.pointerSettings = m_services.pointerSettings;
     windowServices.startHidden = m_options.background;
+    windowServices.startPageKind = m_options.pageKind;
+    windowServices.startPageTab = m_options.pageTab;
     windowServices.programFolder = folders.program;
     windowServices.audioPlugin = AudioPluginPath(folders.program, m_options.simulate);
+    windowServices.globalInput = m_globalInput.get();
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
     };
     CreateSettingsHost(folders);
     windowServices.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
-        m_settings->Run(owner, placement, dpi, m_mainWnd ? m_mainWnd->Discovery() : nullptr,
-                        [this] { return m_mainWnd ? m_mainWnd->LanguageIndex() : -1; },
-                        [this](uint32_t message, int64_t wParam) {
-                            if (m_mainWnd) {
-                                m_mainWnd->DeviceMessage(message, wParam, 0);
-                            }
-                        });
+        m_settings->Run(
+            owner, placement, dpi, m_mainWnd ? m_mainWnd->Discovery() : nullptr,
+            [this] { return m_mainWnd ? m_mainWnd->LanguageIndex() : -1; },
+            [this](uint32_t message, int64_t wParam) {
+                if (m_mainWnd) {
+                    m_mainWnd->DeviceMessage(message, wParam, 0);
+                }
+            });
     };
     windowServices.installerReport = [this](int32_t report, int32_t value) {
         m_settings->InstallerReport(report, value);
@@ -212,12 +221,11 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
 void Program::CreateSettingsHost(const ProgramFolders& folders) {
     const ProgramEnvironment& environment = m_services.environment;
     const auto cString = [](const std::string& text) { return text.empty() ? nullptr : text.c_str(); };
-    UpdateConfigSources sources{
-        .commandLineServer = m_options.updateServer,
-        .commandLineCaFile = m_options.updateCaFile,
-        .environmentServer = environment.updateServer,
-        .environmentCaFile = environment.updateCaFile,
-        .settingsPath = m_settingsPath};
+    UpdateConfigSources sources{.commandLineServer = m_options.updateServer,
+                                .commandLineCaFile = m_options.updateCaFile,
+                                .environmentServer = environment.updateServer,
+                                .environmentCaFile = environment.updateCaFile,
+                                .settingsPath = m_settingsPath};
     SettingsWindowSetup setup;
     std::string why;
     if (!ResolveUpdateServer(sources, setup.server, &why)) {
@@ -318,6 +326,7 @@ void Program::Stop() {
     m_inbox.Detach();
     m_services.bus.Close();
     m_mainWnd.reset();
+    m_globalInput.reset();
     m_settings.reset();
     m_devices.reset();
     m_typefaces.reset();

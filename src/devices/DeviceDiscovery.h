@@ -125,6 +125,8 @@ public:
     // Selects the next (or previous) visible item after the selected one, wrapping.
     bool SelectAdjacentItem(bool forward);
 
+    // Selects the first visible item of a class kind; false when none is visible.
+    bool SelectFirstOfClass(uint32_t classKind);
     // The device of the first visible item whose option is selected, or null.
     CTolvanicUSBDevice* SelectedDevice() const;
     CTolvanicUSBDevice* DeviceOfModel(int modelRow) const;

@@ -397,6 +397,18 @@ bool DeviceDiscovery::SelectAdjacentItem(bool forward) {
     return false;
 }
 
+bool DeviceDiscovery::SelectFirstOfClass(uint32_t classKind) {
+    for (const auto& entry : m_entries) {
+        if (entry->classKind == classKind && entry->itemControl->IsVisible()) {
+            if (!IsSelected(*entry)) {
+                SelectItem(entry.get());
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
 void DeviceDiscovery::AfterItemsChanged() {
     const int visible = VisibleItemCount();
     if (m_noDeviceHint != nullptr) {

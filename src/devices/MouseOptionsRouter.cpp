@@ -44,6 +44,14 @@ bool MouseOptionsRouter::Route(const ui::Notification& notification) {
             m_mouse.SetStageEnabled(n, sender->IsSelected());
             return true;
         }
+        if (prefix == "mouse_macro_page_option_") {
+            // The macro tab holds the macros and the recoil patterns, one at a time.
+            ui::Control* pages = page->FindChild("mouse_macro_page_switch");
+            if (sender->IsSelected() && pages != nullptr) {
+                pages->SelectPage(n);
+            }
+            return true;
+        }
         if (prefix == "polling_rate_option_") {
             if (sender->IsSelected()) {
                 m_mouse.SelectPollingRate(n);

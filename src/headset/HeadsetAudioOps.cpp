@@ -240,51 +240,55 @@ void CTolvanicHS6533Device::DeleteCustomEq() {
 
 // ---- Microphone and monitoring ----
 
-void CTolvanicHS6533Device::SetMicLevel() {
+bool CTolvanicHS6533Device::SetMicLevel() {
     const int v = std::clamp(m_view.micSlider, 0, 100);
     if (m_audio == nullptr || !m_audio->SetFloat(m_audio->Input(), audio::kVolumeScalar, float(v) / 100.0f,
                                                  PropertyExtra::Channel(audio::kAllChannels))) {
         m_view.micSlider = m_settings.micInValue; // the slider shows what the headset has
-        return;
+        return false;
     }
     m_settings.micInValue = v;
     SaveSettings();
+    return true;
 }
 
-void CTolvanicHS6533Device::ToggleMic() {
+bool CTolvanicHS6533Device::ToggleMic() {
     const int32_t muted = m_micMuted != 0 ? 0 : 1;
     if (m_audio == nullptr || !m_audio->SetInt(m_audio->Input(), audio::kMute, muted)) {
         // The headset did not change: neither does what is shown.
         m_view.micOption = m_micMuted == 0;
-        return;
+        return false;
     }
     m_micMuted = muted;
     m_view.micOption = muted == 0;
     m_settings.micInSelect = muted == 0 ? 1 : 0;
     SaveSettings();
+    return true;
 }
 
-void CTolvanicHS6533Device::SetMonitorLevel() {
+bool CTolvanicHS6533Device::SetMonitorLevel() {
     const int v = std::clamp(m_view.monitorSlider, 0, 100);
     if (m_audio == nullptr || !m_audio->SetFloat(m_audio->Input(), audio::kAAVolumeScalar, float(v) / 100.0f,
                                                  PropertyExtra::Channel(audio::kChannelZero))) {
         m_view.monitorSlider = m_settings.micMonitorValue;
-        return;
+        return false;
     }
     m_settings.micMonitorValue = v;
     SaveSettings();
+    return true;
 }
 
-void CTolvanicHS6533Device::ToggleMonitor() {
+bool CTolvanicHS6533Device::ToggleMonitor() {
     const int32_t muted = m_monitorMuted != 0 ? 0 : 1;
     if (m_audio == nullptr || !m_audio->SetInt(m_audio->Input(), audio::kAAMute, muted)) {
         m_view.monitorOption = m_monitorMuted == 0;
-        return;
+        return false;
     }
     m_monitorMuted = muted;
     m_view.monitorOption = muted == 0;
     m_settings.micMonitorSelect = muted == 0 ? 1 : 0;
     SaveSettings();
+    return true;
 }
 
 // ---- Voice changer ----

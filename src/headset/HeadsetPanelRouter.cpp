@@ -4,6 +4,7 @@
 #include "headset/TolvanicHS6533Device.h"
 #include "ui/Control.h"
 #include "ui/Prompts.h"
+#include "ui/Window.h"
 
 namespace velkor {
 
@@ -40,6 +41,46 @@ void ShowStatus(ui::Control& panel, std::string_view name, std::string_view key)
 
 } // namespace
 
+HeadsetPanelRouter::HeadsetPanelRouter(CTolvanicUSBDevice& device, CVoice6533ControlUI* audio,
+                                       CMagicControlUI* magic, ui::UserPrompts& prompts)
+    : m_device(device), m_audio(audio), m_magic(magic), m_prompts(prompts) {
+    if (m_audio != nullptr) {
+        m_audio->Panel().OwnerWindow().AddNotifier(*this);
+    }
+}
+
+HeadsetPanelRouter::~HeadsetPanelRouter() {
+    if (m_audio != nullptr) {
+        if (ui::Control* line = AudioStatusLine()) {
+            line->KillTimer(kRefusedTimer);
+        }
+        m_audio->Panel().OwnerWindow().RemoveNotifier(*this);
+    }
+}
+
+ui::Control* HeadsetPanelRouter::AudioStatusLine() const {
+    return m_audio != nullptr ? m_audio->Panel().FindChild("hs_audio_status_text") : nullptr;
+}
+
+void HeadsetPanelRouter::ShowRefused() {
+    ui::Control* line = AudioStatusLine();
+    if (line == nullptr) {
+        return;
+    }
+    m_refusedShown = true;
+    line->SetTimer(kRefusedTimer, kRefusedShownMs); // a second refusal starts the 5 s again
+}
+
+void HeadsetPanelRouter::Notify(const ui::Notification& notification) {
+    if (notification.type != ui::kNotifyTimer || notification.wParam != kRefusedTimer ||
+        notification.sender == nullptr || notification.sender != AudioStatusLine()) {
+        return;
+    }
+    notification.sender->KillTimer(kRefusedTimer);
+    m_refusedShown = false;
+    ShowDevice();
+}
+
 void HeadsetPanelRouter::ShowDevice() {
     auto* headset = dynamic_cast<CTolvanicHS6533Device*>(&m_device);
     if (headset == nullptr) {
@@ -65,6 +106,7 @@ void HeadsetPanelRouter::ShowAvailability(CTolvanicHS6533Device& headset) {
         const bool monitoring = headset.Availability(AudioGroup::Monitoring).available;
         ShowStatus(panel, "hs_audio_status_text",
                    missing != nullptr ? missing
+                   : m_refusedShown   ? kRefusedText
                    : eq               ? "hs_status_eq_where"
                                       : "hs_status_no_eq");
         for (std::string_view name : {"eq_option_layout", "eq_band_layout"}) {
@@ -122,7 +164,8 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
     if (!inAudio && !inMagic) {
         return false;
     }
-    auto* headset = m_device.KindTag() == CTolvanicHS6533Device::kKindTag
+    const bool selected = !m_selected || m_selected();
+    auto* headset = m_device.KindTag() == CTolvanicHS6533Device::kKindTag && selected
                         ? dynamic_cast<CTolvanicHS6533Device*>(&m_device)
                         : nullptr;
     if (headset == nullptr) {
@@ -143,6 +186,7 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
         m_magic->Read(view);
     }
     bool handled = true;
+    bool refused = false;
     if (type == ui::kNotifySelectChanged) {
         // An option group tells the deselected option first: only the selected one acts.
         if (split.prefix == "6533_eq_option_" && sender->IsSelected()) {
@@ -150,9 +194,9 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
         } else if (split.prefix == "magic_option_" && sender->IsSelected()) {
             headset->SelectVoice(split.number);
         } else if (name == "6533_MicIn_option") {
-            headset->ToggleMic();
+            refused = !headset->ToggleMic();
         } else if (name == "6533_MicMoniter_option") {
-            headset->ToggleMonitor();
+            refused = !headset->ToggleMonitor();
         } else if (name == "magic_enable_option") {
             headset->SetVoiceChangerEnabled();
         } else {
@@ -162,9 +206,9 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
         if (split.prefix == "6533_eq_hz_slider_") {
             headset->SetEqBand(split.number);
         } else if (name == "6533_MicIn_slider") {
-            headset->SetMicLevel();
+            refused = !headset->SetMicLevel();
         } else if (name == "6533_MicMoniter_slider") {
-            headset->SetMonitorLevel();
+            refused = !headset->SetMonitorLevel();
         } else {
             handled = false;
         }
@@ -177,6 +221,9 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
         headset->DeleteCustomEq();
     } else {
         handled = false;
+    }
+    if (refused) {
+        ShowRefused();
     }
     ShowDevice();
     return handled;

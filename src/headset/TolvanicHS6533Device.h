@@ -99,10 +99,11 @@ public:
     // 1 saved, 0 the name exists, -1 refused.
     int SaveCustomEq();
     void DeleteCustomEq();
-    void SetMicLevel();
-    void ToggleMic();
-    void SetMonitorLevel();
-    void ToggleMonitor();
+    // False when the headset refused: what is shown is put back to what it has.
+    bool SetMicLevel();
+    bool ToggleMic();
+    bool SetMonitorLevel();
+    bool ToggleMonitor();
     void SetVoiceChangerEnabled();
     void SelectVoice(int voice);
 

@@ -7,6 +7,7 @@
 
 #include "app/DevicePanels.h"
 #include "devices/LightTables.h"
+#include "ui/memory/MemoryControl.h"
 #include "ui/memory/MemoryWindow.h"
 
 #include <algorithm>
@@ -21,10 +22,12 @@ class HeadsetInMainWindow : public MainWndFixture {
 protected:
     HeadsetInMainWindow() { m_folder.AddDefaultData(); }
 
-    CTolvanicHS6533Device* StartHeadset(const char* plugin = VELKOR_SIM_PLUGIN) {
+    CTolvanicHS6533Device* StartHeadset(const char* plugin = VELKOR_SIM_PLUGIN, int startTab = 0) {
         m_sim.Plug(SimUnit::Headset);
         MainWndServices services = Services();
         services.audioPlugin = plugin;
+        services.startPageKind = startTab > 0 ? 7 : 0;
+        services.startPageTab = startTab;
         if (!StartWith(services)) {
             return nullptr;
         }
@@ -165,6 +168,32 @@ TEST_F(HeadsetInMainWindow, PanelChangesReachThePluginAndTheProfile) {
     headset->RefreshView();
     EXPECT_TRUE(part("6533_eq_option_2")->IsSelected());
     EXPECT_EQ(messages.size(), calls);
+}
+
+// velkor --page=headset:6 shows the headset's sound tab, though the keyboard
+// comes first in the list; a band slider moved while the keyboard is the
+// selected device does nothing.
+TEST_F(HeadsetInMainWindow, ItsPanelsActOnlyWhileTheHeadsetIsSelected) {
+    m_sim.Plug(SimUnit::Keyboard);
+    CTolvanicHS6533Device* headset = StartHeadset(VELKOR_SIM_PLUGIN, 6);
+    ASSERT_NE(headset, nullptr);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == headset; }));
+    EXPECT_EQ(headset->GetFunctionPage(), 6);
+    EXPECT_TRUE(m_main->PanelsOf(*headset)->ProfileBar()->Bar().FindChild("6533_voice_Op_tab")->IsSelected());
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectFirstOfClass(1); }));
+    AudioLibrary& plugin = *headset->Audio();
+    auto& slider = static_cast<ui::MemoryControl&>(
+        *m_main->PanelsOf(*headset)->VoicePanel()->Panel().FindChild("6533_eq_hz_slider_3"));
+    const int32_t before = plugin.GetInt(plugin.Output(), u"EQ_Slider4").value_or(0);
+    const int moved = before == 7 ? 6 : 7;
+    slider.SetValue(moved);
+    slider.Raise(ui::kNotifyValueChanged);
+    EXPECT_EQ(plugin.GetInt(plugin.Output(), u"EQ_Slider4"), before);
+
+    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(7));
+    slider.SetValue(moved);
+    slider.Raise(ui::kNotifyValueChanged);
+    EXPECT_EQ(plugin.GetInt(plugin.Output(), u"EQ_Slider4"), moved);
 }
 
 TEST_F(HeadsetInMainWindow, WithoutThePluginBothPanelsSayWhyAndCannotBeUsed) {

@@ -143,6 +143,43 @@ TEST_P(RecoilUploadTest, RefusalsAndFaultsAreReported) {
     }
 }
 
+// Through the window: the macro tab's recoil page, gun 3, bullet 4 edited,
+// then its save button. The mouse's recoil memory holds the edited bullet.
+TEST_P(RecoilUploadTest, TheWindowsSaveButtonSendsTheEditedBullet) {
+    m_folder.AddDefaultData();
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    const auto on = [&](std::string_view name) -> ui::Control& {
+        ui::Control* control = mouse->Page()->FindChild(name);
+        EXPECT_NE(control, nullptr) << name;
+        return *control;
+    };
+    ASSERT_TRUE(m_user.Click(on("macro_Op_tab")));
+    ASSERT_TRUE(m_user.Click(on("mouse_macro_page_option_1")));
+    ASSERT_TRUE(m_user.Click(on("shoot_gun_op_2")));
+    ASSERT_TRUE(m_user.Click(on("bullet_op_3")));
+    ASSERT_TRUE(m_user.Type(on("bullet_x_eidt"), "42"));
+    ASSERT_TRUE(m_user.Type(on("bullet_delay_eidt"), "70000"));
+    ASSERT_TRUE(m_user.Click(on("bullet_y_check")));
+    const RecoilBullet before =
+        ReadRecoilBullet(m_json.ReadJsonFile(RecoilFilePath(mouse->GetUserDataFolder(), 2)), 3);
+    ASSERT_TRUE(m_user.Click(on("shootdate_save_btn")));
+
+    const std::string file = RecoilFilePath(mouse->GetUserDataFolder(), 2);
+    const RecoilBullet saved = ReadRecoilBullet(m_json.ReadJsonFile(file), 3);
+    EXPECT_EQ(saved.horizontal, 42);
+    EXPECT_EQ(saved.delay, 65535);
+    EXPECT_EQ(saved.up, !before.up);
+    EXPECT_EQ(on("bullet_delay_eidt").Text(), "65535");
+    ASSERT_TRUE(Until(
+        [&] {
+            const auto records = m_sim.RecoilRecords(SimModel::Mouse);
+            return records.has_value() && *records == Expected(*mouse);
+        },
+        1));
+    EXPECT_FALSE((*m_sim.RecoilRecords(SimModel::Mouse))[2].empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Channels, RecoilUploadTest,
                          ::testing::Values(Channel{"cable", SimUnit::Mouse},
                                            Channel{"receiver", SimUnit::MouseReceiver}),

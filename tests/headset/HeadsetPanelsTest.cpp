@@ -1,6 +1,7 @@
 // The headset's two panels built from the shipped layouts on the in-memory
 // toolkit: each operation, what it shows, and that none raises a notification.
 #include "headset/HeadsetPanels.h"
+#include "HeadsetRig.h"
 #include "headset/HeadsetPanelRouter.h"
 #include "headset/TolvanicHS6533Device.h"
 #include "sim/SimBackend.h"
@@ -216,43 +217,13 @@ const PanelCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Operations, HeadsetPanels, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class FixedTicks final : public TickClock {
-public:
-    uint32_t NowMs() const override { return 5000; }
-};
-
 // The panels and the router on a headset with the simulated plugin linked in.
 class HeadsetPanelRouting : public HeadsetPanels {
 protected:
-    void Attach() {
-        auto loader = [] { return std::make_unique<AudioLibrary>(sim::SimAudioTable(), nullptr); };
-        m_device = MakeDevice<CTolvanicHS6533Device>(
-            DeviceServices{m_backend, m_dispatcher, m_ticks, {Skin() + "/..", m_folder.Path()}}, loader);
-        m_device->SetProfileIdentifier("p");
-        m_device->InitPage();
-        m_device->ReadDevice();
-        m_device->StopLightThread();
-        m_router = std::make_unique<HeadsetPanelRouter>(*m_device, m_audio.get(), m_magic.get(), m_prompts);
-        m_router->ShowDevice();
-        m_audioWindow->AddNotifier(m_forward);
-        m_magicWindow->AddNotifier(m_forward);
-    }
-    class Forward final : public ui::NotifyReceiver {
-    public:
-        explicit Forward(HeadsetPanelRouting& owner) : m_owner(owner) {}
-        void Notify(const ui::Notification& n) override { m_owner.m_router->Route(n); }
-        HeadsetPanelRouting& m_owner;
-    };
+    void Attach() { m_rig.Attach(Skin(), *m_audio, *m_audioWindow, *m_magic, *m_magicWindow); }
 
-    ScratchFolder m_folder{"velkor_hspanels_"};
-    sim::SimBackend m_backend{3};
-    ui::Dispatcher m_dispatcher;
-    FixedTicks m_ticks;
-    ScriptedPrompts m_prompts;
+    HeadsetRig m_rig;
     ui::MemoryUser m_user;
-    Forward m_forward{*this};
-    std::unique_ptr<CTolvanicHS6533Device, DeviceDeleter> m_device;
-    std::unique_ptr<HeadsetPanelRouter> m_router;
 };
 
 TEST_F(HeadsetPanelRouting, WhatCannotWorkIsSaidAndRefused) {
@@ -264,11 +235,18 @@ TEST_F(HeadsetPanelRouting, WhatCannotWorkIsSaidAndRefused) {
     EXPECT_TRUE(audio.FindChild("hs_mic_layout")->IsVisible());
     EXPECT_EQ(audio.FindChild("hs_audio_status_text")->Text(), "hs_status_eq_where");
 
-    // The headset refuses the mute change: the option goes back.
+    // The headset refuses the mute change: the option goes back, and the
+    // status line says so for 5 s.
     sim::PluginStore().SetFailing(OSCONF_FLOW_INPUT, "MuteControl");
     const bool micOn = m_audio->MicOption();
     ASSERT_TRUE(m_user.Click(*audio.FindChild("6533_MicIn_option")));
     EXPECT_EQ(m_audio->MicOption(), micOn);
+    ui::Control& status = *audio.FindChild("hs_audio_status_text");
+    EXPECT_EQ(status.Text(), HeadsetPanelRouter::kRefusedText);
+    m_toolkit->AdvanceTime(4900);
+    EXPECT_EQ(status.Text(), HeadsetPanelRouter::kRefusedText);
+    m_toolkit->AdvanceTime(200);
+    EXPECT_EQ(status.Text(), "hs_status_eq_where");
     // Also when its state could not be read at start: back to what was shown.
     Attach();
     const bool shown = m_audio->MicOption();
