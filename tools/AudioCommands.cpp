@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace velkor {
@@ -26,7 +27,7 @@ struct PropertyInfo {
     PropertyExtra extra;
 };
 
-const std::array<PropertyInfo, 24> kCatalogue = {{
+const std::array<PropertyInfo, 23> kCatalogue = {{
     {audio::kVolume, false, true, PropertyExtra::Channel(audio::kAllChannels)},
     {audio::kVolumeScalar, false, true, PropertyExtra::Channel(audio::kAllChannels)},
     {audio::kMute, false, false, PropertyExtra::None()},
@@ -49,14 +50,16 @@ const std::array<PropertyInfo, 24> kCatalogue = {{
     {audio::kRoomEnvironment, true, false, PropertyExtra::None()},
     {audio::kRoomSize, true, false, PropertyExtra::None()},
     {audio::kSurround, true, false, PropertyExtra::SurroundBlock()},
-    {u"EQ_Slider", true, false, PropertyExtra::None()}, // EQ_Slider1 .. EQ_Slider10
     {audio::kSupportFeature, false, false, PropertyExtra::None()},
 }};
+// "EQ_Slider1" .. "EQ_Slider10".
+const PropertyInfo kBandSlider = {u"EQ_Slider", true, false, PropertyExtra::None()};
 
 std::string Narrow(std::u16string_view text) {
     std::string narrow;
     for (const char16_t unit : text) {
-        narrow += unit < 0x80 ? char(unit) : '?';
+        // Nothing a plugin writes reaches the terminal as a control sequence.
+        narrow += unit >= 0x20 && unit < 0x7F ? char(unit) : '?';
     }
     return narrow;
 }
@@ -69,18 +72,19 @@ const PropertyInfo* FindProperty(const std::string& name) {
     const std::u16string wide = Widen(name);
     for (int band = 0; band < 10; ++band) {
         if (wide == audio::EqSlider(band)) {
-            return &kCatalogue[22];
+            return &kBandSlider;
         }
     }
     for (const PropertyInfo& info : kCatalogue) {
-        if (info.name == wide && info.name != u"EQ_Slider") {
+        if (info.name == wide) {
             return &info;
         }
     }
     return nullptr;
 }
 
-void PrintEndpoint(std::FILE* out, const char* which, bool found, const OsConfEndpoint& endpoint, int32_t features) {
+void PrintEndpoint(std::FILE* out, const char* which, bool found, const OsConfEndpoint& endpoint,
+                   int32_t features) {
     if (!found) {
         std::fprintf(out, "%s endpoint: none\n", which);
         return;
@@ -105,16 +109,17 @@ int Get(AudioLibrary& library, const std::string& name, const PropertyInfo& info
         std::FILE* err) {
     const OsConfEndpoint& endpoint = info.output ? library.Output() : library.Input();
     // Printed as the plugin wrote it, within the buffer.
-    if (library.Call(endpoint, Widen(name), OSCONF_GET, info.extra) != 0) {
+    const std::optional<std::u16string> answer = library.GetText(endpoint, Widen(name), info.extra);
+    if (!answer) {
         std::fprintf(err, "velkorctl: %s: %s\n", name.c_str(), AudioStatusText(library.LastStatus()).c_str());
         return kFailed;
     }
-    std::fprintf(out, "%s: %s\n", name.c_str(), Narrow(library.ValueText()).c_str());
+    std::fprintf(out, "%s: %s\n", name.c_str(), Narrow(*answer).c_str());
     return kOk;
 }
 
 int Set(AudioLibrary& library, const std::string& name, const PropertyInfo& info, const std::string& value,
-        std::FILE* err) {
+        std::FILE* out, std::FILE* err) {
     const OsConfEndpoint& endpoint = info.output ? library.Output() : library.Input();
     char* end = nullptr;
     errno = 0;
@@ -122,7 +127,8 @@ int Set(AudioLibrary& library, const std::string& name, const PropertyInfo& info
     if (info.isFloat) {
         const float parsed = std::strtof(value.c_str(), &end);
         if (value.empty() || *end != 0 || errno != 0 || !std::isfinite(parsed)) {
-            std::fprintf(err, "velkorctl: %s takes a number such as 0.5, not \"%s\"\n", name.c_str(), value.c_str());
+            std::fprintf(err, "velkorctl: %s takes a number such as 0.5, not \"%s\"\n", name.c_str(),
+                         value.c_str());
             return kUsage;
         }
         done = library.SetFloat(endpoint, Widen(name), parsed, info.extra);
@@ -137,6 +143,13 @@ int Set(AudioLibrary& library, const std::string& name, const PropertyInfo& info
     if (!done) {
         std::fprintf(err, "velkorctl: %s: %s\n", name.c_str(), AudioStatusText(library.LastStatus()).c_str());
         return kFailed;
+    }
+    // What the plugin now answers, so that a set that did not take shows.
+    if (const std::optional<std::u16string> answer = library.GetText(endpoint, Widen(name), info.extra)) {
+        std::fprintf(out, "%s: %s\n", name.c_str(), Narrow(*answer).c_str());
+    } else {
+        std::fprintf(out, "%s: set (reading it back: %s)\n", name.c_str(),
+                     AudioStatusText(library.LastStatus()).c_str());
     }
     return kOk;
 }
@@ -167,7 +180,6 @@ int RunAudioCommand(const std::vector<std::string>& words, const std::string& pl
         std::fprintf(err, "velkorctl: no audio plugin: %s\n", error.c_str());
         return kFailed;
     }
-    std::fprintf(out, "plugin: %s\n", pluginPath.c_str());
     const AudioStartup startup = library->Start();
     for (const std::string& notice : startup.notices) {
         std::fprintf(err, "velkorctl: the plugin says: %s\n", notice.c_str());
@@ -177,9 +189,11 @@ int RunAudioCommand(const std::vector<std::string>& words, const std::string& pl
         return kFailed;
     }
     if (list) {
+        std::fprintf(out, "plugin: %s\n", pluginPath.c_str());
         return List(*library, out);
     }
-    return get ? Get(*library, words[2], *info, out, err) : Set(*library, words[2], *info, words[3], err);
+    return get ? Get(*library, words[2], *info, out, err)
+               : Set(*library, words[2], *info, words[3], out, err);
 }
 
 void PrintAudioCommandUsage(std::FILE* out) {

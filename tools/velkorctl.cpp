@@ -1,8 +1,8 @@
 // velkorctl: lists the family's HID interfaces, reads what a device stores, sends the running
 // program messages, shows or applies the desktop's pointer settings and shows what the input hook reads.
 #include "devices/SupportedDevices.h"
-#include "platform/Trace.h"
 #include "headset/AudioLibrary.h"
+#include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/AudioCommands.h"
 #include "tools/BusCommands.h"
@@ -285,7 +285,8 @@ int Run(int argc, char** argv) {
 
     // The audio plugin the program would load, from beside the tool.
     std::error_code folderError;
-    const std::string folder = std::filesystem::read_symlink("/proc/self/exe", folderError).parent_path().string();
+    const std::string folder =
+        std::filesystem::read_symlink("/proc/self/exe", folderError).parent_path().string();
     if (int rc = RunAudioCommand(words, AudioPluginPath(folder, simulate.enabled), stdout, stderr); rc >= 0) {
         return rc;
     }

@@ -311,6 +311,15 @@ std::optional<double> AudioLibrary::GetFloat(const OsConfEndpoint& endpoint, std
     return ParseAnswerFloat(ValueText());
 }
 
+std::optional<std::u16string> AudioLibrary::GetText(const OsConfEndpoint& endpoint, std::u16string_view name,
+                                                    const PropertyExtra& extra) {
+    std::memset(m_value.data(), 0, m_value.size());
+    if (Call(endpoint, name, OSCONF_GET, extra) != 0) {
+        return std::nullopt;
+    }
+    return std::u16string(ValueText());
+}
+
 bool AudioLibrary::SetInt(const OsConfEndpoint& endpoint, std::u16string_view name, int32_t value,
                           const PropertyExtra& extra) {
     std::memset(m_value.data(), 0, m_value.size());
@@ -329,7 +338,8 @@ int32_t AudioLibrary::ProbeGroup(AudioGroup group) {
     bool answered = false;
     switch (group) {
     case AudioGroup::Microphone:
-        answered = GetFloat(m_input, audio::kVolumeScalar, PropertyExtra::Channel(audio::kAllChannels)).has_value();
+        answered =
+            GetFloat(m_input, audio::kVolumeScalar, PropertyExtra::Channel(audio::kAllChannels)).has_value();
         break;
     case AudioGroup::Monitoring:
         answered = GetFloat(m_input, audio::kAAMaxVol).has_value();

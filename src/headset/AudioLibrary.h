@@ -151,6 +151,9 @@ public:
                                   const PropertyExtra& extra = {});
     std::optional<double> GetFloat(const OsConfEndpoint& endpoint, std::u16string_view name,
                                    const PropertyExtra& extra = {});
+    // The answer as the plugin wrote it (within the buffer), for status 0.
+    std::optional<std::u16string> GetText(const OsConfEndpoint& endpoint, std::u16string_view name,
+                                          const PropertyExtra& extra = {});
     // True when the plugin answered status 0.
     bool SetInt(const OsConfEndpoint& endpoint, std::u16string_view name, int32_t value,
                 const PropertyExtra& extra = {});

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -148,6 +149,11 @@ TEST_F(HeadsetDevice, PresetsSendAndStoreTheTableValues) {
     EXPECT_EQ(Stored()["SystemSetStages"]["EqType"].asInt(), 6);
     EXPECT_EQ(Row(Stored()["EQHzValueInfo"], 6), std::vector<int32_t>(six.begin(), six.end()));
 
+    // The profile read again (a profile change): what it shows is what plays.
+    PluginStore().ClearCalls();
+    ASSERT_TRUE(headset.LoadDeviceProfile());
+    EXPECT_EQ(Sets(), EqSets(six));
+
     PluginStore().ClearCalls();
     const HeadsetSystemRecord before = headset.Settings();
     headset.SelectEqPreset(0);
@@ -253,6 +259,41 @@ TEST_F(HeadsetDevice, ADamagedProfileStillGivesTenBands) {
     EXPECT_EQ(headset.BandValues(), Ints({4, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     headset.SelectEqPreset(2);
     EXPECT_EQ(Sets().size(), 22u) << "ten bands each time";
+}
+
+// Through the device to the simulated headset: the frame reaches both
+// targets; the same frame again goes at most once a second.
+TEST_F(HeadsetDevice, LedFramesReachTheHeadsetAndAnUnchangedOneAtMostOnceASecond) {
+    CTolvanicHS6533Device& headset = Make();
+    headset.SetLightCount(13); // the page layout has them; these tests build none
+    m_backend.Plug(sim::SimUnit::Headset);
+    ASSERT_TRUE(
+        headset.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Headset)));
+    headset.SetSynchronisedLighting(true); // the tick carries the frames
+    auto paint = [&](uint32_t packed) {
+        for (int led = 0; led < 13; ++led) {
+            headset.SetLedColour(led, packed);
+        }
+    };
+    auto frameOut = [&](uint32_t advanceMs) {
+        m_clock.now += advanceMs;
+        headset.OutputLightFrame();
+        EXPECT_TRUE(headset.LedSender().WaitIdle(5000));
+        return headset.LedSender().FramesSent();
+    };
+    paint(PackLed(255, 255, 255, 255));
+    EXPECT_EQ(frameOut(0), 1u);
+    const auto leds = m_backend.HeadsetLeds(0x22);
+    EXPECT_TRUE(std::all_of(leds.begin(), leds.end(), [](uint8_t v) { return v == 247; }));
+    EXPECT_EQ(m_backend.HeadsetLeds(0x44), leds);
+    EXPECT_EQ(frameOut(10), 1u);
+    EXPECT_EQ(frameOut(989), 1u);
+    EXPECT_EQ(frameOut(1), 2u) << "a second after the last one";
+    paint(PackLed(255, 0, 0, 128));
+    EXPECT_EQ(frameOut(10), 3u) << "a changed frame goes at once";
+    EXPECT_EQ(m_backend.HeadsetLeds(0x44)[12], 127);
+    EXPECT_EQ(m_backend.HeadsetLeds(0x44)[13], 0);
+    headset.SetSynchronisedLighting(false);
 }
 
 TEST(HeadsetLedFrame, ChannelsCapAndReportsComeInOrder) {

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace velkor::test {
@@ -42,8 +43,8 @@ protected:
     double PlayAndMeasure(const std::string& tone, const std::string& target, double hz) {
         const std::string recording = Scratch("recording.wav");
         std::filesystem::remove(recording);
-        Child recorder({"pw-record", "--target", SoundServer::kHeadsetSink, "-P", "{ stream.capture.sink = true }",
-                        "--rate", "48000", "--channels", "1", recording});
+        Child recorder({"pw-record", "--target", SoundServer::kHeadsetSink, "-P",
+                        "{ stream.capture.sink = true }", "--rate", "48000", "--channels", "1", recording});
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         Child player({"pw-play", "--target", target, tone});
         EXPECT_TRUE(player.Wait(10000)) << "pw-play did not finish";
@@ -84,6 +85,26 @@ TEST_F(LinuxAudioPipeWire, EqualiserBandSixAtMinusTwelveTakesSixDecibelsOffOneKi
         << "the default goes back";
 }
 
+// As a driver keeps its settings: the equaliser that was on when the plugin
+// last ran is on again, with its gains, once the plugin starts.
+TEST_F(LinuxAudioPipeWire, TheEqualiserComesBackAtStartUp) {
+    const std::string stateFile = TestHome::Get().StateFile();
+    std::filesystem::create_directories(std::filesystem::path(stateFile).parent_path());
+    std::ofstream(stateFile) << R"({"eqEnabled": 1, "bands": [0, 0, 0, 0, 0, -12, 0, 0, 0, 0]})";
+    std::string error;
+    std::unique_ptr<AudioLibrary> restarted = AudioLibrary::Load(VELKOR_LINUX_PLUGIN, &error);
+    ASSERT_NE(restarted, nullptr) << error;
+    ASSERT_TRUE(restarted->Start().outputFound);
+    EXPECT_NE(Capture({"pw-metadata", "-n", "default", "0", "default.configured.audio.sink"})
+                  .find("velkor_headset_eq"),
+              std::string::npos)
+        << "loaded by the start-up, before any property call";
+    const OsConfEndpoint out = restarted->Output();
+    EXPECT_EQ(restarted->GetInt(out, u"Enable_EQ_GFX"), 1);
+    EXPECT_EQ(restarted->GetInt(out, u"EQ_Slider6"), -12);
+    EXPECT_TRUE(restarted->SetInt(out, u"Enable_EQ_GFX", 0));
+}
+
 TEST_F(LinuxAudioPipeWire, VoiceChangerShiftsTheHeadsetMicrophoneUpFiveSemitones) {
     // The headset's microphone: pw-cat as a source with the headset's ids.
     const std::string tone = Scratch("440hz.wav");
@@ -105,7 +126,8 @@ TEST_F(LinuxAudioPipeWire, VoiceChangerShiftsTheHeadsetMicrophoneUpFiveSemitones
     ASSERT_TRUE(on) << "status " << m_library->LastStatus();
 
     const std::string recording = Scratch("voice.wav");
-    Child recorder({"pw-record", "--target", "velkor_headset_voice", "--rate", "48000", "--channels", "1", recording});
+    Child recorder(
+        {"pw-record", "--target", "velkor_headset_voice", "--rate", "48000", "--channels", "1", recording});
     std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     recorder.Interrupt();
     recorder.Wait(3000);

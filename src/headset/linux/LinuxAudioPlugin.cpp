@@ -87,6 +87,7 @@ void LinuxAudioPlugin::Reconcile() {
 
 int32_t LinuxAudioPlugin::ConfLibInit() {
     std::lock_guard lock(m_mutex);
+    Effects().BeginCall();
     m_state = ReadAudioState(AudioStatePath());
     m_cardPresent = FindHeadsetCard().has_value();
     if (m_cardPresent && (m_state.eqEnabled || m_state.voiceEnabled) && Effects().Reachable() == kOk) {
@@ -123,10 +124,13 @@ int32_t LinuxAudioPlugin::GetDeviceById(int32_t flow, int32_t index, OsConfEndpo
 }
 
 int32_t LinuxAudioPlugin::PropertyControl(OsConfEndpoint endpoint, const char16_t* name, void** value,
-                                          void** /*extra: every control moves all channels*/, int32_t operation) {
+                                          void** /*extra: every control moves all channels*/,
+                                          int32_t operation) {
     std::lock_guard lock(m_mutex);
+    Effects().BeginCall(); // however many waits the call makes, none outlasts the call's time
     const std::optional<std::string> property = NarrowName(name);
-    if (!property || value == nullptr || *value == nullptr || (operation != OSCONF_GET && operation != OSCONF_SET)) {
+    if (!property || value == nullptr || *value == nullptr ||
+        (operation != OSCONF_GET && operation != OSCONF_SET)) {
         return kUnknownProperty;
     }
     const bool output = endpoint.w[1] == kOutputType && endpoint.w[2] == OSCONF_FLOW_OUTPUT;

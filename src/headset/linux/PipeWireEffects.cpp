@@ -11,6 +11,7 @@
 #include <spa/pod/builder.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +64,8 @@ bool IdIs(const std::string& text, uint16_t expected) {
 }
 
 bool IsHeadset(const Props& props) {
-    return IdIs(Get(props, "device.vendor.id"), kHeadsetVendor) && IdIs(Get(props, "device.product.id"), kHeadsetProduct);
+    return IdIs(Get(props, "device.vendor.id"), kHeadsetVendor) &&
+           IdIs(Get(props, "device.product.id"), kHeadsetProduct);
 }
 
 // The "name" of a metadata value such as { "name": "alsa_output.usb-..." }.
@@ -103,11 +105,12 @@ std::string EqualiserArgs(const std::string& sink, const std::array<int32_t, kBa
     args << "{ node.description = \"Headset equaliser\" media.name = \"Headset equaliser\"\n"
          << "  audio.channels = 2 audio.position = [ FL FR ]\n"
          << "  filter.graph = { nodes = [\n"
-         << "    { type = builtin name = headroom label = mixer control = { \"Gain 1\" = " << HeadroomGain(bands)
-         << " } }\n";
+         << "    { type = builtin name = headroom label = mixer control = { \"Gain 1\" = "
+         << HeadroomGain(bands) << " } }\n";
     for (int i = 0; i < kBandCount; ++i) {
-        args << "    { type = builtin name = eq" << i + 1 << " label = bq_peaking control = { \"Freq\" = "
-             << kBandHz[size_t(i)] << " \"Q\" = " << kBandQ << " \"Gain\" = " << BandDb(bands[size_t(i)]) << " } }\n";
+        args << "    { type = builtin name = eq" << i + 1
+             << " label = bq_peaking control = { \"Freq\" = " << kBandHz[size_t(i)] << " \"Q\" = " << kBandQ
+             << " \"Gain\" = " << BandDb(bands[size_t(i)]) << " } }\n";
     }
     args << "  ] links = [\n    { output = \"headroom:Out\" input = \"eq1:In\" }\n";
     for (int i = 1; i < kBandCount; ++i) {
@@ -214,8 +217,13 @@ struct PipeWireEffects::Impl {
     Chain voice;
     std::array<int32_t, kBandCount> bands{};
     int semitones = kVoiceSemitones[0];
+    // Every wait of one property call ends by this time (BeginCall).
+    std::chrono::steady_clock::time_point callEnd = std::chrono::steady_clock::time_point::max();
 
-    ~Impl() { Disconnect(true); }
+    ~Impl() {
+        callEnd = std::chrono::steady_clock::time_point::max(); // giving the defaults back gets its own time
+        Disconnect(true);
+    }
 
     int32_t Connect();
     void Disconnect(bool giveBackDefaults);
@@ -224,7 +232,8 @@ struct PipeWireEffects::Impl {
 
     // The headset's node of this media class, by node.name; empty when none.
     std::string HeadsetNode(const char* mediaClass) const;
-    int32_t Load(Chain& chain, const std::string& args, const char* defaultKey, const std::string& headsetNode);
+    int32_t Load(Chain& chain, const std::string& args, const char* defaultKey,
+                 const std::string& headsetNode);
     void Unload(Chain& chain);
     void ApplyControls(Chain& chain);
     void SetDefault(const char* key, const std::string& value);
@@ -234,8 +243,8 @@ struct PipeWireEffects::Impl {
     static void OnGlobal(void* data, uint32_t id, uint32_t permissions, const char* type, uint32_t version,
                          const spa_dict* props);
     static void OnGlobalRemove(void* data, uint32_t id);
-    void Bind(std::map<uint32_t, std::unique_ptr<Bound>>& objects, uint32_t id, const char* type, uint32_t version,
-              Props props);
+    void Bind(std::map<uint32_t, std::unique_ptr<Bound>>& objects, uint32_t id, const char* type,
+              uint32_t version, Props props);
     static void OnNodeInfo(void* data, const pw_node_info* info);
     static void OnDeviceInfo(void* data, const pw_device_info* info);
     static int OnMetadata(void* data, uint32_t subject, const char* key, const char* type, const char* value);
@@ -302,8 +311,8 @@ void PipeWireEffects::Impl::OnGlobalRemove(void* data, uint32_t id) {
     }
 }
 
-void PipeWireEffects::Impl::Bind(std::map<uint32_t, std::unique_ptr<Bound>>& objects, uint32_t id, const char* type,
-                                 uint32_t version, Props props) {
+void PipeWireEffects::Impl::Bind(std::map<uint32_t, std::unique_ptr<Bound>>& objects, uint32_t id,
+                                 const char* type, uint32_t version, Props props) {
     auto bound = std::make_unique<Bound>();
     bound->props = std::move(props);
     bound->proxy = static_cast<pw_proxy*>(pw_registry_bind(registry, id, type, version, 0));
@@ -362,8 +371,15 @@ int PipeWireEffects::Impl::OnMetadata(void* data, uint32_t subject, const char* 
 }
 
 bool PipeWireEffects::Impl::WaitFor(const std::function<bool()>& done) {
+    // A call makes several waits: together they stay within its time.
+    const auto now = std::chrono::steady_clock::now();
+    int64_t waitNs = int64_t(kCallTimeoutMs) * SPA_NSEC_PER_MSEC;
+    if (callEnd != std::chrono::steady_clock::time_point::max()) {
+        waitNs = std::clamp<int64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(callEnd - now).count(), 0, waitNs);
+    }
     timespec deadline{};
-    pw_thread_loop_get_time(loop, &deadline, int64_t(kCallTimeoutMs) * SPA_NSEC_PER_MSEC);
+    pw_thread_loop_get_time(loop, &deadline, waitNs);
     while (!done() && !broken) {
         if (pw_thread_loop_timed_wait_full(loop, &deadline) != 0) {
             break; // timed out
@@ -473,7 +489,8 @@ std::string PipeWireEffects::Impl::HeadsetNode(const char* mediaClass) const {
         }
         bool headset = IsHeadset(props);
         if (!headset && !Get(props, "device.id").empty()) {
-            const auto device = devices.find(uint32_t(std::strtoul(Get(props, "device.id").c_str(), nullptr, 10)));
+            const auto device =
+                devices.find(uint32_t(std::strtoul(Get(props, "device.id").c_str(), nullptr, 10)));
             headset = device != devices.end() && IsHeadset(device->second->props);
         }
         if (headset) {
@@ -492,7 +509,8 @@ void PipeWireEffects::Impl::SetDefault(const char* key, const std::string& value
 
 int32_t PipeWireEffects::Impl::Load(Chain& chain, const std::string& args, const char* defaultKey,
                                     const std::string& headsetNode) {
-    pw_impl_module* module = pw_context_load_module(context, "libpipewire-module-filter-chain", args.c_str(), nullptr);
+    pw_impl_module* module =
+        pw_context_load_module(context, "libpipewire-module-filter-chain", args.c_str(), nullptr);
     if (module == nullptr) {
         std::fprintf(stderr, "velkor audio: the filter chain did not load: %s\n", std::strerror(errno));
         return kNoSuchControl;
@@ -511,7 +529,8 @@ int32_t PipeWireEffects::Impl::Load(Chain& chain, const std::string& args, const
     pw_impl_module_add_listener(module, &chain.moduleListener, &events, &chain);
     chain.defaultKey = defaultKey;
     // The chain stands in for the headset as the default while the headset was it.
-    const std::string runningKey = std::strcmp(defaultKey, kSinkKey) == 0 ? "default.audio.sink" : "default.audio.source";
+    const std::string runningKey =
+        std::strcmp(defaultKey, kSinkKey) == 0 ? "default.audio.sink" : "default.audio.source";
     const auto running = defaults.find(runningKey);
     if (running != defaults.end() && JsonName(running->second) == headsetNode) {
         const auto configured = defaults.find(defaultKey);
@@ -575,6 +594,10 @@ PipeWireEffects::PipeWireEffects() : m_impl(std::make_unique<Impl>()) {
 
 PipeWireEffects::~PipeWireEffects() = default;
 
+void PipeWireEffects::BeginCall() {
+    m_impl->callEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs);
+}
+
 int32_t PipeWireEffects::Reachable() {
     Impl& impl = *m_impl;
     if (impl.loop != nullptr) {
@@ -602,7 +625,8 @@ int32_t PipeWireEffects::SetEqualiser(bool on, const std::array<int32_t, kBandCo
         impl.Unload(impl.eq);
     } else if (impl.eq.module == nullptr) {
         const std::string sink = impl.HeadsetNode("Audio/Sink");
-        status = sink.empty() ? kNoSuchControl : impl.Load(impl.eq, EqualiserArgs(sink, bands), kSinkKey, sink);
+        status =
+            sink.empty() ? kNoSuchControl : impl.Load(impl.eq, EqualiserArgs(sink, bands), kSinkKey, sink);
     }
     pw_thread_loop_unlock(impl.loop);
     return status;
@@ -641,8 +665,9 @@ int32_t PipeWireEffects::SetVoiceChanger(bool on, int32_t voice) {
         impl.Unload(impl.voice);
     } else if (impl.voice.module == nullptr) {
         const std::string source = impl.HeadsetNode("Audio/Source");
-        status = source.empty() ? kNoSuchControl
-                                : impl.Load(impl.voice, VoiceArgs(source, plugin, impl.semitones), kSourceKey, source);
+        status = source.empty()
+                     ? kNoSuchControl
+                     : impl.Load(impl.voice, VoiceArgs(source, plugin, impl.semitones), kSourceKey, source);
     }
     pw_thread_loop_unlock(impl.loop);
     return status;

@@ -12,7 +12,8 @@
 // are looked up at every call, so a replugged headset or a node that comes
 // late is found.
 //
-// Every call returns within the time limit (kCallTimeoutMs) with a status of
+// The waits of one plugin call (BeginCall) end within the time limit
+// (kCallTimeoutMs) all together; every call returns with a status of
 // HeadsetCard.h. Called from one thread at a time; PipeWire's own work runs
 // on a loop thread of the object's.
 #include "headset/linux/AudioStateFile.h"
@@ -40,6 +41,10 @@ public:
     ~PipeWireEffects();
     PipeWireEffects(const PipeWireEffects&) = delete;
     PipeWireEffects& operator=(const PipeWireEffects&) = delete;
+
+    // Starts the time of one plugin call: every wait until the next
+    // BeginCall ends within kCallTimeoutMs of now, all of them together.
+    void BeginCall();
 
     // kOk when a PipeWire daemon answers, connecting (again) when needed;
     // kPipeWireUnreachable otherwise.

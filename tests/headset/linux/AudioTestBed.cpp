@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -119,8 +119,10 @@ TestHome::TestHome() {
     setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + m_path + "/no-bus").c_str(), 1);
     std::ostringstream asoundrc;
     asoundrc << "ctl_type.velkortest { lib \"" << VELKOR_TEST_CARD_PLUGIN << "\" }\n"
-             << "ctl.velkor_sidetone { type velkortest sidetone true state \"" << CardFile(m_path, true) << "\" }\n"
-             << "ctl.velkor_plain { type velkortest sidetone false state \"" << CardFile(m_path, false) << "\" }\n";
+             << "ctl.velkor_sidetone { type velkortest sidetone true state \"" << CardFile(m_path, true)
+             << "\" }\n"
+             << "ctl.velkor_plain { type velkortest sidetone false state \"" << CardFile(m_path, false)
+             << "\" }\n";
     WriteFile(m_path + "/.asoundrc", asoundrc.str());
 }
 
@@ -182,9 +184,13 @@ bool SoundServer::Start(std::string& error) {
     const std::string log = home + "/sound-server.log";
     const pid_t pid = fork();
     if (pid == 0) {
-        // The group ends itself when the test process dies, even by a crash.
-        const std::string watch = "pipewire & wireplumber & while kill -0 " + std::to_string(getppid()) +
-                                  " 2>/dev/null; do sleep 1; done; kill 0";
+        // The session manager once the daemon listens: started together, it
+        // may find no daemon and end. The group ends itself when the test
+        // process dies, even by a crash.
+        const std::string watch = "pipewire & i=0; while [ ! -S \"$XDG_RUNTIME_DIR/pipewire-0\" ] && [ $i "
+                                  "-lt 200 ]; do sleep 0.05; "
+                                  "i=$((i+1)); done; wireplumber & while kill -0 " +
+                                  std::to_string(getppid()) + " 2>/dev/null; do sleep 1; done; kill 0";
         Exec({"dbus-run-session", "--", "sh", "-c", watch}, log);
     }
     if (pid < 0) {
@@ -283,8 +289,9 @@ bool WriteTone(const std::string& path, double hz, double amplitude, double seco
     }
     auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
     auto u16 = [](uint16_t v) { return std::string(reinterpret_cast<const char*>(&v), 2); };
-    const std::string header = "RIFF" + u32(36 + uint32_t(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) +
-                               u32(rate) + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(uint32_t(data.size()));
+    const std::string header = "RIFF" + u32(36 + uint32_t(data.size())) + "WAVEfmt " + u32(16) + u16(1) +
+                               u16(1) + u32(rate) + u32(rate * 2) + u16(2) + u16(16) + "data" +
+                               u32(uint32_t(data.size()));
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << header << data;
     return bool(out);
@@ -311,7 +318,8 @@ std::vector<double> ReadWav(const std::string& path, int& rate) {
             std::memcpy(&bits, file.data() + body + 14, 2);
         } else if (id == "data" && channels > 0 && bits >= 16) {
             const size_t frame = size_t(channels) * bits / 8;
-            const size_t end = std::min(file.size(), size == 0 || size == 0xFFFFFFFF ? file.size() : body + size);
+            const size_t end =
+                std::min(file.size(), size == 0 || size == 0xFFFFFFFF ? file.size() : body + size);
             for (size_t p = body; p + frame <= end; p += frame) {
                 if (bits == 16) {
                     int16_t s = 0;
