@@ -110,7 +110,9 @@ AudioAvailability GroupAvailability(const AudioLibrary* library, AudioGroup grou
         return {false, "no sound card"};
     }
     if (group == AudioGroup::VoiceChanger && !library->VoiceChangerAvailable()) {
-        return {false, "no voice changer in the plugin"};
+        // A plugin may still say why (no pitch shifter, no PipeWire).
+        return {false, "no voice changer in the plugin" +
+                           (lastStatus > 0 ? ": " + AudioStatusText(lastStatus) : std::string())};
     }
     if (lastStatus == 0) {
         return {true, ""};

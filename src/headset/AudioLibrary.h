@@ -192,7 +192,8 @@ private:
 };
 
 // Whether `group` works with `library` (null: no plugin), given the status
-// of the group's last call (-1: not asked yet).
+// of the group's last call (-1: not asked yet; for a voice changer the
+// feature word lacks, a status tells why).
 AudioAvailability GroupAvailability(const AudioLibrary* library, AudioGroup group, int32_t lastStatus);
 
 } // namespace velkor

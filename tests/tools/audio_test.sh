@@ -41,6 +41,12 @@ err=$(sim get EQ_Slider11 2>&1 >/dev/null)
 [ $? -eq 2 ] && echo "$err" | grep -q 'unknown audio property "EQ_Slider11"'
 check "an unknown property is a usage error" $?
 
+echo '{"values": {"input": {"GetSupportFeature": "0,0,0,0,0,0,0"}}, "failing": {"input": {"Enable_MAGICVOICE": 4}}}' \
+    >"$scratch/noshifter.json"
+VELKOR_SIM_AUDIO="$scratch/noshifter.json" "$ctl" --simulate audio list |
+    grep -qx 'voice changer: no, no voice changer in the plugin: status 4 (pitch shifter missing)'
+check "without the feature bit list still says why the voice changer is missing" $?
+
 echo '{"output": []}' >"$scratch/nocard.json"
 err=$(VELKOR_SIM_AUDIO="$scratch/nocard.json" "$ctl" --simulate audio list 2>&1 >/dev/null)
 [ $? -eq 1 ] && echo "$err" | grep -q 'finds no headset sound card'
