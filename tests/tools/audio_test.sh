@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # velkorctl audio through the simulated plugin (--simulate, described by
-# VELKOR_SIM_AUDIO), and without a plugin or a headset card.
+# VELKOR_SIM_AUDIO), without a plugin or a headset card, and the Linux
+# plugin finding the headset's card by libudev in a umockdev test bed.
+# usage: audio_test.sh VELKORCTL SOURCE_DIR UMOCKDEV_RUN
 set -u
 ctl="$1"
+bed="$2/tests/tools/audio"
+umockdev_run="$3"
 fail=0
 check() { # description, condition result
     if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi
@@ -60,5 +64,17 @@ echo 'not a library' >"$scratch/bin/SDK/$arch/libosconf-sim.so"
 err=$("$scratch/bin/velkorctl" --simulate audio list 2>&1 >/dev/null)
 [ $? -eq 1 ] && echo "$err" | grep -q '^velkorctl: no audio plugin: .*libosconf-sim\.so'
 check "without a plugin it exits 1 and says so" $?
+
+# The Linux plugin: a sound card whose USB parent is the headset (card 29,
+# which no ALSA control device answers), and none.
+linux() { env -u VELKOR_HEADSET_ALSA "$umockdev_run" "$@" -- "$ctl" audio list 2>/dev/null; }
+out=$(linux -d "$bed/headset-card.umockdev")
+[ $? -eq 0 ] && echo "$out" | grep -q '^plugin: .*/libosconf\.so$' &&
+    echo "$out" | grep -qx 'output endpoint: type 1, state 1 (words 0 1 0 1), features 0x0' &&
+    echo "$out" | grep -qx 'microphone: no, status 5 (card gone)'
+check "the Linux plugin finds the headset's card by its USB parent" $?
+linux >/dev/null
+[ $? -eq 1 ]
+check "the Linux plugin without the headset's card: exit 1" $?
 
 exit $fail
