@@ -4,6 +4,7 @@
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/BusCommands.h"
+#include "tools/DeviceCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
@@ -40,6 +41,7 @@ void PrintUsage(FILE* out) {
                out);
     PrintMacroCommandUsage(out);
     PrintBusCommandUsage(out);
+    PrintDeviceCommandUsage(out);
     PrintPointerCommandUsage(out);
     PrintUpdateCommandUsage(out);
     std::fputs("\n"
@@ -265,6 +267,9 @@ int Run(int argc, char** argv) {
 
     // Messages to the running program need no device back end.
     if (int rc = RunBusCommand(words); rc >= 0) {
+        return rc;
+    }
+    if (int rc = RunDeviceCommand(words, {}, stdout, stderr); rc >= 0) {
         return rc;
     }
     // Neither do the desktop's pointer settings.
