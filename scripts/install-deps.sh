@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libudev-dev umockdev libumockdev-dev
+    libudev-dev umockdev libumockdev-dev libevdev-dev
     libjsoncpp-dev
     libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl
     libsystemd-dev dbus

@@ -1,10 +1,11 @@
 // velkorctl: lists the family's HID interfaces, reads what a device stores, sends the running
-// program messages and shows or applies the desktop's pointer settings.
+// program messages, shows or applies the desktop's pointer settings and shows what the input hook reads.
 #include "devices/SupportedDevices.h"
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/BusCommands.h"
 #include "tools/DeviceCommands.h"
+#include "tools/InputCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
@@ -40,6 +41,7 @@ void PrintUsage(FILE* out) {
                "\n",
                out);
     PrintMacroCommandUsage(out);
+    PrintInputCommandUsage(out);
     PrintBusCommandUsage(out);
     PrintDeviceCommandUsage(out);
     PrintPointerCommandUsage(out);
@@ -250,6 +252,8 @@ int Run(int argc, char** argv) {
             if (arg.size() > 11) {
                 simulate.scenario = arg.substr(11);
             }
+        } else if (!words.empty() && words[0] == "input") {
+            words.push_back(arg); // its own options
         } else if ((arg == "--server" || arg == "--ca") && i + 1 < argc) {
             (arg == "--server" ? update.server : update.caFile) = argv[++i];
         } else if (arg.rfind("--", 0) == 0) {
@@ -272,8 +276,11 @@ int Run(int argc, char** argv) {
     if (int rc = RunDeviceCommand(words, {}, stdout, stderr); rc >= 0) {
         return rc;
     }
-    // Neither do the desktop's pointer settings.
+    // Neither do the desktop's pointer settings, nor the keyboards and mice.
     if (int rc = RunPointerCommand(words); rc >= 0) {
+        return rc;
+    }
+    if (int rc = RunInputCommand(words, stdout, stderr); rc >= 0) {
         return rc;
     }
 

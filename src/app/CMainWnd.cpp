@@ -45,7 +45,11 @@ bool CMainWnd::Create(std::string* error) {
         return false;
     }
     m_tapSource = std::make_unique<WindowTapSource>(*m_window);
-    m_hook.SetSources({m_tapSource.get()});
+    if (m_services.globalInput != nullptr) {
+        m_hook.SetSources({m_services.globalInput, m_tapSource.get()});
+    } else {
+        m_hook.SetSources({m_tapSource.get()});
+    }
     Trace("InitWindow");
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         m_titleButtons[i] = m_window->FindControl(kTitleButtons[i]);

@@ -87,6 +87,9 @@ struct MainWndServices {
     int startPageTab = 0;
     // The headset's audio plugin; empty: the headset has no audio features.
     std::string audioPlugin;
+    // The input hook's source for the whole desktop, tried before the window's
+    // own input; null: the hook sees only what reaches the window.
+    HookInputSource* globalInput = nullptr;
 };
 
 // The interface scale for a work area: 144 when it is wider than 1500 and

@@ -18,19 +18,12 @@ int ShowMessage(ui::Toolkit& toolkit, ui::Window* parent, std::string_view title
 }
 
 bool CMsgWnd::Create(ui::Window* parent, std::string* error) {
-    ui::WindowOptions options;
-    options.layout = kLayout;
-    options.className = kClassName;
-    options.owner = parent;
-    options.handler = this;
-    // A pop-up of its own drawing, kept out of the task bar.
-    options.flags = ui::kWindowFrameless | ui::kWindowTool;
-    m_window = m_toolkit.CreateWindow(options, error);
-    if (!m_window) {
-        return false;
-    }
-    m_window->SetTitle(kTitle);
-    return true;
+    const ui::WindowOptions options{.layout = std::string(kLayout),
+                                    .className = std::string(kClassName),
+                                    .owner = parent,
+                                    .handler = this};
+    m_window = ui::CreateToolWindow(m_toolkit, options, kTitle, error);
+    return m_window != nullptr;
 }
 
 void CMsgWnd::Prepare(std::string_view title, std::string_view text, int dpi, bool textIsKey, int buttons) {

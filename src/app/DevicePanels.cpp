@@ -428,7 +428,7 @@ bool DevicePanelSet::WriteMacrosAndKeys(bool saveProfile, std::function<void(int
     MacroWriteRequest request = keys->PrepareMacroWrite(MacroWriteMode::MacrosAndKeys, 0);
     std::weak_ptr<int> alive = m_alive;
     CTolvanicUSBDevice& device = m_device;
-    const bool started = m_device.RunTransfer([=, &device](const StopEvent& stop) -> std::function<void()> {
+    const bool started = m_device.RunTransfer([=, this, &device](const StopEvent& stop) -> std::function<void()> {
         size_t shownPercent = 101;
         const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
             const size_t percent = planned == 0 ? 100 : sent * 100 / planned;

@@ -164,6 +164,9 @@ bool Program::StartDevices(std::string* error) {
     if (m_services.makeHardwareBackend) {
         m_devices = m_services.makeHardwareBackend();
     }
+    if (m_services.makeGlobalInput) {
+        m_globalInput = m_services.makeGlobalInput(m_toolkit->GetDispatcher());
+    }
     return true;
 }
 
@@ -193,6 +196,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.startPageTab = m_options.pageTab;
     windowServices.programFolder = folders.program;
     windowServices.audioPlugin = AudioPluginPath(folders.program, m_options.simulate);
+    windowServices.globalInput = m_globalInput.get();
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
@@ -325,6 +329,7 @@ void Program::Stop() {
     m_inbox.Detach();
     m_services.bus.Close();
     m_mainWnd.reset();
+    m_globalInput.reset();
     m_settings.reset();
     m_devices.reset();
     m_typefaces.reset();

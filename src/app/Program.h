@@ -12,7 +12,8 @@
 //  4. The start language: the choice stored in the settings file, else the
 //     desktop's (from the environment it is given); the main window applies it.
 //  5. The 24 control classes, registered with the control factory.
-//  6. The devices' back end: the simulated family with --simulate, else the hardware's.
+//  6. The devices' back end: the simulated family with --simulate, else the
+//     hardware's, and then the input hook's desktop-wide source.
 //  7. The main window, titled "VELKOR01", 800 x 572, centred and shown; the
 //     messages of other programs reach it from then on (those that came
 //     earlier first).
@@ -49,6 +50,7 @@ class DesktopPointerSettings;
 using ToolkitMaker =
     std::function<std::unique_ptr<ui::Toolkit>(const std::string& resourceFolder, std::string* error)>;
 using BackendMaker = std::function<std::unique_ptr<HidBackend>()>;
+using GlobalInputMaker = std::function<std::unique_ptr<HookInputSource>(ui::Dispatcher& dispatcher)>;
 
 // The environment variables the start reads, empty when unset (an empty value
 // counts as unset wherever they are used). The entry point fills them from the
@@ -89,6 +91,11 @@ struct ProgramServices {
     std::vector<std::string> systemFontFolders{std::string(kSystemFontFolder)};
     // The hardware's back end, used without --simulate; may be empty (no devices).
     BackendMaker makeHardwareBackend;
+    // The input hook's source for the whole desktop (the keyboards' and mice's
+    // nodes), used without --simulate; may be empty: the hook then sees only
+    // what reaches the main window. A simulated run never reads or grabs the
+    // machine's own keyboards.
+    GlobalInputMaker makeGlobalInput;
     // The per-user data home of the device folders; empty takes the
     // environment's XDG_DATA_HOME, else HOME + "/.local/share".
     std::string dataHome;
@@ -187,6 +194,8 @@ private:
     std::unique_ptr<TypefaceSet> m_typefaces;
     ControlFactory m_factory;
     std::unique_ptr<HidBackend> m_devices;
+    // Outlives the main window whose hook uses it, and posts to the toolkit's dispatcher.
+    std::unique_ptr<HookInputSource> m_globalInput;
     // Outlives the main window that runs it.
     std::unique_ptr<SettingsWindowHost> m_settings;
     std::unique_ptr<CMainWnd> m_mainWnd;

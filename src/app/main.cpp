@@ -1,6 +1,7 @@
 // velkor: the configuration centre on the Qt toolkit, the D-Bus session bus
 // and the hidraw devices (or the simulated family with --simulate).
 #include "app/CommandLine.h"
+#include "app/GlobalInputSource.h"
 #include "app/Program.h"
 #include "app/ProgramFolders.h"
 #include "devices/SupportedDevices.h"
@@ -207,6 +208,9 @@ int main(int argc, char** argv) {
         .bus = bus,
         .programFolder = velkor::ExecutableFolder(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
+        .makeGlobalInput = [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
+            return std::make_unique<velkor::GlobalInputSource>(dispatcher);
+        },
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
         .deviceService = &deviceService,
         .sleepWatcher = &sleepWatcher,

@@ -33,18 +33,12 @@ CColorSelectWnd::~CColorSelectWnd() {
 }
 
 bool CColorSelectWnd::Create(ui::Window* owner, std::string* error) {
-    ui::WindowOptions options;
-    options.layout = kLayout;
-    options.className = kClassName;
-    options.owner = owner;
-    options.handler = this;
-    options.flags = ui::kWindowFrameless | ui::kWindowTool;
-    m_window = m_toolkit.CreateWindow(options, error);
-    if (!m_window) {
-        return false;
-    }
-    m_window->SetTitle(kTitle);
-    return true;
+    const ui::WindowOptions options{.layout = std::string(kLayout),
+                                    .className = std::string(kClassName),
+                                    .owner = owner,
+                                    .handler = this};
+    m_window = ui::CreateToolWindow(m_toolkit, options, kTitle, error);
+    return m_window != nullptr;
 }
 
 void CColorSelectWnd::Prepare(uint32_t initial, int dpi) {

@@ -11,4 +11,14 @@ std::string TextOrKey(const TextProvider* provider, std::string_view key) {
     return std::string(key);
 }
 
+std::unique_ptr<Window> CreateToolWindow(Toolkit& toolkit, WindowOptions options, std::string_view title,
+                                         std::string* error) {
+    options.flags |= kWindowFrameless | kWindowTool;
+    std::unique_ptr<Window> window = toolkit.CreateWindow(options, error);
+    if (window) {
+        window->SetTitle(title);
+    }
+    return window;
+}
+
 } // namespace velkor::ui

@@ -155,4 +155,10 @@ public:
     virtual Point CursorPosition() const = 0;
 };
 
+// A window of the program's own drawing over `options.owner`: no frame, kept
+// out of the task bar (the flags are added to `options`), titled `title`.
+// Null with `error` set when the toolkit cannot build it.
+std::unique_ptr<Window> CreateToolWindow(Toolkit& toolkit, WindowOptions options, std::string_view title,
+                                         std::string* error);
+
 } // namespace velkor::ui

@@ -41,19 +41,13 @@ std::string CSetWnd::Today() const {
 }
 
 bool CSetWnd::Create(ui::Window* owner, std::string* error) {
-    ui::WindowOptions options;
-    options.layout = kLayout;
-    options.className = kClassName;
-    options.owner = owner;
-    options.handler = this;
-    options.creator = m_services.creator;
-    options.flags = ui::kWindowFrameless | ui::kWindowTool;
-    m_window = m_services.toolkit.CreateWindow(options, error);
-    if (!m_window) {
-        return false;
-    }
-    m_window->SetTitle("VELKOR01");
-    return true;
+    const ui::WindowOptions options{.layout = std::string(kLayout),
+                                    .className = std::string(kClassName),
+                                    .owner = owner,
+                                    .handler = this,
+                                    .creator = m_services.creator};
+    m_window = ui::CreateToolWindow(m_services.toolkit, options, "VELKOR01", error);
+    return m_window != nullptr;
 }
 
 void CSetWnd::ApplyDpi(int dpi) {

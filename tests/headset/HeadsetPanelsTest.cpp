@@ -1,6 +1,7 @@
 // The headset's two panels built from the shipped layouts on the in-memory
 // toolkit: each operation, what it shows, and that none raises a notification.
 #include "headset/HeadsetPanels.h"
+#include "HeadsetRig.h"
 #include "headset/HeadsetPanelRouter.h"
 #include "headset/TolvanicHS6533Device.h"
 #include "sim/SimBackend.h"
@@ -216,43 +217,13 @@ const PanelCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Operations, HeadsetPanels, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class FixedTicks final : public TickClock {
-public:
-    uint32_t NowMs() const override { return 5000; }
-};
-
 // The panels and the router on a headset with the simulated plugin linked in.
 class HeadsetPanelRouting : public HeadsetPanels {
 protected:
-    void Attach() {
-        auto loader = [] { return std::make_unique<AudioLibrary>(sim::SimAudioTable(), nullptr); };
-        m_device = MakeDevice<CTolvanicHS6533Device>(
-            DeviceServices{m_backend, m_dispatcher, m_ticks, {Skin() + "/..", m_folder.Path()}}, loader);
-        m_device->SetProfileIdentifier("p");
-        m_device->InitPage();
-        m_device->ReadDevice();
-        m_device->StopLightThread();
-        m_router = std::make_unique<HeadsetPanelRouter>(*m_device, m_audio.get(), m_magic.get(), m_prompts);
-        m_router->ShowDevice();
-        m_audioWindow->AddNotifier(m_forward);
-        m_magicWindow->AddNotifier(m_forward);
-    }
-    class Forward final : public ui::NotifyReceiver {
-    public:
-        explicit Forward(HeadsetPanelRouting& owner) : m_owner(owner) {}
-        void Notify(const ui::Notification& n) override { m_owner.m_router->Route(n); }
-        HeadsetPanelRouting& m_owner;
-    };
+    void Attach() { m_rig.Attach(Skin(), *m_audio, *m_audioWindow, *m_magic, *m_magicWindow); }
 
-    ScratchFolder m_folder{"velkor_hspanels_"};
-    sim::SimBackend m_backend{3};
-    ui::Dispatcher m_dispatcher;
-    FixedTicks m_ticks;
-    ScriptedPrompts m_prompts;
+    HeadsetRig m_rig;
     ui::MemoryUser m_user;
-    Forward m_forward{*this};
-    std::unique_ptr<CTolvanicHS6533Device, DeviceDeleter> m_device;
-    std::unique_ptr<HeadsetPanelRouter> m_router;
 };
 
 TEST_F(HeadsetPanelRouting, WhatCannotWorkIsSaidAndRefused) {

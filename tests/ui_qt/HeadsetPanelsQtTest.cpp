@@ -2,14 +2,7 @@
 // driving a headset with the simulated audio plugin: what a click or a drag
 // on the widgets sends to the plugin.
 #include "QtTestSupport.h"
-#include "headset/HeadsetPanelRouter.h"
-#include "headset/HeadsetPanels.h"
-#include "headset/TolvanicHS6533Device.h"
-#include "sim/SimBackend.h"
-#include "sim/audio/SimAudioStore.h"
-#include "support/ScratchFolder.h"
-#include "support/ScriptedPrompts.h"
-#include "ui/Dispatcher.h"
+#include "headset/HeadsetRig.h"
 #include "ui/UiTestSupport.h"
 
 #include <QRadioButton>
@@ -32,11 +25,6 @@ public:
     void ControlCreated(std::string_view, ui::Control&) override {}
 };
 
-class FixedTicks final : public TickClock {
-public:
-    uint32_t NowMs() const override { return 5000; }
-};
-
 class HeadsetPanelsQt : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,25 +34,10 @@ protected:
         ASSERT_TRUE(m_audioWindow && m_magicWindow);
         m_audio = std::make_unique<CVoice6533ControlUI>(m_audioWindow->Root());
         m_magic = std::make_unique<CMagicControlUI>(m_magicWindow->Root());
-        auto loader = [] { return std::make_unique<AudioLibrary>(sim::SimAudioTable(), nullptr); };
-        m_device = MakeDevice<CTolvanicHS6533Device>(
-            DeviceServices{
-                m_backend, m_dispatcher, m_ticks, {ui::test::SkinFolder() + "/..", m_folder.Path()}},
-            loader);
-        m_device->SetProfileIdentifier("p");
-        m_device->InitPage();
-        m_device->ReadDevice();
-        m_device->StopLightThread();
-        m_router = std::make_unique<HeadsetPanelRouter>(*m_device, m_audio.get(), m_magic.get(), m_prompts);
-        m_router->ShowDevice();
-        m_audioWindow->AddNotifier(m_forward);
-        m_magicWindow->AddNotifier(m_forward);
+        m_rig.Attach(ui::test::SkinFolder(), *m_audio, *m_audioWindow, *m_magic, *m_magicWindow);
         sim::PluginStore().ClearCalls();
     }
-    void TearDown() override {
-        m_router.reset();
-        sim::PluginStore().Reset();
-    }
+    void TearDown() override { sim::PluginStore().Reset(); }
     std::unique_ptr<ui::Window> Open(std::string_view layout) {
         ui::WindowOptions options;
         options.layout = std::string(layout);
@@ -94,26 +67,12 @@ protected:
         return sets;
     }
 
-    class Forward final : public ui::NotifyReceiver {
-    public:
-        explicit Forward(HeadsetPanelsQt& owner) : m_owner(owner) {}
-        void Notify(const ui::Notification& n) override { m_owner.m_router->Route(n); }
-        HeadsetPanelsQt& m_owner;
-    };
-
     PanelCreator m_creator;
-    ScratchFolder m_folder{"velkor_hsqt_"};
-    sim::SimBackend m_backend{3};
-    ui::Dispatcher m_dispatcher;
-    FixedTicks m_ticks;
-    ScriptedPrompts m_prompts;
-    Forward m_forward{*this};
     std::unique_ptr<ui::Window> m_audioWindow;
     std::unique_ptr<ui::Window> m_magicWindow;
     std::unique_ptr<CVoice6533ControlUI> m_audio;
     std::unique_ptr<CMagicControlUI> m_magic;
-    std::unique_ptr<CTolvanicHS6533Device, DeviceDeleter> m_device;
-    std::unique_ptr<HeadsetPanelRouter> m_router;
+    HeadsetRig m_rig; // its router goes before the panels
 };
 
 TEST_F(HeadsetPanelsQt, AClickOnAPresetSendsItsTenBands) {

@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""velkorctl input and velkorctl input --watch, end to end in umockdev test beds.
+
+Without any input node the listing exits 3 and names group input. With a
+hand-written keyboard and mouse (device records, ioctl records, evemu events)
+both are listed readable, and --watch 10 prints the replayed presses in order
+with the replay's gaps: A down and up (its repeat gone), back, Num Enter,
+forward, left Alt.
+
+usage: input_test.py VELKORCTL SOURCE_DIR UMOCKDEV_RUN
+"""
+import os
+import subprocess
+import sys
+
+CTL, SOURCE, UMOCKDEV_RUN = sys.argv[1], sys.argv[2], sys.argv[3]
+BED = os.path.join(SOURCE, "tests", "tools", "input")
+FAILED = []
+# Each node's replay starts when it is opened; the gaps between the two
+# replays' events are kept within this many milliseconds.
+SLACK_MS = 70
+
+
+def check(what, ok, detail=""):
+    print(("ok: " if ok else "FAILED: ") + what + (f" ({detail})" if detail and not ok else ""))
+    if not ok:
+        FAILED.append(what)
+
+
+def run(bed_args, ctl_args, timeout=30):
+    command = [UMOCKDEV_RUN, *bed_args, "--", CTL, *ctl_args]
+    return subprocess.run(command, capture_output=True, text=True, timeout=timeout)
+
+
+def devices():
+    args = []
+    for name, node in (("keyboard", "/dev/input/event20"), ("mouse", "/dev/input/event21")):
+        base = os.path.join(BED, name)
+        args += ["-d", base + ".umockdev", "-i", f"{node}={base}.ioctl", "-e", f"{node}={base}.events"]
+    return args
+
+
+empty = run([], ["input"])
+check("no input node: exit 3", empty.returncode == 3, f"exit {empty.returncode}")
+check("no input node: the message names group input", "group input" in empty.stderr, empty.stderr)
+
+listing = run(devices(), ["input"])
+check("keyboard and mouse: exit 0", listing.returncode == 0, f"exit {listing.returncode}: {listing.stderr}")
+lines = listing.stdout.splitlines()
+check("the keyboard is listed readable",
+      any(l.startswith("keyboard") and "/dev/input/event20" in l and l.endswith("readable") for l in lines),
+      listing.stdout)
+check("the mouse is listed readable",
+      any(l.startswith("mouse") and "/dev/input/event21" in l and l.endswith("readable") for l in lines),
+      listing.stdout)
+
+watch = run(devices(), ["input", "--watch", "10", "--seconds", "10"])
+check("watch: exit 0", watch.returncode == 0, f"exit {watch.returncode}: {watch.stderr}")
+expected = [
+    (0, "key", "down", "keyboard_key_A"),
+    (200, "key", "up", "keyboard_key_A"),
+    (200, "button", "down", "mouse_key_back"),
+    (100, "button", "up", "mouse_key_back"),
+    (200, "key", "down", "keyboard_key_Num Enter"),
+    (100, "key", "up", "keyboard_key_Num Enter"),
+    (200, "button", "down", "mouse_key_forward"),
+    (100, "button", "up", "mouse_key_forward"),
+    (200, "key", "down", "keyboard_key_LAlt"),
+    (100, "key", "up", "keyboard_key_LAlt"),
+]
+got = [line.split(" ", 3) for line in watch.stdout.splitlines()]
+check("watch: ten reports", len(got) == len(expected), watch.stdout)
+for index, (gap, kind, action, name) in enumerate(expected[: len(got)]):
+    fields = got[index]
+    ok = len(fields) == 4 and fields[1:] == [kind, action, name] and abs(int(fields[0]) - gap) <= SLACK_MS
+    check(f"watch report {index}: {kind} {action} {name} after {gap} ms", ok, " ".join(fields))
+
+sys.exit(1 if FAILED else 0)
