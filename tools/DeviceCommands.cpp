@@ -112,7 +112,7 @@ bool AddSetting(const std::string& id, const std::string& key, const std::string
     }
     DeviceCall call;
     call.id = id;
-    if (key.size() == 4 && key.rfind("dpi", 0) == 0 && number) {
+    if (key.size() == 4 && key.rfind("dpi", 0) == 0 && key[3] >= '1' && key[3] <= '9' && number) {
         call.method = DeviceMethod::SetDpiStage;
         call.first = key[3] - '0';
         call.second = *number;

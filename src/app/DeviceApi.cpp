@@ -3,6 +3,7 @@
 #include "app/CMainWnd.h"
 #include "app/DeviceApiParts.h"
 #include "app/DevicePanels.h"
+#include "devices/CMpDevicePowerUI.h"
 #include "devices/SupportedDevices.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "platform/Trace.h"
@@ -38,6 +39,12 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+// The level the power panel last showed, for a device on a battery; -1 otherwise.
+int32_t BatteryOf(const CTolvanicUSBDevice& device) {
+    const auto* panel = dynamic_cast<const CMpDevicePowerUI*>(device.PowerPanel());
+    return device.BatteryFlag() && panel != nullptr ? panel->LastPercent() : -1;
 }
 
 bool IsLightingSetter(DeviceMethod method) {
@@ -84,7 +91,7 @@ std::vector<DeviceListEntry> DeviceApi::ListDevices() const {
         }
         devices.push_back({DeviceIdOf(*device), KindWord(ClassKindOf(device->Identity().kind)),
                            TextOrKey(m_texts, DeviceModelTable()[row].nameKey),
-                           device->OnReceiver() ? "receiver" : "cable", -1});
+                           device->OnReceiver() ? "receiver" : "cable", BatteryOf(*device)});
     }
     return devices;
 }

@@ -45,7 +45,6 @@ ui::Control* PageControl(CTolvanicUSBDevice& device, const std::string& name) {
 // The lighting fields checked and laid over `record`.
 struct LightChange {
     LightInfoRecord record;
-    bool leavesSynchronised = true; // only a colour keeps synchronised lighting
 };
 
 DeviceReply ReadLightField(const CTolvanicUSBDevice& device, const ui::TextProvider* texts,
@@ -67,7 +66,6 @@ DeviceReply ReadLightField(const CTolvanicUSBDevice& device, const ui::TextProvi
                            (text != nullptr ? "\"" + *text + "\"" : std::to_string(number ? *number : -1)));
         }
         record.selectItem = uint8_t(mode);
-        change.leavesSynchronised = false;
     } else if (key == "brightness" || key == "speed") {
         if (number == nullptr) {
             return WrongType(key, value, "an integer");
@@ -76,13 +74,11 @@ DeviceReply ReadLightField(const CTolvanicUSBDevice& device, const ui::TextProvi
             return Invalid(key + " must lie in 0..4");
         }
         (key == "brightness" ? record.light : record.speed) = uint8_t(*number);
-        change.leavesSynchronised = false;
     } else if (key == "direction") {
         if (text == nullptr || (*text != "left" && *text != "right")) {
             return Invalid("direction must be \"left\" or \"right\"");
         }
         record.fx = *text == "left" ? 1 : 0;
-        change.leavesSynchronised = false;
     } else if (key == "colour") {
         std::optional<uint32_t> rgb;
         if (text != nullptr) {
@@ -105,7 +101,6 @@ DeviceReply ReadLightField(const CTolvanicUSBDevice& device, const ui::TextProvi
             return WrongType(key, value, "a boolean");
         }
         record.multiColor = (flag != nullptr ? *flag : *number == 1) ? 1 : 0;
-        change.leavesSynchronised = false;
     } else {
         return Invalid("unknown lighting field " + key +
                        " (effect, brightness, speed, direction, colour, colourful)");
@@ -135,9 +130,9 @@ DeviceReply SetLighting(const SetterContext& context, const DeviceApi::Target& t
             return refused;
         }
     }
-    if (!change.leavesSynchronised) {
-        SetSynchronised(device, false);
-    }
+    // Every field ends synchronised lighting, as each of the panel's controls
+    // does (a colour as the palette's, not as a preset's).
+    SetSynchronised(device, false);
     const int result = CommitLightRecord(device, change.record, context.window.Lighting()->Screen());
     if (CLightControlUI* panel = target.panels != nullptr ? target.panels->LightPanel() : nullptr) {
         panel->ShowLightInfo(change.record);
@@ -183,7 +178,8 @@ DeviceReply SetDpiStage(const DeviceApi::Target& target, int stage, int dpi) {
     }
     const MouseDpiLimits& limits = mouse->DpiLimits();
     if (limits.highestStep == 0) {
-        return DeviceReply::Error(DeviceCallStatus::DeviceFailed, "the mouse has not told its DPI range yet");
+        // Read shortly after the mouse appears: worth trying again, not a fault.
+        return DeviceReply::Error(DeviceCallStatus::Busy, "the mouse is still being read; try again");
     }
     const int lowest = DpiOfStep(limits, 0);
     if (dpi < lowest || dpi > MaxDpi(limits)) {

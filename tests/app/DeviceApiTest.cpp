@@ -1,0 +1,440 @@
+// The device API on a private session bus, served by a main window on the
+// simulated family: every setter against the page control that sets the same
+// thing, the refusals, Busy and LightingReleased, and the change signals.
+#include "app/DeviceApi.h"
+#include "MainWndFixture.h"
+#include "app/DevicePanels.h"
+#include "bus/PrivateBus.h"
+#include "devices/TolvanicKeyboardDevice.h"
+#include "devices/TolvanicMouseDevice.h"
+#include "headset/TolvanicHS6533Device.h"
+#include "lighting/LightCommit.h"
+#include "platform/bus/DbusMessageBus.h"
+#include "platform/bus/DeviceBusClient.h"
+#include "platform/bus/DeviceBusService.h"
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+
+namespace velkor::test {
+namespace {
+
+using sim::SimFaultKind;
+using sim::SimMemory;
+using sim::SimModel;
+using sim::SimUnit;
+
+// Rows of the model table, as ListDevices orders them.
+constexpr int kMouse = 0;
+constexpr int kKeyboard = 1; // 0x50B7
+constexpr int kPad = 2;
+constexpr int kHeadset = 3;
+
+// What a setter may change: the family's memories (not the live light stream
+// nor the power status), the files under the data home, the headset's bands.
+struct State {
+    std::vector<std::vector<uint8_t>> memories;
+    std::map<std::string, std::string> files;
+    std::vector<int> bands;
+    bool operator==(const State&) const = default;
+};
+
+// Where two states differ first ("" when they do not).
+std::string Difference(const State& a, const State& b) {
+    for (size_t m = 0; m < a.memories.size() && m < b.memories.size(); ++m) {
+        const auto& x = a.memories[m];
+        const auto& y = b.memories[m];
+        for (size_t i = 0; i < x.size() || i < y.size(); ++i) {
+            if (i >= x.size() || i >= y.size() || x[i] != y[i]) {
+                return "memory " + std::to_string(m) + " at " + std::to_string(i);
+            }
+        }
+    }
+    for (const auto& [name, text] : a.files) {
+        const auto other = b.files.find(name);
+        if (other == b.files.end() || other->second != text) {
+            return "file " + name;
+        }
+    }
+    if (a.files.size() != b.files.size()) {
+        return "the number of files";
+    }
+    return a.bands == b.bands ? "" : "equaliser bands";
+}
+
+DeviceCall Make(DeviceMethod method, std::string id, int32_t first = 0, int32_t second = 0) {
+    DeviceCall call;
+    call.method = method;
+    call.id = std::move(id);
+    call.first = first;
+    call.second = second;
+    return call;
+}
+
+DeviceCall WithFields(DeviceMethod method, std::string id, BusDict fields) {
+    DeviceCall call = Make(method, std::move(id));
+    call.fields = std::move(fields);
+    return call;
+}
+
+DeviceCall WithName(DeviceMethod method, std::string id, std::string name, int32_t value = 0) {
+    DeviceCall call = Make(method, std::move(id), value);
+    call.name = std::move(name);
+    return call;
+}
+
+class DeviceApiTest : public MainWndFixture {
+public: // the table's rows use the helpers
+    void SetUp() override {
+        if (!PrivateBus::DaemonInstalled()) {
+            GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus)";
+        }
+        std::string why;
+        ASSERT_TRUE(m_daemon.Start(why)) << why;
+        m_folder.AddDefaultData();
+        for (SimUnit unit : {SimUnit::Mouse, SimUnit::Keyboard, SimUnit::MousePad, SimUnit::Headset,
+                             SimUnit::Keyboard511D}) {
+            m_sim.Plug(unit);
+        }
+        MainWndServices services = Services(true, 1);
+        WithLanguages(services);
+        services.audioPlugin = VELKOR_SIM_PLUGIN;
+        ASSERT_TRUE(StartWith(services));
+        ASSERT_TRUE(Until(
+            [&] {
+                auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(Device(kMouse));
+                auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(Device(kKeyboard));
+                auto* headset = dynamic_cast<CTolvanicHS6533Device*>(Device(kHeadset));
+                return mouse != nullptr && mouse->DpiLimits().highestStep > 0 && keyboard != nullptr &&
+                       keyboard->KeyPositions() > 0 && headset != nullptr &&
+                       m_main->PanelsOf(*headset)->VoicePanel() != nullptr && Device(kPad) != nullptr &&
+                       Device(kPad)->LightThreadRunning();
+            },
+            10));
+        ServeApi();
+        m_watcher = std::make_unique<DeviceBusClient>(m_daemon.Address());
+        ASSERT_TRUE(m_watcher->Subscribe(why)) << why;
+    }
+    void TearDown() override {
+        if (m_service) {
+            m_service->Stop();
+        }
+        m_api.reset();
+    }
+
+    // As the program serves it: the bus thread hands each call to the window's loop.
+    void ServeApi() {
+        m_owner = std::make_unique<DbusMessageBus>(m_daemon.Address());
+        ASSERT_EQ(m_owner->Claim(nullptr), BusClaim::Owner);
+        m_service = std::make_unique<DeviceBusService>(*m_owner);
+        DeviceApi::Signals signals{
+            .added = [this](const std::string& id) { m_service->EmitDeviceAdded(id); },
+            .removed = [this](const std::string& id) { m_service->EmitDeviceRemoved(id); },
+            .changed = [this](const std::string& id,
+                              const BusDict& changed) { m_service->EmitSettingsChanged(id, changed); },
+        };
+        m_api = std::make_unique<DeviceApi>(*m_main, &m_texts, std::move(signals));
+        m_api->CheckChanges(); // the devices attached now are known, not "added"
+        ASSERT_TRUE(m_service->Start([this](DeviceCall call, DeviceBusService::ReplyFn reply) {
+            return m_toolkit->GetDispatcher().Post(
+                [this, call = std::move(call), reply = std::move(reply)] { m_api->Run(call, reply); });
+        }));
+    }
+
+    CTolvanicUSBDevice* Device(int row) const {
+        return m_main->Discovery() != nullptr ? m_main->Discovery()->DeviceOfModel(row) : nullptr;
+    }
+    std::string Id(int row) const { return DeviceIdOf(*Device(row)); }
+
+    // Another program's call, made on a thread of its own while this one runs the window.
+    DeviceReply Call(const DeviceCall& call) {
+        std::future<DeviceReply> answer = std::async(std::launch::async, [this, call] {
+            DeviceBusClient client(m_daemon.Address());
+            return client.Call(call, 20000);
+        });
+        Until([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 1);
+        return answer.get();
+    }
+    // The signals the watcher got so far: a call of its own comes back after
+    // every signal the program sent before answering it.
+    std::vector<DeviceSignal> Signals(const std::string& id) {
+        std::future<std::vector<DeviceSignal>> done = std::async(std::launch::async, [this, id] {
+            std::vector<DeviceSignal> got;
+            m_watcher->Call(Make(DeviceMethod::ListDevices, ""));
+            m_watcher->WaitSignals(
+                [&](const DeviceSignal& signal) {
+                    if (signal.id == id) {
+                        got.push_back(signal);
+                    }
+                    return true;
+                },
+                0);
+            return got;
+        });
+        Until([&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 1);
+        return done.get();
+    }
+    // Writes started by a page or a call have ended.
+    bool Settle() {
+        return Until(
+            [&] {
+                for (int row : {kMouse, kKeyboard, kPad, kHeadset}) {
+                    DevicePanelSet* panels = m_main->PanelsOf(*Device(row));
+                    if (Device(row)->TransferBusy() || (panels != nullptr && panels->Writing())) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            1);
+    }
+
+    State Snapshot() const {
+        State state;
+        for (size_t model = 0; model < sim::kSimModelCount; ++model) {
+            for (SimMemory memory : {SimMemory::Params, SimMemory::KeyTable, SimMemory::KeyLightMap,
+                                     SimMemory::Colours, SimMemory::Macro, SimMemory::Recoil}) {
+                state.memories.push_back(m_sim.Memory(SimModel(model), memory));
+            }
+        }
+        const std::filesystem::path home = m_folder.Path();
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+            const std::string relative = std::filesystem::relative(entry.path(), home).string();
+            if (entry.is_regular_file() && !relative.starts_with("DefaultData") &&
+                !relative.starts_with("langs")) {
+                std::ifstream in(entry.path(), std::ios::binary);
+                state.files[relative] = std::string(std::istreambuf_iterator<char>(in), {});
+            }
+        }
+        auto* headset = dynamic_cast<CTolvanicHS6533Device*>(Device(kHeadset));
+        for (int band = 0; band < 10; ++band) {
+            state.bands.push_back(
+                headset->Audio()->GetInt(headset->Audio()->Output(), audio::EqSlider(band)).value_or(-1));
+        }
+        return state;
+    }
+    // Writes of settings, tables, macros or recoil sent to any unit so far.
+    size_t WritesSent() const {
+        size_t count = 0;
+        for (const sim::SimFrame& frame : m_sim.Frames()) {
+            count += frame.direction == sim::SimDirection::ToDevice && frame.bytes.size() > 3 &&
+                     (frame.bytes[3] == 0x06 || frame.bytes[3] == 0x09 || frame.bytes[3] == 0x0B ||
+                      frame.bytes[3] == 0x15 || frame.bytes[3] == 0x17);
+        }
+        return count;
+    }
+
+    // The control `name` of the device's page, made reachable as a user
+    // reaches it: the device chosen in the list, then the tab that shows it.
+    ui::Control* Reach(CTolvanicUSBDevice& device, std::string_view name) {
+        for (int tries = 0; tries < 6 && m_main->Discovery()->SelectedDevice() != &device; ++tries) {
+            m_user.Click(*m_main->GetWindow(), "device_select_next");
+        }
+        // The headset's audio panel first: its names are not unique on the page.
+        DevicePanelSet* panels = m_main->PanelsOf(device);
+        ui::Control* control = panels != nullptr && panels->VoicePanel() != nullptr
+                                   ? panels->VoicePanel()->Panel().FindChild(name)
+                                   : nullptr;
+        control = control != nullptr ? control : device.Page()->FindChild(name);
+        for (int tab = 1; control != nullptr && tab <= 7 && !(control->IsVisible() && control->IsEnabled());
+             ++tab) {
+            device.SelectFunctionPage(tab);
+        }
+        return control != nullptr && (control->IsVisible() && control->IsEnabled()) ? control : nullptr;
+    }
+    bool ClickOn(CTolvanicUSBDevice& device, const std::string& name) {
+        ui::Control* control = Reach(device, name);
+        return control != nullptr && m_user.Click(*control);
+    }
+
+    PrivateBus m_daemon;
+    std::unique_ptr<DbusMessageBus> m_owner;
+    std::unique_ptr<DeviceBusService> m_service;
+    std::unique_ptr<DeviceApi> m_api;
+    std::unique_ptr<DeviceBusClient> m_watcher; // subscribed to the signals
+};
+
+// ---- Every setter takes the road of its page control ----
+
+class SetterRoadTest;
+struct SetterCase {
+    const char* name;
+    int row;
+    // Before both roads (not compared): what the setter needs.
+    std::function<void(SetterRoadTest&, CTolvanicUSBDevice&)> prepare;
+    // The page control that sets the value (which 0) or another one (which 1).
+    std::function<bool(SetterRoadTest&, CTolvanicUSBDevice&, int which)> page;
+    // The call that sets the value of `which` 0.
+    std::function<DeviceCall(SetterRoadTest&, const std::string& id)> call;
+};
+
+class SetterRoadTest : public DeviceApiTest, public ::testing::WithParamInterface<SetterCase> {
+public:
+    using DeviceApiTest::m_main;
+    using DeviceApiTest::m_user;
+    bool ChooseOn(CTolvanicUSBDevice& device, std::string_view name, int index) {
+        ui::Control* control = Reach(device, name);
+        return control != nullptr && m_user.ChooseItem(*control, index);
+    }
+    bool StepOn(CTolvanicUSBDevice& device, std::string_view name, int value) {
+        ui::Control* control = Reach(device, name);
+        return control != nullptr && m_user.StepSlider(*control, value);
+    }
+    bool PickOn(CTolvanicUSBDevice& device, std::string_view name, uint32_t argb) {
+        ui::Control* control = Reach(device, name);
+        return control != nullptr && m_user.PickColour(*control, argb);
+    }
+    // Types into the edit, then the focus moves on to `next`.
+    bool TypeOn(CTolvanicUSBDevice& device, std::string_view name, std::string_view text,
+                std::string_view next) {
+        ui::Control* edit = Reach(device, name);
+        ui::Control* other = Reach(device, next);
+        return edit != nullptr && other != nullptr && m_user.Type(*edit, text) && m_user.Focus(*other);
+    }
+    std::string ComboText(int row, std::string_view name, int index) {
+        ui::Control* combo = Device(row)->Page()->FindChild(name);
+        return combo != nullptr ? combo->ItemText(index) : std::string();
+    }
+};
+
+TEST_P(SetterRoadTest, LeavesDeviceAndProfileAsThePageControlDoes) {
+    const SetterCase& setter = GetParam();
+    CTolvanicUSBDevice& device = *Device(setter.row);
+    if (setter.prepare) {
+        setter.prepare(*this, device);
+    }
+    ASSERT_TRUE(setter.page(*this, device, 0)) << "the page control cannot be used";
+    ASSERT_TRUE(Settle());
+    const State byPage = Snapshot();
+    ASSERT_TRUE(setter.page(*this, device, 1));
+    ASSERT_TRUE(Settle());
+    ASSERT_NE(Difference(Snapshot(), byPage), "") << "the other value changes something";
+
+    const DeviceReply reply = Call(setter.call(*this, Id(setter.row)));
+    ASSERT_EQ(reply.status, DeviceCallStatus::Ok) << reply.message;
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Difference(Snapshot(), byPage), "");
+}
+
+constexpr std::string_view kModeCombo = "light_combo_modeSelect";
+
+INSTANTIATE_TEST_SUITE_P(
+    EverySetter, SetterRoadTest,
+    ::testing::Values(
+        // The effect by the name the combo shows.
+        SetterCase{"effect",
+                   kKeyboard,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.ChooseOn(d, kModeCombo, which == 0 ? 2 : 1);
+                   },
+                   [](SetterRoadTest& t, const std::string& id) {
+                       return WithFields(DeviceMethod::SetLighting, id,
+                                         {{"effect", t.ComboText(kKeyboard, kModeCombo, 2)}});
+                   }},
+        SetterCase{"brightness",
+                   kPad,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.StepOn(d, "deng_light_slider", which == 0 ? 1 : 3);
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return WithFields(DeviceMethod::SetLighting, id, {{"brightness", 1}});
+                   }},
+        SetterCase{
+            "colour",
+            kMouse,
+            {},
+            [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFF123456u : 0xFF00FF00u);
+            },
+            [](SetterRoadTest&, const std::string& id) {
+                return WithFields(DeviceMethod::SetLighting, id, {{"colour", std::string("18,52,86")}});
+            }},
+        // A colour picked, then the key clicked in the custom effect.
+        SetterCase{"key_colour", kKeyboard,
+                   [](SetterRoadTest&, CTolvanicUSBDevice& d) {
+                       LightInfoRecord light = d.LightRecord();
+                       light.selectItem = CTolvanicKeyboardDevice::kCustomColourEffect;
+                       CommitLightRecord(d, light, ScreenSize{});
+                   },
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFFFF8000u : 0xFF0000FFu) &&
+                              t.m_user.Click(*d.KeyControls()[64]);
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return Make(DeviceMethod::SetKeyColour, id, 64, 0xFF8000);
+                   }},
+        SetterCase{"dpi_stage",
+                   kMouse,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.TypeOn(d, "DPI_edit_1", which == 0 ? "1600" : "800", "DPI_edit_0");
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return Make(DeviceMethod::SetDpiStage, id, 2, 1600);
+                   }},
+        SetterCase{
+            "active_stage",
+            kMouse,
+            {},
+            [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                return t.ClickOn(d, which == 0 ? "DPI_select_check_2" : "DPI_select_check_0");
+            },
+            [](SetterRoadTest&, const std::string& id) { return Make(DeviceMethod::SetActiveStage, id, 3); }},
+        SetterCase{"report_rate",
+                   kMouse,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.ClickOn(d, which == 0 ? "polling_rate_option_2" : "polling_rate_option_1");
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return Make(DeviceMethod::SetReportRate, id, 500);
+                   }},
+        SetterCase{"win_lock",
+                   kKeyboard,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       ui::Control* check = t.Reach(d, "winlockflag_option");
+                       return check != nullptr &&
+                              (check->IsSelected() == (which == 0) || t.m_user.Click(*check));
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return WithName(DeviceMethod::SetOption, id, "win-lock", 1);
+                   }},
+        SetterCase{"repeat_delay",
+                   kKeyboard,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.ClickOn(d, which == 0 ? "repeat_delay_check_2" : "repeat_delay_check_0");
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return WithName(DeviceMethod::SetOption, id, "repeat-delay", 2);
+                   }},
+        SetterCase{"equaliser_preset",
+                   kHeadset,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.ClickOn(d, which == 0 ? "6533_eq_option_6" : "6533_eq_option_3");
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return WithFields(DeviceMethod::SetEqualiser, id, {{"preset", 6}});
+                   }},
+        SetterCase{"profile", kMouse,
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d) {
+                       t.m_main->PanelsOf(d)->ProfileBar()->AddProfile();
+                   },
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       return t.ChooseOn(d, "device_profile_combo", which == 0 ? 1 : 0);
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return WithName(DeviceMethod::SelectProfile, id, "profile2");
+                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace velkor::test
