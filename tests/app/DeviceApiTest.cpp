@@ -161,15 +161,13 @@ public: // the table's rows use the helpers
     }
     // The signals the watcher got so far: a call of its own comes back after
     // every signal the program sent before answering it.
-    std::vector<DeviceSignal> Signals(const std::string& id) {
-        std::future<std::vector<DeviceSignal>> done = std::async(std::launch::async, [this, id] {
+    std::vector<DeviceSignal> Signals() {
+        std::future<std::vector<DeviceSignal>> done = std::async(std::launch::async, [this] {
             std::vector<DeviceSignal> got;
             m_watcher->Call(Make(DeviceMethod::ListDevices, ""));
             m_watcher->WaitSignals(
                 [&](const DeviceSignal& signal) {
-                    if (signal.id == id) {
-                        got.push_back(signal);
-                    }
+                    got.push_back(signal);
                     return true;
                 },
                 0);
@@ -435,6 +433,222 @@ INSTANTIATE_TEST_SUITE_P(
                        return WithName(DeviceMethod::SelectProfile, id, "profile2");
                    }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Refusals change nothing ----
+
+constexpr const char* kMouseId = "mouse-7070";
+constexpr const char* kKeyboardId = "keyboard-50b7";
+constexpr const char* kPadId = "mousepad-1004";
+constexpr const char* kHeadsetId = "headset-1630";
+
+struct RefusalCase {
+    const char* name;
+    DeviceCall call;
+    DeviceCallStatus status;
+};
+
+class RefusalTest : public DeviceApiTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusalTest, AnswersItsNamedErrorAndChangesNothing) {
+    const State before = Snapshot();
+    const size_t writes = WritesSent();
+    const DeviceReply reply = Call(GetParam().call);
+    EXPECT_EQ(reply.status, GetParam().status) << reply.message;
+    EXPECT_FALSE(reply.message.empty()) << "the error says why";
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Difference(Snapshot(), before), "");
+    EXPECT_EQ(WritesSent(), writes) << "no frame went out";
+}
+
+const std::vector<int32_t> kTenBands(10, 3);
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, RefusalTest,
+    ::testing::Values(
+        RefusalCase{"unknown_id", WithFields(DeviceMethod::SetLighting, "keyboard-ffff", {{"brightness", 1}}),
+                    DeviceCallStatus::NoSuchDevice},
+        RefusalCase{"empty_id", Make(DeviceMethod::SetReportRate, "", 500), DeviceCallStatus::NoSuchDevice},
+        RefusalCase{"unknown_effect",
+                    WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"effect", "disco"}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"effect_position_outside",
+                    WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"effect", 200}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"brightness_above", WithFields(DeviceMethod::SetLighting, kPadId, {{"brightness", 5}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"speed_below", WithFields(DeviceMethod::SetLighting, kPadId, {{"speed", -1}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"brightness_as_text",
+                    WithFields(DeviceMethod::SetLighting, kPadId, {{"brightness", std::string("3")}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"colour_not_hex",
+                    WithFields(DeviceMethod::SetLighting, kMouseId, {{"colour", std::string("#12345g")}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"colour_channel_above",
+                    WithFields(DeviceMethod::SetLighting, kMouseId, {{"colour", std::string("256,0,0")}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{
+            "colour_as_list",
+            WithFields(DeviceMethod::SetLighting, kMouseId, {{"colour", std::vector<int32_t>{1, 2, 3}}}),
+            DeviceCallStatus::InvalidArgs},
+        RefusalCase{"direction_unknown",
+                    WithFields(DeviceMethod::SetLighting, kMouseId, {{"direction", std::string("up")}}),
+                    DeviceCallStatus::InvalidArgs},
+        // A good field before a bad one: neither is applied.
+        RefusalCase{"good_then_unknown_key",
+                    WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", 1}, {"glow", 1}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"good_then_out_of_range",
+                    WithFields(DeviceMethod::SetLighting, kKeyboardId,
+                               {{"colour", std::string("#00ff00")}, {"speed", 9}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"no_fields", WithFields(DeviceMethod::SetLighting, kKeyboardId, {}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"key_colour_outside_custom", Make(DeviceMethod::SetKeyColour, kKeyboardId, 64, 0xFF0000),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"key_colour_on_mouse", Make(DeviceMethod::SetKeyColour, kMouseId, 1, 0xFF0000),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"dpi_stage_zero", Make(DeviceMethod::SetDpiStage, kMouseId, 0, 800),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"dpi_above", Make(DeviceMethod::SetDpiStage, kMouseId, 2, 99999),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"dpi_on_keyboard", Make(DeviceMethod::SetDpiStage, kKeyboardId, 1, 800),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"active_stage_six", Make(DeviceMethod::SetActiveStage, kMouseId, 6),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"report_rate_odd", Make(DeviceMethod::SetReportRate, kMouseId, 333),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"report_rate_on_pad", Make(DeviceMethod::SetReportRate, kPadId, 500),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"option_unknown", WithName(DeviceMethod::SetOption, kKeyboardId, "turbo", 1),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"option_out_of_range", WithName(DeviceMethod::SetOption, kKeyboardId, "win-lock", 2),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"option_on_mouse", WithName(DeviceMethod::SetOption, kMouseId, "win-lock", 1),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"preset_above", WithFields(DeviceMethod::SetEqualiser, kHeadsetId, {{"preset", 14}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"preset_as_text",
+                    WithFields(DeviceMethod::SetEqualiser, kHeadsetId, {{"preset", std::string("rock")}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{
+            "nine_bands",
+            WithFields(DeviceMethod::SetEqualiser, kHeadsetId, {{"bands", std::vector<int32_t>(9, 0)}}),
+            DeviceCallStatus::InvalidArgs},
+        RefusalCase{"band_too_loud",
+                    WithFields(DeviceMethod::SetEqualiser, kHeadsetId,
+                               {{"bands", std::vector<int32_t>{0, 0, 0, 0, 21, 0, 0, 0, 0, 0}}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"preset_and_bands",
+                    WithFields(DeviceMethod::SetEqualiser, kHeadsetId, {{"preset", 2}, {"bands", kTenBands}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"equaliser_on_pad", WithFields(DeviceMethod::SetEqualiser, kPadId, {{"preset", 2}}),
+                    DeviceCallStatus::InvalidArgs},
+        RefusalCase{"profile_unknown", WithName(DeviceMethod::SelectProfile, kMouseId, "nope"),
+                    DeviceCallStatus::InvalidArgs}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Busy, LightingReleased, and the change signals ----
+
+TEST_F(DeviceApiTest, ACallDuringALongWriteAnswersBusyAndIsNotAppliedLater) {
+    CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
+    DevicePanelSet& panels = *m_main->PanelsOf(keyboard);
+    const int brightness = keyboard.LightRecord().light;
+    const int wanted = brightness == 1 ? 2 : 1;
+    // Every reply of the keyboard comes late (within its time-out): the key write takes seconds.
+    m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::Delay, 1, 0, 600});
+    ASSERT_TRUE(panels.WriteMacrosAndKeys(false));
+    ASSERT_TRUE(panels.Writing());
+    const DeviceReply busy =
+        Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}}));
+    EXPECT_EQ(busy.status, DeviceCallStatus::Busy) << busy.message;
+    EXPECT_EQ(Call(Make(DeviceMethod::GetSettings, kKeyboardId)).status, DeviceCallStatus::Ok)
+        << "reading goes on meanwhile";
+    EXPECT_EQ(Call(Make(DeviceMethod::SetDpiStage, kMouseId, 2, 1600)).status, DeviceCallStatus::Ok)
+        << "another device is not busy";
+    m_sim.ClearFaults(SimUnit::Keyboard);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(keyboard.LightRecord().light, brightness);
+
+    EXPECT_EQ(Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}})).status,
+              DeviceCallStatus::Ok);
+    EXPECT_EQ(keyboard.LightRecord().light, wanted);
+}
+
+TEST_F(DeviceApiTest, WhileTheLightingIsHandedOverLightingSettersAnswerLightingReleased) {
+    ASSERT_TRUE(m_user.Click(*m_main->GetWindow(), "control_light_status"));
+    ASSERT_FALSE(m_main->LightControl());
+    const State before = Snapshot();
+    const size_t writes = WritesSent();
+    EXPECT_EQ(Call(WithFields(DeviceMethod::SetLighting, kPadId, {{"brightness", 2}})).status,
+              DeviceCallStatus::LightingReleased);
+    EXPECT_EQ(Call(Make(DeviceMethod::SetKeyColour, kKeyboardId, 64, 0xFF0000)).status,
+              DeviceCallStatus::LightingReleased);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Difference(Snapshot(), before), "");
+    EXPECT_EQ(WritesSent(), writes);
+    EXPECT_EQ(Call(WithName(DeviceMethod::SetOption, kKeyboardId, "repeat-delay", 2)).status,
+              DeviceCallStatus::Ok)
+        << "settings other than the lighting go on";
+
+    ASSERT_TRUE(m_user.Click(*m_main->GetWindow(), "control_light_status"));
+    EXPECT_EQ(Call(WithFields(DeviceMethod::SetLighting, kPadId, {{"brightness", 2}})).status,
+              DeviceCallStatus::Ok);
+}
+
+// The SettingsChanged signals of `id` among `signals`.
+std::vector<BusDict> ChangesOf(const std::vector<DeviceSignal>& signals, const std::string& id) {
+    std::vector<BusDict> changes;
+    for (const DeviceSignal& signal : signals) {
+        if (signal.member == "SettingsChanged" && signal.id == id) {
+            changes.push_back(signal.changed);
+        }
+    }
+    return changes;
+}
+
+TEST_F(DeviceApiTest, EveryChangeIsSignalledOnceWhoeverMadeIt) {
+    Signals(); // what came before
+
+    // A page control.
+    ui::Control* slider = Reach(*Device(kPad), "deng_light_slider");
+    ASSERT_NE(slider, nullptr);
+    const int level = slider->Value() == 2 ? 3 : 2;
+    ASSERT_TRUE(m_user.StepSlider(*slider, level));
+    std::vector<BusDict> changes = ChangesOf(Signals(), kPadId);
+    ASSERT_EQ(changes.size(), 1u);
+    ASSERT_NE(FindBusValue(changes[0], "brightness"), nullptr);
+    EXPECT_EQ(*FindBusValue(changes[0], "brightness"), BusValue(int32_t(level)));
+
+    // A button on the device: the mouse's DPI button, seen by the next look.
+    auto& mouse = dynamic_cast<CTolvanicMouseDevice&>(*Device(kMouse));
+    const int stage = mouse.ActiveStage();
+    ASSERT_TRUE(m_sim.PressKey(SimModel::Mouse, sim::SimKey::DpiNext));
+    ASSERT_TRUE(Until([&] { return mouse.ActiveStage() != stage; }, 10));
+    m_toolkit->AdvanceTime(DeviceApi::kTimerCheckMs);
+    changes = ChangesOf(Signals(), kMouseId);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(*FindBusValue(changes[0], "active-stage"), BusValue(int32_t(mouse.ActiveStage() + 1)));
+
+    // A call: its signal comes before its answer.
+    ASSERT_EQ(
+        Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"colour", std::string("#102030")}})).status,
+        DeviceCallStatus::Ok);
+    m_toolkit->AdvanceTime(DeviceApi::kTimerCheckMs);
+    changes = ChangesOf(Signals(), kKeyboardId);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(*FindBusValue(changes[0], "colour"), BusValue(std::string("#102030")));
+
+    // A device that goes.
+    m_sim.Unplug(SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_api->ListDevices().size() == 4; }, 10));
+    m_toolkit->AdvanceTime(DeviceApi::kTimerCheckMs);
+    const std::vector<DeviceSignal> gone = Signals();
+    EXPECT_EQ(
+        std::count_if(gone.begin(), gone.end(),
+                      [](const DeviceSignal& s) { return s.member == "DeviceRemoved" && s.id == kPadId; }),
+        1);
+}
 
 } // namespace
 } // namespace velkor::test
