@@ -9,6 +9,7 @@
 #include "devices/TolvanicMouseDevice.h"
 #include "headset/TolvanicHS6533Device.h"
 #include "lighting/LightCommit.h"
+#include "platform/bus/BusMessage.h"
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/bus/DeviceBusClient.h"
 #include "platform/bus/DeviceBusService.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <systemd/sd-bus.h>
 
 namespace velkor::test {
 namespace {
@@ -648,6 +650,69 @@ TEST_F(DeviceApiTest, EveryChangeIsSignalledOnceWhoeverMadeIt) {
         std::count_if(gone.begin(), gone.end(),
                       [](const DeviceSignal& s) { return s.member == "DeviceRemoved" && s.id == kPadId; }),
         1);
+}
+
+// A call as any other program could make it, argument types and all: the
+// name of the error it gets (empty for none).
+std::string RawCallError(const std::string& address, const char* member,
+                         const std::function<int(sd_bus_message*)>& append) {
+    sd_bus* bus = nullptr;
+    sd_bus_message* call = nullptr;
+    sd_bus_message* reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    std::string name = "no call";
+    if (sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
+        sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+        sd_bus_message_new_method_call(bus, &call, kBusName, kBusObjectPath, kBusInterface, member) >= 0 &&
+        append(call) >= 0) {
+        sd_bus_call(bus, call, 20'000'000, &error, &reply);
+        name = error.name != nullptr ? error.name : "";
+    }
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(reply);
+    sd_bus_message_unref(call);
+    sd_bus_flush_close_unref(bus);
+    return name;
+}
+
+TEST_F(DeviceApiTest, ArgumentsOfTheWrongTypesGetTheNamedErrorAndChangeNothing) {
+    const State before = Snapshot();
+    const auto raw = [&](const char* member, std::function<int(sd_bus_message*)> append) {
+        std::future<std::string> name =
+            std::async(std::launch::async, [&] { return RawCallError(m_daemon.Address(), member, append); });
+        Until([&] { return name.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 1);
+        return name.get();
+    };
+    const std::string invalid = DeviceCallErrorName(DeviceCallStatus::InvalidArgs);
+    EXPECT_EQ(raw("SetDpiStage",
+                  [](sd_bus_message* m) { return sd_bus_message_append(m, "sss", kMouseId, "2", "1600"); }),
+              invalid);
+    EXPECT_EQ(raw("SetReportRate", [](sd_bus_message* m) { return sd_bus_message_append(m, "s", kMouseId); }),
+              invalid)
+        << "an argument missing";
+    EXPECT_EQ(raw("SetLighting",
+                  [](sd_bus_message* m) {
+                      return sd_bus_message_append(m, "sa{sv}", kPadId, 1, "brightness", "d", 2.0);
+                  }),
+              invalid)
+        << "a value of a type no setting takes";
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Difference(Snapshot(), before), "");
+    const int32_t rate = std::get<int32_t>(*FindBusValue(*m_api->Settings(kMouseId), "report-rate"));
+    EXPECT_EQ(raw("SetReportRate",
+                  [&](sd_bus_message* m) {
+                      return sd_bus_message_append(m, "si", kMouseId, rate == 500 ? 250 : 500);
+                  }),
+              "")
+        << "the same member with the right types";
+}
+
+TEST_F(DeviceApiTest, ADeviceThatRefusesTheWriteIsReportedWithItsResult) {
+    m_sim.InjectFault(SimUnit::Mouse, {SimFaultKind::StatusFF, 1, 0});
+    const DeviceReply reply = Call(Make(DeviceMethod::SetReportRate, kMouseId, 250));
+    m_sim.ClearFaults(SimUnit::Mouse);
+    EXPECT_EQ(reply.status, DeviceCallStatus::DeviceFailed);
+    EXPECT_NE(reply.message.find("report rate: the device answered"), std::string::npos) << reply.message;
 }
 
 } // namespace

@@ -17,6 +17,7 @@ struct DeviceBusService::State {
     std::map<uint64_t, sd_bus_message*> pending; // the calls to answer, referenced
     uint64_t nextToken = 1;
     sd_bus_slot* slot = nullptr;
+    sd_bus_slot* checkSlot = nullptr; // the argument types, before the members
     bool serving = false;
     DbusMessageBus* bus = nullptr;
     std::weak_ptr<State> self;
@@ -118,10 +119,56 @@ bool ReadCall(sd_bus_message* m, DeviceMethod method, DeviceCall& call, std::str
 
 } // namespace
 
+namespace {
+
+// The arguments each method takes (as in Vtable()).
+const char* InputSignature(DeviceMethod method) {
+    switch (method) {
+    case DeviceMethod::ListDevices:
+        return "";
+    case DeviceMethod::GetSettings:
+        return "s";
+    case DeviceMethod::SelectProfile:
+        return "ss";
+    case DeviceMethod::SetLighting:
+    case DeviceMethod::SetEqualiser:
+        return "sa{sv}";
+    case DeviceMethod::SetKeyColour:
+        return "siu";
+    case DeviceMethod::SetDpiStage:
+        return "sii";
+    case DeviceMethod::SetActiveStage:
+    case DeviceMethod::SetReportRate:
+        return "si";
+    case DeviceMethod::SetOption:
+        return "ssi";
+    }
+    return "";
+}
+
+} // namespace
+
 struct DeviceServiceCallbacks {
     static int OnCall(sd_bus_message* m, void* userdata, sd_bus_error* error);
+    static int CheckSignature(sd_bus_message* m, void* userdata, sd_bus_error* error);
     static const sd_bus_vtable* Vtable();
 };
+
+// Runs before the members' table: arguments of the wrong types get our named
+// error instead of the bus library's generic one.
+int DeviceServiceCallbacks::CheckSignature(sd_bus_message* m, void*, sd_bus_error* error) {
+    if (!sd_bus_message_is_method_call(m, kBusInterface, nullptr)) {
+        return 0;
+    }
+    const std::optional<DeviceMethod> method = MethodOf(sd_bus_message_get_member(m));
+    if (!method || sd_bus_message_has_signature(m, InputSignature(*method))) {
+        return 0;
+    }
+    const char* given = sd_bus_message_get_signature(m, 1);
+    return sd_bus_error_setf(error, DeviceCallErrorName(DeviceCallStatus::InvalidArgs),
+                             "%s takes (%s), not (%s)", DeviceMethodName(*method), InputSignature(*method),
+                             given != nullptr ? given : "");
+}
 
 int DeviceServiceCallbacks::OnCall(sd_bus_message* m, void* userdata, sd_bus_error* error) {
     auto* state = static_cast<DeviceBusService::State*>(userdata);
@@ -225,11 +272,14 @@ bool DeviceBusService::Start(Handler handler) {
     m_bus.WithConnection([&](sd_bus* bus) {
         std::lock_guard lock(m_state->mutex);
         m_state->handler = std::move(handler);
-        if (m_state->slot == nullptr) {
+        r = 0;
+        if (m_state->checkSlot == nullptr) {
+            r = sd_bus_add_object(bus, &m_state->checkSlot, kBusObjectPath,
+                                  &DeviceServiceCallbacks::CheckSignature, nullptr);
+        }
+        if (r >= 0 && m_state->slot == nullptr) {
             r = sd_bus_add_object_vtable(bus, &m_state->slot, kBusObjectPath, kBusInterface,
                                          DeviceServiceCallbacks::Vtable(), m_state.get());
-        } else {
-            r = 0;
         }
         m_state->serving = r >= 0;
     });
@@ -248,6 +298,7 @@ void DeviceBusService::Stop() {
             m_state->handler = nullptr;
             pending.swap(m_state->pending);
             m_state->slot = sd_bus_slot_unref(m_state->slot);
+            m_state->checkSlot = sd_bus_slot_unref(m_state->checkSlot);
         }
         for (auto& [token, call] : pending) {
             sd_bus_reply_method_errorf(call, DeviceCallErrorName(DeviceCallStatus::Failed),

@@ -6,7 +6,7 @@
 // SettingsChanged.
 //
 // A call is read and checked for its argument types on the bus thread (wrong
-// types are answered with org.freedesktop.DBus.Error.InvalidArgs at once) and
+// types are answered with org.velkor.VELKOR01.Error.InvalidArgs at once) and
 // handed to the handler, which must not block: it hands the call on (to the
 // user-interface thread) and answers it later through the reply function,
 // from any thread, exactly once. The bus thread never waits for a device:
