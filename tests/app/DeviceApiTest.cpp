@@ -424,6 +424,23 @@ INSTANTIATE_TEST_SUITE_P(
                    [](SetterRoadTest&, const std::string& id) {
                        return WithFields(DeviceMethod::SetEqualiser, id, {{"preset", 6}});
                    }},
+        // Ten band sliders moved one after the other, or all bands in one call.
+        SetterCase{"equaliser_bands",
+                   kHeadset,
+                   {},
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
+                       bool moved = true;
+                       for (int band = 0; band < 10; ++band) {
+                           moved = moved && t.StepOn(d, "6533_eq_hz_slider_" + std::to_string(band),
+                                                     which == 0 ? band - 5 : 2);
+                       }
+                       return moved;
+                   },
+                   [](SetterRoadTest&, const std::string& id) {
+                       return WithFields(
+                           DeviceMethod::SetEqualiser, id,
+                           {{"bands", std::vector<int32_t>{-5, -4, -3, -2, -1, 0, 1, 2, 3, 4}}});
+                   }},
         SetterCase{"profile", kMouse,
                    [](SetterRoadTest& t, CTolvanicUSBDevice& d) {
                        t.m_main->PanelsOf(d)->ProfileBar()->AddProfile();
