@@ -208,7 +208,8 @@ int main(int argc, char** argv) {
         .bus = bus,
         .programFolder = velkor::ExecutableFolder(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
-        .makeGlobalInput = [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
+        .makeGlobalInput =
+            [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
             return std::make_unique<velkor::GlobalInputSource>(dispatcher);
         },
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
