@@ -6,6 +6,7 @@
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/AudioCommands.h"
 #include "tools/BusCommands.h"
+#include "tools/DeviceCommands.h"
 #include "tools/InputCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
@@ -45,6 +46,7 @@ void PrintUsage(FILE* out) {
     PrintMacroCommandUsage(out);
     PrintInputCommandUsage(out);
     PrintBusCommandUsage(out);
+    PrintDeviceCommandUsage(out);
     PrintPointerCommandUsage(out);
     PrintAudioCommandUsage(out);
     PrintUpdateCommandUsage(out);
@@ -273,6 +275,9 @@ int Run(int argc, char** argv) {
 
     // Messages to the running program need no device back end.
     if (int rc = RunBusCommand(words); rc >= 0) {
+        return rc;
+    }
+    if (int rc = RunDeviceCommand(words, {}, stdout, stderr); rc >= 0) {
         return rc;
     }
     // Neither do the desktop's pointer settings, nor the keyboards and mice.

@@ -58,6 +58,8 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
             options.trace = true;
         } else if (arg == "--background") {
             options.background = true;
+        } else if (arg == "--headless") {
+            options.headless = true;
         } else if (arg.starts_with("--screenshot=")) {
             options.screenshot = arg.substr(std::string_view("--screenshot=").size());
             if (options.screenshot.empty()) {
@@ -86,6 +88,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
             return CommandLineAction::Error;
         }
     }
+    if (options.headless && !options.screenshot.empty()) {
+        error = "--headless has no window to take a screenshot of";
+        return CommandLineAction::Error;
+    }
     return CommandLineAction::Run;
 }
 
@@ -97,6 +103,8 @@ void PrintUsage(std::FILE* out) {
                "  --simulate=SCENARIO   the same, driven by a scenario file (JSON)\n"
                "  --trace               write the trace lines to standard error (also VELKOR_TRACE=1)\n"
                "  --background          start hidden in the notification area (login autostart)\n"
+               "  --headless            no display, window or tray: the devices, profiles and the\n"
+               "                        device API on the session bus only (velkorctl, scripts)\n"
                "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
                "  --screenshot=FILE     once the devices are listed, save the main window as PNG and quit\n"
                "  --page=NAME[:TAB]     show the page of the first keyboard, mouse, mousepad or\n"

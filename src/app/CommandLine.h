@@ -1,6 +1,7 @@
 #pragma once
 // The program's command line:
-//   velkor [--simulate[=SCENARIO]] [--trace] [--background] [--exit-after-start] [--screenshot=FILE]
+//   velkor [--simulate[=SCENARIO]] [--trace] [--background] [--headless] [--exit-after-start]
+//   [--screenshot=FILE]
 //          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,9 @@ struct ProgramOptions {
     // Start hidden in the notification area, as the close button leaves the
     // window (login autostart).
     bool background = false;
+    // No display: the in-memory toolkit runs every panel as the window would,
+    // nothing is shown, and the program is driven through its device API.
+    bool headless = false;
     // Quit as soon as the main window is shown and print the start-up time
     // (start-up measurements, smoke tests).
     bool exitAfterStart = false;

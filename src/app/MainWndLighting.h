@@ -27,6 +27,8 @@ public:
 
     LightPanels& Panels() { return m_panels; }
     SyncLighting& Sync() { return m_sync; }
+    // The screen size every lighting write carries.
+    const ScreenSize& Screen() const { return m_screen; }
 
     // Starts the synchronisation thread and gives slot 8 its stopper. False
     // when the thread cannot start (nothing is then synchronised).

@@ -110,6 +110,7 @@ StartResult Program::Start() {
 
     ui::Dispatcher& dispatcher = m_toolkit->GetDispatcher();
     RouteMessages(dispatcher);
+    ServeDeviceApi(dispatcher);
     PostStartUpTime(dispatcher);
     std::lock_guard lock(m_quitMutex);
     m_dispatcher = &dispatcher;
@@ -189,7 +190,8 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
         }
     };
     windowServices.pointerSettings = m_services.pointerSettings;
-    windowServices.startHidden = m_options.background;
+    // Headless: the window stays hidden, so nothing previews and nothing is painted.
+    windowServices.startHidden = m_options.background || m_options.headless;
     windowServices.startPageKind = m_options.pageKind;
     windowServices.startPageTab = m_options.pageTab;
     windowServices.programFolder = folders.program;
@@ -323,6 +325,7 @@ void Program::Stop() {
         m_services.sleepWatcher->Stop();
     }
     // No message reaches the window any more, then the bus lets go of the name.
+    StopDeviceApi();
     m_inbox.Detach();
     m_services.bus.Close();
     m_mainWnd.reset();

@@ -24,9 +24,11 @@
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
 #include "app/ControlFactory.h"
+#include "app/DeviceApi.h"
 #include "app/ProgramFolders.h"
 #include "app/SettingsWindowHost.h"
 #include "app/Typefaces.h"
+#include "platform/bus/DeviceBusService.h"
 #include "platform/bus/MessageBus.h"
 #include "platform/bus/SleepWatcher.h"
 #include "profiles/LanguageTexts.h"
@@ -101,6 +103,9 @@ struct ProgramServices {
     ProgramEnvironment environment;
     // The devices' clock; null uses the system's monotonic clock.
     const TickClock* deviceClock = nullptr;
+    // Serves the device API on the bus's connection once the main window
+    // exists (only when this program owns the name); null: no device API.
+    DeviceBusService* deviceService = nullptr;
     // Reports the system's sleep and resume to the main window; null: it never suspends.
     SleepWatcher* sleepWatcher = nullptr;
     // The desktop's pointer settings the mouse page shows and changes; null:
@@ -154,6 +159,8 @@ public:
     const ControlFactory& Factory() const { return m_factory; }
     // Milliseconds from the start time to the first shown main window; -1 before.
     int64_t StartUpMs() const { return m_startUpMs; }
+    // The device API; null when it is not served.
+    DeviceApi* Api() const { return m_deviceApi.get(); }
     // The per-user data home the main window was given (empty when there is none).
     const std::string& DataHome() const { return m_dataHome; }
 
@@ -169,6 +176,9 @@ private:
     void AnnounceLighting();
     void RouteMessages(ui::Dispatcher& dispatcher);
     void PostStartUpTime(ui::Dispatcher& dispatcher);
+    // The device API on the bus: calls go through the loop to DeviceApi (ProgramDeviceApi.cpp).
+    void ServeDeviceApi(ui::Dispatcher& dispatcher);
+    void StopDeviceApi();
     StartResult Fail(const std::string& message);
     void PostQuitLocked();
 
@@ -189,6 +199,8 @@ private:
     // Outlives the main window that runs it.
     std::unique_ptr<SettingsWindowHost> m_settings;
     std::unique_ptr<CMainWnd> m_mainWnd;
+    // Goes before the main window it reads.
+    std::unique_ptr<DeviceApi> m_deviceApi;
     int64_t m_startUpMs = -1;
     std::string m_dataHome;
 

@@ -5,10 +5,12 @@
 #include "app/Program.h"
 #include "app/ProgramFolders.h"
 #include "devices/SupportedDevices.h"
-#include "platform/desktop/DesktopPointerSettings.h"
 #include "platform/Trace.h"
 #include "platform/bus/DbusMessageBus.h"
+#include "platform/bus/DeviceBusService.h"
+#include "platform/desktop/DesktopPointerSettings.h"
 #include "platform/hidraw/HidrawBackend.h"
+#include "ui/memory/MemoryToolkit.h"
 #include "ui/qt/QtToolkit.h"
 #include "ui/qt/QtWindow.h"
 #include "update/HttpClient.h"
@@ -144,6 +146,20 @@ private:
     bool m_failed = false;
 };
 
+// --headless: the in-memory toolkit on real time. Nobody can answer a message
+// box there, so every modal window closes at once with its default answer.
+std::unique_ptr<velkor::ui::Toolkit> MakeHeadlessToolkit(const std::string& folder,
+                                                         velkor::ui::ManualClock& clock, std::string* why) {
+    auto toolkit = velkor::ui::MemoryToolkit::Create(folder, clock, why, true);
+    if (toolkit) {
+        toolkit->SetModalDriver([](velkor::ui::MemoryWindow& window) {
+            velkor::Trace("headless: a dialog was answered with its default");
+            window.Close(0);
+        });
+    }
+    return toolkit;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -169,28 +185,35 @@ int main(int argc, char** argv) {
     if (options.trace) {
         velkor::SetTraceEnabled(true);
     }
-    if (!DisplayAvailable()) {
+    if (!options.headless && !DisplayAvailable()) {
         std::fprintf(stderr, "velkor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set; "
-                             "QT_QPA_PLATFORM=offscreen runs without one)\n");
+                             "--headless or QT_QPA_PLATFORM=offscreen run without one)\n");
         return 1;
     }
 
     velkor::DbusMessageBus bus;
-    velkor::SleepWatcher sleepWatcher; // logind on the system bus
+    velkor::DeviceBusService deviceService(bus); // stopped by the program before the bus closes
+    velkor::ui::ManualClock headlessClock;       // the in-memory toolkit's, moved by real time
+    velkor::SleepWatcher sleepWatcher;           // logind on the system bus
     velkor::DesktopPointerSettings pointerSettings(
         velkor::DesktopPointerSettings::OptionsFromEnvironment(velkor::FamilyMouseIds()));
     velkor::ProgramServices services{
-        .makeToolkit = [&argc, argv](const std::string& folder,
-                                     std::string* why) -> std::unique_ptr<velkor::ui::Toolkit> {
+        .makeToolkit = [&argc, argv, &options, &headlessClock](const std::string& folder, std::string* why)
+            -> std::unique_ptr<velkor::ui::Toolkit> {
+            if (options.headless) {
+                return MakeHeadlessToolkit(folder, headlessClock, why);
+            }
             return velkor::ui::QtToolkit::Create(folder, argc, argv, why);
         },
         .bus = bus,
         .programFolder = velkor::ExecutableFolder(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
-        .makeGlobalInput = [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
+        .makeGlobalInput =
+            [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
             return std::make_unique<velkor::GlobalInputSource>(dispatcher);
         },
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
+        .deviceService = &deviceService,
         .sleepWatcher = &sleepWatcher,
         .pointerSettings = &pointerSettings,
         .openFolder =

@@ -75,6 +75,7 @@ void CMpDevicePowerUI::ShowPowerStatus(const uint8_t* bytes, size_t length) {
     if (bytes != nullptr) {
         std::memcpy(status.data(), bytes, std::min(length, status.size()));
     }
+    m_lastPercent = std::min<int>(status[0], 100);
     if (!FindStatusControls()) {
         return;
     }

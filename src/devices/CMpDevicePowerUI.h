@@ -44,6 +44,8 @@ public:
     // beyond 64 bytes is not looked at. Shows nothing when the layout lacks
     // one of the five controls.
     void ShowPowerStatus(const uint8_t* bytes, size_t length) override;
+    // The level of the last status given (0..100), -1 before the first.
+    int LastPercent() const { return m_lastPercent; }
 
 private:
     // The five controls of the status, found inside the panel; false when one is missing.
@@ -52,6 +54,7 @@ private:
     ui::Control& m_panel;
     int m_classKind = 0;
     int m_variant = 0;
+    int m_lastPercent = -1;
     ui::Control* m_batteryArea = nullptr;
     ui::Control* m_value = nullptr;
     ui::Control* m_wireless = nullptr;

@@ -178,6 +178,12 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
     }
     const std::string& name = sender->Name();
     const SplitName split = SplitControlName(name);
+    const bool option = split.prefix == "6533_eq_option_" || split.prefix == "magic_option_";
+    if (type == ui::kNotifySelectChanged && option && !sender->IsSelected()) {
+        // The option losing the selection: showing the device now would select it
+        // again and take the selection from the option the user just chose.
+        return true;
+    }
     HeadsetView& view = headset->View();
     if (m_audio != nullptr) {
         m_audio->Read(view);
@@ -189,9 +195,9 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
     bool refused = false;
     if (type == ui::kNotifySelectChanged) {
         // An option group tells the deselected option first: only the selected one acts.
-        if (split.prefix == "6533_eq_option_" && sender->IsSelected()) {
+        if (split.prefix == "6533_eq_option_") {
             headset->SelectEqPreset(split.number);
-        } else if (split.prefix == "magic_option_" && sender->IsSelected()) {
+        } else if (split.prefix == "magic_option_") {
             headset->SelectVoice(split.number);
         } else if (name == "6533_MicIn_option") {
             refused = !headset->ToggleMic();
@@ -200,7 +206,7 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
         } else if (name == "magic_enable_option") {
             headset->SetVoiceChangerEnabled();
         } else {
-            handled = split.prefix == "6533_eq_option_" || split.prefix == "magic_option_";
+            handled = false;
         }
     } else if (type == ui::kNotifyValueChanged) {
         if (split.prefix == "6533_eq_hz_slider_") {

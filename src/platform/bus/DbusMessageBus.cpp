@@ -569,4 +569,14 @@ std::string DbusMessageBus::UniqueName() const {
     return unique;
 }
 
+bool DbusMessageBus::WithConnection(const std::function<void(sd_bus* bus)>& use) {
+    std::lock_guard lock(m_mutex);
+    if (m_bus == nullptr || m_closed) {
+        return false;
+    }
+    use(m_bus);
+    Wake();
+    return true;
+}
+
 } // namespace velkor

@@ -20,6 +20,7 @@
 #include "platform/bus/MessageBus.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -52,6 +53,14 @@ public:
 
     // This connection's unique bus name (":1.42"); empty before connecting.
     std::string UniqueName() const;
+
+    // Lets another part of the program serve more members on this connection
+    // (DeviceBusService): runs `use` with the connection while nothing else
+    // uses it, then wakes the bus thread so that whatever `use` queued goes
+    // out. False (`use` not run) when there is no connection or it is closed.
+    // Callbacks that `use` registers run on the bus thread with the lock held:
+    // they must not call this again.
+    bool WithConnection(const std::function<void(sd_bus* bus)>& use);
 
 private:
     struct Pending {

@@ -37,12 +37,12 @@ MemoryToolkit::MemoryToolkit(ResourceIndex resources, ManualClock& clock, bool r
       m_dispatcher([this] { Wake(); }) {}
 
 std::unique_ptr<MemoryToolkit> MemoryToolkit::Create(const std::string& resourceFolder, ManualClock& clock,
-                                                     std::string* error) {
+                                                     std::string* error, bool realTime) {
     ResourceIndex resources;
     if (!resources.Load(resourceFolder, error)) {
         return nullptr;
     }
-    return std::make_unique<MemoryToolkit>(std::move(resources), clock);
+    return std::make_unique<MemoryToolkit>(std::move(resources), clock, realTime);
 }
 
 MemoryToolkit::~MemoryToolkit() {

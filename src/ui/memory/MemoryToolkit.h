@@ -30,7 +30,7 @@ public:
     MemoryToolkit(ResourceIndex resources, ManualClock& clock, bool realTime = false);
     // Loads `resourceFolder`/res.xml; null with `error` set when it cannot.
     static std::unique_ptr<MemoryToolkit> Create(const std::string& resourceFolder, ManualClock& clock,
-                                                 std::string* error = nullptr);
+                                                 std::string* error = nullptr, bool realTime = false);
     ~MemoryToolkit() override;
     MemoryToolkit(const MemoryToolkit&) = delete;
     MemoryToolkit& operator=(const MemoryToolkit&) = delete;

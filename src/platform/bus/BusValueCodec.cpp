@@ -1,0 +1,235 @@
+#include "platform/bus/BusValueCodec.h"
+
+#include <climits>
+#include <cstring>
+#include <systemd/sd-bus.h>
+
+namespace velkor {
+
+namespace {
+
+// Any D-Bus integer as int32; false when it does not fit.
+bool ReadInteger(sd_bus_message* m, char type, int32_t& out) {
+    int64_t wide = 0;
+    int r = 0;
+    switch (type) {
+    case 'y': {
+        uint8_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v;
+        break;
+    }
+    case 'n': {
+        int16_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v;
+        break;
+    }
+    case 'q': {
+        uint16_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v;
+        break;
+    }
+    case 'i': {
+        int32_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v;
+        break;
+    }
+    case 'u': {
+        uint32_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v;
+        break;
+    }
+    case 'x': {
+        int64_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v;
+        break;
+    }
+    case 't': {
+        uint64_t v = 0;
+        r = sd_bus_message_read_basic(m, type, &v);
+        wide = v > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(v);
+        break;
+    }
+    default:
+        return false;
+    }
+    if (r <= 0 || wide < INT32_MIN || wide > INT32_MAX) {
+        return false;
+    }
+    out = int32_t(wide);
+    return true;
+}
+
+bool ReadVariant(sd_bus_message* m, const char* contents, BusValue& value, std::string& why) {
+    if (std::strlen(contents) == 1 && std::strchr("ynqiuxt", contents[0]) != nullptr) {
+        int32_t number = 0;
+        if (!ReadInteger(m, contents[0], number)) {
+            why = "does not fit a 32-bit integer";
+            return false;
+        }
+        value = number;
+        return true;
+    }
+    if (std::strcmp(contents, "b") == 0) {
+        int flag = 0;
+        if (sd_bus_message_read_basic(m, 'b', &flag) <= 0) {
+            return false;
+        }
+        value = flag != 0;
+        return true;
+    }
+    if (std::strcmp(contents, "s") == 0) {
+        const char* text = nullptr;
+        if (sd_bus_message_read_basic(m, 's', &text) <= 0) {
+            return false;
+        }
+        value = std::string(text);
+        return true;
+    }
+    if (std::strcmp(contents, "as") == 0) {
+        char** strings = nullptr;
+        if (sd_bus_message_read_strv(m, &strings) < 0) {
+            return false;
+        }
+        std::vector<std::string> list;
+        for (char** s = strings; s != nullptr && *s != nullptr; ++s) {
+            list.emplace_back(*s);
+            free(*s);
+        }
+        free(strings);
+        value = std::move(list);
+        return true;
+    }
+    if (std::strcmp(contents, "ai") == 0) {
+        const void* data = nullptr;
+        size_t size = 0;
+        if (sd_bus_message_read_array(m, 'i', &data, &size) < 0) {
+            return false;
+        }
+        const auto* first = static_cast<const int32_t*>(data);
+        value = std::vector<int32_t>(first, first + size / sizeof(int32_t));
+        return true;
+    }
+    why = std::string("has the unsupported type ") + contents;
+    return false;
+}
+
+} // namespace
+
+bool ReadBusDict(sd_bus_message* m, BusDict& dict, std::string& why) {
+    dict.clear();
+    if (sd_bus_message_enter_container(m, 'a', "{sv}") <= 0) {
+        why = "expected a dictionary a{sv}";
+        return false;
+    }
+    for (;;) {
+        const int r = sd_bus_message_enter_container(m, 'e', "sv");
+        if (r == 0) {
+            break;
+        }
+        const char* key = nullptr;
+        char type = 0;
+        const char* contents = nullptr;
+        if (r < 0 || sd_bus_message_read_basic(m, 's', &key) <= 0 ||
+            sd_bus_message_peek_type(m, &type, &contents) <= 0 || type != 'v' || contents == nullptr ||
+            sd_bus_message_enter_container(m, 'v', contents) <= 0) {
+            why = "a damaged dictionary";
+            return false;
+        }
+        BusValue value;
+        std::string problem;
+        if (!ReadVariant(m, contents, value, problem)) {
+            why = std::string(key) + " " + (problem.empty() ? "cannot be read" : problem);
+            return false;
+        }
+        if (FindBusValue(dict, key) != nullptr) {
+            why = std::string(key) + " is given twice";
+            return false;
+        }
+        dict.emplace_back(key, std::move(value));
+        if (sd_bus_message_exit_container(m) < 0 || sd_bus_message_exit_container(m) < 0) {
+            why = "a damaged dictionary";
+            return false;
+        }
+    }
+    return sd_bus_message_exit_container(m) >= 0;
+}
+
+int AppendBusDict(sd_bus_message* m, const BusDict& dict) {
+    int r = sd_bus_message_open_container(m, 'a', "{sv}");
+    for (const auto& [key, value] : dict) {
+        if (r < 0) {
+            break;
+        }
+        const char* signature = BusValueSignature(value);
+        r = sd_bus_message_open_container(m, 'e', "sv");
+        if (r >= 0) {
+            r = sd_bus_message_append_basic(m, 's', key.c_str());
+        }
+        if (r >= 0) {
+            r = sd_bus_message_open_container(m, 'v', signature);
+        }
+        if (r < 0) {
+            break;
+        }
+        if (const auto* flag = std::get_if<bool>(&value)) {
+            const int b = *flag ? 1 : 0;
+            r = sd_bus_message_append_basic(m, 'b', &b);
+        } else if (const auto* number = std::get_if<int32_t>(&value)) {
+            r = sd_bus_message_append_basic(m, 'i', number);
+        } else if (const auto* text = std::get_if<std::string>(&value)) {
+            r = sd_bus_message_append_basic(m, 's', text->c_str());
+        } else if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
+            r = sd_bus_message_open_container(m, 'a', "s");
+            for (size_t i = 0; r >= 0 && i < list->size(); ++i) {
+                r = sd_bus_message_append_basic(m, 's', (*list)[i].c_str());
+            }
+            if (r >= 0) {
+                r = sd_bus_message_close_container(m);
+            }
+        } else if (const auto* numbers = std::get_if<std::vector<int32_t>>(&value)) {
+            r = sd_bus_message_append_array(m, 'i', numbers->data(), numbers->size() * sizeof(int32_t));
+        }
+        if (r >= 0) {
+            r = sd_bus_message_close_container(m);
+        }
+        if (r >= 0) {
+            r = sd_bus_message_close_container(m);
+        }
+    }
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
+int AppendDeviceList(sd_bus_message* m, const std::vector<DeviceListEntry>& devices) {
+    int r = sd_bus_message_open_container(m, 'a', "(ssssi)");
+    for (size_t i = 0; r >= 0 && i < devices.size(); ++i) {
+        const DeviceListEntry& d = devices[i];
+        r = sd_bus_message_append(m, "(ssssi)", d.id.c_str(), d.kind.c_str(), d.model.c_str(),
+                                  d.channel.c_str(), d.battery);
+    }
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
+bool ReadDeviceList(sd_bus_message* m, std::vector<DeviceListEntry>& devices) {
+    devices.clear();
+    if (sd_bus_message_enter_container(m, 'a', "(ssssi)") <= 0) {
+        return false;
+    }
+    const char* id = nullptr;
+    const char* kind = nullptr;
+    const char* model = nullptr;
+    const char* channel = nullptr;
+    int32_t battery = -1;
+    int r = 0;
+    while ((r = sd_bus_message_read(m, "(ssssi)", &id, &kind, &model, &channel, &battery)) > 0) {
+        devices.push_back({id, kind, model, channel, battery});
+    }
+    return r == 0 && sd_bus_message_exit_container(m) >= 0;
+}
+
+} // namespace velkor

@@ -1,0 +1,67 @@
+#pragma once
+// DeviceBusService: the device API's members of the program's interface
+// (kBusInterface on kBusObjectPath), served on the connection of the
+// DbusMessageBus that owns the program's name: the methods ListDevices,
+// GetSettings and the setters, and the signals DeviceAdded, DeviceRemoved and
+// SettingsChanged.
+//
+// A call is read and checked for its argument types on the bus thread (wrong
+// types are answered with org.velkor.VELKOR01.Error.InvalidArgs at once) and
+// handed to the handler, which must not block: it hands the call on (to the
+// user-interface thread) and answers it later through the reply function,
+// from any thread, exactly once. The bus thread never waits for a device:
+// the answer goes out when the reply function is called. An error reply
+// carries the status's name (DeviceCallErrorName) and the message.
+#include "platform/bus/DeviceBusTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+struct sd_bus_slot;
+struct sd_bus_message;
+
+namespace velkor {
+
+class DbusMessageBus;
+
+class DeviceBusService {
+public:
+    using ReplyFn = std::function<void(DeviceReply reply)>;
+    // Runs on the bus thread. False: the call could not be taken (the service
+    // answers Failed); `reply` must then not be called.
+    using Handler = std::function<bool(DeviceCall call, ReplyFn reply)>;
+
+    // The bus must outlive the service and be closed only after Stop.
+    explicit DeviceBusService(DbusMessageBus& bus);
+    ~DeviceBusService();
+    DeviceBusService(const DeviceBusService&) = delete;
+    DeviceBusService& operator=(const DeviceBusService&) = delete;
+
+    // Serves the members from now on (the bus should own the program's name).
+    // False when the bus has no connection or sd-bus refuses the members.
+    bool Start(Handler handler);
+    // Stops serving: calls not answered yet get Failed; later replies are
+    // dropped. Idempotent. Must not be called from the handler.
+    void Stop();
+
+    // The signals; false when not serving or the bus refused. Any thread
+    // (not the handler).
+    bool EmitDeviceAdded(const std::string& id);
+    bool EmitDeviceRemoved(const std::string& id);
+    bool EmitSettingsChanged(const std::string& id, const BusDict& changed);
+
+    // Calls taken and not answered yet.
+    size_t PendingCount() const;
+
+    // What the callbacks and the reply functions share (DeviceBusService.cpp).
+    struct State;
+
+private:
+    DbusMessageBus& m_bus;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace velkor
