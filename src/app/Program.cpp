@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/Autostart.h"
 #include "app/StartLanguage.h"
 #include "headset/TolvanicHS6533Device.h"
 #include "platform/Trace.h"
@@ -240,6 +241,8 @@ void Program::CreateSettingsHost(const ProgramFolders& folders) {
             : (!environment.home.empty() && environment.home[0] == '/' ? environment.home + "/.cache"
                                                                        : std::string());
     setup.openFolder = m_services.openFolder;
+    setup.autostartPath = AutostartFilePath(environment.xdgConfigHome, environment.home);
+    setup.programFile = m_services.programFile;
     m_settings = std::make_unique<SettingsWindowHost>(*m_toolkit, m_factory, std::move(setup));
 }
 

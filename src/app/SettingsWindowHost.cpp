@@ -1,5 +1,6 @@
 #include "app/SettingsWindowHost.h"
 
+#include "app/Autostart.h"
 #include "app/LanguageFonts.h"
 #include "platform/Trace.h"
 #include "profiles/LanguageTexts.h"
@@ -62,6 +63,12 @@ void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int d
         return languageIndex();
     };
     services.openFolder = m_setup.openFolder;
+    if (!m_setup.programFile.empty()) {
+        services.startAtLogin = [this] { return AutostartEnabled(m_setup.autostartPath); };
+        services.setStartAtLogin = [this](bool on, std::string* error) {
+            return SetAutostart(m_setup.autostartPath, on, m_setup.programFile, error);
+        };
+    }
     CSetWnd window(services);
     std::string error;
     if (!window.Create(&owner, &error) || !window.Init(std::move(rows), dpi)) {
