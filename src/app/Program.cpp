@@ -86,6 +86,7 @@ StartResult Program::Start() {
     }
 
     const ProgramFolders folders = LocateProgramFolders(m_services.programFolder);
+    TraceF("skin %s, data %s", folders.skin.c_str(), DefaultDataFolder(folders.program).c_str());
     std::string error;
     if (!StartToolkit(folders, &error)) {
         return Fail("cannot start the user interface: " + error);

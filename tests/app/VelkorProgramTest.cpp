@@ -265,3 +265,38 @@ TEST_F(VelkorProgramTest, TheRecordedSkinPictureShowsInTheWindow) {
 
 } // namespace
 } // namespace velkor::test
+
+// velkor --autostart on|off writes and removes the login entry that runs this
+// program in the background; a configuration folder that is a file is named.
+TEST_F(VelkorProgramTest, AutostartOnWritesTheLoginEntryAndOffRemovesIt) {
+    const std::string entry = m_scratch.Path() + "/cfg/autostart/org.velkor.VELKOR01.desktop";
+    auto on = Run({"--autostart", "on"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + m_scratch.Path() + "/cfg"});
+    ASSERT_EQ(on->WaitExit(kDeadlineMs), 0) << on->Err();
+    EXPECT_EQ(on->Out(), "start at login is on: " + entry + "\n");
+    std::ifstream in(entry);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nExec=" + fs::canonical(m_program).string() + " --background\n"), std::string::npos)
+        << text;
+
+    auto off = Run({"--autostart", "off"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + m_scratch.Path() + "/cfg"});
+    ASSERT_EQ(off->WaitExit(kDeadlineMs), 0) << off->Err();
+    EXPECT_FALSE(fs::exists(entry));
+
+    const std::string file = m_scratch.Write("file", "not a folder");
+    auto refused = Run({"--autostart", "on"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + file});
+    EXPECT_EQ(refused->WaitExit(kDeadlineMs), 1);
+    EXPECT_EQ(refused->Err(), "velkor: start at login not turned on: cannot create " + file + "/autostart: " +
+                                  file + " is not a folder\n");
+    auto bad = Run({"--autostart", "maybe"}, NoBus());
+    EXPECT_EQ(bad->WaitExit(kDeadlineMs), 2);
+    EXPECT_NE(bad->Err().find("--autostart takes on or off"), std::string::npos) << bad->Err();
+}
+
+// The offscreen platform has no notification area: started for it, the
+// window shows all the same.
+TEST_F(VelkorProgramTest, BackgroundWithoutANotificationAreaShowsTheWindow) {
+    auto program = Run({"--simulate", "--background", "--exit-after-start", "--trace"}, NoBus());
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+    EXPECT_NE(program->Err().find("no notification area: the window is shown"), std::string::npos)
+        << program->Err();
+}
