@@ -21,9 +21,9 @@ bool IsAbsolute(const std::string& path) {
 // string-level escape of the key file doubles every backslash, and % stands
 // for itself as %%.
 std::string ExecArgument(const std::string& argument) {
-    const bool plain = !argument.empty() && argument.find_first_not_of(
-                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                "0123456789/._+-,:@") == std::string::npos;
+    const bool plain =
+        !argument.empty() && argument.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                        "0123456789/._+-,:@") == std::string::npos;
     std::string quoted;
     if (!plain) {
         quoted += '"';

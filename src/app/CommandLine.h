@@ -36,10 +36,10 @@ enum class AutostartChoice { On, Off };
 
 enum class CommandLineAction {
     Run,
-    Help,    // print the usage and end with 0
-    Version, // print the version and end with 0
+    Help,      // print the usage and end with 0
+    Version,   // print the version and end with 0
     Autostart, // turn start at login on or off (the choice in `autostart`) and end
-    Error,   // print the error and the usage to standard error and end with 2
+    Error,     // print the error and the usage to standard error and end with 2
 };
 
 // Reads argv[1..argc-1]. `error` names the offending argument for Error.

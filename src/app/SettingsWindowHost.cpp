@@ -30,8 +30,7 @@ SettingsWindowHost::SettingsWindowHost(ui::Toolkit& toolkit, const ControlFactor
     : m_toolkit(toolkit), m_factory(factory), m_setup(std::move(setup)) {}
 
 void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int dpi,
-                             const DeviceDiscovery* discovery,
-                             const std::function<int()>& languageIndex,
+                             const DeviceDiscovery* discovery, const std::function<int()>& languageIndex,
                              const std::function<void(uint32_t message, int64_t wParam)>& tellMainWindow) {
     if (m_open != nullptr) {
         return;

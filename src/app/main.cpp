@@ -6,9 +6,9 @@
 #include "app/Program.h"
 #include "app/ProgramFolders.h"
 #include "devices/SupportedDevices.h"
-#include "platform/desktop/DesktopPointerSettings.h"
 #include "platform/Trace.h"
 #include "platform/bus/DbusMessageBus.h"
+#include "platform/desktop/DesktopPointerSettings.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "ui/qt/QtToolkit.h"
 #include "ui/qt/QtWindow.h"
@@ -225,7 +225,8 @@ int main(int argc, char** argv) {
         .programFolder = velkor::ExecutableFolder(),
         .programFile = velkor::ExecutablePath(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
-        .makeGlobalInput = [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
+        .makeGlobalInput =
+            [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
             return std::make_unique<velkor::GlobalInputSource>(dispatcher);
         },
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),

@@ -265,7 +265,8 @@ void CSetWnd::StartAtLoginChosen(bool on) {
         }
     }
     if (ui::Control* message = Find(kStartAtLoginError)) {
-        message->SetText(changed ? std::string() : m_services.toolkit.LookUpText("autostart_failed_text") + ": " + why);
+        message->SetText(changed ? std::string()
+                                 : m_services.toolkit.LookUpText("autostart_failed_text") + ": " + why);
         message->SetVisible(!changed);
     }
 }

@@ -1,8 +1,8 @@
 // Start at login: where the entry goes, that the desktop accepts the entry it
 // writes for any program path, and how a folder in the way is refused.
+#include "app/Autostart.h"
 #include "AppTestSupport.h"
 #include "ChildProcess.h"
-#include "app/Autostart.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -35,7 +35,8 @@ TEST(AutostartTest, TheEntryRunsTheProgramInTheBackgroundWhateverItsPath) {
     for (const Case& c : std::vector<Case>{
              {"/usr/bin/velkor", "Exec=/usr/bin/velkor --background\n"},
              {"/opt/my apps/velkor", "Exec=\"/opt/my apps/velkor\" --background\n"},
-             {"/opt/100%/a\"b$c\\d/velkor", "Exec=\"/opt/100%%/a\\\\\"b\\\\$c\\\\\\\\d/velkor\" --background\n"},
+             {"/opt/100%/a\"b$c\\d/velkor",
+              "Exec=\"/opt/100%%/a\\\\\"b\\\\$c\\\\\\\\d/velkor\" --background\n"},
          }) {
         const std::string path = folder.Path() + "/autostart/" + kAutostartFileName;
         std::string error;

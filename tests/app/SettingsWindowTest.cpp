@@ -5,8 +5,8 @@
 #include "app/Autostart.h"
 #include "app/SettingsWindowHost.h"
 #include "app/StartLanguage.h"
-#include "profiles/ProfileFolders.h"
 #include "devices/SupportedDevices.h"
+#include "profiles/ProfileFolders.h"
 #include "ui/memory/MemoryShell.h"
 
 #include <gtest/gtest.h>
@@ -86,9 +86,8 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
     ui::Window& main = *m_main->GetWindow();
     CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(1).front();
-    ui::Control* effectLabel = m_main->PanelsOf(*keyboard) != nullptr
-                                   ? keyboard->Page()->FindChild("light_effect_label")
-                                   : nullptr;
+    ui::Control* effectLabel =
+        m_main->PanelsOf(*keyboard) != nullptr ? keyboard->Page()->FindChild("light_effect_label") : nullptr;
     ASSERT_NE(effectLabel, nullptr);
     const std::string chineseEffect = effectLabel->DisplayText();
     EXPECT_EQ(main.FindControl("control_light_status")->DisplayText(), "控制灯光");
@@ -106,7 +105,8 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
         EXPECT_EQ(window.FindControl("language_title_text")->DisplayText(), "语言");
         ASSERT_TRUE(m_user.ChooseItem(*combo, 1));
         titleAfter = window.FindControl("language_title_text")->DisplayText();
-        EXPECT_EQ(window.FindControl("Update_Status_text")->DisplayText(), "The update server cannot be reached");
+        EXPECT_EQ(window.FindControl("Update_Status_text")->DisplayText(),
+                  "The update server cannot be reached");
         EXPECT_EQ(window.DefaultFont().family, "Nightjar") << "the open window takes the new font set";
         EXPECT_TRUE(m_user.Click(window, "closebtn"));
     });
@@ -127,7 +127,8 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
 
     // The next start is in English whatever the desktop says.
     m_main.reset();
-    const int next = ReadLanguageIndex(SettingsPath(), ReadLanguageTable(DefaultDataFolder(m_folder.Path())), "zh_CN");
+    const int next =
+        ReadLanguageIndex(SettingsPath(), ReadLanguageTable(DefaultDataFolder(m_folder.Path())), "zh_CN");
     EXPECT_EQ(next, 1);
 }
 
@@ -149,7 +150,8 @@ TEST_F(SettingsWindowTest, StartAtLoginReflectsAndWritesTheAutostartEntry) {
             if (click) {
                 EXPECT_TRUE(m_user.Click(*box));
             }
-            seen = {box->IsVisible(), box->IsSelected(), window.FindControl("autostart_error_text")->IsVisible(),
+            seen = {box->IsVisible(), box->IsSelected(),
+                    window.FindControl("autostart_error_text")->IsVisible(),
                     window.FindControl("autostart_error_text")->Text()};
             EXPECT_TRUE(m_user.Click(window, "closebtn"));
         });

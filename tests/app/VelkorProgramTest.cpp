@@ -128,11 +128,14 @@ TEST_F(VelkorProgramTest, KeysPressedOnTheKeyboardEndUpInItsProfile) {
     // Attach reads the layout and the record; each key pressed on the keyboard
     // makes it read the record again.
     ASSERT_TRUE(program->WaitFor("keyboard layout read: 126 key positions", kDeadlineMs)) << program->Err();
-    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 0", kDeadlineMs))
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 0",
+                                 kDeadlineMs))
         << program->Err();
-    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 1", kDeadlineMs))
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 1",
+                                 kDeadlineMs))
         << program->Err();
-    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 3, Win-lock 1", kDeadlineMs))
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 3, Win-lock 1",
+                                 kDeadlineMs))
         << program->Err();
     program->Signal(SIGTERM);
     EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
@@ -285,8 +288,8 @@ TEST_F(VelkorProgramTest, AutostartOnWritesTheLoginEntryAndOffRemovesIt) {
     const std::string file = m_scratch.Write("file", "not a folder");
     auto refused = Run({"--autostart", "on"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + file});
     EXPECT_EQ(refused->WaitExit(kDeadlineMs), 1);
-    EXPECT_EQ(refused->Err(), "velkor: start at login not turned on: cannot create " + file + "/autostart: " +
-                                  file + " is not a folder\n");
+    EXPECT_EQ(refused->Err(), "velkor: start at login not turned on: cannot create " + file +
+                                  "/autostart: " + file + " is not a folder\n");
     auto bad = Run({"--autostart", "maybe"}, NoBus());
     EXPECT_EQ(bad->WaitExit(kDeadlineMs), 2);
     EXPECT_NE(bad->Err().find("--autostart takes on or off"), std::string::npos) << bad->Err();

@@ -48,7 +48,8 @@ Ran RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string
 // Width and height from a PNG file's header; {0, 0} for anything else.
 std::pair<int, int> PngSize(const fs::path& path) {
     const std::string bytes = ReadFile(path);
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0) {
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0) {
         return {0, 0};
     }
     const auto big = [&bytes](size_t at) {
@@ -61,7 +62,8 @@ std::pair<int, int> PngSize(const fs::path& path) {
 // "VVVV:PPPP" (upper-case hex) for every match of `pattern`'s two groups in `text`.
 std::set<std::string> IdPairs(const std::string& text, const std::regex& pattern) {
     std::set<std::string> pairs;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator();
+         ++it) {
         std::string pair = (*it)[1].str() + ":" + (*it)[2].str();
         for (char& c : pair) {
             c = char(std::toupper(uint8_t(c)));
@@ -76,9 +78,8 @@ protected:
     // One installation for every test of the suite.
     static void SetUpTestSuite() {
         s_scratch = new ScratchFolder("velkor_install_");
-        const Ran installed =
-            RunToEnd({VELKOR_CMAKE, "--install", VELKOR_BUILD_DIR, "--prefix", "/usr"},
-                     {kPath, "DESTDIR=" + Root()}, s_scratch->Path() + "/install");
+        const Ran installed = RunToEnd({VELKOR_CMAKE, "--install", VELKOR_BUILD_DIR, "--prefix", "/usr"},
+                                       {kPath, "DESTDIR=" + Root()}, s_scratch->Path() + "/install");
         s_installLog = installed.output;
         s_installed = installed.code == 0;
     }
@@ -98,19 +99,21 @@ protected:
 };
 
 TEST_F(InstallTest, EverythingTheProgramNeedsLiesUnderThePrefix) {
-    for (const char* path : {"/usr/bin/velkor", "/usr/bin/velkorctl", "/usr/share/velkor/skin/res.xml",
-                             "/usr/share/velkor/skin/setwnd.ui", "/usr/share/velkor/skin/common/tray.png",
-                             "/usr/share/velkor/DefaultData/Language.config", "/lib/udev/rules.d/70-velkor.rules",
-                             "/usr/share/applications/org.velkor.VELKOR01.desktop",
-                             "/usr/share/metainfo/org.velkor.VELKOR01.metainfo.xml",
-                             "/usr/share/dbus-1/services/org.velkor.VELKOR01.service",
-                             "/usr/share/icons/hicolor/scalable/apps/org.velkor.VELKOR01.svg"}) {
+    for (const char* path :
+         {"/usr/bin/velkor", "/usr/bin/velkorctl", "/usr/share/velkor/skin/res.xml",
+          "/usr/share/velkor/skin/setwnd.ui", "/usr/share/velkor/skin/common/tray.png",
+          "/usr/share/velkor/DefaultData/Language.config", "/lib/udev/rules.d/70-velkor.rules",
+          "/usr/share/applications/org.velkor.VELKOR01.desktop",
+          "/usr/share/metainfo/org.velkor.VELKOR01.metainfo.xml",
+          "/usr/share/dbus-1/services/org.velkor.VELKOR01.service",
+          "/usr/share/icons/hicolor/scalable/apps/org.velkor.VELKOR01.svg"}) {
         EXPECT_TRUE(fs::is_regular_file(Installed(path))) << path;
     }
     EXPECT_FALSE(fs::exists(Installed("/usr/share/velkor/skin/test"))) << "the skin's test files stay behind";
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const std::string edge = std::to_string(size);
-        EXPECT_EQ(PngSize(Installed("/usr/share/icons/hicolor/" + edge + "x" + edge + "/apps/org.velkor.VELKOR01.png")),
+        EXPECT_EQ(PngSize(Installed("/usr/share/icons/hicolor/" + edge + "x" + edge +
+                                    "/apps/org.velkor.VELKOR01.png")),
                   std::make_pair(size, size));
     }
     // The desktop program in the notification area, named by its installed path.
@@ -121,7 +124,8 @@ TEST_F(InstallTest, EverythingTheProgramNeedsLiesUnderThePrefix) {
     for (const auto& entry : fs::recursive_directory_iterator(Root())) {
         EXPECT_FALSE(entry.is_symlink()) << entry.path();
         const std::string text = entry.is_regular_file() ? ReadFile(entry.path()) : std::string();
-        if (!text.starts_with("\x7f" "ELF")) { // programs and libraries keep build paths in their debug data
+        if (!text.starts_with("\x7f"
+                              "ELF")) { // programs and libraries keep build paths in their debug data
             EXPECT_EQ(text.find(VELKOR_SOURCE_DIR), std::string::npos) << entry.path();
             EXPECT_EQ(text.find(VELKOR_BUILD_DIR), std::string::npos) << entry.path();
         }
@@ -161,10 +165,11 @@ TEST_F(InstallTest, EverySupportedProductIsAModaliasAndHasTheUdevRule) {
 
 TEST_F(InstallTest, InstalledProgramFindsItsSkinAndDataUnderItsPrefix) {
     fs::create_directories(Scratch() + "/home");
-    const Ran started = RunToEnd({Installed("/usr/bin/velkor"), "--simulate", "--exit-after-start", "--trace"},
-                                 {kPath, "HOME=" + Scratch() + "/home", "QT_QPA_PLATFORM=offscreen",
-                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + Scratch() + "/no-bus-here"},
-                                 Scratch() + "/started");
+    const Ran started =
+        RunToEnd({Installed("/usr/bin/velkor"), "--simulate", "--exit-after-start", "--trace"},
+                 {kPath, "HOME=" + Scratch() + "/home", "QT_QPA_PLATFORM=offscreen",
+                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + Scratch() + "/no-bus-here"},
+                 Scratch() + "/started");
     EXPECT_EQ(started.code, 0) << started.output;
     EXPECT_NE(started.output.find("skin " + Root() + "/usr/share/velkor/skin, data " + Root() +
                                   "/usr/share/velkor/DefaultData/"),
@@ -192,9 +197,7 @@ TEST_F(InstallTest, TheBusStartsTheProgramForVelkorctlRaise) {
         << "<allow send_destination=\"*\"/><allow own=\"*\"/></policy></busconfig>";
     const std::string address = "unix:path=" + Scratch() + "/bus";
     // The daemon hands its environment to the programs it starts.
-    const std::vector<std::string> env{kPath,
-                                       "HOME=" + Scratch() + "/home",
-                                       "QT_QPA_PLATFORM=offscreen",
+    const std::vector<std::string> env{kPath, "HOME=" + Scratch() + "/home", "QT_QPA_PLATFORM=offscreen",
                                        "XDG_RUNTIME_DIR=" + Scratch() + "/runtime",
                                        "DBUS_SESSION_BUS_ADDRESS=" + address};
     ChildProcess daemon(Scratch() + "/daemon");
@@ -207,17 +210,19 @@ TEST_F(InstallTest, TheBusStartsTheProgramForVelkorctlRaise) {
     EXPECT_EQ(raised.code, 0) << raised.output;
 
     // The started program is the daemon's, not ours: find it and end it.
-    const Ran owner = RunToEnd({VELKOR_DBUS_SEND, "--bus=" + address, "--print-reply", "--dest=org.freedesktop.DBus",
-                                "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
-                                "string:org.velkor.VELKOR01"},
-                               env, Scratch() + "/owner");
+    const Ran owner =
+        RunToEnd({VELKOR_DBUS_SEND, "--bus=" + address, "--print-reply", "--dest=org.freedesktop.DBus",
+                  "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
+                  "string:org.velkor.VELKOR01"},
+                 env, Scratch() + "/owner");
     std::smatch pid;
     ASSERT_TRUE(std::regex_search(owner.output, pid, std::regex(R"(uint32 (\d+))"))) << owner.output;
     const pid_t started = pid_t(std::stol(pid[1].str()));
     EXPECT_NE(ReadFile("/proc/" + pid[1].str() + "/cmdline").find("--background"), std::string::npos);
     kill(started, SIGTERM);
-    const Ran gone = RunToEnd({"/bin/sh", "-c", "while kill -0 " + pid[1].str() + " 2>/dev/null; do sleep 0.1; done"},
-                              {kPath}, Scratch() + "/gone");
+    const Ran gone =
+        RunToEnd({"/bin/sh", "-c", "while kill -0 " + pid[1].str() + " 2>/dev/null; do sleep 0.1; done"},
+                 {kPath}, Scratch() + "/gone");
     EXPECT_EQ(gone.code, 0) << "the started program did not end on SIGTERM";
 }
 
