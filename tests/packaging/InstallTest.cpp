@@ -194,7 +194,8 @@ TEST_F(InstallTest, TheBusStartsTheProgramForVelkorctlRaise) {
     std::ofstream(Scratch() + "/bus.conf")
         << "<busconfig><type>session</type><listen>unix:path=" << Scratch() << "/bus</listen>"
         << "<servicedir>" << services << "</servicedir><auth>EXTERNAL</auth><policy context=\"default\">"
-        << "<allow send_destination=\"*\"/><allow own=\"*\"/></policy></busconfig>";
+        << "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+        << "</policy></busconfig>";
     const std::string address = "unix:path=" + Scratch() + "/bus";
     // The daemon hands its environment to the programs it starts.
     const std::vector<std::string> env{kPath, "HOME=" + Scratch() + "/home", "QT_QPA_PLATFORM=offscreen",
