@@ -11,6 +11,12 @@ trap 'apt-get remove -y -qq velkor </dev/null' EXIT
 home=$(mktemp -d)
 HOME=$home QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-bus" \
     /usr/bin/velkor --simulate --exit-after-start
+# The README's pictures, as its commands make them.
+for page in keyboard:1 mouse:5; do
+    HOME=$home QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-bus" \
+        /usr/bin/velkor --simulate --page=$page --screenshot="$home/picture.png"
+    test -s "$home/picture.png"
+done
 /usr/bin/velkorctl --simulate list | grep -q 'mouse'
 HOME=$home /usr/bin/velkor --autostart on
 grep -qx 'Exec=/usr/bin/velkor --background' "$home/.config/autostart/org.velkor.VELKOR01.desktop"
