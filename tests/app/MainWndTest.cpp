@@ -347,9 +347,6 @@ TEST(InterfaceScale, WideAndTallWorkAreasGetTheLargerScale) {
     EXPECT_EQ(InterfaceDpiFor(ui::Rect{}), 96);
 }
 
-} // namespace
-} // namespace velkor::test
-
 // Started for the notification area (login autostart) or closed to it: where a
 // desktop has none, the window stays reachable, shown or in the task bar.
 TEST_F(MainWndTest, WithoutANotificationAreaTheWindowIsNeverHidden) {
@@ -366,3 +363,6 @@ TEST_F(MainWndTest, WithoutANotificationAreaTheWindowIsNeverHidden) {
         m_main.reset();
     }
 }
+
+} // namespace
+} // namespace velkor::test

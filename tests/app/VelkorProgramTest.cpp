@@ -266,9 +266,6 @@ TEST_F(VelkorProgramTest, TheRecordedSkinPictureShowsInTheWindow) {
     EXPECT_GT(covered * 10, int64_t(shown.width()) * shown.height()) << covered << " pixels of the picture";
 }
 
-} // namespace
-} // namespace velkor::test
-
 // velkor --autostart on|off writes and removes the login entry that runs this
 // program in the background; a configuration folder that is a file is named.
 TEST_F(VelkorProgramTest, AutostartOnWritesTheLoginEntryAndOffRemovesIt) {
@@ -303,3 +300,6 @@ TEST_F(VelkorProgramTest, BackgroundWithoutANotificationAreaShowsTheWindow) {
     EXPECT_NE(program->Err().find("no notification area: the window is shown"), std::string::npos)
         << program->Err();
 }
+
+} // namespace
+} // namespace velkor::test
