@@ -13,6 +13,9 @@ packages=(
     libasound2-dev libpipewire-0.3-dev
     # The headset audio tests start a real sound server with a null sink.
     pipewire pipewire-bin wireplumber rubberband-ladspa alsa-utils
+    # The icon's PNG sizes, the validators of the desktop entry and metainfo,
+    # and the Debian package's dependencies (dpkg-shlibdeps).
+    librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -123,6 +123,8 @@ int RunBusCommand(const std::vector<std::string>& words) {
         return kNotABusCommand; // decided before any connection is made
     }
     DbusMessageBus bus;
+    // A program that is not running is started through its bus service file.
+    bus.SetStartProgram(true);
     return RunBusCommand(words, bus, stderr);
 }
 

@@ -167,7 +167,8 @@ int OpenDevice(DeviceTransport& transport, const std::string& path) {
                      why.empty() ? "not found" : why.c_str());
         if (why.find("ermission") != std::string::npos) {
             std::fprintf(stderr, "velkorctl: install packaging/70-velkor.rules into /etc/udev/rules.d/ "
-                                 "(or run cmake --install) and plug the device in again\n");
+                                 "(the package and cmake --install --prefix /usr put it in "
+                                 "/lib/udev/rules.d) and plug the device in again\n");
         }
         return kExitNoDevice;
     }
@@ -185,7 +186,8 @@ int OpenDevice(DeviceTransport& transport, const std::string& path) {
                      why.c_str());
         if (why.find("ermission") != std::string::npos) {
             std::fprintf(stderr, "velkorctl: install packaging/70-velkor.rules into /etc/udev/rules.d/ "
-                                 "(or run cmake --install) and plug the device in again\n");
+                                 "(the package and cmake --install --prefix /usr put it in "
+                                 "/lib/udev/rules.d) and plug the device in again\n");
         }
         return kExitNoDevice;
     }

@@ -81,10 +81,14 @@ bool CMainWnd::Create(std::string* error) {
     m_window->CenterWindow();
     UpdateNoDeviceHint();
     m_startPagePending = m_services.startPageKind != 0;
-    if (m_services.startHidden) {
+    if (m_services.startHidden && m_services.toolkit.TrayAvailable()) {
         m_quietStart = true;
         HideToTray();
     } else {
+        if (m_services.startHidden) {
+            // Hidden with no notification area, the program could never be reached.
+            Trace("no notification area: the window is shown");
+        }
         m_window->Show();
     }
     return true;

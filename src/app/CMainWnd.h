@@ -79,7 +79,8 @@ struct MainWndServices {
     std::function<void()> settingsLanguageChanged;
     // The desktop's pointer settings for the mouse page; may be null.
     DesktopPointerSettings* pointerSettings = nullptr;
-    // Start hidden in the notification area (velkor --background).
+    // Start hidden in the notification area (velkor --background); shown all
+    // the same when the desktop has none.
     bool startHidden = false;
     // velkor --page: the first device of this class kind to select once it
     // is listed (0: none), and the option tab then chosen (0: none).

@@ -26,6 +26,11 @@ void CMainWnd::HideToTray() {
         return;
     }
     CloseSecondaryWindows();
+    if (!m_services.toolkit.TrayAvailable()) {
+        // No notification area to come back from: the task bar keeps it reachable.
+        m_window->Minimize();
+        return;
+    }
     m_window->Hide();
     m_inTray = true;
     SetTrayFlags(true);

@@ -35,8 +35,19 @@ bool ParsePageRequest(std::string_view value, uint32_t& kind, int& tab) {
 } // namespace
 
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options,
-                                   std::string& error) {
+                                   std::string& error, AutostartChoice* autostart) {
     options = ProgramOptions{};
+    if (argc >= 2 && argv[1] != nullptr && std::string_view(argv[1]) == "--autostart") {
+        const std::string_view value = argc == 3 && argv[2] != nullptr ? argv[2] : "";
+        if (value != "on" && value != "off") {
+            error = "--autostart takes on or off and nothing else";
+            return CommandLineAction::Error;
+        }
+        if (autostart != nullptr) {
+            *autostart = value == "on" ? AutostartChoice::On : AutostartChoice::Off;
+        }
+        return CommandLineAction::Autostart;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i] != nullptr ? argv[i] : "";
         if (arg == "--help" || arg == "-h") {
@@ -81,6 +92,9 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
                 error = std::string(arg.substr(0, equals + 1)) + " needs a value";
                 return CommandLineAction::Error;
             }
+        } else if (arg == "--autostart") {
+            error = "--autostart on|off must be the only argument";
+            return CommandLineAction::Error;
         } else if (arg == "--exit-after-start") {
             options.exitAfterStart = true;
         } else {
@@ -102,7 +116,8 @@ void PrintUsage(std::FILE* out) {
                "  --simulate            use the built-in simulated devices instead of hardware\n"
                "  --simulate=SCENARIO   the same, driven by a scenario file (JSON)\n"
                "  --trace               write the trace lines to standard error (also VELKOR_TRACE=1)\n"
-               "  --background          start hidden in the notification area (login autostart)\n"
+               "  --background          start hidden in the notification area (login autostart); the\n"
+               "                        window shows when the desktop has no notification area\n"
                "  --headless            no display, window or tray: the devices, profiles and the\n"
                "                        device API on the session bus only (velkorctl, scripts)\n"
                "  --exit-after-start    quit once the main window is shown; print the start-up time\n"
@@ -112,6 +127,8 @@ void PrintUsage(std::FILE* out) {
                "  --update-server=URL   the update server (its base URL ends in /api/; also\n"
                "                        VELKOR_UPDATE_SERVER or \"UpdateServer\" in the settings file)\n"
                "  --update-ca=FILE      the certificate authorities of a private update server\n"
+               "  --autostart on|off    start in the notification area at login, or not (writes or\n"
+               "                        removes $XDG_CONFIG_HOME/autostart/org.velkor.VELKOR01.desktop)\n"
                "  --help                show this text\n"
                "  --version             show the version\n"
                "\n"

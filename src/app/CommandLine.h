@@ -3,6 +3,7 @@
 //   velkor [--simulate[=SCENARIO]] [--trace] [--background] [--headless] [--exit-after-start]
 //   [--screenshot=FILE]
 //          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
+//   velkor --autostart on|off
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -35,16 +36,21 @@ struct ProgramOptions {
     std::string updateCaFile;
 };
 
+enum class AutostartChoice { On, Off };
+
 enum class CommandLineAction {
     Run,
-    Help,    // print the usage and end with 0
-    Version, // print the version and end with 0
-    Error,   // print the error and the usage to standard error and end with 2
+    Help,      // print the usage and end with 0
+    Version,   // print the version and end with 0
+    Autostart, // turn start at login on or off (the choice in `autostart`) and end
+    Error,     // print the error and the usage to standard error and end with 2
 };
 
 // Reads argv[1..argc-1]. `error` names the offending argument for Error.
+// `autostart` (may be null) receives the choice of --autostart, which must be
+// the only argument.
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options,
-                                   std::string& error);
+                                   std::string& error, AutostartChoice* autostart = nullptr);
 
 void PrintUsage(std::FILE* out);
 // "velkor 0.1.0".

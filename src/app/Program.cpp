@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/Autostart.h"
 #include "app/StartLanguage.h"
 #include "headset/TolvanicHS6533Device.h"
 #include "platform/Trace.h"
@@ -85,6 +86,7 @@ StartResult Program::Start() {
     }
 
     const ProgramFolders folders = LocateProgramFolders(m_services.programFolder);
+    TraceF("skin %s, data %s", folders.skin.c_str(), DefaultDataFolder(folders.program).c_str());
     std::string error;
     if (!StartToolkit(folders, &error)) {
         return Fail("cannot start the user interface: " + error);
@@ -242,6 +244,8 @@ void Program::CreateSettingsHost(const ProgramFolders& folders) {
             : (!environment.home.empty() && environment.home[0] == '/' ? environment.home + "/.cache"
                                                                        : std::string());
     setup.openFolder = m_services.openFolder;
+    setup.autostartPath = AutostartFilePath(environment.xdgConfigHome, environment.home);
+    setup.programFile = m_services.programFile;
     m_settings = std::make_unique<SettingsWindowHost>(*m_toolkit, m_factory, std::move(setup));
 }
 

@@ -87,6 +87,9 @@ struct ProgramServices {
     MessageBus& bus;
     // The folder of the program file ("skin" and "Font" are looked up from it).
     std::string programFolder;
+    // The program file itself, which the start-at-login entry runs; empty: the
+    // settings window does not offer that choice.
+    std::string programFile;
     // System font folders for the faces Debian's packages provide.
     std::vector<std::string> systemFontFolders{std::string(kSystemFontFolder)};
     // The hardware's back end, used without --simulate; may be empty (no devices).

@@ -17,6 +17,12 @@ std::string ExecutableFolder() {
     return program.parent_path().string();
 }
 
+std::string ExecutablePath() {
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : program.string();
+}
+
 ProgramFolders LocateProgramFolders(const std::string& programFolder) {
     // "Font" lies where "skin" was found.
     const fs::path skin = fs::path(ShippedFolder(programFolder, "skin")).parent_path();

@@ -17,6 +17,8 @@ struct ProgramFolders {
 
 // The folder of the running program file; the current folder when the system cannot tell.
 std::string ExecutableFolder();
+// The running program file's absolute path; empty when the system cannot tell.
+std::string ExecutablePath();
 
 // The folders for a program that lies in `programFolder`: "skin" and "Font"
 // beside it when "skin" is there, else those of the installed data folder

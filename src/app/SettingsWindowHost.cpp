@@ -1,5 +1,6 @@
 #include "app/SettingsWindowHost.h"
 
+#include "app/Autostart.h"
 #include "app/LanguageFonts.h"
 #include "platform/Trace.h"
 #include "profiles/LanguageTexts.h"
@@ -29,8 +30,7 @@ SettingsWindowHost::SettingsWindowHost(ui::Toolkit& toolkit, const ControlFactor
     : m_toolkit(toolkit), m_factory(factory), m_setup(std::move(setup)) {}
 
 void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int dpi,
-                             const DeviceDiscovery* discovery,
-                             const std::function<int()>& languageIndex,
+                             const DeviceDiscovery* discovery, const std::function<int()>& languageIndex,
                              const std::function<void(uint32_t message, int64_t wParam)>& tellMainWindow) {
     if (m_open != nullptr) {
         return;
@@ -62,6 +62,12 @@ void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int d
         return languageIndex();
     };
     services.openFolder = m_setup.openFolder;
+    if (!m_setup.programFile.empty()) {
+        services.startAtLogin = [this] { return AutostartEnabled(m_setup.autostartPath); };
+        services.setStartAtLogin = [this](bool on, std::string* error) {
+            return SetAutostart(m_setup.autostartPath, on, m_setup.programFile, error);
+        };
+    }
     CSetWnd window(services);
     std::string error;
     if (!window.Create(&owner, &error) || !window.Init(std::move(rows), dpi)) {

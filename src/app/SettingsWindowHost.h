@@ -27,6 +27,10 @@ struct SettingsWindowSetup {
     std::string cacheHome;
     // Opens a folder in the desktop's file manager; may be empty.
     std::function<bool(const std::string& folder)> openFolder;
+    // "Start at login": the autostart entry's path (app/Autostart.h) and the
+    // program file it starts; no program file: the choice is not offered.
+    std::string autostartPath;
+    std::string programFile;
 };
 
 // The open command interface of every device the discovery holds, with its release number.

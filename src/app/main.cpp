@@ -1,5 +1,6 @@
 // velkor: the configuration centre on the Qt toolkit, the D-Bus session bus
 // and the hidraw devices (or the simulated family with --simulate).
+#include "app/Autostart.h"
 #include "app/CommandLine.h"
 #include "app/GlobalInputSource.h"
 #include "app/Program.h"
@@ -16,6 +17,8 @@
 #include "update/HttpClient.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 #include <QUrl>
@@ -160,6 +163,33 @@ std::unique_ptr<velkor::ui::Toolkit> MakeHeadlessToolkit(const std::string& fold
     return toolkit;
 }
 
+// Before the first window: docks group the windows under the desktop entry
+// (Wayland app id, X11 window class) and show the program's icon, the
+// installed theme's when there is one, else the tray picture of the skin.
+void IdentifyToDesktop(const std::string& skinFolder) {
+    const QString id = QStringLiteral("org.velkor.VELKOR01");
+    QGuiApplication::setApplicationName(id);
+    QGuiApplication::setDesktopFileName(id);
+    const QString fallback = QString::fromStdString(skinFolder) + QStringLiteral("/common/tray.png");
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(id, QIcon(fallback)));
+}
+
+// velkor --autostart on|off: no display, no bus, no devices.
+int RunAutostart(bool on) {
+    const auto value = [](const char* name) {
+        const char* found = std::getenv(name);
+        return found != nullptr ? std::string(found) : std::string();
+    };
+    const std::string path = velkor::AutostartFilePath(value("XDG_CONFIG_HOME"), value("HOME"));
+    std::string error;
+    if (!velkor::SetAutostart(path, on, velkor::ExecutablePath(), &error)) {
+        std::fprintf(stderr, "velkor: start at login not turned %s: %s\n", on ? "on" : "off", error.c_str());
+        return 1;
+    }
+    std::printf(on ? "start at login is on: %s\n" : "start at login is off: no %s\n", path.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -167,7 +197,8 @@ int main(int argc, char** argv) {
     const velkor::HttpGlobalInit http; // before any thread starts
     velkor::ProgramOptions options;
     std::string error;
-    switch (velkor::ParseCommandLine(argc, argv, options, error)) {
+    velkor::AutostartChoice autostart = velkor::AutostartChoice::Off;
+    switch (velkor::ParseCommandLine(argc, argv, options, error, &autostart)) {
     case velkor::CommandLineAction::Run:
         break;
     case velkor::CommandLineAction::Help:
@@ -176,6 +207,8 @@ int main(int argc, char** argv) {
     case velkor::CommandLineAction::Version:
         std::printf("%s\n", velkor::VersionText().c_str());
         return 0;
+    case velkor::CommandLineAction::Autostart:
+        return RunAutostart(autostart == velkor::AutostartChoice::On);
     case velkor::CommandLineAction::Error:
         std::fprintf(stderr, "velkor: %s\n", error.c_str());
         velkor::PrintUsage(stderr);
@@ -203,10 +236,15 @@ int main(int argc, char** argv) {
             if (options.headless) {
                 return MakeHeadlessToolkit(folder, headlessClock, why);
             }
-            return velkor::ui::QtToolkit::Create(folder, argc, argv, why);
+            auto toolkit = velkor::ui::QtToolkit::Create(folder, argc, argv, why);
+            if (toolkit) {
+                IdentifyToDesktop(folder);
+            }
+            return toolkit;
         },
         .bus = bus,
         .programFolder = velkor::ExecutableFolder(),
+        .programFile = velkor::ExecutablePath(),
         .makeHardwareBackend = [] { return std::make_unique<velkor::HidrawBackend>(); },
         .makeGlobalInput =
             [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {

@@ -15,6 +15,9 @@
 #ifndef VELKOR_PLUGIN_DIR
 #define VELKOR_PLUGIN_DIR "/usr/local/lib/velkor"
 #endif
+#ifndef VELKOR_PLUGIN_LIBDIR
+#define VELKOR_PLUGIN_LIBDIR "lib"
+#endif
 #ifndef VELKOR_PLUGIN_ARCH
 #define VELKOR_PLUGIN_ARCH "x86_64"
 #endif
@@ -70,10 +73,16 @@ std::vector<std::u16string_view> SplitItems(std::u16string_view text) {
 
 std::string AudioPluginPath(const std::string& programFolder, bool simulated) {
     const char* file = simulated ? "libosconf-sim.so" : "libosconf.so";
-    std::filesystem::path beside = std::filesystem::path(programFolder) / "SDK" / VELKOR_PLUGIN_ARCH / file;
-    std::error_code error;
-    if (!programFolder.empty() && std::filesystem::exists(beside, error)) {
-        return beside.string();
+    const std::filesystem::path folder(programFolder);
+    // Beside the program in the build tree; installed, the library folder
+    // next to the program's (a package installs under another prefix than
+    // the one the program was built for).
+    for (const std::filesystem::path& candidate :
+         {folder / "SDK" / VELKOR_PLUGIN_ARCH / file, folder.parent_path() / VELKOR_PLUGIN_LIBDIR / "velkor" / file}) {
+        std::error_code error;
+        if (!programFolder.empty() && std::filesystem::exists(candidate, error)) {
+            return candidate.string();
+        }
     }
     return (std::filesystem::path(VELKOR_PLUGIN_DIR) / file).string();
 }

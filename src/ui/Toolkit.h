@@ -139,6 +139,9 @@ public:
     // The notification-area icon; shown at once. `iconPath` is resolved like an image.
     virtual std::unique_ptr<TrayIcon> CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                                      TrayReceiver& receiver) = 0;
+    // Whether the desktop has a notification area now; without one a tray icon
+    // is never seen, so a window hidden to it could not be reached.
+    virtual bool TrayAvailable() const = 0;
 
     // Modal file dialogs: the chosen path, or nothing when the user cancelled.
     // The save dialog does not create the file.

@@ -64,6 +64,7 @@ bool CSetWnd::Init(std::vector<UpdateItem> rows, int dpi) {
     }
     ApplyDpi(dpi);
     FillLanguages();
+    ShowStartAtLogin();
     // The date of the last check; a first start takes today's.
     m_date = m_services.dateFile.empty() ? std::string() : ReadCheckDate(m_services.dateFile);
     if (m_date.empty()) {
@@ -211,6 +212,8 @@ void CSetWnd::Notify(const ui::Notification& notification) {
         ActivateRow(int(notification.wParam));
     } else if (notification.type == ui::kNotifyItemSelect && name == kLanguageCombo) {
         LanguageChosen(notification.sender->SelectedIndex());
+    } else if (notification.type == ui::kNotifySelectChanged && name == kStartAtLogin) {
+        StartAtLoginChosen(notification.sender->IsSelected());
     }
 }
 
@@ -234,6 +237,37 @@ void CSetWnd::LanguageChosen(int index) {
     const int current = m_services.chooseLanguage(index);
     if (ui::Control* combo = Find(kLanguageCombo); combo != nullptr && combo->SelectedIndex() != current) {
         combo->SelectItem(current, false);
+    }
+}
+
+void CSetWnd::ShowStartAtLogin() {
+    ui::Control* box = Find(kStartAtLogin);
+    if (box == nullptr) {
+        return;
+    }
+    const bool offered = m_services.startAtLogin && m_services.setStartAtLogin;
+    box->SetVisible(offered);
+    if (offered) {
+        box->SetSelected(m_services.startAtLogin(), false);
+    }
+}
+
+void CSetWnd::StartAtLoginChosen(bool on) {
+    if (!m_services.setStartAtLogin) {
+        return;
+    }
+    std::string why;
+    const bool changed = m_services.setStartAtLogin(on, &why);
+    if (!changed) {
+        TraceF("start at login not changed: %s", why.c_str());
+        if (ui::Control* box = Find(kStartAtLogin); box != nullptr && m_services.startAtLogin) {
+            box->SetSelected(m_services.startAtLogin(), false);
+        }
+    }
+    if (ui::Control* message = Find(kStartAtLoginError)) {
+        message->SetText(changed ? std::string()
+                                 : m_services.toolkit.LookUpText("autostart_failed_text") + ": " + why);
+        message->SetVisible(!changed);
     }
 }
 

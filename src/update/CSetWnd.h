@@ -15,6 +15,10 @@
 // The language combo lists the program's languages and switches the whole
 // program's language live through the main window.
 //
+// "Start at login" shows whether the program starts at login when the window
+// opens; ticking or clearing it changes that at once. A change that fails
+// leaves the box as things are and says why below it.
+//
 // The window closes ("closebtn", "laterbtn", the frame) only while every row is
 // settled (status 1, 2, 5, 7 or 8); then its threads are stopped first, each
 // within 100 ms. Everything runs on the user-interface thread; the threads
@@ -57,6 +61,11 @@ struct SetWndServices {
     std::function<int(int index)> chooseLanguage;
     // Today's date as "%d-%d-%d"; empty uses the local date.
     std::function<std::string()> today;
+    // "Start at login" ("autostart_check"): whether the program starts at
+    // login now, and turning that on or off (false with the reason). Either
+    // empty: the choice is hidden.
+    std::function<bool()> startAtLogin;
+    std::function<bool(bool on, std::string* error)> setStartAtLogin;
 };
 
 class CSetWnd final : public ui::WindowHandler {
@@ -68,6 +77,8 @@ public:
     static constexpr std::string_view kTabs = "get_update_tab_layout";
     static constexpr std::string_view kUpdateButton = "update_fw_and_ap";
     static constexpr std::string_view kLanguageCombo = "Language_combox_info";
+    static constexpr std::string_view kStartAtLogin = "autostart_check";
+    static constexpr std::string_view kStartAtLoginError = "autostart_error_text";
     static constexpr int kWidth = 630;
     static constexpr int kHeight = 500;
     // To the main window: everything is up to date (clears its update badge).
@@ -134,6 +145,8 @@ private:
     void ApplyDpi(int dpi);
     void FillLanguages();
     void LanguageChosen(int index);
+    void ShowStartAtLogin();
+    void StartAtLoginChosen(bool on);
     std::string Today() const;
     ui::Control* Find(std::string_view name) const;
 

@@ -347,5 +347,22 @@ TEST(InterfaceScale, WideAndTallWorkAreasGetTheLargerScale) {
     EXPECT_EQ(InterfaceDpiFor(ui::Rect{}), 96);
 }
 
+// Started for the notification area (login autostart) or closed to it: where a
+// desktop has none, the window stays reachable, shown or in the task bar.
+TEST_F(MainWndTest, WithoutANotificationAreaTheWindowIsNeverHidden) {
+    for (const bool trayAvailable : {true, false}) {
+        m_toolkit->SetTrayAvailable(trayAvailable);
+        MainWndServices services = Services(false);
+        services.startHidden = true;
+        ASSERT_TRUE(StartWith(services));
+        EXPECT_EQ(Window().IsVisible(), !trayAvailable) << "tray " << trayAvailable;
+        Window().Show();
+        ASSERT_TRUE(m_user.Click(Window(), "closebtn"));
+        EXPECT_EQ(Window().IsVisible(), !trayAvailable) << "tray " << trayAvailable;
+        EXPECT_EQ(Window().IsMinimized(), !trayAvailable) << "tray " << trayAvailable;
+        m_main.reset();
+    }
+}
+
 } // namespace
 } // namespace velkor::test

@@ -2,10 +2,11 @@
 // per attached model with a firmware row and the program, no request without a
 // configured server, installer reports forwarded, the update badge cleared.
 #include "MainWndFixture.h"
+#include "app/Autostart.h"
 #include "app/SettingsWindowHost.h"
 #include "app/StartLanguage.h"
-#include "profiles/ProfileFolders.h"
 #include "devices/SupportedDevices.h"
+#include "profiles/ProfileFolders.h"
 #include "ui/memory/MemoryShell.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,13 @@ namespace {
 class SettingsWindowTest : public MainWndFixture {
 protected:
     // The main window with a settings window of its own host.
-    bool StartWithSettings(int languageIndex = 0) {
+    // With `autostartPath`, the window offers "Start at login" with that entry.
+    bool StartWithSettings(int languageIndex = 0, const std::string& autostartPath = {}) {
         m_folder.AddDefaultData();
-        m_host = std::make_unique<SettingsWindowHost>(
-            *m_toolkit, m_factory,
-            SettingsWindowSetup{.programFolder = m_folder.Path(), .dataHome = m_folder.Path()});
+        SettingsWindowSetup setup{.programFolder = m_folder.Path(), .dataHome = m_folder.Path()};
+        setup.autostartPath = autostartPath;
+        setup.programFile = autostartPath.empty() ? std::string() : "/usr/bin/velkor";
+        m_host = std::make_unique<SettingsWindowHost>(*m_toolkit, m_factory, std::move(setup));
         MainWndServices services = Services(true, languageIndex);
         WithLanguages(services);
         services.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
@@ -83,9 +86,8 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
     ui::Window& main = *m_main->GetWindow();
     CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(1).front();
-    ui::Control* effectLabel = m_main->PanelsOf(*keyboard) != nullptr
-                                   ? keyboard->Page()->FindChild("light_effect_label")
-                                   : nullptr;
+    ui::Control* effectLabel =
+        m_main->PanelsOf(*keyboard) != nullptr ? keyboard->Page()->FindChild("light_effect_label") : nullptr;
     ASSERT_NE(effectLabel, nullptr);
     const std::string chineseEffect = effectLabel->DisplayText();
     EXPECT_EQ(main.FindControl("control_light_status")->DisplayText(), "控制灯光");
@@ -103,7 +105,8 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
         EXPECT_EQ(window.FindControl("language_title_text")->DisplayText(), "语言");
         ASSERT_TRUE(m_user.ChooseItem(*combo, 1));
         titleAfter = window.FindControl("language_title_text")->DisplayText();
-        EXPECT_EQ(window.FindControl("Update_Status_text")->DisplayText(), "The update server cannot be reached");
+        EXPECT_EQ(window.FindControl("Update_Status_text")->DisplayText(),
+                  "The update server cannot be reached");
         EXPECT_EQ(window.DefaultFont().family, "Nightjar") << "the open window takes the new font set";
         EXPECT_TRUE(m_user.Click(window, "closebtn"));
     });
@@ -124,8 +127,61 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
 
     // The next start is in English whatever the desktop says.
     m_main.reset();
-    const int next = ReadLanguageIndex(SettingsPath(), ReadLanguageTable(DefaultDataFolder(m_folder.Path())), "zh_CN");
+    const int next =
+        ReadLanguageIndex(SettingsPath(), ReadLanguageTable(DefaultDataFolder(m_folder.Path())), "zh_CN");
     EXPECT_EQ(next, 1);
+}
+
+// The box shows the entry as it is on disk each time the window opens, and
+// each click writes or removes it; a change that cannot be made says why and
+// leaves the box as things are.
+TEST_F(SettingsWindowTest, StartAtLoginReflectsAndWritesTheAutostartEntry) {
+    const std::string entry = m_folder.Path() + "/config/autostart/" + kAutostartFileName;
+    ASSERT_TRUE(StartWithSettings(1, entry));
+    struct Seen {
+        bool visible = false, ticked = false, errorShown = false;
+        std::string error;
+    };
+    const auto openAndClick = [&](bool click) {
+        Seen seen;
+        m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
+            ui::Control* box = window.FindControl("autostart_check");
+            ASSERT_NE(box, nullptr);
+            if (click) {
+                EXPECT_TRUE(m_user.Click(*box));
+            }
+            seen = {box->IsVisible(), box->IsSelected(),
+                    window.FindControl("autostart_error_text")->IsVisible(),
+                    window.FindControl("autostart_error_text")->Text()};
+            EXPECT_TRUE(m_user.Click(window, "closebtn"));
+        });
+        EXPECT_TRUE(m_user.Click(*m_main->GetWindow(), "setbtn"));
+        return seen;
+    };
+    Seen seen = openAndClick(false);
+    EXPECT_TRUE(seen.visible);
+    EXPECT_FALSE(seen.ticked);
+
+    seen = openAndClick(true);
+    EXPECT_TRUE(seen.ticked);
+    EXPECT_FALSE(seen.errorShown);
+    std::ifstream in(entry);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nExec=/usr/bin/velkor --background\n"), std::string::npos) << text;
+    EXPECT_TRUE(openAndClick(false).ticked) << "the next opening reads the entry";
+
+    seen = openAndClick(true);
+    EXPECT_FALSE(seen.ticked);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    // The configuration folder is a file: nothing can be written.
+    std::filesystem::remove_all(m_folder.Path() + "/config");
+    m_folder.Write("config", "a file");
+    seen = openAndClick(true);
+    EXPECT_FALSE(seen.ticked);
+    EXPECT_TRUE(seen.errorShown);
+    EXPECT_EQ(seen.error, "Start at login could not be changed: cannot create " + m_folder.Path() +
+                              "/config/autostart: " + m_folder.Path() + "/config is not a folder");
 }
 
 } // namespace

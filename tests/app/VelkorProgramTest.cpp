@@ -128,11 +128,14 @@ TEST_F(VelkorProgramTest, KeysPressedOnTheKeyboardEndUpInItsProfile) {
     // Attach reads the layout and the record; each key pressed on the keyboard
     // makes it read the record again.
     ASSERT_TRUE(program->WaitFor("keyboard layout read: 126 key positions", kDeadlineMs)) << program->Err();
-    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 0", kDeadlineMs))
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 0",
+                                 kDeadlineMs))
         << program->Err();
-    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 1", kDeadlineMs))
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 4, Win-lock 1",
+                                 kDeadlineMs))
         << program->Err();
-    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 3, Win-lock 1", kDeadlineMs))
+    ASSERT_TRUE(program->WaitFor("keyboard settings read: profile 0, effect 1, brightness 3, Win-lock 1",
+                                 kDeadlineMs))
         << program->Err();
     program->Signal(SIGTERM);
     EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
@@ -261,6 +264,41 @@ TEST_F(VelkorProgramTest, TheRecordedSkinPictureShowsInTheWindow) {
     }
     // The page margins alone are more than a tenth of the window.
     EXPECT_GT(covered * 10, int64_t(shown.width()) * shown.height()) << covered << " pixels of the picture";
+}
+
+// velkor --autostart on|off writes and removes the login entry that runs this
+// program in the background; a configuration folder that is a file is named.
+TEST_F(VelkorProgramTest, AutostartOnWritesTheLoginEntryAndOffRemovesIt) {
+    const std::string entry = m_scratch.Path() + "/cfg/autostart/org.velkor.VELKOR01.desktop";
+    auto on = Run({"--autostart", "on"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + m_scratch.Path() + "/cfg"});
+    ASSERT_EQ(on->WaitExit(kDeadlineMs), 0) << on->Err();
+    EXPECT_EQ(on->Out(), "start at login is on: " + entry + "\n");
+    std::ifstream in(entry);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nExec=" + fs::canonical(m_program).string() + " --background\n"), std::string::npos)
+        << text;
+
+    auto off = Run({"--autostart", "off"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + m_scratch.Path() + "/cfg"});
+    ASSERT_EQ(off->WaitExit(kDeadlineMs), 0) << off->Err();
+    EXPECT_FALSE(fs::exists(entry));
+
+    const std::string file = m_scratch.Write("file", "not a folder");
+    auto refused = Run({"--autostart", "on"}, NoBus(), {}, {"XDG_CONFIG_HOME=" + file});
+    EXPECT_EQ(refused->WaitExit(kDeadlineMs), 1);
+    EXPECT_EQ(refused->Err(), "velkor: start at login not turned on: cannot create " + file +
+                                  "/autostart: " + file + " is not a folder\n");
+    auto bad = Run({"--autostart", "maybe"}, NoBus());
+    EXPECT_EQ(bad->WaitExit(kDeadlineMs), 2);
+    EXPECT_NE(bad->Err().find("--autostart takes on or off"), std::string::npos) << bad->Err();
+}
+
+// The offscreen platform has no notification area: started for it, the
+// window shows all the same.
+TEST_F(VelkorProgramTest, BackgroundWithoutANotificationAreaShowsTheWindow) {
+    auto program = Run({"--simulate", "--background", "--exit-after-start", "--trace"}, NoBus());
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+    EXPECT_NE(program->Err().find("no notification area: the window is shown"), std::string::npos)
+        << program->Err();
 }
 
 } // namespace

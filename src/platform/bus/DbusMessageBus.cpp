@@ -19,6 +19,7 @@ namespace {
 
 // A call to the running instance waits at most this long for its answer (microseconds).
 constexpr uint64_t kCallTimeoutUsec = 5'000'000;
+constexpr uint64_t kStartProgramTimeoutUsec = 25'000'000;
 // Messages read per turn of the bus thread before the handlers run, so that a
 // flood from another program cannot keep deliveries waiting or the queue growing.
 constexpr int kProcessBatch = 32;
@@ -301,13 +302,15 @@ BusSendResult DbusMessageBus::Send(const BusMessage& message) {
     int r =
         sd_bus_message_new_method_call(m_bus, &call, kBusName, kBusObjectPath, kBusInterface, info.member);
     if (r >= 0) {
-        r = sd_bus_message_set_auto_start(call, 0); // no service files: nobody to start
+        r = sd_bus_message_set_auto_start(call, m_startProgram ? 1 : 0);
     }
     if (r >= 0) {
         r = AppendArguments(call, message);
     }
     if (r >= 0) {
-        r = sd_bus_call(m_bus, call, kCallTimeoutUsec, &error, &reply);
+        // A program started for the call needs its start-up time before it answers.
+        r = sd_bus_call(m_bus, call, m_startProgram ? kStartProgramTimeoutUsec : kCallTimeoutUsec, &error,
+                        &reply);
     }
     BusSendResult result{BusSendStatus::Delivered, {}};
     if (r < 0) {

@@ -51,6 +51,13 @@ public:
     bool IsOwner() const override;
     std::string LastError() const override;
 
+    // Whether Send() asks the bus to start the program through its service
+    // file (share/dbus-1/services) when it is not running, and waits up to
+    // 25 s for it to take the message. Off by default: the program itself
+    // must learn that no instance runs rather than start one; velkorctl turns
+    // it on. Call before the first Send().
+    void SetStartProgram(bool start) { m_startProgram = start; }
+
     // This connection's unique bus name (":1.42"); empty before connecting.
     std::string UniqueName() const;
 
@@ -85,6 +92,7 @@ private:
     sd_bus_slot* m_matchSlot = nullptr;
     bool m_connectTried = false;
     bool m_owner = false;
+    std::atomic<bool> m_startProgram{false};
     bool m_closed = false;
     std::string m_lastError;
     BusHandler m_handler;

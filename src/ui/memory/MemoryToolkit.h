@@ -53,6 +53,7 @@ public:
                                    std::string* error = nullptr) override;
     std::unique_ptr<TrayIcon> CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                              TrayReceiver& receiver) override;
+    bool TrayAvailable() const override { return m_trayAvailable; }
     std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) override;
     std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) override;
     bool ImageUsable(std::string_view description, std::string* error = nullptr) const override;
@@ -81,6 +82,8 @@ public:
     // The menus currently open, oldest first.
     std::vector<MemoryMenu*> OpenMenus() const;
     std::vector<MemoryTrayIcon*> TrayIcons() const { return m_trayIcons; }
+    // A desktop without a notification area (TrayAvailable false); it has one by default.
+    void SetTrayAvailable(bool available) { m_trayAvailable = available; }
     // Windows alive, in creation order.
     const std::vector<MemoryWindow*>& Windows() const { return m_windows; }
     // The timers of a control that are running, by id.
@@ -149,6 +152,7 @@ private:
     std::mutex m_wakeMutex;
     std::condition_variable m_wakeSignal;
     bool m_woken = false;
+    bool m_trayAvailable = true;
 };
 
 } // namespace velkor::ui

@@ -244,6 +244,10 @@ std::unique_ptr<Menu> QtToolkit::OpenMenu(std::string_view layout, Point screenP
     return menu;
 }
 
+bool QtToolkit::TrayAvailable() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 std::unique_ptr<TrayIcon> QtToolkit::CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                                     TrayReceiver& receiver) {
     return std::make_unique<QtTrayIcon>(m_resources.ImagePath(iconPath), toolTip, receiver);

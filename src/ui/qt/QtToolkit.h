@@ -49,6 +49,7 @@ public:
                                    std::string* error = nullptr) override;
     std::unique_ptr<TrayIcon> CreateTrayIcon(const std::string& iconPath, std::string_view toolTip,
                                              TrayReceiver& receiver) override;
+    bool TrayAvailable() const override;
     std::optional<std::string> AskOpenFileName(const FileDialogOptions& options) override;
     std::optional<std::string> AskSaveFileName(const FileDialogOptions& options) override;
     bool ImageUsable(std::string_view description, std::string* error = nullptr) const override;
