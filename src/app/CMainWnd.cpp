@@ -235,28 +235,36 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
 }
 
-CTolvanicUSBDevice* CMainWnd::FirstKeyboard() const {
+std::vector<AudioLighting*> CMainWnd::FedKeyboards() const {
+    std::vector<AudioLighting*> fed;
     if (!m_discovery) {
-        return nullptr;
+        return fed;
     }
-    const std::vector<CTolvanicUSBDevice*> keyboards = m_discovery->DevicesOfClass(1);
-    return keyboards.empty() ? nullptr : keyboards.front();
+    // Every keyboard that is attached, not only the first object: the one
+    // created at start-up may stand for a model that is not plugged in.
+    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(1)) {
+        AudioLighting* keyboard = Capability<AudioLighting>(*device);
+        if (keyboard != nullptr && device->CommandTransport().IsOpen()) {
+            fed.push_back(keyboard);
+        }
+    }
+    return fed;
 }
 
 void CMainWnd::OnCopyData(const BusMessage& message) {
     if (message.data.empty()) {
         return;
     }
-    CTolvanicUSBDevice* first = FirstKeyboard();
-    AudioLighting* keyboard = first != nullptr ? Capability<AudioLighting>(*first) : nullptr;
     if (message.copyDataId == kCopyDataAudioFrame) {
         AudioFrameLevels::Levels levels;
-        if (m_audioLevels.Feed(message.data, levels) && keyboard != nullptr) {
-            keyboard->FeedAudioLevels(levels);
+        if (m_audioLevels.Feed(message.data, levels)) {
+            for (AudioLighting* keyboard : FedKeyboards()) {
+                keyboard->FeedAudioLevels(levels);
+            }
         }
     } else if (message.copyDataId == kCopyDataAudioBands) {
         const std::span<const int32_t> bands = m_audioBands.Store(message.data);
-        if (keyboard != nullptr) {
+        for (AudioLighting* keyboard : FedKeyboards()) {
             keyboard->SetAudioBands(bands);
         }
     }

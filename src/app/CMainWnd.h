@@ -311,8 +311,8 @@ private:
     void SetEveryLightControl(bool on);
     void ShowLightControlState();
     void HoldSlotEvent(int slot, bool attach);
-    // The keyboard created at start-up, or null.
-    CTolvanicUSBDevice* FirstKeyboard() const;
+    // The keyboards whose command transport is open: each gets the audio levels and bands.
+    std::vector<AudioLighting*> FedKeyboards() const;
     // The keyboards' layouts and the mice's and keyboards' pages after a language change.
     void RefreshDeviceTexts();
     // The index the keyboards pick their on-screen layout by.

@@ -40,7 +40,8 @@ void Put(LedFrame& frame, uint8_t key, Rgb colour, uint8_t level) {
 
 // The key shows the colour of its colour position, dimmed by its level.
 void ShowKeyGlow(LedFrame& frame, uint8_t key) {
-    Put(frame, key, ColourOf(frame, frame.colourPositions[key]), Scaled(FrameLevel(frame), frame.keyLevels[key]));
+    Put(frame, key, ColourOf(frame, frame.colourPositions[key]),
+        Scaled(FrameLevel(frame), frame.keyLevels[key]));
 }
 
 void StepFramePhase(LedFrame& frame, uint8_t modulus) {
@@ -405,6 +406,10 @@ void KeyGlow(LedFrame& frame, KeyboardEffectState& state, uint32_t) {
     }
 }
 
+void Audio(LedFrame& frame, KeyboardEffectState& state, uint32_t) {
+    RenderAudio(frame, state);
+}
+
 // ---- The whole-device effects the keyboard shares ----
 
 template <void (*Effect)(LedFrame&)> void Plain(LedFrame& frame, KeyboardEffectState&, uint32_t) {
@@ -446,7 +451,7 @@ constexpr EffectEntry kEffects[] = {
     {Plain<leds::BreathingFixed>, S::SeedColours}, // 26
     {Timed<leds::BlinkFixed>, S::SeedColours},     // 27
     {Plain<leds::Off>, S::SeedColours},            // 28
-    {nullptr, S::SeedColours},                     // 29: the audio effect renders elsewhere
+    {Audio, S::SeedColours},                       // 29
     {FedColour, S::SeedColours},                   // 30
 };
 static_assert(std::size(kEffects) == 31);
