@@ -125,6 +125,9 @@ void CMainWnd::Notify(const ui::Notification& notification) {
         if (m_lighting && m_lighting->Route(notification)) {
             return;
         }
+        if (m_audio && m_audio->Route(notification)) {
+            return;
+        }
     }
     if (notification.type == ui::kNotifyWindowInit) {
         StartDevices();

@@ -95,6 +95,8 @@ public:
     bool SetLight(uint32_t rgb, uint8_t level) override;
     uint32_t LightColour() const override;
     uint8_t LightLevel() const override;
+    bool SetWaveform(std::span<const int16_t> samples) override;
+    std::vector<int16_t> Waveform() const override;
 
     bool SetTimer(int id, int intervalMs) override;
     bool KillTimer(int id) override;
@@ -155,7 +157,7 @@ private:
     uint32_t m_disabledTextColour = 0;
     std::string m_backgroundImage;
     QPointer<BackgroundPicture> m_picture; // owned by the widget
-    QString m_ownStyleSheet; // the layout's own style sheet of the widget
+    QString m_ownStyleSheet;               // the layout's own style sheet of the widget
     int m_fontId = -1;
     QRect m_baseRect; // at 96 DPI, relative to the parent control
     QSize m_baseMinimum;
