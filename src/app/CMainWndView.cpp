@@ -126,6 +126,10 @@ void CMainWnd::Notify(const ui::Notification& notification) {
             return;
         }
         if (m_audio && m_audio->Route(notification)) {
+            if (m_exitAfterDialog) { // the exit came while MusicWnd was open
+                m_exitAfterDialog = false;
+                Exit();
+            }
             return;
         }
     }
