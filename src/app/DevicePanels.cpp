@@ -426,31 +426,30 @@ bool DevicePanelSet::WriteMacrosAndKeys(bool saveProfile, std::function<void(int
     MacroWriteRequest request = keys->PrepareMacroWrite(MacroWriteMode::MacrosAndKeys, 0);
     std::weak_ptr<int> alive = m_alive;
     CTolvanicUSBDevice& device = m_device;
-    const bool started =
-        m_device.RunTransfer([=, this, &device](const StopEvent& stop) -> std::function<void()> {
-            size_t shownPercent = 101;
-            const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
-                const size_t percent = planned == 0 ? 100 : sent * 100 / planned;
-                if (percent != shownPercent) {
-                    shownPercent = percent;
-                    device.PostToUi([alive, this, sent, planned] {
-                        if (!alive.expired()) {
-                            ShowProgress(sent, planned);
-                        }
-                    });
-                }
-                return !stop.IsSet();
-            };
-            MacroWriteOutcome outcome = RunMacroWrite(device.CommandTransport(), request, progress);
-            return [alive, this, &device, outcome = std::move(outcome), saveProfile, done] {
-                if (KeyWriter* writer = Capability<KeyWriter>(device)) {
-                    writer->FinishMacroWrite(outcome); // the device takes over what reached it
-                }
-                if (!alive.expired()) {
-                    TakeWriteResult(outcome, saveProfile, done);
-                }
-            };
-        });
+    const bool started = m_device.RunTransfer([=, this, &device](const StopEvent& stop) -> std::function<void()> {
+        size_t shownPercent = 101;
+        const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
+            const size_t percent = planned == 0 ? 100 : sent * 100 / planned;
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                device.PostToUi([alive, this, sent, planned] {
+                    if (!alive.expired()) {
+                        ShowProgress(sent, planned);
+                    }
+                });
+            }
+            return !stop.IsSet();
+        };
+        MacroWriteOutcome outcome = RunMacroWrite(device.CommandTransport(), request, progress);
+        return [alive, this, &device, outcome = std::move(outcome), saveProfile, done] {
+            if (KeyWriter* writer = Capability<KeyWriter>(device)) {
+                writer->FinishMacroWrite(outcome); // the device takes over what reached it
+            }
+            if (!alive.expired()) {
+                TakeWriteResult(outcome, saveProfile, done);
+            }
+        };
+    });
     if (started && m_pendingWrites++ == 0) {
         ShowWriting(true);
     }

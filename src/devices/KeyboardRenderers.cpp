@@ -40,8 +40,7 @@ void Put(LedFrame& frame, uint8_t key, Rgb colour, uint8_t level) {
 
 // The key shows the colour of its colour position, dimmed by its level.
 void ShowKeyGlow(LedFrame& frame, uint8_t key) {
-    Put(frame, key, ColourOf(frame, frame.colourPositions[key]),
-        Scaled(FrameLevel(frame), frame.keyLevels[key]));
+    Put(frame, key, ColourOf(frame, frame.colourPositions[key]), Scaled(FrameLevel(frame), frame.keyLevels[key]));
 }
 
 void StepFramePhase(LedFrame& frame, uint8_t modulus) {

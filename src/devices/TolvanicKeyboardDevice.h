@@ -294,8 +294,7 @@ private:
 
     SteadyStreamClock m_streamClock;
     // Last: its thread goes before anything it uses.
-    KeyboardLiveStream m_stream{CommandTransport(), Leds(), [this] { return LightControlFlag(); },
-                                m_streamClock};
+    KeyboardLiveStream m_stream{CommandTransport(), Leds(), [this] { return LightControlFlag(); }, m_streamClock};
 };
 
 } // namespace velkor
