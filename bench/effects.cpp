@@ -3,8 +3,8 @@
 // the light thread's tick (target: under 10 us).
 #include "devices/DeviceLinks.h"
 #include "devices/EffectPlayers.h"
-#include "devices/KindRenderers.h"
 #include "devices/KeyboardEffects.h"
+#include "devices/KindRenderers.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "transport/HidBackend.h"
@@ -122,10 +122,46 @@ void BM_KeyboardEffect(benchmark::State& state, int effect) {
 const bool kKeyboardRows = [] {
     for (int effect = 1; effect <= 30; ++effect) {
         if (effect == 20 || effect == 29) {
-            continue; // the step player's and the audio effect's
+            continue; // the step player's; the audio effect has a row per style below
         }
         benchmark::RegisterBenchmark(("Keyboard/" + std::to_string(effect) + "/170").c_str(),
                                      BM_KeyboardEffect, effect);
+    }
+    return true;
+}();
+
+// One frame of an audio style (effect 29 renders about 500 times a second:
+// target under 5 us), fed a fresh block of changing levels every frame as
+// the light thread's frame start does.
+void BM_AudioStyle(benchmark::State& state, int style) {
+    LedFrame frame;
+    frame.Resize(170);
+    frame.light.selectItem = 29;
+    frame.light.light = 4;
+    frame.light.fx = 1;
+    KeyboardEffectState fx;
+    fx.audio.record = {uint8_t(style), 10, 20, 30, 200, 100, 50, 1, 1};
+    kbfx::ResetEffectState(frame, fx);
+    kbfx::RunStartStep(frame, fx, 29);
+    uint32_t tick = 0;
+    for (auto _ : state) {
+        ++tick;
+        for (size_t band = 0; band < fx.audio.bands.size(); ++band) {
+            fx.audio.bands[band] = int32_t((tick * 37 + band * 211) % 2400);
+        }
+        if (style == 2 && tick % 3 == 0) {
+            kbfx::SeedRipple(fx, 51, kbfx::kPress);
+        }
+        kbfx::RenderEffect(frame, fx, 29, tick * 2);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 170);
+}
+
+const bool kAudioRows = [] {
+    for (int style = 0; style < kbfx::kAudioStyles; ++style) {
+        benchmark::RegisterBenchmark(("KeyboardAudio/" + std::to_string(style) + "/170").c_str(),
+                                     BM_AudioStyle, style);
     }
     return true;
 }();

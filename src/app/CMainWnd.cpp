@@ -127,11 +127,16 @@ void CMainWnd::StartDevices() {
         m_window->Root(), clock, ScreenSize{screen.width, screen.height},
         [discovery](uint32_t kind) { return discovery->DevicesOfClass(kind); },
         [discovery] { return discovery->SelectedDevice(); });
+    m_audio = std::make_unique<MainWndAudio>(MainWndAudio::Setup{
+        m_services.toolkit, *m_window, clock, m_lighting->Panels(),
+        [discovery] { return discovery->SelectedDevice(); }, m_services.programFolder, m_services.dataHome,
+        [this] { return m_window ? m_window->Dpi() : ui::kDefaultDpi; }});
     const int created = m_discovery->CreateStartupDevices();
     TraceF("%d devices created at start", created);
     if (!m_lighting->StartSync(m_threads)) {
         Trace("the lighting synchronisation thread cannot start");
     }
+    m_audio->LoadStyles();
     m_scanner = std::make_unique<DeviceScanner>(*m_services.devices, dispatcher, m_discovery->Slots(), *this);
     if (!m_scanner->Start()) {
         Trace("the scan thread cannot start: no devices are looked for");
@@ -183,13 +188,14 @@ void CMainWnd::Shutdown() {
     m_hook.Stop();
     m_capturePanels = nullptr;
     m_panels.clear();
+    m_audio.reset();
     m_lighting.reset();
     m_discovery.reset();
     m_deviceFactory.reset();
 }
 
 void CMainWnd::Exit() {
-    if (ColourDialog() != nullptr) {
+    if (ColourDialog() != nullptr || (m_audio && m_audio->OpenMusicWindow() != nullptr)) {
         // The panel that asked is still on the stack: its devices must outlive its question.
         m_exitAfterDialog = true;
         CloseSecondaryWindows();
@@ -239,28 +245,39 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
 }
 
-CTolvanicUSBDevice* CMainWnd::FirstKeyboard() const {
+std::vector<AudioLighting*> CMainWnd::FedKeyboards() const {
+    std::vector<AudioLighting*> fed;
     if (!m_discovery) {
-        return nullptr;
+        return fed;
     }
-    const std::vector<CTolvanicUSBDevice*> keyboards = m_discovery->DevicesOfClass(1);
-    return keyboards.empty() ? nullptr : keyboards.front();
+    // Every keyboard that is attached, not only the first object: the one
+    // created at start-up may stand for a model that is not plugged in.
+    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(1)) {
+        AudioLighting* keyboard = Capability<AudioLighting>(*device);
+        if (keyboard != nullptr && device->CommandTransport().IsOpen()) {
+            fed.push_back(keyboard);
+        }
+    }
+    return fed;
 }
 
 void CMainWnd::OnCopyData(const BusMessage& message) {
     if (message.data.empty()) {
         return;
     }
-    CTolvanicUSBDevice* first = FirstKeyboard();
-    AudioLighting* keyboard = first != nullptr ? Capability<AudioLighting>(*first) : nullptr;
     if (message.copyDataId == kCopyDataAudioFrame) {
+        if (m_audio) {
+            m_audio->ShowFrame(message.data);
+        }
         AudioFrameLevels::Levels levels;
-        if (m_audioLevels.Feed(message.data, levels) && keyboard != nullptr) {
-            keyboard->FeedAudioLevels(levels);
+        if (m_audioLevels.Feed(message.data, levels)) {
+            for (AudioLighting* keyboard : FedKeyboards()) {
+                keyboard->FeedAudioLevels(levels);
+            }
         }
     } else if (message.copyDataId == kCopyDataAudioBands) {
         const std::span<const int32_t> bands = m_audioBands.Store(message.data);
-        if (keyboard != nullptr) {
+        for (AudioLighting* keyboard : FedKeyboards()) {
             keyboard->SetAudioBands(bands);
         }
     }
@@ -427,6 +444,11 @@ void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
     links.pendingChanged = [this](bool pending) { m_keyChangesPending = pending; };
     links.captureChanged = [this, set = panels.get()](bool on) { KeyCaptureChanged(set, on); };
     panels->SetKeyPanelLinks(std::move(links));
+    panels->SetProfileResetHook([this] {
+        if (m_audio) {
+            m_audio->ResetStyles();
+        }
+    });
     panels->SetSelectedQuery(
         [this, &device] { return m_discovery != nullptr && m_discovery->SelectedDevice() == &device; });
     panels->Attach(page);
@@ -452,6 +474,9 @@ void CMainWnd::SelectedItemHiding() {
 void CMainWnd::CloseSecondaryWindows() {
     if (m_prompts) {
         m_prompts->CloseColourDialog();
+    }
+    if (m_audio) {
+        m_audio->CloseMusicSettings();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "app/CSkinFrame.h"
 #include "app/ControlFactory.h"
 #include "app/DevicePanels.h"
+#include "app/MainWndAudio.h"
 #include "app/MainWndLighting.h"
 #include "app/ThreadSlots.h"
 #include "app/WindowPrompts.h"
@@ -270,6 +271,8 @@ public:
     // The lighting panels' handlers, same mode and game events; null before
     // window start, without a back end, or after shut-down.
     MainWndLighting* Lighting() const { return m_lighting.get(); }
+    // The audio-reactive lighting: styles, audio controls, waveforms; null before the devices start.
+    MainWndAudio* Audio() const { return m_audio.get(); }
     // What the panels ask the user through.
     ui::UserPrompts& Prompts() { return *m_prompts; }
     // The colour palette dialog while one is open (one at a time), else null.
@@ -312,8 +315,8 @@ private:
     void SetEveryLightControl(bool on);
     void ShowLightControlState();
     void HoldSlotEvent(int slot, bool attach);
-    // The keyboard created at start-up, or null.
-    CTolvanicUSBDevice* FirstKeyboard() const;
+    // The keyboards whose command transport is open: each gets the audio levels and bands.
+    std::vector<AudioLighting*> FedKeyboards() const;
     // The keyboards' layouts and the mice's and keyboards' pages after a language change.
     void RefreshDeviceTexts();
     // The index the keyboards pick their on-screen layout by.
@@ -343,6 +346,7 @@ private:
     std::unique_ptr<DeviceDiscovery> m_discovery;
     std::unique_ptr<DeviceScanner> m_scanner;
     std::unique_ptr<MainWndLighting> m_lighting;
+    std::unique_ptr<MainWndAudio> m_audio;
     // Declared after the devices whose pages they serve (and the lighting
     // they register with), so they go first.
     std::vector<std::unique_ptr<DevicePanelSet>> m_panels;

@@ -130,6 +130,13 @@ void CMainWnd::Notify(const ui::Notification& notification) {
         if (m_lighting && m_lighting->Route(notification)) {
             return;
         }
+        if (m_audio && m_audio->Route(notification)) {
+            if (m_exitAfterDialog) { // the exit came while MusicWnd was open
+                m_exitAfterDialog = false;
+                Exit();
+            }
+            return;
+        }
     }
     if (notification.type == ui::kNotifyWindowInit) {
         StartDevices();

@@ -7,6 +7,7 @@
 #include "devices/TolvanicMouseDevice.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "headset/TolvanicHS6533Device.h"
+#include "lighting/AudioLightControls.h"
 #include "lighting/LightPanelHandlers.h"
 #include "platform/Trace.h"
 #include "platform/desktop/DesktopPointerSettings.h"
@@ -24,14 +25,10 @@ namespace velkor {
 class LightPanelAdapter final : public LightPanelLink {
 public:
     LightPanelAdapter(CTolvanicUSBDevice& device, CLightControlUI& panel)
-        : m_device(device), m_panel(panel) {}
+        : m_device(device), m_panel(panel), m_audio(panel.Panel()) {}
 
-    // The audio lighting controls are not on this panel.
-    void ShowAudioLightValues(const AudioLightValues& values) override { (void)values; }
-    bool ReadAudioLightValues(AudioLightValues& values) const override {
-        (void)values;
-        return false;
-    }
+    void ShowAudioLightValues(const AudioLightValues& values) override { m_audio.Show(values); }
+    bool ReadAudioLightValues(AudioLightValues& values) const override { return m_audio.Read(false, values); }
     void ShowDeviceLighting() override { PrepareLightPanel(m_panel, m_device); }
     void SelectCustomGroup(int group) override { m_panel.SetCustomGroupIndex(group); }
     int SelectedCustomGroup() override { return m_panel.CustomGroupIndex(); }
@@ -39,6 +36,7 @@ public:
 private:
     CTolvanicUSBDevice& m_device;
     CLightControlUI& m_panel;
+    AudioLightControls m_audio;
 };
 
 ui::Control* FilledPanel(ui::Control& page, std::string_view containerName) {

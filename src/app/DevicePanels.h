@@ -62,6 +62,8 @@ public:
     // Whether this set's device is the one the window shows; the panels of a
     // device that is not act on nothing. Unset: it always is. Set before Attach.
     void SetSelectedQuery(std::function<bool()> selected) { m_selected = std::move(selected); }
+    // Run when the profile bar resets a profile (the audio styles reset with it). Set before Attach.
+    void SetProfileResetHook(std::function<void()> hook) { m_profileReset = std::move(hook); }
     bool IsSelected() const { return !m_selected || m_selected(); }
 
     // Attaches a panel to every filled container of the page and starts the
@@ -115,6 +117,11 @@ public:
     // ProfileBarOwner
     void ProfileSelected(const std::string& identifier) override;
     void OptionTabChosen(int type) override;
+    void ProfileReset() override {
+        if (m_profileReset) {
+            m_profileReset();
+        }
+    }
 
 private:
     void AttachMacroPanel(ui::Control& container);
@@ -157,6 +164,7 @@ private:
     std::unique_ptr<ShootPanelRouter> m_shootRouter;
     KeyPanelLinks m_keyLinks;
     std::function<bool()> m_selected;
+    std::function<void()> m_profileReset;
     int m_chosenKey = -1;
     std::unique_ptr<LightPanelAdapter> m_lightLink;
     std::unique_ptr<KeyboardOptionsRouter> m_keyboardRouter;

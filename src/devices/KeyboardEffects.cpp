@@ -135,6 +135,7 @@ void ResetEffectState(LedFrame& frame, KeyboardEffectState& state) {
     for (KeyboardEffectState::Mask& mask : state.masks) {
         mask.fill(0);
     }
+    ResetAudioState(state.audio);
 }
 
 void SeedColourPositions(LedFrame& frame) {

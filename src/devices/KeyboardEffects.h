@@ -11,6 +11,7 @@
 // no allocation, no lock, no clock. A damaged light record (speed,
 // brightness, flags out of range) never reads or writes past a table or the
 // buffer.
+#include "devices/KeyboardAudio.h"
 #include "devices/KeyboardTables.h"
 #include "devices/LedState.h"
 #include "devices/LightTables.h"
@@ -51,6 +52,8 @@ struct KeyboardEffectState {
     std::array<uint8_t, kbfx::kKeys> pulse{};
     // What effect 30 shows: the low bytes of the first three band values.
     Rgb fed{};
+    // The audio effect (29): its bands, drop flags, phases and record.
+    AudioEffectState audio;
     EffectRandom random;
 };
 
@@ -74,8 +77,7 @@ enum class StartStep : uint8_t {
 using Renderer = void (*)(LedFrame& frame, KeyboardEffectState& state, uint32_t nowMs);
 
 struct EffectEntry {
-    // Null: the custom effect step player renders it (0, 20, above 30), or
-    // another part does (29, the audio effect).
+    // Null: the custom effect step player renders it (0, 20, above 30).
     Renderer render;
     StartStep start;
 };
@@ -90,8 +92,8 @@ bool RenderEffect(LedFrame& frame, KeyboardEffectState& state, int effect, uint3
 
 // Back to the start of an effect: frame phase, stage counter, colour
 // positions, press states, per-key levels and the masks to 0 (with the
-// shared phases, ring and flash states of the frame). Held flags and pulse
-// phases stay.
+// shared phases, ring and flash states of the frame), and the audio step
+// (ResetAudioState). Held flags, pulse phases and the audio phases stay.
 void ResetEffectState(LedFrame& frame, KeyboardEffectState& state);
 // Runs the start step of `effect` (for CustomGroup only the seeding: the
 // device loads the group first).

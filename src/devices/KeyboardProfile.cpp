@@ -105,6 +105,12 @@ void CTolvanicKeyboardDevice::SetAudioLightValues(const AudioLightValues& values
     m_audioValues = values;
     CTolvanicUSBDevice::SetAudioLightValues(values);
     m_profile.WriteAudioLightInfo(AudioRecordOf(values));
+    ShareAudioRecord();
+}
+
+void CTolvanicKeyboardDevice::ShareAudioRecord() {
+    const AudioLightInfoRecord record = AudioRecordOf(m_audioValues);
+    Leds().With([&](LedFrame&) { m_fx.audio.record = record; });
 }
 
 void CTolvanicKeyboardDevice::ApplyLightState() {
@@ -112,6 +118,7 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
     StoreLightInfo(LightInfoToWords(light));
     m_audioValues = AudioValuesOf(m_profile.ReadAudioLightInfo());
+    ShareAudioRecord();
     m_image.mode = light.selectItem;
     m_image.brightness = light.light;
     m_image.speed = light.speed;
@@ -161,6 +168,9 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
         if (kbfx::PlaysSteps(effect)) {
             m_playback.PlaySteps(frame, now);
         } else if (m_pacer.FrameDue(StepThreshold(LightKind::Keyboard, effect, frame.light.speed))) {
+            if (effect == kAudioEffect) {
+                TakeAudioDelivery();
+            }
             kbfx::RenderEffect(frame, m_fx, effect, now);
         }
         if (list) {
@@ -346,7 +356,27 @@ void CTolvanicKeyboardDevice::PruneKeyFunctions() {
 // ---- Audio ----
 
 void CTolvanicKeyboardDevice::FeedAudioLevels(std::span<const int32_t> levels) {
-    (void)levels; // the audio-reactive effect renders them
+    const uint8_t style = AudioRecordOf(m_audioValues).audioMode;
+    if (m_image.mode != kAudioEffect || style != kBeatStyle) {
+        m_audioInbox.PutBands(levels);
+        return;
+    }
+    // The beat style uses the levels up here: its frames see no bands.
+    AudioBandBlock block{};
+    kbfx::CopyBands(block, levels);
+    m_audioInbox.ClearBands();
+    if (m_beat.Feed(block)) {
+        m_audioInbox.AddRipple();
+    }
+}
+
+void CTolvanicKeyboardDevice::TakeAudioDelivery() {
+    // Called by the light thread with the LED lock held; the inbox has its own lock.
+    const AudioInbox::Delivery delivery = m_audioInbox.Take(m_fx.audio.record.audioMode != kBeatStyle);
+    m_fx.audio.bands = delivery.bands;
+    for (uint32_t i = 0; i < delivery.ripples; ++i) {
+        kbfx::SeedRipple(m_fx, kBeatKey, kbfx::kPress);
+    }
 }
 
 void CTolvanicKeyboardDevice::SetAudioBands(std::span<const int32_t> values) {

@@ -405,6 +405,10 @@ void KeyGlow(LedFrame& frame, KeyboardEffectState& state, uint32_t) {
     }
 }
 
+void Audio(LedFrame& frame, KeyboardEffectState& state, uint32_t) {
+    RenderAudio(frame, state);
+}
+
 // ---- The whole-device effects the keyboard shares ----
 
 template <void (*Effect)(LedFrame&)> void Plain(LedFrame& frame, KeyboardEffectState&, uint32_t) {
@@ -446,7 +450,7 @@ constexpr EffectEntry kEffects[] = {
     {Plain<leds::BreathingFixed>, S::SeedColours}, // 26
     {Timed<leds::BlinkFixed>, S::SeedColours},     // 27
     {Plain<leds::Off>, S::SeedColours},            // 28
-    {nullptr, S::SeedColours},                     // 29: the audio effect renders elsewhere
+    {Audio, S::SeedColours},                       // 29
     {FedColour, S::SeedColours},                   // 30
 };
 static_assert(std::size(kEffects) == 31);

@@ -62,6 +62,9 @@ public:
     static constexpr int kBandColourEffect = 30;
     // The drops start from colour position 0 on every key.
     static constexpr int kDropsEffect = 24;
+    // The audio style whose ripples start from beats, from the middle key.
+    static constexpr uint8_t kBeatStyle = 2;
+    static constexpr int kBeatKey = 51;
 
     explicit CTolvanicKeyboardDevice(const DeviceServices& services);
     ~CTolvanicKeyboardDevice() override;
@@ -171,7 +174,11 @@ public:
     int ReadPower() override;
     bool IsLinkUp() override;
 
+    // The 25 levels of an audio frame (more are ignored) for effect 29's next
+    // frame; in the beat style they go to the beat detector instead, while
+    // the keyboard shows effect 29. User-interface thread.
     void FeedAudioLevels(std::span<const int32_t> levels) override;
+    int32_t BeatAccumulator() const { return m_beat.Accumulator(); }
     void SetAudioBands(std::span<const int32_t> values) override;
 
     void SelectCustomGroup(int group) override { SetCustomGroup(group); }
@@ -228,6 +235,10 @@ private:
     void RestartEffect(int effect, GroupSource source);
     // The stream thread runs while effect 29 or 30 is selected.
     void UpdateLiveStream();
+    // The audio record into the light thread's state (under the LED lock).
+    void ShareAudioRecord();
+    // Frame start of effect 29: the fed bands and beat ripples. LED lock held.
+    void TakeAudioDelivery();
     void SelectLayoutPage(int page);
     void SetKeyCaptions(ui::Control& container);
     bool GroupTransferAllowed(int group) const;
@@ -265,6 +276,9 @@ private:
     std::function<void()> m_reloadProfileList;
     const ui::TextProvider* m_texts = nullptr;
     std::array<std::atomic<int32_t>, 6> m_bands{};
+    // Effect 29's levels on their way to the light thread.
+    AudioInbox m_audioInbox;
+    BeatDetector m_beat; // user-interface thread
     std::atomic<bool> m_profileSwitchPending{false};
 
     // Built by OutputLightFrame without allocating.

@@ -277,6 +277,15 @@ void CLightControlUI::SetSwatchColour(uint32_t argb) {
     }
 }
 
+CAudioRecordUI* CLightControlUI::Waveform() {
+    if (!m_waveform) {
+        if (ui::Control* control = m_panel.FindChild(CAudioRecordUI::kName)) {
+            m_waveform = std::make_unique<CAudioRecordUI>(*control);
+        }
+    }
+    return m_waveform.get();
+}
+
 void CLightControlUI::SetSameModeAllowed(bool allowed) {
     m_sameModeAllowed = allowed;
     ApplyRules(CurrentMode());

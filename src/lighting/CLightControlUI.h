@@ -18,10 +18,12 @@
 //
 // Every operation runs on the user-interface thread. The panel's window must
 // outlive this object.
+#include "lighting/CAudioRecordUI.h"
 #include "lighting/LightModel.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,6 +98,9 @@ public:
     void SetSwatchColour(uint32_t argb);
     // The edit of channel 0, 1 or 2 (red, green, blue); null when missing.
     ui::Control* ColourEdit(int channel);
+
+    // The audio page's waveform; null when the layout has none.
+    CAudioRecordUI* Waveform();
 
     // Stores the flag and re-applies the enabling rules of the current mode.
     void SetSameModeAllowed(bool allowed);
@@ -175,6 +180,7 @@ private:
     // A hidden mode that is selected (it has no row); -1 when none.
     int m_hiddenMode = -1;
     std::array<ui::Control*, kSlotCount> m_controls{};
+    std::unique_ptr<CAudioRecordUI> m_waveform;
 };
 
 } // namespace velkor

@@ -140,6 +140,7 @@ void ProfileBarRouter::Reset() {
         return;
     }
     if (m_bar.ResetProfile()) {
+        m_owner.ProfileReset();
         m_owner.ProfileSelected(m_bar.GetSelectedIdentifier());
     }
 }

@@ -41,6 +41,8 @@ public:
     virtual void ProfileSelected(const std::string& identifier) = 0;
     // The user chose option tab `type` (1..8): the device page shows its panel.
     virtual void OptionTabChosen(int type) = 0;
+    // The selected profile was reset to the defaults (just before ProfileSelected).
+    virtual void ProfileReset() {}
 };
 
 // Tells the user what a device's macro write returned and says whether the

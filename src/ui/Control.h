@@ -12,6 +12,7 @@
 #include "ui/Geometry.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -168,6 +169,13 @@ public:
     virtual bool SetLight(uint32_t rgb, uint8_t level) = 0;
     virtual uint32_t LightColour() const = 0;
     virtual uint8_t LightLevel() const = 0;
+
+    // --- waveforms (class "AudioRecord") ---
+    // Shows the samples as bars (each a height in 0..8192; at most 500 are
+    // kept) and repaints once. False, changing nothing, for any other control.
+    virtual bool SetWaveform(std::span<const int16_t> samples) = 0;
+    // The samples shown; empty for any other control.
+    virtual std::vector<int16_t> Waveform() const = 0;
 
     // --- timers ---
     // Starts (or restarts) timer `id` of this control; it raises "timer" with

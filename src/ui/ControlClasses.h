@@ -17,6 +17,9 @@ inline constexpr std::string_view kDeviceKeyButtonClass = "DeviceKeyButton";
 inline constexpr std::string_view kSelectPanelClass = "SelectPanel";
 // A colour field: a click raises "colorchanged" with the colour picked (Qt draws it; here a container).
 inline constexpr std::string_view kColorPaletteClass = "ColorPalette";
+// A waveform of up to 500 bars (SetWaveform): Qt draws it; here a container that keeps its samples.
+inline constexpr std::string_view kAudioRecordClass = "AudioRecord";
+inline constexpr size_t kWaveformSamples = 500;
 
 // The kind of a class the toolkits build themselves; nullopt for any other
 // class name, which a layout may use only when a ControlCreator accepts it.

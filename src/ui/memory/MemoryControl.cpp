@@ -307,6 +307,16 @@ bool MemoryControl::SetLight(uint32_t rgb, uint8_t level) {
     return true;
 }
 
+bool MemoryControl::SetWaveform(std::span<const int16_t> samples) {
+    if (m_className != kAudioRecordClass) {
+        return false;
+    }
+    m_waveform.assign(samples.begin(),
+                      samples.begin() + std::ptrdiff_t(std::min(samples.size(), kWaveformSamples)));
+    Invalidate();
+    return true;
+}
+
 bool MemoryControl::SetTimer(int id, int intervalMs) {
     return m_toolkit.StartTimer(*this, id, intervalMs);
 }

@@ -90,6 +90,8 @@ public:
     bool SetLight(uint32_t rgb, uint8_t level) override;
     uint32_t LightColour() const override { return m_lightColour; }
     uint8_t LightLevel() const override { return m_lightLevel; }
+    bool SetWaveform(std::span<const int16_t> samples) override;
+    std::vector<int16_t> Waveform() const override { return m_waveform; }
 
     bool SetTimer(int id, int intervalMs) override;
     bool KillTimer(int id) override;
@@ -166,6 +168,7 @@ private:
     int m_maximum = 99;
     uint32_t m_lightColour = 0;
     uint8_t m_lightLevel = 0;
+    std::vector<int16_t> m_waveform;
     std::string m_pageTitle;
     std::map<std::string, std::string> m_rawProperties;
 };

@@ -2,6 +2,7 @@
 
 #include "ui/ControlClasses.h"
 #include "ui/LayoutReader.h"
+#include "ui/qt/AudioRecord.h"
 #include "ui/qt/BackgroundPicture.h"
 #include "ui/qt/ColorPalette.h"
 #include "ui/qt/DeviceKeyButton.h"
@@ -91,6 +92,8 @@ QtControl::QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtCo
     RememberIndex();
     if (auto* palette = dynamic_cast<ColorPalette*>(widget); palette != nullptr && m_backgroundColour != 0) {
         palette->SetMarkedColour(m_backgroundColour);
+    } else if (auto* wave = dynamic_cast<AudioRecord*>(widget); wave != nullptr) {
+        wave->SetBackground(m_backgroundColour);
     } else if (m_backgroundColour != 0 || !m_backgroundImage.empty()) {
         ApplyPicture();
         ApplyStyle();
@@ -238,6 +241,10 @@ void QtControl::SetBackgroundColour(uint32_t argb) {
         palette->SetMarkedColour(argb); // a colour field shows its colour as a mark, not as a fill
         return;
     }
+    if (auto* wave = dynamic_cast<AudioRecord*>(m_widget.data())) {
+        wave->SetBackground(argb); // it paints its own background under the bars
+        return;
+    }
     ApplyStyle();
 }
 
@@ -355,6 +362,20 @@ void QtControl::ApplyScale() {
     }
     // Every control gets its font itself: with a style sheet Qt does not pass fonts down.
     m_widget->setFont(m_window.FontFor(m_fontId));
+}
+
+bool QtControl::SetWaveform(std::span<const int16_t> samples) {
+    auto* wave = dynamic_cast<AudioRecord*>(m_widget.data());
+    if (wave == nullptr) {
+        return false;
+    }
+    wave->SetSamples(samples);
+    return true;
+}
+
+std::vector<int16_t> QtControl::Waveform() const {
+    auto* wave = dynamic_cast<AudioRecord*>(m_widget.data());
+    return wave != nullptr ? wave->Samples() : std::vector<int16_t>{};
 }
 
 void QtControl::Invalidate() {

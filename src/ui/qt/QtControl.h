@@ -95,6 +95,8 @@ public:
     bool SetLight(uint32_t rgb, uint8_t level) override;
     uint32_t LightColour() const override;
     uint8_t LightLevel() const override;
+    bool SetWaveform(std::span<const int16_t> samples) override;
+    std::vector<int16_t> Waveform() const override;
 
     bool SetTimer(int id, int intervalMs) override;
     bool KillTimer(int id) override;

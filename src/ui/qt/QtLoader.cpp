@@ -4,6 +4,7 @@
 #include "ui/Errors.h"
 #include "ui/ResourceIndex.h"
 #include "ui/Toolkit.h"
+#include "ui/qt/AudioRecord.h"
 #include "ui/qt/ColorPalette.h"
 #include "ui/qt/DeviceKeyButton.h"
 #include "ui/qt/SelectPanel.h"
@@ -30,6 +31,8 @@ public:
             widget = new SelectPanel(parent);
         } else if (type == kColorPaletteClass) {
             widget = new ColorPalette(parent);
+        } else if (type == kAudioRecordClass) {
+            widget = new AudioRecord(parent);
         } else if (BuiltInKind(type)) {
             widget = QUiLoader::createWidget(className, parent, name);
         } else {

@@ -1,0 +1,202 @@
+// Audio-reactive lighting end to end on the simulated keyboard: the capture
+// tool's frames reach the main window as copy-data, the attached keyboard
+// renders effect 29 from them and streams it; the frames move while sound
+// plays and stand still in silence.
+#include "MainWndFixture.h"
+#include "devices/LightTables.h"
+#include "devices/TolvanicKeyboardDevice.h"
+#include "lighting/AudioLightControls.h"
+#include "platform/bus/BusMessage.h"
+#include "profiles/JsonFileHelper.h"
+#include "ui/memory/MemoryWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+namespace velkor::test {
+namespace {
+
+using sim::SimUnit;
+
+constexpr int kWirelessRow = 1;
+constexpr uint8_t kLiveColours = 0x12;
+
+class AudioLight : public MainWndFixture {
+protected:
+    AudioLight() { m_folder.AddDefaultData(); }
+
+    CTolvanicKeyboardDevice* Attach() {
+        m_sim.Plug(SimUnit::Keyboard);
+        if (!Start(true, 1)) {
+            return nullptr;
+        }
+        CTolvanicKeyboardDevice* keyboard = nullptr;
+        const bool ready = Until(
+            [&] {
+                keyboard = m_main->Discovery() == nullptr
+                               ? nullptr
+                               : dynamic_cast<CTolvanicKeyboardDevice*>(
+                                     m_main->Discovery()->DeviceOfModel(kWirelessRow));
+                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
+            },
+            10);
+        return ready ? keyboard : nullptr;
+    }
+    // One frame of the tool: every sample +m or -m by the frame's parity, so
+    // the levels settle at 8m/3 (m = 750: full level).
+    void Send(int32_t magnitude) {
+        BusMessage message;
+        message.kind = BusMessageKind::CopyData;
+        message.copyDataId = kCopyDataAudioFrame;
+        message.data.resize(kAudioFrameBytes);
+        const int32_t value = (m_frames++ % 2 == 0) ? magnitude : -magnitude;
+        for (size_t i = 0; i < kAudioFrameBytes / 4; ++i) {
+            std::memcpy(message.data.data() + 4 * i, &value, 4);
+        }
+        m_main->HandleBusMessage(message);
+    }
+    // The live frames (colour bytes of every position) sent since the last clear.
+    std::vector<std::vector<uint8_t>> LiveFrames(int positions) const {
+        std::vector<std::vector<uint8_t>> frames;
+        std::vector<uint8_t> frame;
+        for (const sim::SimFrame& chunk : m_sim.Frames()) {
+            if (chunk.direction != sim::SimDirection::ToDevice || chunk.unit != SimUnit::Keyboard ||
+                chunk.bytes.size() < 64 || chunk.bytes[0] != 0x04 || chunk.bytes[3] != kLiveColours) {
+                continue;
+            }
+            const uint8_t* report = chunk.bytes.data();
+            const size_t offset = size_t(report[5] | report[6] << 8);
+            const size_t length = report[4];
+            if (offset == 0) {
+                frame.assign(size_t(positions) * 3, 0);
+            }
+            if (frame.empty() || offset + length > frame.size()) {
+                continue;
+            }
+            std::copy(report + 8, report + 8 + length, frame.begin() + std::ptrdiff_t(offset));
+            if (offset + length == frame.size()) {
+                frames.push_back(frame);
+                frame.clear();
+            }
+        }
+        return frames;
+    }
+    // Plays `frames` tool frames of `magnitude`, one per window step, running the window meanwhile.
+    void Play(int frames, int32_t magnitude) {
+        for (int i = 0; i < frames; ++i) {
+            Send(magnitude);
+            m_toolkit->ProcessPending();
+            m_toolkit->AdvanceTime(int(kLightPassMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    // Effect 29 at full brightness, as the lighting panel commits it.
+    void SelectAudioEffect(CTolvanicKeyboardDevice& keyboard) {
+        LightInfoRecord light = keyboard.LightRecord();
+        light.selectItem = 29;
+        light.light = 4;
+        keyboard.SetLightInfo(LightInfoToWords(light));
+        keyboard.SaveDeviceProfile();
+        keyboard.ApplyLightState();
+        keyboard.RefreshView();
+    }
+    int m_frames = 0;
+};
+
+TEST_F(AudioLight, FramesMoveWhileSoundPlaysAndStandStillInSilence) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    const int positions = keyboard->KeyPositions();
+    AudioLightWords words;
+    words.style = 0;
+    words.foreground = 0xC86432;
+    words.multicolour = true; // lit keys run along the colour wheel; the background is black
+    keyboard->SetAudioLightValues(words.Values());
+    SelectAudioEffect(*keyboard);
+    ASSERT_TRUE(keyboard->LiveStreamRunning());
+
+    m_sim.ClearFrames();
+    Play(120, 750);
+    std::set<std::vector<uint8_t>> distinct;
+    bool lit = false;
+    const auto loud = LiveFrames(positions);
+    ASSERT_FALSE(loud.empty());
+    const std::vector<uint8_t> lastLoud = loud.back();
+    for (const std::vector<uint8_t>& frame : loud) {
+        distinct.insert(frame);
+        lit = lit || std::any_of(frame.begin(), frame.end(), [](uint8_t b) { return b != 0; });
+    }
+    EXPECT_TRUE(lit) << "full level lights the columns";
+    EXPECT_GT(distinct.size(), 1u) << "the frames change while the sound plays";
+
+    // Silence: the bars fall to the background, each key once the key above it
+    // has faded (about 90 frames of effect 29); then every frame is the same.
+    m_sim.ClearFrames();
+    const bool still = Until(
+        [&] {
+            Send(0);
+            const auto frames = LiveFrames(positions);
+            return frames.size() >= 6 && std::all_of(frames.end() - 6, frames.end(), [&](const auto& frame) {
+                       return frame == frames.back();
+                   });
+        },
+        int(kLightPassMs));
+    EXPECT_TRUE(still) << "the frames stand still in silence";
+    EXPECT_NE(LiveFrames(positions).back(), lastLoud) << "the columns have fallen";
+}
+
+// Notes what would go to the capture tool.
+struct ToolRecorder final : AudioToolSender {
+    void SendParameter(int32_t parameter, int32_t value) override {
+        parameters.push_back({parameter, value});
+    }
+    void SendData(uint32_t id, std::span<const uint8_t> bytes) override {
+        data.push_back({id, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    }
+    std::vector<std::pair<int32_t, int32_t>> parameters;
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> data;
+};
+
+TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    ASSERT_NE(m_main->Audio(), nullptr);
+    const std::string user = m_folder.Path() + "/VELKOR01/AudioFile.json";
+    const Json::Value defaults =
+        CJsonFileHelper().ReadJsonFile(m_folder.Path() + "/DefaultData/AudioFile.json");
+    ASSERT_FALSE(defaults.isNull());
+    EXPECT_EQ(CJsonFileHelper().ReadJsonFile(user), defaults)
+        << "the default became the user's file at start";
+    ToolRecorder tool;
+    m_main->Audio()->SetTool(&tool);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == keyboard; }));
+    SelectAudioEffect(*keyboard);
+
+    ui::Control* music = keyboard->Page()->FindChild("music_setting_btn");
+    ASSERT_NE(music, nullptr);
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
+        EXPECT_EQ(window.ClassName(), "MusicWnd");
+        m_user.Click(window, "audio_select_tab2");
+        m_user.Click(window, "okbtn");
+    });
+    ASSERT_TRUE(m_user.Click(*music));
+    EXPECT_EQ(CJsonFileHelper().ReadJsonFile(user)["Device"]["AudioLightInfo"]["nAudioStyle"], 1);
+    ASSERT_EQ(tool.data.size(), 1u);
+    EXPECT_EQ(tool.data[0].first, 10u);
+    EXPECT_EQ(tool.data[0].second[4], 9) << "style 1 is green";
+
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& box) { m_user.Click(box, "confirm_btn"); });
+    ui::Control* menu = keyboard->Page()->FindChild("profile_fun_spread_btn");
+    ui::Control* reset = keyboard->Page()->FindChild("device_reset_btn");
+    ASSERT_TRUE(menu != nullptr && reset != nullptr);
+    ASSERT_TRUE(m_user.Click(*menu)); // the profile bar's menu holds the reset
+    ASSERT_TRUE(m_user.Click(*reset));
+    EXPECT_EQ(CJsonFileHelper().ReadJsonFile(user), defaults)
+        << "the profile bar's reset restores the styles";
+    EXPECT_EQ(m_main->Audio()->Styles().Record().style, 0);
+}
+
+} // namespace
+} // namespace velkor::test
