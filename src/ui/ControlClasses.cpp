@@ -10,7 +10,7 @@ namespace velkor::ui {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ControlKind>, 21> kBuiltIn = {{
+constexpr std::array<std::pair<std::string_view, ControlKind>, 22> kBuiltIn = {{
     {"QWidget", ControlKind::Container},
     {"QFrame", ControlKind::Container},
     {"QGroupBox", ControlKind::Container},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<std::string_view, ControlKind>, 21> kBuiltIn = {{
     {"Line", ControlKind::Container},
     {"QPushButton", ControlKind::Button},
     {"QToolButton", ControlKind::Button},
+    {kRedioMacroButtonClass, ControlKind::Button},
     {"QLabel", ControlKind::Label},
     {"QLineEdit", ControlKind::Edit},
     {"QRadioButton", ControlKind::Option},

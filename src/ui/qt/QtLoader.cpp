@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QPointer>
+#include <QPushButton>
 #include <QUiLoader>
 
 namespace velkor::ui {
@@ -30,6 +31,8 @@ public:
             widget = new SelectPanel(parent);
         } else if (type == kColorPaletteClass) {
             widget = new ColorPalette(parent);
+        } else if (type == kRedioMacroButtonClass) {
+            widget = new QPushButton(parent); // the layout's "redioimage" stays a dynamic property
         } else if (BuiltInKind(type)) {
             widget = QUiLoader::createWidget(className, parent, name);
         } else {
