@@ -5,6 +5,7 @@
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/BusCommands.h"
 #include "tools/InputCommands.h"
+#include "tools/RecordCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
 #include "tools/SimulatorOption.h"
@@ -41,6 +42,7 @@ void PrintUsage(FILE* out) {
                out);
     PrintMacroCommandUsage(out);
     PrintInputCommandUsage(out);
+    PrintMacroRecordUsage(out);
     PrintBusCommandUsage(out);
     PrintPointerCommandUsage(out);
     PrintUpdateCommandUsage(out);
@@ -250,7 +252,7 @@ int Run(int argc, char** argv) {
             if (arg.size() > 11) {
                 simulate.scenario = arg.substr(11);
             }
-        } else if (!words.empty() && words[0] == "input") {
+        } else if (!words.empty() && (words[0] == "input" || (words[0] == "macro" && words.size() >= 2))) {
             words.push_back(arg); // its own options
         } else if ((arg == "--server" || arg == "--ca") && i + 1 < argc) {
             (arg == "--server" ? update.server : update.caFile) = argv[++i];
@@ -276,6 +278,9 @@ int Run(int argc, char** argv) {
         return rc;
     }
     if (int rc = RunInputCommand(words, stdout, stderr); rc >= 0) {
+        return rc;
+    }
+    if (int rc = RunMacroRecordCommand(words, stdout, stderr); rc >= 0) {
         return rc;
     }
 

@@ -26,6 +26,8 @@ void CMainWnd::HideToTray() {
         return;
     }
     CloseSecondaryWindows();
+    // No window would be left to stop a recording that swallows every key.
+    StopRecording();
     m_window->Hide();
     m_inTray = true;
     SetTrayFlags(true);
