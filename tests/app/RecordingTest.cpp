@@ -44,7 +44,8 @@ protected:
     }
     std::string Buttons() {
         std::string buttons;
-        for (const Json::Value& event : Saved()) {
+        const Json::Value events = Saved();
+        for (const Json::Value& event : events) {
             buttons += std::to_string(event["Type"].asInt()) + "/" + std::to_string(event["Button"].asInt()) + "/" +
                        event["Action"].asString() + "/" + event["Delay"].asString() + " ";
         }

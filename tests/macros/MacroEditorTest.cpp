@@ -54,7 +54,8 @@ protected:
     }
     std::string Saved() {
         std::string saved;
-        for (const Json::Value& event : ReadJson(MacFile("g0"))["Events"]) {
+        const Json::Value document = ReadJson(MacFile("g0"));
+        for (const Json::Value& event : document["Events"]) {
             saved += (saved.empty() ? "" : " ") + std::to_string(event["Button"].asInt()) + ":" +
                      event["Delay"].asString();
         }

@@ -41,7 +41,8 @@ protected:
     }
     std::vector<std::string> SavedDelays() const {
         std::vector<std::string> delays;
-        for (const Json::Value& event : ReadJson(MacFile("g0"))["Events"]) {
+        const Json::Value document = ReadJson(MacFile("g0"));
+        for (const Json::Value& event : document["Events"]) {
             delays.push_back(event["Delay"].isString() ? event["Delay"].asString() : "not a string");
         }
         return delays;
