@@ -53,6 +53,20 @@ enum class MacroFailure {
     NotMacroFile, // an import file is missing, unreadable or not a JSON object
 };
 
+// CRedioMacroButtonUI: the panel's start and stop buttons, class
+// "RedioMacroButton" in the layouts: toolkit buttons that also keep the
+// layout's "redioimage" (an image name, stored, not shown).
+class CRedioMacroButtonUI {
+public:
+    static constexpr std::string_view kLayoutClass = "RedioMacroButton";
+    explicit CRedioMacroButtonUI(ui::Control& button) : m_button(button) {}
+    ui::Control& Button() const { return m_button; }
+    std::string RedioImage() const;
+
+private:
+    ui::Control& m_button;
+};
+
 class CMacroControlUI final : public MacroRows {
 public:
     // The class the layouts write, the class name the panel reports, its layout

@@ -78,6 +78,10 @@ void SetLabel(ui::Control* label, std::string_view text, bool languageKey, std::
 
 } // namespace
 
+std::string CRedioMacroButtonUI::RedioImage() const {
+    return m_button.LayoutProperty("redioimage");
+}
+
 int64_t CMacroControlUI::NowMs() const {
     if (m_now) {
         return m_now();

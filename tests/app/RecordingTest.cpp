@@ -83,8 +83,15 @@ TEST_F(RecordingTest, KeyCaptureLeavesARecordingsHookAloneAndTheTrayEndsIt) {
     ASSERT_TRUE(m_user.Click(On("macro_btn_starredio")));
     // Focusing the key panel's capture field while recording: the hook stays the recording's.
     m_keyboard->SelectFunctionPage(2);
-    ASSERT_TRUE(m_user.Focus(On("keyset_keyboard_text_edit")));
-    ASSERT_TRUE(m_user.Focus(On("keyset_function_combo")));
+    m_keyboard->SelectEntry(0);
+    ui::Control& pages = On(CKeySetControlUI::kFunctionCombo);
+    for (int i = 0; i < pages.ItemCount(); ++i) {
+        if (pages.ItemUserData(i) == std::to_string(kPageKeyboard)) {
+            m_user.ChooseItem(pages, i);
+        }
+    }
+    ASSERT_TRUE(m_user.Focus(On(CKeySetControlUI::kKeyTextEdit)));
+    ASSERT_TRUE(m_user.Focus(On(CKeySetControlUI::kFunctionCombo)));
     EXPECT_EQ(m_main->InputHook().Mode(), 4);
     m_user.PressKey(Window(), KEY_B, true, 10);
     m_keyboard->SelectFunctionPage(3);

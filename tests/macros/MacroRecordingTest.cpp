@@ -110,6 +110,8 @@ TEST_F(MacroRecordingTest, NothingOfOneRecordingOutlivesItAndTheSideButtonsAreTw
 TEST_F(MacroRecordingTest, TheLeftClickOnTheStopButtonIsNotRecordedARightClickIs) {
     Record(RecordDelayMode::None, RecordPlacement::Append, {});
     auto& stop = static_cast<ui::MemoryControl&>(Part("macro_btn_stopredio"));
+    EXPECT_EQ(stop.ClassName(), CRedioMacroButtonUI::kLayoutClass);
+    EXPECT_EQ(CRedioMacroButtonUI(stop).RedioImage(), "macro/stop.png");
     EXPECT_TRUE(stop.IsVisible());
     EXPECT_FALSE(Part("macro_btn_starredio").IsVisible());
     EXPECT_FALSE(Part("macro_action_list").IsEnabled());
