@@ -133,9 +133,9 @@ bool Record(const RecordArguments& arguments, EventRows& rows, std::FILE* err) {
         std::fputs("velkorctl: no keyboard or mouse under /dev/input is readable (group input)\n", err);
         return false;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(arguments.seconds);
-    while ((arguments.count == 0 || reports < arguments.count) && std::chrono::steady_clock::now() < deadline) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(arguments.seconds);
+    while ((arguments.count == 0 || reports < arguments.count) &&
+           std::chrono::steady_clock::now() < deadline) {
         {
             std::unique_lock lock(mutex);
             woken.wait_for(lock, std::chrono::milliseconds(50), [&] { return wake; });

@@ -65,7 +65,8 @@ public:
     struct RecordingLinks {
         std::function<void(DevicePanelSet& panels, RecordDelayMode delayMode, int hookMode)> start;
         std::function<void(DevicePanelSet& panels)> stop;
-        std::function<std::unique_ptr<ui::Menu>(std::string_view layout, ui::MenuReceiver& receiver)> openMenu;
+        std::function<std::unique_ptr<ui::Menu>(std::string_view layout, ui::MenuReceiver& receiver)>
+            openMenu;
     };
     void SetRecordingLinks(RecordingLinks links) { m_recordingLinks = std::move(links); }
     // Enables saving in the key assignment panel, which marks key changes as pending.

@@ -169,12 +169,12 @@ public:
     // list changed; at the ends of the list, or without a selection, nothing
     // changes. A moved row keeps the delay its field shows, and so do its old
     // and new neighbours.
-    bool MoveEventUp();         // to s - 1, selected; row s + 5 (or the end) made visible
-    bool MoveEventDown();       // to s + 1, selected; row s + 7 (or the end) made visible
-    bool MoveEventToTop();      // to 0, selected, list at its top
-    bool MoveEventToBottom();   // to the end, selected, list at its end
-    bool DeleteEvent();         // row s goes; no row is selected then
-    bool DeleteAllEvents();     // every row goes
+    bool MoveEventUp();       // to s - 1, selected; row s + 5 (or the end) made visible
+    bool MoveEventDown();     // to s + 1, selected; row s + 7 (or the end) made visible
+    bool MoveEventToTop();    // to 0, selected, list at its top
+    bool MoveEventToBottom(); // to the end, selected, list at its end
+    bool DeleteEvent();       // row s goes; no row is selected then
+    bool DeleteAllEvents();   // every row goes
     // Inserts a mouse event after the selected row (at 0 into an empty list)
     // with the fixed delay, and selects it (none after an insertion into an
     // empty list). Messages: 0x201/0x202 left down/up, 0x204/0x205 right,

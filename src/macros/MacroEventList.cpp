@@ -59,7 +59,8 @@ std::optional<MacroEvent> MouseMessageEvent(int message, int variant) {
         if (variant < 0 || variant > 3) {
             return std::nullopt;
         }
-        event.type = static_cast<int>(variant < 2 ? MacroEventType::MoveHorizontal : MacroEventType::MoveVertical);
+        event.type =
+            static_cast<int>(variant < 2 ? MacroEventType::MoveHorizontal : MacroEventType::MoveVertical);
         event.down = variant == 0 || variant == 2;
         return event;
     default:
@@ -100,17 +101,18 @@ void CMacroControlUI::ShowEvent(ui::Control& row, const Json::Value& event) cons
         type = event["Type"].asInt();
     }
     std::string_view nameStyle;
-    if (type == static_cast<int>(MacroEventType::Key) || type == static_cast<int>(MacroEventType::ModifierKey)) {
+    if (type == static_cast<int>(MacroEventType::Key) ||
+        type == static_cast<int>(MacroEventType::ModifierKey)) {
         nameStyle = kKeyboardStyle;
     } else if (type >= static_cast<int>(MacroEventType::MouseButton) &&
                type <= static_cast<int>(MacroEventType::MoveVertical)) {
         nameStyle = kMouseStyle;
     }
     SetLabel(row.FindChild(kNameLabel), look.nameKey, true, nameStyle);
-    const bool movement =
-        type == static_cast<int>(MacroEventType::MoveHorizontal) || type == static_cast<int>(MacroEventType::MoveVertical);
-    const bool valueless =
-        type == static_cast<int>(MacroEventType::MouseOther2) || type == static_cast<int>(MacroEventType::MouseOther3);
+    const bool movement = type == static_cast<int>(MacroEventType::MoveHorizontal) ||
+                          type == static_cast<int>(MacroEventType::MoveVertical);
+    const bool valueless = type == static_cast<int>(MacroEventType::MouseOther2) ||
+                           type == static_cast<int>(MacroEventType::MouseOther3);
     ui::Control* value = row.FindChild(kValueLabel);
     if (movement || valueless) {
         SetLabel(value, look.distance, false, kTextStyle);
@@ -297,7 +299,8 @@ bool CMacroControlUI::InsertMouseEvent(int message, int variant) {
     if (message == kMessageMove) {
         // A distance is one byte on the device: keep what it can hold, and show it.
         ui::Control* edit = Child(kDistanceEdits[variant]);
-        const int distance = std::clamp(ParseDelay(edit != nullptr ? edit->Text() : std::string()), 0, kMaxDistance);
+        const int distance =
+            std::clamp(ParseDelay(edit != nullptr ? edit->Text() : std::string()), 0, kMaxDistance);
         if (edit != nullptr) {
             edit->SetText(std::to_string(distance));
         }
@@ -373,8 +376,8 @@ bool CMacroControlUI::EndRecording() {
 
 RecordResult CMacroControlUI::TakeRecordedPress(const ui::InputPress& press) {
     const ui::Control* stop = Child(kStopButton);
-    const RecordResult result =
-        m_recorder.Take(press, *this, NowMs(), stop != nullptr && stop->IsVisible() && stop->IsUnderPointer());
+    const RecordResult result = m_recorder.Take(
+        press, *this, NowMs(), stop != nullptr && stop->IsVisible() && stop->IsUnderPointer());
     if (result == RecordResult::Placed || result == RecordResult::Replaced) {
         m_panel.SetTimer(kScrollTimer, kScrollTimerMs);
     }

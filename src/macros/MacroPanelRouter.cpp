@@ -31,10 +31,10 @@ struct MouseItem {
     int upMessage; // 0: one event
 };
 constexpr MouseItem kMouseItems[] = {
-    {"left_down", 0x201, 0, 0},      {"left_up", 0x202, 0, 0},         {"right_down", 0x204, 0, 0},
-    {"right_up", 0x205, 0, 0},       {"middle_down", 0x207, 0, 0},     {"middle_up", 0x208, 0, 0},
-    {"forward_down", 0x20B, 0, 0},   {"forward_up", 0x20C, 0, 0},      {"back_down", 0x20B, 1, 0},
-    {"back_up", 0x20C, 1, 0},        {"left_click", 0x201, 0, 0x202},  {"right_click", 0x204, 0, 0x205},
+    {"left_down", 0x201, 0, 0},        {"left_up", 0x202, 0, 0},           {"right_down", 0x204, 0, 0},
+    {"right_up", 0x205, 0, 0},         {"middle_down", 0x207, 0, 0},       {"middle_up", 0x208, 0, 0},
+    {"forward_down", 0x20B, 0, 0},     {"forward_up", 0x20C, 0, 0},        {"back_down", 0x20B, 1, 0},
+    {"back_up", 0x20C, 1, 0},          {"left_click", 0x201, 0, 0x202},    {"right_click", 0x204, 0, 0x205},
     {"middle_click", 0x207, 0, 0x208}, {"forward_click", 0x20B, 0, 0x20C}, {"back_click", 0x20B, 1, 0x20C},
 };
 constexpr std::string_view kInsetButtons[] = {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
@@ -47,14 +47,10 @@ struct RecordTrigger {
     int hookMode;
 };
 constexpr RecordTrigger kRecordTriggers[] = {
-    {"macro_btn_starredio", 0, 4},
-    {"redio_previous_record_time", 0, 8},
-    {"redio_previous_constant_time", 2, 8},
-    {"redio_previous_ignore_time", 3, 8},
-    {"redio_later_record_time", 0, 16},
-    {"redio_later_constant_time", 2, 16},
-    {"redio_later_ignore_time", 3, 16},
-    {"macro_action_edit", 3, 32},
+    {"macro_btn_starredio", 0, 4},          {"redio_previous_record_time", 0, 8},
+    {"redio_previous_constant_time", 2, 8}, {"redio_previous_ignore_time", 3, 8},
+    {"redio_later_record_time", 0, 16},     {"redio_later_constant_time", 2, 16},
+    {"redio_later_ignore_time", 3, 16},     {"macro_action_edit", 3, 32},
 };
 
 } // namespace
@@ -175,7 +171,8 @@ bool MacroPanelRouter::StartRecordingFor(std::string_view trigger) {
         }
         int delayMode = entry.delayMode;
         if (delayMode == 0) {
-            delayMode = m_panel.IsFixedTimeChecked() ? int(RecordDelayMode::Fixed) : int(RecordDelayMode::Measured);
+            delayMode =
+                m_panel.IsFixedTimeChecked() ? int(RecordDelayMode::Fixed) : int(RecordDelayMode::Measured);
         }
         if (m_hooks.startRecording) {
             m_hooks.startRecording(static_cast<RecordDelayMode>(delayMode), entry.hookMode);

@@ -106,7 +106,7 @@ RecordResult MacroRecorder::Place(const MacroEvent& event, MacroRows& rows, int 
         json["Delay"] = 0; // the first row of a list: the integer, as a save normalises it
     } else {
         json["Delay"] = m_options.delayMode == RecordDelayMode::Fixed ? std::to_string(m_options.fixedDelayMs)
-                                                                       : std::string("0");
+                                                                      : std::string("0");
     }
     rows.InsertRow(at, json);
     if (at > 0) {

@@ -78,7 +78,8 @@ public:
     // Takes one press handled at `nowMs` (the caller's clock, as startMs).
     // `overStopControl`: the pointer is over the control that stops the
     // recording, so a left button there is that click and not recorded.
-    RecordResult Take(const ui::InputPress& press, MacroRows& rows, int64_t nowMs, bool overStopControl = false);
+    RecordResult Take(const ui::InputPress& press, MacroRows& rows, int64_t nowMs,
+                      bool overStopControl = false);
 
 private:
     // The delay of the row before a press: the time since the last one.

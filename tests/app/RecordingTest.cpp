@@ -25,7 +25,8 @@ protected:
         Until([&] {
             auto* found = m_main->Discovery() != nullptr ? m_main->Discovery()->DeviceOfModel(1) : nullptr;
             m_keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(found);
-            return m_keyboard != nullptr && !m_keyboard->KeyList().empty() && m_keyboard->LightThreadRunning();
+            return m_keyboard != nullptr && !m_keyboard->KeyList().empty() &&
+                   m_keyboard->LightThreadRunning();
         });
         ASSERT_NE(m_keyboard, nullptr);
         m_keyboard->SelectFunctionPage(3); // the macro tab
@@ -46,8 +47,8 @@ protected:
         std::string buttons;
         const Json::Value events = Saved();
         for (const Json::Value& event : events) {
-            buttons += std::to_string(event["Type"].asInt()) + "/" + std::to_string(event["Button"].asInt()) + "/" +
-                       event["Action"].asString() + "/" + event["Delay"].asString() + " ";
+            buttons += std::to_string(event["Type"].asInt()) + "/" + std::to_string(event["Button"].asInt()) +
+                       "/" + event["Action"].asString() + "/" + event["Delay"].asString() + " ";
         }
         return buttons;
     }
@@ -101,6 +102,19 @@ TEST_F(RecordingTest, KeyCaptureLeavesARecordingsHookAloneAndTheTrayEndsIt) {
     EXPECT_FALSE(m_main->IsRecording());
     EXPECT_FALSE(m_main->InputHook().IsHooked());
     EXPECT_EQ(Buttons(), "10/5/down/0 ");
+}
+
+TEST_F(RecordingTest, ReportsWhileAMousePadIsSelectedGoNowhere) {
+    m_sim.Plug(sim::SimUnit::MousePad);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 2; }));
+    ASSERT_TRUE(m_user.Click(On("macro_btn_starredio")));
+    m_user.PressKey(Window(), KEY_A, true, 10);
+    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(3)); // the mouse pad
+    m_user.PressKey(Window(), KEY_B, true, 20);
+    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(1));
+    m_user.PressKey(Window(), KEY_C, true, 30);
+    ASSERT_TRUE(m_user.Click(On("macro_btn_stopredio")));
+    EXPECT_EQ(Buttons(), "10/4/down/20 10/6/down/0 ");
 }
 
 } // namespace

@@ -47,8 +47,9 @@ protected:
     std::string Shown() {
         std::string shown;
         for (int row = 0; row < m_panel->EventCount(); ++row) {
-            shown += (row > 0 ? " " : "") + std::to_string(ParseText(m_panel->EventText(row))["Button"].asInt()) +
-                     ":" + m_panel->EventDelayText(row);
+            shown += (row > 0 ? " " : "") +
+                     std::to_string(ParseText(m_panel->EventText(row))["Button"].asInt()) + ":" +
+                     m_panel->EventDelayText(row);
         }
         return shown;
     }
@@ -105,16 +106,16 @@ TEST_P(ListButtons, MoveOrRemoveTheSelectedRowWithItsOwnDelay) {
     EXPECT_EQ(m_keySavingEnabled, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ListButtons,
-    ::testing::Values(ListCase{"macro_btn_up", 0, "4:10 5:21 6:30 7:40 2:65535", 0},
-                      ListCase{"macro_btn_down", 4, "4:10 5:21 6:30 7:40 2:65535", 4},
-                      ListCase{"macro_btn_up", 1, "5:21 4:10 6:30 7:40 2:65535", 0},
-                      ListCase{"macro_btn_down", 1, "4:10 6:30 5:21 7:40 2:65535", 2},
-                      ListCase{"macro_btn_uptop", 3, "7:40 4:10 5:21 6:30 2:65535", 0},
-                      ListCase{"macro_btn_downbottom", 1, "4:10 6:30 7:40 2:65535 5:21", 4},
-                      ListCase{"macro_btn_delete", 1, "4:10 6:30 7:40 2:65535", -1},
-                      ListCase{"macro_btn_deleteall", 2, "", -1}));
+INSTANTIATE_TEST_SUITE_P(Table, ListButtons,
+                         ::testing::Values(ListCase{"macro_btn_up", 0, "4:10 5:21 6:30 7:40 2:65535", 0},
+                                           ListCase{"macro_btn_down", 4, "4:10 5:21 6:30 7:40 2:65535", 4},
+                                           ListCase{"macro_btn_up", 1, "5:21 4:10 6:30 7:40 2:65535", 0},
+                                           ListCase{"macro_btn_down", 1, "4:10 6:30 5:21 7:40 2:65535", 2},
+                                           ListCase{"macro_btn_uptop", 3, "7:40 4:10 5:21 6:30 2:65535", 0},
+                                           ListCase{"macro_btn_downbottom", 1, "4:10 6:30 7:40 2:65535 5:21",
+                                                    4},
+                                           ListCase{"macro_btn_delete", 1, "4:10 6:30 7:40 2:65535", -1},
+                                           ListCase{"macro_btn_deleteall", 2, "", -1}));
 
 TEST_F(MacroEditorTest, AMovementDistanceIsOneByteAndShownAsStored) {
     List().SelectItem(0, false);

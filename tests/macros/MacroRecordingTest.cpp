@@ -23,7 +23,8 @@ protected:
         MakeLibrary({"m"});
         Select(0);
     }
-    void Record(RecordDelayMode mode, RecordPlacement placement, std::initializer_list<ui::InputPress> presses) {
+    void Record(RecordDelayMode mode, RecordPlacement placement,
+                std::initializer_list<ui::InputPress> presses) {
         m_panel->SetRecordState(mode, placement);
         for (const ui::InputPress& press : presses) {
             m_panel->TakeRecordedPress(press);
@@ -34,8 +35,9 @@ protected:
         std::vector<std::string> rows;
         for (int row = 0; row < m_panel->EventCount(); ++row) {
             const Json::Value event = ParseText(m_panel->EventText(row));
-            rows.push_back(std::to_string(event["Type"].asInt()) + "/" + std::to_string(event["Button"].asInt()) +
-                           "/" + event["Action"].asString() + "/" + m_panel->EventDelayText(row));
+            rows.push_back(std::to_string(event["Type"].asInt()) + "/" +
+                           std::to_string(event["Button"].asInt()) + "/" + event["Action"].asString() + "/" +
+                           m_panel->EventDelayText(row));
         }
         return rows;
     }
@@ -90,7 +92,8 @@ TEST_F(MacroRecordingTest, APauseOfSeventySecondsIsTheLongestDelayAndALoneFirstR
     ASSERT_TRUE(m_panel->EndRecording());
     EXPECT_EQ(SavedDelays(), (std::vector<std::string>{"0"}));
 
-    Record(RecordDelayMode::Measured, RecordPlacement::Append, {Key(KEY_A, false, 500), Key(KEY_B, true, 70'500)});
+    Record(RecordDelayMode::Measured, RecordPlacement::Append,
+           {Key(KEY_A, false, 500), Key(KEY_B, true, 70'500)});
     EXPECT_EQ(Rows()[1], "10/4/up/65535");
 }
 
@@ -99,8 +102,9 @@ TEST_F(MacroRecordingTest, NothingOfOneRecordingOutlivesItAndTheSideButtonsAreTw
     m_panel->EndRecording(); // A still held
     // Held since: its release, then a new press is a press; the side buttons overlap.
     Record(RecordDelayMode::None, RecordPlacement::Append,
-           {Key(KEY_A, false, 10), Key(KEY_A, true, 20), Button(BTN_SIDE, true, 30), Button(BTN_EXTRA, true, 40),
-            Button(BTN_SIDE, false, 50), Button(BTN_EXTRA, false, 60), Key(KEY_LEFTSHIFT, true, 70)});
+           {Key(KEY_A, false, 10), Key(KEY_A, true, 20), Button(BTN_SIDE, true, 30),
+            Button(BTN_EXTRA, true, 40), Button(BTN_SIDE, false, 50), Button(BTN_EXTRA, false, 60),
+            Key(KEY_LEFTSHIFT, true, 70)});
     EXPECT_EQ(Rows(), (std::vector<std::string>{"10/4/down/0", "10/4/up/0", "10/4/down/0", "1/8/down/0",
                                                 "1/16/down/0", "1/8/up/0", "1/16/up/0", "9/2/down/0"}));
     const ui::Control* name = Part("macro_action_list").ItemControl(4)->FindChild("macro_action_name");
@@ -130,7 +134,8 @@ TEST_F(MacroRecordingTest, TheLeftClickOnTheStopButtonIsNotRecordedARightClickIs
 TEST_F(MacroRecordingTest, RecordingBeforeARowPutsThePressesInOrderAndKeepsItSelected) {
     SeedRows(3);
     Part("macro_action_list").SelectItem(1, false);
-    Record(RecordDelayMode::None, RecordPlacement::Before, {Key(KEY_A, true, 0), Key(KEY_A, false, 5), Key(KEY_B, true, 9)});
+    Record(RecordDelayMode::None, RecordPlacement::Before,
+           {Key(KEY_A, true, 0), Key(KEY_A, false, 5), Key(KEY_B, true, 9)});
     EXPECT_EQ(Rows(), (std::vector<std::string>{"10/30/down/0", "10/4/down/0", "10/4/up/0", "10/5/down/0",
                                                 "10/31/down/5", "10/32/down/5"}));
     EXPECT_EQ(Part("macro_action_list").SelectedIndex(), 4);

@@ -159,7 +159,7 @@ private:
     uint32_t m_disabledTextColour = 0;
     std::string m_backgroundImage;
     QPointer<BackgroundPicture> m_picture; // owned by the widget
-    QString m_ownStyleSheet; // the layout's own style sheet of the widget
+    QString m_ownStyleSheet;               // the layout's own style sheet of the widget
     int m_fontId = -1;
     std::string m_styleClass;
     QRect m_baseRect; // at 96 DPI, relative to the parent control
