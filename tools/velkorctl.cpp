@@ -10,6 +10,7 @@
 #include "tools/InputCommands.h"
 #include "tools/MacroCommands.h"
 #include "tools/PointerCommands.h"
+#include "tools/RecordCommands.h"
 #include "tools/SimulatorOption.h"
 #include "tools/UpdateCommands.h"
 #include "transport/DeviceTransport.h"
@@ -45,6 +46,7 @@ void PrintUsage(FILE* out) {
                out);
     PrintMacroCommandUsage(out);
     PrintInputCommandUsage(out);
+    PrintMacroRecordUsage(out);
     PrintBusCommandUsage(out);
     PrintDeviceCommandUsage(out);
     PrintPointerCommandUsage(out);
@@ -258,7 +260,7 @@ int Run(int argc, char** argv) {
             if (arg.size() > 11) {
                 simulate.scenario = arg.substr(11);
             }
-        } else if (!words.empty() && words[0] == "input") {
+        } else if (!words.empty() && (words[0] == "input" || (words[0] == "macro" && words.size() >= 2))) {
             words.push_back(arg); // its own options
         } else if ((arg == "--server" || arg == "--ca") && i + 1 < argc) {
             (arg == "--server" ? update.server : update.caFile) = argv[++i];
@@ -287,6 +289,9 @@ int Run(int argc, char** argv) {
         return rc;
     }
     if (int rc = RunInputCommand(words, stdout, stderr); rc >= 0) {
+        return rc;
+    }
+    if (int rc = RunMacroRecordCommand(words, stdout, stderr); rc >= 0) {
         return rc;
     }
 

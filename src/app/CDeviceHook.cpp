@@ -76,6 +76,22 @@ std::optional<HookReport> ButtonReportFor(int mode) {
     }
 }
 
+bool IsRecordingReport(HookReport report) {
+    switch (report) {
+    case HookReport::KeyKbMacro:
+    case HookReport::KeyKbMacroPrevious:
+    case HookReport::KeyKbMacroLater:
+    case HookReport::KeyKbMacroSingle:
+    case HookReport::KeyMsMacro:
+    case HookReport::KeyMsMacroPrevious:
+    case HookReport::KeyMsMacroLater:
+    case HookReport::KeyMsMacroSingle:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool IsRecordingMode(int mode) {
     return mode == 4 || mode == 8 || mode == 16 || mode == 32;
 }

@@ -49,6 +49,8 @@ std::optional<HookReport> KeyReportFor(int mode);
 std::optional<HookReport> ButtonReportFor(int mode);
 // Modes 4, 8, 16 and 32.
 bool IsRecordingMode(int mode);
+// The reports of those modes: keys and mouse buttons recorded into a macro.
+bool IsRecordingReport(HookReport report);
 
 class HookReceiver {
 public:

@@ -180,6 +180,7 @@ void CMainWnd::Shutdown() {
         m_window->Root().KillTimer(kTimerMenu);
     }
     m_menu.reset();
+    StopRecording(); // as the stop button: the recorded rows are saved
     m_threads.StopAll();
     // From here no Send of any thread waits for this window: the scan thread and
     // the device threads end on their stop events even when they were sending.
@@ -449,6 +450,25 @@ void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
             m_audio->ResetStyles();
         }
     });
+    DevicePanelSet::RecordingLinks recording;
+    recording.start = [this](DevicePanelSet& set, RecordDelayMode delayMode, int hookMode) {
+        StartRecording(set, delayMode, hookMode);
+    };
+    recording.stop = [this](DevicePanelSet& set) {
+        if (m_recordingPanels == &set) {
+            StopRecording();
+        }
+    };
+    recording.openMenu = [this](std::string_view layout, ui::MenuReceiver& receiver) {
+        std::string error;
+        std::unique_ptr<ui::Menu> menu =
+            m_services.toolkit.OpenMenu(layout, m_services.toolkit.CursorPosition(), receiver, &error);
+        if (!menu) {
+            TraceF("the event-row menu cannot open: %s", error.c_str());
+        }
+        return menu;
+    };
+    panels->SetRecordingLinks(std::move(recording));
     panels->SetSelectedQuery(
         [this, &device] { return m_discovery != nullptr && m_discovery->SelectedDevice() == &device; });
     panels->Attach(page);

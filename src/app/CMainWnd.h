@@ -288,8 +288,21 @@ public:
     // 1 when a hook serving keys was stopped, else 0.
     int StopInputHook() { return m_hook.Stop(); }
     const CDeviceHook& InputHook() const { return m_hook; }
-    // Reports while capturing (mode 1) go to the key panel that asked for the capture.
+    // Reports while capturing (mode 1) go to the key panel that asked for the
+    // capture; recording reports to the macro panel of the selected device
+    // when it is a keyboard (kind 1) or a mouse (kind 2), else nowhere.
     void HookReported(HookReport report, const ui::InputPress& press) override;
+    // A recording into the macro panel of `panels`: the panel records (delay
+    // mode, hook mode 4, 8, 16 or 32), the input hook starts, the device list
+    // and the profile bar are disabled, and saving in the key panel is
+    // enabled. When the hook cannot start the panel still shows the recording,
+    // and StopRecording restores it. Nothing while a recording runs.
+    void StartRecording(DevicePanelSet& panels, RecordDelayMode delayMode, int hookMode);
+    // Ends the running recording as the stop button does: editing back on,
+    // the hook stopped, the device list and profile bar enabled, the rows
+    // saved, and saving in the key panel enabled. Nothing when none runs.
+    void StopRecording();
+    bool IsRecording() const { return m_recordingPanels != nullptr; }
     // Where every report goes besides (tests, macro recording); may be empty.
     void SetHookListener(std::function<void(HookReport, const ui::InputPress&)> listener) {
         m_hookListener = std::move(listener);
@@ -374,6 +387,8 @@ private:
     bool m_exitAfterDialog = false;
     // The panel set whose key capture runs, or null.
     DevicePanelSet* m_capturePanels = nullptr;
+    // The panel set whose macro panel records, or null.
+    DevicePanelSet* m_recordingPanels = nullptr;
     bool m_windowOnlyNoticeShown = false;
     // Cleared once the requested start page was shown.
     bool m_startPagePending = false;

@@ -26,6 +26,8 @@ void CMainWnd::HideToTray() {
         return;
     }
     CloseSecondaryWindows();
+    // No window would be left to stop a recording that swallows every key.
+    StopRecording();
     if (!m_services.toolkit.TrayAvailable()) {
         // No notification area to come back from: the task bar keeps it reachable.
         m_window->Minimize();

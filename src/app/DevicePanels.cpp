@@ -277,7 +277,26 @@ void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
             m_keyPanel->EditKey(entry.current, entry.defaultFunction);
         }
     };
+    hooks.enableKeySaving = [this] { EnableKeySaving(); };
+    if (m_recordingLinks.start) {
+        hooks.startRecording = [this](RecordDelayMode delayMode, int hookMode) {
+            m_recordingLinks.start(*this, delayMode, hookMode);
+        };
+    }
+    if (m_recordingLinks.stop) {
+        hooks.stopRecording = [this] { m_recordingLinks.stop(*this); };
+    }
+    hooks.openMenu = m_recordingLinks.openMenu;
     m_macroRouter = std::make_unique<MacroPanelRouter>(*m_macroPanel, m_prompts, std::move(hooks));
+}
+
+void DevicePanelSet::EnableKeySaving() {
+    if (m_keyPanel) {
+        m_keyPanel->EnableSaving(true);
+    }
+    if (m_keyLinks.pendingChanged) {
+        m_keyLinks.pendingChanged(true);
+    }
 }
 
 void DevicePanelSet::AttachKeyPanel(ui::Control& container) {

@@ -59,6 +59,20 @@ public:
     };
     void SetKeyPanelLinks(KeyPanelLinks links) { m_keyLinks = std::move(links); }
 
+    // What the macro panel asks of the main window: recording runs on the
+    // window's input hook, and the event-row menu opens through its toolkit.
+    // Set before Attach; empty members leave the feature out.
+    struct RecordingLinks {
+        std::function<void(DevicePanelSet& panels, RecordDelayMode delayMode, int hookMode)> start;
+        std::function<void(DevicePanelSet& panels)> stop;
+        std::function<std::unique_ptr<ui::Menu>(std::string_view layout, ui::MenuReceiver& receiver)>
+            openMenu;
+    };
+    void SetRecordingLinks(RecordingLinks links) { m_recordingLinks = std::move(links); }
+    // Enables saving in the key assignment panel, which marks key changes as pending.
+    void EnableKeySaving();
+    MacroPanelRouter* MacroRouter() const { return m_macroRouter.get(); }
+
     // Whether this set's device is the one the window shows; the panels of a
     // device that is not act on nothing. Unset: it always is. Set before Attach.
     void SetSelectedQuery(std::function<bool()> selected) { m_selected = std::move(selected); }
@@ -163,6 +177,7 @@ private:
     std::unique_ptr<CShootControlUI> m_shootPanel;
     std::unique_ptr<ShootPanelRouter> m_shootRouter;
     KeyPanelLinks m_keyLinks;
+    RecordingLinks m_recordingLinks;
     std::function<bool()> m_selected;
     std::function<void()> m_profileReset;
     int m_chosenKey = -1;

@@ -265,77 +265,19 @@ void CMacroControlUI::SelectMacro() {
         return;
     }
     EnableSelectionControls(true);
+    // A shown list lays itself out again for every row it gets: fill it hidden.
+    const bool shown = actions != nullptr && actions->IsVisible();
+    if (shown) {
+        actions->SetVisible(false);
+    }
     for (const Json::Value& event : ReadMacroEvents(m_json, path)) {
-        AddEventRow(event);
-    }
-}
-
-std::string CMacroControlUI::RowText(const Json::Value& event) const {
-    const MacroEventLook look = DescribeMacroEvent(event);
-    std::string text;
-    const auto add = [&text](const std::string& part) {
-        if (!part.empty()) {
-            text += text.empty() ? part : "  " + part;
+        if (BuildEventRow(-1, event) == nullptr) {
+            break;
         }
-    };
-    if (!look.nameKey.empty()) {
-        add(ui::TextOrKey(m_texts, look.nameKey));
     }
-    if (!look.directionKey.empty()) {
-        add(ui::TextOrKey(m_texts, look.directionKey));
+    if (shown) {
+        actions->SetVisible(true);
     }
-    add(look.distance);
-    add(std::to_string(ReadDelay(event)));
-    return text;
-}
-
-void CMacroControlUI::AddEventRow(const Json::Value& event) {
-    if (ui::Control* actions = Child(kActionList)) {
-        actions->InsertItem(-1, RowText(event), m_json.StyledText(event));
-    }
-}
-
-int CMacroControlUI::EventCount() const {
-    const ui::Control* actions = Child(kActionList);
-    return actions != nullptr ? actions->ItemCount() : 0;
-}
-
-std::string CMacroControlUI::EventText(int row) const {
-    const ui::Control* actions = Child(kActionList);
-    return actions != nullptr ? actions->ItemUserData(row) : std::string();
-}
-
-std::string CMacroControlUI::EventDelayText(int row) const {
-    Json::Value event;
-    if (!m_json.ParseJson(EventText(row), event)) {
-        return {};
-    }
-    return RawDelayText(event);
-}
-
-bool CMacroControlUI::SetEventDelayText(int row, std::string_view text) {
-    ui::Control* actions = Child(kActionList);
-    Json::Value event;
-    if (actions == nullptr || !m_json.ParseJson(EventText(row), event) || !event.isObject()) {
-        return false;
-    }
-    event["Delay"] = std::string(text);
-    actions->SetItemUserData(row, m_json.StyledText(event));
-    actions->SetItemText(row, RowText(event));
-    return true;
-}
-
-bool CMacroControlUI::AppendEvent(const Json::Value& event) {
-    m_lastFailure = MacroFailure::None;
-    if (Child(kActionList) == nullptr) {
-        return false;
-    }
-    if (EventCount() >= kMaxMacroEvents) {
-        Fail(MacroFailure::TooManyEvents);
-        return false;
-    }
-    AddEventRow(event);
-    return true;
 }
 
 Json::Value CMacroControlUI::BuildMacroDocument(bool normalise) {
@@ -349,13 +291,14 @@ Json::Value CMacroControlUI::BuildMacroDocument(bool normalise) {
         if (text.empty() || !m_json.ParseJson(text, event)) {
             break; // a row without an event ends the macro
         }
-        const std::string delay = NormaliseDelayText(RawDelayText(event));
+        // The field is the delay; a row without one keeps its event's.
+        const ui::Control* field = DelayField(row);
+        const std::string delay = NormaliseDelayText(field != nullptr ? field->Text() : RawDelayText(event));
         // Events of another shape than an object are kept exactly as they are.
         if (event.isObject()) {
             event["Delay"] = delay;
             if (normalise) {
-                actions->SetItemUserData(row, m_json.StyledText(event));
-                actions->SetItemText(row, RowText(event));
+                SetRowEvent(row, event);
             }
         }
         events.append(event);

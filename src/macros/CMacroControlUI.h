@@ -5,10 +5,13 @@
 // library in the device's user data folder (see MacroFiles.h) and shows it:
 //
 // - "macro_name_list": one row per macro, its name as text, its Guid as data;
-// - "macro_action_list": the events of the selected macro, one row per event,
-//   the event object as JSON text in the row's data and the event with its
-//   delay shown as the row's text. The row's delay field is the event's
-//   "Delay" member: what the row shows and what SaveMacro normalises;
+// - "macro_action_list": the events of the selected macro, one row per event
+//   built from the row layout "macro_action": the event object as JSON text
+//   in the row's data, a name label and a value label that show the event,
+//   and the delay field "macro_delay". The field is the event's delay: every
+//   save, move and recording reads it, not the delay in the row's text;
+// - the list buttons, the mouse insertion and the recording controls (the
+//   operations below; MacroPanelRouter connects them);
 // - "macro_edit_macroname": the name field for renaming;
 // - "macro_action_layout", "mouse_move_layout", "macro_btn_export",
 //   "macro_btn_name_sub", "macro_btn_name_edit": enabled only while a macro
@@ -18,11 +21,14 @@
 // outlive this object. Operations that return nothing useful leave the reason
 // in LastFailure().
 #include "macros/MacroEvent.h"
+#include "macros/MacroRecorder.h"
 #include "profiles/JsonFileHelper.h"
 
 #include <json/value.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +53,21 @@ enum class MacroFailure {
     NotMacroFile, // an import file is missing, unreadable or not a JSON object
 };
 
-class CMacroControlUI {
+// CRedioMacroButtonUI: the panel's start and stop buttons, class
+// "RedioMacroButton" in the layouts: toolkit buttons that also keep the
+// layout's "redioimage" (an image name, stored, not shown).
+class CRedioMacroButtonUI {
+public:
+    static constexpr std::string_view kLayoutClass = "RedioMacroButton";
+    explicit CRedioMacroButtonUI(ui::Control& button) : m_button(button) {}
+    ui::Control& Button() const { return m_button; }
+    std::string RedioImage() const;
+
+private:
+    ui::Control& m_button;
+};
+
+class CMacroControlUI final : public MacroRows {
 public:
     // The class the layouts write, the class name the panel reports, its layout
     // and the name the device page gives it.
@@ -58,6 +78,21 @@ public:
     // What RenameMacro returns for a blank name or when nothing is selected.
     static constexpr std::string_view kRenameEmpty = "IsEmpty";
     static constexpr int kDefaultFixedDelayMs = 50;
+    // The event row layout and the row menu layout.
+    static constexpr std::string_view kRowLayout = "XML\\CustomControlXML\\macro_action.xml";
+    static constexpr std::string_view kRowMenuLayout = "XML\\Menus\\macro_action_menu.xml";
+    // The timer that scrolls the selected row into view after a recorded row.
+    static constexpr int kScrollTimer = 4101;
+    static constexpr int kScrollTimerMs = 50;
+    // Style classes of the row's labels.
+    static constexpr std::string_view kKeyboardStyle = "macro_label_keyboard_style";
+    static constexpr std::string_view kMouseStyle = "macro_label_mouse_style";
+    static constexpr std::string_view kDownStyle = "macro_label_down_style";
+    static constexpr std::string_view kUpStyle = "macro_label_up_style";
+    static constexpr std::string_view kTextStyle = "macro_label_text_style";
+    static constexpr uint32_t kDelayFieldColour = 0xFF444444;
+    // Mouse messages InsertMouseEvent takes (variant: see there).
+    static constexpr int kMessageMove = 0x200;
 
     // `panel` is the container built from the panel layout. `texts` (may be
     // null, must outlive the panel) gives the language texts the event rows show.
@@ -119,9 +154,9 @@ public:
     // or when the copy cannot be written.
     bool ExportMacro(const std::string& path);
 
-    // ---- the event rows of the selected macro ----
+    // ---- the event rows of the selected macro (MacroEventList.cpp) ----
     int EventCount() const;
-    // The row's event as JSON text (empty when the row has none).
+    // The row's event as JSON text as last stored (empty when the row has none).
     std::string EventText(int row) const;
     // The row's delay field as it stands (not normalised).
     std::string EventDelayText(int row) const;
@@ -130,9 +165,63 @@ public:
     // Appends a row for `event`. False (nothing added) at kMaxMacroEvents rows.
     bool AppendEvent(const Json::Value& event);
 
+    // The list operations on the selected row s. Each returns whether the
+    // list changed; at the ends of the list, or without a selection, nothing
+    // changes. A moved row keeps the delay its field shows, and so do its old
+    // and new neighbours.
+    bool MoveEventUp();       // to s - 1, selected; row s + 5 (or the end) made visible
+    bool MoveEventDown();     // to s + 1, selected; row s + 7 (or the end) made visible
+    bool MoveEventToTop();    // to 0, selected, list at its top
+    bool MoveEventToBottom(); // to the end, selected, list at its end
+    bool DeleteEvent();       // row s goes; no row is selected then
+    bool DeleteAllEvents();   // every row goes
+    // Inserts a mouse event after the selected row (at 0 into an empty list)
+    // with the fixed delay, and selects it (none after an insertion into an
+    // empty list). Messages: 0x201/0x202 left down/up, 0x204/0x205 right,
+    // 0x207/0x208 middle, 0x20B/0x20C a side button down/up (variant 0
+    // forward, 1 back), 0x200 a movement (variant 0 left, 1 right, 2 up,
+    // 3 down) by the distance in "mouse_x_left_edit", "mouse_x_right_edit",
+    // "mouse_y_up_edit" or "mouse_y_down_edit": a number limited to 0..255
+    // (not a number: 0), written back into the edit as it is stored. False
+    // for another message or variant.
+    bool InsertMouseEvent(int message, int variant);
+
+    // ---- recording (MacroEventList.cpp) ----
     // The delay fixed-time recording uses.
     int FixedDelay() const { return m_fixedDelay; }
     void SetFixedDelay(int delayMs) { m_fixedDelay = std::clamp(delayMs, 0, kMaxMacroDelay); }
+    // Takes "macro_fixed_time_edit" (a number limited to 0..65535, shown
+    // again as stored when it differs) as the fixed delay.
+    void ReadFixedDelay();
+    // Whether "macro_check_time" is ticked.
+    bool IsFixedTimeChecked() const;
+    // Editing on (true) or off while recording: the name list's tab, the
+    // event list and the edit tabs are enabled or not; the start button is
+    // shown exactly when on, the stop button exactly when off.
+    void SetEditEnabled(bool enabled);
+    // Starts recording with a delay mode into the rows (placement: the hook
+    // mode's): the fixed delay is read for Fixed, editing is switched off.
+    void SetRecordState(RecordDelayMode delayMode, RecordPlacement placement);
+    // Ends a recording: editing back on and the rows saved (SaveMacro's result).
+    bool EndRecording();
+    bool IsRecording() const { return m_recorder.IsRecording(); }
+    // One press of the input hook while recording; the left button pressed
+    // while the pointer is over "macro_btn_stopredio" is not recorded. A placed
+    // or replaced row starts kScrollTimer.
+    RecordResult TakeRecordedPress(const ui::InputPress& press);
+    // kScrollTimer fired: it stops and the selected row is made visible.
+    void ScrollTimerFired();
+    // The clock the start of a recording is measured in (milliseconds); the
+    // steady clock unless set.
+    void SetClock(std::function<int64_t()> nowMs) { m_now = std::move(nowMs); }
+
+    // MacroRows (the recorder's view of the event list)
+    int RowCount() const override { return EventCount(); }
+    int SelectedRow() const override;
+    Json::Value RowEvent(int row) const override;
+    void InsertRow(int row, const Json::Value& event) override;
+    void SetRowEvent(int row, const Json::Value& event) override;
+    void SelectRow(int row) override;
 
     MacroFailure LastFailure() const { return m_lastFailure; }
 
@@ -142,9 +231,17 @@ private:
     // A Guid no macro uses and no file has, from the time stamp of now.
     std::string NewGuid() const;
     void EnableSelectionControls(bool enable);
-    // The row's text for an event object.
-    std::string RowText(const Json::Value& event) const;
-    void AddEventRow(const Json::Value& event);
+    // Builds an event row at `row` (-1 appends) and shows `event` in it; null
+    // when the row layout cannot be built.
+    ui::Control* BuildEventRow(int row, const Json::Value& event);
+    // Shows an event in a row: labels, styles and the delay field.
+    void ShowEvent(ui::Control& row, const Json::Value& event) const;
+    ui::Control* DelayField(int row) const;
+    // Takes row `from` out and builds it again at `to` with the delay its field shows.
+    void MoveRow(int from, int to);
+    // s + ahead made visible when it exists, else the last row.
+    void ShowRowOrEnd(int row);
+    int64_t NowMs() const;
     // The document SaveMacro writes, built from the rows. With `normalise`
     // the rows' delay fields are rewritten as stored.
     Json::Value BuildMacroDocument(bool normalise);
@@ -156,6 +253,8 @@ private:
     std::string m_folder;
     std::vector<std::string> m_names;
     int m_fixedDelay = kDefaultFixedDelayMs;
+    MacroRecorder m_recorder;
+    std::function<int64_t()> m_now;
     MacroFailure m_lastFailure = MacroFailure::None;
 };
 

@@ -23,6 +23,36 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
 }
 
+// Menu items that insert mouse events: message, variant, and for a click the up message.
+struct MouseItem {
+    std::string_view item;
+    int message;
+    int variant;
+    int upMessage; // 0: one event
+};
+constexpr MouseItem kMouseItems[] = {
+    {"left_down", 0x201, 0, 0},        {"left_up", 0x202, 0, 0},           {"right_down", 0x204, 0, 0},
+    {"right_up", 0x205, 0, 0},         {"middle_down", 0x207, 0, 0},       {"middle_up", 0x208, 0, 0},
+    {"forward_down", 0x20B, 0, 0},     {"forward_up", 0x20C, 0, 0},        {"back_down", 0x20B, 1, 0},
+    {"back_up", 0x20C, 1, 0},          {"left_click", 0x201, 0, 0x202},    {"right_click", 0x204, 0, 0x205},
+    {"middle_click", 0x207, 0, 0x208}, {"forward_click", 0x20B, 0, 0x20C}, {"back_click", 0x20B, 1, 0x20C},
+};
+constexpr std::string_view kInsetButtons[] = {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
+                                              "macro_inset_moveupkey_btn", "macro_inset_movedownkey_btn"};
+
+// Record triggers: 0 for the delay mode means "fixed when the box is ticked, else measured".
+struct RecordTrigger {
+    std::string_view name;
+    int delayMode;
+    int hookMode;
+};
+constexpr RecordTrigger kRecordTriggers[] = {
+    {"macro_btn_starredio", 0, 4},          {"redio_previous_record_time", 0, 8},
+    {"redio_previous_constant_time", 2, 8}, {"redio_previous_ignore_time", 3, 8},
+    {"redio_later_record_time", 0, 16},     {"redio_later_constant_time", 2, 16},
+    {"redio_later_ignore_time", 3, 16},     {"macro_action_edit", 3, 32},
+};
+
 } // namespace
 
 MacroPanelRouter::MacroPanelRouter(CMacroControlUI& panel, ui::UserPrompts& prompts, MacroPanelHooks hooks)
@@ -34,6 +64,9 @@ bool MacroPanelRouter::Route(const ui::Notification& notification) {
         return false;
     }
     const std::string& name = sender->Name();
+    if (RouteEventList(notification)) {
+        return true;
+    }
     if (notification.type == ui::kNotifyItemSelect) {
         if (name != "macro_name_list") {
             return false;
@@ -62,6 +95,125 @@ bool MacroPanelRouter::Route(const ui::Notification& notification) {
         return false;
     }
     return true;
+}
+
+bool MacroPanelRouter::RouteEventList(const ui::Notification& notification) {
+    const ui::Control& sender = *notification.sender;
+    const std::string& name = sender.Name();
+    if (notification.type == ui::kNotifyTimer) {
+        if (&sender != &m_panel.Panel() || notification.wParam != CMacroControlUI::kScrollTimer) {
+            return false;
+        }
+        m_panel.ScrollTimerFired();
+        return true;
+    }
+    if (notification.type == ui::kNotifyKillFocus && name == "macro_delay") {
+        Save(); // the field is the delay: a save takes it
+        return true;
+    }
+    if (notification.type == ui::kNotifyMenu && name == "macro_action") {
+        SelectRowOf(sender);
+        ShowEventMenu();
+        return true;
+    }
+    if (notification.type != ui::kNotifyClick) {
+        return false;
+    }
+    if (RunListButton(name)) {
+        return true;
+    }
+    for (size_t variant = 0; variant < std::size(kInsetButtons); ++variant) {
+        if (name == kInsetButtons[variant]) {
+            m_panel.InsertMouseEvent(CMacroControlUI::kMessageMove, int(variant));
+            Save();
+            return true;
+        }
+    }
+    if (name == "macro_btn_stopredio") {
+        if (m_hooks.stopRecording) {
+            m_hooks.stopRecording();
+        }
+        return true;
+    }
+    return StartRecordingFor(name);
+}
+
+bool MacroPanelRouter::RunListButton(std::string_view name) {
+    if (name == "macro_btn_up") {
+        m_panel.MoveEventUp();
+    } else if (name == "macro_btn_down") {
+        m_panel.MoveEventDown();
+    } else if (name == "macro_btn_uptop") {
+        m_panel.MoveEventToTop();
+    } else if (name == "macro_btn_downbottom") {
+        m_panel.MoveEventToBottom();
+    } else if (name == "macro_btn_delete") {
+        m_panel.DeleteEvent();
+    } else if (name == "macro_btn_deleteall") {
+        m_panel.DeleteAllEvents();
+    } else {
+        return false;
+    }
+    Save();
+    if (m_hooks.enableKeySaving) {
+        m_hooks.enableKeySaving();
+    }
+    return true;
+}
+
+bool MacroPanelRouter::StartRecordingFor(std::string_view trigger) {
+    for (const RecordTrigger& entry : kRecordTriggers) {
+        if (entry.name != trigger) {
+            continue;
+        }
+        if (m_panel.GetSelectedMacro() < 0 || m_panel.IsRecording()) {
+            return true; // nothing to record into, or a recording runs already
+        }
+        int delayMode = entry.delayMode;
+        if (delayMode == 0) {
+            delayMode =
+                m_panel.IsFixedTimeChecked() ? int(RecordDelayMode::Fixed) : int(RecordDelayMode::Measured);
+        }
+        if (m_hooks.startRecording) {
+            m_hooks.startRecording(static_cast<RecordDelayMode>(delayMode), entry.hookMode);
+        }
+        return true;
+    }
+    return false;
+}
+
+void MacroPanelRouter::SelectRowOf(const ui::Control& row) {
+    ui::Control* list = row.Parent();
+    for (int index = 0; list != nullptr && index < list->ItemCount(); ++index) {
+        if (list->ItemControl(index) == &row) {
+            list->SelectItem(index, false);
+            return;
+        }
+    }
+}
+
+void MacroPanelRouter::ShowEventMenu() {
+    if (m_eventMenu) {
+        m_eventMenu->Close();
+        m_eventMenu.reset();
+    }
+    if (m_hooks.openMenu) {
+        m_eventMenu = m_hooks.openMenu(CMacroControlUI::kRowMenuLayout, *this);
+    }
+}
+
+void MacroPanelRouter::MenuItemChosen(std::string_view item) {
+    for (const MouseItem& entry : kMouseItems) {
+        if (entry.item == item) {
+            m_panel.InsertMouseEvent(entry.message, entry.variant);
+            if (entry.upMessage != 0) {
+                m_panel.InsertMouseEvent(entry.upMessage, entry.variant);
+            }
+            Save();
+            return;
+        }
+    }
+    StartRecordingFor(item);
 }
 
 void MacroPanelRouter::Notice(std::string_view key) {

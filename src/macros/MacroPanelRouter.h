@@ -11,6 +11,17 @@
 // from its file, "macro_btn_import" and "macro_btn_export" ask for a file;
 // selecting a row of "macro_name_list" loads that macro.
 //
+// The event list: the six list buttons ("macro_btn_up", "macro_btn_down",
+// "macro_btn_uptop", "macro_btn_downbottom", "macro_btn_delete",
+// "macro_btn_deleteall") edit it, save the macro and enable saving in the key
+// panel; the four "macro_inset_*" buttons insert a movement and save; a
+// "macro_delay" field that loses the focus saves. The menu notification of an
+// event row ("macro_action") selects the row and opens the row menu, whose
+// items insert mouse buttons (then save) or start a recording.
+// "macro_btn_starredio" starts a recording, "macro_btn_stopredio" stops it
+// (both through the hooks: the main window owns the input hook); the panel's
+// timer 4101 scrolls the recorded row into view.
+//
 // Deleting macro m asks "message_text_4", and "message_text_2" when a key of
 // the selected profile plays m, before any file changes. Then every other
 // profile file is prepared, the changed ones are written (each atomically),
@@ -19,9 +30,12 @@
 //
 // Every operation runs on the user-interface thread.
 #include "keys/KeyFunction.h"
+#include "macros/MacroRecorder.h"
 #include "ui/Notification.h"
+#include "ui/Toolkit.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +71,14 @@ struct MacroPanelHooks {
     std::function<void()> refreshKeyDisplay;
     // The device's macro memory and key table follow the new macro numbering.
     std::function<void()> writeMacrosAndKeys;
+    // Saving in the key assignment panel is enabled (key changes pending).
+    std::function<void()> enableKeySaving;
+    // A recording starts in the panel with a delay mode and a hook mode (4, 8,
+    // 16 or 32), and the one that runs stops. Empty: nothing records.
+    std::function<void(RecordDelayMode delayMode, int hookMode)> startRecording;
+    std::function<void()> stopRecording;
+    // Opens a menu layout at the pointer; null when it cannot open.
+    std::function<std::unique_ptr<ui::Menu>(std::string_view layout, ui::MenuReceiver& receiver)> openMenu;
 };
 
 enum class MacroDeleteOutcome {
@@ -66,7 +88,7 @@ enum class MacroDeleteOutcome {
     Failed,      // a file could not be read or written; nothing changed (see the report)
 };
 
-class MacroPanelRouter final : public ui::NotifyReceiver {
+class MacroPanelRouter final : public ui::NotifyReceiver, public ui::MenuReceiver {
 public:
     static constexpr std::string_view kFilterName = "Macro Files(*.mac)";
     static constexpr std::string_view kFilterPattern = "*.mac";
@@ -86,6 +108,16 @@ public:
     // when the notification is not the panel's.
     bool Route(const ui::Notification& notification);
     void Notify(const ui::Notification& notification) override { Route(notification); }
+
+    // The event-row menu: closes an open one, then opens it at the pointer.
+    void ShowEventMenu();
+    ui::Menu* EventMenu() const { return m_eventMenu.get(); }
+    // An item of the event-row menu (also what the main window dispatches).
+    void MenuItemChosen(std::string_view item) override;
+    // A list button, by name: its operation, the save and the key panel's saving.
+    bool RunListButton(std::string_view name);
+    // A record trigger, by name ("macro_btn_starredio" or a menu item).
+    bool StartRecordingFor(std::string_view trigger);
 
     // The operations behind the buttons.
     void Add();
@@ -107,12 +139,15 @@ private:
     void Added(const std::string& name);
     void TellFailure();
     void Notice(std::string_view key);
+    bool RouteEventList(const ui::Notification& notification);
+    void SelectRowOf(const ui::Control& row);
 
     CMacroControlUI& m_panel;
     ui::UserPrompts& m_prompts;
     MacroPanelHooks m_hooks;
     std::string m_failedPath;
     std::vector<std::string> m_notRestored;
+    std::unique_ptr<ui::Menu> m_eventMenu;
 };
 
 } // namespace velkor

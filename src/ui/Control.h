@@ -115,6 +115,17 @@ public:
     Rect ScreenGeometry() const;
     // Asks for a repaint.
     virtual void Invalidate() = 0;
+    // A named look the style sheet gives (for example "macro_label_mouse_style");
+    // empty: the control's own look. Kept as set, whatever the style sheet knows.
+    virtual std::string StyleClass() const = 0;
+    virtual void SetStyleClass(std::string_view styleClass) = 0;
+    // A property the layout gave the control that no operation covers (a
+    // class's own attribute, e.g. "redioimage"); empty when absent.
+    virtual std::string LayoutProperty(std::string_view key) const = 0;
+
+    // --- pointer ---
+    // The mouse pointer is over the control now.
+    virtual bool IsUnderPointer() const = 0;
 
     // --- options, check boxes, key buttons ---
     virtual bool IsSelected() const = 0;

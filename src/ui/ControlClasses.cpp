@@ -18,6 +18,7 @@ constexpr std::array<std::pair<std::string_view, ControlKind>, 22> kBuiltIn = {{
     {"Line", ControlKind::Container},
     {"QPushButton", ControlKind::Button},
     {"QToolButton", ControlKind::Button},
+    {kRedioMacroButtonClass, ControlKind::Button},
     {"QLabel", ControlKind::Label},
     {"QLineEdit", ControlKind::Edit},
     {"QRadioButton", ControlKind::Option},

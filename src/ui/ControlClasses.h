@@ -14,6 +14,9 @@ namespace velkor::ui {
 class ControlCreator;
 
 inline constexpr std::string_view kDeviceKeyButtonClass = "DeviceKeyButton";
+// A push button that also keeps the layout's "redioimage" (the macro panel's
+// start and stop buttons).
+inline constexpr std::string_view kRedioMacroButtonClass = "RedioMacroButton";
 inline constexpr std::string_view kSelectPanelClass = "SelectPanel";
 // A colour field: a click raises "colorchanged" with the colour picked (Qt draws it; here a container).
 inline constexpr std::string_view kColorPaletteClass = "ColorPalette";

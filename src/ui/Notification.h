@@ -30,6 +30,9 @@ inline constexpr std::string_view kNotifyValueChanged =
 inline constexpr std::string_view kNotifyMoveValueChanged =
     "movevaluechanged"; // slider dragged; wParam value
 inline constexpr std::string_view kNotifyKillFocus = "killfocus";
+// The user asked for a control's context menu (right button, menu key); sender
+// = the nearest container or list row under the pointer.
+inline constexpr std::string_view kNotifyMenu = "menu";
 inline constexpr std::string_view kNotifySetFocus = "setfocus";
 inline constexpr std::string_view kNotifyWindowInit = "windowinit"; // once, sender = root
 inline constexpr std::string_view kNotifyWindowSize =

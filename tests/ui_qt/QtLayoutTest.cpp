@@ -368,7 +368,7 @@ TEST(ShippedLayouts, BuildTheSameInBothToolkits) {
           "XML\\CustomControlXML\\LightControl.xml", "XML\\CustomControlXML\\MacroControl.xml",
           "XML\\DeviceXml\\mousedevice.xml", "XML\\DeviceXml\\keyboarddevice.xml",
           "XML\\DeviceXml\\mousepaddevice.xml", "XML\\DeviceXml\\hs6533device.xml", "setwnd.xml",
-          "XML\\CustomControlXML\\device_Update_list_item.xml"}) {
+          "XML\\CustomControlXML\\device_Update_list_item.xml", "XML\\CustomControlXML\\macro_action.xml"}) {
         WindowOptions options{layout, "ShippedWnd"};
         options.creator = &creator;
         std::string error;
@@ -381,6 +381,40 @@ TEST(ShippedLayouts, BuildTheSameInBothToolkits) {
         SelectLastPages(twin->Root());
         EXPECT_EQ(Describe(*qt, false), Describe(*twin, false)) << layout << " showing the last pages";
     }
+}
+
+// What the macro panel asks of the toolkit: a style class the style sheet
+// gives its look, a layout property kept by a RedioMacroButton, and a list
+// row built from a layout that tells when its menu is asked for.
+TEST(QtBoundary, StyleClassLayoutPropertyAndRowMenu) {
+    AcceptEveryClass creator;
+    Recorder handler;
+    WindowOptions options{"XML\\CustomControlXML\\MacroControl.xml", "MacroWnd", nullptr, &handler};
+    options.creator = &creator;
+    std::string error;
+    auto window = TestToolkit().CreateWindow(options, &error);
+    ASSERT_NE(window, nullptr) << error;
+    Control* stop = window->FindControl("macro_btn_stopredio");
+    ASSERT_NE(stop, nullptr);
+    EXPECT_EQ(stop->Kind(), ControlKind::Button);
+    EXPECT_EQ(stop->LayoutProperty("redioimage"), "macro/stop.png");
+    EXPECT_FALSE(stop->IsUnderPointer());
+
+    Control* row = window->FindControl("macro_action_list")
+                       ->InsertItemLayout(-1, "XML\\CustomControlXML\\macro_action.xml", nullptr, &error);
+    ASSERT_NE(row, nullptr) << error;
+    Control* value = row->FindChild("macro_action_value");
+    QWidget* label = WidgetOf(*value);
+    label->ensurePolished();
+    const QColor plain = label->palette().color(QPalette::WindowText);
+    value->SetStyleClass("macro_label_down_style");
+    EXPECT_EQ(value->StyleClass(), "macro_label_down_style");
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor("#7bd88f"));
+    value->SetStyleClass("");
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), plain);
+
+    emit WidgetOf(*row)->customContextMenuRequested(QPoint(3, 3));
+    EXPECT_EQ(handler.Types({std::string(kNotifyMenu)}), (std::vector<std::string>{"menu:macro_action"}));
 }
 
 } // namespace

@@ -59,6 +59,10 @@ public:
     Rect Geometry() const override;
     void SetGeometry(const Rect& rect) override;
     void Invalidate() override { ++m_repaints; }
+    std::string StyleClass() const override { return m_styleClass; }
+    void SetStyleClass(std::string_view styleClass) override { m_styleClass = styleClass; }
+    std::string LayoutProperty(std::string_view key) const override { return RawProperty(std::string(key)); }
+    bool IsUnderPointer() const override { return m_underPointer; }
 
     bool IsSelected() const override { return m_selected; }
     bool SetSelected(bool selected, bool notify = true) override;
@@ -103,6 +107,8 @@ public:
     // A property of the layout that has no operation of its own ("" when absent).
     std::string RawProperty(const std::string& key) const;
     int RepaintCount() const { return m_repaints; }
+    // Where the test puts the mouse pointer: over this control or not.
+    void SetUnderPointer(bool under) { m_underPointer = under; }
     // The row last scrolled into view with EnsureItemVisible (-1 before).
     int ScrolledItem() const { return m_scrolledItem; }
     // The displayed text of a row (language text in resource-text mode).
@@ -157,6 +163,8 @@ private:
     int m_fontId = -1;
     Rect m_baseRect; // at 96 DPI
     int m_repaints = 0;
+    std::string m_styleClass;
+    bool m_underPointer = false;
     bool m_selected = false;
     bool m_autoExclusive = true;
     int m_currentPage = -1;

@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTabWidget>
 #include <algorithm>
 #include <cmath>
@@ -384,6 +385,28 @@ void QtControl::Invalidate() {
         return;
     }
     m_widget->update();
+}
+
+void QtControl::SetStyleClass(std::string_view styleClass) {
+    if (m_styleClass == styleClass) {
+        return;
+    }
+    m_styleClass = styleClass;
+    // The style sheet matches [styleClass="..."]; Qt reads a property selector
+    // only when it polishes the widget, so polish it again.
+    m_widget->setProperty("styleClass", QString::fromStdString(m_styleClass));
+    m_widget->style()->unpolish(m_widget);
+    m_widget->style()->polish(m_widget);
+    m_widget->update();
+}
+
+std::string QtControl::LayoutProperty(std::string_view key) const {
+    const QVariant value = m_widget->property(std::string(key).c_str());
+    return value.isValid() ? value.toString().toStdString() : std::string();
+}
+
+bool QtControl::IsUnderPointer() const {
+    return m_widget->isVisible() && m_widget->underMouse();
 }
 
 bool QtControl::IsSelected() const {

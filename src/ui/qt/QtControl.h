@@ -64,6 +64,10 @@ public:
     Rect Geometry() const override;
     void SetGeometry(const Rect& rect) override;
     void Invalidate() override;
+    std::string StyleClass() const override { return m_styleClass; }
+    void SetStyleClass(std::string_view styleClass) override;
+    std::string LayoutProperty(std::string_view key) const override;
+    bool IsUnderPointer() const override;
 
     bool IsSelected() const override;
     bool SetSelected(bool selected, bool notify = true) override;
@@ -157,8 +161,9 @@ private:
     uint32_t m_disabledTextColour = 0;
     std::string m_backgroundImage;
     QPointer<BackgroundPicture> m_picture; // owned by the widget
-    QString m_ownStyleSheet; // the layout's own style sheet of the widget
+    QString m_ownStyleSheet;               // the layout's own style sheet of the widget
     int m_fontId = -1;
+    std::string m_styleClass;
     QRect m_baseRect; // at 96 DPI, relative to the parent control
     QSize m_baseMinimum;
     QSize m_baseMaximum;

@@ -142,6 +142,14 @@ void QtControl::Connect() {
     case ControlKind::SelectPanel:
         ConnectSelectPanel(notify, static_cast<SelectPanel*>(widget), FindAllOfClass(kDeviceKeyButtonClass));
         break;
+    case ControlKind::Container:
+        // A list row built from a layout tells when the user asks for its menu.
+        if (m_parent != nullptr && m_parent->Kind() == ControlKind::List) {
+            widget->setContextMenuPolicy(Qt::CustomContextMenu);
+            QObject::connect(widget, &QWidget::customContextMenuRequested, notify.Context(),
+                             [notify](const QPoint&) { notify.Raise(kNotifyMenu); });
+        }
+        break;
     default:
         break;
     }

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QPointer>
+#include <QPushButton>
 #include <QUiLoader>
 
 namespace velkor::ui {
@@ -33,6 +34,8 @@ public:
             widget = new ColorPalette(parent);
         } else if (type == kAudioRecordClass) {
             widget = new AudioRecord(parent);
+        } else if (type == kRedioMacroButtonClass) {
+            widget = new QPushButton(parent); // the layout's "redioimage" stays a dynamic property
         } else if (BuiltInKind(type)) {
             widget = QUiLoader::createWidget(className, parent, name);
         } else {

@@ -1,0 +1,395 @@
+// The macro panel's event list: event rows, the list operations, mouse
+// insertion and recording.
+#include "macros/CMacroControlUI.h"
+
+#include "keys/KeyFunction.h"
+#include "ui/Control.h"
+
+#include <chrono>
+
+namespace velkor {
+
+namespace {
+
+constexpr std::string_view kActionList = "macro_action_list";
+constexpr std::string_view kNameLabel = "macro_action_name";
+constexpr std::string_view kValueLabel = "macro_action_value";
+constexpr std::string_view kDelayField = "macro_delay";
+constexpr std::string_view kFixedTimeEdit = "macro_fixed_time_edit";
+constexpr std::string_view kFixedTimeCheck = "macro_check_time";
+constexpr std::string_view kStartButton = "macro_btn_starredio";
+constexpr std::string_view kStopButton = "macro_btn_stopredio";
+// Off while recording.
+constexpr std::string_view kEditControls[] = {"macro_name_tab", "macro_action_list",
+                                              "macro_tab_macroaction_edit", "macro_tab_macrodelay_edit"};
+// The distance edits of the movements, by variant.
+constexpr std::string_view kDistanceEdits[] = {"mouse_x_left_edit", "mouse_x_right_edit", "mouse_y_up_edit",
+                                               "mouse_y_down_edit"};
+constexpr int kMaxDistance = 255;
+
+// The event of a mouse message and variant, or nothing. Distances are filled in by the caller.
+std::optional<MacroEvent> MouseMessageEvent(int message, int variant) {
+    MacroEvent event;
+    event.type = static_cast<int>(MacroEventType::MouseButton);
+    switch (message) {
+    case 0x201:
+    case 0x202:
+        event.button = kMouseLeft;
+        event.down = message == 0x201;
+        return event;
+    case 0x204:
+    case 0x205:
+        event.button = kMouseRight;
+        event.down = message == 0x204;
+        return event;
+    case 0x207:
+    case 0x208:
+        event.button = kMouseMiddle;
+        event.down = message == 0x207;
+        return event;
+    case 0x20B:
+    case 0x20C:
+        if (variant != 0 && variant != 1) {
+            return std::nullopt;
+        }
+        event.button = variant == 0 ? kMouseFifth : kMouseFourth;
+        event.down = message == 0x20B;
+        return event;
+    case CMacroControlUI::kMessageMove:
+        if (variant < 0 || variant > 3) {
+            return std::nullopt;
+        }
+        event.type =
+            static_cast<int>(variant < 2 ? MacroEventType::MoveHorizontal : MacroEventType::MoveVertical);
+        event.down = variant == 0 || variant == 2;
+        return event;
+    default:
+        return std::nullopt;
+    }
+}
+
+void SetLabel(ui::Control* label, std::string_view text, bool languageKey, std::string_view style) {
+    if (label == nullptr) {
+        return;
+    }
+    label->SetResourceText(languageKey);
+    label->SetText(text);
+    label->SetStyleClass(style);
+}
+
+} // namespace
+
+std::string CRedioMacroButtonUI::RedioImage() const {
+    return m_button.LayoutProperty("redioimage");
+}
+
+int64_t CMacroControlUI::NowMs() const {
+    if (m_now) {
+        return m_now();
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// ---- rows ----
+
+void CMacroControlUI::ShowEvent(ui::Control& row, const Json::Value& event) const {
+    const MacroEventLook look = DescribeMacroEvent(event);
+    int type = -1;
+    if (event.isObject() && event["Type"].isInt()) {
+        type = event["Type"].asInt();
+    }
+    std::string_view nameStyle;
+    if (type == static_cast<int>(MacroEventType::Key) ||
+        type == static_cast<int>(MacroEventType::ModifierKey)) {
+        nameStyle = kKeyboardStyle;
+    } else if (type >= static_cast<int>(MacroEventType::MouseButton) &&
+               type <= static_cast<int>(MacroEventType::MoveVertical)) {
+        nameStyle = kMouseStyle;
+    }
+    SetLabel(row.FindChild(kNameLabel), look.nameKey, true, nameStyle);
+    const bool movement = type == static_cast<int>(MacroEventType::MoveHorizontal) ||
+                          type == static_cast<int>(MacroEventType::MoveVertical);
+    const bool valueless = type == static_cast<int>(MacroEventType::MouseOther2) ||
+                           type == static_cast<int>(MacroEventType::MouseOther3);
+    ui::Control* value = row.FindChild(kValueLabel);
+    if (movement || valueless) {
+        SetLabel(value, look.distance, false, kTextStyle);
+    } else {
+        SetLabel(value, look.directionKey, true, look.directionKey == kDownTextKey ? kDownStyle : kUpStyle);
+    }
+    if (ui::Control* field = row.FindChild(kDelayField)) {
+        field->SetText(std::to_string(ReadDelay(event)));
+        field->SetStyleClass(kTextStyle);
+        field->SetBackgroundColour(kDelayFieldColour);
+    }
+}
+
+ui::Control* CMacroControlUI::BuildEventRow(int row, const Json::Value& event) {
+    ui::Control* actions = Child(kActionList);
+    if (actions == nullptr) {
+        return nullptr;
+    }
+    ui::Control* built = actions->InsertItemLayout(row, kRowLayout, nullptr);
+    if (built == nullptr) {
+        return nullptr;
+    }
+    const int at = row < 0 ? actions->ItemCount() - 1 : row;
+    actions->SetItemUserData(at, m_json.StyledText(event));
+    ShowEvent(*built, event);
+    return built;
+}
+
+ui::Control* CMacroControlUI::DelayField(int row) const {
+    const ui::Control* actions = Child(kActionList);
+    const ui::Control* built = actions != nullptr ? actions->ItemControl(row) : nullptr;
+    return built != nullptr ? built->FindChild(kDelayField) : nullptr;
+}
+
+int CMacroControlUI::EventCount() const {
+    const ui::Control* actions = Child(kActionList);
+    return actions != nullptr ? actions->ItemCount() : 0;
+}
+
+std::string CMacroControlUI::EventText(int row) const {
+    const ui::Control* actions = Child(kActionList);
+    return actions != nullptr ? actions->ItemUserData(row) : std::string();
+}
+
+std::string CMacroControlUI::EventDelayText(int row) const {
+    const ui::Control* field = DelayField(row);
+    return field != nullptr ? field->Text() : std::string();
+}
+
+bool CMacroControlUI::SetEventDelayText(int row, std::string_view text) {
+    ui::Control* field = DelayField(row);
+    if (field == nullptr) {
+        return false;
+    }
+    field->SetText(text);
+    return true;
+}
+
+bool CMacroControlUI::AppendEvent(const Json::Value& event) {
+    m_lastFailure = MacroFailure::None;
+    if (EventCount() >= kMaxMacroEvents) {
+        Fail(MacroFailure::TooManyEvents);
+        return false;
+    }
+    return BuildEventRow(-1, event) != nullptr;
+}
+
+int CMacroControlUI::SelectedRow() const {
+    const ui::Control* actions = Child(kActionList);
+    return actions != nullptr ? actions->SelectedIndex() : -1;
+}
+
+Json::Value CMacroControlUI::RowEvent(int row) const {
+    Json::Value event;
+    if (!m_json.ParseJson(EventText(row), event) || !event.isObject()) {
+        return Json::Value();
+    }
+    if (const ui::Control* field = DelayField(row)) {
+        event["Delay"] = NormaliseDelayText(field->Text());
+    }
+    return event;
+}
+
+void CMacroControlUI::InsertRow(int row, const Json::Value& event) {
+    BuildEventRow(row, event);
+}
+
+void CMacroControlUI::SetRowEvent(int row, const Json::Value& event) {
+    ui::Control* actions = Child(kActionList);
+    ui::Control* built = actions != nullptr ? actions->ItemControl(row) : nullptr;
+    if (built == nullptr) {
+        return;
+    }
+    actions->SetItemUserData(row, m_json.StyledText(event));
+    ShowEvent(*built, event);
+}
+
+void CMacroControlUI::SelectRow(int row) {
+    if (ui::Control* actions = Child(kActionList)) {
+        actions->SelectItem(row, false);
+    }
+}
+
+// ---- list operations ----
+
+void CMacroControlUI::MoveRow(int from, int to) {
+    ui::Control* actions = Child(kActionList);
+    Json::Value event = RowEvent(from);
+    if (event.isNull()) {
+        m_json.ParseJson(EventText(from), event); // a row of another shape moves as it is
+    }
+    actions->RemoveItem(from);
+    BuildEventRow(to, event);
+    actions->SelectItem(to, false);
+}
+
+void CMacroControlUI::ShowRowOrEnd(int row) {
+    ui::Control* actions = Child(kActionList);
+    actions->EnsureItemVisible(row < actions->ItemCount() ? row : actions->ItemCount() - 1);
+}
+
+bool CMacroControlUI::MoveEventUp() {
+    const int s = SelectedRow();
+    if (s <= 0) {
+        return false;
+    }
+    MoveRow(s, s - 1);
+    ShowRowOrEnd(s + 5);
+    return true;
+}
+
+bool CMacroControlUI::MoveEventDown() {
+    const int s = SelectedRow();
+    if (s < 0 || s >= EventCount() - 1) {
+        return false;
+    }
+    MoveRow(s, s + 1);
+    ShowRowOrEnd(s + 7);
+    return true;
+}
+
+bool CMacroControlUI::MoveEventToTop() {
+    const int s = SelectedRow();
+    if (s <= 0) {
+        return false;
+    }
+    MoveRow(s, 0);
+    Child(kActionList)->EnsureItemVisible(0);
+    return true;
+}
+
+bool CMacroControlUI::MoveEventToBottom() {
+    const int s = SelectedRow();
+    const int last = EventCount() - 1;
+    if (s < 0 || s >= last) {
+        return false;
+    }
+    MoveRow(s, last);
+    Child(kActionList)->EnsureItemVisible(last);
+    return true;
+}
+
+bool CMacroControlUI::DeleteEvent() {
+    const int s = SelectedRow();
+    return s >= 0 && Child(kActionList)->RemoveItem(s);
+}
+
+bool CMacroControlUI::DeleteAllEvents() {
+    ui::Control* actions = Child(kActionList);
+    if (actions == nullptr || actions->ItemCount() == 0) {
+        return false;
+    }
+    actions->RemoveAllItems();
+    actions->SelectItem(-1, false);
+    return true;
+}
+
+bool CMacroControlUI::InsertMouseEvent(int message, int variant) {
+    ui::Control* actions = Child(kActionList);
+    std::optional<MacroEvent> event = MouseMessageEvent(message, variant);
+    if (actions == nullptr || !event) {
+        return false;
+    }
+    if (message == kMessageMove) {
+        // A distance is one byte on the device: keep what it can hold, and show it.
+        ui::Control* edit = Child(kDistanceEdits[variant]);
+        const int distance =
+            std::clamp(ParseDelay(edit != nullptr ? edit->Text() : std::string()), 0, kMaxDistance);
+        if (edit != nullptr) {
+            edit->SetText(std::to_string(distance));
+        }
+        event->button = static_cast<std::uint8_t>(distance);
+    }
+    event->delay = static_cast<std::uint16_t>(m_fixedDelay);
+    const int s = SelectedRow();
+    const int p = s < 0 ? 0 : s;
+    actions->SelectItem(-1, false);
+    const int at = actions->ItemCount() > 0 ? p + 1 : 0;
+    if (BuildEventRow(at, MakeMacroEventJson(*event)) == nullptr) {
+        return false;
+    }
+    if (p + 1 < actions->ItemCount()) {
+        actions->SelectItem(p + 1, false);
+        actions->EnsureItemVisible(p + 1);
+    }
+    return true;
+}
+
+// ---- recording ----
+
+void CMacroControlUI::ReadFixedDelay() {
+    ui::Control* edit = Child(kFixedTimeEdit);
+    if (edit == nullptr) {
+        return;
+    }
+    const int delay = ParseDelay(edit->Text());
+    if (delay != m_fixedDelay || edit->Text() != std::to_string(delay)) {
+        edit->SetText(std::to_string(delay));
+        m_fixedDelay = delay;
+    }
+}
+
+bool CMacroControlUI::IsFixedTimeChecked() const {
+    const ui::Control* check = Child(kFixedTimeCheck);
+    return check != nullptr && check->IsSelected();
+}
+
+void CMacroControlUI::SetEditEnabled(bool enabled) {
+    for (std::string_view name : kEditControls) {
+        if (ui::Control* control = Child(name)) {
+            control->SetEnabled(enabled);
+        }
+    }
+    if (ui::Control* start = Child(kStartButton)) {
+        start->SetVisible(enabled);
+    }
+    if (ui::Control* stop = Child(kStopButton)) {
+        stop->SetVisible(!enabled);
+    }
+}
+
+void CMacroControlUI::SetRecordState(RecordDelayMode delayMode, RecordPlacement placement) {
+    if (delayMode == RecordDelayMode::Fixed) {
+        ReadFixedDelay();
+    }
+    MacroRecorder::Options options;
+    options.delayMode = delayMode;
+    options.placement = placement;
+    options.fixedDelayMs = m_fixedDelay;
+    options.startMs = NowMs();
+    m_recorder.Start(options);
+    SetEditEnabled(false);
+}
+
+bool CMacroControlUI::EndRecording() {
+    SetEditEnabled(true);
+    m_recorder.Stop();
+    m_panel.KillTimer(kScrollTimer);
+    return SaveMacro();
+}
+
+RecordResult CMacroControlUI::TakeRecordedPress(const ui::InputPress& press) {
+    const ui::Control* stop = Child(kStopButton);
+    const RecordResult result = m_recorder.Take(
+        press, *this, NowMs(), stop != nullptr && stop->IsVisible() && stop->IsUnderPointer());
+    if (result == RecordResult::Placed || result == RecordResult::Replaced) {
+        m_panel.SetTimer(kScrollTimer, kScrollTimerMs);
+    }
+    return result;
+}
+
+void CMacroControlUI::ScrollTimerFired() {
+    m_panel.KillTimer(kScrollTimer);
+    ui::Control* actions = Child(kActionList);
+    if (actions != nullptr && actions->SelectedIndex() >= 0) {
+        actions->EnsureItemVisible(actions->SelectedIndex());
+    }
+}
+
+} // namespace velkor
