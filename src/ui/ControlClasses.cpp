@@ -10,7 +10,7 @@ namespace velkor::ui {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ControlKind>, 22> kBuiltIn = {{
+constexpr std::array<std::pair<std::string_view, ControlKind>, 23> kBuiltIn = {{
     {"QWidget", ControlKind::Container},
     {"QFrame", ControlKind::Container},
     {"QGroupBox", ControlKind::Container},
