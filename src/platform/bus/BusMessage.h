@@ -56,7 +56,7 @@ enum class BusMessageKind : uint8_t {
 
 // The audio capture tool's states (AudioToolStatus wParam).
 enum class AudioToolState : int32_t {
-    Capturing = 0,      // lParam: the sample rate in Hz
+    Capturing = 0, // lParam: the sample rate in Hz
     WaitingForServer = 1,
     NoSuchSource = 2,
 };

@@ -96,7 +96,7 @@ private:
     std::string m_lastError;
     BusHandler m_handler;
     BusHandler m_watchHandler;
-    std::vector<Pending> m_pending; // filled by the sd-bus callbacks, emptied by the bus thread
+    std::vector<Pending> m_pending;     // filled by the sd-bus callbacks, emptied by the bus thread
     std::list<NameWatch> m_nameWatches; // stable addresses: sd-bus holds pointers to them
     std::thread m_thread;
     std::atomic<bool> m_stop{false};

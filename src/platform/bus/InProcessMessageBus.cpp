@@ -46,7 +46,8 @@ BusClaim InProcessMessageBus::Claim(BusHandler handler) {
     return BusClaim::Owner;
 }
 
-void InProcessMessageBus::NotifyName(std::unique_lock<std::mutex>& lock, const std::string& name, bool owned) {
+void InProcessMessageBus::NotifyName(std::unique_lock<std::mutex>& lock, const std::string& name,
+                                     bool owned) {
     std::vector<NameHandler> handlers;
     for (const InProcessBus::NameWatch& watch : m_bus->m_nameWatches) {
         if (watch.name == name && watch.handler) {
@@ -88,8 +89,9 @@ int InProcessMessageBus::WatchName(const std::string& name, NameHandler handler)
         return -1;
     }
     auto& watches = m_bus->m_nameWatches;
-    auto it = std::find_if(watches.begin(), watches.end(),
-                           [&](const InProcessBus::NameWatch& w) { return w.endpoint == this && w.name == name; });
+    auto it = std::find_if(watches.begin(), watches.end(), [&](const InProcessBus::NameWatch& w) {
+        return w.endpoint == this && w.name == name;
+    });
     if (it == watches.end()) {
         watches.push_back({this, name, std::move(handler)});
     } else {

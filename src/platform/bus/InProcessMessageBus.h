@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
