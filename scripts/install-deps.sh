@@ -13,6 +13,8 @@ packages=(
     libasound2-dev libpipewire-0.3-dev
     # The headset audio tests start a real sound server with a null sink.
     pipewire pipewire-bin wireplumber rubberband-ladspa alsa-utils
+    # velkor-audio: capture through libpulse, FFT by kissfft; its tests start a PulseAudio.
+    libpulse-dev libkissfft-dev pulseaudio pulseaudio-utils
 )
 missing=()
 for p in "${packages[@]}"; do

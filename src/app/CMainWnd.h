@@ -12,7 +12,7 @@
 // announce brings it to the front). Closing the window hides it in the
 // notification area; the icon's menu item "exit" shuts everything down and
 // ends the loop. Every operation runs on the user-interface thread.
-#include "app/AudioFrames.h"
+#include "lighting/AudioFrames.h"
 #include "app/AudioToolLink.h"
 #include "app/CDeviceHook.h"
 #include "app/CSkinFrame.h"
