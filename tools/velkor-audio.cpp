@@ -25,7 +25,6 @@
 #include "platform/pulse/PulseCapture.h"
 #include "platform/pulse/WavFile.h"
 
-#include <pulse/mainloop-signal.h>
 #include <pulse/mainloop.h>
 #include <pulse/timeval.h>
 
@@ -40,7 +39,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/signalfd.h>
 #include <time.h>
+#include <unistd.h>
 #include <vector>
 
 namespace velkor {
@@ -257,7 +258,9 @@ private:
     void StartCapture();
     void StopCapture();
     void Quit() { m_quit = true; }
-    static void OnSignal(pa_mainloop_api*, pa_signal_event*, int, void* self) {
+    static void OnSignal(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
+        signalfd_siginfo info = {};
+        [[maybe_unused]] ssize_t got = read(fd, &info, sizeof info);
         static_cast<Tool*>(self)->Quit();
     }
 
@@ -315,16 +318,23 @@ int Tool::Run() {
         return kExitNotRunning;
     }
     m_bus.Post(MakeBusMessage(BusMessageKind::AudioToolLink, 0, 0));
-    pa_signal_init(m_api);
-    pa_signal_event* term = pa_signal_new(SIGTERM, &OnSignal, this);
-    pa_signal_event* interrupt = pa_signal_new(SIGINT, &OnSignal, this);
+    WavSound sound;
     if (!m_options.file.empty()) {
-        WavSound sound;
         std::string error;
         if (!ReadWavFile(m_options.file, sound, error) || !SpectrumAnalyser::Create(sound.rate)) {
             std::fprintf(stderr, "velkor-audio: %s\n", error.empty() ? "unsupported rate" : error.c_str());
             return kExitUsage;
         }
+    }
+    // SIGTERM and SIGINT are blocked in every thread (main) and read here, on the loop.
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGINT);
+    const int signals = signalfd(-1, &ending, SFD_CLOEXEC | SFD_NONBLOCK);
+    pa_io_event* signalEvent =
+        signals >= 0 ? m_api->io_new(m_api, signals, PA_IO_EVENT_INPUT, &OnSignal, this) : nullptr;
+    if (!m_options.file.empty()) {
         m_maker.SetRate(sound.rate);
         OnState(CaptureState::Capturing, sound.rate);
         m_player = std::make_unique<FilePlayer>(
@@ -353,9 +363,12 @@ int Tool::Run() {
     }
     m_player.reset();
     m_capture.reset();
-    pa_signal_free(term);
-    pa_signal_free(interrupt);
-    pa_signal_done();
+    if (signalEvent != nullptr) {
+        m_api->io_free(signalEvent);
+    }
+    if (signals >= 0) {
+        close(signals);
+    }
     TraceF("audio: %llu frames dropped while the bus was busy", static_cast<unsigned long long>(m_dropped));
     return kExitOk;
 }
@@ -488,8 +501,14 @@ int main(int argc, char** argv) {
     if (options.levels) {
         return RunLevels(options);
     }
-    // A program that goes away must not end this one with SIGPIPE.
+    // A program that goes away must not end this one with SIGPIPE; SIGTERM and
+    // SIGINT end it through the main loop (blocked before any thread starts).
     std::signal(SIGPIPE, SIG_IGN);
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
     DbusMessageBus bus;
     pa_mainloop* loop = pa_mainloop_new();
     int result = kExitOk;

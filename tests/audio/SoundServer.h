@@ -50,7 +50,8 @@ public:
     bool Start() {
         Stop();
         m_daemon = std::make_unique<ChildProcess>(m_folder + "/pulseaudio");
-        const std::string socket = "module-native-protocol-unix socket=" + m_folder + "/run/native auth-anonymous=1";
+        const std::string socket =
+            "module-native-protocol-unix socket=" + m_folder + "/run/native auth-anonymous=1";
         if (!m_daemon->Start({VELKOR_PULSEAUDIO, "-n", "--daemonize=no", "--exit-idle-time=-1",
                               "--load=module-null-sink sink_name=t", "--load=" + socket},
                              Environment())) {
