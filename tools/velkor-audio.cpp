@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -39,6 +40,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -245,10 +247,29 @@ public:
         : m_options(options), m_loop(loop), m_api(pa_mainloop_get_api(loop)), m_bus(bus),
           m_maker([this](const auto& frames, const AudioAnalysis& last) { Flush(frames, last); }) {}
 
+    // The bus must be closed first: its thread wakes the loop through m_wakeFd.
+    ~Tool() {
+        if (m_wakeFd >= 0) {
+            close(m_wakeFd);
+        }
+    }
+    Tool(const Tool&) = delete;
+    Tool& operator=(const Tool&) = delete;
+
     int Run();
 
 private:
-    void Wake() { pa_mainloop_wakeup(m_loop); }
+    // Any thread: an eventfd the loop watches, so that no wake-up is ever lost
+    // (pa_mainloop_wakeup's pipe is drained at the start of each turn).
+    void Wake() {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = write(m_wakeFd, &one, sizeof one);
+    }
+    static void OnWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
+        uint64_t count = 0;
+        [[maybe_unused]] ssize_t got = read(fd, &count, sizeof count);
+        static_cast<Tool*>(self)->HandleMessages();
+    }
     void HandleMessages();
     void OnParameter(int32_t parameter, int32_t value);
     void OnData(uint32_t id, const std::vector<uint8_t>& data);
@@ -272,6 +293,7 @@ private:
     Inbox m_inbox;
     std::unique_ptr<PulseCapture> m_capture;
     std::unique_ptr<FilePlayer> m_player;
+    int m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     bool m_quit = false;
     bool m_paused = false;
     bool m_captureStopped = false;
@@ -283,6 +305,11 @@ private:
 };
 
 int Tool::Run() {
+    if (m_wakeFd < 0) {
+        std::fprintf(stderr, "velkor-audio: no eventfd: %s\n", std::strerror(errno));
+        return kExitUsage;
+    }
+    pa_io_event* wakeEvent = m_api->io_new(m_api, m_wakeFd, PA_IO_EVENT_INPUT, &OnWake, this);
     const int owned = m_bus.WatchName(kBusName, [this](bool present) {
         if (!present) {
             std::lock_guard lock(m_inbox.mutex);
@@ -356,7 +383,6 @@ int Tool::Run() {
         if (pa_mainloop_iterate(m_loop, 1, nullptr) < 0) {
             break;
         }
-        HandleMessages();
         if (m_statusPending) {
             PostStatus();
         }
@@ -366,6 +392,7 @@ int Tool::Run() {
     if (signalEvent != nullptr) {
         m_api->io_free(signalEvent);
     }
+    m_api->io_free(wakeEvent);
     if (signals >= 0) {
         close(signals);
     }

@@ -158,6 +158,20 @@ std::vector<BusMessage> OfKind(Inbox& inbox, BusMessageKind kind, size_t from = 
     return out;
 }
 
+// Whether the frames after message `from`, through the program's reduction,
+// lift `band` above 1000; `levels` then holds the 25 levels.
+bool BandRises(Inbox& inbox, size_t from, int band, std::vector<int32_t>& levels) {
+    AudioFrameLevels reduction;
+    AudioFrameLevels::Levels out{};
+    for (const BusMessage& m : OfKind(inbox, BusMessageKind::CopyData, from)) {
+        if (m.copyDataId == kCopyDataAudioFrame && reduction.Feed(m.data, out) && out[size_t(band)] > 1000) {
+            levels.assign(out.begin(), out.begin() + kAnalysisBands);
+            return true;
+        }
+    }
+    return false;
+}
+
 TEST_F(AudioToolTest, WithoutTheProgramTheToolEndsWithTwo) {
     ChildProcess tool(m_sound.Folder() + "/tool");
     ASSERT_TRUE(tool.Start({VELKOR_AUDIO_TOOL}, ToolEnvironment()));
@@ -200,22 +214,9 @@ TEST_F(AudioToolTest, CapturesATonePlayedIntoTheNullSinkAndFollowsTheProgramsLin
     const size_t before = inbox.Count();
     auto player = m_sound.Play(ToneFile(3000, 3.0));
     ASSERT_NE(player, nullptr);
-    AudioFrameLevels reduction;
-    AudioFrameLevels::Levels levels{};
     std::vector<int32_t> loudest;
     const int band = SpectrumAnalyser::BandOf(3000);
-    ASSERT_TRUE(PumpUntil([&] {
-        const auto frames = OfKind(inbox, BusMessageKind::CopyData, before);
-        reduction = AudioFrameLevels();
-        for (const BusMessage& m : frames) {
-            if (m.copyDataId == kCopyDataAudioFrame && reduction.Feed(m.data, levels) &&
-                levels[band] > 1000) {
-                loudest.assign(levels.begin(), levels.begin() + kAnalysisBands);
-                return true;
-            }
-        }
-        return false;
-    })) << tool.Err();
+    ASSERT_TRUE(PumpUntil([&] { return BandRises(inbox, before, band, loudest); })) << tool.Err();
     EXPECT_EQ(std::max_element(loudest.begin(), loudest.end()) - loudest.begin(), band);
     const auto bands = OfKind(inbox, BusMessageKind::CopyData, before);
     const auto bandFrame = std::find_if(bands.rbegin(), bands.rend(), [](const BusMessage& m) {
@@ -244,6 +245,17 @@ TEST_F(AudioToolTest, CapturesATonePlayedIntoTheNullSinkAndFollowsTheProgramsLin
         const auto status = OfKind(inbox, BusMessageKind::AudioToolStatus, waiting);
         return !status.empty() && status.back().wParam == 0;
     })) << tool.Err();
+
+    // A new default output: its monitor is followed.
+    ASSERT_EQ(m_sound.Control({"load-module", "module-null-sink", "sink_name=u"}), 0);
+    ASSERT_EQ(m_sound.Control({"set-default-sink", "u"}), 0);
+    const size_t moved = inbox.Count();
+    auto low = m_sound.Play(ToneFile(150, 3.0), "u");
+    ASSERT_NE(low, nullptr);
+    const int lowBand = SpectrumAnalyser::BandOf(150);
+    ASSERT_TRUE(PumpUntil([&] { return BandRises(inbox, moved, lowBand, loudest); })) << tool.Err();
+    EXPECT_EQ(std::max_element(loudest.begin(), loudest.end()) - loudest.begin(), lowBand);
+    low->WaitExit(30'000);
 
     // A slider while the tool is there; then the program goes: 2, 4, 5, and the tool ends.
     EXPECT_TRUE(link.Send(kToolParameterRed, 300));
