@@ -15,8 +15,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
+#include <sstream>
 
 namespace velkor {
 namespace {
@@ -272,6 +275,63 @@ TEST_F(AudioToolTest, CapturesATonePlayedIntoTheNullSinkAndFollowsTheProgramsLin
         EXPECT_EQ(seen[i], "D5");
         EXPECT_EQ(seen[i + 1], "D10");
     }
+}
+
+// Writes a 16-bit mono WAVE file.
+void WriteWav(const std::string& path, const std::vector<float>& samples, uint32_t rate) {
+    std::ofstream out(path, std::ios::binary);
+    const auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const auto bytes = uint32_t(samples.size() * 2);
+    out.write("RIFF", 4);
+    u32(36 + bytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    out.write("data", 4);
+    u32(bytes);
+    for (float s : samples) {
+        u16(uint16_t(int16_t(std::lround(s * 32767))));
+    }
+}
+
+TEST(AudioToolFile, LevelsOfAFileAreTheProgramsOwnAndABadFileIsRefused) {
+    char folder[] = "/tmp/velkor-levels-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string wav = std::string(folder) + "/tone.wav";
+    WriteWav(wav, Sine(3000, 0.5, 48000, 0.5), 48000);
+    ChildProcess tool(std::string(folder) + "/tool");
+    ASSERT_TRUE(tool.Start({VELKOR_AUDIO_TOOL, "--file", wav, "--levels"}, {"PATH=/usr/bin:/bin"}));
+    ASSERT_EQ(tool.WaitExit(30'000), 0) << tool.Err();
+    std::istringstream lines(tool.Out());
+    std::string line;
+    std::vector<int32_t> last;
+    size_t count = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream values(line);
+        last.assign(std::istream_iterator<int32_t>(values), std::istream_iterator<int32_t>());
+        ASSERT_EQ(last.size(), kAnalysisBands) << line;
+        ++count;
+    }
+    EXPECT_EQ(count, 46u / 3); // 46 hops of 512 in half a second, every third frame
+    const int band = SpectrumAnalyser::BandOf(3000);
+    EXPECT_EQ(std::max_element(last.begin(), last.end()) - last.begin(), band);
+    EXPECT_GE(last[size_t(band)], 1700); // -6 dBFS: nine tenths of full scale
+    EXPECT_LE(last[size_t(band)], 2000);
+
+    const std::string bad = std::string(folder) + "/bad.wav";
+    const char header[] = "RIFF\x10\0\0\0WAVEdata\xff\xff\xff\x7f"; // a data chunk of 2 GB in 20 bytes
+    std::ofstream(bad, std::ios::binary).write(header, sizeof header - 1);
+    ChildProcess refused(std::string(folder) + "/bad");
+    ASSERT_TRUE(refused.Start({VELKOR_AUDIO_TOOL, "--file", bad, "--levels"}, {"PATH=/usr/bin:/bin"}));
+    EXPECT_EQ(refused.WaitExit(30'000), 1);
+    EXPECT_NE(refused.Err().find("runs past the end"), std::string::npos) << refused.Err();
+    std::filesystem::remove_all(folder);
 }
 
 TEST(AudioToolLinkData, DeviceListAndStyleColourAreByteExact) {
