@@ -430,6 +430,7 @@ void Tool::OnParameter(int32_t parameter, int32_t value) {
         StopCapture();
         break;
     case kToolParameterEnd:
+        Trace("audio: the program ends the tool");
         Quit();
         break;
     case kToolParameterRed:

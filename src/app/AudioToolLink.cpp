@@ -117,6 +117,9 @@ bool AudioToolLink::OnStatus(int32_t state, int32_t detail) {
     }
     m_state = state;
     m_detail = detail;
+    static constexpr const char* kStates[] = {"capturing at %d Hz", "waiting for the sound server",
+                                              "no such source"};
+    TraceF((std::string("audio tool: ") + kStates[state]).c_str(), detail);
     return true;
 }
 
