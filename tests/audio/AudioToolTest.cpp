@@ -182,6 +182,17 @@ TEST_F(AudioToolTest, WithoutTheProgramTheToolEndsWithTwo) {
     EXPECT_NE(tool.Err().find("org.velkor.VELKOR01 is not running"), std::string::npos) << tool.Err();
 }
 
+TEST_F(AudioToolTest, TheToolEndsWhenTheBusGoesAway) {
+    DbusMessageBus program(m_bus.Address());
+    Inbox inbox;
+    ASSERT_EQ(program.Claim(inbox.Handler()), BusClaim::Owner);
+    ChildProcess tool(m_sound.Folder() + "/tool");
+    ASSERT_TRUE(tool.Start({VELKOR_AUDIO_TOOL}, ToolEnvironment()));
+    ASSERT_TRUE(inbox.WaitFor(1)) << tool.Err(); // it linked
+    m_bus.Stop();
+    EXPECT_EQ(tool.WaitExit(30'000), 0) << tool.Err();
+}
+
 TEST_F(AudioToolTest, CapturesATonePlayedIntoTheNullSinkAndFollowsTheProgramsLink) {
     DbusMessageBus program(m_bus.Address());
     DbusMessageBus observer(m_bus.Address());

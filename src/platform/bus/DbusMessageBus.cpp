@@ -612,6 +612,14 @@ void DbusMessageBus::Loop() {
                 m_owner = false;
                 m_lastError = "the session bus connection was lost";
                 Trace("bus: the session bus connection was lost; messages from other programs are off");
+                // As far as this endpoint can tell, every watched name has lost its owner.
+                for (const NameWatch& watch : m_nameWatches) {
+                    if (watch.handler) {
+                        Pending pending;
+                        pending.notify = [handler = watch.handler] { handler(false); };
+                        m_pending.push_back(std::move(pending));
+                    }
+                }
             }
             fds[0].events = static_cast<short>(events);
             timeoutMs = r > 0 ? 0 : PollTimeout(until);

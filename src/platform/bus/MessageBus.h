@@ -94,7 +94,9 @@ public:
     // loses its owner (on the endpoint's delivery thread). Returns whether it
     // is owned now (1 yes, 0 no), or -1 when no bus is reachable. A change
     // racing the call may also be reported once more, so the handler should
-    // act on changes of the state only. One handler per name; a later call replaces it.
+    // act on changes of the state only. When the bus connection is lost the
+    // handler is told that the name has no owner. One handler per name; a
+    // later call replaces it.
     virtual int WatchName(const std::string& name, NameHandler handler) = 0;
 
     // Gives up the name and stops every delivery; when it returns no handler
