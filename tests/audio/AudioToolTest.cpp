@@ -189,6 +189,7 @@ TEST_F(AudioToolTest, TheToolEndsWhenTheBusGoesAway) {
     ChildProcess tool(m_sound.Folder() + "/tool");
     ASSERT_TRUE(tool.Start({VELKOR_AUDIO_TOOL}, ToolEnvironment()));
     ASSERT_TRUE(inbox.WaitFor(1)) << tool.Err(); // it linked
+    kill(m_bus.Pid(), SIGKILL);                  // no farewell from the daemon
     m_bus.Stop();
     EXPECT_EQ(tool.WaitExit(30'000), 0) << tool.Err();
 }
