@@ -16,6 +16,8 @@ packages=(
     # The icon's PNG sizes, the validators of the desktop entry and metainfo,
     # and the Debian package's dependencies (dpkg-shlibdeps).
     librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
+    # velkor-audio: capture through libpulse, FFT by kissfft; its tests start a PulseAudio.
+    libpulse-dev libkissfft-dev pulseaudio pulseaudio-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -67,6 +67,7 @@ int Deliver(MessageBus& bus, const BusMessage& message, std::FILE* err) {
         return kFailed;
     case BusSendStatus::Refused:
     case BusSendStatus::Failed:
+    case BusSendStatus::Busy:
         break;
     }
     std::fprintf(err, "velkorctl: %s was %s: %s\n", BusMessageInfoOf(message.kind).member,

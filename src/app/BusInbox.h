@@ -9,6 +9,12 @@
 // order received. At most `capacity` messages wait at a time (before Attach,
 // or posted and not yet handled); further ones are dropped and counted, so a
 // program flooding the bus cannot make this one grow without bound.
+//
+// Copy-data (the audio tool's frames, about a hundred a second) has a bound of
+// its own and never counts against the one above: at most `copyDataCapacity`
+// wait, and a new one pushes out the oldest, so a busy window sees the latest
+// sound and the announces, game events and lighting requests still get in.
+// Copy-data keeps its order, but may pass or be passed by the other messages.
 #include "platform/bus/BusMessage.h"
 #include "ui/Dispatcher.h"
 
@@ -24,7 +30,7 @@ class BusInbox {
 public:
     using Receiver = std::function<void(const BusMessage& message)>;
 
-    explicit BusInbox(size_t capacity = 64);
+    explicit BusInbox(size_t capacity = 64, size_t copyDataCapacity = 6);
     // Detaches; messages not yet handled are dropped.
     ~BusInbox();
     BusInbox(const BusInbox&) = delete;
@@ -51,12 +57,17 @@ private:
         size_t inFlight = 0; // posted, not yet handled
         size_t dropped = 0;
         std::deque<BusMessage> waiting;
+        std::deque<BusMessage> copyData; // not yet handed to the receiver
+        bool drainPosted = false;        // a task that hands copyData on is queued
     };
 
     // `state->mutex` is held.
     static void PostLocked(const std::shared_ptr<State>& state, BusMessage message);
+    // `state->mutex` is held: queues the task that hands the waiting copy-data on.
+    static void PostDrainLocked(const std::shared_ptr<State>& state);
 
     const size_t m_capacity;
+    const size_t m_copyDataCapacity;
     std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 

@@ -108,6 +108,9 @@ void CMainWnd::StartDevices() {
         return;
     }
     m_devicesStarted = true;
+    if (m_services.watchName) {
+        m_audioTool.Watch(m_services.watchName, m_services.toolkit.GetDispatcher());
+    }
     m_window->Root().SetTimer(kTimerScale, kTimerScaleMs);
     m_window->Root().SetTimer(kTimerIdle, kTimerIdleMs); // periodic; its ticks need no handling
     if (m_services.devices == nullptr) {
@@ -131,6 +134,7 @@ void CMainWnd::StartDevices() {
         m_services.toolkit, *m_window, clock, m_lighting->Panels(),
         [discovery] { return discovery->SelectedDevice(); }, m_services.programFolder, m_services.dataHome,
         [this] { return m_window ? m_window->Dpi() : ui::kDefaultDpi; }});
+    m_audio->SetTool(&m_audioTool);
     const int created = m_discovery->CreateStartupDevices();
     TraceF("%d devices created at start", created);
     if (!m_lighting->StartSync(m_threads)) {
@@ -182,6 +186,8 @@ void CMainWnd::Shutdown() {
     m_menu.reset();
     StopRecording(); // as the stop button: the recorded rows are saved
     m_threads.StopAll();
+    // The threads have ended: the audio tool learns that the program goes (2, 4, 5).
+    m_audioTool.Shutdown();
     // From here no Send of any thread waits for this window: the scan thread and
     // the device threads end on their stop events even when they were sending.
     m_services.toolkit.GetDispatcher().BeginShutdown();
@@ -241,8 +247,16 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         }
         return;
     }
-    // The audio tool's link belongs to the part that handles it; until that
-    // exists it ends here.
+    if (message.kind == BusMessageKind::AudioToolLink) {
+        m_audioTool.OnLinkRequest();
+        return;
+    }
+    if (message.kind == BusMessageKind::AudioToolStatus) {
+        if (!m_audioTool.OnStatus(message.wParam, message.lParam)) {
+            TraceF("audio tool status (%d, %d) ignored", message.wParam, message.lParam);
+        }
+        return;
+    }
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
 }
 

@@ -12,7 +12,8 @@
 // announce brings it to the front). Closing the window hides it in the
 // notification area; the icon's menu item "exit" shuts everything down and
 // ends the loop. Every operation runs on the user-interface thread.
-#include "app/AudioFrames.h"
+#include "lighting/AudioFrames.h"
+#include "app/AudioToolLink.h"
 #include "app/CDeviceHook.h"
 #include "app/CSkinFrame.h"
 #include "app/ControlFactory.h"
@@ -53,6 +54,9 @@ struct MainWndServices {
     // Broadcasts a message of this program to the others (the lighting
     // ownership); may be empty (no bus). False when it could not be sent.
     std::function<bool(const BusMessage&)> broadcast;
+    // Watches a bus name (the audio capture tool's); may be empty (no bus):
+    // the tool then only counts as present once it links.
+    AudioToolLink::WatchName watchName;
     // Runs the settings window modally, owned by `owner`, at `placement` with
     // the interface DPI given, and returns when it has closed. Empty: the
     // program has no settings window; "setbtn" is then hidden.
@@ -188,6 +192,9 @@ public:
     void Suspend();
     void Resume();
     bool IsAwake() const { return m_awake; }
+
+    // The link with the audio capture tool (the sliders and the style colour go through it).
+    AudioToolLink& AudioTool() { return m_audioTool; }
 
     // A message another program sent. The announce brings the window to the front.
     void HandleBusMessage(const BusMessage& message);
@@ -366,6 +373,8 @@ private:
     ThreadSlots m_threads;
     AudioFrameLevels m_audioLevels;
     AudioBands m_audioBands;
+    AudioToolLink m_audioTool{
+        [this](const BusMessage& message) { return m_services.broadcast && m_services.broadcast(message); }};
     SkinChangeSubject m_skinChanges;
     std::unique_ptr<CSkinFrame> m_skinFrame;
     int m_languageIndex = -1;

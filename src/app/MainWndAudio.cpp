@@ -25,8 +25,8 @@ void MainWndAudio::ResetStyles() {
 }
 
 void MainWndAudio::SendStyleColour() {
-    const std::array<uint8_t, 40> message = StyleColourMessage(m_styles.Record());
-    m_tool->SendData(kToolStyleColourId, message);
+    const std::array<int32_t, 3> colour = SelectedStyleColour(m_styles.Record());
+    m_tool->SendStyleColour(colour[0], colour[1], colour[2]);
 }
 
 void MainWndAudio::OpenMusicSettings() {

@@ -40,7 +40,7 @@ public:
     void LoadStyles();
     // The profile bar's reset: the default file replaces the user's and the styles are read from it.
     void ResetStyles();
-    // Sends the selected style's colour (copy-data id 10).
+    // Sends the selected style's colour.
     void SendStyleColour();
     // Opens MusicWnd modally (nothing while it is open); on OK the edited
     // styles are taken, their colour sent and the file saved.
@@ -67,7 +67,9 @@ private:
         void SendParameter(int32_t parameter, int32_t value) override {
             m_tool->SendParameter(parameter, value);
         }
-        void SendData(uint32_t id, std::span<const uint8_t> bytes) override { m_tool->SendData(id, bytes); }
+        void SendStyleColour(int32_t red, int32_t green, int32_t blue) override {
+            m_tool->SendStyleColour(red, green, blue);
+        }
 
     private:
         AudioToolSender*& m_tool;

@@ -203,6 +203,9 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
     };
+    windowServices.watchName = [this](const std::string& name, NameHandler handler) {
+        return m_services.bus.IsOwner() ? m_services.bus.WatchName(name, std::move(handler)) : -1;
+    };
     CreateSettingsHost(folders);
     windowServices.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
         m_settings->Run(
@@ -327,6 +330,11 @@ void Program::Stop() {
     }
     if (m_services.sleepWatcher != nullptr) {
         m_services.sleepWatcher->Stop();
+    }
+    // The window's shut-down still broadcasts (the audio tool is told to go),
+    // so it comes before the bus closes.
+    if (m_mainWnd) {
+        m_mainWnd->Shutdown();
     }
     // No message reaches the window any more, then the bus lets go of the name.
     StopDeviceApi();

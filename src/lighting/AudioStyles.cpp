@@ -93,17 +93,9 @@ void WriteAudioStyle(Json::Value& document, const AudioStyleRecord& record) {
     }
 }
 
-std::array<uint8_t, 40> StyleColourMessage(const AudioStyleRecord& record) {
-    std::array<uint8_t, 40> bytes{};
+std::array<int32_t, 3> SelectedStyleColour(const AudioStyleRecord& record) {
     const auto& colour = record.colours[record.style < AudioStyleRecord::kStyles ? record.style : 0];
-    for (size_t c = 0; c < 3; ++c) {
-        // The tool reads a green of 0 as "no colour given".
-        const uint32_t value = (c == 1 && colour[c] == 0) ? 1 : colour[c];
-        for (size_t b = 0; b < 4; ++b) {
-            bytes[4 * c + b] = uint8_t(value >> (8 * b));
-        }
-    }
-    return bytes;
+    return {int32_t(colour[0]), int32_t(colour[1]), int32_t(colour[2])};
 }
 
 bool AudioStyleFile::Take(Json::Value document) {

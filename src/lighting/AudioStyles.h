@@ -37,7 +37,7 @@ void WriteAudioStyle(Json::Value& document, const AudioStyleRecord& record);
 // The tool's copy-data id 10: 40 bytes, the selected style's red, green and
 // blue levels as three 32-bit little-endian values (a green of 0 goes as 1),
 // the rest 0.
-std::array<uint8_t, 40> StyleColourMessage(const AudioStyleRecord& record);
+std::array<int32_t, 3> SelectedStyleColour(const AudioStyleRecord& record);
 
 class AudioStyleFile {
 public:

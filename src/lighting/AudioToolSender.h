@@ -1,12 +1,11 @@
 #pragma once
 // What the program sends the audio capture tool, as the lighting code sees
-// it: parameter messages (6, 7, 8 the red, green and blue sliders; 2, 4, 5
-// at shut-down) and copy-data (id 10 the selected style's colour). The link
+// it: the slider parameters (6, 7, 8: red, green, blue) and the selected
+// style's colour (levels 0..9; the link sends it as copy-data id 10). The link
 // decides whether the tool is there to hear it; a sender without a tool drops
 // everything, so every caller may send at any time. Never blocks.
 // User-interface thread only.
 #include <cstdint>
-#include <span>
 
 namespace velkor {
 
@@ -14,20 +13,19 @@ class AudioToolSender {
 public:
     virtual ~AudioToolSender() = default;
     virtual void SendParameter(int32_t parameter, int32_t value) = 0;
-    virtual void SendData(uint32_t copyDataId, std::span<const uint8_t> bytes) = 0;
+    virtual void SendStyleColour(int32_t red, int32_t green, int32_t blue) = 0;
 };
 
 // No tool: everything is dropped.
 class NoAudioTool final : public AudioToolSender {
 public:
     void SendParameter(int32_t, int32_t) override {}
-    void SendData(uint32_t, std::span<const uint8_t>) override {}
+    void SendStyleColour(int32_t, int32_t, int32_t) override {}
 };
 
-// The tool's parameter numbers and copy-data ids the lighting code uses.
+// The tool's slider parameters.
 inline constexpr int32_t kToolParameterRed = 6;
 inline constexpr int32_t kToolParameterGreen = 7;
 inline constexpr int32_t kToolParameterBlue = 8;
-inline constexpr uint32_t kToolStyleColourId = 10;
 
 } // namespace velkor

@@ -1,6 +1,6 @@
 // The audio capture tool's frames: group levels, the one-in-three hand-over,
 // and frames of the wrong size.
-#include "app/AudioFrames.h"
+#include "lighting/AudioFrames.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

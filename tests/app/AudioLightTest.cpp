@@ -152,11 +152,11 @@ struct ToolRecorder final : AudioToolSender {
     void SendParameter(int32_t parameter, int32_t value) override {
         parameters.push_back({parameter, value});
     }
-    void SendData(uint32_t id, std::span<const uint8_t> bytes) override {
-        data.push_back({id, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    void SendStyleColour(int32_t red, int32_t green, int32_t blue) override {
+        colours.push_back({red, green, blue});
     }
     std::vector<std::pair<int32_t, int32_t>> parameters;
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> data;
+    std::vector<std::array<int32_t, 3>> colours;
 };
 
 TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) {
@@ -183,9 +183,8 @@ TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) 
     });
     ASSERT_TRUE(m_user.Click(*music));
     EXPECT_EQ(CJsonFileHelper().ReadJsonFile(user)["Device"]["AudioLightInfo"]["nAudioStyle"], 1);
-    ASSERT_EQ(tool.data.size(), 1u);
-    EXPECT_EQ(tool.data[0].first, 10u);
-    EXPECT_EQ(tool.data[0].second[4], 9) << "style 1 is green";
+    ASSERT_EQ(tool.colours.size(), 1u);
+    EXPECT_EQ(tool.colours[0][1], 9) << "style 1 is green";
 
     m_toolkit->SetModalDriver([&](ui::MemoryWindow& box) { m_user.Click(box, "confirm_btn"); });
     ui::Control* menu = keyboard->Page()->FindChild("profile_fun_spread_btn");

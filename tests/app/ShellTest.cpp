@@ -92,6 +92,43 @@ TEST_F(ShellTest, InboxKeepsEarlyMessagesInOrderWithinItsCapacity) {
     EXPECT_EQ(inbox.DroppedCount(), 5u);
 }
 
+TEST_F(ShellTest, InboxKeepsTheLatestSixCopyDataApartFromTheOtherMessages) {
+    BusInbox inbox(3, 6);
+    std::vector<BusMessage> got;
+    const auto frame = [](uint8_t n) {
+        return MakeCopyData(BusMessageKind::CopyData, kCopyDataAudioFrame, std::vector<uint8_t>{n});
+    };
+    // A flood of frames before and around the others: it pushes out only older frames.
+    inbox.Receive(MakeBusMessage(BusMessageKind::Announce, 0, 1));
+    for (uint8_t n = 1; n <= 10; ++n) {
+        inbox.Receive(frame(n));
+    }
+    inbox.Receive(MakeBusMessage(BusMessageKind::GameStart, 0, 2));
+    inbox.Receive(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 3));
+    inbox.Receive(MakeBusMessage(BusMessageKind::GameEnd, 0, 4)); // the fourth other message: over its bound
+    EXPECT_EQ(inbox.DroppedCount(), 4u + 1u);
+    inbox.Attach(m_toolkit->GetDispatcher(), [&](const BusMessage& message) { got.push_back(message); });
+    for (uint8_t n = 11; n <= 13; ++n) {
+        inbox.Receive(frame(n)); // frames 5, 6, 7 make room
+    }
+    m_toolkit->ProcessPending();
+    std::vector<int> frames;
+    std::vector<int32_t> others;
+    for (const BusMessage& message : got) {
+        if (message.kind == BusMessageKind::CopyData) {
+            frames.push_back(message.data.at(0));
+        } else {
+            others.push_back(message.lParam);
+        }
+    }
+    EXPECT_EQ(others, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(frames, (std::vector<int>{8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(inbox.DroppedCount(), 8u);
+    inbox.Receive(frame(14)); // the drain ended: a new frame gets a new one
+    m_toolkit->ProcessPending();
+    EXPECT_EQ(got.back().data.at(0), 14);
+}
+
 class Marker final : public ControlObject {};
 
 class Fallback final : public ui::ControlCreator {

@@ -111,6 +111,23 @@ TEST_F(VelkorProgramTest, AGameEventFromVelkorctlLightsTheSelectedDevice) {
     EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
 }
 
+TEST_F(VelkorProgramTest, TheAudioToolLinksToTheProgramAndEndsWithIt) {
+    const std::string tool = (fs::path(m_program).parent_path() / "velkor-audio").string();
+    ASSERT_EQ(access(tool.c_str(), X_OK), 0) << tool << " missing: build the velkor-audio target";
+    const std::string bus = StartBus();
+    auto program = Run({"--simulate", "--trace"}, bus);
+    ASSERT_TRUE(program->WaitFor("InitWindow", kDeadlineMs)) << program->Err();
+    // No sound server answers here: the tool says it waits for one.
+    auto audio =
+        Run({}, bus, tool, {"VELKOR_TRACE=1", "PULSE_SERVER=unix:" + m_scratch.Path() + "/no-sound"});
+    EXPECT_TRUE(program->WaitFor("audio tool present", kDeadlineMs)) << program->Err();
+    EXPECT_TRUE(program->WaitFor("audio tool: waiting for the sound server", kDeadlineMs)) << program->Err();
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->WaitExit(kDeadlineMs), 0) << program->Err();
+    EXPECT_EQ(audio->WaitExit(kDeadlineMs), 0) << audio->Err();
+    EXPECT_NE(audio->Err().find("the program ends the tool"), std::string::npos) << audio->Err();
+}
+
 TEST_F(VelkorProgramTest, StartsFromA200CharacterFolderWithoutBusOrFontFolder) {
     ProgramFolder folder(200);
     const fs::path copy = fs::path(folder.Path()) / "velkor";

@@ -10,8 +10,11 @@
 #include <systemd/sd-bus.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <csignal>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -424,6 +427,80 @@ TEST_F(DbusBusTest, TheLiveInterfaceIsTheDocumentedOne) {
         EXPECT_EQ(it->args[0].substr(it->args[0].find(' ') + 1, 1), info.carriesData ? "u" : "i")
             << info.member;
     }
+}
+
+TEST_F(DbusBusTest, PostNeverWaitsAndHoldsBackWhileMoreThanEightWaitToBeWritten) {
+    DbusMessageBus owner(m_daemon.Address());
+    DbusMessageBus tool(m_daemon.Address());
+    Inbox inbox;
+    ASSERT_EQ(owner.Claim(inbox.Handler()), BusClaim::Owner);
+    const std::vector<uint8_t> frame(kAudioFrameBytes, 0x5A);
+    const BusMessage message = MakeCopyData(BusMessageKind::CopyData, kCopyDataAudioFrame, frame);
+    ASSERT_EQ(tool.Post(message).status, BusSendStatus::Delivered);
+    ASSERT_TRUE(inbox.WaitFor(1));
+
+    // A daemon that reads nothing: the socket fills, then the queue; Post never blocks.
+    ASSERT_EQ(kill(m_daemon.Pid(), SIGSTOP), 0);
+    size_t posted = 0;
+    BusSendResult result;
+    for (; posted < 100000; ++posted) {
+        result = tool.Post(message);
+        if (result.status != BusSendStatus::Delivered) {
+            break;
+        }
+    }
+    EXPECT_EQ(result.status, BusSendStatus::Busy) << result.error;
+    EXPECT_NE(result.error.find("9 messages wait"), std::string::npos) << result.error;
+    EXPECT_EQ(tool.Post(message).status, BusSendStatus::Busy); // still nothing written
+    ASSERT_EQ(kill(m_daemon.Pid(), SIGCONT), 0);
+
+    // Everything accepted arrives, in order and whole; then Post takes messages again.
+    ASSERT_TRUE(inbox.WaitFor(1 + posted));
+    for (const BusMessage& got : inbox.Messages()) {
+        ASSERT_EQ(got.data, frame);
+    }
+    BusSendStatus later = BusSendStatus::Busy;
+    for (int i = 0; i < 100000 && later == BusSendStatus::Busy; ++i) {
+        later = tool.Post(message).status;
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(later, BusSendStatus::Delivered);
+    // Post checks what it sends like Send.
+    EXPECT_EQ(tool.Post(MakeCopyData(BusMessageKind::CopyData, 7, frame)).status, BusSendStatus::Refused);
+}
+
+TEST_F(DbusBusTest, NameWatchFollowsTheOwnerOfAFurtherName) {
+    DbusMessageBus program(m_daemon.Address());
+    DbusMessageBus tool(m_daemon.Address());
+    DbusMessageBus second(m_daemon.Address());
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<bool> seen;
+    const auto handler = [&](bool owned) {
+        std::lock_guard lock(mutex);
+        if (seen.empty() || seen.back() != owned) {
+            seen.push_back(owned);
+        }
+        changed.notify_all();
+    };
+    const auto waitFor = [&](size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return seen.size() >= count; });
+    };
+    EXPECT_EQ(program.WatchName(kAudioToolBusName, handler), 0);
+    ASSERT_EQ(tool.ClaimName(kAudioToolBusName), BusClaim::Owner);
+    ASSERT_TRUE(waitFor(1));
+    EXPECT_EQ(second.ClaimName(kAudioToolBusName), BusClaim::OtherInstance);
+    EXPECT_EQ(second.WatchName(kAudioToolBusName, [](bool) {}), 1);
+    tool.Close();
+    ASSERT_TRUE(waitFor(2));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    }
+    // The program's own name is taken only by Claim; nothing odd reaches a match rule.
+    EXPECT_EQ(second.ClaimName(kBusName), BusClaim::NoBus);
+    EXPECT_EQ(program.WatchName("a',member='x", handler), -1);
 }
 
 TEST_F(DbusBusTest, TheProgramRunsOnWhenTheBusGoesAway) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace velkor {
 namespace {
@@ -145,6 +147,27 @@ TEST_F(InProcessBusTest, AHandlerMayBroadcastWithoutDeadlock) {
     ASSERT_EQ(gameInbox.Count(), 1u);
     EXPECT_EQ(gameInbox.Messages()[0].kind, BusMessageKind::LightingControl);
     EXPECT_EQ(gameInbox.Messages()[0].lParam, 0);
+}
+
+TEST_F(InProcessBusTest, NameWatchesFollowTheProgramsNameAndFurtherOnes) {
+    InProcessMessageBus program(m_bus);
+    InProcessMessageBus tool(m_bus);
+    InProcessMessageBus other(m_bus);
+    std::vector<std::string> seen;
+    const auto watch = [&](const char* name) {
+        return [&seen, name](bool owned) { seen.push_back(std::string(owned ? "+" : "-") + name); };
+    };
+    EXPECT_EQ(tool.WatchName(kBusName, watch("program")), 0);
+    EXPECT_EQ(program.WatchName(kAudioToolBusName, watch("tool")), 0);
+    Inbox inbox;
+    ASSERT_EQ(program.Claim(inbox.Handler()), BusClaim::Owner);
+    ASSERT_EQ(tool.ClaimName(kAudioToolBusName), BusClaim::Owner);
+    EXPECT_EQ(other.ClaimName(kAudioToolBusName), BusClaim::OtherInstance);
+    EXPECT_EQ(other.ClaimName(kBusName), BusClaim::NoBus); // only Claim takes the program's name
+    EXPECT_EQ(other.WatchName(kAudioToolBusName, [](bool) {}), 1);
+    tool.Close();
+    program.Close();
+    EXPECT_EQ(seen, (std::vector<std::string>{"+program", "+tool", "-tool"}));
 }
 
 TEST_F(InProcessBusTest, CloseWaitsForADeliveryRunningOnAnotherThread) {

@@ -22,6 +22,8 @@ public:
     void Stop();
 
     const std::string& Address() const { return m_address; }
+    // The daemon's process (to stop and continue it); -1 when not running.
+    pid_t Pid() const { return m_pid; }
 
 private:
     std::string m_folder;

@@ -21,11 +21,11 @@ struct ToolRecorder final : AudioToolSender {
     void SendParameter(int32_t parameter, int32_t value) override {
         parameters.push_back({parameter, value});
     }
-    void SendData(uint32_t id, std::span<const uint8_t> bytes) override {
-        data.push_back({id, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    void SendStyleColour(int32_t red, int32_t green, int32_t blue) override {
+        colours.push_back({red, green, blue});
     }
     std::vector<std::pair<int32_t, int32_t>> parameters;
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> data;
+    std::vector<std::array<int32_t, 3>> colours;
 };
 
 // The device's lighting panel link, as the program's adapter does it for the audio part.
@@ -267,17 +267,6 @@ TEST_F(AudioStyleFiles, ValuesOutOfRangeReadAsUsableOnes) {
     ASSERT_TRUE(file.Reset());
     EXPECT_EQ(file.Record().style, 0);
     EXPECT_EQ(CJsonFileHelper().ReadJsonFile(UserPath()), CJsonFileHelper().ReadJsonFile(DefaultPath()));
-}
-
-TEST(AudioStyleMessage, TheStyleColourGoesAsThreeWordsWithGreenNeverZero) {
-    AudioStyleRecord record;
-    record.style = 2;
-    record.colours[2] = {5, 0, 7};
-    std::array<uint8_t, 40> expected{};
-    expected[0] = 5;
-    expected[4] = 1;
-    expected[8] = 7;
-    EXPECT_EQ(StyleColourMessage(record), expected);
 }
 
 // ---- The style window ----

@@ -5,7 +5,7 @@
 namespace velkor {
 namespace {
 
-constexpr std::array<BusMessageInfo, 12> kTable = {{
+constexpr std::array<BusMessageInfo, 13> kTable = {{
     {BusMessageKind::Announce, "Announce", "VELKOR01", false, false},
     {BusMessageKind::InstallerReport, "InstallerReport", "{4695579F-999A-41d4-9FAF-EFFCE93EBF15}", false,
      false},
@@ -17,6 +17,7 @@ constexpr std::array<BusMessageInfo, 12> kTable = {{
     {BusMessageKind::GameKill, "GameKill", "Game_Kill", false, false},
     {BusMessageKind::GameDeath, "GameDeath", "Game_Death", false, false},
     {BusMessageKind::CopyData, "CopyData", "copy-data", false, true},
+    {BusMessageKind::AudioToolStatus, "AudioToolStatus", "audio tool status", false, false},
     {BusMessageKind::LightingControl, "LightingControl", "{4695579F-999A-41d4-9FAF-EFFCE93EBF16}", true,
      false},
     {BusMessageKind::AudioToolParameter, "AudioToolParameter", "{4695579F-999A-41d4-9FAF-EFFCE93EBE19}", true,

@@ -22,6 +22,8 @@ namespace velkor {
 inline constexpr const char* kBusName = "org.velkor.VELKOR01";
 inline constexpr const char* kBusObjectPath = "/org/velkor/VELKOR01";
 inline constexpr const char* kBusInterface = "org.velkor.VELKOR01";
+// The audio capture tool owns this name while it runs; the program watches it.
+inline constexpr const char* kAudioToolBusName = "org.velkor.VELKOR01.AudioRecord";
 
 // Copy-data ids and the most bytes each may carry.
 inline constexpr uint32_t kCopyDataAudioFrame = 1; // tool -> program: 500 signed 32-bit samples
@@ -43,12 +45,29 @@ enum class BusMessageKind : uint8_t {
     GameEnd,
     GameKill,
     GameDeath,
-    CopyData, // copy-data id 1 (audio frame) or 2 (audio bands) with its bytes
+    CopyData,        // copy-data id 1 (audio frame) or 2 (audio bands) with its bytes
+    AudioToolStatus, // (state, detail): 0 capturing at rate detail, 1 waiting for the sound server,
+                     // 2 no such source
     // Broadcast by the program (signals).
     LightingControl,    // (1, 1): the program takes the lighting; (1, 0): it gives it up
     AudioToolParameter, // (parameter number, value) for the audio capture tool
     AudioToolData,      // copy-data id 5 (link answer) or 10 (style colour) for the tool
 };
+
+// The audio capture tool's states (AudioToolStatus wParam).
+enum class AudioToolState : int32_t {
+    Capturing = 0, // lParam: the sample rate in Hz
+    WaitingForServer = 1,
+    NoSuchSource = 2,
+};
+
+// The parameters the program broadcasts to the tool (AudioToolParameter wParam).
+inline constexpr int32_t kToolParameterPause = 2;   // at shut-down: stop sending frames
+inline constexpr int32_t kToolParameterRelease = 4; // at shut-down: stop capturing
+inline constexpr int32_t kToolParameterEnd = 5;     // at shut-down: end
+inline constexpr int32_t kToolParameterRed = 6;     // slider values 0..255
+inline constexpr int32_t kToolParameterGreen = 7;
+inline constexpr int32_t kToolParameterBlue = 8;
 
 struct BusMessage {
     BusMessageKind kind = BusMessageKind::Announce;

@@ -107,6 +107,7 @@ struct DbusCallbacks {
     static const sd_bus_vtable* Vtable();
     static int OnMethod(sd_bus_message* call, void* userdata, sd_bus_error* error);
     static int OnSignal(sd_bus_message* signal, void* userdata, sd_bus_error* error);
+    static int OnNameOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error* error);
 };
 
 const sd_bus_vtable* DbusCallbacks::Vtable() {
@@ -133,6 +134,8 @@ const sd_bus_vtable* DbusCallbacks::Vtable() {
                                  SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_METHOD_WITH_NAMES("CopyData", "uay", SD_BUS_PARAM(id) SD_BUS_PARAM(data), "", , &OnMethod,
                                  SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD_WITH_NAMES("AudioToolStatus", "ii", SD_BUS_PARAM(state) SD_BUS_PARAM(detail), "", ,
+                                 &OnMethod, SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_SIGNAL_WITH_NAMES("LightingControl", "ii", SD_BUS_PARAM(wparam) SD_BUS_PARAM(control), 0),
         SD_BUS_SIGNAL_WITH_NAMES("AudioToolParameter", "ii", SD_BUS_PARAM(parameter) SD_BUS_PARAM(value), 0),
         SD_BUS_SIGNAL_WITH_NAMES("AudioToolData", "uay", SD_BUS_PARAM(id) SD_BUS_PARAM(data), 0),
@@ -288,7 +291,7 @@ BusSendResult DbusMessageBus::Send(const BusMessage& message) {
     }
     if (m_owner) {
         // To itself: the bus thread delivers it like a message from elsewhere.
-        Pending pending{message, nullptr, false};
+        Pending pending{message, nullptr, false, {}};
         const char* unique = nullptr;
         sd_bus_get_unique_name(m_bus, &unique);
         pending.message.sender = unique != nullptr ? unique : "";
@@ -330,6 +333,144 @@ BusSendResult DbusMessageBus::Send(const BusMessage& message) {
     sd_bus_message_unref(call);
     Wake(); // the call may have read messages that the bus thread has still to process
     return result;
+}
+
+BusSendResult DbusMessageBus::Post(const BusMessage& message) {
+    std::string why;
+    if (!CheckSendable(message, why)) {
+        return {BusSendStatus::Refused, why};
+    }
+    const BusMessageInfo& info = BusMessageInfoOf(message.kind);
+    std::lock_guard lock(m_mutex);
+    if (!ConnectLocked()) {
+        return {BusSendStatus::NoBus, m_lastError};
+    }
+    if (m_owner) {
+        const char* unique = nullptr;
+        sd_bus_get_unique_name(m_bus, &unique);
+        Pending pending{message, nullptr, false, {}};
+        pending.message.sender = unique != nullptr ? unique : "";
+        m_pending.push_back(std::move(pending));
+        Wake();
+        return {BusSendStatus::Delivered, {}};
+    }
+    uint64_t queued = 0;
+    int r = sd_bus_get_n_queued_write(m_bus, &queued);
+    if (r < 0) {
+        return {BusSendStatus::Failed, "cannot read the write queue: " + ErrnoText(r)};
+    }
+    if (queued > kPostQueueLimit) {
+        return {BusSendStatus::Busy, std::to_string(queued) + " messages wait to be written"};
+    }
+    if (!StartThreadLocked()) {
+        return {BusSendStatus::Failed, m_lastError};
+    }
+    sd_bus_message* call = nullptr;
+    r = sd_bus_message_new_method_call(m_bus, &call, kBusName, kBusObjectPath, kBusInterface, info.member);
+    if (r >= 0) {
+        r = sd_bus_message_set_auto_start(call, 0);
+    }
+    if (r >= 0) {
+        r = sd_bus_message_set_expect_reply(call, 0);
+    }
+    if (r >= 0) {
+        r = AppendArguments(call, message);
+    }
+    if (r >= 0) {
+        r = sd_bus_send(m_bus, call, nullptr); // writes what the socket takes now, queues the rest
+    }
+    sd_bus_message_unref(call);
+    Wake();
+    if (r < 0) {
+        return {BusSendStatus::Failed, std::string("cannot post ") + info.member + ": " + ErrnoText(r)};
+    }
+    return {BusSendStatus::Delivered, {}};
+}
+
+namespace {
+
+// Bus names are letters, digits, '_', '-', '.' and ':' (unique names); nothing
+// else may reach a match rule.
+bool PlainBusName(const std::string& name) {
+    if (name.empty() || name.size() > 255) {
+        return false;
+    }
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-' || c == '.' || c == ':';
+    });
+}
+
+} // namespace
+
+BusClaim DbusMessageBus::ClaimName(const std::string& name) {
+    std::lock_guard lock(m_mutex);
+    if (name == kBusName || !PlainBusName(name)) {
+        m_lastError = "ClaimName does not take \"" + name + "\"";
+        return BusClaim::NoBus;
+    }
+    if (!ConnectLocked()) {
+        return BusClaim::NoBus;
+    }
+    const int r = sd_bus_request_name(m_bus, name.c_str(), 0);
+    if (r >= 0 || r == -EALREADY) {
+        return BusClaim::Owner;
+    }
+    if (r == -EEXIST) {
+        m_lastError = name + " is owned by another process";
+        return BusClaim::OtherInstance;
+    }
+    m_lastError = "cannot own " + name + ": " + ErrnoText(r);
+    return BusClaim::NoBus;
+}
+
+int DbusMessageBus::WatchName(const std::string& name, NameHandler handler) {
+    std::lock_guard lock(m_mutex);
+    if (!PlainBusName(name)) {
+        m_lastError = "not a bus name: \"" + name + "\"";
+        return -1;
+    }
+    if (!ConnectLocked()) {
+        return -1;
+    }
+    auto watch = std::find_if(m_nameWatches.begin(), m_nameWatches.end(),
+                              [&](const NameWatch& w) { return w.name == name; });
+    if (watch == m_nameWatches.end()) {
+        watch = m_nameWatches.insert(m_nameWatches.end(), NameWatch{this, name, {}, nullptr});
+    }
+    watch->handler = std::move(handler);
+    int r = 0;
+    if (watch->slot == nullptr) {
+        // Added (and acknowledged by the daemon) before the question below, so no change is missed.
+        const std::string rule = "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+                                 "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='" +
+                                 name + "'";
+        r = sd_bus_add_match(m_bus, &watch->slot, rule.c_str(), &DbusCallbacks::OnNameOwnerChanged, &*watch);
+    }
+    if (r < 0 || !StartThreadLocked()) {
+        if (r < 0) {
+            m_lastError = "cannot watch " + name + ": " + ErrnoText(r);
+        }
+        watch->slot = sd_bus_slot_unref(watch->slot);
+        m_nameWatches.erase(watch);
+        return -1;
+    }
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    int owned = 0;
+    r = sd_bus_call_method(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "NameHasOwner", &error, &reply, "s", name.c_str());
+    if (r >= 0) {
+        r = sd_bus_message_read(reply, "b", &owned);
+    }
+    if (r < 0) {
+        m_lastError = "cannot ask for the owner of " + name + ": " +
+                      (error.message != nullptr ? std::string(error.message) : ErrnoText(r));
+    }
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(reply);
+    Wake(); // the call may have read messages that the bus thread has still to process
+    return r < 0 ? -1 : (owned != 0 ? 1 : 0);
 }
 
 bool DbusMessageBus::Broadcast(const BusMessage& message) {
@@ -405,7 +546,7 @@ int DbusCallbacks::OnMethod(sd_bus_message* call, void* userdata, sd_bus_error* 
     message.sender = sender != nullptr ? sender : "";
     TraceMessage("received", message);
     // Answered by DeliverAll once the handler has taken it.
-    self->m_pending.push_back({std::move(message), sd_bus_message_ref(call), false});
+    self->m_pending.push_back({std::move(message), sd_bus_message_ref(call), false, {}});
     return 1;
 }
 
@@ -428,7 +569,24 @@ int DbusCallbacks::OnSignal(sd_bus_message* signal, void* userdata, sd_bus_error
     const char* sender = sd_bus_message_get_sender(signal);
     message.sender = sender != nullptr ? sender : "";
     TraceMessage("broadcast", message);
-    self->m_pending.push_back({std::move(message), nullptr, true});
+    self->m_pending.push_back({std::move(message), nullptr, true, {}});
+    return 0;
+}
+
+int DbusCallbacks::OnNameOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*) {
+    auto* watch = static_cast<DbusMessageBus::NameWatch*>(userdata);
+    const char* name = nullptr;
+    const char* oldOwner = nullptr;
+    const char* newOwner = nullptr;
+    if (sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) < 0 || name == nullptr ||
+        watch->name != name || !watch->handler) {
+        return 0;
+    }
+    const bool owned = newOwner != nullptr && newOwner[0] != '\0';
+    TraceF("bus: %s %s", watch->name.c_str(), owned ? "has an owner" : "has no owner");
+    DbusMessageBus::Pending pending;
+    pending.notify = [handler = watch->handler, owned] { handler(owned); };
+    watch->self->m_pending.push_back(std::move(pending));
     return 0;
 }
 
@@ -457,6 +615,14 @@ void DbusMessageBus::Loop() {
                 m_owner = false;
                 m_lastError = "the session bus connection was lost";
                 Trace("bus: the session bus connection was lost; messages from other programs are off");
+                // As far as this endpoint can tell, every watched name has lost its owner.
+                for (const NameWatch& watch : m_nameWatches) {
+                    if (watch.handler) {
+                        Pending pending;
+                        pending.notify = [handler = watch.handler] { handler(false); };
+                        m_pending.push_back(std::move(pending));
+                    }
+                }
             }
             fds[0].events = static_cast<short>(events);
             timeoutMs = r > 0 ? 0 : PollTimeout(until);
@@ -483,6 +649,14 @@ void DbusMessageBus::DeliverAll(std::vector<Pending>& ready, const BusHandler& h
     }
     std::vector<bool> failed(ready.size(), false);
     for (size_t i = 0; i < ready.size(); ++i) {
+        if (ready[i].notify) {
+            try {
+                ready[i].notify();
+            } catch (...) {
+                Trace("bus: a name watch's handler failed");
+            }
+            continue;
+        }
         const BusHandler& target = ready[i].broadcast ? watcher : handler;
         if (!target) {
             continue;
@@ -539,6 +713,10 @@ void DbusMessageBus::TearDown() {
     m_pending.clear();
     m_objectSlot = sd_bus_slot_unref(m_objectSlot);
     m_matchSlot = sd_bus_slot_unref(m_matchSlot);
+    for (NameWatch& watch : m_nameWatches) {
+        watch.slot = sd_bus_slot_unref(watch.slot);
+    }
+    m_nameWatches.clear();
     if (m_bus != nullptr) {
         // Closing the connection gives up the name at once.
         m_bus = sd_bus_flush_close_unref(m_bus);

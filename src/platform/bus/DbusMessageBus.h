@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,8 +46,15 @@ public:
 
     BusClaim Claim(BusHandler handler) override;
     BusSendResult Send(const BusMessage& message) override;
+    // Queues the call with no answer expected (sd_bus_send); what the socket
+    // does not take at once is written by the bus thread, which Post starts.
+    BusSendResult Post(const BusMessage& message) override;
     bool Broadcast(const BusMessage& message) override;
     bool WatchBroadcasts(BusHandler handler) override;
+    BusClaim ClaimName(const std::string& name) override;
+    // Watches NameOwnerChanged of `name` through the bus daemon; the handler
+    // runs on the bus thread.
+    int WatchName(const std::string& name, NameHandler handler) override;
     void Close() override;
     bool IsOwner() const override;
     std::string LastError() const override;
@@ -74,6 +82,13 @@ private:
         BusMessage message;
         sd_bus_message* call = nullptr; // the method call to answer once delivered
         bool broadcast = false;         // for the watch handler rather than the owner's
+        std::function<void()> notify;   // a name watch's report instead of a message
+    };
+    struct NameWatch {
+        DbusMessageBus* self = nullptr;
+        std::string name;
+        NameHandler handler;
+        sd_bus_slot* slot = nullptr;
     };
 
     bool ConnectLocked();
@@ -97,7 +112,8 @@ private:
     std::string m_lastError;
     BusHandler m_handler;
     BusHandler m_watchHandler;
-    std::vector<Pending> m_pending; // filled by the sd-bus callbacks, emptied by the bus thread
+    std::vector<Pending> m_pending;     // filled by the sd-bus callbacks, emptied by the bus thread
+    std::list<NameWatch> m_nameWatches; // stable addresses: sd-bus holds pointers to them
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     int m_wakeFd = -1; // eventfd: the bus thread's poll also waits on it

@@ -24,7 +24,7 @@ void InProcessMessageBus::SetError(std::string error) {
 }
 
 BusClaim InProcessMessageBus::Claim(BusHandler handler) {
-    std::lock_guard lock(m_bus->m_mutex);
+    std::unique_lock lock(m_bus->m_mutex);
     if (m_closed) {
         SetError("the bus endpoint is closed");
         return BusClaim::NoBus;
@@ -42,7 +42,69 @@ BusClaim InProcessMessageBus::Claim(BusHandler handler) {
     }
     m_handler = std::move(handler);
     m_bus->m_owner = this;
+    NotifyName(lock, kBusName, true);
     return BusClaim::Owner;
+}
+
+void InProcessMessageBus::NotifyName(std::unique_lock<std::mutex>& lock, const std::string& name,
+                                     bool owned) {
+    std::vector<NameHandler> handlers;
+    for (const InProcessBus::NameWatch& watch : m_bus->m_nameWatches) {
+        if (watch.name == name && watch.handler) {
+            handlers.push_back(watch.handler);
+        }
+    }
+    lock.unlock();
+    for (const NameHandler& handler : handlers) {
+        handler(owned);
+    }
+    lock.lock();
+}
+
+BusClaim InProcessMessageBus::ClaimName(const std::string& name) {
+    std::unique_lock lock(m_bus->m_mutex);
+    if (m_closed || !m_bus->m_available) {
+        SetError("the in-process bus is not available");
+        return BusClaim::NoBus;
+    }
+    if (name.empty() || name == kBusName) {
+        SetError("ClaimName does not take \"" + name + "\"");
+        return BusClaim::NoBus;
+    }
+    auto [it, added] = m_bus->m_names.try_emplace(name, this);
+    if (it->second != this) {
+        SetError(name + " is owned by " + it->second->m_name);
+        return BusClaim::OtherInstance;
+    }
+    if (added) {
+        NotifyName(lock, name, true);
+    }
+    return BusClaim::Owner;
+}
+
+int InProcessMessageBus::WatchName(const std::string& name, NameHandler handler) {
+    std::lock_guard lock(m_bus->m_mutex);
+    if (m_closed || !m_bus->m_available) {
+        SetError("the in-process bus is not available");
+        return -1;
+    }
+    auto& watches = m_bus->m_nameWatches;
+    auto it = std::find_if(watches.begin(), watches.end(), [&](const InProcessBus::NameWatch& w) {
+        return w.endpoint == this && w.name == name;
+    });
+    if (it == watches.end()) {
+        watches.push_back({this, name, std::move(handler)});
+    } else {
+        it->handler = std::move(handler);
+    }
+    if (name == kBusName) {
+        return m_bus->m_owner != nullptr ? 1 : 0;
+    }
+    return m_bus->m_names.contains(name) ? 1 : 0;
+}
+
+BusSendResult InProcessMessageBus::Post(const BusMessage& message) {
+    return Send(message);
 }
 
 void InProcessMessageBus::Deliver(std::unique_lock<std::mutex>& lock, InProcessMessageBus& target,
@@ -124,8 +186,22 @@ bool InProcessMessageBus::WatchBroadcasts(BusHandler handler) {
 void InProcessMessageBus::Close() {
     std::unique_lock lock(m_bus->m_mutex);
     m_closed = true;
+    std::erase_if(m_bus->m_nameWatches, [&](const InProcessBus::NameWatch& w) { return w.endpoint == this; });
+    std::vector<std::string> lost;
     if (m_bus->m_owner == this) {
         m_bus->m_owner = nullptr;
+        lost.push_back(kBusName);
+    }
+    for (auto it = m_bus->m_names.begin(); it != m_bus->m_names.end();) {
+        if (it->second == this) {
+            lost.push_back(it->first);
+            it = m_bus->m_names.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const std::string& name : lost) {
+        NotifyName(lock, name, false);
     }
     std::erase(m_bus->m_watchers, this);
     // Wait for deliveries on other threads; one on this thread (a handler closing) cannot be waited for.

@@ -6,13 +6,17 @@
 // Delivery is synchronous: a handler runs on the thread that called Send() or
 // Broadcast(), before that call returns, and without any lock of the bus held
 // (so a handler may send or broadcast itself). The rules of BusMessage.h are
-// checked exactly as on D-Bus.
+// checked exactly as on D-Bus. Post delivers like Send (there is no write
+// queue to fill, so it is never Busy). Name watches are told on the thread
+// that claimed or gave up the name.
 #include "platform/bus/MessageBus.h"
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +43,13 @@ private:
     uint64_t m_nextEndpoint = 1;
     InProcessMessageBus* m_owner = nullptr;
     std::vector<InProcessMessageBus*> m_watchers;
+    struct NameWatch {
+        InProcessMessageBus* endpoint;
+        std::string name;
+        NameHandler handler;
+    };
+    std::map<std::string, InProcessMessageBus*> m_names; // the further names and their owners
+    std::vector<NameWatch> m_nameWatches;
 };
 
 class InProcessMessageBus final : public MessageBus {
@@ -50,8 +61,11 @@ public:
 
     BusClaim Claim(BusHandler handler) override;
     BusSendResult Send(const BusMessage& message) override;
+    BusSendResult Post(const BusMessage& message) override;
     bool Broadcast(const BusMessage& message) override;
     bool WatchBroadcasts(BusHandler handler) override;
+    BusClaim ClaimName(const std::string& name) override;
+    int WatchName(const std::string& name, NameHandler handler) override;
     void Close() override;
     bool IsOwner() const override;
     std::string LastError() const override;
@@ -64,6 +78,8 @@ private:
     void Deliver(std::unique_lock<std::mutex>& lock, InProcessMessageBus& target, const BusHandler& handler,
                  BusMessage message);
     void SetError(std::string error);
+    // Tells the watchers of `name` its new state; `lock` holds the bus mutex and is released meanwhile.
+    void NotifyName(std::unique_lock<std::mutex>& lock, const std::string& name, bool owned);
 
     std::shared_ptr<InProcessBus> m_bus;
     std::string m_name;

@@ -14,6 +14,8 @@ const char* BusSendStatusName(BusSendStatus status) {
         return "no bus";
     case BusSendStatus::Failed:
         return "failed";
+    case BusSendStatus::Busy:
+        return "busy";
     }
     return "unknown";
 }

@@ -34,6 +34,7 @@ enum class BusSendStatus {
     Refused,    // the message breaks a rule (checked here or by the receiver); see error
     NoBus,      // no bus reachable
     Failed,     // the bus failed on the way (time-out, connection lost); see error
+    Busy,       // Post only: too many messages wait to be written; this one was not queued
 };
 
 struct BusSendResult {
@@ -44,6 +45,11 @@ struct BusSendResult {
 const char* BusSendStatusName(BusSendStatus status);
 
 using BusHandler = std::function<void(BusMessage message)>;
+// Told whether a watched bus name has an owner now.
+using NameHandler = std::function<void(bool owned)>;
+
+// Post refuses a message while more than this many wait to be written.
+inline constexpr uint64_t kPostQueueLimit = 8;
 
 class MessageBus {
 public:
@@ -61,6 +67,14 @@ public:
     // messages that fail ValidateBusMessage are Refused without touching the bus.
     virtual BusSendResult Send(const BusMessage& message) = 0;
 
+    // Sends like Send but never waits: the message is queued for the running
+    // instance without asking for an answer, so Delivered only means it went
+    // to the bus (a message the instance refuses, or one sent while nobody
+    // owns the name, is lost without a word). Busy, and nothing queued, while
+    // more than kPostQueueLimit messages of this endpoint wait to be written,
+    // so a stopped receiver can neither block the sender nor make it grow.
+    virtual BusSendResult Post(const BusMessage& message) = 0;
+
     // Broadcasts a message of the program (a signal kind) to every watcher.
     // Only the owner broadcasts; false when this endpoint is not the owner,
     // the message is not a valid broadcast, or the bus failed (see LastError).
@@ -70,6 +84,20 @@ public:
     // program's name (this endpoint's own included when it is the owner).
     // Broadcasts that break the rules are dropped. False when no bus is reachable.
     virtual bool WatchBroadcasts(BusHandler handler) = 0;
+
+    // Owns the further well-known name `name` (not the program's own) for as
+    // long as this endpoint is open: Owner, OtherInstance when another
+    // endpoint owns it, NoBus when no bus is reachable (see LastError).
+    virtual BusClaim ClaimName(const std::string& name) = 0;
+
+    // From now on `handler` learns each time the bus name `name` gains or
+    // loses its owner (on the endpoint's delivery thread). Returns whether it
+    // is owned now (1 yes, 0 no), or -1 when no bus is reachable. A change
+    // racing the call may also be reported once more, so the handler should
+    // act on changes of the state only. When the bus connection is lost the
+    // handler is told that the name has no owner. One handler per name; a
+    // later call replaces it.
+    virtual int WatchName(const std::string& name, NameHandler handler) = 0;
 
     // Gives up the name and stops every delivery; when it returns no handler
     // of this endpoint runs any more. Idempotent; must not be called from a

@@ -1,4 +1,4 @@
-#include "app/AudioFrames.h"
+#include "lighting/AudioFrames.h"
 
 #include <algorithm>
 #include <cstdlib>
