@@ -5,6 +5,8 @@
 // decides whether the tool is there to hear it; a sender without a tool drops
 // everything, so every caller may send at any time. Never blocks.
 // User-interface thread only.
+#include "platform/bus/BusMessage.h" // the parameter numbers
+
 #include <cstdint>
 
 namespace velkor {
@@ -22,10 +24,5 @@ public:
     void SendParameter(int32_t, int32_t) override {}
     void SendStyleColour(int32_t, int32_t, int32_t) override {}
 };
-
-// The tool's slider parameters.
-inline constexpr int32_t kToolParameterRed = 6;
-inline constexpr int32_t kToolParameterGreen = 7;
-inline constexpr int32_t kToolParameterBlue = 8;
 
 } // namespace velkor
