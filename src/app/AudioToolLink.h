@@ -83,7 +83,9 @@ public:
     bool SetStyleColour(int32_t red, int32_t green, int32_t blue);
     // The lighting code's view of the link: Send and SetStyleColour.
     void SendParameter(int32_t parameter, int32_t value) override { Send(parameter, value); }
-    void SendStyleColour(int32_t red, int32_t green, int32_t blue) override { SetStyleColour(red, green, blue); }
+    void SendStyleColour(int32_t red, int32_t green, int32_t blue) override {
+        SetStyleColour(red, green, blue);
+    }
 
     // Sends 2, 4, 5 (value 0) while the tool is present; then the link sends
     // nothing more and ignores the watch. Idempotent.

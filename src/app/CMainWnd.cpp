@@ -111,6 +111,9 @@ void CMainWnd::StartDevices() {
     if (m_services.watchName) {
         m_audioTool.Watch(m_services.watchName, m_services.toolkit.GetDispatcher());
     }
+    if (m_services.audioToolWanted) {
+        m_window->Root().SetTimer(kTimerAudioTool, kTimerAudioToolMs);
+    }
     m_window->Root().SetTimer(kTimerScale, kTimerScaleMs);
     m_window->Root().SetTimer(kTimerIdle, kTimerIdleMs); // periodic; its ticks need no handling
     if (m_services.devices == nullptr) {
@@ -182,6 +185,7 @@ void CMainWnd::Shutdown() {
         m_window->Hide();
         m_window->Root().KillTimer(kTimerScale);
         m_window->Root().KillTimer(kTimerMenu);
+        m_window->Root().KillTimer(kTimerAudioTool);
     }
     m_menu.reset();
     StopRecording(); // as the stop button: the recorded rows are saved
@@ -258,6 +262,20 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         return;
     }
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
+}
+
+bool CMainWnd::KeyboardShowsAudio() const {
+    if (!m_discovery) {
+        return false;
+    }
+    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(1)) {
+        const int effect = device->LightRecord().selectItem;
+        if (device->CommandTransport().IsOpen() && (effect == CTolvanicKeyboardDevice::kAudioEffect ||
+                                                    effect == CTolvanicKeyboardDevice::kBandColourEffect)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<AudioLighting*> CMainWnd::FedKeyboards() const {

@@ -12,7 +12,6 @@
 // announce brings it to the front). Closing the window hides it in the
 // notification area; the icon's menu item "exit" shuts everything down and
 // ends the loop. Every operation runs on the user-interface thread.
-#include "lighting/AudioFrames.h"
 #include "app/AudioToolLink.h"
 #include "app/CDeviceHook.h"
 #include "app/CSkinFrame.h"
@@ -24,6 +23,7 @@
 #include "app/WindowPrompts.h"
 #include "devices/DeviceDiscovery.h"
 #include "devices/DeviceScanner.h"
+#include "lighting/AudioFrames.h"
 #include "platform/bus/BusMessage.h"
 #include "profiles/LanguageTexts.h"
 #include "transport/HidBackend.h"
@@ -57,6 +57,9 @@ struct MainWndServices {
     // Watches a bus name (the audio capture tool's); may be empty (no bus):
     // the tool then only counts as present once it links.
     AudioToolLink::WatchName watchName;
+    // Called about once a second while a keyboard shows an audio effect and
+    // the capture tool is not there; may be empty (nobody starts the tool).
+    std::function<void()> audioToolWanted;
     // Runs the settings window modally, owned by `owner`, at `placement` with
     // the interface DPI given, and returns when it has closed. Empty: the
     // program has no settings window; "setbtn" is then hidden.
@@ -139,6 +142,8 @@ public:
     static constexpr int kTimerMenu = 1032;
     static constexpr int kTimerMenuMs = 10;
     // Re-arms itself and does nothing else.
+    static constexpr int kTimerAudioTool = 1042;
+    static constexpr int kTimerAudioToolMs = 1000;
     static constexpr int kTimerIdle = 1031;
     static constexpr int kTimerIdleMs = 5000;
     // Messages of the program's own windows.
@@ -337,6 +342,8 @@ private:
     void HoldSlotEvent(int slot, bool attach);
     // The keyboards whose command transport is open: each gets the audio levels and bands.
     std::vector<AudioLighting*> FedKeyboards() const;
+    // Whether an attached keyboard shows an effect the capture tool feeds.
+    bool KeyboardShowsAudio() const;
     // The keyboards' layouts and the mice's and keyboards' pages after a language change.
     void RefreshDeviceTexts();
     // The index the keyboards pick their on-screen layout by.

@@ -166,6 +166,10 @@ void CMainWnd::OnTimer(int id) {
     } else if (id == kTimerMenu) {
         m_window->Root().KillTimer(kTimerMenu);
         OpenMenu();
+    } else if (id == kTimerAudioTool) {
+        if (!m_audioTool.Present() && KeyboardShowsAudio()) {
+            m_services.audioToolWanted();
+        }
     } else if (m_lighting) {
         m_lighting->OnTimer(id); // the end of a game-event effect
     }

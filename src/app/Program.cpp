@@ -199,6 +199,10 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.programFolder = folders.program;
     windowServices.audioPlugin = AudioPluginPath(folders.program, m_options.simulate);
     windowServices.globalInput = m_globalInput.get();
+    if (m_services.startAudioTool) {
+        m_audioToolStarter = std::make_unique<AudioToolStarter>(AudioToolPath(folders.program), m_toolClock);
+        windowServices.audioToolWanted = [starter = m_audioToolStarter.get()] { starter->Start(); };
+    }
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {
         return m_services.bus.IsOwner() && m_services.bus.Broadcast(message);
@@ -341,6 +345,7 @@ void Program::Stop() {
     m_inbox.Detach();
     m_services.bus.Close();
     m_mainWnd.reset();
+    m_audioToolStarter.reset(); // told to end at the window's shut-down
     m_globalInput.reset();
     m_settings.reset();
     m_devices.reset();

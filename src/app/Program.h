@@ -20,6 +20,7 @@
 // RunLoop runs the toolkit's loop until the main window ends it; Stop tears
 // everything down in the reverse order. Start, RunLoop and Stop run on the
 // thread that becomes the user-interface thread.
+#include "app/AudioToolStarter.h"
 #include "app/BusInbox.h"
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
@@ -99,6 +100,9 @@ struct ProgramServices {
     // what reaches the main window. A simulated run never reads or grabs the
     // machine's own keyboards.
     GlobalInputMaker makeGlobalInput;
+    // Whether the program starts the audio capture tool (velkor-audio, beside
+    // it or in its helper folder) while a keyboard shows an audio effect.
+    bool startAudioTool = false;
     // The per-user data home of the device folders; empty takes the
     // environment's XDG_DATA_HOME, else HOME + "/.local/share".
     std::string dataHome;
@@ -199,6 +203,8 @@ private:
     std::unique_ptr<HidBackend> m_devices;
     // Outlives the main window whose hook uses it, and posts to the toolkit's dispatcher.
     std::unique_ptr<HookInputSource> m_globalInput;
+    SteadyTickClock m_toolClock;
+    std::unique_ptr<AudioToolStarter> m_audioToolStarter;
     // Outlives the main window that runs it.
     std::unique_ptr<SettingsWindowHost> m_settings;
     std::unique_ptr<CMainWnd> m_mainWnd;

@@ -250,6 +250,7 @@ int main(int argc, char** argv) {
             [](velkor::ui::Dispatcher& dispatcher) -> std::unique_ptr<velkor::HookInputSource> {
             return std::make_unique<velkor::GlobalInputSource>(dispatcher);
         },
+        .startAudioTool = true,
         .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
         .deviceService = &deviceService,
         .sleepWatcher = &sleepWatcher,

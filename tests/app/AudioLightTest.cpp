@@ -3,17 +3,22 @@
 // renders effect 29 from them and streams it; the frames move while sound
 // plays and stand still in silence.
 #include "MainWndFixture.h"
+#include "app/AudioToolStarter.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "lighting/AudioLightControls.h"
 #include "platform/bus/BusMessage.h"
 #include "profiles/JsonFileHelper.h"
+#include "support/ScratchFolder.h"
 #include "ui/memory/MemoryWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
+#include <thread>
 
 namespace velkor::test {
 namespace {
@@ -195,6 +200,67 @@ TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) 
     EXPECT_EQ(CJsonFileHelper().ReadJsonFile(user), defaults)
         << "the profile bar's reset restores the styles";
     EXPECT_EQ(m_main->Audio()->Styles().Record().style, 0);
+}
+
+// The program starts the capture tool while a keyboard shows an audio effect
+// and the tool is not on the bus, and never otherwise.
+TEST_F(AudioLight, TheToolIsWantedOnlyWhileAKeyboardShowsAnAudioEffect) {
+    int wanted = 0;
+    MainWndServices services = Services(true, 1);
+    services.audioToolWanted = [&] { ++wanted; };
+    m_sim.Plug(SimUnit::Keyboard);
+    ASSERT_TRUE(StartWith(services));
+    CTolvanicKeyboardDevice* keyboard = nullptr;
+    ASSERT_TRUE(Until(
+        [&] {
+            keyboard =
+                dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DeviceOfModel(kWirelessRow));
+            return keyboard != nullptr && keyboard->KeyPositions() > 0;
+        },
+        10));
+    m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
+    EXPECT_EQ(wanted, 0) << "no audio effect shown";
+    SelectAudioEffect(*keyboard);
+    m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
+    EXPECT_EQ(wanted, 3);
+    m_main->AudioTool().SetPresent(true);
+    m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
+    EXPECT_EQ(wanted, 3) << "the tool is there";
+}
+
+TEST(AudioToolStarter, StartsTheToolAtMostThreeTimesAMinuteAndReapsIt) {
+    ScratchFolder folder;
+    const std::string tool = folder.Path() + "/velkor-audio";
+    const std::string log = folder.Path() + "/log";
+    std::ofstream(tool) << "#!/bin/sh\necho started >> '" << log << "'\n";
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    EXPECT_EQ(AudioToolPath(folder.Path()), tool) << "beside the program first";
+    EXPECT_EQ(AudioToolPath("/opt/v/bin"), "/opt/v/libexec/velkor/velkor-audio");
+
+    ui::ManualClock clock{0};
+    ManualTicks ticks{clock};
+    AudioToolStarter starter(tool, ticks);
+    const auto ended = [&] {
+        for (int i = 0; i < 200 && starter.Running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return !starter.Running();
+    };
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(starter.Start()) << i;
+        ASSERT_TRUE(ended()) << "reaped";
+    }
+    EXPECT_FALSE(starter.Start()) << "a fourth start within the minute";
+    clock.Advance(60'000);
+    EXPECT_TRUE(starter.Start());
+    ASSERT_TRUE(ended());
+    std::stringstream lines;
+    lines << std::ifstream(log).rdbuf();
+    EXPECT_EQ(lines.str(), "started\nstarted\nstarted\nstarted\n");
+
+    AudioToolStarter missing(folder.Path() + "/none", ticks);
+    EXPECT_FALSE(missing.Start());
+    EXPECT_FALSE(missing.Running());
 }
 
 } // namespace
