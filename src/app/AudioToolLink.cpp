@@ -100,6 +100,7 @@ void AudioToolLink::SetPresent(bool present) {
         m_state = -1;
         m_detail = 0;
     }
+    Changed();
 }
 
 void AudioToolLink::OnLinkRequest() {
@@ -108,6 +109,7 @@ void AudioToolLink::OnLinkRequest() {
     }
     m_present = true;
     SendGreeting();
+    Changed();
 }
 
 bool AudioToolLink::OnStatus(int32_t state, int32_t detail) {
@@ -120,6 +122,7 @@ bool AudioToolLink::OnStatus(int32_t state, int32_t detail) {
     static constexpr const char* kStates[] = {"capturing at %d Hz", "waiting for the sound server",
                                               "no such source"};
     TraceF((std::string("audio tool: ") + kStates[state]).c_str(), detail);
+    Changed();
     return true;
 }
 

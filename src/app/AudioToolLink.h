@@ -91,6 +91,9 @@ public:
     // nothing more and ignores the watch. Idempotent.
     void Shutdown();
 
+    // Called after the tool came, went or reported a state; may be empty.
+    void SetChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+
     bool Present() const { return m_present; }
     Status LastStatus() const;
 
@@ -105,7 +108,14 @@ private:
     bool Emit(const BusMessage& message);
     void DetachWatch();
 
+    void Changed() const {
+        if (m_changed) {
+            m_changed();
+        }
+    }
+
     Broadcast m_broadcast;
+    std::function<void()> m_changed;
     std::shared_ptr<Guard> m_guard = std::make_shared<Guard>();
     bool m_present = false;
     bool m_shutDown = false;

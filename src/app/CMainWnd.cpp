@@ -138,6 +138,7 @@ void CMainWnd::StartDevices() {
         [discovery] { return discovery->SelectedDevice(); }, m_services.programFolder, m_services.dataHome,
         [this] { return m_window ? m_window->Dpi() : ui::kDefaultDpi; }});
     m_audio->SetTool(&m_audioTool);
+    m_audioTool.SetChangeHandler([this] { ShowAudioToolStatus(); });
     const int created = m_discovery->CreateStartupDevices();
     TraceF("%d devices created at start", created);
     if (!m_lighting->StartSync(m_threads)) {
@@ -262,6 +263,13 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
         return;
     }
     TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
+}
+
+void CMainWnd::ShowAudioToolStatus() {
+    if (m_audio) {
+        const AudioToolLink::Status status = m_audioTool.LastStatus();
+        m_audio->ShowToolStatus(status.present, status.state);
+    }
 }
 
 bool CMainWnd::KeyboardShowsAudio() const {

@@ -344,6 +344,8 @@ private:
     std::vector<AudioLighting*> FedKeyboards() const;
     // Whether an attached keyboard shows an effect the capture tool feeds.
     bool KeyboardShowsAudio() const;
+    // The capture tool's state on the audio pages (also for pages built since).
+    void ShowAudioToolStatus();
     // The keyboards' layouts and the mice's and keyboards' pages after a language change.
     void RefreshDeviceTexts();
     // The index the keyboards pick their on-screen layout by.

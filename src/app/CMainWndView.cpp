@@ -170,6 +170,9 @@ void CMainWnd::OnTimer(int id) {
         if (!m_audioTool.Present() && KeyboardShowsAudio()) {
             m_services.audioToolWanted();
         }
+        ShowAudioToolStatus();
+    } else if (id == kTimerIdle) {
+        ShowAudioToolStatus();
     } else if (m_lighting) {
         m_lighting->OnTimer(id); // the end of a game-event effect
     }

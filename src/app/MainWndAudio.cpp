@@ -56,6 +56,20 @@ void MainWndAudio::CloseMusicSettings() {
     }
 }
 
+void MainWndAudio::ShowToolStatus(bool present, int32_t state) {
+    static constexpr std::string_view kStateTexts[] = {"audio_tool_capturing", "audio_tool_waiting",
+                                                       "audio_tool_no_source"};
+    const std::string_view key = !present                 ? "audio_tool_absent"
+                                 : state < 0 || state > 2 ? ""
+                                                          : kStateTexts[state];
+    for (CLightControlUI* panel : m_setup.panels.All()) {
+        if (ui::Control* line = panel->Panel().FindChild("audio_status_text")) {
+            line->SetResourceText(!key.empty());
+            line->SetText(key);
+        }
+    }
+}
+
 void MainWndAudio::ShowFrame(std::span<const uint8_t> bytes) {
     std::vector<int32_t> samples(std::min<size_t>(bytes.size() / 4, CAudioRecordUI::kSamples));
     std::memcpy(samples.data(), bytes.data(), samples.size() * 4);

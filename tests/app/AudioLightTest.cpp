@@ -223,9 +223,18 @@ TEST_F(AudioLight, TheToolIsWantedOnlyWhileAKeyboardShowsAnAudioEffect) {
     SelectAudioEffect(*keyboard);
     m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
     EXPECT_EQ(wanted, 3);
+    ui::Control* status = keyboard->Page()->FindChild("audio_status_text");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->Text(), "audio_tool_absent");
     m_main->AudioTool().SetPresent(true);
     m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
     EXPECT_EQ(wanted, 3) << "the tool is there";
+    ASSERT_TRUE(m_main->AudioTool().OnStatus(int32_t(AudioToolState::WaitingForServer), 0));
+    EXPECT_EQ(status->Text(), "audio_tool_waiting");
+    ASSERT_TRUE(m_main->AudioTool().OnStatus(int32_t(AudioToolState::Capturing), 48000));
+    EXPECT_EQ(status->Text(), "audio_tool_capturing");
+    m_main->AudioTool().SetPresent(false);
+    EXPECT_EQ(status->Text(), "audio_tool_absent");
 }
 
 TEST(AudioToolStarter, StartsTheToolAtMostThreeTimesAMinuteAndReapsIt) {
