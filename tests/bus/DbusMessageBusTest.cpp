@@ -170,9 +170,9 @@ TEST_F(DbusBusTest, TheNameIsFreeAgainOnceTheOwnerCloses) {
 }
 
 TEST_F(DbusBusTest, EveryMessageArrivesWithItsValuesInOrder) {
+    Inbox inbox;
     DbusMessageBus owner(m_daemon.Address());
     DbusMessageBus game(m_daemon.Address());
-    Inbox inbox;
     ASSERT_EQ(owner.Claim(inbox.Handler()), BusClaim::Owner);
     std::vector<BusMessage> sent;
     int32_t value = -3;
@@ -208,8 +208,8 @@ TEST_F(DbusBusTest, EveryMessageArrivesWithItsValuesInOrder) {
 }
 
 TEST_F(DbusBusTest, BadInputFromAnotherProgramIsRefusedAndTheOwnerKeepsWorking) {
-    DbusMessageBus owner(m_daemon.Address());
     Inbox inbox;
+    DbusMessageBus owner(m_daemon.Address());
     ASSERT_EQ(owner.Claim(inbox.Handler()), BusClaim::Owner);
     RawClient other(m_daemon.Address());
     ASSERT_TRUE(other.Ok());
@@ -254,9 +254,9 @@ TEST_F(DbusBusTest, BadInputFromAnotherProgramIsRefusedAndTheOwnerKeepsWorking) 
 }
 
 TEST_F(DbusBusTest, AThrowingHandlerFailsThatCallOnly) {
+    Inbox inbox;
     DbusMessageBus owner(m_daemon.Address());
     DbusMessageBus sender(m_daemon.Address());
-    Inbox inbox;
     const BusHandler record = inbox.Handler();
     ASSERT_EQ(owner.Claim([&](BusMessage message) {
         if (message.kind == BusMessageKind::GameKill) {
@@ -272,8 +272,8 @@ TEST_F(DbusBusTest, AThrowingHandlerFailsThatCallOnly) {
 }
 
 TEST_F(DbusBusTest, TheOwnerSendingToItselfGetsItOnTheBusThread) {
-    DbusMessageBus owner(m_daemon.Address());
     Inbox inbox;
+    DbusMessageBus owner(m_daemon.Address());
     std::thread::id handlerThread;
     const BusHandler record = inbox.Handler();
     ASSERT_EQ(owner.Claim([&](BusMessage message) {
@@ -318,8 +318,8 @@ TEST_F(DbusBusTest, BroadcastsReachWatchersAndComeOnlyFromTheOwner) {
 }
 
 TEST_F(DbusBusTest, WatchersDropBroadcastsOfOthersAndBrokenOnes) {
-    DbusMessageBus watcher(m_daemon.Address());
     Inbox inbox;
+    DbusMessageBus watcher(m_daemon.Address());
     ASSERT_TRUE(watcher.WatchBroadcasts(inbox.Handler()));
     RawClient impostor(m_daemon.Address());
     RawClient owner(m_daemon.Address());
@@ -430,9 +430,9 @@ TEST_F(DbusBusTest, TheLiveInterfaceIsTheDocumentedOne) {
 }
 
 TEST_F(DbusBusTest, PostNeverWaitsAndHoldsBackWhileMoreThanEightWaitToBeWritten) {
+    Inbox inbox; // outlives the buses whose threads deliver into it
     DbusMessageBus owner(m_daemon.Address());
     DbusMessageBus tool(m_daemon.Address());
-    Inbox inbox;
     ASSERT_EQ(owner.Claim(inbox.Handler()), BusClaim::Owner);
     const std::vector<uint8_t> frame(kAudioFrameBytes, 0x5A);
     const BusMessage message = MakeCopyData(BusMessageKind::CopyData, kCopyDataAudioFrame, frame);

@@ -279,6 +279,17 @@ BusClaim DbusMessageBus::Claim(BusHandler handler) {
     return BusClaim::Owner;
 }
 
+// To itself: the bus thread delivers it like a message from elsewhere.
+BusSendResult DbusMessageBus::DeliverToSelfLocked(const BusMessage& message) {
+    Pending pending{message, nullptr, false, {}};
+    const char* unique = nullptr;
+    sd_bus_get_unique_name(m_bus, &unique);
+    pending.message.sender = unique != nullptr ? unique : "";
+    m_pending.push_back(std::move(pending));
+    Wake();
+    return {BusSendStatus::Delivered, {}};
+}
+
 BusSendResult DbusMessageBus::Send(const BusMessage& message) {
     std::string why;
     if (!CheckSendable(message, why)) {
@@ -290,14 +301,7 @@ BusSendResult DbusMessageBus::Send(const BusMessage& message) {
         return {BusSendStatus::NoBus, m_lastError};
     }
     if (m_owner) {
-        // To itself: the bus thread delivers it like a message from elsewhere.
-        Pending pending{message, nullptr, false, {}};
-        const char* unique = nullptr;
-        sd_bus_get_unique_name(m_bus, &unique);
-        pending.message.sender = unique != nullptr ? unique : "";
-        m_pending.push_back(std::move(pending));
-        Wake();
-        return {BusSendStatus::Delivered, {}};
+        return DeliverToSelfLocked(message);
     }
     sd_bus_message* call = nullptr;
     sd_bus_message* reply = nullptr;
@@ -346,13 +350,7 @@ BusSendResult DbusMessageBus::Post(const BusMessage& message) {
         return {BusSendStatus::NoBus, m_lastError};
     }
     if (m_owner) {
-        const char* unique = nullptr;
-        sd_bus_get_unique_name(m_bus, &unique);
-        Pending pending{message, nullptr, false, {}};
-        pending.message.sender = unique != nullptr ? unique : "";
-        m_pending.push_back(std::move(pending));
-        Wake();
-        return {BusSendStatus::Delivered, {}};
+        return DeliverToSelfLocked(message);
     }
     uint64_t queued = 0;
     int r = sd_bus_get_n_queued_write(m_bus, &queued);

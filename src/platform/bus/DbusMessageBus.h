@@ -97,6 +97,8 @@ private:
     void Loop();
     // Runs the handlers outside the lock, then answers the calls.
     void DeliverAll(std::vector<Pending>& ready, const BusHandler& handler, const BusHandler& watcher);
+    // A message of the owner to itself (m_mutex held).
+    BusSendResult DeliverToSelfLocked(const BusMessage& message);
     void TearDown();
     friend struct DbusCallbacks; // the sd-bus callbacks, which fill m_pending
 
