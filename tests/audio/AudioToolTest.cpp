@@ -183,8 +183,8 @@ TEST_F(AudioToolTest, WithoutTheProgramTheToolEndsWithTwo) {
 }
 
 TEST_F(AudioToolTest, TheToolEndsWhenTheBusGoesAway) {
+    Inbox inbox; // outlives the bus whose thread delivers into it
     DbusMessageBus program(m_bus.Address());
-    Inbox inbox;
     ASSERT_EQ(program.Claim(inbox.Handler()), BusClaim::Owner);
     ChildProcess tool(m_sound.Folder() + "/tool");
     ASSERT_TRUE(tool.Start({VELKOR_AUDIO_TOOL}, ToolEnvironment()));
@@ -195,10 +195,10 @@ TEST_F(AudioToolTest, TheToolEndsWhenTheBusGoesAway) {
 }
 
 TEST_F(AudioToolTest, CapturesATonePlayedIntoTheNullSinkAndFollowsTheProgramsLink) {
-    DbusMessageBus program(m_bus.Address());
-    DbusMessageBus observer(m_bus.Address());
     Inbox inbox;
     Broadcasts broadcasts;
+    DbusMessageBus program(m_bus.Address());
+    DbusMessageBus observer(m_bus.Address());
     ASSERT_EQ(program.Claim(inbox.Handler()), BusClaim::Owner);
     ASSERT_TRUE(observer.WatchBroadcasts(broadcasts.Handler()));
     AudioToolLink link([&](const BusMessage& message) { return program.Broadcast(message); });

@@ -139,8 +139,8 @@ TEST(BusCommandsOnTheSessionBus, GameEventReachesTheRunningProgram) {
     test::PrivateBus daemon;
     std::string why;
     ASSERT_TRUE(daemon.Start(why)) << why;
-    DbusMessageBus owner(daemon.Address());
     Inbox inbox;
+    DbusMessageBus owner(daemon.Address());
     ASSERT_EQ(owner.Claim(inbox.Handler()), BusClaim::Owner);
 
     const char* previous = std::getenv("DBUS_SESSION_BUS_ADDRESS");
