@@ -168,15 +168,20 @@ bool AudioToolLink::SetStyleColour(int32_t red, int32_t green, int32_t blue) {
         MakeCopyData(BusMessageKind::AudioToolData, kCopyDataToolStyle, ToolStyleColour(red, green, blue)));
 }
 
+void AudioToolLink::TellToEnd() {
+    if (m_shutDown || !m_present) {
+        return;
+    }
+    for (int32_t parameter : {kToolParameterPause, kToolParameterRelease, kToolParameterEnd}) {
+        Emit(MakeBusMessage(BusMessageKind::AudioToolParameter, parameter, 0));
+    }
+}
+
 void AudioToolLink::Shutdown() {
     if (m_shutDown) {
         return;
     }
-    if (m_present) {
-        for (int32_t parameter : {kToolParameterPause, kToolParameterRelease, kToolParameterEnd}) {
-            Emit(MakeBusMessage(BusMessageKind::AudioToolParameter, parameter, 0));
-        }
-    }
+    TellToEnd();
     m_shutDown = true;
     m_present = false;
     DetachWatch();

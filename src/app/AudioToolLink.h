@@ -87,6 +87,8 @@ public:
         SetStyleColour(red, green, blue);
     }
 
+    // Sends 2, 4, 5 (value 0) while the tool is present: it ends.
+    void TellToEnd();
     // Sends 2, 4, 5 (value 0) while the tool is present; then the link sends
     // nothing more and ignores the watch. Idempotent.
     void Shutdown();

@@ -111,7 +111,7 @@ void CMainWnd::StartDevices() {
     if (m_services.watchName) {
         m_audioTool.Watch(m_services.watchName, m_services.toolkit.GetDispatcher());
     }
-    if (m_services.audioToolWanted) {
+    if (m_services.audioToolStarter != nullptr) {
         m_window->Root().SetTimer(kTimerAudioTool, kTimerAudioToolMs);
     }
     m_window->Root().SetTimer(kTimerScale, kTimerScaleMs);
@@ -266,10 +266,52 @@ void CMainWnd::HandleBusMessage(const BusMessage& message) {
 }
 
 void CMainWnd::ShowAudioToolStatus() {
-    if (m_audio) {
-        const AudioToolLink::Status status = m_audioTool.LastStatus();
-        m_audio->ShowToolStatus(status.present, status.state);
+    if (!m_audio) {
+        return;
     }
+    const AudioToolLink::Status status = m_audioTool.LastStatus();
+    const AudioToolStarter* starter = m_services.audioToolStarter;
+    std::string_view key = "audio_tool_absent";
+    std::optional<int> number;
+    if (status.present) {
+        switch (status.state) {
+        case int32_t(AudioToolState::Capturing):
+            key = "audio_tool_capturing";
+            number = status.detail;
+            break;
+        case int32_t(AudioToolState::WaitingForServer):
+            key = "audio_tool_waiting";
+            break;
+        case int32_t(AudioToolState::NoSuchSource):
+            key = "audio_tool_no_source";
+            break;
+        default:
+            key = ""; // started, nothing said yet
+        }
+    } else if (starter != nullptr && !starter->Running()) {
+        if (starter->GivenUp()) {
+            key = "audio_tool_given_up";
+        } else if (starter->LastExit().value_or(0) != 0) {
+            key = "audio_tool_stopped";
+            number = starter->LastExit();
+        }
+    }
+    m_audio->ShowToolStatus(key, number, m_services.texts);
+}
+
+void CMainWnd::SuperviseAudioTool() {
+    AudioToolStarter& starter = *m_services.audioToolStarter;
+    starter.Poll();
+    if (KeyboardShowsAudio()) {
+        m_ticksWithoutAudio = 0;
+        if (!m_audioTool.Present()) {
+            starter.Start();
+        }
+    } else if (starter.Running() && ++m_ticksWithoutAudio == kAudioToolIdleTicks) {
+        m_audioTool.TellToEnd();
+        starter.Stop();
+    }
+    ShowAudioToolStatus();
 }
 
 bool CMainWnd::KeyboardShowsAudio() const {

@@ -13,6 +13,7 @@
 // notification area; the icon's menu item "exit" shuts everything down and
 // ends the loop. Every operation runs on the user-interface thread.
 #include "app/AudioToolLink.h"
+#include "app/AudioToolStarter.h"
 #include "app/CDeviceHook.h"
 #include "app/CSkinFrame.h"
 #include "app/ControlFactory.h"
@@ -57,9 +58,10 @@ struct MainWndServices {
     // Watches a bus name (the audio capture tool's); may be empty (no bus):
     // the tool then only counts as present once it links.
     AudioToolLink::WatchName watchName;
-    // Called about once a second while a keyboard shows an audio effect and
-    // the capture tool is not there; may be empty (nobody starts the tool).
-    std::function<void()> audioToolWanted;
+    // Starts the capture tool while a keyboard shows an audio effect and the
+    // tool is not there, and stops it 10 s after none does; null: nobody
+    // starts the tool (it may still be started by hand).
+    AudioToolStarter* audioToolStarter = nullptr;
     // Runs the settings window modally, owned by `owner`, at `placement` with
     // the interface DPI given, and returns when it has closed. Empty: the
     // program has no settings window; "setbtn" is then hidden.
@@ -144,6 +146,7 @@ public:
     // Re-arms itself and does nothing else.
     static constexpr int kTimerAudioTool = 1042;
     static constexpr int kTimerAudioToolMs = 1000;
+    static constexpr int kAudioToolIdleTicks = 10; // stopped after 10 s without an audio effect
     static constexpr int kTimerIdle = 1031;
     static constexpr int kTimerIdleMs = 5000;
     // Messages of the program's own windows.
@@ -346,6 +349,8 @@ private:
     bool KeyboardShowsAudio() const;
     // The capture tool's state on the audio pages (also for pages built since).
     void ShowAudioToolStatus();
+    // Once a second: starts, stops and reaps the capture tool.
+    void SuperviseAudioTool();
     // The keyboards' layouts and the mice's and keyboards' pages after a language change.
     void RefreshDeviceTexts();
     // The index the keyboards pick their on-screen layout by.
@@ -382,6 +387,7 @@ private:
     ThreadSlots m_threads;
     AudioFrameLevels m_audioLevels;
     AudioBands m_audioBands;
+    int m_ticksWithoutAudio = 0;
     AudioToolLink m_audioTool{
         [this](const BusMessage& message) { return m_services.broadcast && m_services.broadcast(message); }};
     SkinChangeSubject m_skinChanges;

@@ -167,10 +167,7 @@ void CMainWnd::OnTimer(int id) {
         m_window->Root().KillTimer(kTimerMenu);
         OpenMenu();
     } else if (id == kTimerAudioTool) {
-        if (!m_audioTool.Present() && KeyboardShowsAudio()) {
-            m_services.audioToolWanted();
-        }
-        ShowAudioToolStatus();
+        SuperviseAudioTool();
     } else if (id == kTimerIdle) {
         ShowAudioToolStatus();
     } else if (m_lighting) {

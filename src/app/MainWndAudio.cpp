@@ -56,16 +56,19 @@ void MainWndAudio::CloseMusicSettings() {
     }
 }
 
-void MainWndAudio::ShowToolStatus(bool present, int32_t state) {
-    static constexpr std::string_view kStateTexts[] = {"audio_tool_capturing", "audio_tool_waiting",
-                                                       "audio_tool_no_source"};
-    const std::string_view key = !present                 ? "audio_tool_absent"
-                                 : state < 0 || state > 2 ? ""
-                                                          : kStateTexts[state];
+void MainWndAudio::ShowToolStatus(std::string_view key, std::optional<int> number,
+                                  const ui::TextProvider* texts) {
+    std::string text(key);
+    if (number) {
+        text = ui::TextOrKey(texts, key);
+        if (const size_t at = text.find("%d"); at != std::string::npos) {
+            text.replace(at, 2, std::to_string(*number));
+        }
+    }
     for (CLightControlUI* panel : m_setup.panels.All()) {
         if (ui::Control* line = panel->Panel().FindChild("audio_status_text")) {
-            line->SetResourceText(!key.empty());
-            line->SetText(key);
+            line->SetResourceText(!number && !text.empty());
+            line->SetText(text);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "lighting/MusicWnd.h"
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -51,10 +52,9 @@ public:
 
     // A notification of an audio control; true when taken.
     bool Route(const ui::Notification& notification) { return m_router.Route(notification); }
-    // What the capture tool does, on every audio page's status line: not
-    // running, waiting for the sound server, no output to capture, capturing.
-    // state: an AudioToolState, -1 when the tool has said nothing yet.
-    void ShowToolStatus(bool present, int32_t state);
+    // What the capture tool does, on every audio page's status line: the
+    // language text `key` ("" none), its "%d" replaced by `number` when given.
+    void ShowToolStatus(std::string_view key, std::optional<int> number, const ui::TextProvider* texts);
     // One audio frame (copy-data id 1) for the panels' waveforms.
     void ShowFrame(std::span<const uint8_t> bytes);
 

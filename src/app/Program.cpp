@@ -201,7 +201,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.globalInput = m_globalInput.get();
     if (m_services.startAudioTool) {
         m_audioToolStarter = std::make_unique<AudioToolStarter>(AudioToolPath(folders.program), m_toolClock);
-        windowServices.audioToolWanted = [starter = m_audioToolStarter.get()] { starter->Start(); };
+        windowServices.audioToolStarter = m_audioToolStarter.get();
     }
     windowServices.dataHome = m_dataHome;
     windowServices.broadcast = [this](const BusMessage& message) {

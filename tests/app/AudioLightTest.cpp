@@ -20,6 +20,8 @@
 #include <sstream>
 #include <thread>
 
+#include <signal.h>
+
 namespace velkor::test {
 namespace {
 
@@ -98,9 +100,9 @@ protected:
         }
     }
     // Effect 29 at full brightness, as the lighting panel commits it.
-    void SelectAudioEffect(CTolvanicKeyboardDevice& keyboard) {
+    void SelectAudioEffect(CTolvanicKeyboardDevice& keyboard, uint8_t effect = 29) {
         LightInfoRecord light = keyboard.LightRecord();
-        light.selectItem = 29;
+        light.selectItem = effect;
         light.light = 4;
         keyboard.SetLightInfo(LightInfoToWords(light));
         keyboard.SaveDeviceProfile();
@@ -202,12 +204,42 @@ TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) 
     EXPECT_EQ(m_main->Audio()->Styles().Record().style, 0);
 }
 
+// A stand-in for velkor-audio that notes its process and runs until signalled.
+std::string WriteTool(const std::string& folder) {
+    const std::string tool = folder + "/velkor-audio";
+    std::ofstream(tool) << "#!/bin/sh\necho $$ >> '" << folder << "/pids'\nexec sleep 60\n";
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    return tool;
+}
+
+std::vector<int> Pids(const std::string& folder) {
+    std::vector<int> pids;
+    std::ifstream file(folder + "/pids");
+    for (int pid = 0; file >> pid;) {
+        pids.push_back(pid);
+    }
+    return pids;
+}
+
+// The pids once `count` tools have noted theirs (a started shell takes a moment).
+std::vector<int> WaitPids(const std::string& folder, size_t count) {
+    std::vector<int> pids = Pids(folder);
+    for (int i = 0; i < 500 && pids.size() < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        pids = Pids(folder);
+    }
+    return pids;
+}
+
 // The program starts the capture tool while a keyboard shows an audio effect
-// and the tool is not on the bus, and never otherwise.
-TEST_F(AudioLight, TheToolIsWantedOnlyWhileAKeyboardShowsAnAudioEffect) {
-    int wanted = 0;
+// and the tool is not on the bus, starts a killed one again, ends it 10 s
+// after no keyboard shows one, and says on the audio page what the tool does.
+TEST_F(AudioLight, TheToolRunsWhileAKeyboardShowsAnAudioEffect) {
+    ScratchFolder scratch;
+    AudioToolStarter starter(WriteTool(scratch.Path()), m_ticks);
     MainWndServices services = Services(true, 1);
-    services.audioToolWanted = [&] { ++wanted; };
+    WithLanguages(services);
+    services.audioToolStarter = &starter;
     m_sim.Plug(SimUnit::Keyboard);
     ASSERT_TRUE(StartWith(services));
     CTolvanicKeyboardDevice* keyboard = nullptr;
@@ -218,31 +250,55 @@ TEST_F(AudioLight, TheToolIsWantedOnlyWhileAKeyboardShowsAnAudioEffect) {
             return keyboard != nullptr && keyboard->KeyPositions() > 0;
         },
         10));
-    m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
-    EXPECT_EQ(wanted, 0) << "no audio effect shown";
-    SelectAudioEffect(*keyboard);
-    m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
-    EXPECT_EQ(wanted, 3);
+    const auto tick = [&](int seconds) { m_toolkit->AdvanceTime(seconds * CMainWnd::kTimerAudioToolMs); };
+    const auto settled = [&](bool running) {
+        for (int i = 0; i < 300 && starter.Running() != running; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            tick(1);
+        }
+        return starter.Running() == running;
+    };
+    tick(3);
+    EXPECT_FALSE(starter.Running()) << "no audio effect shown";
     ui::Control* status = keyboard->Page()->FindChild("audio_status_text");
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->Text(), "audio_tool_absent");
+
+    SelectAudioEffect(*keyboard, CTolvanicKeyboardDevice::kBandColourEffect);
+    tick(1);
+    ASSERT_TRUE(settled(true));
     m_main->AudioTool().SetPresent(true);
-    m_toolkit->AdvanceTime(3 * CMainWnd::kTimerAudioToolMs);
-    EXPECT_EQ(wanted, 3) << "the tool is there";
     ASSERT_TRUE(m_main->AudioTool().OnStatus(int32_t(AudioToolState::WaitingForServer), 0));
     EXPECT_EQ(status->Text(), "audio_tool_waiting");
     ASSERT_TRUE(m_main->AudioTool().OnStatus(int32_t(AudioToolState::Capturing), 48000));
-    EXPECT_EQ(status->Text(), "audio_tool_capturing");
+    EXPECT_EQ(status->Text(), "Capturing at 48000 Hz");
+    tick(3);
+    const std::vector<int> first = WaitPids(scratch.Path(), 1);
+    ASSERT_EQ(first.size(), 1u) << "present: never a second one";
+
+    // Killed: it is reaped and started again.
+    ASSERT_EQ(kill(first.front(), SIGKILL), 0);
     m_main->AudioTool().SetPresent(false);
-    EXPECT_EQ(status->Text(), "audio_tool_absent");
+    for (int i = 0; i < 300 && Pids(scratch.Path()).size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        tick(1);
+    }
+    EXPECT_EQ(Pids(scratch.Path()).size(), 2u);
+    EXPECT_EQ(starter.LastExit(), 128 + SIGKILL);
+
+    // No audio effect for 10 s: told to end, and SIGTERM a second later.
+    SelectAudioEffect(*keyboard, 0);
+    tick(CMainWnd::kAudioToolIdleTicks - 1);
+    EXPECT_TRUE(starter.Running());
+    ASSERT_TRUE(settled(false));
+    EXPECT_EQ(starter.LastExit(), 128 + SIGTERM);
+    EXPECT_EQ(status->Text(), "Stopped (exit 143)");
+    m_main.reset(); // before the starter it uses
 }
 
-TEST(AudioToolStarter, StartsTheToolAtMostThreeTimesAMinuteAndReapsIt) {
+TEST(AudioToolStarter, StartsTheToolAtMostThreeTimesAMinute) {
     ScratchFolder folder;
-    const std::string tool = folder.Path() + "/velkor-audio";
-    const std::string log = folder.Path() + "/log";
-    std::ofstream(tool) << "#!/bin/sh\necho started >> '" << log << "'\n";
-    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    const std::string tool = WriteTool(folder.Path());
     EXPECT_EQ(AudioToolPath(folder.Path()), tool) << "beside the program first";
     EXPECT_EQ(AudioToolPath("/opt/v/bin"), "/opt/v/libexec/velkor/velkor-audio");
 
@@ -252,24 +308,28 @@ TEST(AudioToolStarter, StartsTheToolAtMostThreeTimesAMinuteAndReapsIt) {
     const auto ended = [&] {
         for (int i = 0; i < 200 && starter.Running(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            starter.Poll();
         }
         return !starter.Running();
     };
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < AudioToolStarter::kStartsPerMinute; ++i) {
         ASSERT_TRUE(starter.Start()) << i;
+        EXPECT_FALSE(starter.Start()) << "it runs";
+        const std::vector<int> pids = WaitPids(folder.Path(), i + 1);
+        ASSERT_EQ(pids.size(), i + 1);
+        ASSERT_EQ(kill(pids.back(), SIGKILL), 0);
         ASSERT_TRUE(ended()) << "reaped";
     }
     EXPECT_FALSE(starter.Start()) << "a fourth start within the minute";
+    EXPECT_TRUE(starter.GivenUp());
     clock.Advance(60'000);
+    EXPECT_FALSE(starter.GivenUp());
     EXPECT_TRUE(starter.Start());
-    ASSERT_TRUE(ended());
-    std::stringstream lines;
-    lines << std::ifstream(log).rdbuf();
-    EXPECT_EQ(lines.str(), "started\nstarted\nstarted\nstarted\n");
+    EXPECT_EQ(WaitPids(folder.Path(), 4).size(), 4u);
 
     AudioToolStarter missing(folder.Path() + "/none", ticks);
     EXPECT_FALSE(missing.Start());
-    EXPECT_FALSE(missing.Running());
+    EXPECT_EQ(missing.LastExit(), 127);
 }
 
 } // namespace
