@@ -35,7 +35,14 @@ CMacroControlUI::CMacroControlUI(ui::Control& panel, const ui::TextProvider* tex
     : m_panel(panel), m_texts(texts) {}
 
 ui::Control* CMacroControlUI::Child(std::string_view name) const {
-    return m_panel.FindChild(name);
+    if (const auto found = m_found.find(name); found != m_found.end()) {
+        return found->second;
+    }
+    ui::Control* control = m_panel.FindChild(name);
+    if (control != nullptr) {
+        m_found.emplace(std::string(name), control);
+    }
+    return control;
 }
 
 std::string CMacroControlUI::Fail(MacroFailure failure) {

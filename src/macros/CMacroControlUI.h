@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -226,6 +227,8 @@ public:
     MacroFailure LastFailure() const { return m_lastFailure; }
 
 private:
+    // A control of the panel (never of an event row), found once and kept:
+    // a search walks every row of a long macro.
     ui::Control* Child(std::string_view name) const;
     bool NameInUse(std::string_view name) const;
     // A Guid no macro uses and no file has, from the time stamp of now.
@@ -248,6 +251,7 @@ private:
     std::string Fail(MacroFailure failure);
 
     ui::Control& m_panel;
+    mutable std::map<std::string, ui::Control*, std::less<>> m_found;
     const ui::TextProvider* m_texts;
     CJsonFileHelper m_json;
     std::string m_folder;

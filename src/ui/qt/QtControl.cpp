@@ -579,9 +579,27 @@ bool QtControl::RemoveItem(int index) {
 }
 
 void QtControl::RemoveAllItems() {
-    for (int i = int(m_rows.size()) - 1; i >= 0; --i) {
-        RemoveItem(i);
+    if (m_rows.empty()) {
+        return;
     }
+    // One clear, not a removal per row: each removal makes the list move its
+    // rows and selection again, which a long macro pays thousands of times.
+    QtToolkit::Silence silence(m_toolkit);
+    m_widget->setUpdatesEnabled(false);
+    for (int i = 0; i < int(m_rows.size()); ++i) {
+        DropRowControl(i);
+    }
+    m_rows.clear();
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget)) {
+        combo->clear();
+        combo->setCurrentIndex(-1);
+    } else if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
+        list->clear();
+        list->setCurrentRow(-1);
+        list->clearSelection();
+    }
+    m_widget->setUpdatesEnabled(true);
+    RememberIndex();
 }
 
 std::string QtControl::ItemText(int index) const {
