@@ -18,7 +18,7 @@ inline constexpr const char* kAutostartFileName = "org.velkor.VELKOR01.desktop";
 std::string AutostartFilePath(const std::string& xdgConfigHome, const std::string& home);
 
 // The entry's text: it runs `program` (an absolute path, quoted as the
-// desktop entry specification asks) with --background.
+// desktop entry format asks) with --background.
 std::string AutostartEntryText(const std::string& program);
 
 // Whether the entry exists and the desktop would start it (not Hidden=true).

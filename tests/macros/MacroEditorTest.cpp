@@ -29,15 +29,15 @@ protected:
     }
     void TearDown() override { m_window->RemoveNotifier(*m_router); }
 
-    struct Spec {
+    struct RowEvent {
         int type;
         int button;
         const char* delay;
     };
-    static Json::Value Rows(std::initializer_list<Spec> specs) {
+    static Json::Value Rows(std::initializer_list<RowEvent> rows) {
         Json::Value events(Json::arrayValue);
-        for (const Spec& spec : specs) {
-            events.append(Event("down", spec.type, spec.button, spec.delay));
+        for (const RowEvent& row : rows) {
+            events.append(Event("down", row.type, row.button, row.delay));
         }
         return events;
     }

@@ -210,7 +210,7 @@ void PulseCapture::OnEvent(pa_context* context, pa_subscription_event_type_t typ
 void PulseCapture::OpenStream(const pa_source_info& info) {
     CloseStream();
     const uint32_t rate = info.sample_spec.rate;
-    const pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, rate, 1};
+    const pa_sample_spec format = {PA_SAMPLE_FLOAT32LE, rate, 1};
     const auto hop = uint32_t(std::lround(rate / kHopsPerSecond));
     pa_buffer_attr attr = {};
     attr.maxlength = uint32_t(-1);
@@ -218,7 +218,7 @@ void PulseCapture::OpenStream(const pa_source_info& info) {
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = kHopsPerFragment * hop * uint32_t(sizeof(float));
-    m_stream = pa_stream_new(m_context, "velkor-audio capture", &spec, nullptr);
+    m_stream = pa_stream_new(m_context, "velkor-audio capture", &format, nullptr);
     if (m_stream == nullptr) {
         TraceF("audio: no stream: %s", pa_strerror(pa_context_errno(m_context)));
         return;
