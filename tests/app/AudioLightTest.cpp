@@ -2,7 +2,7 @@
 // tool's frames reach the main window as copy-data, the attached keyboard
 // renders effect 29 from them and streams it; the frames move while sound
 // plays and stand still in silence.
-#include "MainWndFixture.h"
+#include "LiveKeyboardFixture.h"
 #include "app/AudioToolStarter.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
@@ -27,30 +27,9 @@ namespace {
 
 using sim::SimUnit;
 
-constexpr int kWirelessRow = 1;
-constexpr uint8_t kLiveColours = 0x12;
 
-class AudioLight : public MainWndFixture {
+class AudioLight : public LiveKeyboardFixture {
 protected:
-    AudioLight() { m_folder.AddDefaultData(); }
-
-    CTolvanicKeyboardDevice* Attach() {
-        m_sim.Plug(SimUnit::Keyboard);
-        if (!Start(true, 1)) {
-            return nullptr;
-        }
-        CTolvanicKeyboardDevice* keyboard = nullptr;
-        const bool ready = Until(
-            [&] {
-                keyboard = m_main->Discovery() == nullptr
-                               ? nullptr
-                               : dynamic_cast<CTolvanicKeyboardDevice*>(
-                                     m_main->Discovery()->DeviceOfModel(kWirelessRow));
-                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
-            },
-            10);
-        return ready ? keyboard : nullptr;
-    }
     // One frame of the tool: every sample +m or -m by the frame's parity, so
     // the levels settle at 8m/3 (m = 750: full level).
     void Send(int32_t magnitude) {
@@ -63,32 +42,6 @@ protected:
             std::memcpy(message.data.data() + 4 * i, &value, 4);
         }
         m_main->HandleBusMessage(message);
-    }
-    // The live frames (colour bytes of every position) sent since the last clear.
-    std::vector<std::vector<uint8_t>> LiveFrames(int positions) const {
-        std::vector<std::vector<uint8_t>> frames;
-        std::vector<uint8_t> frame;
-        for (const sim::SimFrame& chunk : m_sim.Frames()) {
-            if (chunk.direction != sim::SimDirection::ToDevice || chunk.unit != SimUnit::Keyboard ||
-                chunk.bytes.size() < 64 || chunk.bytes[0] != 0x04 || chunk.bytes[3] != kLiveColours) {
-                continue;
-            }
-            const uint8_t* report = chunk.bytes.data();
-            const size_t offset = size_t(report[5] | report[6] << 8);
-            const size_t length = report[4];
-            if (offset == 0) {
-                frame.assign(size_t(positions) * 3, 0);
-            }
-            if (frame.empty() || offset + length > frame.size()) {
-                continue;
-            }
-            std::copy(report + 8, report + 8 + length, frame.begin() + std::ptrdiff_t(offset));
-            if (offset + length == frame.size()) {
-                frames.push_back(frame);
-                frame.clear();
-            }
-        }
-        return frames;
     }
     // Plays `frames` tool frames of `magnitude`, one per window step, running the window meanwhile.
     void Play(int frames, int32_t magnitude) {

@@ -1,7 +1,7 @@
 // The keyboard's live stream in the main window, on the simulated keyboard:
 // what effect 30 sends, when the stream pauses and ends, and that a failing
 // keyboard never holds the window.
-#include "MainWndFixture.h"
+#include "LiveKeyboardFixture.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
 
@@ -16,33 +16,12 @@ namespace {
 using sim::SimFaultKind;
 using sim::SimUnit;
 
-constexpr int kWirelessRow = 1; // 0x50B7
-constexpr uint8_t kLiveColours = 0x12;
 constexpr int kLightPass = int(kLightPassMs);
 
 using Colour = std::array<uint8_t, 3>;
 
-class LiveStream : public MainWndFixture {
+class LiveStream : public LiveKeyboardFixture {
 protected:
-    LiveStream() { m_folder.AddDefaultData(); }
-
-    CTolvanicKeyboardDevice* Attach() {
-        m_sim.Plug(SimUnit::Keyboard);
-        if (!Start(true, 1)) {
-            return nullptr;
-        }
-        CTolvanicKeyboardDevice* keyboard = nullptr;
-        const bool ready = Until(
-            [&] {
-                keyboard = m_main->Discovery() == nullptr
-                               ? nullptr
-                               : dynamic_cast<CTolvanicKeyboardDevice*>(
-                                     m_main->Discovery()->DeviceOfModel(kWirelessRow));
-                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
-            },
-            10);
-        return ready ? keyboard : nullptr;
-    }
     // Effect `effect` at brightness 4 and speed 4, as the lighting panel commits it.
     void Commit(CTolvanicKeyboardDevice& keyboard, uint8_t effect) {
         LightInfoRecord light = keyboard.LightRecord();
@@ -52,38 +31,6 @@ protected:
         keyboard.SetLightInfo(LightInfoToWords(light));
         keyboard.SaveDeviceProfile();
         keyboard.ApplyLightState();
-    }
-    std::vector<sim::SimFrame> LiveChunks() const {
-        std::vector<sim::SimFrame> chunks;
-        for (sim::SimFrame& frame : m_sim.Frames()) {
-            if (frame.direction == sim::SimDirection::ToDevice && frame.unit == SimUnit::Keyboard &&
-                frame.bytes.size() >= 64 && frame.bytes[0] == 0x04 && frame.bytes[3] == kLiveColours) {
-                chunks.push_back(std::move(frame));
-            }
-        }
-        return chunks;
-    }
-    // The whole frames sent so far, put together from their chunks.
-    std::vector<std::vector<uint8_t>> LiveFrames(int positions) const {
-        std::vector<std::vector<uint8_t>> frames;
-        std::vector<uint8_t> frame;
-        for (const sim::SimFrame& chunk : LiveChunks()) {
-            const uint8_t* report = chunk.bytes.data();
-            const size_t offset = size_t(report[5] | report[6] << 8);
-            const size_t length = report[4];
-            if (offset == 0) {
-                frame.assign(size_t(positions) * 3, 0);
-            }
-            if (frame.empty() || offset + length > frame.size()) {
-                continue;
-            }
-            std::copy(report + 8, report + 8 + length, frame.begin() + std::ptrdiff_t(offset));
-            if (offset + length == frame.size()) {
-                frames.push_back(frame);
-                frame.clear();
-            }
-        }
-        return frames;
     }
     // Runs the window and its light thread (whose clock is the window's) until `done`.
     bool Streaming(const std::function<bool()>& done) { return Until(done, kLightPass); }
