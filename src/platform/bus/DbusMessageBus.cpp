@@ -290,19 +290,28 @@ BusSendResult DbusMessageBus::DeliverToSelfLocked(const BusMessage& message) {
     return {BusSendStatus::Delivered, {}};
 }
 
-BusSendResult DbusMessageBus::Send(const BusMessage& message) {
+// What settles a call before anything is written: a message that cannot be
+// sent, no bus, or the owner's message to itself (m_mutex held).
+std::optional<BusSendResult> DbusMessageBus::SettleLocally(const BusMessage& message) {
     std::string why;
     if (!CheckSendable(message, why)) {
-        return {BusSendStatus::Refused, why};
+        return BusSendResult{BusSendStatus::Refused, why};
     }
-    const BusMessageInfo& info = BusMessageInfoOf(message.kind);
-    std::lock_guard lock(m_mutex);
     if (!ConnectLocked()) {
-        return {BusSendStatus::NoBus, m_lastError};
+        return BusSendResult{BusSendStatus::NoBus, m_lastError};
     }
     if (m_owner) {
         return DeliverToSelfLocked(message);
     }
+    return std::nullopt;
+}
+
+BusSendResult DbusMessageBus::Send(const BusMessage& message) {
+    std::lock_guard lock(m_mutex);
+    if (std::optional<BusSendResult> settled = SettleLocally(message)) {
+        return *settled;
+    }
+    const BusMessageInfo& info = BusMessageInfoOf(message.kind);
     sd_bus_message* call = nullptr;
     sd_bus_message* reply = nullptr;
     sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -340,18 +349,11 @@ BusSendResult DbusMessageBus::Send(const BusMessage& message) {
 }
 
 BusSendResult DbusMessageBus::Post(const BusMessage& message) {
-    std::string why;
-    if (!CheckSendable(message, why)) {
-        return {BusSendStatus::Refused, why};
+    std::lock_guard lock(m_mutex);
+    if (std::optional<BusSendResult> settled = SettleLocally(message)) {
+        return *settled;
     }
     const BusMessageInfo& info = BusMessageInfoOf(message.kind);
-    std::lock_guard lock(m_mutex);
-    if (!ConnectLocked()) {
-        return {BusSendStatus::NoBus, m_lastError};
-    }
-    if (m_owner) {
-        return DeliverToSelfLocked(message);
-    }
     uint64_t queued = 0;
     int r = sd_bus_get_n_queued_write(m_bus, &queued);
     if (r < 0) {

@@ -23,6 +23,7 @@
 #include <functional>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +100,7 @@ private:
     void DeliverAll(std::vector<Pending>& ready, const BusHandler& handler, const BusHandler& watcher);
     // A message of the owner to itself (m_mutex held).
     BusSendResult DeliverToSelfLocked(const BusMessage& message);
+    std::optional<BusSendResult> SettleLocally(const BusMessage& message);
     void TearDown();
     friend struct DbusCallbacks; // the sd-bus callbacks, which fill m_pending
 
