@@ -27,7 +27,6 @@ namespace {
 
 using sim::SimUnit;
 
-
 class AudioLight : public LiveKeyboardFixture {
 protected:
     // One frame of the tool: every sample +m or -m by the frame's parity, so

@@ -3,58 +3,50 @@
 #include <climits>
 #include <cstring>
 #include <systemd/sd-bus.h>
+#include <type_traits>
 
 namespace velkor {
 
 namespace {
+
+// One basic integer of type T, widened (a uint64 above INT64_MAX saturates).
+template <typename T> int ReadWide(sd_bus_message* m, char type, int64_t& wide) {
+    T v = 0;
+    const int r = sd_bus_message_read_basic(m, type, &v);
+    if constexpr (std::is_same_v<T, uint64_t>) {
+        wide = v > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(v);
+    } else {
+        wide = int64_t(v);
+    }
+    return r;
+}
 
 // Any D-Bus integer as int32; false when it does not fit.
 bool ReadInteger(sd_bus_message* m, char type, int32_t& out) {
     int64_t wide = 0;
     int r = 0;
     switch (type) {
-    case 'y': {
-        uint8_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v;
+    case 'y':
+        r = ReadWide<uint8_t>(m, type, wide);
         break;
-    }
-    case 'n': {
-        int16_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v;
+    case 'n':
+        r = ReadWide<int16_t>(m, type, wide);
         break;
-    }
-    case 'q': {
-        uint16_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v;
+    case 'q':
+        r = ReadWide<uint16_t>(m, type, wide);
         break;
-    }
-    case 'i': {
-        int32_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v;
+    case 'i':
+        r = ReadWide<int32_t>(m, type, wide);
         break;
-    }
-    case 'u': {
-        uint32_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v;
+    case 'u':
+        r = ReadWide<uint32_t>(m, type, wide);
         break;
-    }
-    case 'x': {
-        int64_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v;
+    case 'x':
+        r = ReadWide<int64_t>(m, type, wide);
         break;
-    }
-    case 't': {
-        uint64_t v = 0;
-        r = sd_bus_message_read_basic(m, type, &v);
-        wide = v > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(v);
+    case 't':
+        r = ReadWide<uint64_t>(m, type, wide);
         break;
-    }
     default:
         return false;
     }
