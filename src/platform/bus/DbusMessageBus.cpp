@@ -1,4 +1,5 @@
 #include "platform/bus/DbusMessageBus.h"
+#include "platform/bus/SessionBusOpen.h"
 
 #include "platform/Trace.h"
 
@@ -162,27 +163,7 @@ bool DbusMessageBus::ConnectLocked() {
     }
     m_connectTried = true;
     sd_bus* bus = nullptr;
-    int r = 0;
-    if (m_address.empty()) {
-        r = sd_bus_open_user_with_description(&bus, "velkor");
-    } else {
-        r = sd_bus_new(&bus);
-        if (r >= 0) {
-            r = sd_bus_set_address(bus, m_address.c_str());
-        }
-        if (r >= 0) {
-            r = sd_bus_set_bus_client(bus, 1);
-        }
-        if (r >= 0) {
-            r = sd_bus_set_description(bus, "velkor");
-        }
-        if (r >= 0) {
-            r = sd_bus_set_method_call_timeout(bus, kCallTimeoutUsec);
-        }
-        if (r >= 0) {
-            r = sd_bus_start(bus);
-        }
-    }
+    int r = OpenSessionBus(m_address, &bus);
     const char* unique = nullptr;
     if (r >= 0) {
         r = sd_bus_set_method_call_timeout(bus, kCallTimeoutUsec);

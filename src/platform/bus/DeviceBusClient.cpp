@@ -1,4 +1,5 @@
 #include "platform/bus/DeviceBusClient.h"
+#include "platform/bus/SessionBusOpen.h"
 
 #include "platform/bus/BusMessage.h"
 #include "platform/bus/BusValueCodec.h"
@@ -53,24 +54,8 @@ bool DeviceBusClient::Connect(std::string& why) {
         return true;
     }
     sd_bus* bus = nullptr;
-    int r = 0;
-    if (m_address.empty()) {
-        r = sd_bus_open_user(&bus);
-    } else {
-        r = sd_bus_new(&bus);
-        if (r >= 0) {
-            r = sd_bus_set_address(bus, m_address.c_str());
-        }
-        if (r >= 0) {
-            r = sd_bus_set_bus_client(bus, 1);
-        }
-        if (r >= 0) {
-            r = sd_bus_start(bus);
-        }
-    }
-    if (r < 0) {
+    if (const int r = OpenSessionBus(m_address, &bus); r < 0) {
         why = std::string("cannot connect to the session bus: ") + std::strerror(-r);
-        sd_bus_close_unref(bus);
         return false;
     }
     m_bus = bus;
