@@ -1,4 +1,5 @@
 #include "tools/AudioCommands.h"
+#include "tools/ExitCodes.h"
 
 #include "headset/AudioLibrary.h"
 
@@ -13,10 +14,7 @@
 namespace velkor {
 namespace {
 
-constexpr int kNotAnAudioCommand = -1;
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using namespace exitcode;
 
 // The catalogue as the tool needs it: the endpoint, whether a set takes a
 // float, and what goes into the extra buffer.
@@ -159,7 +157,7 @@ int Set(AudioLibrary& library, const std::string& name, const PropertyInfo& info
 int RunAudioCommand(const std::vector<std::string>& words, const std::string& pluginPath, std::FILE* out,
                     std::FILE* err) {
     if (words.empty() || words[0] != "audio") {
-        return kNotAnAudioCommand;
+        return kNotThisCommand;
     }
     const bool list = words.size() == 2 && words[1] == "list";
     const bool get = words.size() == 3 && words[1] == "get";

@@ -1,4 +1,5 @@
 #include "tools/BusCommands.h"
+#include "tools/ExitCodes.h"
 
 #include "platform/bus/DbusMessageBus.h"
 
@@ -10,10 +11,7 @@
 namespace velkor {
 namespace {
 
-constexpr int kNotABusCommand = -1;
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using namespace exitcode;
 
 std::optional<int32_t> ParseInt32(const std::string& text) {
     if (text.empty()) {
@@ -88,7 +86,7 @@ void PrintBusCommandUsage(std::FILE* out) {
 
 int RunBusCommand(const std::vector<std::string>& words, MessageBus& bus, std::FILE* err) {
     if (!IsBusCommand(words)) {
-        return kNotABusCommand;
+        return kNotThisCommand;
     }
     const std::string& command = words[0];
     if (command == "raise") {
@@ -116,12 +114,12 @@ int RunBusCommand(const std::vector<std::string>& words, MessageBus& bus, std::F
         }
         return Deliver(bus, MakeBusMessage(*kind, *eventKind, *mode), err);
     }
-    return kNotABusCommand; // unreachable while IsBusCommand lists exactly the commands above
+    return kNotThisCommand; // unreachable while IsBusCommand lists exactly the commands above
 }
 
 int RunBusCommand(const std::vector<std::string>& words) {
     if (!IsBusCommand(words)) {
-        return kNotABusCommand; // decided before any connection is made
+        return kNotThisCommand; // decided before any connection is made
     }
     DbusMessageBus bus;
     // A program that is not running is started through its bus service file.

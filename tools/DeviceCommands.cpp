@@ -1,4 +1,5 @@
 #include "tools/DeviceCommands.h"
+#include "tools/ExitCodes.h"
 
 #include "platform/bus/DeviceBusClient.h"
 
@@ -12,7 +13,8 @@ namespace velkor {
 
 namespace {
 
-enum ExitCode { kOk = 0, kFailed = 1, kUsage = 2, kNoDevice = 3 };
+using namespace exitcode;
+constexpr int kNoDevice = kNotFound;
 
 constexpr const char* kLightingKeys[] = {"effect", "brightness", "speed", "direction", "colour", "colourful"};
 constexpr const char* kOptionKeys[] = {"win-lock", "w-key", "six-key", "repeat-delay", "repeat-rate"};

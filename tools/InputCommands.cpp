@@ -1,4 +1,5 @@
 #include "tools/InputCommands.h"
+#include "tools/ExitCodes.h"
 
 #include "keys/EvdevKeys.h"
 #include "keys/KeyFunction.h"
@@ -14,11 +15,8 @@
 namespace velkor {
 namespace {
 
-constexpr int kNotAnInputCommand = -1;
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
-constexpr int kNoKeyboard = 3;
+using namespace exitcode;
+constexpr int kNoKeyboard = kNotFound;
 
 constexpr std::pair<std::uint8_t, const char*> kButtonNames[] = {
     {kMouseLeft, "mouse_key_left"},   {kMouseRight, "mouse_key_right"},   {kMouseMiddle, "mouse_key_middle"},
@@ -133,7 +131,7 @@ int Watch(long count, double seconds, std::FILE* out, std::FILE* err) {
 
 int RunInputCommand(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     if (words.empty() || words[0] != "input") {
-        return kNotAnInputCommand;
+        return kNotThisCommand;
     }
     if (words.size() == 1) {
         return List(out, err);

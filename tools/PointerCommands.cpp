@@ -1,4 +1,5 @@
 #include "tools/PointerCommands.h"
+#include "tools/ExitCodes.h"
 
 #include "devices/SupportedDevices.h"
 #include "platform/desktop/DesktopPointerSettings.h"
@@ -10,10 +11,7 @@
 namespace velkor {
 namespace {
 
-constexpr int kNotAPointerCommand = -1;
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using namespace exitcode;
 constexpr int kNotOffered = 4;
 
 bool ParseValue(const std::string& text, int& value) {
@@ -106,7 +104,7 @@ void PrintPointerCommandUsage(std::FILE* out) {
 int RunPointerCommand(const std::vector<std::string>& words, DesktopPointerSettings& settings, std::FILE* out,
                       std::FILE* err) {
     if (words.empty() || words[0] != "pointer") {
-        return kNotAPointerCommand;
+        return kNotThisCommand;
     }
     if (words.size() == 1) {
         return Show(settings, out);
@@ -119,7 +117,7 @@ int RunPointerCommand(const std::vector<std::string>& words, DesktopPointerSetti
 
 int RunPointerCommand(const std::vector<std::string>& words) {
     if (words.empty() || words[0] != "pointer") {
-        return kNotAPointerCommand; // decided before the environment is read
+        return kNotThisCommand; // decided before the environment is read
     }
     DesktopPointerSettings settings(DesktopPointerSettings::OptionsFromEnvironment(FamilyMouseIds()));
     return RunPointerCommand(words, settings, stdout, stderr);

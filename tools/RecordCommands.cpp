@@ -1,4 +1,5 @@
 #include "tools/RecordCommands.h"
+#include "tools/ExitCodes.h"
 
 #include "macros/MacroFiles.h"
 #include "macros/MacroRecorder.h"
@@ -16,11 +17,8 @@
 namespace velkor {
 namespace {
 
-constexpr int kNotThisCommand = -1;
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
-constexpr int kNoInput = 3;
+using namespace exitcode;
+constexpr int kNoInput = kNotFound;
 constexpr double kDefaultSeconds = 10;
 
 // The rows of a macro being recorded into a file.
