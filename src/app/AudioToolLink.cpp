@@ -16,18 +16,18 @@ void PutWord(std::vector<uint8_t>& bytes, size_t index, uint32_t value) {
 
 } // namespace
 
-std::vector<uint8_t> ToolLinkAnswer() {
+std::vector<uint8_t> ToolLinkAnswer(const DeviceCatalog& catalog) {
     std::vector<uint8_t> bytes(kToolLinkBytes, 0);
     size_t word = 0;
     for (uint32_t value : {2u, 3u, 0u, 2u}) {
         PutWord(bytes, word++, value);
     }
-    const auto& models = DeviceModelTable();
+    const auto models = catalog.Models();
     PutWord(bytes, word++, uint32_t(models.size()));
-    for (const DeviceModel& model : models) {
+    for (const ModelDescription& model : models) {
         PutWord(bytes, word++, model.vendorId);
-        PutWord(bytes, word++, model.productId);
-        PutWord(bytes, word++, model.classKind);
+        PutWord(bytes, word++, model.cable.productId);
+        PutWord(bytes, word++, uint32_t(model.deviceClass));
     }
     return bytes;
 }

@@ -15,6 +15,7 @@
 //
 // Every operation runs on the user-interface thread; the name watch's reports
 // come from the bus thread and reach the link through the dispatcher.
+#include "devices/DeviceModels.h"
 #include "lighting/AudioToolSender.h"
 #include "platform/bus/BusMessage.h"
 #include "platform/bus/MessageBus.h"
@@ -34,7 +35,7 @@ namespace velkor {
 // Copy-data id 5: 1024 bytes of 32-bit little-endian values: 2, 3, 0, 2, the
 // number of device models, then vendor, product and class kind of each model
 // in table order, the rest 0.
-std::vector<uint8_t> ToolLinkAnswer();
+std::vector<uint8_t> ToolLinkAnswer(const DeviceCatalog& catalog = BuiltInCatalog());
 // Copy-data id 10: 40 bytes: red, green, blue (levels 0..9, clamped) as 32-bit
 // little-endian values, a green of 0 sent as 1, the rest 0.
 std::vector<uint8_t> ToolStyleColour(int32_t red, int32_t green, int32_t blue);

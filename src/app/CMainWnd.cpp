@@ -80,7 +80,7 @@ bool CMainWnd::Create(std::string* error) {
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
     m_window->CenterWindow();
     UpdateNoDeviceHint();
-    m_startPagePending = m_services.startPageKind != 0;
+    m_startPagePending = m_services.startPageKind != DeviceClass::None;
     if (m_services.startHidden && m_services.toolkit.TrayAvailable()) {
         m_quietStart = true;
         HideToTray();
@@ -131,7 +131,7 @@ void CMainWnd::StartDevices() {
     DeviceDiscovery* discovery = m_discovery.get();
     m_lighting = std::make_unique<MainWndLighting>(
         m_window->Root(), clock, ScreenSize{screen.width, screen.height},
-        [discovery](uint32_t kind) { return discovery->DevicesOfClass(kind); },
+        [discovery](DeviceClass kind) { return discovery->DevicesOfClass(kind); },
         [discovery] { return discovery->SelectedDevice(); });
     m_audio = std::make_unique<MainWndAudio>(MainWndAudio::Setup{
         m_services.toolkit, *m_window, clock, m_lighting->Panels(),
@@ -318,7 +318,7 @@ bool CMainWnd::KeyboardShowsAudio() const {
     if (!m_discovery) {
         return false;
     }
-    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(1)) {
+    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
         const int effect = device->LightRecord().selectItem;
         if (device->CommandTransport().IsOpen() && (effect == CTolvanicKeyboardDevice::kAudioEffect ||
                                                     effect == CTolvanicKeyboardDevice::kBandColourEffect)) {
@@ -335,7 +335,7 @@ std::vector<AudioLighting*> CMainWnd::FedKeyboards() const {
     }
     // Every keyboard that is attached, not only the first object: the one
     // created at start-up may stand for a model that is not plugged in.
-    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(1)) {
+    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
         AudioLighting* keyboard = Capability<AudioLighting>(*device);
         if (keyboard != nullptr && device->CommandTransport().IsOpen()) {
             fed.push_back(keyboard);
@@ -416,7 +416,7 @@ void CMainWnd::SetEveryLightControl(bool on) {
         return;
     }
     // The headset's lighting is not shared with other programs.
-    for (uint32_t kind : {1u, 2u, 3u}) {
+    for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse, DeviceClass::MousePad}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             device->SetLightControl(on);
         }

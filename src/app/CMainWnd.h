@@ -23,6 +23,7 @@
 #include "app/ThreadSlots.h"
 #include "app/WindowPrompts.h"
 #include "devices/DeviceDiscovery.h"
+#include "devices/DeviceModels.h"
 #include "devices/DeviceScanner.h"
 #include "lighting/AudioFrames.h"
 #include "platform/bus/BusMessage.h"
@@ -94,7 +95,7 @@ struct MainWndServices {
     bool startHidden = false;
     // velkor --page: the first device of this class kind to select once it
     // is listed (0: none), and the option tab then chosen (0: none).
-    uint32_t startPageKind = 0;
+    DeviceClass startPageKind = DeviceClass::None;
     int startPageTab = 0;
     // The headset's audio plugin; empty: the headset has no audio features.
     std::string audioPlugin;

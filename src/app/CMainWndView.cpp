@@ -102,7 +102,7 @@ void CMainWnd::SetTrayFlags(bool on) {
     if (!m_discovery) {
         return;
     }
-    for (uint32_t kind : {1u, 2u}) { // keyboards and mice
+    for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             device->SetTrayFlag(on);
         }
@@ -222,7 +222,7 @@ void CMainWnd::SetPictureFlags(bool on) {
     if (!m_discovery) {
         return;
     }
-    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
+    for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             device->SetPictureFlag(on);
         }
@@ -234,7 +234,7 @@ void CMainWnd::UpdatePreviews() {
         return;
     }
     const bool shown = !m_shutDown && m_window->IsVisible() && !m_window->IsMinimized();
-    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
+    for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             const DeviceListItem* item = device->ListItem();
             device->SetPreviewSeen(shown && item != nullptr && item->IsSelected());

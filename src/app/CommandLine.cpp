@@ -12,14 +12,13 @@ namespace velkor {
 namespace {
 
 // "keyboard", "mouse", "mousepad" or "headset", optionally ":" and a tab type 1..8.
-bool ParsePageRequest(std::string_view value, uint32_t& kind, int& tab) {
+bool ParsePageRequest(std::string_view value, DeviceClass& kind, int& tab) {
     const size_t colon = value.find(':');
     const std::string_view name = value.substr(0, colon);
-    constexpr std::pair<std::string_view, uint32_t> kKinds[] = {
-        {"keyboard", 1}, {"mouse", 2}, {"mousepad", 3}, {"headset", 7}};
-    kind = 0;
-    for (const auto& [kindName, kindTag] : kKinds) {
-        kind = name == kindName ? kindTag : kind;
+    kind = DeviceClass::None;
+    for (DeviceClass named :
+         {DeviceClass::Keyboard, DeviceClass::Mouse, DeviceClass::MousePad, DeviceClass::Headset}) {
+        kind = name == ClassWord(named) ? named : kind;
     }
     tab = 0;
     if (colon != std::string_view::npos) {
@@ -29,7 +28,7 @@ bool ParsePageRequest(std::string_view value, uint32_t& kind, int& tab) {
         }
         tab = digits[0] - '0';
     }
-    return kind != 0;
+    return kind != DeviceClass::None;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 //   [--screenshot=FILE]
 //          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
 //   velkor --autostart on|off
+#include "devices/DeviceModels.h"
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -28,7 +29,7 @@ struct ProgramOptions {
     std::string screenshot;
     // --page=NAME[:TAB]: once a device of that kind is listed, its page is
     // selected and, with TAB, that option tab (1..8). 0: no such request.
-    uint32_t pageKind = 0;
+    DeviceClass pageKind = DeviceClass::None;
     int pageTab = 0;
     // The update server's base URL (ending in "/api/") and its CA file; empty:
     // the environment's or the settings file's (update/UpdateConfig.h).

@@ -19,19 +19,9 @@ namespace velkor {
 
 namespace {
 
-const char* KindWord(uint32_t classKind) {
-    switch (classKind) {
-    case 1:
-        return "keyboard";
-    case 2:
-        return "mouse";
-    case 3:
-        return "mousepad";
-    case 7:
-        return "headset";
-    default:
-        return "device";
-    }
+const char* KindWord(DeviceKind kind) {
+    const std::string_view word = ClassWord(ClassOfKind(kind));
+    return word.empty() ? "device" : word.data();
 }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -54,11 +44,10 @@ bool IsLightingSetter(DeviceMethod method) {
 } // namespace
 
 std::string DeviceIdOf(const CTolvanicUSBDevice& device) {
-    const int row = device.ModelRow();
-    const uint32_t product =
-        row >= 0 && size_t(row) < kDeviceModelCount ? DeviceModelTable()[size_t(row)].productId : 0;
+    // The identity is the cable's row for a device reached through its receiver.
+    const uint32_t product = device.Identity().productId;
     char id[32];
-    std::snprintf(id, sizeof id, "%s-%04x", KindWord(ClassKindOf(device.Identity().kind)), product & 0xFFFFu);
+    std::snprintf(id, sizeof id, "%s-%04x", KindWord(device.Identity().kind), product & 0xFFFFu);
     return id;
 }
 
@@ -83,14 +72,15 @@ std::vector<DeviceListEntry> DeviceApi::ListDevices() const {
     if (discovery == nullptr || m_window.IsShutDown()) {
         return devices;
     }
-    for (size_t row = 0; row < kDeviceModelCount; ++row) {
+    const auto models = discovery->Catalog().Models();
+    for (size_t row = 0; row < models.size(); ++row) {
         CTolvanicUSBDevice* device = discovery->DeviceOfModel(int(row));
         ui::Control* item = discovery->ListItemOfModel(int(row));
         if (device == nullptr || item == nullptr || !item->IsVisible()) {
             continue;
         }
-        devices.push_back({DeviceIdOf(*device), KindWord(ClassKindOf(device->Identity().kind)),
-                           TextOrKey(m_texts, DeviceModelTable()[row].nameKey),
+        devices.push_back({DeviceIdOf(*device), KindWord(device->Identity().kind),
+                           TextOrKey(m_texts, models[row].nameKey),
                            device->OnReceiver() ? "receiver" : "cable", BatteryOf(*device)});
     }
     return devices;
@@ -101,7 +91,7 @@ std::optional<DeviceApi::Target> DeviceApi::Find(const std::string& id) const {
     if (discovery == nullptr || m_window.IsShutDown()) {
         return std::nullopt;
     }
-    for (size_t row = 0; row < kDeviceModelCount; ++row) {
+    for (size_t row = 0; row < discovery->Catalog().Models().size(); ++row) {
         CTolvanicUSBDevice* device = discovery->DeviceOfModel(int(row));
         ui::Control* item = discovery->ListItemOfModel(int(row));
         if (device != nullptr && item != nullptr && item->IsVisible() && DeviceIdOf(*device) == id) {

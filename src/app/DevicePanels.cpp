@@ -88,7 +88,7 @@ void DevicePanelSet::Attach(ui::Control& page) {
         m_profileBar = std::make_unique<CDeviceProfileUI>(*bar);
         m_profileRouter = std::make_unique<ProfileBarRouter>(*m_profileBar, m_prompts, *this);
         m_device.SetProfileBar(bar);
-        m_profileBar->SetDeviceKind(int(m_device.KindTag()));
+        m_profileBar->SetDeviceKind(m_device.KindTag());
         m_profileBar->SetFolders(m_device.GetUserDataFolder(), m_device.GetDefaultProfilePath());
         if (!m_profileBar->InitProfileBar()) {
             Trace("profile bar: the profile list cannot be read or written");
@@ -97,7 +97,7 @@ void DevicePanelSet::Attach(ui::Control& page) {
         m_device.SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
     }
     // Only keyboards and mice play macros.
-    if (m_device.KindTag() == 1 || m_device.KindTag() == 2) {
+    if (m_device.KindTag() == DeviceClass::Keyboard || m_device.KindTag() == DeviceClass::Mouse) {
         if (ui::Control* panel = FilledPanel(page, "MacroSetControlUI")) {
             AttachMacroPanel(*panel);
         }
@@ -150,7 +150,9 @@ void DevicePanelSet::AttachMouse(ui::Control& page) {
         m_shootPanel->SelectGun(0);
         m_shootPanel->SelectBullet(0);
         ShootPanelHooks shootHooks;
-        shootHooks.mouseSelected = [this] { return m_device.KindTag() == 2 && IsSelected(); };
+        shootHooks.mouseSelected = [this] {
+            return m_device.KindTag() == DeviceClass::Mouse && IsSelected();
+        };
         shootHooks.upload = [mouse](std::function<void(const RecoilSendResult&)> done) {
             return mouse->UploadRecoil([done = std::move(done)](const RecoilUploadOutcome& outcome) {
                 const bool oversized = outcome.status == RecoilUploadStatus::Oversized;
@@ -304,7 +306,7 @@ void DevicePanelSet::AttachKeyPanel(ui::Control& container) {
     if (!m_keyPanel->Bound()) {
         Trace("key panel: its layout lacks some of the named controls");
     }
-    m_keyPanel->SetDeviceKind(int(m_device.KindTag()));
+    m_keyPanel->SetDeviceKind(m_device.KindTag());
     m_keyPanel->FillMacroList(m_device.NameLists().macroNames);
     m_keyPanel->EnableSaving(false);
     KeySetHooks hooks;
@@ -359,7 +361,7 @@ bool DevicePanelSet::OpenKey(int key) {
     if (!m_keyPanel || keys == nullptr || key < 0 || size_t(key) >= keys->KeyList().size()) {
         return false;
     }
-    if (m_device.KindTag() == 2 && LastLeftButton(keys->KeyList(), size_t(key))) {
+    if (m_device.KindTag() == DeviceClass::Mouse && LastLeftButton(keys->KeyList(), size_t(key))) {
         m_prompts.ShowMessageKey("message_text_6", MsgButtons::Notice);
         return false;
     }

@@ -69,13 +69,13 @@ void CMainWnd::RefreshDeviceTexts() {
     if (!m_discovery) {
         return;
     }
-    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(1)) {
+    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
         if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device)) {
             keyboard->SetLayoutVariant(LayoutLanguage());
             keyboard->ReadLayout();
         }
     }
-    for (uint32_t kind : {2u, 1u}) {
+    for (DeviceClass kind : {DeviceClass::Mouse, DeviceClass::Keyboard}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             device->RefreshView();
         }

@@ -2,6 +2,7 @@
 
 #include "app/Autostart.h"
 #include "app/LanguageFonts.h"
+#include "lighting/LightCommit.h"
 #include "platform/Trace.h"
 #include "profiles/LanguageTexts.h"
 #include "profiles/ProfileFolders.h"
@@ -10,7 +11,7 @@ namespace velkor {
 
 std::vector<AttachedInterface> AttachedCommandInterfaces(const DeviceDiscovery& discovery) {
     std::vector<AttachedInterface> attached;
-    for (uint32_t kind : {1u, 2u, 3u, 7u}) {
+    for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : discovery.DevicesOfClass(kind)) {
             const DeviceTransport& transport = device->CommandTransport();
             if (!transport.IsOpen()) {

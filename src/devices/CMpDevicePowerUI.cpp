@@ -18,7 +18,6 @@ constexpr std::string_view kStatusImage = "device_power_status";
 constexpr std::string_view kLevelBar = "device_Power_progress";
 constexpr std::string_view kPhoneImage = "device_phone_type";
 constexpr size_t kStatusBufferSize = 64;
-constexpr int kPadClassKind = 3;
 
 struct PhoneLook {
     const char* toolTip;
@@ -40,8 +39,8 @@ PhoneLook PhoneLookOf(uint8_t kind) {
 
 } // namespace
 
-void CMpDevicePowerUI::SetKind(int classKind, int variant) {
-    m_classKind = classKind;
+void CMpDevicePowerUI::SetKind(DeviceClass deviceClass, int variant) {
+    m_class = deviceClass;
     m_variant = variant;
 }
 
@@ -87,7 +86,7 @@ void CMpDevicePowerUI::ShowPowerStatus(const uint8_t* bytes, size_t length) {
     m_value->SetText(text);
 
     const bool wireless = status[3] != 0;
-    if (m_classKind == 1 || m_classKind == 2) {
+    if (m_class == DeviceClass::Keyboard || m_class == DeviceClass::Mouse) {
         m_wireless->SetVisible(wireless);
     }
     switch (status[1]) {
@@ -107,7 +106,7 @@ void CMpDevicePowerUI::ShowPowerStatus(const uint8_t* bytes, size_t length) {
     default:
         break;
     }
-    if (m_classKind == kPadClassKind) {
+    if (m_class == DeviceClass::MousePad) {
         const PhoneLook look = PhoneLookOf(status[5]);
         m_phone->SetResourceText(true);
         m_phone->SetToolTip(look.toolTip);

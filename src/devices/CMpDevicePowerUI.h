@@ -9,6 +9,7 @@
 // Every operation runs on the user-interface thread. The panel's window must
 // outlive this object.
 #include "devices/DeviceLinks.h"
+#include "devices/DeviceModels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,9 +31,9 @@ public:
     explicit CMpDevicePowerUI(ui::Control& panel) : m_panel(panel) {}
 
     ui::Control& Panel() const { return m_panel; }
-    // Class kind (1 keyboard, 2 mouse, 3 mouse pad, 7 headset) and model variant.
-    void SetKind(int classKind, int variant);
-    int ClassKind() const { return m_classKind; }
+    // The device's class and model variant.
+    void SetKind(DeviceClass deviceClass, int variant);
+    DeviceClass Class() const { return m_class; }
     int Variant() const { return m_variant; }
 
     // Shows or hides the battery area "device_power_Layout" (nothing when the layout has none).
@@ -52,7 +53,7 @@ private:
     bool FindStatusControls();
 
     ui::Control& m_panel;
-    int m_classKind = 0;
+    DeviceClass m_class = DeviceClass::None;
     int m_variant = 0;
     int m_lastPercent = -1;
     ui::Control* m_batteryArea = nullptr;

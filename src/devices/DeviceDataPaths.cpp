@@ -24,7 +24,7 @@ std::string DeviceDataPaths::DefaultProfilePath() const {
     return velkor::DefaultProfilePath(m_folders.programFolder, m_typeName);
 }
 
-void DeviceDataPaths::ReloadNameLists(uint32_t kindTag, uint32_t modelCode) {
+void DeviceDataPaths::ReloadNameLists(DeviceClass kindTag, uint32_t modelCode) {
     const CJsonFileHelper files;
     const std::string userFolder = UserDataFolder();
     const std::string defaultFolder = DefaultDataFolder();

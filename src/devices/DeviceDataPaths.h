@@ -8,6 +8,7 @@
 // areas, custom effects) are read from the data files by Reload. User-interface
 // thread only.
 #include "devices/DeviceLinks.h"
+#include "devices/DeviceModels.h"
 #include "devices/DeviceNameLists.h"
 
 #include <cstdint>
@@ -45,7 +46,7 @@ public:
     // 3. the custom effect names from the user data folder's
     //    "ornic_light.config", entry [`modelCode`].
     // A list whose source is missing keeps what it had. Nothing is written.
-    void ReloadNameLists(uint32_t kindTag, uint32_t modelCode);
+    void ReloadNameLists(DeviceClass kindTag, uint32_t modelCode);
     const DeviceNameLists& NameLists() const { return m_nameLists; }
     DeviceNameLists& MutableNameLists() { return m_nameLists; }
 

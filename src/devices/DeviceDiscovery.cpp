@@ -22,10 +22,10 @@ constexpr std::string_view kTraceMouseLost = "鼠标设备丢失";
 constexpr std::string_view kTraceKeyboardLost = "键盘设备丢失";
 
 std::string_view AttachTrace(DeviceKind kind, bool attach) {
-    switch (ClassKindOf(kind)) {
-    case uint32_t(DeviceKind::Keyboard):
+    switch (ClassOfKind(kind)) {
+    case DeviceClass::Keyboard:
         return attach ? kTraceAddKeyboard : kTraceRemoveKeyboard;
-    case uint32_t(DeviceKind::Mouse):
+    case DeviceClass::Mouse:
         return attach ? kTraceAddMouse : kTraceRemoveMouse;
     default:
         return attach ? kTraceAddPad : kTraceRemovePad;
@@ -38,7 +38,8 @@ ChannelType EventChannelOf(DeviceKind kind) {
 
 } // namespace
 
-DeviceDiscovery::DeviceDiscovery(const DeviceDiscoveryServices& services) : m_services(services) {
+DeviceDiscovery::DeviceDiscovery(const DeviceDiscoveryServices& services)
+    : m_services(services), m_slots(services.catalog != nullptr ? *services.catalog : BuiltInCatalog()) {
     m_deviceList = m_services.window.FindControl(kDeviceList);
     m_pageSwitch = m_services.window.FindControl(kPageSwitch);
     m_noDeviceHint = m_services.window.FindControl(kNoDeviceHint);
@@ -51,10 +52,10 @@ DeviceDiscovery::~DeviceDiscovery() {
     }
 }
 
-int DeviceDiscovery::IdentityRow(const SupportedDevice& slot, int index) {
-    const auto& table = SupportedDeviceTable();
+int DeviceDiscovery::IdentityRow(const SupportedDevice& slot, int index) const {
+    const auto table = Catalog().Interfaces();
     if (slot.role == kRoleEvent) {
-        const int command = FindSlot(slot.vendorId, slot.productId, slot.kind, kRoleCommand);
+        const int command = Catalog().FindSlot(slot.vendorId, slot.productId, slot.kind, kRoleCommand);
         if (command < 0) {
             return -1;
         }
@@ -69,7 +70,7 @@ int DeviceDiscovery::IdentityRow(const SupportedDevice& slot, int index) {
 }
 
 DeviceDiscovery::Entry* DeviceDiscovery::FindEntry(int identityRow) const {
-    const auto& table = SupportedDeviceTable();
+    const auto table = Catalog().Interfaces();
     if (identityRow < 0 || identityRow >= int(table.size())) {
         return nullptr;
     }
@@ -89,7 +90,7 @@ bool DeviceDiscovery::Attach(int index) {
     Trace(AttachTrace(slot->kind, true));
     Entry* entry = FindEntry(IdentityRow(*slot, index));
     if (entry == nullptr) {
-        const int command = FindSlot(slot->vendorId, slot->productId, slot->kind, kRoleCommand);
+        const int command = Catalog().FindSlot(slot->vendorId, slot->productId, slot->kind, kRoleCommand);
         entry = command >= 0 ? CreateDevice(command) : nullptr;
     }
     if (entry != nullptr) {
@@ -121,7 +122,7 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
         TraceF("device %s: cannot open %s", device.TypeName().c_str(), slot.path.c_str());
         return;
     }
-    device.SetIdentity(SupportedDeviceTable()[size_t(IdentityRow(slot, index))]);
+    device.SetIdentity(*Catalog().Interface(IdentityRow(slot, index)));
     if (!receiver) {
         const bool noneVisible = VisibleItemCount() == 0;
         ShowItem(entry);
@@ -192,10 +193,10 @@ bool DeviceDiscovery::Detach(int index) {
         }
         return true;
     }
-    const uint32_t classKind = ClassKindOf(slot->kind);
-    if (classKind == uint32_t(DeviceKind::Mouse)) {
+    const DeviceClass deviceClass = ClassOfKind(slot->kind);
+    if (deviceClass == DeviceClass::Mouse) {
         Trace(kTraceMouseLost);
-    } else if (classKind == uint32_t(DeviceKind::Keyboard)) {
+    } else if (deviceClass == DeviceClass::Keyboard) {
         Trace(kTraceKeyboardLost);
     }
     if (entry == nullptr) {

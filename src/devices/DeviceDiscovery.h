@@ -74,6 +74,8 @@ struct DeviceDiscoveryServices {
     DeviceMessageSink* mainWindow = nullptr;
     // May be null.
     DeviceListObserver* observer = nullptr;
+    // The models discovery knows; null: the built-in family. Must outlive the discovery.
+    const DeviceCatalog* catalog = nullptr;
 };
 
 inline constexpr std::string_view kTraceLinkQueryFailed = "获取2.4G模式失败";
@@ -103,9 +105,11 @@ public:
     // The slot list the scanner works on.
     SlotList& Slots() { return m_slots; }
     const SlotList& Slots() const { return m_slots; }
+    const DeviceCatalog& Catalog() const { return m_slots.Catalog(); }
 
-    // Creates the hidden mouse and keyboard (0x50B7) objects, so that they
-    // exist before anything is plugged in. Returns how many exist afterwards.
+    // Creates the hidden objects of the models created at start (the mouse and
+    // the 0x50B7 keyboard), so that they exist before anything is plugged in.
+    // Returns how many exist afterwards.
     int CreateStartupDevices();
     // Attach (3090): creates the device object of the slot's model when no
     // item represents it yet, then activates the slot. False (nothing done)
@@ -125,22 +129,22 @@ public:
     // Selects the next (or previous) visible item after the selected one, wrapping.
     bool SelectAdjacentItem(bool forward);
 
-    // Selects the first visible item of a class kind; false when none is visible.
-    bool SelectFirstOfClass(uint32_t classKind);
+    // Selects the first visible item of a class; false when none is visible.
+    bool SelectFirstOfClass(DeviceClass deviceClass);
     // The device of the first visible item whose option is selected, or null.
     CTolvanicUSBDevice* SelectedDevice() const;
     CTolvanicUSBDevice* DeviceOfModel(int modelRow) const;
     CMpDevicePowerUI* PowerPanelOfModel(int modelRow) const;
     ui::Control* ListItemOfModel(int modelRow) const;
-    // The devices of one class kind (1 keyboards, 2 mice, 3 mouse pads, 7 headsets), in creation order.
-    std::vector<CTolvanicUSBDevice*> DevicesOfClass(uint32_t classKind) const;
+    // The devices of one class, in creation order.
+    std::vector<CTolvanicUSBDevice*> DevicesOfClass(DeviceClass deviceClass) const;
     int VisibleItemCount() const;
 
 private:
     // One physical model's device object and what was built for it.
     struct Entry {
         int modelRow = -1;
-        uint32_t classKind = 0;
+        DeviceClass deviceClass = DeviceClass::None;
         uint32_t variant = 0;
         std::string tabGroup;
         ui::Control* itemControl = nullptr;
@@ -156,7 +160,7 @@ private:
 
     // The table row a device reached through `slot` carries as identity: the
     // command row for an event interface, the cable row for a receiver.
-    static int IdentityRow(const SupportedDevice& slot, int index);
+    int IdentityRow(const SupportedDevice& slot, int index) const;
     Entry* FindEntry(int identityRow) const;
     Entry* EntryOfModel(int modelRow) const;
     Entry* EntryOfItem(const ui::Control& control) const;

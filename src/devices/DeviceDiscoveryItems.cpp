@@ -2,6 +2,7 @@
 // showing, hiding and selecting items and the pages that go with them.
 #include "devices/DeviceDiscovery.h"
 
+#include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
 
 #include "platform/Trace.h"
@@ -65,11 +66,12 @@ void SetOption(ui::Control& item, bool selected) {
 // ---- Creation ----
 
 int DeviceDiscovery::CreateStartupDevices() {
-    // The mouse and the 0x50B7 keyboard (model rows 0 and 1) exist hidden from the start.
-    for (int modelRow : {0, 1}) {
-        const DeviceModel& model = DeviceModelTable()[size_t(modelRow)];
-        const int command = FindSlot(uint16_t(model.vendorId), uint16_t(model.productId),
-                                     DeviceKind(model.classKind), kRoleCommand);
+    for (const ModelDescription& model : Catalog().Models()) {
+        if (!model.createdAtStart) {
+            continue;
+        }
+        const int command = Catalog().FindSlot(model.vendorId, model.cable.productId,
+                                               KindOfUnit(model.deviceClass, false), kRoleCommand);
         if (command >= 0) {
             CreateDevice(command);
         }
@@ -104,24 +106,25 @@ bool DeviceDiscovery::LayoutBuildable(std::string_view layout, std::string_view 
 }
 
 DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
-    const auto& table = SupportedDeviceTable();
-    if (commandRow < 0 || commandRow >= int(table.size())) {
+    const DeviceCatalog& catalog = Catalog();
+    const SupportedDevice* commandInterface = catalog.Interface(commandRow);
+    if (commandInterface == nullptr) {
         return nullptr;
     }
-    const SupportedDevice& row = table[size_t(commandRow)];
-    const uint32_t classKind = ClassKindOf(row.kind);
+    const SupportedDevice& row = *commandInterface;
+    const DeviceClass deviceClass = ClassOfKind(row.kind);
     // A receiver is the model of its cable partner.
     const SupportedDevice& modelSource =
-        IsReceiverKind(row.kind) && row.hasPartner != 0 ? table[row.partner] : row;
-    const int modelRow = FindModel(modelSource.vendorId, modelSource.productId, classKind, 0);
+        IsReceiverKind(row.kind) && row.hasPartner != 0 ? *catalog.Interface(row.partner) : row;
+    const int modelRow = catalog.FindModel(modelSource.vendorId, modelSource.productId, deviceClass, 0);
     if (modelRow < 0) {
         return nullptr;
     }
     if (Entry* existing = EntryOfModel(modelRow)) {
         return existing; // one object per model, whatever path led here
     }
-    const DeviceModel& model = DeviceModelTable()[size_t(modelRow)];
-    const DevicePage& page = DevicePageTable()[size_t(modelRow)];
+    const ModelDescription& model = *catalog.Model(modelRow);
+    const ModelDescription& page = model;
     ui::Control* powerSwitch = m_services.window.FindControl(model.powerContainer);
     if (m_deviceList == nullptr || m_pageSwitch == nullptr || powerSwitch == nullptr) {
         Trace("device list: the window lacks the device list or its page containers");
@@ -159,7 +162,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
 
     auto entry = std::make_unique<Entry>();
     entry->modelRow = modelRow;
-    entry->classKind = classKind;
+    entry->deviceClass = deviceClass;
     entry->variant = model.variant;
     entry->tabGroup = model.tabGroup;
     entry->itemControl = item;
@@ -167,7 +170,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
     entry->pageIndex = ChildIndex(*m_pageSwitch, pageControl);
     entry->powerIndex = ChildIndex(*powerSwitch, power);
     entry->power = std::make_unique<CMpDevicePowerUI>(*power);
-    entry->power->SetKind(int(classKind), int(model.variant));
+    entry->power->SetKind(deviceClass, int(model.variant));
     entry->device = std::move(devices.front());
     FillPanelContainers(*pageControl);
     InitialiseDevice(*entry, IdentityRow(row, commandRow));
@@ -207,8 +210,8 @@ void DeviceDiscovery::FillPanelContainers(ui::Control& page) {
 }
 
 void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {
-    const DeviceModel& model = DeviceModelTable()[size_t(entry.modelRow)];
-    const DevicePage& page = DevicePageTable()[size_t(entry.modelRow)];
+    const ModelDescription& model = *Catalog().Model(entry.modelRow);
+    const ModelDescription& page = model;
     CTolvanicUSBDevice& device = *entry.device;
     device.SetPageLayoutPath(page.pageLayout);
     device.SetMainWindow(m_services.mainWindow);
@@ -219,11 +222,14 @@ void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {
     if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&device)) {
         mouse->SetLogoLed(page.extra); // the mouse's extra value
     }
+    if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
+        keyboard->SetRegionalLayouts(model.regionalLayouts);
+    }
     device.SetTypeName(model.typeName);
     device.SetPowerPanel(entry.power.get());
     // The identity is the row the device is looked up by: a receiver's cable
     // partner, so that the receiver and the cable find the same object.
-    device.SetIdentity(SupportedDeviceTable()[size_t(identityRow)]);
+    device.SetIdentity(*Catalog().Interface(identityRow));
     device.SetModelCode(model.modelCode);
     device.SetLightSettingsName(page.lightSettingsName);
     device.InitPage();
@@ -264,10 +270,10 @@ ui::Control* DeviceDiscovery::ListItemOfModel(int modelRow) const {
     return entry != nullptr ? entry->itemControl : nullptr;
 }
 
-std::vector<CTolvanicUSBDevice*> DeviceDiscovery::DevicesOfClass(uint32_t classKind) const {
+std::vector<CTolvanicUSBDevice*> DeviceDiscovery::DevicesOfClass(DeviceClass deviceClass) const {
     std::vector<CTolvanicUSBDevice*> devices;
     for (const auto& entry : m_entries) {
-        if (entry->classKind == classKind) {
+        if (entry->deviceClass == deviceClass) {
             devices.push_back(entry->device.get());
         }
     }
@@ -397,9 +403,9 @@ bool DeviceDiscovery::SelectAdjacentItem(bool forward) {
     return false;
 }
 
-bool DeviceDiscovery::SelectFirstOfClass(uint32_t classKind) {
+bool DeviceDiscovery::SelectFirstOfClass(DeviceClass deviceClass) {
     for (const auto& entry : m_entries) {
-        if (entry->classKind == classKind && entry->itemControl->IsVisible()) {
+        if (entry->deviceClass == deviceClass && entry->itemControl->IsVisible()) {
             if (!IsSelected(*entry)) {
                 SelectItem(entry.get());
             }

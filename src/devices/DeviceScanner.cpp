@@ -130,7 +130,7 @@ DeviceScanner::PassResult DeviceScanner::Enumerate(const StopEvent& stop) {
         return PassResult::Done;
     }
     m_enumerationFailing = false;
-    const auto& table = SupportedDeviceTable();
+    const DeviceCatalog& catalog = m_slots.Catalog();
     while (const char* next = m_hid.NextPath()) {
         if (stop.IsSet()) {
             m_hid.ReleaseList();
@@ -142,7 +142,7 @@ DeviceScanner::PassResult DeviceScanner::Enumerate(const StopEvent& stop) {
         const uint16_t interfaceNumber = PathInterfaceNumber(path);
         const uint16_t collection = PathCollectionNumber(path);
         // Opening costs: only interfaces that could fill an absent slot are opened.
-        if (FindPathRow(vendorId, productId, interfaceNumber, collection) < 0 ||
+        if (catalog.FindPathRow(vendorId, productId, interfaceNumber, collection) < 0 ||
             !m_slots.HasAbsentSlot(vendorId, productId, interfaceNumber, collection)) {
             continue;
         }
@@ -152,12 +152,12 @@ DeviceScanner::PassResult DeviceScanner::Enumerate(const StopEvent& stop) {
         const HidAttributes attributes = m_hid.Attributes();
         const HidCaps caps = m_hid.Caps();
         m_hid.Close();
-        const int row = FindSupportedRow(attributes.vendorId, attributes.productId, interfaceNumber,
-                                         collection, caps.usagePage, caps.usage);
+        const int row = catalog.FindSupportedRow(attributes.vendorId, attributes.productId, interfaceNumber,
+                                                 collection, caps.usagePage, caps.usage);
         if (row < 0) {
             continue;
         }
-        const int slot = m_slots.Claim(table[size_t(row)], path);
+        const int slot = m_slots.Claim(*catalog.Interface(row), path);
         if (slot < 0) {
             continue;
         }

@@ -8,8 +8,6 @@ namespace velkor {
 
 namespace {
 
-constexpr uint16_t kRegionalVendor = 0x320F;
-constexpr uint16_t kRegionalProduct = 0x511D;
 // Language index -> layout page of the regional board.
 constexpr std::array<int, 9> kRegionalPages = {0, 0, 0, 2, 0, 0, 1, 3, 4};
 
@@ -23,8 +21,8 @@ bool Holds(std::span<const uint8_t> keyList, int position, const KeyFunction& fu
 
 } // namespace
 
-int KeyboardLayoutPage(uint16_t vendorId, uint16_t productId, int languageIndex, int current) {
-    if (vendorId != kRegionalVendor || productId != kRegionalProduct) {
+int KeyboardLayoutPage(bool regionalLayouts, int languageIndex, int current) {
+    if (!regionalLayouts) {
         return 0;
     }
     if (languageIndex < 0 || size_t(languageIndex) >= kRegionalPages.size()) {

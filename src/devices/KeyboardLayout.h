@@ -40,10 +40,10 @@ struct KeyboardKeyMaps {
 };
 
 // The on-screen layout page a keyboard shows for a user-interface language.
-// Only the 0x320F:0x511D board has regional pages: language 3 -> 2, 6 -> 1,
-// 7 -> 3, 8 -> 4, 0..5 otherwise -> 0; a larger (or negative) index keeps
-// `current`. Every other keyboard shows page 0.
-int KeyboardLayoutPage(uint16_t vendorId, uint16_t productId, int languageIndex, int current);
+// A board with regional layouts (its model description says so): language
+// 3 -> 2, 6 -> 1, 7 -> 3, 8 -> 4, 0..5 otherwise -> 0; a larger (or negative)
+// index keeps `current`. Every other keyboard shows page 0.
+int KeyboardLayoutPage(bool regionalLayouts, int languageIndex, int current);
 
 // Builds the maps from the device's key list and light map (`positions` key
 // positions of 3 bytes, at most 170). Each key takes the first free position

@@ -32,7 +32,7 @@ namespace velkor {
 
 // What a kind gives the shared part.
 struct PadKindFacts {
-    uint32_t kindTag;
+    DeviceClass kindTag;
     // The page's container of LED overlays.
     std::string_view lightContainer;
     // The kind's effects by mode position (KindRenderers.h).

@@ -2,8 +2,8 @@
 
 namespace velkor {
 
-SlotList::SlotList() {
-    const auto& table = SupportedDeviceTable();
+SlotList::SlotList(const DeviceCatalog& catalog) : m_catalog(catalog) {
+    const auto table = catalog.Interfaces();
     m_slots.assign(table.begin(), table.end());
 }
 

@@ -19,8 +19,11 @@ namespace velkor {
 
 class SlotList {
 public:
-    // One absent slot per row of the supported-device table.
-    SlotList();
+    // One absent slot per row of the catalog's supported-device table. The
+    // catalog must outlive the list.
+    explicit SlotList(const DeviceCatalog& catalog = BuiltInCatalog());
+
+    const DeviceCatalog& Catalog() const { return m_catalog; }
 
     int Size() const { return int(m_slots.size()); }
     // A copy of the slot; nullopt outside the list.
@@ -46,6 +49,7 @@ public:
 private:
     bool PresentLocked(int index) const;
 
+    const DeviceCatalog& m_catalog;
     mutable std::mutex m_mutex;
     std::vector<SupportedDevice> m_slots;
 };

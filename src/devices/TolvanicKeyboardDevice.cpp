@@ -161,9 +161,7 @@ bool CTolvanicKeyboardDevice::ReadLayout() {
 
     m_keyTableRead = complete;
     ForgetBlockInDevice();
-    const SupportedDevice& identity = Identity();
-    SelectLayoutPage(
-        KeyboardLayoutPage(identity.vendorId, identity.productId, m_layoutVariant, m_layoutPage));
+    SelectLayoutPage(KeyboardLayoutPage(m_regionalLayouts, m_layoutVariant, m_layoutPage));
     if (!complete) {
         Trace("keyboard layout not read: the previous key maps stay");
         return false;

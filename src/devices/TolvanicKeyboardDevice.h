@@ -82,6 +82,8 @@ public:
     void SelectFunctionPage(int type) override;
     // The language index given by the main window (at creation and on a change).
     void SetLayoutVariant(int languageIndex) { m_layoutVariant = languageIndex; }
+    // The board has regional layout pages (from its model description).
+    void SetRegionalLayouts(bool on) { m_regionalLayouts = on; }
     int LayoutVariant() const { return m_layoutVariant; }
     // The on-screen layout page shown (0..4).
     int LayoutPage() const { return m_layoutPage; }
@@ -268,6 +270,7 @@ private:
     size_t m_macroCapacity = 0;
     KeyboardKeyMaps m_maps;
     int m_layoutVariant = 0;
+    bool m_regionalLayouts = false;
     int m_layoutPage = 0;
 
     LightPlayback m_playback;

@@ -14,7 +14,7 @@ class CTolvanicMousePadDevice final : public CPadLightingDevice {
 public:
     static constexpr std::string_view kClassName = "TolvanicMousePadDevice";
     static constexpr std::string_view kLightContainer = "mousepad_device_key_light";
-    static constexpr uint32_t kKindTag = 3;
+    static constexpr DeviceClass kKindTag = DeviceClass::MousePad;
 
     explicit CTolvanicMousePadDevice(const DeviceServices& services)
         : CPadLightingDevice(services, {kKindTag, kLightContainer, leds::PadEffects(), "mouse pad"},

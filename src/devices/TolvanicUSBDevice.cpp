@@ -73,7 +73,7 @@ void DeviceDeleter::operator()(CTolvanicUSBDevice* device) const {
     }
 }
 
-CTolvanicUSBDevice::CTolvanicUSBDevice(const DeviceServices& services, uint32_t kindTag)
+CTolvanicUSBDevice::CTolvanicUSBDevice(const DeviceServices& services, DeviceClass kindTag)
     : m_services(services), m_command(services.backend), m_events(services.backend),
       m_paths(services.folders), m_kindTag(kindTag) {}
 
@@ -115,9 +115,8 @@ void CTolvanicUSBDevice::InitPage() {
 }
 
 void CTolvanicUSBDevice::SelectFunctionPage(int type) {
-    const uint32_t kind = m_kindTag;
-    m_page.SelectFunctionPage(type,
-                              kind == uint32_t(DeviceKind::Keyboard) || kind == uint32_t(DeviceKind::Mouse));
+    const DeviceClass kind = m_kindTag;
+    m_page.SelectFunctionPage(type, kind == DeviceClass::Keyboard || kind == DeviceClass::Mouse);
     PreviewChanged();
 }
 
@@ -315,7 +314,7 @@ int CTolvanicUSBDevice::SetLightControl(bool on) {
     if (m_lightControl.exchange(on) != on) {
         PreviewChanged();
     }
-    if (on && m_kindTag == uint32_t(DeviceKind::Keyboard)) {
+    if (on && m_kindTag == DeviceClass::Keyboard) {
         return m_command.TakeLightingControl();
     }
     return kResultOk;
@@ -370,7 +369,7 @@ void CTolvanicUSBDevice::SetPowerPanel(PowerPanelLink* panel) {
 
 void CTolvanicUSBDevice::SetIdentity(const SupportedDevice& row) {
     m_identity = row;
-    m_kindTag = uint32_t(row.kind);
+    m_kindTag = ClassOfKind(row.kind);
     m_role = row.role;
 }
 

@@ -66,9 +66,8 @@ public:
     static constexpr std::string_view kClassName = "TolvanicUSBDevice";
     static constexpr int kMaxCount = DevicePageBinding::kMaxCount;
 
-    // `kindTag`: the class's own kind (keyboard 1, mouse 2, mouse pad 3,
-    // headset 7) until SetIdentity gives the row's.
-    explicit CTolvanicUSBDevice(const DeviceServices& services, uint32_t kindTag = 0);
+    // `kindTag`: the class's own until SetIdentity gives the class of the row's kind.
+    explicit CTolvanicUSBDevice(const DeviceServices& services, DeviceClass kindTag = DeviceClass::None);
     // Expects Shutdown() to have run (DevicePtr's deleter does it).
     ~CTolvanicUSBDevice() override;
     CTolvanicUSBDevice(const CTolvanicUSBDevice&) = delete;
@@ -161,7 +160,7 @@ public:
     virtual void SetAudioLightValues(const AudioLightValues& values);
     // Reads the values back from the light panel (when it can tell), stores and returns them.
     virtual AudioLightValues GetAudioLightValues();
-    // Stores the flag; when it is set on a keyboard (kind tag 1), sends
+    // Stores the flag; when it is set on a keyboard, sends
     // TakeLightingControl. Returns that command's result, or 1 when nothing had to be sent.
     int SetLightControl(bool on);
 
@@ -201,7 +200,8 @@ public:
     void SetTypeName(std::string name) { m_paths.SetTypeName(std::move(name)); }
     // The panel learns the battery flag at once.
     void SetPowerPanel(PowerPanelLink* panel);
-    // The row the device was last attached through; also sets the kind tag and the role from it.
+    // The row the device was last attached through; also sets the kind tag (the
+    // class of its kind) and the role from it.
     void SetIdentity(const SupportedDevice& row);
     void SetLightSettingsName(std::string name) { m_paths.SetLightSettingsName(std::move(name)); }
     void AttachPage(ui::Control* page) { m_page.Attach(page); }
@@ -275,7 +275,7 @@ public:
     const std::string& PageLayoutPath() const { return m_page.LayoutPath(); }
     const std::string& TypeName() const { return m_paths.TypeName(); }
     const std::string& LightSettingsName() const { return m_paths.LightSettingsName(); }
-    uint32_t KindTag() const { return m_kindTag; }
+    DeviceClass KindTag() const { return m_kindTag; }
     uint32_t Role() const { return m_role; }
     int KeyCount() const { return m_keyCount; }
     int LightCount() const { return m_lightCount; }
@@ -358,7 +358,7 @@ private:
     DevicePageBinding m_page;
     DeviceDataPaths m_paths;
 
-    std::atomic<uint32_t> m_kindTag{0};
+    std::atomic<DeviceClass> m_kindTag{DeviceClass::None};
     uint32_t m_role = 0;
     int m_keyCount = 0;
     int m_lightCount = 0;

@@ -62,7 +62,7 @@ class CTolvanicHS6533Device final : public CPadLightingDevice {
 public:
     static constexpr std::string_view kClassName = "TolvanicHS6533Device";
     static constexpr std::string_view kLightContainer = "hs6533_device_key_light";
-    static constexpr uint32_t kKindTag = 7;
+    static constexpr DeviceClass kKindTag = DeviceClass::Headset;
     // An unchanged LED frame is sent again at most this often.
     static constexpr uint32_t kLedResendMs = 1000;
 

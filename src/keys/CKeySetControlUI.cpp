@@ -105,9 +105,9 @@ bool CKeySetControlUI::Bound() const {
            Find(kGunKeyCombo) != nullptr && Find(kTextLabel) != nullptr;
 }
 
-void CKeySetControlUI::SetDeviceKind(int kind) {
+void CKeySetControlUI::SetDeviceKind(DeviceClass kind) {
     m_kind = kind;
-    if (kind != 1) {
+    if (kind != DeviceClass::Keyboard) {
         return;
     }
     // The toolkit boundary cannot hide a combo item; a keyboard never offers

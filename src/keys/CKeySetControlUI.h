@@ -12,6 +12,7 @@
 // current function instead of reading entry -1.
 //
 // User-interface thread only. The panel control must outlive the object.
+#include "devices/DeviceModels.h"
 #include "keys/KeyFunction.h"
 #include "keys/KeyTable.h"
 
@@ -67,8 +68,8 @@ public:
     bool Bound() const;
 
     // Kind 1 (keyboard) removes the DPI and gun-key functions from the list.
-    void SetDeviceKind(int kind);
-    int DeviceKind() const { return m_kind; }
+    void SetDeviceKind(DeviceClass kind);
+    DeviceClass DeviceKind() const { return m_kind; }
 
     // The macro list: its names in the device's order; nothing selected after a fill.
     void FillMacroList(const std::vector<std::string>& names);
@@ -128,7 +129,7 @@ private:
     int SelectedIn(std::string_view combo) const;
 
     ui::Control& m_panel;
-    int m_kind = 0;
+    DeviceClass m_kind = DeviceClass::None;
     KeyFunction m_current;
     KeyFunction m_default;
 };

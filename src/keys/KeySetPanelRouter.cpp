@@ -35,7 +35,7 @@ KeySetPanelRouter::KeySetPanelRouter(CKeySetControlUI& panel, KeySetHooks hooks)
     : m_panel(panel), m_hooks(std::move(hooks)) {}
 
 bool KeySetPanelRouter::Handles() const {
-    return m_panel.DeviceKind() == 1 || m_panel.DeviceKind() == 2;
+    return m_panel.DeviceKind() == DeviceClass::Keyboard || m_panel.DeviceKind() == DeviceClass::Mouse;
 }
 
 bool KeySetPanelRouter::Route(const ui::Notification& notification) {
@@ -123,7 +123,7 @@ void KeySetPanelRouter::ShowDefault() {
         return;
     }
     m_panel.ShowDefault();
-    if (m_panel.DeviceKind() == 1) {
+    if (m_panel.DeviceKind() == DeviceClass::Keyboard) {
         SaveKey();
         // The write's result does not take the pending mark back here: the
         // default button leaves saving enabled whatever the write gave.

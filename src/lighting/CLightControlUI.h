@@ -18,6 +18,7 @@
 //
 // Every operation runs on the user-interface thread. The panel's window must
 // outlive this object.
+#include "devices/DeviceModels.h"
 #include "lighting/CAudioRecordUI.h"
 #include "lighting/LightModel.h"
 
@@ -53,8 +54,8 @@ public:
     ui::Control& Panel() const { return m_panel; }
 
     // Stored; every enabling decision uses it.
-    void SetDeviceKind(int kind) { m_deviceKind = kind; }
-    int DeviceKind() const { return m_deviceKind; }
+    void SetDeviceKind(DeviceClass kind) { m_deviceKind = kind; }
+    DeviceClass DeviceKind() const { return m_deviceKind; }
 
     // Empties the mode combo and adds one row per mode whose flag is not 0
     // (text and user data = the name, a language key); then sets the maximum
@@ -172,7 +173,7 @@ private:
     int SliderValue(Slot slot);
 
     ui::Control& m_panel;
-    int m_deviceKind = 0;
+    DeviceClass m_deviceKind = DeviceClass::None;
     bool m_sameModeAllowed = false;
     // Mode number of each combo row.
     std::vector<int> m_rowModes;

@@ -1,6 +1,7 @@
 #pragma once
 // How a changed light record reaches a device, and what the lighting code
 // needs to know about the devices and their panels.
+#include "devices/DeviceModels.h"
 #include "devices/DeviceRoles.h"
 #include "lighting/LightModel.h"
 
@@ -17,9 +18,10 @@ class CLightControlUI;
 // The devices of one class kind (1 keyboards, 2 mice, 3 mouse pads, 7
 // headsets), in creation order; DeviceDiscovery::DevicesOfClass fits.
 // Called on the user-interface thread.
-using DevicesOfClassFn = std::function<std::vector<CTolvanicUSBDevice*>(uint32_t classKind)>;
+using DevicesOfClassFn = std::function<std::vector<CTolvanicUSBDevice*>(DeviceClass deviceClass)>;
 // The class kinds in the order the lighting walks them.
-inline constexpr uint32_t kLightingClassKinds[4] = {1, 2, 3, 7};
+inline constexpr DeviceClass kLightingClassKinds[4] = {DeviceClass::Keyboard, DeviceClass::Mouse,
+                                                       DeviceClass::MousePad, DeviceClass::Headset};
 
 // The device's synchronised-lighting flag (any thread).
 bool IsSynchronised(CTolvanicUSBDevice& device);

@@ -153,24 +153,23 @@ bool SetLightByte(LightInfoRecord& record, size_t index, uint8_t value) {
     return true;
 }
 
-LightFamily LightFamilyOf(int deviceKind) {
-    switch (deviceKind) {
-    case 1:
-    case 9:
+LightFamily LightFamilyOf(DeviceClass deviceClass) {
+    switch (deviceClass) {
+    case DeviceClass::Keyboard:
         return LightFamily::Keyboard;
-    case 2:
-    case 6:
+    case DeviceClass::Mouse:
         return LightFamily::Mouse;
-    case 3:
-    case 7:
+    case DeviceClass::MousePad:
+    case DeviceClass::Headset:
         return LightFamily::PadOrHeadset;
-    default:
-        return LightFamily::None;
+    case DeviceClass::None:
+        break;
     }
+    return LightFamily::None;
 }
 
-LightGroupRules LightRulesFor(int deviceKind, int mode) {
-    switch (LightFamilyOf(deviceKind)) {
+LightGroupRules LightRulesFor(DeviceClass deviceClass, int mode) {
+    switch (LightFamilyOf(deviceClass)) {
     case LightFamily::Keyboard:
         return KeyboardRules(mode);
     case LightFamily::Mouse:
@@ -190,8 +189,8 @@ constexpr std::array<int, kSyncEffectCount> kKeyboardSyncModes = {5, 6, 23, 4, 2
 constexpr std::array<int, kSyncEffectCount> kMouseSyncModes = {2, 3, 4, 1, 9};
 constexpr std::array<int, kSyncEffectCount> kPadSyncModes = {2, 3, 4, 1, 8};
 
-const std::array<int, kSyncEffectCount>* SyncModesOf(int deviceKind) {
-    switch (LightFamilyOf(deviceKind)) {
+const std::array<int, kSyncEffectCount>* SyncModesOf(DeviceClass deviceClass) {
+    switch (LightFamilyOf(deviceClass)) {
     case LightFamily::Keyboard:
         return &kKeyboardSyncModes;
     case LightFamily::Mouse:
@@ -206,8 +205,8 @@ const std::array<int, kSyncEffectCount>* SyncModesOf(int deviceKind) {
 
 } // namespace
 
-std::optional<SyncEffect> SyncEffectOfMode(int deviceKind, int mode) {
-    const auto* modes = SyncModesOf(deviceKind);
+std::optional<SyncEffect> SyncEffectOfMode(DeviceClass deviceClass, int mode) {
+    const auto* modes = SyncModesOf(deviceClass);
     if (modes == nullptr) {
         return std::nullopt;
     }
@@ -219,8 +218,8 @@ std::optional<SyncEffect> SyncEffectOfMode(int deviceKind, int mode) {
     return std::nullopt;
 }
 
-int ModeOfSyncEffect(int deviceKind, SyncEffect effect) {
-    const auto* modes = SyncModesOf(deviceKind);
+int ModeOfSyncEffect(DeviceClass deviceClass, SyncEffect effect) {
+    const auto* modes = SyncModesOf(deviceClass);
     const size_t index = size_t(effect);
     if (modes == nullptr || index >= modes->size()) {
         return -1;

@@ -5,6 +5,7 @@
 //
 // Everything here is pure and safe for any input: unknown kinds change no
 // control, modes outside a kind's table take that table's last row.
+#include "devices/DeviceModels.h"
 #include "profiles/ProfileRecords.h"
 
 #include <cstddef>
@@ -43,10 +44,9 @@ constexpr uint32_t PanelColourOf(const LightInfoRecord& record) {
     return PanelColour(record.red, record.green, record.blue);
 }
 
-// The lighting family of a device kind: 1 and 9 keyboard, 2 and 6 mouse, 3
-// mouse pad, 7 headset (a receiver kind lights like its cable model).
+// The lighting family of a device class.
 enum class LightFamily { None, Keyboard, Mouse, PadOrHeadset };
-LightFamily LightFamilyOf(int deviceKind);
+LightFamily LightFamilyOf(DeviceClass deviceClass);
 
 // Language keys of the direction checks.
 inline constexpr std::string_view kTextRightToLeft = "light_set_right_to_left_text";
@@ -79,14 +79,14 @@ struct LightGroupRules {
     std::string_view leftText;  // deng_FXL_check text key
     std::string_view rightText; // deng_FXR_check text key
 };
-LightGroupRules LightRulesFor(int deviceKind, int mode);
+LightGroupRules LightRulesFor(DeviceClass deviceClass, int mode);
 
 // The effects of synchronised lighting.
 enum class SyncEffect : uint8_t { Breathing = 0, Steady = 1, Blink = 2, Cycle = 3, Off = 4 };
 inline constexpr int kSyncEffectCount = 5;
 // The synchronised effect a mode of that kind stands for; nothing when it has none.
-std::optional<SyncEffect> SyncEffectOfMode(int deviceKind, int mode);
+std::optional<SyncEffect> SyncEffectOfMode(DeviceClass deviceClass, int mode);
 // The mode of that kind that shows the effect; -1 for a kind without lighting rules.
-int ModeOfSyncEffect(int deviceKind, SyncEffect effect);
+int ModeOfSyncEffect(DeviceClass deviceClass, SyncEffect effect);
 
 } // namespace velkor

@@ -14,7 +14,7 @@ namespace {
 constexpr uint8_t kChannelMax = 255;
 
 bool IsKeyboard(const CTolvanicUSBDevice& device) {
-    return LightFamilyOf(int(device.KindTag())) == LightFamily::Keyboard;
+    return LightFamilyOf(device.KindTag()) == LightFamily::Keyboard;
 }
 
 // A slider value as a record byte: the sliders run 0..4, anything else is clamped.
@@ -58,7 +58,7 @@ ColourEditValue ParseColourEdit(std::string_view text) {
 
 void PrepareLightPanel(CLightControlUI& panel, const CTolvanicUSBDevice& device) {
     constexpr int kLevelMax = 4;
-    panel.SetDeviceKind(int(device.KindTag()));
+    panel.SetDeviceKind(device.KindTag());
     const DeviceNameLists& lists = device.NameLists();
     panel.FillModeList(lists.modeNames, lists.modeVisible, kLevelMax, kLevelMax);
     panel.ShowLightInfo(device.LightRecord());

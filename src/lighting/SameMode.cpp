@@ -9,7 +9,7 @@ int SameMode::Press(CTolvanicUSBDevice* selected) {
     if (selected == nullptr || !m_devicesOfClass) {
         return 0;
     }
-    const int sourceKind = int(selected->KindTag());
+    const DeviceClass sourceKind = selected->KindTag();
     const LightInfoRecord source = selected->LightRecord();
     const std::optional<SyncEffect> effect = SyncEffectOfMode(sourceKind, source.selectItem);
     if (!effect) {
@@ -30,8 +30,8 @@ int SameMode::Press(CTolvanicUSBDevice* selected) {
     m_sync.RefreshDevices(m_devicesOfClass);
 
     int joined = 0;
-    for (uint32_t kind : kLightingClassKinds) {
-        const int mode = ModeOfSyncEffect(int(kind), *effect);
+    for (DeviceClass kind : kLightingClassKinds) {
+        const int mode = ModeOfSyncEffect(kind, *effect);
         for (CTolvanicUSBDevice* device : m_devicesOfClass(kind)) {
             if (device == nullptr || !device->TransportOpen()) {
                 continue;
@@ -57,7 +57,7 @@ void SameMode::DeviceListRefreshed(int onlineCount) {
     if (allowed || !m_devicesOfClass) {
         return;
     }
-    for (uint32_t kind : kLightingClassKinds) {
+    for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : m_devicesOfClass(kind)) {
             if (device != nullptr) {
                 SetSynchronised(*device, false);

@@ -10,7 +10,6 @@
 namespace velkor {
 namespace {
 
-constexpr int kHeadsetKind = 7;
 constexpr std::string_view kCursorTab = "cursor_Op_tab";
 constexpr std::string_view kMacroTab = "macro_Op_tab";
 constexpr std::string_view kSystemTab = "system_Op_tab";
@@ -315,7 +314,7 @@ bool CDeviceProfileUI::ResetProfile() {
         return false;
     }
     const ProfileListEntry& entry = m_list.Entries()[selected];
-    if (m_kind == kHeadsetKind) {
+    if (m_kind == DeviceClass::Headset) {
         const Json::Value current = m_list.ReadProfileFile(entry.identifier);
         const Json::Value& currentProfile = ProfileObjectOf(current, 0);
         Json::Value& profile = document["Device"][0];
@@ -336,25 +335,20 @@ void CDeviceProfileUI::ApplyTabSet() {
         }
     };
     switch (m_kind) {
-    case 1:
+    case DeviceClass::Keyboard:
         show(kCursorTab, false);
         break;
-    case 3:
-    case 5:
-    case kHeadsetKind:
+    case DeviceClass::MousePad:
+    case DeviceClass::Headset:
         for (std::string_view name : {kCursorTab, kMacroTab, kSystemTab, kKeyTab}) {
             show(name, false);
         }
         break;
-    case 4:
-        for (std::string_view name : {kCursorTab, kMacroTab, kKeyTab}) {
-            show(name, false);
-        }
-        break;
-    default:
+    case DeviceClass::Mouse:
+    case DeviceClass::None:
         break;
     }
-    if (m_kind == kHeadsetKind) {
+    if (m_kind == DeviceClass::Headset) {
         for (size_t i = 5; i < kOptionTabs.size(); ++i) {
             show(kOptionTabs[i], true);
         }

@@ -16,6 +16,7 @@
 //
 // Every operation runs on the user-interface thread. The bar's window must
 // outlive this object.
+#include "devices/DeviceModels.h"
 #include "profiles/JsonFileHelper.h"
 #include "profiles/ProfileList.h"
 
@@ -66,8 +67,8 @@ public:
     ui::Control& Bar() const { return m_bar; }
 
     // 1 keyboard, 2 mouse, 3 mouse pad, 7 headset (4 and 5 have tab sets too).
-    void SetDeviceKind(int kind) { m_kind = kind; }
-    int DeviceKind() const { return m_kind; }
+    void SetDeviceKind(DeviceClass kind) { m_kind = kind; }
+    DeviceClass DeviceKind() const { return m_kind; }
     // The user data folder (with or without trailing '/') and the default
     // profile file new and reset profiles start from.
     void SetFolders(const std::string& userDataFolder, const std::string& defaultProfilePath);
@@ -155,7 +156,7 @@ private:
 
     ui::Control& m_bar;
     TimeSource m_now;
-    int m_kind = 0;
+    DeviceClass m_kind = DeviceClass::None;
     std::string m_defaultPath;
     std::string m_selectedIdentifier;
     ProfileList m_list;

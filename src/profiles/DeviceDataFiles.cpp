@@ -27,9 +27,10 @@ const Json::Value& ModelArray(const Json::Value& document, const char* section, 
 
 } // namespace
 
-const char* MacroIndexFileNameFor(uint32_t kindTag) {
+const char* MacroIndexFileNameFor(DeviceClass kindTag) {
     // Mouse pads and headsets have no macro library of their own.
-    return kindTag == 3 || kindTag == 7 ? kFixedMacroIndexFileName : kMacroIndexFileName;
+    return kindTag == DeviceClass::MousePad || kindTag == DeviceClass::Headset ? kFixedMacroIndexFileName
+                                                                               : kMacroIndexFileName;
 }
 
 std::vector<std::string> MacroNamesOf(const Json::Value& macroIndex) {

@@ -13,6 +13,7 @@
 //
 // The readers never throw and never trust the document: a member of the wrong
 // type reads as absent, an element of the wrong type keeps its position.
+#include "devices/DeviceModels.h"
 #include <json/value.h>
 
 #include <cstddef>
@@ -46,7 +47,7 @@ inline constexpr int32_t kNoEffectCode = -1;
 
 // The macro index file of a device kind (kind tag 1 keyboard, 2 mouse, 3 mouse
 // pad, 7 headset; the receiver kinds 6 and 9 count as mouse and keyboard).
-const char* MacroIndexFileNameFor(uint32_t kindTag);
+const char* MacroIndexFileNameFor(DeviceClass kindTag);
 
 // "MacroName" of every element of "MacroInfo", in order (a name that is not
 // text reads as ""). Empty when the document or "MacroInfo" is missing.

@@ -20,7 +20,9 @@ public:
     }
 
     const HidAttributes& Attributes() const override { return m_attributes; }
-    std::span<const uint8_t> ReportDescriptor() const override { return UnitReportDescriptor(m_state->unit); }
+    std::span<const uint8_t> ReportDescriptor() const override {
+        return UnitReportDescriptor(m_core->catalog.Unit(m_state->unit));
+    }
     int CollectionNumber() const override { return m_state->collection; }
 
     HidIoStatus Read(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) override {
@@ -108,7 +110,8 @@ private:
 
 } // namespace
 
-SimBackend::SimBackend(uint32_t seed) : m_core(std::make_shared<SimCore>(seed)) {}
+SimBackend::SimBackend(uint32_t seed, const DeviceCatalog& catalog)
+    : m_core(std::make_shared<SimCore>(seed, catalog)) {}
 
 SimBackend::~SimBackend() {
     StopScenario();
@@ -116,7 +119,7 @@ SimBackend::~SimBackend() {
     {
         // Handles that outlive the backend see their device gone.
         std::lock_guard lock(m_core->mutex);
-        for (size_t i = 0; i < kSimUnitCount; ++i) {
+        for (size_t i = 0; i < m_core->units.size(); ++i) {
             m_core->UnplugLocked(SimUnit(i));
         }
         logFile = std::move(m_core->logFile);
@@ -145,12 +148,12 @@ bool SimBackend::LogToFile(const std::string& path, std::string& error) {
 bool SimBackend::EnumeratePaths(std::vector<std::string>& paths) {
     paths.clear();
     std::lock_guard lock(m_core->mutex);
-    for (size_t i = 0; i < kSimUnitCount; ++i) {
-        if (!m_core->units[i].plugged) {
+    for (const SimUnitFacts& unit : m_core->catalog.Units()) {
+        if (!m_core->units[size_t(unit.unit)].plugged) {
             continue;
         }
-        for (const SimCollection& c : UnitCollections(SimUnit(i))) {
-            paths.push_back(MakeSimPath(SimUnit(i), c.number));
+        for (const SimCollection& c : UnitCollections(unit)) {
+            paths.push_back(MakeSimPath(unit, c.number));
         }
     }
     return true;
@@ -177,7 +180,7 @@ std::unique_ptr<HidHandle> SimBackend::Open(const std::string& path, const HidOp
     state->wantWrite = flags.wantWrite;
     m_core->handles.push_back(state);
     m_core->lastError.clear();
-    const SimUnitFacts& facts = UnitFacts(unit);
+    const SimUnitFacts& facts = m_core->catalog.Unit(unit);
     const HidAttributes attributes{facts.vendorId, facts.productId, unitState.release};
     return std::make_unique<SimHandle>(m_core, std::move(state), attributes);
 }
@@ -196,48 +199,53 @@ std::string SimBackend::LastError() const {
 
 void SimBackend::PlugFamily() {
     std::lock_guard lock(m_core->mutex);
-    for (size_t i = 0; i < kSimUnitCount; ++i) {
+    for (size_t i = 0; i < m_core->units.size(); ++i) {
         m_core->PlugLocked(SimUnit(i));
     }
 }
 
 void SimBackend::UnplugAll() {
     std::lock_guard lock(m_core->mutex);
-    for (size_t i = 0; i < kSimUnitCount; ++i) {
+    for (size_t i = 0; i < m_core->units.size(); ++i) {
         m_core->UnplugLocked(SimUnit(i));
     }
 }
 
 bool SimBackend::Plug(SimUnit unit) {
     std::lock_guard lock(m_core->mutex);
-    return m_core->PlugLocked(unit);
+    return m_core->catalog.Has(unit) && m_core->PlugLocked(unit);
 }
 
 bool SimBackend::Unplug(SimUnit unit) {
     std::lock_guard lock(m_core->mutex);
-    return m_core->UnplugLocked(unit);
+    return m_core->catalog.Has(unit) && m_core->UnplugLocked(unit);
 }
 
 bool SimBackend::IsPlugged(SimUnit unit) const {
     std::lock_guard lock(m_core->mutex);
-    return m_core->units[size_t(unit)].plugged;
+    return m_core->catalog.Has(unit) && m_core->units[size_t(unit)].plugged;
 }
 
 std::string SimBackend::PathOf(SimUnit unit, int collection) const {
-    return MakeSimPath(unit, collection);
+    return m_core->catalog.Has(unit) ? MakeSimPath(m_core->catalog.Unit(unit), collection) : std::string();
 }
 
 std::string SimBackend::CommandPath(SimUnit unit) const {
-    return MakeSimPath(unit, UnitFacts(unit).commandCollection);
+    return m_core->catalog.Has(unit) ? PathOf(unit, m_core->catalog.Unit(unit).commandCollection)
+                                     : std::string();
 }
 
 std::string SimBackend::EventPath(SimUnit unit) const {
-    const int collection = UnitFacts(unit).eventCollection;
-    return collection == 0 ? std::string() : MakeSimPath(unit, collection);
+    const int collection = m_core->catalog.Has(unit) ? m_core->catalog.Unit(unit).eventCollection : 0;
+    return collection == 0 ? std::string() : PathOf(unit, collection);
+}
+
+const SimCatalog& SimBackend::Catalog() const {
+    return m_core->catalog;
 }
 
 bool SimBackend::SetWireless(SimModel model, bool on) {
-    if (!ModelFacts(model).wireless) {
+    if (!m_core->catalog.Has(model) || !m_core->catalog.Model(model).wireless) {
         return false;
     }
     std::lock_guard lock(m_core->mutex);
@@ -258,15 +266,15 @@ bool SimBackend::SetBattery(SimModel model, uint8_t percent, uint8_t chargeState
 void SimBackend::SetFirmwareVersion(SimUnit unit, uint16_t bcd) {
     std::lock_guard lock(m_core->mutex);
     m_core->units[size_t(unit)].release = bcd;
-    if (!IsReceiver(unit)) {
-        m_core->Firmware(ModelOfUnit(unit)).SetFirmwareVersion(bcd);
+    if (!m_core->catalog.Unit(unit).receiver) {
+        m_core->Firmware(m_core->catalog.Unit(unit).model).SetFirmwareVersion(bcd);
     }
 }
 
 bool SimBackend::PressKey(SimModel model, SimKey key, uint8_t value) {
     std::lock_guard lock(m_core->mutex);
-    const SimUnit cable = CableUnitOf(model);
-    const std::optional<SimUnit> receiver = ReceiverUnitOf(model);
+    const SimUnit cable = m_core->catalog.CableUnitOf(model);
+    const std::optional<SimUnit> receiver = m_core->catalog.ReceiverUnitOf(model);
     const bool cablePlugged = m_core->units[size_t(cable)].plugged;
     const bool wirelessOn = receiver && m_core->wireless[size_t(model)];
     if (!cablePlugged && !wirelessOn) {
@@ -287,7 +295,8 @@ bool SimBackend::PressKey(SimModel model, SimKey key, uint8_t value) {
 
 bool SimBackend::InjectEvent(SimUnit unit, uint16_t code) {
     std::lock_guard lock(m_core->mutex);
-    if (IsReceiver(unit) && !m_core->wireless[size_t(ModelOfUnit(unit))]) {
+    const SimUnitFacts& facts = m_core->catalog.Unit(unit);
+    if (facts.receiver && !m_core->wireless[size_t(facts.model)]) {
         return false;
     }
     return m_core->DeliverEventLocked(unit, code);

@@ -20,6 +20,7 @@
 //
 // All operations are thread-safe; the handles may outlive the backend (they
 // then report Gone).
+#include "sim/SimCatalog.h"
 #include "sim/SimFirmware.h"
 #include "sim/SimScenario.h"
 #include "sim/SimTypes.h"
@@ -41,7 +42,8 @@ class SimBackend : public HidBackend {
 public:
     // `seed` drives everything random (the content of stale replies).
     // Nothing is plugged; every wireless switch is on.
-    explicit SimBackend(uint32_t seed);
+    // The units and models are the catalog's (which must outlive the backend).
+    explicit SimBackend(uint32_t seed, const DeviceCatalog& catalog = BuiltInCatalog());
     ~SimBackend() override;
     SimBackend(const SimBackend&) = delete;
     SimBackend& operator=(const SimBackend&) = delete;
@@ -66,6 +68,8 @@ public:
     std::string CommandPath(SimUnit unit) const;
     // Empty for the headset, which has no event collection.
     std::string EventPath(SimUnit unit) const;
+    // The units and models this simulator has.
+    const SimCatalog& Catalog() const;
 
     // --- The devices themselves ---
     // The wireless switch of a model with a receiver (false for the others).

@@ -11,7 +11,7 @@ constexpr uint8_t kReceiverSilent = 0xAA; // byte 3 of a receiver reply while it
 constexpr uint8_t kLinkUp = 0xFF;
 constexpr std::string_view kPathPrefix = "sim:";
 
-const SimCollection* FindCollection(SimUnit unit, int number) {
+const SimCollection* FindCollection(const SimUnitFacts& unit, int number) {
     for (const SimCollection& c : UnitCollections(unit)) {
         if (c.number == number) {
             return &c;
@@ -42,23 +42,23 @@ const char* FaultNote(SimFaultKind kind) {
 
 } // namespace
 
-std::string MakeSimPath(SimUnit unit, int collection) {
-    const SimUnitFacts& facts = UnitFacts(unit);
+std::string MakeSimPath(const SimUnitFacts& facts, int collection) {
     std::string path(kPathPrefix);
-    path += UnitName(unit);
+    path += facts.name;
     path += '#';
     path += MakePathIdentity(facts.vendorId, facts.productId, facts.interfaceNumber,
                              facts.singleCollection ? 0 : uint16_t(collection));
     return path;
 }
 
-SimCore::SimCore(uint32_t seed) : random(seed) {
-    for (size_t i = 0; i < kSimUnitCount; ++i) {
-        units[i].release = UnitFacts(SimUnit(i)).release;
+SimCore::SimCore(uint32_t seed, const DeviceCatalog& devices) : catalog(devices), random(seed) {
+    units.resize(catalog.UnitCount());
+    for (const SimUnitFacts& unit : catalog.Units()) {
+        units[size_t(unit.unit)].release = unit.release;
     }
-    for (size_t i = 0; i < kSimModelCount; ++i) {
-        firmwares[i] = std::make_unique<SimFirmware>(SimModel(i));
-        wireless[i] = ModelFacts(SimModel(i)).wireless;
+    for (const SimModelFacts& model : catalog.Models()) {
+        firmwares.push_back(std::make_unique<SimFirmware>(model));
+        wireless.push_back(model.wireless);
     }
 }
 
@@ -108,7 +108,7 @@ void SimCore::DeliverLocked(SimUnit unit, int collection, std::span<const uint8_
 }
 
 bool SimCore::DeliverEventLocked(SimUnit unit, uint16_t code) {
-    const int collection = UnitFacts(unit).eventCollection;
+    const int collection = catalog.Unit(unit).eventCollection;
     if (collection == 0 || !units[size_t(unit)].plugged) {
         return false;
     }
@@ -157,12 +157,13 @@ bool SimCore::ResolveLocked(const std::string& path, SimUnit& unit, int& collect
         return false;
     }
     const auto named =
-        UnitFromName(std::string_view(path).substr(kPathPrefix.size(), hash - kPathPrefix.size()));
+        catalog.UnitFromName(std::string_view(path).substr(kPathPrefix.size(), hash - kPathPrefix.size()));
     if (!named) {
         return false;
     }
-    for (const SimCollection& c : UnitCollections(*named)) {
-        if (MakeSimPath(*named, c.number) == path) {
+    const SimUnitFacts& facts = catalog.Unit(*named);
+    for (const SimCollection& c : UnitCollections(facts)) {
+        if (MakeSimPath(facts, c.number) == path) {
             unit = *named;
             collection = c.number;
             return true;
@@ -172,7 +173,7 @@ bool SimCore::ResolveLocked(const std::string& path, SimUnit& unit, int& collect
 }
 
 HidIoStatus SimCore::WriteLocked(SimUnit unit, int collection, std::span<const uint8_t> report) {
-    const SimCollection* c = FindCollection(unit, collection);
+    const SimCollection* c = FindCollection(catalog.Unit(unit), collection);
     if (c == nullptr || report.empty()) {
         return HidIoStatus::Failed;
     }
@@ -186,7 +187,7 @@ HidIoStatus SimCore::WriteLocked(SimUnit unit, int collection, std::span<const u
     if (report[0] == kHeadsetLedReportId) {
         std::vector<uint8_t> whole(output->second, 0);
         std::copy(report.begin(), report.end(), whole.begin());
-        const bool taken = Firmware(UnitFacts(unit).model).HandleLedReport(whole);
+        const bool taken = Firmware(catalog.Unit(unit).model).HandleLedReport(whole);
         LogLocked(SimDirection::ToDevice, unit, collection, whole, taken ? "" : "ignored by the device");
         return HidIoStatus::Ok;
     }
@@ -251,8 +252,8 @@ HidIoStatus SimCore::VendorWriteLocked(SimUnit unit, int collection, const SimRe
 }
 
 SimReport SimCore::AnswerLocked(SimUnit unit, const SimReport& request) {
-    const SimModel model = ModelOfUnit(unit);
-    if (!IsReceiver(unit)) {
+    const SimModel model = catalog.Unit(unit).model;
+    if (!catalog.Unit(unit).receiver) {
         return Firmware(model).HandleRequest(request, false);
     }
     const uint16_t carried = uint16_t(request[1] | (request[2] << 8));

@@ -61,13 +61,17 @@ struct SimUnitState {
 };
 
 struct SimCore {
-    explicit SimCore(uint32_t seed);
+    // The catalog must outlive the core.
+    SimCore(uint32_t seed, const DeviceCatalog& devices);
 
+    // Never changes: read without the lock.
+    const SimCatalog catalog;
     mutable std::mutex mutex;
     std::mt19937 random;
-    std::array<SimUnitState, kSimUnitCount> units;
-    std::array<std::unique_ptr<SimFirmware>, kSimModelCount> firmwares;
-    std::array<bool, kSimModelCount> wireless{};
+    // Indexed by unit and by model number.
+    std::vector<SimUnitState> units;
+    std::vector<std::unique_ptr<SimFirmware>> firmwares;
+    std::vector<bool> wireless;
     std::vector<std::shared_ptr<SimHandleState>> handles;
     std::condition_variable readWaiting; // a read began to wait
     std::deque<SimFrame> log;
@@ -105,6 +109,6 @@ private:
     std::optional<SimFault> FaultForFrameLocked(SimUnitState& state, uint64_t frame);
 };
 
-std::string MakeSimPath(SimUnit unit, int collection);
+std::string MakeSimPath(const SimUnitFacts& unit, int collection);
 
 } // namespace velkor::sim

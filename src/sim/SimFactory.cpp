@@ -10,29 +10,6 @@ namespace velkor::sim {
 
 namespace {
 
-// USB identity of each unit. Receivers carry their own release number;
-// a cable unit's release is its firmware version.
-constexpr SimUnitFacts kUnits[kSimUnitCount] = {
-    {SimUnit::Keyboard, SimModel::Keyboard, kFamilyVendorId, 0x50B7, 1, 0x0104, false, 4, 3},
-    {SimUnit::KeyboardReceiver, SimModel::Keyboard, kFamilyVendorId, 0x50A9, 1, 0x0102, false, 4, 3},
-    {SimUnit::Keyboard511D, SimModel::Keyboard511D, kFamilyVendorId, 0x511D, 1, 0x0101, false, 4, 3},
-    {SimUnit::Mouse, SimModel::Mouse, kFamilyVendorId, 0x7070, 1, 0x0210, false, 4, 3},
-    {SimUnit::MouseReceiver, SimModel::Mouse, kFamilyVendorId, 0x221D, 1, 0x0105, false, 4, 3},
-    {SimUnit::MousePad, SimModel::MousePad, kFamilyVendorId, 0x1004, 1, 0x0100, false, 4, 3},
-    {SimUnit::Headset, SimModel::Headset, kHeadsetVendorId, 0x1630, 3, 0x0112, true, 1, 0},
-};
-
-// Keyboards and the mouse: 126 key positions / 12 positions; 20 or 16 macro
-// slots of 128 bytes; 5 profiles. The mouse sensor 0x3325 runs in steps of
-// 100 DPI from 100 up to step 48 and in steps of 200 above (9900 DPI at step 73).
-constexpr SimModelFacts kModels[kSimModelCount] = {
-    {SimModel::Keyboard, 0x50B7, 1, 126, 20, 5, 126, 0, 0, 0, 0, 0x0104, 28, 20, true, 512, 8, 0},
-    {SimModel::Keyboard511D, 0x511D, 1, 126, 20, 5, 126, 0, 0, 0, 0, 0x0101, 28, 20, false, 512, 8, 0},
-    {SimModel::Mouse, 0x7070, 2, 12, 16, 5, 15, 0x3325, 100, 73, 100, 0x0210, 128, 10, true, 1024, 1, 4096},
-    {SimModel::MousePad, 0x1004, 3, 0, 0, 5, 15, 0, 0, 0, 0, 0x0100, 28, 9, false, 512, 1, 0},
-    {SimModel::Headset, 0x1630, 7, 0, 0, 5, 13, 0, 0, 0, 0, 0x0112, 28, 9, false, 512, 1, 0},
-};
-
 constexpr uint32_t kMouseButtonFunctions[kMouseButtons] = {
     0x100100, 0x100200, 0x100400, 0x101000, 0x100800, 0x130100,
     0x130200, 0x130300, 0xA01B00, 0x169001, 0x147802,
@@ -49,9 +26,6 @@ static_assert(kKeyboardScreenKeys == velkor::kScreenKeyCount);
 // by the firmware column by column (position = column x 6 + row).
 constexpr size_t kMatrixRows = 6;
 constexpr size_t kMatrixColumns = 21;
-
-// Keys the 0x50B7 board does not have: the Japanese/Korean keys.
-constexpr int kAbsent50B7[] = {79, 80, 81, 82, 83, 100, 101, 103};
 
 KeyFunction Split(uint32_t value) {
     return {uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
@@ -194,7 +168,7 @@ std::vector<uint8_t> FactoryDeviceInfo(const SimModelFacts& facts) {
     DeviceInfoBlock block{};
     block.productId = facts.productId;
     block.firmwareVersion = facts.firmwareVersion;
-    block.deviceClass = facts.deviceClass;
+    block.deviceClass = uint8_t(facts.deviceClass);
     block.keyPositions = facts.keyPositions;
     block.macroSlots = facts.macroSlots;
     block.profileCount = facts.profileCount;
@@ -276,10 +250,10 @@ std::vector<uint8_t> FactoryParams(const SimModelFacts& facts) {
     for (uint8_t p = 0; p < facts.profileCount; ++p) {
         const size_t offset = size_t(p) * facts.recordStride;
         switch (facts.deviceClass) {
-        case 1:
+        case DeviceClass::Keyboard:
             Place(memory, offset, FactoryKeyboardRecord(p));
             break;
-        case 2:
+        case DeviceClass::Mouse:
             Place(memory, offset, FactoryMouseRecord(p));
             break;
         default:
@@ -294,12 +268,13 @@ std::vector<uint8_t> FactoryParams(const SimModelFacts& facts) {
 std::vector<uint8_t> FactoryKeyTable(const SimModelFacts& facts) {
     std::vector<uint8_t> memory(512, 0);
     for (size_t p = 0; p < facts.keyPositions; ++p) {
-        const int key = ScreenKeyAtPosition(facts.model, p);
+        const int key = ScreenKeyAtPosition(facts, p);
         if (key < 0) {
             continue;
         }
-        const KeyFunction f = facts.deviceClass == 2 ? MouseButtonFunction(size_t(key))
-                                                     : KeyboardScreenKeyFunction(size_t(key));
+        const KeyFunction f = facts.deviceClass == DeviceClass::Mouse
+                                  ? MouseButtonFunction(size_t(key))
+                                  : KeyboardScreenKeyFunction(size_t(key));
         std::copy(f.begin(), f.end(), memory.begin() + long(p * 3));
     }
     return memory;
@@ -309,11 +284,11 @@ std::vector<uint8_t> FactoryKeyTable(const SimModelFacts& facts) {
 // (key 95) and the Num 1 LED (key 97) are swapped on the board.
 std::vector<uint8_t> FactoryKeyLightMap(const SimModelFacts& facts) {
     std::vector<uint8_t> memory(170, 0xFF);
-    if (facts.deviceClass != 1) {
+    if (facts.deviceClass != DeviceClass::Keyboard) {
         return memory; // no per-key LEDs
     }
     for (size_t p = 0; p < facts.keyPositions; ++p) {
-        const int key = ScreenKeyAtPosition(facts.model, p);
+        const int key = ScreenKeyAtPosition(facts, p);
         if (key < 0) {
             continue;
         }
@@ -350,23 +325,31 @@ std::vector<uint8_t> FactoryPower(const SimModelFacts& facts) {
 } // namespace
 
 const SimUnitFacts& UnitFacts(SimUnit unit) {
-    return kUnits[size_t(unit)];
+    return BuiltInSimCatalog().Unit(unit);
 }
 
 const SimModelFacts& ModelFacts(SimModel model) {
-    return kModels[size_t(model)];
+    return BuiltInSimCatalog().Model(model);
+}
+
+const std::vector<SimCollection>& UnitCollections(const SimUnitFacts& unit) {
+    static const std::vector<SimCollection> vendor = VendorInterfaceCollections();
+    static const std::vector<SimCollection> headset = HeadsetCollections();
+    return unit.singleCollection ? headset : vendor;
 }
 
 const std::vector<SimCollection>& UnitCollections(SimUnit unit) {
-    static const std::vector<SimCollection> vendor = VendorInterfaceCollections();
-    static const std::vector<SimCollection> headset = HeadsetCollections();
-    return UnitFacts(unit).singleCollection ? headset : vendor;
+    return UnitCollections(UnitFacts(unit));
+}
+
+const std::vector<uint8_t>& UnitReportDescriptor(const SimUnitFacts& unit) {
+    static const std::vector<uint8_t> vendor = BuildVendorInterfaceDescriptor();
+    static const std::vector<uint8_t> headset = BuildHeadsetDescriptor();
+    return unit.singleCollection ? headset : vendor;
 }
 
 const std::vector<uint8_t>& UnitReportDescriptor(SimUnit unit) {
-    static const std::vector<uint8_t> vendor = BuildVendorInterfaceDescriptor();
-    static const std::vector<uint8_t> headset = BuildHeadsetDescriptor();
-    return UnitFacts(unit).singleCollection ? headset : vendor;
+    return UnitReportDescriptor(UnitFacts(unit));
 }
 
 KeyFunction KeyboardScreenKeyFunction(size_t key) {
@@ -377,30 +360,35 @@ KeyFunction MouseButtonFunction(size_t button) {
     return button < kMouseButtons ? Split(kMouseButtonFunctions[button]) : KeyFunction{0, 0, 0};
 }
 
-int ScreenKeyAtPosition(SimModel model, size_t position) {
-    const SimModelFacts& facts = ModelFacts(model);
+int ScreenKeyAtPosition(const SimModelFacts& facts, size_t position) {
     if (position >= facts.keyPositions) {
         return -1;
     }
-    if (facts.deviceClass == 2) {
+    if (facts.deviceClass == DeviceClass::Mouse) {
         return position < std::size(kMousePositions) ? kMousePositions[position] : -1;
     }
-    if (facts.deviceClass != 1) {
+    if (facts.deviceClass != DeviceClass::Keyboard) {
         return -1;
     }
     const size_t key = (position % kMatrixRows) * kMatrixColumns + position / kMatrixRows;
     if (velkor::IsNoKey(int(key))) {
         return -1;
     }
-    if (model == SimModel::Keyboard &&
-        std::find(std::begin(kAbsent50B7), std::end(kAbsent50B7), int(key)) != std::end(kAbsent50B7)) {
+    if (std::find(facts.absentKeys.begin(), facts.absentKeys.end(), int(key)) != facts.absentKeys.end()) {
         return -1;
     }
     return int(key);
 }
 
+int ScreenKeyAtPosition(SimModel model, size_t position) {
+    return ScreenKeyAtPosition(ModelFacts(model), position);
+}
+
 std::vector<uint8_t> FactoryMemory(SimModel model, SimMemory memory) {
-    const SimModelFacts& facts = ModelFacts(model);
+    return FactoryMemory(ModelFacts(model), memory);
+}
+
+std::vector<uint8_t> FactoryMemory(const SimModelFacts& facts, SimMemory memory) {
     switch (memory) {
     case SimMemory::DeviceInfo:
         return FactoryDeviceInfo(facts);

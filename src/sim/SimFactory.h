@@ -2,6 +2,7 @@
 // Factory facts of the simulated family: what each USB unit presents
 // (identity, release number, collections, report descriptor) and what each
 // model's firmware holds when it leaves the factory.
+#include "sim/SimCatalog.h"
 #include "sim/SimTypes.h"
 
 #include <array>
@@ -31,46 +32,16 @@ struct SimCollection {
     std::vector<std::pair<uint8_t, size_t>> outputReports;
 };
 
-struct SimUnitFacts {
-    SimUnit unit;
-    SimModel model;
-    uint16_t vendorId;
-    uint16_t productId;
-    uint16_t interfaceNumber;
-    uint16_t release;      // bcdDevice at the factory
-    bool singleCollection; // the headset: one collection, no "&col" in its path
-    int commandCollection; // the vendor-protocol collection
-    int eventCollection;   // the consumer collection with the event codes; 0 when none
-};
-
-struct SimModelFacts {
-    SimModel model;
-    uint16_t productId;
-    uint8_t deviceClass; // 1 keyboard, 2 mouse, 3 mouse pad, 7 headset
-    uint8_t keyPositions;
-    uint8_t macroSlots;
-    uint8_t profileCount;
-    uint8_t ledCount;
-    uint16_t sensorId;
-    uint8_t dpiStepSize;
-    uint16_t highestDpiStep;
-    uint16_t dpiBase;
-    uint16_t firmwareVersion;
-    uint16_t recordStride; // where the firmware keeps profile p's record in parameter memory
-    uint8_t effectCount;   // effect codes 0 .. effectCount - 1 cycle under SimKey::EffectNext
-    bool wireless;         // has a receiver and a battery
-    size_t paramsSize;
-    size_t colourTables; // colour tables of 512 bytes
-    size_t recoilSize;
-};
-
+// The built-in family's facts (BuiltInSimCatalog()).
 const SimUnitFacts& UnitFacts(SimUnit unit);
 const SimModelFacts& ModelFacts(SimModel model);
 
 // The top-level collections of a unit's interface, in descriptor order.
-const std::vector<SimCollection>& UnitCollections(SimUnit unit);
+const std::vector<SimCollection>& UnitCollections(const SimUnitFacts& unit);
+const std::vector<SimCollection>& UnitCollections(SimUnit unit); // the built-in family's
 // The report descriptor of a unit's interface (every collection).
-const std::vector<uint8_t>& UnitReportDescriptor(SimUnit unit);
+const std::vector<uint8_t>& UnitReportDescriptor(const SimUnitFacts& unit);
+const std::vector<uint8_t>& UnitReportDescriptor(SimUnit unit); // the built-in family's
 
 // The key function (type, modifier mask, usage) of every on-screen keyboard
 // key 0..169 as the factory key table carries it: the rows of
@@ -85,10 +56,12 @@ KeyFunction MouseButtonFunction(size_t button);
 
 // Which on-screen key (keyboard) or button (mouse) sits at a device key
 // position of a model; -1 for an empty position.
-int ScreenKeyAtPosition(SimModel model, size_t position);
+int ScreenKeyAtPosition(const SimModelFacts& model, size_t position);
+int ScreenKeyAtPosition(SimModel model, size_t position); // the built-in family's
 
 // A memory as the firmware holds it at the factory, at its full size
 // (empty when the model has no such memory).
-std::vector<uint8_t> FactoryMemory(SimModel model, SimMemory memory);
+std::vector<uint8_t> FactoryMemory(const SimModelFacts& model, SimMemory memory);
+std::vector<uint8_t> FactoryMemory(SimModel model, SimMemory memory); // the built-in family's
 
 } // namespace velkor::sim

@@ -69,9 +69,9 @@ SimReport SimEchoReply(std::span<const uint8_t, kVendorReportLength> request, ui
     return reply;
 }
 
-SimFirmware::SimFirmware(SimModel model) : m_model(model) {
+SimFirmware::SimFirmware(const SimModelFacts& facts) : m_facts(facts) {
     for (size_t i = 0; i < kSimMemoryCount; ++i) {
-        m_memories[i] = FactoryMemory(model, SimMemory(i));
+        m_memories[i] = FactoryMemory(facts, SimMemory(i));
     }
 }
 
@@ -174,8 +174,8 @@ uint8_t* SimFirmware::ActiveRecord() {
 
 std::optional<uint16_t> SimFirmware::PressKey(SimKey key, uint8_t value) {
     const SimModelFacts& facts = Facts();
-    const bool keyboard = facts.deviceClass == 1;
-    const bool mouse = facts.deviceClass == 2;
+    const bool keyboard = facts.deviceClass == DeviceClass::Keyboard;
+    const bool mouse = facts.deviceClass == DeviceClass::Mouse;
     uint8_t* record = ActiveRecord();
     switch (key) {
     case SimKey::ProfileNext:

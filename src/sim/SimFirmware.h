@@ -34,10 +34,13 @@ SimReport SimEchoReply(std::span<const uint8_t, kVendorReportLength> request, ui
 
 class SimFirmware {
 public:
-    explicit SimFirmware(SimModel model);
+    // The facts must outlive the firmware (the simulator's catalog holds them).
+    explicit SimFirmware(const SimModelFacts& facts);
+    // A model of the built-in family.
+    explicit SimFirmware(SimModel model) : SimFirmware(ModelFacts(model)) {}
 
-    SimModel Model() const { return m_model; }
-    const SimModelFacts& Facts() const { return ModelFacts(m_model); }
+    SimModel Model() const { return m_facts.model; }
+    const SimModelFacts& Facts() const { return m_facts; }
 
     // Answers one request frame. `viaReceiver` tells which way it came (the
     // power status reports it in byte 3).
@@ -88,7 +91,7 @@ private:
     SimReport ReadPower(std::span<const uint8_t, kVendorReportLength> request, bool viaReceiver);
     uint8_t* ActiveRecord();
 
-    SimModel m_model;
+    const SimModelFacts& m_facts;
     std::array<std::vector<uint8_t>, kSimMemoryCount> m_memories;
     bool m_inSession = false;
     uint32_t m_sessionsBegun = 0;

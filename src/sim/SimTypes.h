@@ -12,27 +12,30 @@
 namespace velkor::sim {
 
 // One USB device that can be plugged on its own. A cable device is its
-// command and event interfaces together; a receiver is its own pair.
+// command and event interfaces together; a receiver is its own pair. The
+// units are numbered as the simulator's catalog lists them (SimCatalog.h):
+// per model of the device catalog, its cable, then its receiver. The names
+// below are the built-in family's; a catalog with further models has further
+// numbers.
 enum class SimUnit : uint8_t {
-    Keyboard,         // keyboard 0x50B7 on its cable
-    KeyboardReceiver, // 2.4 GHz receiver 0x50A9 of keyboard 0x50B7
-    Keyboard511D,     // keyboard 0x511D (cable only)
-    Mouse,            // mouse 0x7070 on its cable
-    MouseReceiver,    // 2.4 GHz receiver 0x221D of mouse 0x7070
-    MousePad,         // illuminated mouse pad 0x1004
-    Headset,          // USB headset 0x0C76/0x1630
+    Mouse = 0,            // mouse 0x7070 on its cable
+    MouseReceiver = 1,    // 2.4 GHz receiver 0x221D of mouse 0x7070
+    Keyboard = 2,         // keyboard 0x50B7 on its cable
+    KeyboardReceiver = 3, // 2.4 GHz receiver 0x50A9 of keyboard 0x50B7
+    MousePad = 4,         // illuminated mouse pad 0x1004
+    Headset = 5,          // USB headset 0x0C76/0x1630
+    Keyboard511D = 6,     // keyboard 0x511D (cable only)
 };
-constexpr size_t kSimUnitCount = 7;
 
-// One physical device with its own firmware and memories.
+// One physical device with its own firmware and memories: the device
+// catalog's models, in its order.
 enum class SimModel : uint8_t {
-    Keyboard,     // 0x50B7, also reached through receiver 0x50A9
-    Keyboard511D, // 0x511D
-    Mouse,        // 0x7070, also reached through receiver 0x221D
-    MousePad,     // 0x1004
-    Headset,      // 0x0C76/0x1630
+    Mouse = 0,        // 0x7070, also reached through receiver 0x221D
+    Keyboard = 1,     // 0x50B7, also reached through receiver 0x50A9
+    MousePad = 2,     // 0x1004
+    Headset = 3,      // 0x0C76/0x1630
+    Keyboard511D = 4, // 0x511D
 };
-constexpr size_t kSimModelCount = 5;
 
 // The firmware's memories, addressed by the 16-bit offset of a request.
 enum class SimMemory : uint8_t {
@@ -95,7 +98,9 @@ struct SimFrame {
     std::string note;           // what happened to it: "", "failed write", "no reply", "stale", ...
 };
 
-// Stable names, used in paths ("sim:mouse#vid_...") and scenario files.
+// Stable names, used in paths ("sim:mouse#vid_...") and scenario files, and
+// the relations between units and models, for the built-in family
+// (BuiltInSimCatalog(); a simulator built on another catalog asks its own).
 std::string_view UnitName(SimUnit unit);
 std::optional<SimUnit> UnitFromName(std::string_view name);
 std::string_view ModelName(SimModel model);

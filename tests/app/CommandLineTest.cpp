@@ -11,7 +11,7 @@ namespace {
 struct PageCase {
     const char* argument;
     CommandLineAction action;
-    uint32_t kind;
+    DeviceClass kind;
     int tab;
 };
 
@@ -31,16 +31,17 @@ TEST_P(PageOption, NamesADeviceKindAndATab) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, PageOption,
-                         ::testing::Values(PageCase{"--page=keyboard", CommandLineAction::Run, 1, 0},
-                                           PageCase{"--page=mouse:3", CommandLineAction::Run, 2, 3},
-                                           PageCase{"--page=mousepad:1", CommandLineAction::Run, 3, 1},
-                                           PageCase{"--page=headset:6", CommandLineAction::Run, 7, 6},
-                                           PageCase{"--page=", CommandLineAction::Error, 0, 0},
-                                           PageCase{"--page=phone", CommandLineAction::Error, 0, 0},
-                                           PageCase{"--page=mouse:9", CommandLineAction::Error, 0, 0},
-                                           PageCase{"--page=mouse:", CommandLineAction::Error, 0, 0},
-                                           PageCase{"--page=mouse:12", CommandLineAction::Error, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, PageOption,
+    ::testing::Values(PageCase{"--page=keyboard", CommandLineAction::Run, DeviceClass::Keyboard, 0},
+                      PageCase{"--page=mouse:3", CommandLineAction::Run, DeviceClass::Mouse, 3},
+                      PageCase{"--page=mousepad:1", CommandLineAction::Run, DeviceClass::MousePad, 1},
+                      PageCase{"--page=headset:6", CommandLineAction::Run, DeviceClass::Headset, 6},
+                      PageCase{"--page=", CommandLineAction::Error, DeviceClass::None, 0},
+                      PageCase{"--page=phone", CommandLineAction::Error, DeviceClass::None, 0},
+                      PageCase{"--page=mouse:9", CommandLineAction::Error, DeviceClass::None, 0},
+                      PageCase{"--page=mouse:", CommandLineAction::Error, DeviceClass::None, 0},
+                      PageCase{"--page=mouse:12", CommandLineAction::Error, DeviceClass::None, 0}));
 
 } // namespace
 } // namespace velkor::test

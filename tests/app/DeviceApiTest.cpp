@@ -195,7 +195,7 @@ public: // the table's rows use the helpers
 
     State Snapshot() const {
         State state;
-        for (size_t model = 0; model < sim::kSimModelCount; ++model) {
+        for (size_t model = 0; model < m_sim.Catalog().ModelCount(); ++model) {
             for (SimMemory memory : {SimMemory::Params, SimMemory::KeyTable, SimMemory::KeyLightMap,
                                      SimMemory::Colours, SimMemory::Macro, SimMemory::Recoil}) {
                 state.memories.push_back(m_sim.Memory(SimModel(model), memory));

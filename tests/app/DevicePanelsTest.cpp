@@ -34,11 +34,11 @@ protected:
         return Mouse() != nullptr && Keyboard() != nullptr;
     }
     CTolvanicUSBDevice* Mouse() const {
-        auto mice = m_main->Discovery()->DevicesOfClass(2);
+        auto mice = m_main->Discovery()->DevicesOfClass(DeviceClass::Mouse);
         return mice.empty() ? nullptr : mice.front();
     }
     CTolvanicUSBDevice* Keyboard() const {
-        auto keyboards = m_main->Discovery()->DevicesOfClass(1);
+        auto keyboards = m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard);
         return keyboards.empty() ? nullptr : keyboards.front();
     }
     // Shows the items of the mouse and the keyboard and selects `device`, so

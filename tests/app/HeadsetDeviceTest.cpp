@@ -26,7 +26,7 @@ protected:
         m_sim.Plug(SimUnit::Headset);
         MainWndServices services = Services();
         services.audioPlugin = plugin;
-        services.startPageKind = startTab > 0 ? 7 : 0;
+        services.startPageKind = startTab > 0 ? DeviceClass::Headset : DeviceClass::None;
         services.startPageTab = startTab;
         if (!StartWith(services)) {
             return nullptr;
@@ -34,7 +34,7 @@ protected:
         CTolvanicHS6533Device* headset = nullptr;
         Until([&] {
             if (m_main->Discovery() != nullptr) {
-                for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(7)) {
+                for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(DeviceClass::Headset)) {
                     headset = dynamic_cast<CTolvanicHS6533Device*>(device);
                 }
             }
@@ -53,7 +53,7 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
     CTolvanicHS6533Device* headset = nullptr;
     ASSERT_TRUE(Until([&] {
         if (m_main->Discovery() != nullptr) {
-            for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(7)) {
+            for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(DeviceClass::Headset)) {
                 headset = dynamic_cast<CTolvanicHS6533Device*>(device);
             }
         }
@@ -180,7 +180,7 @@ TEST_F(HeadsetInMainWindow, ItsPanelsActOnlyWhileTheHeadsetIsSelected) {
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == headset; }));
     EXPECT_EQ(headset->GetFunctionPage(), 6);
     EXPECT_TRUE(m_main->PanelsOf(*headset)->ProfileBar()->Bar().FindChild("6533_voice_Op_tab")->IsSelected());
-    ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectFirstOfClass(1); }));
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectFirstOfClass(DeviceClass::Keyboard); }));
     AudioLibrary& plugin = *headset->Audio();
     auto& slider = static_cast<ui::MemoryControl&>(
         *m_main->PanelsOf(*headset)->VoicePanel()->Panel().FindChild("6533_eq_hz_slider_3"));
@@ -190,7 +190,7 @@ TEST_F(HeadsetInMainWindow, ItsPanelsActOnlyWhileTheHeadsetIsSelected) {
     slider.Raise(ui::kNotifyValueChanged);
     EXPECT_EQ(plugin.GetInt(plugin.Output(), u"EQ_Slider4"), before);
 
-    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(7));
+    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(DeviceClass::Headset));
     slider.SetValue(moved);
     slider.Raise(ui::kNotifyValueChanged);
     EXPECT_EQ(plugin.GetInt(plugin.Output(), u"EQ_Slider4"), moved);

@@ -31,7 +31,7 @@ protected:
         return Until(
             [&] {
                 m_devices.clear();
-                for (uint32_t kind : {1u, 2u, 3u}) {
+                for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse, DeviceClass::MousePad}) {
                     for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(kind)) {
                         if (device->LightThreadRunning()) {
                             m_devices.push_back(device);
@@ -111,7 +111,7 @@ TEST_F(LightCadence, OnlyTheSelectedDeviceOfAShownWindowRenders) {
 
 TEST_F(LightCadence, TheKeyboardRendersOnItsLightingTabOrWhileItStreams) {
     ASSERT_TRUE(AttachFamily());
-    CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(1).front();
+    CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard).front();
     while (m_main->Discovery()->SelectedDevice() != keyboard) {
         ASSERT_TRUE(m_main->Discovery()->SelectAdjacentItem(true));
     }
@@ -133,7 +133,7 @@ TEST_F(LightCadence, TheKeyboardRendersOnItsLightingTabOrWhileItStreams) {
 
 TEST_F(LightCadence, AStaticEffectPaintsEachLightOnceAndThenNothing) {
     ASSERT_TRUE(AttachFamily());
-    CTolvanicUSBDevice* mouse = m_main->Discovery()->DevicesOfClass(2).front();
+    CTolvanicUSBDevice* mouse = m_main->Discovery()->DevicesOfClass(DeviceClass::Mouse).front();
     while (m_main->Discovery()->SelectedDevice() != mouse) {
         ASSERT_TRUE(m_main->Discovery()->SelectAdjacentItem(true));
     }

@@ -33,8 +33,9 @@ TEST_F(MainWndTest, TheFamilyAppearsInTheDeviceList) {
     ASSERT_TRUE(Start());
     ASSERT_NE(m_main->Discovery(), nullptr);
     ASSERT_TRUE(m_main->Scanner()->IsRunning());
-    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
-    for (int row = 0; row < int(kDeviceModelCount); ++row) {
+    ASSERT_TRUE(Until(
+        [&] { return m_main->Discovery()->VisibleItemCount() == int(BuiltInCatalog().Models().size()); }));
+    for (int row = 0; row < int(BuiltInCatalog().Models().size()); ++row) {
         EXPECT_TRUE(ItemShown(row)) << "model row " << row;
     }
     EXPECT_FALSE(Window().FindControl("No_device_Link")->IsVisible());
@@ -75,7 +76,7 @@ TEST_F(MainWndTest, ItemMessagesFromTheDevicesShowAndHideTheirItem) {
     EXPECT_EQ(m_main->Discovery()->VisibleItemCount(), 0);
     // Out-of-range slots from the scan side do nothing either.
     m_main->DeviceAttached(-1);
-    m_main->DeviceDetached(int(kSupportedDeviceCount));
+    m_main->DeviceDetached(int(SupportedDeviceTable().size()));
     EXPECT_EQ(m_main->Discovery()->VisibleItemCount(), 0);
 }
 
@@ -139,7 +140,8 @@ TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
 TEST_F(MainWndTest, ShutDownWithDevicesAndThreadsRunningFinishes) {
     m_sim.PlugFamily();
     ASSERT_TRUE(Start());
-    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
+    ASSERT_TRUE(Until(
+        [&] { return m_main->Discovery()->VisibleItemCount() == int(BuiltInCatalog().Models().size()); }));
     ASSERT_TRUE(m_main->Scanner()->IsRunning());
     // Unplugging now makes the scan thread wait in a synchronous detach that the
     // window never runs: shut-down must still end it.
@@ -214,8 +216,10 @@ TEST_F(MainWndTest, WhileSuspendedAnAttachChangesNothingUntilResume) {
     m_main->Resume();
     EXPECT_TRUE(mouse->LightControlFlag());
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 1; }));
-    EXPECT_EQ(m_main->Discovery()->DevicesOfClass(3).size(), 1u) << "the mouse pad, which stayed";
-    EXPECT_TRUE(m_main->Discovery()->DevicesOfClass(7).empty()) << "the headset came and went while asleep";
+    EXPECT_EQ(m_main->Discovery()->DevicesOfClass(DeviceClass::MousePad).size(), 1u)
+        << "the mouse pad, which stayed";
+    EXPECT_TRUE(m_main->Discovery()->DevicesOfClass(DeviceClass::Headset).empty())
+        << "the headset came and went while asleep";
 }
 
 TEST_F(MainWndTest, TheScaleStepRunsOnceAfterStartWithTheWorkAreasScale) {

@@ -92,7 +92,7 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
     m_sim.ClearFrames();
     CTolvanicMousePadDevice* pad = Attach();
     ASSERT_NE(pad, nullptr);
-    EXPECT_EQ(pad->KindTag(), 3u);
+    EXPECT_EQ(pad->KindTag(), DeviceClass::MousePad);
     EXPECT_EQ(Sent(kReadDeviceInfo).size(), 2u) << "the 34-byte block in 24-byte chunks";
     EXPECT_EQ(pad->InfoBlock()[4], 3) << "the block as the pad gave it";
     const auto& lights = pad->LightControls();
@@ -221,7 +221,7 @@ TEST_F(MousePadDeviceTest, AGameEventAndSameModeReachThePadAsOneWriteEach) {
     m_sim.ClearFrames();
     SameMode same(
         m_main->Lighting()->Sync(), m_main->Lighting()->Panels(),
-        [this](uint32_t kind) { return m_main->Discovery()->DevicesOfClass(kind); }, ScreenSize{});
+        [this](DeviceClass kind) { return m_main->Discovery()->DevicesOfClass(kind); }, ScreenSize{});
     EXPECT_EQ(same.Press(pad), 1);
     EXPECT_TRUE(IsSynchronised(*pad));
     ASSERT_EQ(Sent(kWriteParams).size(), 1u);

@@ -109,9 +109,9 @@ TEST_F(RecordingTest, ReportsWhileAMousePadIsSelectedGoNowhere) {
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 2; }));
     ASSERT_TRUE(m_user.Click(On("macro_btn_starredio")));
     m_user.PressKey(Window(), KEY_A, true, 10);
-    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(3)); // the mouse pad
+    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(DeviceClass::MousePad)); // the mouse pad
     m_user.PressKey(Window(), KEY_B, true, 20);
-    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(1));
+    ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(DeviceClass::Keyboard));
     m_user.PressKey(Window(), KEY_C, true, 30);
     ASSERT_TRUE(m_user.Click(On("macro_btn_stopredio")));
     EXPECT_EQ(Buttons(), "10/4/down/20 10/6/down/0 ");

@@ -45,7 +45,8 @@ protected:
 TEST_F(SettingsWindowTest, AttachedModelsAndTheProgramAreListed) {
     m_sim.PlugFamily();
     ASSERT_TRUE(StartWithSettings());
-    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
+    ASSERT_TRUE(Until(
+        [&] { return m_main->Discovery()->VisibleItemCount() == int(BuiltInCatalog().Models().size()); }));
     ui::Control* button = m_main->GetWindow()->FindControl("setbtn");
     ASSERT_TRUE(button->IsVisible());
     EXPECT_EQ(button->BackgroundImage(), "common/update_badge.png");
@@ -83,9 +84,10 @@ TEST_F(SettingsWindowTest, AttachedModelsAndTheProgramAreListed) {
 TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextStart) {
     m_sim.PlugFamily();
     ASSERT_TRUE(StartWithSettings(0));
-    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == int(kDeviceModelCount); }));
+    ASSERT_TRUE(Until(
+        [&] { return m_main->Discovery()->VisibleItemCount() == int(BuiltInCatalog().Models().size()); }));
     ui::Window& main = *m_main->GetWindow();
-    CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(1).front();
+    CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard).front();
     ui::Control* effectLabel =
         m_main->PanelsOf(*keyboard) != nullptr ? keyboard->Page()->FindChild("light_effect_label") : nullptr;
     ASSERT_NE(effectLabel, nullptr);

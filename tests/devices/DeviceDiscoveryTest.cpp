@@ -20,6 +20,10 @@ public:
 
 class Discovery : public ::testing::Test {
 protected:
+    Discovery() : Discovery(BuiltInCatalog()) {}
+    // Discovery and the simulator on the models of `catalog` (which outlives the test).
+    explicit Discovery(const DeviceCatalog& catalog) : m_catalog(catalog) {}
+
     void SetUp() override {
         std::string error;
         m_toolkit = ui::MemoryToolkit::Create(SkinFolder(), m_clock, &error);
@@ -29,7 +33,7 @@ protected:
         m_factory = std::make_unique<DeviceFactory>(DeviceServices{
             m_backend, m_toolkit->GetDispatcher(), m_ticks, {m_folder.Path(), m_folder.Path()}});
         m_discovery = std::make_unique<DeviceDiscovery>(
-            DeviceDiscoveryServices{*m_toolkit, *m_window, *m_factory, &m_router, &m_observer});
+            DeviceDiscoveryServices{*m_toolkit, *m_window, *m_factory, &m_router, &m_observer, &m_catalog});
         m_router.discovery = m_discovery.get();
         ASSERT_EQ(m_discovery->CreateStartupDevices(), 2);
         m_scanner = std::make_unique<DeviceScanner>(m_backend, m_toolkit->GetDispatcher(),
@@ -50,8 +54,9 @@ protected:
         return pages.ChildAt(pages.CurrentPage());
     }
 
+    const DeviceCatalog& m_catalog;
     TempFolder m_folder;
-    sim::SimBackend m_sim{5};
+    sim::SimBackend m_sim{5, m_catalog};
     FamilyBackend m_backend{m_sim};
     ui::ManualClock m_clock{100000};
     ToolkitTickClock m_ticks{m_clock};
@@ -67,8 +72,8 @@ protected:
 TEST_F(Discovery, TheMouseAndKeyboardExistHiddenFromTheStart) {
     CTolvanicUSBDevice* mouse = Model(0);
     ASSERT_TRUE(mouse && Model(1));
-    EXPECT_TRUE(Model(1)->Identity().SameIdentity(SupportedDeviceTable()[0]));
-    EXPECT_EQ(mouse->KindTag(), 2u);
+    EXPECT_TRUE(Model(1)->Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x50B7))]));
+    EXPECT_EQ(mouse->KindTag(), DeviceClass::Mouse);
     EXPECT_TRUE(mouse->BatteryFlag());
     EXPECT_EQ(mouse->Page()->ClassName(), "TolvanicMouseDevice");
     EXPECT_NE(mouse->KeyControls()[10], nullptr) << "the page's key buttons were collected";
@@ -77,17 +82,19 @@ TEST_F(Discovery, TheMouseAndKeyboardExistHiddenFromTheStart) {
     const ui::Control* name = m_discovery->ListItemOfModel(0)->FindChild("device_name_label");
     EXPECT_EQ(name->Text(), "device_name_mouse");
     EXPECT_TRUE(name->IsResourceText()) << "a language change follows";
-    EXPECT_EQ(m_discovery->PowerPanelOfModel(0)->ClassKind(), 2);
+    EXPECT_EQ(m_discovery->PowerPanelOfModel(0)->Class(), DeviceClass::Mouse);
     EXPECT_FALSE(m_discovery->Attach(-1));
-    EXPECT_FALSE(m_discovery->Detach(int(kSupportedDeviceCount)));
+    EXPECT_FALSE(m_discovery->Detach(int(SupportedDeviceTable().size())));
 }
 
 TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     CTolvanicUSBDevice* mouse = Model(0);
     m_sim.Plug(SimUnit::MouseReceiver);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(6) == 1 && m_router.Attaches(7) == 1; }));
+    ASSERT_TRUE(Until([&] {
+        return m_router.Attaches(SlotOf(0x221D)) == 1 && m_router.Attaches(SlotOf(0x221D, kRoleEvent)) == 1;
+    }));
     EXPECT_EQ(Model(0), mouse) << "the existing object, not a new one";
-    EXPECT_EQ(m_discovery->DevicesOfClass(2).size(), 1u);
+    EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::Mouse).size(), 1u);
     EXPECT_TRUE(mouse->TransportOpen());
     EXPECT_TRUE(mouse->OnReceiver());
     EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kReceiverChunkSize);
@@ -99,15 +106,15 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     EXPECT_EQ(ShownPage(), mouse->Page());
 
     m_sim.Plug(SimUnit::Mouse);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(4) == 1; }));
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x7070)) == 1; }));
     EXPECT_FALSE(mouse->OnReceiver());
     EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kWiredChunkSize);
-    EXPECT_TRUE(m_discovery->Slots().IsPresent(6)) << "the receiver stays claimed";
+    EXPECT_TRUE(m_discovery->Slots().IsPresent(SlotOf(0x221D))) << "the receiver stays claimed";
     EXPECT_EQ(mouse->CommandTransport().BeginSession(), kResultOk);
     EXPECT_TRUE(m_sim.InSession(sim::SimModel::Mouse));
 
     m_sim.Unplug(SimUnit::Mouse);
-    ASSERT_TRUE(Until([&] { return m_router.Detaches(4) == 1; }));
+    ASSERT_TRUE(Until([&] { return m_router.Detaches(SlotOf(0x7070)) == 1; }));
     EXPECT_TRUE(mouse->TransportOpen());
     EXPECT_TRUE(mouse->OnReceiver());
     EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kReceiverChunkSize);
@@ -115,7 +122,9 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     EXPECT_EQ(mouse->CommandTransport().EndSession(), kResultOk);
 
     m_sim.Unplug(SimUnit::MouseReceiver);
-    ASSERT_TRUE(Until([&] { return m_router.Detaches(6) == 1 && m_router.Detaches(7) == 1; }));
+    ASSERT_TRUE(Until([&] {
+        return m_router.Detaches(SlotOf(0x221D)) == 1 && m_router.Detaches(SlotOf(0x221D, kRoleEvent)) == 1;
+    }));
     EXPECT_FALSE(mouse->TransportOpen());
     EXPECT_FALSE(mouse->EventThreadRunning(ChannelType::Receiver));
     EXPECT_FALSE(ItemShown(0));
@@ -124,22 +133,22 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
 
 TEST_F(Discovery, Keyboard511DHasItsOwnModelAndTheReceiverReachesThe50B7) {
     m_sim.Plug(SimUnit::Keyboard511D);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(11) == 1; }));
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x511D)) == 1; }));
     CTolvanicUSBDevice* k511d = Model(4);
     ASSERT_NE(k511d, nullptr);
-    EXPECT_TRUE(k511d->Identity().SameIdentity(SupportedDeviceTable()[11]));
+    EXPECT_TRUE(k511d->Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x511D))]));
     EXPECT_TRUE(k511d->TransportOpen());
     EXPECT_FALSE(k511d->OnReceiver());
     EXPECT_FALSE(Model(1)->TransportOpen());
 
     m_sim.Plug(SimUnit::KeyboardReceiver);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(2) == 1; }));
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x50A9)) == 1; }));
     CTolvanicUSBDevice* k50b7 = Model(1);
     EXPECT_TRUE(k50b7->TransportOpen());
     EXPECT_TRUE(k50b7->OnReceiver());
-    EXPECT_TRUE(k50b7->Identity().SameIdentity(SupportedDeviceTable()[0]));
+    EXPECT_TRUE(k50b7->Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x50B7))]));
     EXPECT_TRUE(k511d->TransportOpen()) << "the receiver is no partner of 0x511D";
-    EXPECT_EQ(m_discovery->DevicesOfClass(1).size(), 2u);
+    EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::Keyboard).size(), 2u);
 
     // Same kind, same page layout, but each keyboard named as its model.
     LanguageTexts english;
@@ -160,7 +169,9 @@ TEST_F(Discovery, Keyboard511DHasItsOwnModelAndTheReceiverReachesThe50B7) {
 
 TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     m_sim.Plug(SimUnit::MousePad);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(8) == 1 && m_router.Attaches(9) == 1; }));
+    ASSERT_TRUE(Until([&] {
+        return m_router.Attaches(SlotOf(0x1004)) == 1 && m_router.Attaches(SlotOf(0x1004, kRoleEvent)) == 1;
+    }));
     CTolvanicUSBDevice* pad = Model(2);
     ASSERT_NE(pad, nullptr);
     EXPECT_TRUE(pad->TransportOpen());
@@ -172,7 +183,9 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     EXPECT_FALSE(Find("No_device_Link").IsVisible());
 
     m_sim.Unplug(SimUnit::MousePad);
-    ASSERT_TRUE(Until([&] { return m_router.Detaches(8) == 1 && m_router.Detaches(9) == 1; }));
+    ASSERT_TRUE(Until([&] {
+        return m_router.Detaches(SlotOf(0x1004)) == 1 && m_router.Detaches(SlotOf(0x1004, kRoleEvent)) == 1;
+    }));
     EXPECT_FALSE(pad->TransportOpen());
     EXPECT_FALSE(pad->EventThreadRunning(ChannelType::Wired));
     EXPECT_FALSE(ItemShown(2));
@@ -180,7 +193,7 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
 
     const int enumerations = m_backend.Enumerations();
     m_sim.Plug(SimUnit::MousePad);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(8) == 2; }));
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x1004)) == 2; }));
     EXPECT_LE(m_backend.Enumerations() - enumerations, 2) << "claimed again on the next pass";
     EXPECT_EQ(Model(2), pad);
     EXPECT_TRUE(pad->TransportOpen());
@@ -190,7 +203,8 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
 TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
     m_sim.Plug(SimUnit::MousePad);
     m_sim.Plug(SimUnit::Headset);
-    ASSERT_TRUE(Until([&] { return m_router.Attaches(8) == 1 && m_router.Attaches(10) == 1; }));
+    ASSERT_TRUE(Until(
+        [&] { return m_router.Attaches(SlotOf(0x1004)) == 1 && m_router.Attaches(SlotOf(0x1630)) == 1; }));
     ASSERT_EQ(m_discovery->VisibleItemCount(), 2);
     CTolvanicUSBDevice* first = m_discovery->SelectedDevice();
     ASSERT_NE(first, nullptr);
@@ -215,6 +229,73 @@ TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
     EXPECT_EQ(m_observer.lastVisible, 0);
     EXPECT_TRUE(Find("No_device_Link").IsVisible());
     EXPECT_EQ(Find("device_switch").CurrentPage(), 0);
+}
+
+// A model the program has never heard of, given only as data: a larger mouse
+// pad with its own product ID, its own name key and the pad's page layout.
+const DeviceCatalog& CatalogWithASixthModel() {
+    static const DeviceCatalog catalog([] {
+        std::vector<ModelDescription> models = BuiltInModels();
+        ModelDescription pad;
+        pad.name = "mousepad-xl";
+        pad.deviceClass = DeviceClass::MousePad;
+        pad.vendorId = 0x320F;
+        pad.cable = {.productId = 0x1010, .chunkSize = 24, .release = 0x0103};
+        pad.typeName = "MousePad";
+        pad.nameKey = "device_name_mousepad_xl";
+        pad.modelCode = 2;
+        pad.lightCount = 15;
+        pad.pageLayout = "XML\\DeviceXml\\mousepaddevice.xml";
+        pad.firmware = {.ledCount = 15, .firmwareVersion = 0x0103};
+        models.push_back(pad);
+        return models;
+    }());
+    return catalog;
+}
+
+class SixthModel : public Discovery {
+protected:
+    SixthModel() : Discovery(CatalogWithASixthModel()) {}
+};
+
+TEST_F(SixthModel, IsDiscoveredSimulatedAndShownFromItsDescriptionAlone) {
+    ASSERT_TRUE(m_catalog.Problems().empty()) << m_catalog.Problems().front();
+    const std::optional<sim::SimUnit> unit = m_sim.Catalog().UnitFromName("mousepad-xl");
+    ASSERT_TRUE(unit.has_value()) << "the simulator has a unit for it";
+    EXPECT_EQ(m_sim.CommandPath(*unit), "sim:mousepad-xl#vid_320f&pid_1010&mi_01&col04");
+    const int command = m_catalog.FindSlot(0x320F, 0x1010, DeviceKind::MousePad, kRoleCommand);
+    const int events = m_catalog.FindSlot(0x320F, 0x1010, DeviceKind::MousePad, kRoleEvent);
+    ASSERT_GE(command, 0);
+    ASSERT_GE(events, 0);
+
+    m_sim.Plug(*unit);
+    ASSERT_TRUE(Until([&] { return m_router.Attaches(command) == 1 && m_router.Attaches(events) == 1; }));
+    const int modelRow = int(m_catalog.Models().size()) - 1;
+    CTolvanicUSBDevice* pad = Model(modelRow);
+    ASSERT_NE(pad, nullptr);
+    EXPECT_EQ(pad->Page()->ClassName(), "TolvanicMousePadDevice") << "its page layout named the class";
+    EXPECT_EQ(pad->KindTag(), DeviceClass::MousePad);
+    EXPECT_EQ(pad->LightCount(), 15);
+    EXPECT_TRUE(pad->TransportOpen());
+    EXPECT_EQ(pad->CommandTransport().ChunkSize(), int(m_catalog.Models().back().cable.chunkSize));
+    EXPECT_TRUE(pad->EventThreadRunning(ChannelType::Wired));
+    EXPECT_TRUE(ItemShown(modelRow));
+    EXPECT_EQ(ShownPage(), pad->Page());
+    EXPECT_EQ(m_discovery->ListItemOfModel(modelRow)->FindChild("device_name_label")->Text(),
+              "device_name_mousepad_xl");
+    EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::MousePad).size(), 1u) << "not the built-in pad";
+
+    // Its start-up read reaches its own simulated firmware, which answers with its own product ID.
+    m_toolkit->AdvanceTime(kStartupDelayMs);
+    ASSERT_TRUE(Until([&] {
+        for (const sim::SimFrame& frame : m_sim.Frames()) {
+            if (frame.unit == *unit && frame.direction == sim::SimDirection::FromDevice &&
+                frame.bytes.size() > 9 && frame.bytes[3] == 0x03) {
+                return (frame.bytes[8] | frame.bytes[9] << 8) == 0x1010; // the information block's product ID
+            }
+        }
+        return false;
+    }));
 }
 
 } // namespace

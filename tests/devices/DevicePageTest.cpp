@@ -169,7 +169,8 @@ TEST_F(DevicePage, OnlyAKeyboardIsToldToHandOverItsLighting) {
     CTolvanicUSBDevice keyboard(Services());
     ASSERT_TRUE(
         keyboard.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Keyboard)));
-    keyboard.SetIdentity(SupportedDeviceTable()[0]);
+    keyboard.SetIdentity(
+        *BuiltInCatalog().Interface(FindSlot(0x320F, 0x50B7, DeviceKind::Keyboard, kRoleCommand)));
 
     EXPECT_EQ(keyboard.SetLightControl(false), kResultOk);
     EXPECT_FALSE(keyboard.LightControlFlag());
@@ -178,10 +179,12 @@ TEST_F(DevicePage, OnlyAKeyboardIsToldToHandOverItsLighting) {
     EXPECT_TRUE(m_backend.LightingTaken(sim::SimModel::Keyboard));
 
     CTolvanicUSBDevice closedKeyboard(Services());
-    closedKeyboard.SetIdentity(SupportedDeviceTable()[0]);
+    closedKeyboard.SetIdentity(
+        *BuiltInCatalog().Interface(FindSlot(0x320F, 0x50B7, DeviceKind::Keyboard, kRoleCommand)));
     EXPECT_EQ(closedKeyboard.SetLightControl(true), kResultNoReply) << "the failure is reported";
     CTolvanicUSBDevice closedMouse(Services());
-    closedMouse.SetIdentity(SupportedDeviceTable()[4]);
+    closedMouse.SetIdentity(
+        *BuiltInCatalog().Interface(FindSlot(0x320F, 0x7070, DeviceKind::Mouse, kRoleCommand)));
     EXPECT_EQ(closedMouse.SetLightControl(true), kResultOk) << "a mouse is sent nothing";
     EXPECT_TRUE(closedMouse.LightControlFlag());
 }

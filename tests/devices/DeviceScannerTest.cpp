@@ -47,21 +47,23 @@ TEST_F(Scanner, ClaimsEachInterfaceOnceAndReleasesItWhenItGoes) {
     Start();
     ASSERT_TRUE(Until([&] { return m_window.attached.size() == 3 && m_window.announces == 1; }));
     ASSERT_TRUE(Passes(3));
-    EXPECT_EQ(m_window.Attaches(4), 1);
-    EXPECT_EQ(m_window.Attaches(5), 1);
-    EXPECT_EQ(m_window.Attaches(10), 1) << "the headset's path has no collection: row 10";
+    EXPECT_EQ(m_window.Attaches(SlotOf(0x7070)), 1);
+    EXPECT_EQ(m_window.Attaches(SlotOf(0x7070, kRoleEvent)), 1);
+    EXPECT_EQ(m_window.Attaches(SlotOf(0x1630)), 1) << "the headset's path has no collection";
     EXPECT_EQ(m_window.announces, 1);
-    EXPECT_EQ(m_slots.At(4)->path, m_sim.CommandPath(SimUnit::Mouse));
+    EXPECT_EQ(m_slots.At(SlotOf(0x7070))->path, m_sim.CommandPath(SimUnit::Mouse));
 
     m_sim.Unplug(SimUnit::Mouse);
-    ASSERT_TRUE(Until([&] { return m_window.Detaches(4) == 1 && m_window.Detaches(5) == 1; }));
+    ASSERT_TRUE(Until([&] {
+        return m_window.Detaches(SlotOf(0x7070)) == 1 && m_window.Detaches(SlotOf(0x7070, kRoleEvent)) == 1;
+    }));
     EXPECT_FALSE(m_slots.IsPresent(4));
     EXPECT_TRUE(m_slots.IsPresent(10));
 
     // Back again: the next pass claims it.
     const int enumerations = m_backend.Enumerations();
     m_sim.Plug(SimUnit::Mouse);
-    ASSERT_TRUE(Until([&] { return m_window.Attaches(4) == 2; }));
+    ASSERT_TRUE(Until([&] { return m_window.Attaches(SlotOf(0x7070)) == 2; }));
     EXPECT_LE(m_backend.Enumerations() - enumerations, 2);
 }
 
@@ -75,8 +77,8 @@ TEST_F(Scanner, InterfacesOutsideTheTableAreLeftAlone) {
     Start();
     ASSERT_TRUE(Until([&] { return m_window.attached.size() == 2; }));
     ASSERT_TRUE(Passes(2));
-    EXPECT_EQ(m_window.Attaches(8), 1);
-    EXPECT_EQ(m_window.Attaches(9), 1);
+    EXPECT_EQ(m_window.Attaches(SlotOf(0x1004)), 1);
+    EXPECT_EQ(m_window.Attaches(SlotOf(0x1004, kRoleEvent)), 1);
     EXPECT_EQ(m_backend.OpenAttempts(unknown), 0) << "no row has its numbers: never opened";
     EXPECT_GE(m_backend.OpenAttempts(disguised), 2) << "opened, but its usage matches no row";
     EXPECT_FALSE(m_slots.IsPresent(4));
@@ -87,9 +89,9 @@ TEST_F(Scanner, AnInterfaceThatCannotBeOpenedIsTriedAgainOnTheNextPass) {
     m_backend.failOpens[command] = 2;
     m_sim.Plug(SimUnit::Mouse);
     Start();
-    ASSERT_TRUE(Until([&] { return m_window.Attaches(4) == 1; }));
+    ASSERT_TRUE(Until([&] { return m_window.Attaches(SlotOf(0x7070)) == 1; }));
     EXPECT_EQ(m_backend.OpenAttempts(command), 3);
-    EXPECT_EQ(m_window.Attaches(5), 1);
+    EXPECT_EQ(m_window.Attaches(SlotOf(0x7070, kRoleEvent)), 1);
 }
 
 TEST_F(Scanner, ASecondIdenticalMouseFindsNoFreeSlot) {
@@ -100,7 +102,7 @@ TEST_F(Scanner, ASecondIdenticalMouseFindsNoFreeSlot) {
     ASSERT_TRUE(Passes(3));
     EXPECT_EQ(m_window.attached.size(), 2u);
     EXPECT_EQ(m_backend.OpenAttempts(FamilyBackend::TwinPath(m_sim.CommandPath(SimUnit::Mouse))), 0);
-    EXPECT_EQ(m_slots.At(4)->path, m_sim.CommandPath(SimUnit::Mouse));
+    EXPECT_EQ(m_slots.At(SlotOf(0x7070))->path, m_sim.CommandPath(SimUnit::Mouse));
 }
 
 TEST_F(Scanner, AFailingEnumerationIsRetriedNotTheEndOfDiscovery) {
@@ -111,7 +113,7 @@ TEST_F(Scanner, AFailingEnumerationIsRetriedNotTheEndOfDiscovery) {
     ASSERT_TRUE(Passes(2));
     EXPECT_TRUE(m_window.attached.empty());
     m_backend.enumerationFails = false;
-    EXPECT_TRUE(Until([&] { return m_window.Attaches(4) == 1; }));
+    EXPECT_TRUE(Until([&] { return m_window.Attaches(SlotOf(0x7070)) == 1; }));
 }
 
 TEST_F(Scanner, StoppingWhileAnAttachWaitsForTheWindowEndsTheThread) {

@@ -11,6 +11,18 @@
 
 namespace velkor::test {
 
+// The slot (= row of the supported-device table) of a product's command or
+// event interface in the built-in catalog; -1 when it has none.
+inline int SlotOf(uint16_t productId, uint16_t role = kRoleCommand) {
+    const auto table = SupportedDeviceTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].productId == productId && table[i].role == role) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
 class FamilyBackend final : public HidBackend {
 public:
     static constexpr std::string_view kTwinPrefix = "twin:";

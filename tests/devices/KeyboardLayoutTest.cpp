@@ -9,7 +9,7 @@ namespace velkor::test {
 namespace {
 
 struct PageCase {
-    uint16_t productId;
+    bool regional;
     int language;
     int current;
     int page;
@@ -19,15 +19,15 @@ class KeyboardLayoutPageTest : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(KeyboardLayoutPageTest, PicksThePage) {
     const PageCase& c = GetParam();
-    EXPECT_EQ(KeyboardLayoutPage(0x320F, c.productId, c.language, c.current), c.page);
+    EXPECT_EQ(KeyboardLayoutPage(c.regional, c.language, c.current), c.page);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, KeyboardLayoutPageTest,
-                         ::testing::Values(PageCase{0x511D, 0, 4, 0}, PageCase{0x511D, 3, 0, 2},
-                                           PageCase{0x511D, 5, 3, 0}, PageCase{0x511D, 6, 0, 1},
-                                           PageCase{0x511D, 7, 0, 3}, PageCase{0x511D, 8, 0, 4},
-                                           PageCase{0x511D, 9, 3, 3}, PageCase{0x511D, -1, 2, 2},
-                                           PageCase{0x50B7, 7, 3, 0}));
+                         ::testing::Values(PageCase{true, 0, 4, 0}, PageCase{true, 3, 0, 2},
+                                           PageCase{true, 5, 3, 0}, PageCase{true, 6, 0, 1},
+                                           PageCase{true, 7, 0, 3}, PageCase{true, 8, 0, 4},
+                                           PageCase{true, 9, 3, 3}, PageCase{true, -1, 2, 2},
+                                           PageCase{false, 7, 3, 0}));
 
 KeyTransferBuffer FactoryList(sim::SimMemory memory) {
     const std::vector<uint8_t> bytes = sim::FactoryMemory(sim::SimModel::Keyboard, memory);

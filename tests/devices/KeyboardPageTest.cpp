@@ -131,7 +131,7 @@ TEST_F(KeyboardPage, SystemTabHasItsOptionsAndEveryModelItsOwnName) {
     }
 
     std::set<std::string> names;
-    for (const DeviceModel& model : DeviceModelTable()) {
+    for (const ModelDescription& model : BuiltInCatalog().Models()) {
         ExpectTexts(model.nameKey);
         EXPECT_TRUE(names.insert(model.nameKey).second) << model.nameKey;
     }

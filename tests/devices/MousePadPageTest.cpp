@@ -66,7 +66,7 @@ TEST_F(MousePadDevicePageBuild, TakesOverlaysByNameAndUserDataAndTheTickOnlyPain
     DevicePtr device = BuildPage("pad_page.ui");
     auto* pad = dynamic_cast<CTolvanicMousePadDevice*>(device.get());
     ASSERT_NE(pad, nullptr);
-    EXPECT_EQ(pad->KindTag(), 3u) << "before any identity";
+    EXPECT_EQ(pad->KindTag(), DeviceClass::MousePad) << "before any identity";
     EXPECT_TRUE(m_factory->Knows("CTolvanicMousePadDevice"));
     pad->SetPageLayoutPath("pad_page.ui");
     pad->SetLightCount(4);

@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(PowerPanel, LevelChargeStateAndWirelessMark) {
-    m_panel->SetKind(1, 0);
+    m_panel->SetKind(DeviceClass::Keyboard, 0);
     Part("device_wuxian_logo").SetVisible(true);
     Show({87, 2, 0, 0, 0, 0});
     EXPECT_EQ(Part("device_power_value").Text(), "87%");
@@ -45,7 +45,7 @@ TEST_F(PowerPanel, LevelChargeStateAndWirelessMark) {
     EXPECT_FALSE(Part("device_wuxian_logo").IsVisible());
 
     // A mouse charging on its receiver: mark shown, bar hidden.
-    m_panel->SetKind(2, 0);
+    m_panel->SetKind(DeviceClass::Mouse, 0);
     Show({50, 1, 0, 1, 0, 0});
     EXPECT_TRUE(Part("device_wuxian_logo").IsVisible());
     EXPECT_FALSE(Part("device_Power_progress").IsVisible());
@@ -57,7 +57,7 @@ TEST_F(PowerPanel, LevelChargeStateAndWirelessMark) {
 }
 
 TEST_F(PowerPanel, TheMousePadShowsThePhoneOnItsCharger) {
-    m_panel->SetKind(3, 0);
+    m_panel->SetKind(DeviceClass::MousePad, 0);
     Show({100, 0, 0, 0, 0, 2});
     EXPECT_EQ(Part("device_phone_type").BackgroundImage(), "file='power/Phone_type_samsung.png'");
     EXPECT_EQ(Part("device_phone_type").ToolTip(), "Phone_type_samsung");
@@ -66,7 +66,7 @@ TEST_F(PowerPanel, TheMousePadShowsThePhoneOnItsCharger) {
     EXPECT_EQ(Part("device_phone_type").ToolTip(), "Phone_type_no_device");
 
     // Other kinds never touch the phone image or the wireless mark.
-    m_panel->SetKind(7, 0);
+    m_panel->SetKind(DeviceClass::Headset, 0);
     Part("device_wuxian_logo").SetVisible(true);
     Show({100, 0, 0, 0, 0, 1});
     EXPECT_EQ(Part("device_phone_type").ToolTip(), "Phone_type_no_device");
@@ -74,7 +74,7 @@ TEST_F(PowerPanel, TheMousePadShowsThePhoneOnItsCharger) {
 }
 
 TEST_F(PowerPanel, OddInputIsShownSafely) {
-    m_panel->SetKind(2, 0);
+    m_panel->SetKind(DeviceClass::Mouse, 0);
     Show({250, 0, 0, 1});
     EXPECT_EQ(Part("device_power_value").Text(), "100%") << "a level above 100 % shows as full";
     EXPECT_EQ(Part("device_Power_progress").Value(), 0);

@@ -85,7 +85,7 @@ public:
 // A setup step may change the panel in between (type into an edit, select).
 struct ShowBuildCase {
     const char* name;
-    int kind;
+    DeviceClass kind;
     KeyFunction current;
     KeyFunction standard;
     int macros;
@@ -128,33 +128,33 @@ const KeyFunction kKeyA = F(0x20, 0, 0x04);
 INSTANTIATE_TEST_SUITE_P(
     Cases, ShowAndBuild,
     ::testing::Values(
-        ShowBuildCase{"CurrentEqualsDefaultOpensOnPage0", 2, F(0x10, 1, 0), F(0x10, 1, 0), 0, 0,
+        ShowBuildCase{"CurrentEqualsDefaultOpensOnPage0", DeviceClass::Mouse, F(0x10, 1, 0), F(0x10, 1, 0), 0, 0,
                       F(0x10, 1, 0)},
-        ShowBuildCase{"RightShiftShowsShiftAndSavesLeftShift", 1, F(0x20, 0x20, 0x04), kKeyA, 0, 6,
+        ShowBuildCase{"RightShiftShowsShiftAndSavesLeftShift", DeviceClass::Keyboard, F(0x20, 0x20, 0x04), kKeyA, 0, 6,
                       F(0x20, 0x02, 0x04), [](KeySetPanel& t) { EXPECT_EQ(t.m_panel->ModifierOption(), 2); }},
-        ShowBuildCase{"CtrlCSelectsFifthShortcut", 1, F(0x20, 0x10, 0x06), kKeyA, 0, 11, F(0x20, 0x10, 0x06),
+        ShowBuildCase{"CtrlCSelectsFifthShortcut", DeviceClass::Keyboard, F(0x20, 0x10, 0x06), kKeyA, 0, 11, F(0x20, 0x10, 0x06),
                       [](KeySetPanel& t) { EXPECT_EQ(t.C("keyset_combokey_combo").SelectedIndex(), 4); }},
         // Nothing selected on a table page: the key keeps what it has.
-        ShowBuildCase{"CtrlQOpensShortcutPageWithNothingSelectedAndKeepsIt", 1, F(0x20, 0x10, 0x14), kKeyA, 0,
+        ShowBuildCase{"CtrlQOpensShortcutPageWithNothingSelectedAndKeepsIt", DeviceClass::Keyboard, F(0x20, 0x10, 0x14), kKeyA, 0,
                       11, F(0x20, 0x10, 0x14),
                       [](KeySetPanel& t) { EXPECT_EQ(t.C("keyset_combokey_combo").SelectedIndex(), -1); }},
-        ShowBuildCase{"TwoModifierBitsShowOption0AndAreDropped", 1, F(0x20, 0x03, 0x05), kKeyA, 0, 6,
+        ShowBuildCase{"TwoModifierBitsShowOption0AndAreDropped", DeviceClass::Keyboard, F(0x20, 0x03, 0x05), kKeyA, 0, 6,
                       F(0x20, 0, 0x05),
                       [](KeySetPanel& t) {
                           EXPECT_EQ(t.m_panel->ModifierOption(), 0);
                           EXPECT_EQ(t.m_panel->KeyText(), "<B>");
                       }},
-        ShowBuildCase{"KeyboardHasNoDpiPage", 1, F(0x13, 1, 0), kKeyA, 0, -1, {}},
-        ShowBuildCase{"MKeyHidesTheEditor", 1, F(0xD0, 0xA2, 1), kKeyA, 0, -1, {}},
-        ShowBuildCase{"MouseDpiPage", 2, F(0x13, 2, 0), F(0x10, 1, 0), 0, 4, F(0x13, 2, 0)},
-        ShowBuildCase{"SwingSecondDirection", 2, F(0x11, 0x35, 0x85), F(0x10, 1, 0), 0, 2,
+        ShowBuildCase{"KeyboardHasNoDpiPage", DeviceClass::Keyboard, F(0x13, 1, 0), kKeyA, 0, -1, {}},
+        ShowBuildCase{"MKeyHidesTheEditor", DeviceClass::Keyboard, F(0xD0, 0xA2, 1), kKeyA, 0, -1, {}},
+        ShowBuildCase{"MouseDpiPage", DeviceClass::Mouse, F(0x13, 2, 0), F(0x10, 1, 0), 0, 4, F(0x13, 2, 0)},
+        ShowBuildCase{"SwingSecondDirection", DeviceClass::Mouse, F(0x11, 0x35, 0x85), F(0x10, 1, 0), 0, 2,
                       F(0x11, 0x35, 0x85),
                       [](KeySetPanel& t) { EXPECT_EQ(t.C("keyset_mouseswing_num_edit").Text(), "5"); }},
-        ShowBuildCase{"WheelSecondDirection", 2, F(0x12, 0x00, 0xFB), F(0x10, 1, 0), 0, 3, F(0x12, 0, 0xFB),
+        ShowBuildCase{"WheelSecondDirection", DeviceClass::Mouse, F(0x12, 0x00, 0xFB), F(0x10, 1, 0), 0, 3, F(0x12, 0, 0xFB),
                       [](KeySetPanel& t) { EXPECT_EQ(t.C("keyset_mousewheel_num_edit").Text(), "5"); }},
         // Out-of-range edits are clamped and shown clamped, not masked.
         ShowBuildCase{
-            "SwingCount200IsClampedTo127", 2, F(0x11, 0, 1), F(0x10, 1, 0), 0, 2, F(0x11, 0x0F, 0x7F),
+            "SwingCount200IsClampedTo127", DeviceClass::Mouse, F(0x11, 0, 1), F(0x10, 1, 0), 0, 2, F(0x11, 0x0F, 0x7F),
             [](KeySetPanel& t) {
                 t.C("keyset_mouseswing_num_edit").SetText("200");
                 t.C("keyset_mouseswing_speed_edit").SetText("16");
@@ -162,30 +162,30 @@ INSTANTIATE_TEST_SUITE_P(
                 EXPECT_EQ(t.C("keyset_mouseswing_num_edit").Text(), "127");
                 EXPECT_EQ(t.C("keyset_mouseswing_speed_edit").Text(), "15");
             }},
-        ShowBuildCase{"RapidFireDigitsOnly", 2, F(0x14, 1, 1), F(0x10, 1, 0), 0, 5, F(0x14, 30, 0xFF),
+        ShowBuildCase{"RapidFireDigitsOnly", DeviceClass::Mouse, F(0x14, 1, 1), F(0x10, 1, 0), 0, 5, F(0x14, 30, 0xFF),
                       [](KeySetPanel& t) {
                           t.C("keyset_mousefire_interval_edit").SetText("30ms");
                           t.C("keyset_mousefire_num_edit").SetText("99999999999999");
                       }},
-        ShowBuildCase{"MacroIndexBelowCount", 2, F(0x70, 1, 2), F(0x10, 1, 0), 2, 9, F(0x70, 1, 2)},
+        ShowBuildCase{"MacroIndexBelowCount", DeviceClass::Mouse, F(0x70, 1, 2), F(0x10, 1, 0), 2, 9, F(0x70, 1, 2)},
         // An index equal to the count names no macro: nothing selected, kept.
         ShowBuildCase{
-            "MacroIndexEqualToCountSelectsNothing", 2, F(0x71, 2, 3), F(0x10, 1, 0), 2, 9, F(0x71, 2, 3),
+            "MacroIndexEqualToCountSelectsNothing", DeviceClass::Mouse, F(0x71, 2, 3), F(0x10, 1, 0), 2, 9, F(0x71, 2, 3),
             [](KeySetPanel& t) {
                 EXPECT_EQ(t.C("keyset_macro_combo").SelectedIndex(), -1);
                 EXPECT_FALSE(t.C("keyset_macro_cycle_layout").IsVisible());
             }},
-        ShowBuildCase{"MacroRepeatShowsCycleRow", 2, F(0x71, 0, 7), F(0x10, 1, 0), 1, 9, F(0x71, 0, 9),
+        ShowBuildCase{"MacroRepeatShowsCycleRow", DeviceClass::Mouse, F(0x71, 0, 7), F(0x10, 1, 0), 1, 9, F(0x71, 0, 9),
                       [](KeySetPanel& t) {
                           EXPECT_TRUE(t.C("keyset_macro_cycle_layout").IsVisible());
                           t.C("keyset_macro_cycle_edit").SetText("9");
                       }},
-        ShowBuildCase{"GunKeyNothingSelectedKeeps", 2, F(0x72, 200, 0), F(0x10, 1, 0), 0, 10,
+        ShowBuildCase{"GunKeyNothingSelectedKeeps", DeviceClass::Mouse, F(0x72, 200, 0), F(0x10, 1, 0), 0, 10,
                       F(0x72, 200, 0)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(KeySetPanel, PlayMode4ShowsTheRepeatRowOthersHideIt) {
-    m_panel->SetDeviceKind(2);
+    m_panel->SetDeviceKind(DeviceClass::Mouse);
     ChoosePage(kPageMacro);
     for (int mode = 0; mode <= 4; ++mode) {
         C(CKeySetControlUI::kPlayModeCombo).SelectItem(mode, false);
@@ -196,7 +196,7 @@ TEST_F(KeySetPanel, PlayMode4ShowsTheRepeatRowOthersHideIt) {
 
 // Capture: left Alt, then A; a release in between changes nothing.
 TEST_F(KeySetPanel, CaptureAltThenAKeepsAltAndIgnoresReleases) {
-    m_panel->SetDeviceKind(1);
+    m_panel->SetDeviceKind(DeviceClass::Keyboard);
     std::vector<KeyFunction> stored;
     KeySetHooks hooks;
     hooks.storeEntry = [&](const KeyListEntry& entry) { stored.push_back(entry.current); };
@@ -223,7 +223,7 @@ TEST_F(KeySetPanel, CaptureAltThenAKeepsAltAndIgnoresReleases) {
 
 // The write button: 0 and -1 end the pending state, n > 0 keeps it.
 TEST_F(KeySetPanel, WriteResultsDecideThePendingMark) {
-    m_panel->SetDeviceKind(2);
+    m_panel->SetDeviceKind(DeviceClass::Mouse);
     bool pending = false;
     int nextResult = 0;
     KeySetHooks hooks;
@@ -244,7 +244,7 @@ TEST_F(KeySetPanel, WriteResultsDecideThePendingMark) {
 }
 
 TEST_F(KeySetPanel, OtherKindsTakeNoAction) {
-    m_panel->SetDeviceKind(3);
+    m_panel->SetDeviceKind(DeviceClass::MousePad);
     int stores = 0;
     KeySetHooks hooks;
     hooks.storeEntry = [&](const KeyListEntry&) { ++stores; };

@@ -24,18 +24,18 @@ TEST(LightRecordBytes, EveryByteHasItsField) {
 }
 
 TEST(LightRules, KeyboardTableRows) {
-    const LightGroupRules six = LightRulesFor(1, 6);
+    const LightGroupRules six = LightRulesFor(DeviceClass::Keyboard, 6);
     EXPECT_TRUE(six.colour && six.palette && six.sevenColor && six.brightness && six.colourTab &&
                 six.sameMode);
     EXPECT_FALSE(six.speed || six.direction);
-    const LightGroupRules nineteen = LightRulesFor(9, 19); // through the receiver
+    const LightGroupRules nineteen = LightRulesFor(DeviceClass::Keyboard, 19); // through the receiver
     EXPECT_TRUE(nineteen.keyboard && nineteen.customGroups && nineteen.colour);
     EXPECT_FALSE(nineteen.sevenColor || nineteen.speedVisible);
-    const LightGroupRules twentyEight = LightRulesFor(1, 28);
+    const LightGroupRules twentyEight = LightRulesFor(DeviceClass::Keyboard, 28);
     EXPECT_FALSE(twentyEight.brightness);
     EXPECT_TRUE(twentyEight.sameMode && twentyEight.colourTab);
-    EXPECT_TRUE(LightRulesFor(1, 30).brightness);
-    EXPECT_FALSE(LightRulesFor(1, 30).colourTab);
+    EXPECT_TRUE(LightRulesFor(DeviceClass::Keyboard, 30).brightness);
+    EXPECT_FALSE(LightRulesFor(DeviceClass::Keyboard, 30).colourTab);
 }
 
 // The keyboard's speed (S) and direction (D) groups for every mode, both
@@ -59,28 +59,26 @@ TEST(LightRules, KeyboardSpeedAndDirectionOfEveryMode) {
         /* 32 */ {0, 0}, /* 33 */ {0, 0}, /* 34 */ {0, 0}, /* 35 */ {0, 0},
     };
     // clang-format on
-    for (int kind : {1, 9}) {
-        for (int mode = 0; mode < 36; ++mode) {
-            const LightGroupRules rules = LightRulesFor(kind, mode);
-            EXPECT_EQ(rules.speed, expected[mode].speed) << "kind " << kind << ", mode " << mode;
-            EXPECT_EQ(rules.direction, expected[mode].direction) << "kind " << kind << ", mode " << mode;
-        }
+    for (int mode = 0; mode < 36; ++mode) {
+        const LightGroupRules rules = LightRulesFor(DeviceClass::Keyboard, mode);
+        EXPECT_EQ(rules.speed, expected[mode].speed) << "mode " << mode;
+        EXPECT_EQ(rules.direction, expected[mode].direction) << "mode " << mode;
     }
 }
 
 TEST(LightRules, MouseAndPadTablesTakeTheLastRowOutsideThem) {
-    EXPECT_TRUE(LightRulesFor(2, 5).direction);
-    EXPECT_TRUE(LightRulesFor(6, 6).sameMode);
-    EXPECT_FALSE(LightRulesFor(2, 3).sevenColor);
-    EXPECT_TRUE(LightRulesFor(2, 9).sameMode);
-    const LightGroupRules beyond = LightRulesFor(2, 40);
+    EXPECT_TRUE(LightRulesFor(DeviceClass::Mouse, 5).direction);
+    EXPECT_TRUE(LightRulesFor(DeviceClass::Mouse, 6).sameMode);
+    EXPECT_FALSE(LightRulesFor(DeviceClass::Mouse, 3).sevenColor);
+    EXPECT_TRUE(LightRulesFor(DeviceClass::Mouse, 9).sameMode);
+    const LightGroupRules beyond = LightRulesFor(DeviceClass::Mouse, 40);
     EXPECT_TRUE(beyond.applies);
     EXPECT_FALSE(beyond.brightness || beyond.colour || beyond.sameMode || beyond.keyboard);
-    EXPECT_FALSE(LightRulesFor(3, 5).brightness);
-    EXPECT_TRUE(LightRulesFor(7, 8).sameMode);
-    EXPECT_FALSE(LightRulesFor(3, -1).brightness);
-    EXPECT_FALSE(LightRulesFor(4, 1).applies);
-    EXPECT_FALSE(LightRulesFor(0, 1).applies);
+    EXPECT_FALSE(LightRulesFor(DeviceClass::MousePad, 5).brightness);
+    EXPECT_TRUE(LightRulesFor(DeviceClass::Headset, 8).sameMode);
+    EXPECT_FALSE(LightRulesFor(DeviceClass::MousePad, -1).brightness);
+    EXPECT_FALSE(LightRulesFor(DeviceClass::None, 1).applies);
+    EXPECT_FALSE(LightRulesFor(DeviceClass::None, 1).applies);
 }
 
 } // namespace

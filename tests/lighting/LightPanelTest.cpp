@@ -127,7 +127,7 @@ TEST_F(LightPanel, MouseAndPadRulesLeaveTheKeyboardGroupsAlone) {
 
     // An unknown kind touches nothing.
     CLightControlUI& panel = PanelOf(pad);
-    panel.SetDeviceKind(5);
+    panel.SetDeviceKind(DeviceClass::None);
     panel.SelectMode(8);
     EXPECT_TRUE(Control(pad, CLightControlUI::kBrightnessLayout).IsEnabled());
 }
@@ -161,7 +161,7 @@ TEST_F(LightPanel, ShowLightInfoFillsEveryControl) {
 TEST_F(LightPanel, MissingControlsGiveNeutralValues) {
     ui::Control& label = Control(*m_keyboard, "light_effect_label");
     CLightControlUI bare(label);
-    bare.SetDeviceKind(1);
+    bare.SetDeviceKind(DeviceClass::Keyboard);
     bare.SelectMode(4);
     bare.SetBrightness(3);
     EXPECT_EQ(bare.CurrentMode(), -1);

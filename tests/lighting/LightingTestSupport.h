@@ -144,7 +144,7 @@ protected:
         return *control;
     }
     DevicesOfClassFn DevicesOfClass() {
-        return [this](uint32_t kind) {
+        return [this](DeviceClass kind) {
             std::vector<CTolvanicUSBDevice*> devices;
             for (const auto& device : m_devices) {
                 if (device->KindTag() == kind) {

@@ -112,17 +112,18 @@ TEST_F(SameModeGroup, EffectsMapToEachKindsMode) {
 }
 
 TEST(SyncEffects, ModesAndEffectsRoundTrip) {
-    for (int kind : {1, 2, 3, 7, 6, 9}) {
+    for (DeviceClass kind :
+         {DeviceClass::Keyboard, DeviceClass::Mouse, DeviceClass::MousePad, DeviceClass::Headset}) {
         for (int e = 0; e < kSyncEffectCount; ++e) {
             const int mode = ModeOfSyncEffect(kind, SyncEffect(e));
             ASSERT_GE(mode, 0);
-            EXPECT_EQ(SyncEffectOfMode(kind, mode), SyncEffect(e)) << kind << " " << e;
+            EXPECT_EQ(SyncEffectOfMode(kind, mode), SyncEffect(e)) << int(kind) << " " << e;
         }
     }
-    EXPECT_EQ(ModeOfSyncEffect(5, SyncEffect::Blink), -1);
-    EXPECT_FALSE(SyncEffectOfMode(2, 6));
-    EXPECT_EQ(ModeOfSyncEffect(1, SyncEffect::Blink), 23);
-    EXPECT_EQ(ModeOfSyncEffect(3, SyncEffect::Off), 8);
+    EXPECT_EQ(ModeOfSyncEffect(DeviceClass::None, SyncEffect::Blink), -1);
+    EXPECT_FALSE(SyncEffectOfMode(DeviceClass::Mouse, 6));
+    EXPECT_EQ(ModeOfSyncEffect(DeviceClass::Keyboard, SyncEffect::Blink), 23);
+    EXPECT_EQ(ModeOfSyncEffect(DeviceClass::MousePad, SyncEffect::Off), 8);
 }
 
 // The synchronisation steps, driven pass by pass with a 2 ms clock.

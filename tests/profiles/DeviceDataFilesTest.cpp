@@ -81,12 +81,10 @@ TEST(DeviceDataFiles, MacroNamesAreReadInOrderAndDamageReadsAsNone) {
 }
 
 TEST(DeviceDataFiles, MousePadsAndHeadsetsUseTheFixedMacroIndex) {
-    EXPECT_STREQ(MacroIndexFileNameFor(1), "macro.config");
-    EXPECT_STREQ(MacroIndexFileNameFor(2), "macro.config");
-    EXPECT_STREQ(MacroIndexFileNameFor(6), "macro.config");
-    EXPECT_STREQ(MacroIndexFileNameFor(9), "macro.config");
-    EXPECT_STREQ(MacroIndexFileNameFor(3), "ornic_macro.config");
-    EXPECT_STREQ(MacroIndexFileNameFor(7), "ornic_macro.config");
+    EXPECT_STREQ(MacroIndexFileNameFor(DeviceClass::Keyboard), "macro.config");
+    EXPECT_STREQ(MacroIndexFileNameFor(DeviceClass::Mouse), "macro.config");
+    EXPECT_STREQ(MacroIndexFileNameFor(DeviceClass::MousePad), "ornic_macro.config");
+    EXPECT_STREQ(MacroIndexFileNameFor(DeviceClass::Headset), "ornic_macro.config");
 }
 
 TEST(DataFolders, DownloadFolderLiesInTheTemporaryFolder) {

@@ -189,7 +189,7 @@ TEST_F(DeviceProfileBar, ExportWritesNameIdentifierAndDevice) {
 }
 
 TEST_F(DeviceProfileBar, ResetKeepsTheHeadsetsCustomEqualiserPresets) {
-    Init(7);
+    Init(DeviceClass::Headset);
     Json::Value edited = ProfileAt(0);
     Json::Value& profile = edited["Device"][0];
     profile["LightInfo"]["SelectItem"] = 1;
@@ -207,7 +207,7 @@ TEST_F(DeviceProfileBar, ResetKeepsTheHeadsetsCustomEqualiserPresets) {
 }
 
 TEST_F(DeviceProfileBar, ResetOfOtherKindsTakesEverythingFromTheDefault) {
-    Init(1);
+    Init(DeviceClass::Keyboard);
     Json::Value edited = ProfileAt(0);
     edited["Device"][0]["CustomEQNameInfo"] = ParseRaw(R"([{"Name": "Mine"}])");
     WriteRaw(FileOf(IdentifierAt(0)), CJsonFileHelper().StyledText(edited));
@@ -222,7 +222,7 @@ TEST_F(DeviceProfileBar, ResetOfOtherKindsTakesEverythingFromTheDefault) {
 }
 
 TEST_F(DeviceProfileBar, TabSetsFollowTheDeviceKind) {
-    Init(7);
+    Init(DeviceClass::Headset);
     for (const char* hidden : {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab"}) {
         EXPECT_FALSE(Part(hidden).IsVisible()) << hidden;
     }
@@ -230,14 +230,14 @@ TEST_F(DeviceProfileBar, TabSetsFollowTheDeviceKind) {
         EXPECT_TRUE(Part(shown).IsVisible()) << shown;
     }
 
-    m_bar->SetDeviceKind(1);
+    m_bar->SetDeviceKind(DeviceClass::Keyboard);
     Part("cursor_Op_tab").SetVisible(true);
     ASSERT_TRUE(m_bar->InitProfileBar());
     EXPECT_FALSE(Part("cursor_Op_tab").IsVisible());
 }
 
 TEST_F(DeviceProfileBar, SelectOptionTabMarksExactlyOneTab) {
-    Init(7);
+    Init(DeviceClass::Headset);
     m_bar->SelectOptionTab(8);
     m_bar->SelectOptionTab(3);
     for (size_t i = 0; i < CDeviceProfileUI::kOptionTabs.size(); ++i) {

@@ -39,7 +39,7 @@ protected:
     void SetUp() override {
         DeviceProfileBar::SetUp();
         ASSERT_FALSE(HasFatalFailure());
-        Init(2);
+        Init(DeviceClass::Mouse);
         AddProfiles(2);
         m_router = std::make_unique<ProfileBarRouter>(*m_bar, m_prompts, m_owner);
         m_receiver = std::make_unique<RouterReceiver>(*m_router);

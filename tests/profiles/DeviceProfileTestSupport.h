@@ -50,7 +50,7 @@ protected:
     }
 
     // Builds the bar for a device kind and shows the first profiles.
-    void Init(int kind = 2) {
+    void Init(DeviceClass kind = DeviceClass::Mouse) {
         m_bar->SetDeviceKind(kind);
         m_bar->SetFolders(UserFolder(), DefaultPath());
         ASSERT_TRUE(m_bar->InitProfileBar());

@@ -74,8 +74,8 @@ TEST(SimPaths, TheWholeFamilyPresentsEveryInterfaceOfTheTable) {
 }
 
 TEST(SimPaths, DescriptorsDescribeTheCollectionsTheHandlesServe) {
-    for (size_t u = 0; u < kSimUnitCount; ++u) {
-        const SimUnit unit = SimUnit(u);
+    for (const SimUnitFacts& facts : BuiltInSimCatalog().Units()) {
+        const SimUnit unit = facts.unit;
         HidReportDescriptor parsed;
         ASSERT_TRUE(ParseReportDescriptor(UnitReportDescriptor(unit), parsed)) << UnitName(unit);
         const auto& collections = UnitCollections(unit);
