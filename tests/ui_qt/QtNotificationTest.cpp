@@ -223,6 +223,7 @@ TEST_F(QtNotification, DestroyedWindowRaisesNothingMore) {
 // it, and the handler hears of every change (shown, minimised, hidden).
 TEST(QtWindowOnScreen, FollowsTheExposureAndEveryChangeIsTold) {
     struct Watcher : WindowHandler {
+        void Notify(const Notification&) override {}
         void ShownChanged(Window& window) override { told.push_back(window.IsOnScreen()); }
         std::vector<bool> told;
     } watcher;
