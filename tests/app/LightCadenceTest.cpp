@@ -190,6 +190,9 @@ TEST_P(OutOfSight, NothingIsPaintedOrRenderedAndShowingPaintsWithinAFrame) {
     ASSERT_EQ(keyboard->GetFunctionPage(), 1) << "the keyboard starts on its lighting tab";
     if (c.hide != nullptr) {
         ASSERT_TRUE(MainMemoryWindow().IsOnScreen());
+        const int seen = LightPaints(*keyboard);
+        ASSERT_TRUE(Until([&] { return LightPaints(*keyboard) > seen; }, kLightFrameWiredMs))
+            << "seen, it animates";
         c.hide(*m_main, MainMemoryWindow());
     }
     EXPECT_FALSE(MainMemoryWindow().IsOnScreen());
