@@ -233,7 +233,8 @@ void CMainWnd::UpdatePreviews() {
     if (!m_discovery || !m_window) {
         return;
     }
-    const bool shown = !m_shutDown && m_window->IsVisible() && !m_window->IsMinimized();
+    // Not merely shown: a window the desktop has not mapped (yet) is seen by nobody.
+    const bool shown = !m_shutDown && m_window->IsOnScreen();
     for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
             const DeviceListItem* item = device->ListItem();

@@ -24,23 +24,27 @@ void CTolvanicKeyboardDevice::OutputLightFrame() {
     if (!LightControlFlag()) {
         return; // another program drives the keyboard's LEDs
     }
+    // Only a picture someone can see is painted, at most 30 times a second:
+    // the keyboard renders its own effects, and the streamed ones leave from
+    // the stream thread, so an unseen tick has nothing to do.
+    if (!PicturePaintDue()) {
+        return;
+    }
     // Copied under the lock into storage reserved once: no allocation per tick.
     Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
+    PaintKeys(true);
+}
 
-    // The keys light only while the picture is seen on the lighting tab;
-    // leaving it shows them unlit once.
-    const bool showColours = PreviewVisible();
-    if (showColours ? PicturePaintDue() : m_keysLit) {
-        m_keysLit = showColours;
-        const auto& lights = LightControls();
-        const size_t count = std::min(lights.size(), m_tickLeds.size());
-        for (size_t k = 0; k < count; ++k) {
-            ui::Control* light = lights[k];
-            if (light == nullptr) {
-                continue;
-            }
-            PaintLight(*light, m_tickLeds[k], showColours && light->IsVisible());
+void CTolvanicKeyboardDevice::PaintKeys(bool lit) {
+    m_keysLit = lit;
+    const auto& lights = LightControls();
+    for (size_t k = 0; k < lights.size(); ++k) {
+        ui::Control* light = lights[k];
+        if (light == nullptr) {
+            continue;
         }
+        const uint32_t led = k < m_tickLeds.size() ? m_tickLeds[k] : 0;
+        PaintLight(*light, led, lit && light->IsVisible());
     }
 }
 

@@ -97,6 +97,9 @@ void CTolvanicKeyboardDevice::SelectLayoutPage(int page) {
 
 void CTolvanicKeyboardDevice::SelectFunctionPage(int type) {
     CTolvanicUSBDevice::SelectFunctionPage(type);
+    if (m_keysLit && !LightsOnPage()) {
+        PaintKeys(false); // the other tabs show the keys unlit; no tick paints them there
+    }
     if (type != kLightingPage && type != kKeyPage) {
         return;
     }

@@ -124,8 +124,9 @@ public:
     void DispatchKeyEvent(int key, int kind);
     // Fixes the seed of the effects' random source (tests, benchmarks).
     void SeedEffectRandom(uint64_t seed);
-    // Paints the key picture from the LED buffer (on the lighting page). The
-    // frames of effects 29 and 30 go to the keyboard from the stream thread.
+    // Paints the key picture from the LED buffer while it can be seen on the
+    // lighting page (PicturePaintDue); nothing otherwise. The frames of
+    // effects 29 and 30 go to the keyboard from the stream thread.
     void OutputLightFrame() override;
     bool LiveStreamRunning() const { return m_stream.Running(); }
     KeyboardLiveStream::Stats LiveStreamStats() const { return m_stream.Statistics(); }
@@ -241,6 +242,8 @@ private:
     void ShareAudioRecord();
     // Frame start of effect 29: the fed bands and beat ripples. LED lock held.
     void TakeAudioDelivery();
+    // Every light button shows its LED of the last copy (lit), or unlit.
+    void PaintKeys(bool lit);
     void SelectLayoutPage(int page);
     void SetKeyCaptions(ui::Control& container);
     bool GroupTransferAllowed(int group) const;

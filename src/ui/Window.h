@@ -48,7 +48,8 @@ public:
         (void)window;
         (void)inside;
     }
-    // The window was shown or hidden, minimised or restored (by the program or the desktop).
+    // The window was shown or hidden, minimised or restored, mapped or
+    // unmapped (by the program or the desktop): IsOnScreen may have changed.
     virtual void ShownChanged(Window& window) { (void)window; }
     // A screen was added or removed, or a screen's resolution changed.
     virtual void DisplayChanged(Window& window) { (void)window; }
@@ -107,6 +108,11 @@ public:
     virtual void Restore() = 0;
     virtual bool IsMinimized() const = 0;
     virtual bool IsMaximized() const = 0;
+    // A person can see the window: shown, not minimised, and mapped by the
+    // desktop. A window manager may unmap a shown window without hiding it
+    // (another workspace, its own minimise), and a window just shown is not
+    // on screen until the desktop has mapped it.
+    virtual bool IsOnScreen() const = 0;
     // Shows, raises and activates the window.
     virtual void BringToFront() = 0;
     virtual void SetTopmost(bool topmost) = 0;

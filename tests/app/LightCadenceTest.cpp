@@ -5,6 +5,7 @@
 // Waits on the light threads are bounded hang guards.
 #include "MainWndFixture.h"
 #include "devices/LightTables.h"
+#include "devices/TolvanicKeyboardDevice.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -20,12 +21,15 @@ class LightCadence : public MainWndFixture {
 protected:
     LightCadence() { m_folder.AddDefaultData(); }
 
-    // Keyboard, mouse and pad attached, each with its light thread.
-    bool AttachFamily() {
+    // Keyboard, mouse and pad attached, each with its light thread; the
+    // window shown, or hidden from the start (velkor --background).
+    bool AttachFamily(bool startHidden = false) {
         for (SimUnit unit : {SimUnit::Keyboard, SimUnit::Mouse, SimUnit::MousePad}) {
             m_sim.Plug(unit);
         }
-        if (!Start()) {
+        MainWndServices services = Services();
+        services.startHidden = startHidden;
+        if (!StartWith(services)) {
             return false;
         }
         return Until(
@@ -77,6 +81,15 @@ protected:
                 EXPECT_TRUE(Parked(*device));
             }
         }
+    }
+
+    CTolvanicKeyboardDevice* SelectKeyboard() {
+        auto* keyboard =
+            dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DevicesOfClass(1).front());
+        for (size_t i = 0; i < m_devices.size() && m_main->Discovery()->SelectedDevice() != keyboard; ++i) {
+            m_main->Discovery()->SelectAdjacentItem(true);
+        }
+        return m_main->Discovery()->SelectedDevice() == keyboard ? keyboard : nullptr;
     }
 
     std::vector<CTolvanicUSBDevice*> m_devices;
@@ -150,6 +163,83 @@ TEST_F(LightCadence, AStaticEffectPaintsEachLightOnceAndThenNothing) {
     }
     EXPECT_EQ(overlay->RepaintCount(), paints);
 }
+
+} // namespace
+} // namespace velkor::test
+
+namespace velkor::test {
+namespace {
+
+// How the window goes out of sight (nothing when it starts hidden) and comes back.
+struct SightCase {
+    const char* name;
+    bool startHidden;
+    void (*hide)(CMainWnd& main, ui::MemoryWindow& window);
+    void (*show)(CMainWnd& main, ui::MemoryWindow& window);
+};
+
+class OutOfSight : public LightCadence, public ::testing::WithParamInterface<SightCase> {};
+
+// Nobody sees the picture: no device paints it, renders or ticks (their
+// frames do not leave the host); seen again, it is painted within a frame period.
+TEST_P(OutOfSight, NothingIsPaintedOrRenderedAndShowingPaintsWithinAFrame) {
+    const SightCase& c = GetParam();
+    ASSERT_TRUE(AttachFamily(c.startHidden));
+    CTolvanicKeyboardDevice* keyboard = SelectKeyboard();
+    ASSERT_NE(keyboard, nullptr);
+    ASSERT_EQ(keyboard->GetFunctionPage(), 1) << "the keyboard starts on its lighting tab";
+    if (c.hide != nullptr) {
+        ASSERT_TRUE(MainMemoryWindow().IsOnScreen());
+        const int seen = LightPaints(*keyboard);
+        ASSERT_TRUE(Until([&] { return LightPaints(*keyboard) > seen; }, kLightFrameWiredMs))
+            << "seen, it animates";
+        c.hide(*m_main, MainMemoryWindow());
+    }
+    EXPECT_FALSE(MainMemoryWindow().IsOnScreen());
+    const int paints = LightPaints(*keyboard);
+    ExpectOnlySeen(nullptr);
+    for (int i = 0; i < 20; ++i) {
+        m_toolkit->ProcessPending();
+        m_toolkit->AdvanceTime(kLightFrameWiredMs);
+    }
+    EXPECT_EQ(LightPaints(*keyboard), paints) << "a picture nobody sees was painted";
+
+    // From here the LED buffer is the test's: one colour the keys never showed.
+    ASSERT_EQ(keyboard->StopLightThread(), ThreadStopOutcome::Ended);
+    const uint32_t led = PackLed(0x12, 0x34, 0x56, 255);
+    for (int k = 0; k < keyboard->LightCount(); ++k) {
+        keyboard->SetLedColour(k, led);
+    }
+    c.show(*m_main, MainMemoryWindow());
+    ASSERT_TRUE(MainMemoryWindow().IsOnScreen());
+    m_toolkit->ProcessPending();
+    m_toolkit->AdvanceTime(CTolvanicUSBDevice::kPicturePaintPeriodMs);
+    int shown = 0;
+    for (ui::Control* light : keyboard->LightControls()) {
+        if (light != nullptr && light->IsVisible()) {
+            ++shown;
+            EXPECT_EQ(light->LightColour(), 0x123456u) << light->Name();
+        }
+    }
+    EXPECT_GT(shown, 0);
+    ASSERT_TRUE(keyboard->StartLightThread());
+    ExpectOnlySeen(keyboard);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LightCadence, OutOfSight,
+    ::testing::Values(
+        SightCase{"StartedHidden", true, nullptr,
+                  [](CMainWnd& main, ui::MemoryWindow&) { main.ToggleFromTray(); }},
+        SightCase{"HiddenToTheNotificationArea", false,
+                  [](CMainWnd& main, ui::MemoryWindow&) { main.HideToTray(); },
+                  [](CMainWnd& main, ui::MemoryWindow&) { main.BringWindowToFront(); }},
+        SightCase{"Minimised", false, [](CMainWnd&, ui::MemoryWindow& window) { window.Minimize(); },
+                  [](CMainWnd&, ui::MemoryWindow& window) { window.Restore(); }},
+        SightCase{"UnmappedByTheDesktop", false,
+                  [](CMainWnd&, ui::MemoryWindow& window) { window.SetMappedByDesktop(false); },
+                  [](CMainWnd&, ui::MemoryWindow& window) { window.SetMappedByDesktop(true); }}),
+    [](const ::testing::TestParamInfo<SightCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace velkor::test

@@ -81,6 +81,31 @@ TEST_F(LiveStream, Effect30SendsTheBandColourOnEveryMappedSlotAndEveryFrameIsUni
     }
 }
 
+// The frames leave the host whether anyone looks or not; the picture is not painted meanwhile.
+TEST_F(LiveStream, AHiddenOrUnmappedWindowPaintsNothingWhileTheFramesGoOn) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    const int positions = keyboard->KeyPositions();
+    keyboard->SetAudioBands(std::array<int32_t, 6>{200, 100, 50, 0, 0, 0});
+    Commit(*keyboard, 30);
+    ui::MemoryWindow& window = MainMemoryWindow();
+    for (const bool unmap : {false, true}) {
+        SCOPED_TRACE(unmap ? "unmapped by the desktop" : "hidden to the notification area");
+        if (unmap) {
+            window.SetMappedByDesktop(false);
+        } else {
+            m_main->HideToTray();
+        }
+        ASSERT_FALSE(window.IsOnScreen());
+        const int paints = LightPaints(*keyboard);
+        const size_t sent = LiveFrames(positions).size();
+        ASSERT_TRUE(Streaming([&] { return LiveFrames(positions).size() >= sent + 5; }));
+        EXPECT_EQ(LightPaints(*keyboard), paints);
+        m_main->BringWindowToFront();
+        ASSERT_TRUE(window.IsOnScreen());
+    }
+}
+
 TEST_F(LiveStream, TheStreamPausesWithoutLightControlAndEndsWithTheEffect) {
     CTolvanicKeyboardDevice* keyboard = Attach();
     ASSERT_NE(keyboard, nullptr);

@@ -10,6 +10,7 @@
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
+#include "ui/memory/MemoryWindow.h"
 
 #include <chrono>
 #include <filesystem>
@@ -76,6 +77,18 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return done();
+    }
+
+    ui::MemoryWindow& MainMemoryWindow() const {
+        return static_cast<ui::MemoryWindow&>(*m_main->GetWindow());
+    }
+    // Repaints of the device's light buttons so far.
+    static int LightPaints(const CTolvanicUSBDevice& device) {
+        int paints = 0;
+        for (ui::Control* light : device.LightControls()) {
+            paints += light != nullptr ? static_cast<ui::MemoryControl*>(light)->RepaintCount() : 0;
+        }
+        return paints;
     }
 
     ProgramFolder m_folder;

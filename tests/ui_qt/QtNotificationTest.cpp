@@ -219,5 +219,34 @@ TEST_F(QtNotification, DestroyedWindowRaisesNothingMore) {
     EXPECT_TRUE(m_handler.All().empty());
 }
 
+// Shown is not yet seen: a window is on screen once the platform has exposed
+// it, and the handler hears of every change (shown, minimised, hidden).
+TEST(QtWindowOnScreen, FollowsTheExposureAndEveryChangeIsTold) {
+    struct Watcher : WindowHandler {
+        void Notify(const Notification&) override {}
+        void ShownChanged(Window& window) override { told.push_back(window.IsOnScreen()); }
+        std::vector<bool> told;
+    } watcher;
+    std::string error;
+    std::unique_ptr<Window> window =
+        TestToolkit().CreateWindow(WindowOptions{"test/controls.ui", "TestWnd", nullptr, &watcher}, &error);
+    ASSERT_NE(window, nullptr) << error;
+    EXPECT_FALSE(window->IsOnScreen());
+    const auto toldNow = [&](bool onScreen) {
+        return QTest::qWaitFor([&] { return !watcher.told.empty() && watcher.told.back() == onScreen; },
+                               5000) &&
+               window->IsOnScreen() == onScreen;
+    };
+    window->Show();
+    EXPECT_TRUE(toldNow(true));
+    window->Minimize();
+    EXPECT_TRUE(toldNow(false));
+    EXPECT_TRUE(window->IsVisible());
+    window->Restore();
+    EXPECT_TRUE(toldNow(true));
+    window->Hide();
+    EXPECT_TRUE(toldNow(false));
+}
+
 } // namespace
 } // namespace velkor::ui

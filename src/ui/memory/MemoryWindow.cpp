@@ -36,17 +36,27 @@ void MemoryWindow::Deliver(std::string_view type, Control* sender, int64_t wPara
     m_notifiers.Deliver(m_handler, Notification{type, sender, this, wParam, lParam}, m_alive);
 }
 
-void MemoryWindow::ShownMayHaveChanged(bool wasShown, bool wasMinimized) {
-    if ((wasShown != m_visible || wasMinimized != m_minimized) && m_handler != nullptr) {
+void MemoryWindow::ShownMayHaveChanged(bool wasShown, bool wasMinimized, bool wasMapped) {
+    if ((wasShown != m_visible || wasMinimized != m_minimized || wasMapped != m_mapped) &&
+        m_handler != nullptr) {
         m_handler->ShownChanged(*this);
     }
 }
 
+void MemoryWindow::SetMappedByDesktop(bool mapped) {
+    const bool wasMapped = m_mapped;
+    m_mapped = mapped;
+    ShownMayHaveChanged(m_visible, m_minimized, wasMapped);
+}
+
 void MemoryWindow::Show() {
-    const bool wasShown = m_visible, wasMinimized = m_minimized;
+    const bool wasShown = m_visible, wasMinimized = m_minimized, wasMapped = m_mapped;
+    if (!m_visible) {
+        m_mapped = true; // a hidden window is mapped anew when shown
+    }
     m_visible = true;
     m_minimized = false;
-    ShownMayHaveChanged(wasShown, wasMinimized);
+    ShownMayHaveChanged(wasShown, wasMinimized, wasMapped);
 }
 
 void MemoryWindow::Hide() {
@@ -78,7 +88,12 @@ void MemoryWindow::Restore() {
 }
 
 void MemoryWindow::BringToFront() {
-    Restore();
+    const bool wasShown = m_visible, wasMinimized = m_minimized, wasMapped = m_mapped;
+    m_mapped = true; // the desktop brings it to the workspace shown
+    m_minimized = false;
+    m_maximized = false;
+    m_visible = true;
+    ShownMayHaveChanged(wasShown, wasMinimized, wasMapped);
     for (MemoryWindow* window : m_toolkit.Windows()) {
         window->m_active = window == this;
     }

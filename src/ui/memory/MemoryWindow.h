@@ -30,6 +30,7 @@ public:
     void Restore() override;
     bool IsMinimized() const override { return m_minimized; }
     bool IsMaximized() const override { return m_maximized; }
+    bool IsOnScreen() const override { return m_visible && !m_minimized && m_mapped; }
     void BringToFront() override;
     void SetTopmost(bool topmost) override { m_topmost = topmost; }
     void Close(int code) override;
@@ -52,6 +53,10 @@ public:
     InputTap* GetInputTap() const override { return m_tap; }
 
     // --- in-memory extras ---
+
+    // The desktop unmaps the window (another workspace) or maps it again,
+    // without the program asking: it stays shown. Mapped unless said otherwise.
+    void SetMappedByDesktop(bool mapped);
 
     // Delivers a notification to the handler and the receivers.
     void Deliver(std::string_view type, Control* sender, int64_t wParam, int64_t lParam);
@@ -80,14 +85,15 @@ private:
     const std::string m_className;
     MemoryWindow* m_owner;
     WindowHandler* m_handler;
-    // Tells the handler when shown or minimised changed.
-    void ShownMayHaveChanged(bool wasShown, bool wasMinimized);
+    // Tells the handler when shown, minimised or mapped changed.
+    void ShownMayHaveChanged(bool wasShown, bool wasMinimized, bool wasMapped = true);
     std::unique_ptr<MemoryControl> m_root;
     NotifierList m_notifiers;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 
     bool m_visible = false;
     bool m_minimized = false;
+    bool m_mapped = true;
     bool m_maximized = false;
     bool m_topmost = false;
     bool m_active = false;

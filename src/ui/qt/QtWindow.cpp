@@ -51,6 +51,11 @@ bool QtWindowEvents::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     const QEvent::Type type = event->type();
+    if (type == QEvent::Expose) {
+        // Only the native window gets these: the desktop mapped or unmapped it.
+        m_window.ExposureChanged();
+        return false;
+    }
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
         // A pop-up (a combo's list, a context menu) borrowing the focus is no focus change.
         if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
@@ -256,6 +261,7 @@ bool QtWindow::RootEvent(QEvent* event) {
     case QEvent::Show:
     case QEvent::Hide:
     case QEvent::WindowStateChange:
+        WatchExposure();
         if (m_handler != nullptr) {
             m_handler->ShownChanged(*this);
         }
@@ -294,6 +300,32 @@ void QtWindow::Hide() {
 
 bool QtWindow::IsVisible() const {
     return m_root->isVisible();
+}
+
+bool QtWindow::IsOnScreen() const {
+    // A widget stays visible when the window manager unmaps its window (another
+    // workspace); only the native window's exposure tells.
+    const QWindow* handle = m_root->windowHandle();
+    return m_root->isVisible() && !m_root->isMinimized() && handle != nullptr && handle->isExposed();
+}
+
+void QtWindow::WatchExposure() {
+    if (QWindow* handle = m_root->windowHandle()) {
+        handle->installEventFilter(m_events.get()); // once, however often it is installed
+    }
+}
+
+void QtWindow::ExposureChanged() {
+    const QWindow* handle = m_root->windowHandle();
+    const bool exposed = handle != nullptr && handle->isExposed();
+    // Expose events also come for parts uncovered by other windows: only a
+    // change of the mapping is news.
+    if (exposed != m_exposed) {
+        m_exposed = exposed;
+        if (m_handler != nullptr) {
+            m_handler->ShownChanged(*this);
+        }
+    }
 }
 
 void QtWindow::Minimize() {

@@ -56,6 +56,7 @@ public:
     void Restore() override;
     bool IsMinimized() const override;
     bool IsMaximized() const override;
+    bool IsOnScreen() const override;
     void BringToFront() override;
     void SetTopmost(bool topmost) override;
     void Close(int code) override;
@@ -97,6 +98,8 @@ public:
     QFont FontFor(int id) const;
     // Window-level events from QtWindowEvents.
     bool RootEvent(QEvent* event);
+    // The native window was exposed or hidden from view (an expose event).
+    void ExposureChanged();
     WindowHandler* Handler() const { return m_handler; }
     // Token that dies with the window, for work queued on its behalf.
     std::weak_ptr<int> AliveToken() const { return m_alive; }
@@ -105,6 +108,9 @@ private:
     // Tells the handler about display and scale changes of the desktop.
     void WatchDisplays();
     void WatchScreen(QScreen* screen);
+    // Listens to the native window's expose events (it may be created anew
+    // when the window is shown again).
+    void WatchExposure();
     QtControl* Wrap(const LoadedWidget& loaded, QtControl* parent);
     void ApplyScaleEverywhere();
 
@@ -125,6 +131,7 @@ private:
     bool m_modalClosed = false;
     int m_modalCode = 0;
     bool m_closing = false;
+    bool m_exposed = false; // as the handler was last told
     int m_dpi = kDefaultDpi;
     QSize m_baseSize; // at 96 DPI
     QSize m_lastSize;
