@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Environment.h"
 #include "platform/JsonText.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,21 +21,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// One test's folder, with names inside it.
 class Scratch {
 public:
-    Scratch() {
-        char pattern[] = "/tmp/velkor_files_XXXXXX";
-        m_path = ::mkdtemp(pattern) != nullptr ? pattern : "";
-    }
-    ~Scratch() {
-        std::error_code error;
-        fs::remove_all(m_path, error);
-    }
-    std::string Path(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Folder() const { return m_path; }
+    std::string Path(const std::string& name) const { return m_folder.Path() + "/" + name; }
+    std::string Folder() const { return m_folder.Path(); }
 
 private:
-    std::string m_path;
+    test::ScratchFolder m_folder{"velkor_files_"};
 };
 
 void Put(const std::string& path, const std::string& text) {
