@@ -115,11 +115,12 @@ int RunPointerCommand(const std::vector<std::string>& words, DesktopPointerSetti
     return Usage(err, "pointer takes nothing, or set NAME VALUE");
 }
 
-int RunPointerCommand(const std::vector<std::string>& words) {
+int RunPointerCommand(const std::vector<std::string>& words, const Environment& environment) {
     if (words.empty() || words[0] != "pointer") {
-        return kNotThisCommand; // decided before the environment is read
+        return kNotThisCommand; // decided before the desktop is asked
     }
-    DesktopPointerSettings settings(DesktopPointerSettings::OptionsFromEnvironment(FamilyMouseIds()));
+    DesktopPointerSettings settings(
+        DesktopPointerSettings::OptionsFromEnvironment(environment, FamilyMouseIds()));
     return RunPointerCommand(words, settings, stdout, stderr);
 }
 

@@ -7,31 +7,12 @@
 #include "update/UpdateCheck.h"
 #include "update/UpdateConfig.h"
 
-#include <cstdlib>
-#include <unistd.h>
-
 namespace velkor {
 namespace {
 
 constexpr int kExitAnswered = 0;
 constexpr int kExitNoServer = 2;
 constexpr int kExitSomeFailed = 4;
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-// The folder of this program file (DefaultData lies beside it, or in the installed data folder).
-std::string OwnFolder() {
-    char path[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return ".";
-    }
-    const std::string file(path, size_t(length));
-    return file.substr(0, file.rfind('/'));
-}
 
 // The command interface of every supported device present, with its release number.
 std::vector<AttachedInterface> AttachedInterfaces(HidBackend& backend) {
@@ -57,17 +38,19 @@ std::vector<AttachedInterface> AttachedInterfaces(HidBackend& backend) {
 
 } // namespace
 
-int RunUpdateCheck(HidBackend& backend, const UpdateCheckOptions& options, std::FILE* out, std::FILE* err) {
-    const std::string home = Environment("HOME");
-    const std::string configHome = Environment("XDG_CONFIG_HOME");
+int RunUpdateCheck(HidBackend& backend, const UpdateCheckOptions& options, const UpdateCheckProcess& process,
+                   std::FILE* out, std::FILE* err) {
+    const Environment& environment = process.environment;
+    const std::string home = environment.Get("HOME");
+    const std::string configHome = environment.Get("XDG_CONFIG_HOME");
     const std::string settings = SettingsFilePath(configHome.empty() ? nullptr : configHome.c_str(),
                                                   home.empty() ? nullptr : home.c_str());
     UpdateServerConfig config;
     std::string why;
     if (!ResolveUpdateServer({.commandLineServer = options.server,
                               .commandLineCaFile = options.caFile,
-                              .environmentServer = Environment("VELKOR_UPDATE_SERVER"),
-                              .environmentCaFile = Environment("VELKOR_UPDATE_CA"),
+                              .environmentServer = environment.Get("VELKOR_UPDATE_SERVER"),
+                              .environmentCaFile = environment.Get("VELKOR_UPDATE_CA"),
                               .settingsPath = settings},
                              config, &why)) {
         std::fprintf(err, "velkorctl: %s\n", why.c_str());
@@ -81,7 +64,7 @@ int RunUpdateCheck(HidBackend& backend, const UpdateCheckOptions& options, std::
         return kExitNoServer;
     }
     std::vector<UpdateItem> table;
-    const std::string tablePath = DefaultDataFolder(OwnFolder()) + kUpdateItemsFileName;
+    const std::string tablePath = DefaultDataFolder(process.programFolder) + kUpdateItemsFileName;
     if (!ReadUpdateItems(tablePath, table, &why)) {
         std::fprintf(err, "velkorctl: %s\n", why.c_str());
         return kExitSomeFailed;

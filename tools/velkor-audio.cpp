@@ -520,7 +520,7 @@ int main(int argc, char** argv) {
         PrintUsage(stdout);
         return kExitOk;
     }
-    InitTraceFromEnvironment();
+    InitTraceFromEnvironment(Environment::FromProcess());
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         PrintUsage(stderr);

@@ -2,6 +2,7 @@
 // program messages, shows or applies the desktop's pointer settings and shows what the input hook reads.
 #include "devices/SupportedDevices.h"
 #include "headset/AudioLibrary.h"
+#include "platform/Environment.h"
 #include "platform/Trace.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "tools/AudioCommands.h"
@@ -243,8 +244,8 @@ int Params(HidBackend& backend, const std::string& path, unsigned long length, u
     return kExitOk;
 }
 
-int Run(int argc, char** argv) {
-    InitTraceFromEnvironment();
+int Run(int argc, char** argv, const Environment& environment) {
+    InitTraceFromEnvironment(environment);
     SimulatorOption simulate;
     UpdateCheckOptions update;
     std::vector<std::string> words;
@@ -285,7 +286,7 @@ int Run(int argc, char** argv) {
         return rc;
     }
     // Neither do the desktop's pointer settings, nor the keyboards and mice.
-    if (int rc = RunPointerCommand(words); rc >= 0) {
+    if (int rc = RunPointerCommand(words, environment); rc >= 0) {
         return rc;
     }
     if (int rc = RunInputCommand(words, stdout, stderr); rc >= 0) {
@@ -296,9 +297,7 @@ int Run(int argc, char** argv) {
     }
 
     // The audio plugin the program would load, from beside the tool.
-    std::error_code folderError;
-    const std::string folder =
-        std::filesystem::read_symlink("/proc/self/exe", folderError).parent_path().string();
+    const std::string folder = ExecutableFolder();
     if (int rc = RunAudioCommand(words, AudioPluginPath(folder, simulate.enabled), stdout, stderr); rc >= 0) {
         return rc;
     }
@@ -318,7 +317,7 @@ int Run(int argc, char** argv) {
 
     const std::string& command = words[0];
     if (command == "update-check" && words.size() == 1) {
-        return RunUpdateCheck(*backend, update, stdout, stderr);
+        return RunUpdateCheck(*backend, update, {environment, folder}, stdout, stderr);
     }
     if (int rc = RunMacroCommand(*backend, words, OpenDevice); rc >= 0) {
         return rc;
@@ -362,5 +361,5 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const velkor::HttpGlobalInit http; // before any thread starts
-    return velkor::Run(argc, argv);
+    return velkor::Run(argc, argv, velkor::Environment::FromProcess()); // read once, here
 }

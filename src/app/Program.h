@@ -77,7 +77,7 @@ struct ProgramEnvironment {
     bool operator==(const ProgramEnvironment&) const = default;
 };
 
-// The variables above through `lookup` (std::getenv in the entry point); a
+// The variables above through `lookup` (the entry point's Environment); a
 // null answer means unset.
 ProgramEnvironment ReadProgramEnvironment(const std::function<const char*(const char* name)>& lookup);
 

@@ -15,11 +15,6 @@ struct ProgramFolders {
     std::string fonts;   // the program's own typefaces
 };
 
-// The folder of the running program file; the current folder when the system cannot tell.
-std::string ExecutableFolder();
-// The running program file's absolute path; empty when the system cannot tell.
-std::string ExecutablePath();
-
 // The folders for a program that lies in `programFolder`: "skin" and "Font"
 // beside it when "skin" is there, else those of the installed data folder
 // when that has a "skin", else the ones beside it (so that an error names

@@ -6,6 +6,7 @@
 #include "app/Program.h"
 #include "app/ProgramFolders.h"
 #include "devices/SupportedDevices.h"
+#include "platform/Environment.h"
 #include "platform/Trace.h"
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/bus/DeviceBusService.h"
@@ -95,9 +96,9 @@ private:
 };
 
 // Qt aborts when it finds no display; say so plainly instead.
-bool DisplayAvailable() {
+bool DisplayAvailable(const velkor::Environment& environment) {
     for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
-        const char* value = std::getenv(name);
+        const char* value = environment.Find(name);
         if (value != nullptr && value[0] != '\0') {
             return true;
         }
@@ -175,12 +176,9 @@ void IdentifyToDesktop(const std::string& skinFolder) {
 }
 
 // velkor --autostart on|off: no display, no bus, no devices.
-int RunAutostart(bool on) {
-    const auto value = [](const char* name) {
-        const char* found = std::getenv(name);
-        return found != nullptr ? std::string(found) : std::string();
-    };
-    const std::string path = velkor::AutostartFilePath(value("XDG_CONFIG_HOME"), value("HOME"));
+int RunAutostart(bool on, const velkor::Environment& environment) {
+    const std::string path =
+        velkor::AutostartFilePath(environment.Get("XDG_CONFIG_HOME"), environment.Get("HOME"));
     std::string error;
     if (!velkor::SetAutostart(path, on, velkor::ExecutablePath(), &error)) {
         std::fprintf(stderr, "velkor: start at login not turned %s: %s\n", on ? "on" : "off", error.c_str());
@@ -195,6 +193,8 @@ int RunAutostart(bool on) {
 int main(int argc, char** argv) {
     const auto startTime = std::chrono::steady_clock::now();
     const velkor::HttpGlobalInit http; // before any thread starts
+    // The only read of the process environment; everything below gets this copy.
+    const velkor::Environment environment = velkor::Environment::FromProcess();
     velkor::ProgramOptions options;
     std::string error;
     velkor::AutostartChoice autostart = velkor::AutostartChoice::Off;
@@ -208,17 +208,17 @@ int main(int argc, char** argv) {
         std::printf("%s\n", velkor::VersionText().c_str());
         return 0;
     case velkor::CommandLineAction::Autostart:
-        return RunAutostart(autostart == velkor::AutostartChoice::On);
+        return RunAutostart(autostart == velkor::AutostartChoice::On, environment);
     case velkor::CommandLineAction::Error:
         std::fprintf(stderr, "velkor: %s\n", error.c_str());
         velkor::PrintUsage(stderr);
         return 2;
     }
-    velkor::InitTraceFromEnvironment();
+    velkor::InitTraceFromEnvironment(environment);
     if (options.trace) {
         velkor::SetTraceEnabled(true);
     }
-    if (!options.headless && !DisplayAvailable()) {
+    if (!options.headless && !DisplayAvailable(environment)) {
         std::fprintf(stderr, "velkor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set; "
                              "--headless or QT_QPA_PLATFORM=offscreen run without one)\n");
         return 1;
@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
     velkor::ui::ManualClock headlessClock;       // the in-memory toolkit's, moved by real time
     velkor::SleepWatcher sleepWatcher;           // logind on the system bus
     velkor::DesktopPointerSettings pointerSettings(
-        velkor::DesktopPointerSettings::OptionsFromEnvironment(velkor::FamilyMouseIds()));
+        velkor::DesktopPointerSettings::OptionsFromEnvironment(environment, velkor::FamilyMouseIds()));
     velkor::ProgramServices services{
         .makeToolkit = [&argc, argv, &options, &headlessClock](const std::string& folder, std::string* why)
             -> std::unique_ptr<velkor::ui::Toolkit> {
@@ -251,7 +251,8 @@ int main(int argc, char** argv) {
             return std::make_unique<velkor::GlobalInputSource>(dispatcher);
         },
         .startAudioTool = true,
-        .environment = velkor::ReadProgramEnvironment([](const char* name) { return std::getenv(name); }),
+        .environment = velkor::ReadProgramEnvironment(
+            [&environment](const char* name) { return environment.Find(name); }),
         .deviceService = &deviceService,
         .sleepWatcher = &sleepWatcher,
         .pointerSettings = &pointerSettings,

@@ -8,7 +8,7 @@
 // value: a missing plugin, entry point or endpoint makes every call fail,
 // never crash. Answers are parsed within the buffer, whether or not the
 // plugin ended them.
-#include "headset/OsConfAbi.h"
+#include "platform/audio/OsConfAbi.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -24,8 +23,8 @@ bool Wanted() {
 
 } // namespace
 
-void InitTraceFromEnvironment() {
-    const char* value = std::getenv("VELKOR_TRACE");
+void InitTraceFromEnvironment(const Environment& environment) {
+    const char* value = environment.Find("VELKOR_TRACE");
     if (value != nullptr && std::strcmp(value, "0") != 0 && value[0] != '\0') {
         SetTraceEnabled(true);
     }

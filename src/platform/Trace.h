@@ -7,6 +7,8 @@
 //
 // A sink can be installed to capture lines (tests, the command-line tool);
 // while a sink is installed every line goes to it, whatever the switch says.
+#include "platform/Environment.h"
+
 #include <functional>
 #include <string_view>
 
@@ -14,8 +16,8 @@ namespace velkor {
 
 using TraceSink = std::function<void(std::string_view line)>;
 
-// Reads VELKOR_TRACE once; call early in main().
-void InitTraceFromEnvironment();
+// Turns tracing on when VELKOR_TRACE is set (and not "0"); call early in main().
+void InitTraceFromEnvironment(const Environment& environment);
 void SetTraceEnabled(bool enabled);
 bool TraceEnabled();
 

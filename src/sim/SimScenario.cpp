@@ -2,11 +2,13 @@
 
 #include "sim/SimBackend.h"
 
-#include <json/json.h>
+#include "platform/AtomicFile.h"
+#include "platform/JsonText.h"
+
+#include <json/value.h>
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <memory>
 #include <set>
 
@@ -234,21 +236,10 @@ bool ParseScenario(std::string_view text, SimScenario& out, std::string& error) 
         error = "the scenario is larger than 1 MiB";
         return false;
     }
-    Json::CharReaderBuilder builder;
-    builder["stackLimit"] = kJsonNestingLimit;
-    builder["rejectDupKeys"] = true;
-    builder["failIfExtra"] = true;
-    builder["strictRoot"] = true;
     Json::Value root;
     std::string parseErrors;
-    try {
-        const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        if (!reader->parse(text.data(), text.data() + text.size(), &root, &parseErrors)) {
-            error = "not valid JSON: " + parseErrors;
-            return false;
-        }
-    } catch (const std::exception& e) {
-        error = std::string("not valid JSON: ") + e.what();
+    if (!ParseJson(text, root, {.maxDepth = kJsonNestingLimit, .exact = true}, &parseErrors)) {
+        error = "not valid JSON: " + parseErrors;
         return false;
     }
     if (!root.isObject() || !root["steps"].isArray()) {
@@ -277,18 +268,20 @@ bool ParseScenario(std::string_view text, SimScenario& out, std::string& error) 
 
 bool LoadScenarioFile(const std::string& file, SimScenario& out, std::string& error) {
     out.steps.clear();
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
+    std::string text;
+    switch (ReadWholeFile(file, text, nullptr, kMaxScenarioBytes)) {
+    case FileReadStatus::Missing:
         error = "cannot open scenario file " + file;
         return false;
-    }
-    std::string text(kMaxScenarioBytes + 1, '\0');
-    stream.read(text.data(), std::streamsize(text.size()));
-    if (stream.bad()) {
+    case FileReadStatus::Unreadable:
         error = "cannot read scenario file " + file;
         return false;
+    case FileReadStatus::TooLarge:
+        error = file + ": the scenario is larger than 1 MiB";
+        return false;
+    default:
+        break; // an empty file is not JSON: ParseScenario says so
     }
-    text.resize(size_t(stream.gcount()));
     if (!ParseScenario(text, out, error)) {
         error = file + ": " + error;
         return false;

@@ -1,6 +1,6 @@
 #include "update/UpdateCheck.h"
 
-#include <json/reader.h>
+#include "platform/JsonText.h"
 
 #include <charconv>
 #include <cstdio>
@@ -20,18 +20,11 @@ UpdateResult Failed(const UpdateItem& item, std::string why) {
 
 // One JSON object and nothing after it, at most kNestingLimit levels deep.
 bool ParseStrictObject(std::span<const uint8_t> body, Json::Value& value, std::string& why) {
-    Json::CharReaderBuilder builder;
-    Json::CharReaderBuilder::strictMode(&builder.settings_);
-    builder.settings_["stackLimit"] = kNestingLimit;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    const char* begin = reinterpret_cast<const char*>(body.data());
+    const std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
     std::string errors;
-    bool parsed = false;
-    try {
-        parsed = reader->parse(begin, begin + body.size(), &value, &errors);
-    } catch (const std::exception& error) { // jsoncpp throws past its stack limit
-        errors = error.what();
-    }
+    const bool parsed = ParseJson(
+        text, value, {.maxDepth = kNestingLimit, .comments = false, .exact = true, .trailingCommas = false},
+        &errors);
     if (!parsed || !value.isObject()) {
         why = parsed ? "the answer is not a JSON object" : "the answer is not JSON: " + errors;
         return false;

@@ -1,4 +1,5 @@
 // One package download and the folder it goes to.
+#include "platform/AtomicFile.h"
 #include "platform/Trace.h"
 #include "profiles/NameRules.h"
 #include "update/UpdateThreads.h"
@@ -18,7 +19,6 @@ namespace velkor {
 namespace {
 
 constexpr const char* kPackageExtension = ".pkg";
-constexpr const char* kPartExtension = ".part";
 constexpr auto kProgressGap = std::chrono::milliseconds(100); // at most ten reports a second
 
 // A folder this user alone owns: a real folder (not a link), our user, no access for others.
@@ -211,31 +211,28 @@ DownloadOutcome DownloadPackage(HttpClient& client, const std::string& folder, c
         return outcome;
     }
     const std::string target = folder + "/" + job.name + kPackageExtension;
-    const std::string part = target + kPartExtension;
-    ::unlink(part.c_str()); // a leftover of an earlier run; the folder is ours alone
-    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        outcome.why = part + ": " + std::strerror(errno);
+    // Private, and whatever lies at the name (a link, say) is replaced, never followed.
+    AtomicFileWriter file(target, {.followLink = false, .mode = 0600});
+    if (!file.Open()) {
+        outcome.why = target + ": " + file.Error();
         return outcome;
     }
-    PackageSink sink(fd, job, progress);
+    PackageSink sink(file.Fd(), job, progress);
     if (progress) {
         progress(-1); // started: the row shows it downloads, its percentage follows once the size is known
     }
     client.Reset();
     const int64_t received = client.Request("GET", job.url, {}, sink);
-    bool ok = received >= 0 && client.LastStatus() != 0 && sink.Verify();
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(part.c_str(), target.c_str()) == 0) {
+    if (received >= 0 && client.LastStatus() != 0 && sink.Verify() && file.Commit()) {
         outcome.ok = true;
         outcome.path = target;
         return outcome;
     }
-    ::unlink(part.c_str());
+    file.Abandon();
     outcome.why = !sink.Why().empty()               ? sink.Why()
                   : !client.LastErrorText().empty() ? client.LastErrorText()
                   : received == 0                   ? std::string(kNoLinkServer)
+                  : !file.Error().empty()           ? "the package could not be stored: " + file.Error()
                                                     : "the package could not be stored";
     return outcome;
 }

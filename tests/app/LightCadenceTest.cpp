@@ -85,7 +85,7 @@ protected:
 
     CTolvanicKeyboardDevice* SelectKeyboard() {
         auto* keyboard =
-            dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DevicesOfClass(1).front());
+            dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard).front());
         for (size_t i = 0; i < m_devices.size() && m_main->Discovery()->SelectedDevice() != keyboard; ++i) {
             m_main->Discovery()->SelectAdjacentItem(true);
         }

@@ -1,6 +1,5 @@
 #include "platform/desktop/DesktopPointerSettings.h"
 
-#include <cstdlib>
 #include <string>
 #include <strings.h>
 
@@ -9,11 +8,6 @@ namespace {
 
 bool SameName(std::string_view a, const char* b) {
     return a.size() == std::char_traits<char>::length(b) && strncasecmp(a.data(), b, a.size()) == 0;
-}
-
-std::string FromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
 }
 
 // Desktops that keep their pointer settings where this program cannot reach them.
@@ -79,13 +73,14 @@ DesktopPointerSettings::DesktopPointerSettings(std::unique_ptr<PointerBackend> b
 
 DesktopPointerSettings::~DesktopPointerSettings() = default;
 
-DesktopPointerOptions DesktopPointerSettings::OptionsFromEnvironment(std::vector<UsbProductId> familyMice) {
+DesktopPointerOptions DesktopPointerSettings::OptionsFromEnvironment(const Environment& environment,
+                                                                     std::vector<UsbProductId> familyMice) {
     DesktopPointerOptions options;
-    options.currentDesktop = FromEnvironment("XDG_CURRENT_DESKTOP");
+    options.currentDesktop = environment.Get("XDG_CURRENT_DESKTOP");
     // Where sd-bus and libdbus look for the session bus.
-    options.busAddress = FromEnvironment("DBUS_SESSION_BUS_ADDRESS");
+    options.busAddress = environment.Get("DBUS_SESSION_BUS_ADDRESS");
     if (options.busAddress.empty()) {
-        const std::string runtime = FromEnvironment("XDG_RUNTIME_DIR");
+        const std::string runtime = environment.Get("XDG_RUNTIME_DIR");
         if (!runtime.empty()) {
             options.busAddress = "unix:path=" + runtime + "/bus";
         }

@@ -7,7 +7,8 @@
 // NotOffered or Failed with the reason, so one refusal never hides the rest.
 //
 // Threads: one thread at a time; the calls block (each D-Bus answer is waited
-// for at most 500 ms). The environment is read only by OptionsFromEnvironment.
+// for at most 500 ms). OptionsFromEnvironment takes the entry point's environment.
+#include "platform/Environment.h"
 #include "platform/desktop/PointerBackend.h"
 #include "platform/desktop/PointerValues.h"
 
@@ -42,7 +43,8 @@ public:
 
     // XDG_CURRENT_DESKTOP and the session bus address ($DBUS_SESSION_BUS_ADDRESS,
     // else $XDG_RUNTIME_DIR/bus), read once here.
-    static DesktopPointerOptions OptionsFromEnvironment(std::vector<UsbProductId> familyMice);
+    static DesktopPointerOptions OptionsFromEnvironment(const Environment& environment,
+                                                        std::vector<UsbProductId> familyMice);
 
     // "GNOME (GSettings)", "KDE Plasma (KWin)" or "none: <desktop>".
     std::string BackendName() const;

@@ -1,10 +1,10 @@
 // The simulated audio plugin's entry points, answered by this copy's store.
 #include "sim/audio/SimAudioStore.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/Environment.h"
+
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 namespace velkor::sim {
@@ -12,20 +12,20 @@ namespace velkor::sim {
 namespace {
 
 // VELKOR_SIM_AUDIO=FILE.json, applied once per copy of the plugin.
-void ApplyEnvironmentOnce(SimAudioStore& store) {
+void ApplyEnvironmentOnce(SimAudioStore& store, const Environment& environment) {
     static std::once_flag once;
-    std::call_once(once, [&store] {
-        const char* path = std::getenv("VELKOR_SIM_AUDIO");
-        if (path == nullptr || *path == 0) {
+    std::call_once(once, [&store, &environment] {
+        const std::string path = environment.Get("VELKOR_SIM_AUDIO");
+        if (path.empty()) {
             return;
         }
-        std::ifstream in(path, std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string text;
         std::string error;
-        if (!in.good() && !in.eof()) {
-            std::fprintf(stderr, "simulated audio: %s cannot be read\n", path);
+        const FileReadStatus status = ReadWholeFile(path, text);
+        if (status != FileReadStatus::Ok && status != FileReadStatus::Empty) {
+            std::fprintf(stderr, "simulated audio: %s cannot be read\n", path.c_str());
         } else if (!store.Configure(text, &error)) {
-            std::fprintf(stderr, "simulated audio: %s: %s\n", path, error.c_str());
+            std::fprintf(stderr, "simulated audio: %s: %s\n", path.c_str(), error.c_str());
         }
     });
 }
@@ -48,7 +48,8 @@ extern "C" {
 
 int32_t ConfLibInit(void) {
     velkor::sim::SimAudioStore& store = velkor::sim::PluginStore();
-    velkor::sim::ApplyEnvironmentOnce(store);
+    // The environment is read here, at the plugin's entry point.
+    velkor::sim::ApplyEnvironmentOnce(store, velkor::Environment::FromProcess({"VELKOR_SIM_AUDIO"}));
     return store.ConfLibInit();
 }
 

@@ -8,7 +8,9 @@
 // A value given as a number is stored as its decimal text.
 #include "sim/audio/SimAudioStore.h"
 
-#include <json/json.h>
+#include "platform/JsonText.h"
+
+#include <json/value.h>
 
 #include <cstdio>
 #include <cstring>
@@ -90,17 +92,9 @@ void SimAudioStore::Reset() {
 }
 
 bool SimAudioStore::Configure(const std::string& json, std::string* error) {
-    Json::CharReaderBuilder builder;
-    builder["stackLimit"] = 20;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string reason;
-    bool parsed = false;
-    try {
-        parsed = reader->parse(json.data(), json.data() + json.size(), &root, &reason);
-    } catch (const std::exception& e) {
-        reason = e.what();
-    }
+    const bool parsed = ParseJson(json, root, {.maxDepth = 20}, &reason);
     auto fail = [&](const std::string& why) {
         if (error != nullptr) {
             *error = why;

@@ -11,7 +11,7 @@
 //
 // Thread-safe. The plugin's entry points answer from one store per loaded
 // copy of the plugin (PluginStore): the boundary has no context argument.
-#include "headset/OsConfAbi.h"
+#include "platform/audio/OsConfAbi.h"
 
 #include <array>
 #include <cstdint>

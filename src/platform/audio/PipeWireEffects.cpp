@@ -1,8 +1,9 @@
 // The equaliser and the voice changer as filter-chain modules in the
 // plugin's PipeWire context.
-#include "headset/linux/PipeWireEffects.h"
+#include "platform/audio/PipeWireEffects.h"
 
-#include "headset/linux/HeadsetCard.h"
+#include "platform/JsonText.h"
+#include "platform/audio/HeadsetCard.h"
 
 #include <pipewire/extensions/metadata.h>
 #include <pipewire/impl.h>
@@ -70,10 +71,11 @@ bool IsHeadset(const Props& props) {
 
 // The "name" of a metadata value such as { "name": "alsa_output.usb-..." }.
 std::string JsonName(const std::string& value) {
-    const size_t key = value.find("\"name\"");
-    const size_t open = key == std::string::npos ? key : value.find('"', value.find(':', key));
-    const size_t close = open == std::string::npos ? open : value.find('"', open + 1);
-    return close == std::string::npos ? std::string() : value.substr(open + 1, close - open - 1);
+    Json::Value parsed;
+    if (!ParseJson(value, parsed) || !parsed.isObject() || !parsed["name"].isString()) {
+        return {};
+    }
+    return parsed["name"].asString();
 }
 
 // Node names come from PipeWire; they must not break out of the quoted argument.
@@ -123,11 +125,11 @@ std::string EqualiserArgs(const std::string& sink, const std::array<int32_t, kBa
     return args.str();
 }
 
-std::string PitchShifterPath() {
-    std::string folders = "/usr/lib/ladspa:/usr/lib64/ladspa:/usr/local/lib/ladspa";
-    if (const char* path = std::getenv("LADSPA_PATH"); path != nullptr && *path != 0) {
-        folders = path;
-    }
+} // namespace
+
+std::string PitchShifterPath(const std::string& ladspaPath) {
+    const std::string folders =
+        ladspaPath.empty() ? "/usr/lib/ladspa:/usr/lib64/ladspa:/usr/local/lib/ladspa" : ladspaPath;
     std::istringstream list(folders);
     std::string folder;
     while (std::getline(list, folder, ':')) {
@@ -139,6 +141,8 @@ std::string PitchShifterPath() {
     }
     return {};
 }
+
+namespace {
 
 std::string VoiceArgs(const std::string& source, const std::string& plugin, int semitones) {
     std::ostringstream args;
@@ -154,10 +158,6 @@ std::string VoiceArgs(const std::string& source, const std::string& plugin, int 
 }
 
 } // namespace
-
-bool PitchShifterInstalled() {
-    return !PitchShifterPath().empty();
-}
 
 // One loaded filter chain and the node its controls are set on.
 struct Chain {
@@ -649,9 +649,8 @@ bool PipeWireEffects::EqualiserLoaded() const {
     return m_impl->eq.module != nullptr;
 }
 
-int32_t PipeWireEffects::SetVoiceChanger(bool on, int32_t voice) {
+int32_t PipeWireEffects::SetVoiceChanger(bool on, int32_t voice, const std::string& plugin) {
     Impl& impl = *m_impl;
-    const std::string plugin = PitchShifterPath();
     if (on && plugin.empty()) {
         return kPitchShifterMissing;
     }

@@ -13,11 +13,13 @@
 //     0 can be set.
 // Statuses: HeadsetCard.h. Answers are zero-terminated UTF-16 within 1024
 // bytes. Calls are serialised by the plugin; none waits longer than the
-// PipeWire time limit.
-#include "headset/OsConfAbi.h"
-#include "headset/linux/AudioStateFile.h"
-#include "headset/linux/HeadsetCard.h"
-#include "headset/linux/PipeWireEffects.h"
+// PipeWire time limit. Each entry point hands in the environment it read, so
+// a variable changed between calls takes effect at the next one.
+#include "platform/Environment.h"
+#include "platform/audio/AudioStateFile.h"
+#include "platform/audio/HeadsetCard.h"
+#include "platform/audio/OsConfAbi.h"
+#include "platform/audio/PipeWireEffects.h"
 
 #include <memory>
 #include <mutex>
@@ -27,16 +29,27 @@
 
 namespace velkor::linuxaudio {
 
+// What the plugin takes from the process environment.
+struct PluginProcess {
+    std::string headsetCard; // VELKOR_HEADSET_ALSA: the card's ALSA device, instead of looking for it
+    std::string ladspaPath;  // LADSPA_PATH: where the pitch shifter is looked for
+    std::string statePath;   // the state file (XDG_STATE_HOME, HOME)
+
+    static PluginProcess From(const Environment& environment);
+    // The variables From reads, for Environment::FromProcess.
+    static Environment Read();
+};
+
 class LinuxAudioPlugin {
 public:
     LinuxAudioPlugin() = default;
 
-    int32_t ConfLibInit();
-    int32_t CreateDeviceList();
+    int32_t ConfLibInit(const PluginProcess& process);
+    int32_t CreateDeviceList(const PluginProcess& process);
     int32_t GetDeviceCount(int32_t flow, int32_t* count);
     int32_t GetDeviceById(int32_t flow, int32_t index, OsConfEndpoint* endpoint);
-    int32_t PropertyControl(OsConfEndpoint endpoint, const char16_t* name, void** value, void** extra,
-                            int32_t operation);
+    int32_t PropertyControl(const PluginProcess& process, OsConfEndpoint endpoint, const char16_t* name,
+                            void** value, void** extra, int32_t operation);
 
 private:
     struct Call; // one property call: its operation, value buffer and answer
@@ -58,8 +71,13 @@ private:
     void Reconcile();
     PipeWireEffects& Effects();
     void Save();
+    // The pitch shifter's file; empty when it is not installed.
+    std::string PitchShifter() const;
+    // The card's mixer for one call: kCardGone when the headset is not there.
+    int32_t OpenCard(CardMixer& mixer) const;
 
     std::mutex m_mutex;
+    PluginProcess m_process; // of the call under way
     bool m_cardPresent = false;
     AudioState m_state;
     std::unique_ptr<PipeWireEffects> m_effects;

@@ -7,6 +7,8 @@
 // Stored in $XDG_STATE_HOME/VELKOR01/headset-audio.json (default
 // ~/.local/state), written atomically; a missing or damaged file reads as the
 // defaults.
+#include "platform/Environment.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -32,8 +34,8 @@ struct AudioState {
     LevelMemory monitor;
 };
 
-// The file's path, from the environment.
-std::string AudioStatePath();
+// The file's path from XDG_STATE_HOME or HOME; empty when neither is usable.
+std::string AudioStatePath(const Environment& environment);
 // The defaults when the file is missing or damaged; values out of range are clamped.
 AudioState ReadAudioState(const std::string& path);
 // False when the file could not be written whole (the old one stays).

@@ -27,10 +27,10 @@ enum Status : int32_t {
 inline constexpr uint16_t kHeadsetVendor = 0x0c76;
 inline constexpr uint16_t kHeadsetProduct = 0x1630;
 
-// The ALSA control device of the headset: VELKOR_HEADSET_ALSA when set,
-// otherwise "hw:N" of the "sound" card whose USB parent is the headset.
-// Nothing when there is none.
-std::optional<std::string> FindHeadsetCard();
+// The ALSA control device of the headset: `named` (VELKOR_HEADSET_ALSA) when
+// not empty, otherwise "hw:N" of the "sound" card whose USB parent is the
+// headset. Nothing when there is none.
+std::optional<std::string> FindHeadsetCard(const std::string& named);
 
 enum class MixerGroup { Microphone, Monitoring };
 

@@ -1,23 +1,20 @@
 // The plugin's state file.
-#include "headset/linux/AudioStateFile.h"
+#include "platform/audio/AudioStateFile.h"
 
-#include <json/json.h>
+#include "platform/AtomicFile.h"
+#include "platform/JsonText.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <sstream>
-#include <unistd.h>
 
 namespace velkor::linuxaudio {
 
 namespace {
+
+// The file holds a few hundred bytes and two levels.
+constexpr int64_t kMaxStateFileSize = 64 * 1024;
+constexpr int kMaxStateDepth = 20;
 
 int32_t IntMember(const Json::Value& object, const char* name, int32_t low, int32_t high) {
     const Json::Value& value = object[name];
@@ -50,11 +47,11 @@ Json::Value WriteLevel(const LevelMemory& level) {
 
 } // namespace
 
-std::string AudioStatePath() {
+std::string AudioStatePath(const Environment& environment) {
     std::filesystem::path base;
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state == '/') {
+    if (const std::string state = environment.Get("XDG_STATE_HOME"); state.starts_with('/')) {
         base = state;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != 0) {
+    } else if (const std::string home = environment.Get("HOME"); !home.empty()) {
         base = std::filesystem::path(home) / ".local" / "state";
     } else {
         return {};
@@ -64,21 +61,10 @@ std::string AudioStatePath() {
 
 AudioState ReadAudioState(const std::string& path) {
     AudioState state;
-    std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) {
-        return state;
-    }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Json::CharReaderBuilder builder;
-    builder["stackLimit"] = 20;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string text;
     Json::Value root;
-    std::string errors;
-    try {
-        if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject()) {
-            return state;
-        }
-    } catch (const std::exception&) {
+    if (ReadWholeFile(path, text, nullptr, kMaxStateFileSize) != FileReadStatus::Ok ||
+        !ParseJson(text, root, {.maxDepth = kMaxStateDepth}) || !root.isObject()) {
         return state;
     }
     state.eqEnabled = IntMember(root, "eqEnabled", 0, 1) != 0;
@@ -108,38 +94,10 @@ bool WriteAudioState(const std::string& path, const AudioState& state) {
     root["voice"] = state.voice;
     root["microphone"] = WriteLevel(state.mic);
     root["monitoring"] = WriteLevel(state.monitor);
-    const std::string text = Json::writeString(Json::StreamWriterBuilder(), root) + "\n";
-
-    const std::filesystem::path target(path);
     std::error_code error;
-    std::filesystem::create_directories(target.parent_path(), error);
-    // Same folder, so the rename cannot cross file systems.
-    const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return false;
-        }
-        done += size_t(n);
-    }
-    // The data must be on disk before the rename makes it the file.
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!synced || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    // Private to the user, and a link in its place is replaced, not followed.
+    return WriteFileAtomically(StyledJsonText(root), path, nullptr, {.followLink = false, .mode = 0600});
 }
 
 } // namespace velkor::linuxaudio

@@ -1,5 +1,5 @@
 // The headset's card by libudev and its mixer by alsa-lib.
-#include "headset/linux/HeadsetCard.h"
+#include "platform/audio/HeadsetCard.h"
 
 #include <libudev.h>
 
@@ -19,9 +19,9 @@ bool AttrIs(udev_device* device, const char* name, uint16_t expected) {
 
 } // namespace
 
-std::optional<std::string> FindHeadsetCard() {
-    if (const char* named = std::getenv("VELKOR_HEADSET_ALSA"); named != nullptr && *named != 0) {
-        return std::string(named);
+std::optional<std::string> FindHeadsetCard(const std::string& named) {
+    if (!named.empty()) {
+        return named;
     }
     udev* context = udev_new();
     if (context == nullptr) {

@@ -1,5 +1,5 @@
 // The Linux audio plugin: property dispatch and the five entry points.
-#include "headset/linux/LinuxAudioPlugin.h"
+#include "platform/audio/LinuxAudioPlugin.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,8 +71,26 @@ PipeWireEffects& LinuxAudioPlugin::Effects() {
     return *m_effects;
 }
 
+PluginProcess PluginProcess::From(const Environment& environment) {
+    return PluginProcess{environment.Get("VELKOR_HEADSET_ALSA"), environment.Get("LADSPA_PATH"),
+                         AudioStatePath(environment)};
+}
+
+Environment PluginProcess::Read() {
+    return Environment::FromProcess({"VELKOR_HEADSET_ALSA", "LADSPA_PATH", "XDG_STATE_HOME", "HOME"});
+}
+
 void LinuxAudioPlugin::Save() {
-    WriteAudioState(AudioStatePath(), m_state);
+    WriteAudioState(m_process.statePath, m_state);
+}
+
+std::string LinuxAudioPlugin::PitchShifter() const {
+    return PitchShifterPath(m_process.ladspaPath);
+}
+
+int32_t LinuxAudioPlugin::OpenCard(CardMixer& mixer) const {
+    const std::optional<std::string> device = FindHeadsetCard(m_process.headsetCard);
+    return device ? mixer.Open(*device) : kCardGone;
 }
 
 void LinuxAudioPlugin::Reconcile() {
@@ -80,25 +98,29 @@ void LinuxAudioPlugin::Reconcile() {
     if (m_state.eqEnabled && !effects.EqualiserLoaded()) {
         effects.SetEqualiser(true, m_state.bands);
     }
-    if (m_state.voiceEnabled && !effects.VoiceChangerLoaded() && PitchShifterInstalled()) {
-        effects.SetVoiceChanger(true, m_state.voice);
+    if (m_state.voiceEnabled && !effects.VoiceChangerLoaded()) {
+        if (const std::string pitchShifter = PitchShifter(); !pitchShifter.empty()) {
+            effects.SetVoiceChanger(true, m_state.voice, pitchShifter);
+        }
     }
 }
 
-int32_t LinuxAudioPlugin::ConfLibInit() {
+int32_t LinuxAudioPlugin::ConfLibInit(const PluginProcess& process) {
     std::lock_guard lock(m_mutex);
+    m_process = process;
     Effects().BeginCall();
-    m_state = ReadAudioState(AudioStatePath());
-    m_cardPresent = FindHeadsetCard().has_value();
+    m_state = ReadAudioState(m_process.statePath);
+    m_cardPresent = FindHeadsetCard(m_process.headsetCard).has_value();
     if (m_cardPresent && (m_state.eqEnabled || m_state.voiceEnabled) && Effects().Reachable() == kOk) {
         Reconcile(); // as a driver keeps them: back as they were
     }
     return kOk;
 }
 
-int32_t LinuxAudioPlugin::CreateDeviceList() {
+int32_t LinuxAudioPlugin::CreateDeviceList(const PluginProcess& process) {
     std::lock_guard lock(m_mutex);
-    m_cardPresent = FindHeadsetCard().has_value();
+    m_process = process;
+    m_cardPresent = FindHeadsetCard(m_process.headsetCard).has_value();
     return kOk;
 }
 
@@ -123,10 +145,12 @@ int32_t LinuxAudioPlugin::GetDeviceById(int32_t flow, int32_t index, OsConfEndpo
     return kOk;
 }
 
-int32_t LinuxAudioPlugin::PropertyControl(OsConfEndpoint endpoint, const char16_t* name, void** value,
+int32_t LinuxAudioPlugin::PropertyControl(const PluginProcess& process, OsConfEndpoint endpoint,
+                                          const char16_t* name, void** value,
                                           void** /*extra: every control moves all channels*/,
                                           int32_t operation) {
     std::lock_guard lock(m_mutex);
+    m_process = process;
     Effects().BeginCall(); // however many waits the call makes, none outlasts the call's time
     const std::optional<std::string> property = NarrowName(name);
     if (!property || value == nullptr || *value == nullptr ||
@@ -187,16 +211,6 @@ int32_t LinuxAudioPlugin::PropertyControl(OsConfEndpoint endpoint, const char16_
 }
 
 // ---- Card ----
-
-namespace {
-
-// The card's mixer for one call: kCardGone when the headset is not there.
-int32_t OpenCard(CardMixer& mixer) {
-    const std::optional<std::string> device = FindHeadsetCard();
-    return device ? mixer.Open(*device) : kCardGone;
-}
-
-} // namespace
 
 int32_t LinuxAudioPlugin::Level(Call& call, MixerGroup group, LevelMemory& memory) {
     CardMixer mixer;
@@ -306,7 +320,8 @@ int32_t LinuxAudioPlugin::Band(Call& call, int band) {
 }
 
 int32_t LinuxAudioPlugin::VoiceChanger(Call& call) {
-    if (!PitchShifterInstalled()) {
+    const std::string pitchShifter = PitchShifter();
+    if (pitchShifter.empty()) {
         return kPitchShifterMissing;
     }
     if (const int32_t status = Effects().Reachable(); status != kOk) {
@@ -320,7 +335,7 @@ int32_t LinuxAudioPlugin::VoiceChanger(Call& call) {
     if (on != 0 && on != 1) {
         return kNoSuchControl;
     }
-    const int32_t status = Effects().SetVoiceChanger(on == 1, m_state.voice);
+    const int32_t status = Effects().SetVoiceChanger(on == 1, m_state.voice, pitchShifter);
     if (status == kOk) {
         m_state.voiceEnabled = on == 1;
         Save();
@@ -343,7 +358,7 @@ int32_t LinuxAudioPlugin::Voice(Call& call) {
 
 int32_t LinuxAudioPlugin::Features(Call& call, bool input) {
     int32_t word = 0;
-    if (input && PitchShifterInstalled() && Effects().Reachable() == kOk) {
+    if (input && !PitchShifter().empty() && Effects().Reachable() == kOk) {
         word |= 0x20000; // the voice changer
     }
     // Seven items; only the first means something to the program.
@@ -371,12 +386,15 @@ velkor::linuxaudio::LinuxAudioPlugin& Plugin() {
 
 extern "C" {
 
+// The entry points read the environment, each for its own call.
 int32_t ConfLibInit(void) {
-    return Plugin().ConfLibInit();
+    using velkor::linuxaudio::PluginProcess;
+    return Plugin().ConfLibInit(PluginProcess::From(PluginProcess::Read()));
 }
 
 int32_t CreateDeviceList(void) {
-    return Plugin().CreateDeviceList();
+    using velkor::linuxaudio::PluginProcess;
+    return Plugin().CreateDeviceList(PluginProcess::From(PluginProcess::Read()));
 }
 
 int32_t GetDeviceCount(int32_t flow, int32_t* count) {
@@ -389,7 +407,9 @@ int32_t GetDeviceById(int32_t flow, int32_t index, OsConfEndpoint* endpoint) {
 
 int32_t PropertyControl(OsConfEndpoint endpoint, const char16_t* name, void** value, void** extra,
                         int32_t operation) {
-    return Plugin().PropertyControl(endpoint, name, value, extra, operation);
+    using velkor::linuxaudio::PluginProcess;
+    return Plugin().PropertyControl(PluginProcess::From(PluginProcess::Read()), endpoint, name, value, extra,
+                                    operation);
 }
 
 } // extern "C"

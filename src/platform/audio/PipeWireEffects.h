@@ -16,7 +16,7 @@
 // (kCallTimeoutMs) all together; every call returns with a status of
 // HeadsetCard.h. Called from one thread at a time; PipeWire's own work runs
 // on a loop thread of the object's.
-#include "headset/linux/AudioStateFile.h"
+#include "platform/audio/AudioStateFile.h"
 
 #include <array>
 #include <cstdint>
@@ -30,9 +30,9 @@ inline constexpr int kCallTimeoutMs = 400;
 // Voices 0..3 in semitones.
 inline constexpr std::array<int, 4> kVoiceSemitones = {5, 9, -5, -10};
 
-// Whether the rubberband LADSPA plugin is installed (LADSPA_PATH, else the
-// usual folders).
-bool PitchShifterInstalled();
+// The rubberband LADSPA plugin's file in the folders of `ladspaPath`
+// (LADSPA_PATH; empty: the usual folders); empty when it is not installed.
+std::string PitchShifterPath(const std::string& ladspaPath);
 
 class PipeWireEffects {
 public:
@@ -57,9 +57,10 @@ public:
     int32_t SetBands(const std::array<int32_t, kBandCount>& bands);
     bool EqualiserLoaded() const;
 
-    // Loads or unloads the voice changer with voice 0..3.
-    // kPitchShifterMissing without the LADSPA plugin, kNoSuchControl without a headset source.
-    int32_t SetVoiceChanger(bool on, int32_t voice);
+    // Loads or unloads the voice changer with voice 0..3 through the pitch
+    // shifter at `pitchShifter` (PitchShifterPath). kPitchShifterMissing
+    // without it, kNoSuchControl without a headset source.
+    int32_t SetVoiceChanger(bool on, int32_t voice, const std::string& pitchShifter);
     int32_t SetVoice(int32_t voice);
     bool VoiceChangerLoaded() const;
 
