@@ -183,7 +183,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     // comes between the frames looked at here.)
     keyboard->SetLightControl(false);
     Commit(*keyboard, 30);
-    ASSERT_EQ(keyboard->SendSettings(0, 0, 1, {}), 1);
+    ASSERT_EQ(Written(*keyboard, [&] { return keyboard->SendSettings(0, 0, 1, {}); }), 1);
     EXPECT_EQ(LastWrittenRecord()[1], 0xFE);
     m_sim.ClearFrames();
     ASSERT_TRUE(m_user.Click(On(*keyboard, "repeat_delay_check_2")));
@@ -195,7 +195,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
 
     // A record the keyboard never got is reported as such.
     m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::FailedWrite, 2, 1});
-    EXPECT_EQ(keyboard->SendSettings(0, 0, 1, {}), -1);
+    EXPECT_EQ(Written(*keyboard, [&] { return keyboard->SendSettings(0, 0, 1, {}); }), -1);
 
     // A host-driven effect the keyboard reports as 0xFE stays selected.
     const uint8_t hostDriven = 0xFE;
@@ -314,7 +314,7 @@ TEST_F(KeyboardDeviceTest, EventsFromTheKeyboardAndItsPower) {
     }
     EXPECT_EQ(keyboard->SettingsImage().activeProfile, 3);
     EXPECT_EQ(keyboard->LastRecord().eventDetail, 2);
-    ASSERT_EQ(keyboard->SendSettings(0, 0, 1, {}), 1);
+    ASSERT_EQ(Written(*keyboard, [&] { return keyboard->SendSettings(0, 0, 1, {}); }), 1);
     EXPECT_EQ(LastWrittenRecord()[17], 2);
 
     // Power: read, shown, and announced with byte 4; skipped while in the tray.
