@@ -1,18 +1,12 @@
 #include "devices/TransferWorker.h"
 
 #include "platform/Trace.h"
+#include "transport/DeviceTransport.h"
 
 #include <algorithm>
 #include <system_error>
 
 namespace velkor {
-
-namespace {
-
-constexpr int kResultOk = 1;
-constexpr int kResultNoReply = 0;
-
-} // namespace
 
 bool TransferWorker::StartThread() {
     if (m_thread.joinable()) {

@@ -65,9 +65,13 @@ protected:
         }
         m_mouse.SetStageStep(1, released, false);
     }
+    // The worker ended every write; what they posted back has run. A bound against a hang.
     bool Drained() {
-        return PumpUntil(
-            m_dispatcher, [&] { return m_mouse.WorkerIdle(); }, 5000);
+        for (int wait = 0; wait < 5000 && !m_mouse.WorkerIdle(); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        m_dispatcher.ProcessPending();
+        return m_mouse.WorkerIdle();
     }
 
     TempFolder m_folder;
