@@ -192,19 +192,20 @@ void DeviceApi::Run(const DeviceCall& call, ReplyFn reply) {
     std::weak_ptr<int> alive = m_alive;
     CTolvanicUSBDevice* device = target->device;
     const std::string what = call.method == DeviceMethod::SetOption ? call.name : WhatItSets(call.method);
-    tally->Seal([this, alive, device, what, answer = std::move(answer), reply = std::move(reply)](int result) {
-        // On the worker: never wait here. A device gone by then drops it, and
-        // the bus service answers the call as failed when it stops.
-        device->PostToUi([this, alive, what, answer, reply, result]() mutable {
-            if (answer.status == DeviceCallStatus::Ok && result != kResultOk) {
-                answer = FromResult(result, what);
-            }
-            if (alive.lock()) {
-                CheckChanges();
-            }
-            reply(std::move(answer));
+    tally->Seal(
+        [this, alive, device, what, answer = std::move(answer), reply = std::move(reply)](int result) {
+            // On the worker: never wait here. A device gone by then drops it, and
+            // the bus service answers the call as failed when it stops.
+            device->PostToUi([this, alive, what, answer, reply, result]() mutable {
+                if (answer.status == DeviceCallStatus::Ok && result != kResultOk) {
+                    answer = FromResult(result, what);
+                }
+                if (alive.lock()) {
+                    CheckChanges();
+                }
+                reply(std::move(answer));
+            });
         });
-    });
 }
 
 DeviceReply DeviceApi::RunSetter(const DeviceCall& call, const Target& target) {

@@ -286,15 +286,16 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
             return int(kResultNoReply); // sent once the mouse answers again (IsLinkUp)
         }
         transport.BeginSession();
-        const int result = transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), at);
+        const int result =
+            transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), at);
         transport.EndSession(1);
         TraceF("mouse record written: %zu bytes at %d in %d-byte chunks, result %d",
                MouseSettingsRecord::kWrittenSize, int(at), int(transport.ChunkSize()), result);
         return result;
     };
-    const bool queued = WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write), [this](int result) {
-        m_writePending = result != kResultOk && OnReceiver();
-    });
+    const bool queued =
+        WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write),
+                    [this](int result) { m_writePending = result != kResultOk && OnReceiver(); });
     return queued ? kResultOk : kResultNoReply;
 }
 

@@ -101,7 +101,8 @@ bool CTolvanicUSBDevice::RunTransfer(TransferJob job) {
     });
 }
 
-bool CTolvanicUSBDevice::WriteRecord(uint32_t key, TransferWorker::Write write, std::function<void(int)> done) {
+bool CTolvanicUSBDevice::WriteRecord(uint32_t key, TransferWorker::Write write,
+                                     std::function<void(int)> done) {
     std::shared_ptr<WriteTally> tally = m_tally;
     if (tally) {
         tally->Expect();

@@ -164,6 +164,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     keyboard->SelectFunctionPage(4); // the system tab
     ui::Control& winLock = On(*keyboard, "winlockflag_option");
     ASSERT_TRUE(m_user.Click(winLock));
+    ASSERT_TRUE(Drained(*keyboard));
     EXPECT_EQ(Sent(0x01).size(), 1u);
     EXPECT_EQ(Sent(0x02).size(), 1u);
     const std::vector<uint8_t> record = LastWrittenRecord();

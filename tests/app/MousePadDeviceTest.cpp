@@ -106,6 +106,7 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
     // its own bytes go back as it holds them.
     m_sim.ClearFrames();
     ASSERT_TRUE(m_user.StepSlider(On(*pad, "deng_light_slider"), 2));
+    ASSERT_TRUE(Drained(*pad));
     // Byte 0, then the 28 bytes of profile 0 in 24-byte chunks, then one session.
     const auto frames = Sent(0);
     ASSERT_EQ(frames.size(), 6u);
@@ -215,6 +216,7 @@ TEST_F(MousePadDeviceTest, AGameEventAndSameModeReachThePadAsOneWriteEach) {
     ASSERT_NE(pad, nullptr);
     ASSERT_NE(m_main->Lighting(), nullptr);
     m_main->Lighting()->OnGameEvent(0, 3);
+    ASSERT_TRUE(Drained(*pad));
     ASSERT_EQ(Sent(kWriteParams).size(), 1u);
     EXPECT_EQ(LastWritten()[1], 3);
 
@@ -223,6 +225,7 @@ TEST_F(MousePadDeviceTest, AGameEventAndSameModeReachThePadAsOneWriteEach) {
         m_main->Lighting()->Sync(), m_main->Lighting()->Panels(),
         [this](uint32_t kind) { return m_main->Discovery()->DevicesOfClass(kind); }, ScreenSize{});
     EXPECT_EQ(same.Press(pad), 1);
+    ASSERT_TRUE(Drained(*pad));
     EXPECT_TRUE(IsSynchronised(*pad));
     ASSERT_EQ(Sent(kWriteParams).size(), 1u);
     EXPECT_EQ(Sent(0).size(), 3u) << "one session: begin, the 21 bytes, end";
