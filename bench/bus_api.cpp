@@ -1,9 +1,10 @@
 // The device API over a private session bus, with the program (headless, on
 // the in-memory toolkit) and the simulated family in this process. Goals:
 // SetLighting costing the program under 2 ms of CPU per call
-// ("program_cpu_us"; its round trip also holds the device's own time, the
-// write and the protocol's waits, "device_wait_us": the wall time no thread
-// of the process spent on the CPU); GetSettings costing the program under
+// ("program_cpu_us"; the answer comes once the keyboard's write has ended, so
+// its round trip also holds "waiting_us": wall time in which no thread of the
+// process used the CPU, i.e. the device's transfers, the protocol's 10 ms
+// wait and the profile file's sync to disk); GetSettings costing the program under
 // 0.2 ms of CPU per call ("program_cpu_us" per call: the process's CPU time
 // less the calling thread's, over 1,000 calls); and the bus answering other
 // calls while a device write runs ("answers_during_write" per write, with
@@ -173,7 +174,7 @@ void BM_SetLightingRoundTrip(benchmark::State& state) {
     // The simulated device runs in this process: its own CPU counts as the program's.
     const double perCall = calls > 0 ? 1e6 / double(calls) : 0;
     state.counters["program_cpu_us"] = programCpu * perCall;
-    state.counters["device_wait_us"] = std::max(0.0, wall - programCpu) * perCall;
+    state.counters["waiting_us"] = std::max(0.0, wall - programCpu) * perCall;
 }
 BENCHMARK(BM_SetLightingRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
 
