@@ -21,11 +21,13 @@
 // before any member of the kind goes.
 //
 // Threads: every operation runs on the user-interface thread unless it says
-// otherwise. The device's exchanges that the page, the bus API, a timer or an
-// event ask for run on its transfer worker (RunTransfer, WriteRecord), one at a
-// time in the order asked; their results come back to the user-interface
+// otherwise. The device's writes that the page, the bus API or an event ask
+// for (its settings record with the light record, key and macro tables, the
+// recoil memory) run on its transfer worker (RunTransfer, WriteRecord), one at
+// a time in the order asked; their results come back to the user-interface
 // thread. What the page shows and the profile file change at once, the device
-// after.
+// after. The reads at attach and after a device event still run on the
+// user-interface thread.
 #include "devices/DeviceDataPaths.h"
 #include "devices/DeviceLinks.h"
 #include "devices/DevicePageBinding.h"
