@@ -227,12 +227,14 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
     m_sim.ClearFrames();
     ASSERT_TRUE(m_user.Click(*keyboard->KeyControls()[64]));
     EXPECT_EQ(keyboard->GetLedColour(64) & 0xFFFFFF, 0x1E140Au);
+    ASSERT_TRUE(Drained(*keyboard));
     ASSERT_FALSE(Sent(kWriteColourTable).empty());
     const auto table = m_sim.Memory(SimModel::Keyboard, SimMemory::Colours);
     EXPECT_EQ(table[2 * 512 + 64 * 3], 10);
 
     // Outside effect 19, or outside the buffer, nothing changes.
     Commit(*keyboard, 4);
+    ASSERT_TRUE(Drained(*keyboard));
     const uint32_t before = keyboard->GetLedColour(65);
     m_sim.ClearFrames();
     keyboard->PaintCustomKey(65);
@@ -243,6 +245,7 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
 
     // A group beyond the profile's bound never reaches the colour tables.
     Commit(*keyboard, 19, 130);
+    ASSERT_TRUE(Drained(*keyboard));
     m_sim.ClearFrames();
     EXPECT_NE(keyboard->UploadCustomGroup(), 1);
     EXPECT_NE(keyboard->UploadProfileGroup(), 1);
