@@ -37,6 +37,25 @@ int32_t BatteryOf(const CTolvanicUSBDevice& device) {
     return device.BatteryFlag() && panel != nullptr ? panel->LastPercent() : -1;
 }
 
+// What a setter's failure names (as its immediate result does).
+const char* WhatItSets(DeviceMethod method) {
+    switch (method) {
+    case DeviceMethod::SetLighting:
+    case DeviceMethod::SetKeyColour:
+        return "lighting";
+    case DeviceMethod::SetDpiStage:
+        return "DPI stage";
+    case DeviceMethod::SetActiveStage:
+        return "active stage";
+    case DeviceMethod::SetReportRate:
+        return "report rate";
+    case DeviceMethod::SetOption:
+        return "option";
+    default:
+        return "settings";
+    }
+}
+
 bool IsLightingSetter(DeviceMethod method) {
     return method == DeviceMethod::SetLighting || method == DeviceMethod::SetKeyColour;
 }
@@ -149,9 +168,34 @@ void DeviceApi::Run(const DeviceCall& call, ReplyFn reply) {
         SelectProfile(call, *target, std::move(reply));
         return;
     }
+    // The setter changes the page and the profile now and queues the device's
+    // writes on its worker; the answer waits for them, on this thread's loop.
+    auto tally = std::make_shared<WriteTally>();
+    target->device->WatchWrites(tally);
     DeviceReply answer = RunSetter(call, *target);
-    CheckChanges(); // the signal goes out before the answer
-    reply(std::move(answer));
+    target->device->WatchWrites(nullptr);
+    if (tally->Expected() == 0) {
+        CheckChanges(); // the signal goes out before the answer
+        reply(std::move(answer));
+        return;
+    }
+    std::weak_ptr<int> alive = m_alive;
+    CTolvanicUSBDevice* device = target->device;
+    const std::string what = call.method == DeviceMethod::SetOption ? call.name : WhatItSets(call.method);
+    tally->Seal(
+        [this, alive, device, what, answer = std::move(answer), reply = std::move(reply)](int result) {
+            // On the worker: never wait here. A device gone by then drops it, and
+            // the bus service answers the call as failed when it stops.
+            device->PostToUi([this, alive, what, answer, reply, result]() mutable {
+                if (answer.status == DeviceCallStatus::Ok && result != kResultOk) {
+                    answer = FromResult(result, what);
+                }
+                if (alive.lock()) {
+                    CheckChanges();
+                }
+                reply(std::move(answer));
+            });
+        });
 }
 
 DeviceReply DeviceApi::RunSetter(const DeviceCall& call, const Target& target) {
@@ -199,21 +243,25 @@ void DeviceApi::SelectProfile(const DeviceCall& call, const Target& target, Repl
         reply(DeviceReply::Error(DeviceCallStatus::DeviceFailed, "the profile list cannot be read"));
         return;
     }
+    auto tally = std::make_shared<WriteTally>();
+    target.device->WatchWrites(tally);
     target.panels->ProfileSelected(bar->GetSelectedIdentifier());
-    // The macro and key writes run on the device's transfer worker: answer after them.
+    target.device->WatchWrites(nullptr);
+    // The settings, macro and key writes run on the device's transfer worker,
+    // in that order: answer after them, with the settings write's failure.
     std::weak_ptr<int> alive = m_alive;
     auto done = std::make_shared<ReplyFn>(std::move(reply));
-    const bool queued = target.device->RunTransfer([this, alive, done](const StopEvent&) {
-        return std::function<void()>([this, alive, done] {
+    const bool queued = target.device->RunTransfer([this, alive, done, tally](const StopEvent&) {
+        return std::function<void()>([this, alive, done, tally] {
             if (alive.lock()) {
                 CheckChanges();
             }
-            (*done)({});
+            (*done)(FromResult(tally->Result(), "profile settings"));
         });
     });
     if (!queued) {
         CheckChanges();
-        (*done)({});
+        (*done)(FromResult(tally->Result(), "profile settings"));
     }
 }
 

@@ -18,8 +18,11 @@
 // each device's settings with the last ones seen and reports DeviceAdded,
 // DeviceRemoved and SettingsChanged (with the keys that changed) once per change.
 //
-// Everything runs on the user-interface thread; the answer of a setter may
-// come later (a profile selection answers once its writes are done).
+// Everything runs on the user-interface thread; the answer of a setter comes
+// once the device writes it caused have ended on the device's worker (a
+// profile selection once its key and macro writes are done), with the
+// device's failure when one failed; meanwhile this thread and the bus thread
+// serve other calls.
 #include "platform/bus/DeviceBusTypes.h"
 #include "ui/Notification.h"
 

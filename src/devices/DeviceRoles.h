@@ -40,8 +40,11 @@ public:
     virtual bool SaveDeviceProfile() = 0;
     // Loads the default profile, applies, saves and refreshes the page.
     virtual void RestoreDefaults() = 0;
-    // Writes the kind's settings record (WriteParams). Returns the transport's
-    // result code (1 success).
+    // Encodes the kind's settings record from the profile now and queues its
+    // write (WriteParams) on the device's worker, where it coalesces with a
+    // write of the same record not started yet (CTolvanicUSBDevice::WriteRecord).
+    // Returns 1 when queued, else why nothing was queued (0: closed, no such
+    // slot). The device's result goes to the write's waiters (WatchWrites).
     virtual int SendSettings(int slot, int value, int flag, ScreenSize screen) = 0;
 };
 

@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kLightingPage = 1;
 constexpr uint8_t kOpaque = 255;
+// Record keys of the transfer worker: colour table g is this + g.
+constexpr uint32_t kColourTableKey = 0x200;
 
 uint32_t WithColour(uint32_t led, uint8_t red, uint8_t green, uint8_t blue) {
     return PackLed(red, green, blue, LedLevel(led));
@@ -125,7 +127,7 @@ int CTolvanicKeyboardDevice::UploadCustomGroup() {
     }
     KeyTransferBuffer frame;
     FillColourFrame(frame, LedsCopy(), m_maps, ColourFrameRule::CustomGroup);
-    return CommandTransport().WriteColourTable(frame.data(), uint16_t(m_positions * 3), light.customGroup);
+    return QueueColourTable(frame, light.customGroup);
 }
 
 int CTolvanicKeyboardDevice::UploadProfileGroup() {
@@ -136,7 +138,22 @@ int CTolvanicKeyboardDevice::UploadProfileGroup() {
     LoadGroupColours(group);
     KeyTransferBuffer frame;
     FillColourFrame(frame, LedsCopy(), m_maps, ColourFrameRule::Scaled);
-    return CommandTransport().WriteColourTable(frame.data(), uint16_t(m_positions * 3), group);
+    return QueueColourTable(frame, group);
+}
+
+int CTolvanicKeyboardDevice::QueueColourTable(const KeyTransferBuffer& frame, int group) {
+    if (!CommandTransport().IsOpen()) {
+        return kResultNoReply;
+    }
+    // The whole table each time: a newer one of the same group replaces one not sent yet.
+    auto write = [this, frame, length = uint16_t(m_positions * 3), group](const StopEvent&) {
+        const int result = CommandTransport().WriteColourTable(frame.data(), length, group);
+        if (result != kResultOk) {
+            TraceF("keyboard colour table %d not written (%d)", group, result);
+        }
+        return result;
+    };
+    return WriteRecord(kColourTableKey + uint32_t(group), std::move(write)) ? kResultOk : kResultNoReply;
 }
 
 void CTolvanicKeyboardDevice::SetCustomGroup(int group) {

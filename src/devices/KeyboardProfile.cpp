@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kOptionCount = 4;
 constexpr int kRepeatDelayStepMs = 250;
+// Record keys of the transfer worker: the settings record of slot s is this + s.
+constexpr uint32_t kSettingsRecordKey = 0x100;
 
 AudioLightValues AudioValuesOf(const AudioLightInfoRecord& r) {
     const uint8_t bytes[12] = {r.audioMode, r.bkRed,           r.bkGreen,        r.bkBlue, r.fgRed, r.fgGreen,
@@ -84,19 +86,25 @@ int CTolvanicKeyboardDevice::SendSettings(int slot, int value, int flag, ScreenS
     (void)flag;
     (void)screen;
     const std::optional<uint16_t> offset = KeyboardRecordOffset(slot);
-    if (!offset) {
+    if (!offset || !CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
     const KeyboardSettingsRecord record = EncodeSettingsRecord(
         m_profile.ReadLightInfo(), m_profile.ReadKeyboardSystem(), NameLists(), m_lastRecord, uint8_t(value));
-    const KeyboardSettingsRecord::Bytes bytes = record.ToBytes();
-    DeviceTransport& transport = CommandTransport();
-    if (transport.IsOpen()) {
+    auto write = [this, bytes = record.ToBytes(), at = *offset](const StopEvent&) {
+        DeviceTransport& transport = CommandTransport();
+        if (!transport.IsOpen()) {
+            return int(kResultNoReply);
+        }
         transport.BeginSession();
-    }
-    const int result = transport.WriteParams(bytes.data(), uint16_t(bytes.size()), *offset);
-    transport.EndSession(1);
-    return result;
+        const int result = transport.WriteParams(bytes.data(), uint16_t(bytes.size()), at);
+        transport.EndSession(1);
+        if (result != kResultOk) {
+            TraceF("keyboard record not written (%d)", result);
+        }
+        return result;
+    };
+    return WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write)) ? kResultOk : kResultNoReply;
 }
 
 // ---- Lighting state ----

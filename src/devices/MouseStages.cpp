@@ -53,9 +53,15 @@ void CTolvanicMouseDevice::RestoreDefaults() {
     m_system = m_profile.ReadMouseSystem();
     SaveDeviceProfile();
     RefreshView();
-    // What the page now shows is what the mouse must do.
+    // What the page now shows is what the mouse must do: the record, then the
+    // buttons, both on the worker so that their sessions never interleave.
     SendSettings(0, 0, 1, m_screen);
-    WriteKeyAssignments(0, m_keyList);
+    MacroWriteRequest request = PrepareMacroWrite(MacroWriteMode::KeysOnly, 0);
+    request.plan.keys = m_keyList;
+    RunTransfer([this, request = std::move(request)](const StopEvent&) -> std::function<void()> {
+        MacroWriteOutcome outcome = RunMacroWrite(CommandTransport(), request);
+        return [this, outcome = std::move(outcome)] { FinishMacroWrite(outcome); };
+    });
 }
 
 // ---- Page state ----

@@ -25,6 +25,9 @@ std::string HexBytes(std::span<const uint8_t> bytes) {
     return text;
 }
 
+// The record key of the settings record on the transfer worker.
+constexpr uint32_t kSettingsRecordKey = 0x100;
+
 } // namespace
 
 CPadLightingDevice::CPadLightingDevice(const DeviceServices& services, const PadKindFacts& facts,
@@ -131,15 +134,15 @@ int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize s
     (void)flag;
     (void)screen;
     const std::optional<uint16_t> offset = PadWriteOffset(slot);
-    DeviceTransport& transport = CommandTransport();
     if (!offset) {
         TraceF("%s record of slot %d not written: only slot 0 is known", TraceName(), slot);
         return kResultNoReply;
     }
-    if (!transport.IsOpen()) {
+    if (!CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
     if (!m_imageFromPad) {
+        // Once per attach, on this thread (the decoding reads the name lists).
         // Bytes 0, 4 and 9..20 go back as the pad holds them, never as zeros.
         const std::optional<PadSettingsImage> read = ReadFromPad();
         if (!read) {
@@ -151,15 +154,21 @@ int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize s
     }
     const PadSettingsRecord record =
         EncodePadRecord(m_image, m_profile.ReadLightInfo().selectItem, NameLists());
-    const PadSettingsRecord::Bytes bytes = record.ToBytes();
-    transport.BeginSession();
-    const int result =
-        transport.WriteParams(bytes.data(), uint16_t(PadSettingsRecord::kWrittenSize), *offset);
-    transport.EndSession(1);
-    TraceF("%s record written: %zu bytes at %d, profile byte %d, effect code %d, own bytes %s, result %d",
-           TraceName(), PadSettingsRecord::kWrittenSize, int(*offset), int(record.activeProfile),
-           int(record.effectCode), HexBytes(record.padOwn).c_str(), result);
-    return result;
+    auto write = [this, record, at = *offset](const StopEvent&) {
+        DeviceTransport& transport = CommandTransport();
+        if (!transport.IsOpen()) {
+            return int(kResultNoReply);
+        }
+        const PadSettingsRecord::Bytes bytes = record.ToBytes();
+        transport.BeginSession();
+        const int result = transport.WriteParams(bytes.data(), uint16_t(PadSettingsRecord::kWrittenSize), at);
+        transport.EndSession(1);
+        TraceF("%s record written: %zu bytes at %d, profile byte %d, effect code %d, own bytes %s, result %d",
+               TraceName(), PadSettingsRecord::kWrittenSize, int(at), int(record.activeProfile),
+               int(record.effectCode), HexBytes(record.padOwn).c_str(), result);
+        return result;
+    };
+    return WriteRecord(kSettingsRecordKey, std::move(write)) ? kResultOk : kResultNoReply;
 }
 
 // ---- Profile ----

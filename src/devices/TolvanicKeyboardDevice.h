@@ -17,8 +17,9 @@
 //   - the profile document with its key list and keyboard options.
 //
 // Threads: everything runs on the user-interface thread except the event
-// threads (which only post their work to it), the light thread and the
-// stream thread.
+// threads (which only post their work to it), the light thread, the stream
+// thread and the transfer worker, which writes the settings record and the
+// colour tables that are encoded here first.
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardEffects.h"
 #include "devices/KeyboardLayout.h"
@@ -135,7 +136,9 @@ public:
     AudioLightValues GetAudioLightValues() override { return m_audioValues; }
 
     // Custom colour groups (effect 19). Colour-table transfers for a group
-    // outside 0..63 are refused (traced); transfers never sleep.
+    // outside 0..63 are refused (traced); transfers never sleep. The uploads
+    // build the table here and queue its write on the transfer worker (1:
+    // queued; the device's result goes to the write's waiters).
     bool ReadCustomGroupFromDevice();
     int UploadCustomGroup();
     int UploadProfileGroup();
@@ -228,6 +231,8 @@ protected:
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:
+    // Queues the write of colour table `group` (`frame`, the key positions' bytes).
+    int QueueColourTable(const KeyTransferBuffer& frame, int group);
     // Where an effect's start step takes effect 19's group from.
     enum class GroupSource { Device, Profile };
     // Clears the working state of the keyboard's effects, under the LED lock.

@@ -20,6 +20,8 @@ constexpr int kFirstCustomEffect = 10;
 constexpr uint16_t kEventResync = 0x0401;
 constexpr size_t kInfoKeyPositions = 5;
 constexpr size_t kInfoMacroSlots = 6;
+// Record keys of the transfer worker: the settings record of slot s is this + s.
+constexpr uint32_t kSettingsRecordKey = 0x100;
 
 // The buttons' factory functions, in the picture's numbering: left, right,
 // middle, forward, back, DPI up, DPI down, DPI cycle, game mode, wheel
@@ -261,12 +263,7 @@ void CTolvanicMouseDevice::HandleDeviceEvent(uint16_t code) {
 
 int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
     const std::optional<uint16_t> offset = MouseRecordOffset(slot);
-    DeviceTransport& transport = CommandTransport();
-    if (!offset || !transport.IsOpen()) {
-        return kResultNoReply;
-    }
-    if (!Reachable()) {
-        m_writePending = true; // sent once the mouse answers again
+    if (!offset || !CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
     MouseRecordInput in;
@@ -280,14 +277,26 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
     in.screenWidth = screen.width;
     in.screenHeight = screen.height;
     const MouseSettingsRecord::Bytes bytes = EncodeMouseRecord(in, NameLists(), m_limits).ToBytes();
-    transport.BeginSession();
-    const int result =
-        transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), *offset);
-    transport.EndSession(1);
-    m_writePending = result != kResultOk && OnReceiver();
-    TraceF("mouse record written: %zu bytes at %d in %d-byte chunks, result %d",
-           MouseSettingsRecord::kWrittenSize, int(*offset), int(transport.ChunkSize()), result);
-    return result;
+    auto write = [this, bytes, at = *offset](const StopEvent&) {
+        DeviceTransport& transport = CommandTransport();
+        if (!transport.IsOpen()) {
+            return int(kResultNoReply);
+        }
+        if (!Reachable()) {
+            return int(kResultNoReply); // sent once the mouse answers again (IsLinkUp)
+        }
+        transport.BeginSession();
+        const int result =
+            transport.WriteParams(bytes.data(), uint16_t(MouseSettingsRecord::kWrittenSize), at);
+        transport.EndSession(1);
+        TraceF("mouse record written: %zu bytes at %d in %d-byte chunks, result %d",
+               MouseSettingsRecord::kWrittenSize, int(at), int(transport.ChunkSize()), result);
+        return result;
+    };
+    const bool queued =
+        WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write),
+                    [this](int result) { m_writePending = result != kResultOk && OnReceiver(); });
+    return queued ? kResultOk : kResultNoReply;
 }
 
 bool CTolvanicMouseDevice::IsLinkUp() {

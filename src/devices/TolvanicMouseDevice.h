@@ -16,7 +16,9 @@
 // a settings write it could not take is sent once the link is back.
 //
 // Threads: everything on the user-interface thread except the event threads
-// (which only post their work) and the light thread.
+// (which only post their work), the light thread and the transfer worker,
+// which writes the settings record (SendSettings encodes it here first, so
+// that the page, the profile and the record agree) and the recoil memory.
 #include "devices/DeviceParts.h"
 #include "devices/KeyboardLayout.h"
 #include "devices/LightTables.h"
@@ -92,8 +94,9 @@ public:
     int SetActiveDpiStage(int stage);
     int SetStageEnabled(int stage, bool on);
     // A slider or edit chose a step. `dragging`: the thumb still moves; the
-    // write is then sent at most every kDragWriteGapMs and the profile is
-    // saved only on release.
+    // write is then asked at most every kDragWriteGapMs and the profile is
+    // saved only on release. Writes coalesce on the worker: one in flight,
+    // the last value after it.
     int SetStageStep(int stage, int step, bool dragging = false);
     int SetStageDpiText(int stage, std::string_view text);
     int SetStageColour(int stage, uint32_t rgb);

@@ -101,6 +101,30 @@ bool CTolvanicUSBDevice::RunTransfer(TransferJob job) {
     });
 }
 
+bool CTolvanicUSBDevice::WriteRecord(uint32_t key, TransferWorker::Write write,
+                                     std::function<void(int)> done) {
+    std::shared_ptr<WriteTally> tally = m_tally;
+    if (tally) {
+        tally->Expect();
+    }
+    // Runs on the worker (or in Shutdown), while the device is still whole.
+    auto finish = [this, tally, done = std::move(done)](int result) {
+        if (done) {
+            PostToUi([done, result] { done(result); }); // before the tally's answer
+        }
+        if (tally) {
+            tally->Finish(result);
+        }
+    };
+    if (!m_transfers.PostLatest(key, std::move(write), std::move(finish))) {
+        if (tally) {
+            tally->Finish(kResultNoReply);
+        }
+        return false;
+    }
+    return true;
+}
+
 // ---- Page ----
 
 void CTolvanicUSBDevice::InitPage() {

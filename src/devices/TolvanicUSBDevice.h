@@ -21,7 +21,13 @@
 // before any member of the kind goes.
 //
 // Threads: every operation runs on the user-interface thread unless it says
-// otherwise.
+// otherwise. The device's writes that the page, the bus API or an event ask
+// for (its settings record with the light record, key and macro tables, the
+// recoil memory) run on its transfer worker (RunTransfer, WriteRecord), one at
+// a time in the order asked; their results come back to the user-interface
+// thread. What the page shows and the profile file change at once, the device
+// after. The reads at attach and after a device event still run on the
+// user-interface thread.
 #include "devices/DeviceDataPaths.h"
 #include "devices/DeviceLinks.h"
 #include "devices/DevicePageBinding.h"
@@ -264,6 +270,21 @@ public:
     // Runs `work` on the user-interface thread later, unless the device is gone by then. Any thread.
     void PostToUi(std::function<void()> work);
 
+    // ---- Record writes ----
+
+    // Queues `write` of one record of the device (`key`: the kind's own
+    // numbering of its records) on the transfer worker after the jobs before
+    // it; a write of the same record that has not started yet is replaced by
+    // it (TransferWorker::PostLatest). `done` then runs on the user-interface
+    // thread with the device's result, unless the device is gone by then, and
+    // the tally set with WatchWrites hears it. False (nothing runs) after Shutdown.
+    bool WriteRecord(uint32_t key, TransferWorker::Write write, std::function<void(int result)> done = {});
+    // While set, every record write queued also counts in `tally` (the bus API
+    // answers once the writes of a call have ended). Null: no more.
+    void WatchWrites(std::shared_ptr<WriteTally> tally) { m_tally = std::move(tally); }
+    // Nothing runs or waits on the transfer worker. Any thread.
+    bool WorkerIdle() const { return m_transfers.Idle(); }
+
     // ---- State ----
 
     DeviceTransport& CommandTransport() { return m_command; }
@@ -388,6 +409,7 @@ private:
     std::vector<uint32_t> m_outputLeds;
     std::vector<uint8_t> m_frame;
 
+    std::shared_ptr<WriteTally> m_tally;
     // Last: the threads go before anything they use.
     TransferWorker m_transfers;
     DeviceWorkers m_workers{m_command, m_events};

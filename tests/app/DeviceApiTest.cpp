@@ -184,7 +184,7 @@ public: // the table's rows use the helpers
             [&] {
                 for (int row : {kMouse, kKeyboard, kPad, kHeadset}) {
                     DevicePanelSet* panels = m_main->PanelsOf(*Device(row));
-                    if (Device(row)->TransferBusy() || (panels != nullptr && panels->Writing())) {
+                    if (!Device(row)->WorkerIdle() || (panels != nullptr && panels->Writing())) {
                         return false;
                     }
                 }
@@ -730,6 +730,40 @@ TEST_F(DeviceApiTest, ADeviceThatRefusesTheWriteIsReportedWithItsResult) {
     m_sim.ClearFaults(SimUnit::Mouse);
     EXPECT_EQ(reply.status, DeviceCallStatus::DeviceFailed);
     EXPECT_NE(reply.message.find("report rate: the device answered"), std::string::npos) << reply.message;
+}
+
+TEST_F(DeviceApiTest, AFailedLightingWriteIsAnsweredAsAFailureOnceItEnded) {
+    CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
+    const int wanted = keyboard.LightRecord().light == 1 ? 2 : 1;
+    m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::StatusFF, 1, 0});
+    const DeviceReply reply =
+        Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}}));
+    m_sim.ClearFaults(SimUnit::Keyboard);
+    EXPECT_EQ(reply.status, DeviceCallStatus::DeviceFailed);
+    EXPECT_NE(reply.message.find("lighting: the device answered -102"), std::string::npos) << reply.message;
+    EXPECT_TRUE(keyboard.WorkerIdle()) << "the answer came once the write had ended";
+}
+
+TEST_F(DeviceApiTest, WhileADeviceWriteRunsOtherCallsAreAnswered) {
+    CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
+    const int wanted = keyboard.LightRecord().light == 1 ? 2 : 1;
+    // Every reply of the keyboard comes late: its settings write takes over a second.
+    m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::Delay, 1, 0, 300});
+    std::future<DeviceReply> write = std::async(std::launch::async, [&] {
+        DeviceBusClient client(m_daemon.Address());
+        return client.Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}}),
+                           20000);
+    });
+    ASSERT_TRUE(Until([&] { return !keyboard.WorkerIdle(); }, 1)) << "the write runs";
+    const DeviceReply read = Call(Make(DeviceMethod::GetSettings, kKeyboardId));
+    EXPECT_EQ(read.status, DeviceCallStatus::Ok);
+    EXPECT_EQ(*FindBusValue(read.settings, "brightness"), BusValue(int32_t(wanted)))
+        << "the state changed at once";
+    EXPECT_EQ(write.wait_for(std::chrono::seconds(0)), std::future_status::timeout)
+        << "the read was answered while the write still ran";
+    Until([&] { return write.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 1);
+    m_sim.ClearFaults(SimUnit::Keyboard);
+    EXPECT_EQ(write.get().status, DeviceCallStatus::Ok);
 }
 
 } // namespace

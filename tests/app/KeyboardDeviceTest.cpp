@@ -164,6 +164,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     keyboard->SelectFunctionPage(4); // the system tab
     ui::Control& winLock = On(*keyboard, "winlockflag_option");
     ASSERT_TRUE(m_user.Click(winLock));
+    ASSERT_TRUE(Drained(*keyboard));
     EXPECT_EQ(Sent(0x01).size(), 1u);
     EXPECT_EQ(Sent(0x02).size(), 1u);
     const std::vector<uint8_t> record = LastWrittenRecord();
@@ -183,7 +184,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     // comes between the frames looked at here.)
     keyboard->SetLightControl(false);
     Commit(*keyboard, 30);
-    ASSERT_EQ(keyboard->SendSettings(0, 0, 1, {}), 1);
+    ASSERT_EQ(Written(*keyboard, [&] { return keyboard->SendSettings(0, 0, 1, {}); }), 1);
     EXPECT_EQ(LastWrittenRecord()[1], 0xFE);
     m_sim.ClearFrames();
     ASSERT_TRUE(m_user.Click(On(*keyboard, "repeat_delay_check_2")));
@@ -195,7 +196,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
 
     // A record the keyboard never got is reported as such.
     m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::FailedWrite, 2, 1});
-    EXPECT_EQ(keyboard->SendSettings(0, 0, 1, {}), -1);
+    EXPECT_EQ(Written(*keyboard, [&] { return keyboard->SendSettings(0, 0, 1, {}); }), -1);
 
     // A host-driven effect the keyboard reports as 0xFE stays selected.
     const uint8_t hostDriven = 0xFE;
@@ -226,12 +227,14 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
     m_sim.ClearFrames();
     ASSERT_TRUE(m_user.Click(*keyboard->KeyControls()[64]));
     EXPECT_EQ(keyboard->GetLedColour(64) & 0xFFFFFF, 0x1E140Au);
+    ASSERT_TRUE(Drained(*keyboard));
     ASSERT_FALSE(Sent(kWriteColourTable).empty());
     const auto table = m_sim.Memory(SimModel::Keyboard, SimMemory::Colours);
     EXPECT_EQ(table[2 * 512 + 64 * 3], 10);
 
     // Outside effect 19, or outside the buffer, nothing changes.
     Commit(*keyboard, 4);
+    ASSERT_TRUE(Drained(*keyboard));
     const uint32_t before = keyboard->GetLedColour(65);
     m_sim.ClearFrames();
     keyboard->PaintCustomKey(65);
@@ -242,6 +245,7 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
 
     // A group beyond the profile's bound never reaches the colour tables.
     Commit(*keyboard, 19, 130);
+    ASSERT_TRUE(Drained(*keyboard));
     m_sim.ClearFrames();
     EXPECT_NE(keyboard->UploadCustomGroup(), 1);
     EXPECT_NE(keyboard->UploadProfileGroup(), 1);
@@ -314,7 +318,7 @@ TEST_F(KeyboardDeviceTest, EventsFromTheKeyboardAndItsPower) {
     }
     EXPECT_EQ(keyboard->SettingsImage().activeProfile, 3);
     EXPECT_EQ(keyboard->LastRecord().eventDetail, 2);
-    ASSERT_EQ(keyboard->SendSettings(0, 0, 1, {}), 1);
+    ASSERT_EQ(Written(*keyboard, [&] { return keyboard->SendSettings(0, 0, 1, {}); }), 1);
     EXPECT_EQ(LastWrittenRecord()[17], 2);
 
     // Power: read, shown, and announced with byte 4; skipped while in the tray.

@@ -6,12 +6,14 @@
 #include "app/CMainWnd.h"
 #include "app/ControlFactory.h"
 #include "devices/DeviceListItem.h"
+#include "devices/TolvanicUSBDevice.h"
 #include "profiles/LanguageTexts.h"
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
 #include "ui/memory/MemoryWindow.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -78,6 +80,28 @@ protected:
         }
         return done();
     }
+    // The device's worker has ended every write asked so far, and what they
+    // post back has run. The window's timers do not move meanwhile.
+    bool Drained(CTolvanicUSBDevice& device) {
+        const bool idle = Until([&] { return device.WorkerIdle(); }, 0);
+        m_toolkit->ProcessPending();
+        return idle;
+    }
+    // Runs `act` (which asks the device for writes) and waits until those
+    // writes have ended: its own result when it queued nothing or failed,
+    // else the writes' (the first failure, or 1).
+    int Written(CTolvanicUSBDevice& device, const std::function<int()>& act) {
+        auto tally = std::make_shared<WriteTally>();
+        device.WatchWrites(tally);
+        const int queued = act();
+        device.WatchWrites(nullptr);
+        auto result = std::make_shared<std::atomic<int>>(kNotWritten);
+        tally->Seal([result](int written) { *result = written; });
+        Until([&] { return *result != kNotWritten; }, 0);
+        m_toolkit->ProcessPending();
+        return queued != kResultOk || tally->Expected() == 0 ? queued : result->load();
+    }
+    static constexpr int kNotWritten = -9999;
 
     ui::MemoryWindow& MainMemoryWindow() const {
         return static_cast<ui::MemoryWindow&>(*m_main->GetWindow());

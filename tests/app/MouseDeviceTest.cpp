@@ -102,6 +102,7 @@ TEST_F(MouseDeviceTest, TheLastEnabledStageCannotBeSwitchedOff) {
     EXPECT_FALSE(mouse->Page()->FindChild("DPI_enable_check_" + std::to_string(active))->IsEnabled());
     mouse->SetStageEnabled(other, true);
     EXPECT_TRUE(mouse->Page()->FindChild("DPI_enable_check_" + std::to_string(other))->IsEnabled());
+    ASSERT_TRUE(Drained(*mouse));
     EXPECT_EQ(SlotOnMouse(0)[14 + 9 * other], 1) << "the stage's enable byte reached the mouse";
 }
 
@@ -109,7 +110,7 @@ TEST_F(MouseDeviceTest, TheDefaultButtonSendsTheDefaultRecordAndButtonsToTheMous
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
     // The mouse runs report rate 1 and a left button that clicks right.
-    ASSERT_EQ(mouse->SelectPollingRate(1), 1);
+    ASSERT_EQ(Written(*mouse, [&] { return mouse->SelectPollingRate(1); }), 1);
     std::vector<KeyListEntry> keys = mouse->Profile().ReadKeyList();
     ASSERT_FALSE(keys.empty());
     keys[0].current = KeyFunction::FromTriple(0x10, 0x02, 0x00);
@@ -122,6 +123,7 @@ TEST_F(MouseDeviceTest, TheDefaultButtonSendsTheDefaultRecordAndButtonsToTheMous
     ui::Control* defaults = mouse->Page()->FindChild("default_btn");
     ASSERT_NE(defaults, nullptr);
     ASSERT_TRUE(m_user.Click(*defaults));
+    ASSERT_TRUE(Drained(*mouse));
     EXPECT_EQ(SlotOnMouse(0)[11], 3) << "the default report rate reached the mouse";
     EXPECT_EQ(KeyOnMouse(left), (std::vector<uint8_t>{0x10, 0x01, 0x00})) << "and the default left button";
     EXPECT_FALSE(m_sim.InSession(SimModel::Mouse));
@@ -131,7 +133,7 @@ TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
     const std::vector<uint8_t> before = SlotOnMouse(0);
-    ASSERT_EQ(mouse->SelectPollingRate(2), 1);
+    ASSERT_EQ(Written(*mouse, [&] { return mouse->SelectPollingRate(2); }), 1);
     const std::vector<uint8_t> after = SlotOnMouse(0);
     EXPECT_EQ(after[11], 2);
     EXPECT_EQ(after[59], 1);
@@ -199,6 +201,7 @@ TEST_F(MouseDeviceTest, ADragWritesAtMostTwiceAndSavesOnce) {
     }
     EXPECT_EQ(std::filesystem::last_write_time(profile), savedBefore) << "no save while the thumb moves";
     mouse->SetStageStep(1, 40, false);
+    ASSERT_TRUE(Drained(*mouse));
     EXPECT_LE(Sent(kBeginSession), 2u) << "one session per write";
     EXPECT_NE(std::filesystem::last_write_time(profile), savedBefore);
     EXPECT_EQ(SlotOnMouse(0)[14 + 9 + 2], 40) << "the release's value reaches the mouse";
@@ -243,6 +246,7 @@ TEST_F(MouseDeviceTest, AStageColourChosenInThePaletteReachesTheMouseAndTheProfi
         EXPECT_TRUE(m_user.Click(dialog, "okbtn"));
     });
     ASSERT_TRUE(m_user.Click(*swatch));
+    ASSERT_TRUE(Drained(*mouse));
     const std::vector<uint8_t> after = SlotOnMouse(0);
     EXPECT_EQ(std::vector<uint8_t>(after.begin() + 20 + 9 * 2, after.begin() + 23 + 9 * 2),
               (std::vector<uint8_t>{18, 52, 86}));
@@ -287,12 +291,13 @@ TEST_F(MouseDeviceTest, ThroughTheReceiverAWriteMissedWhileOffIsSentWhenTheLinkR
     ASSERT_NE(mouse, nullptr);
     ASSERT_TRUE(mouse->OnReceiver());
     m_sim.SetWireless(SimModel::Mouse, false);
-    EXPECT_EQ(mouse->SelectPollingRate(4), 0);
+    EXPECT_EQ(Written(*mouse, [&] { return mouse->SelectPollingRate(4); }), 0);
     EXPECT_TRUE(mouse->WritePending());
     EXPECT_NE(SlotOnMouse(0)[11], 4);
     EXPECT_FALSE(mouse->ReadSettings()) << "a silent mouse changes nothing";
     m_sim.SetWireless(SimModel::Mouse, true);
     EXPECT_TRUE(mouse->IsLinkUp());
+    ASSERT_TRUE(Drained(*mouse));
     EXPECT_FALSE(mouse->WritePending());
     EXPECT_EQ(SlotOnMouse(0)[11], 4);
 }

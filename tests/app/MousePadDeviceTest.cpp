@@ -106,6 +106,7 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
     // its own bytes go back as it holds them.
     m_sim.ClearFrames();
     ASSERT_TRUE(m_user.StepSlider(On(*pad, "deng_light_slider"), 2));
+    ASSERT_TRUE(Drained(*pad));
     // Byte 0, then the 28 bytes of profile 0 in 24-byte chunks, then one session.
     const auto frames = Sent(0);
     ASSERT_EQ(frames.size(), 6u);
@@ -121,19 +122,19 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
 
     // From then on a write is one write, with the same effect byte; only 21 bytes at 0.
     m_sim.ClearFrames();
-    EXPECT_EQ(pad->SendSettings(0, 0, 1, {}), 1);
+    EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 1);
     EXPECT_EQ(Sent(kReadParams).size(), 0u);
     EXPECT_EQ(LastWritten(), first);
-    EXPECT_EQ(pad->SendSettings(1, 0, 1, {}), 0) << "no slot but 0 is written";
+    EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(1, 0, 1, {}); }), 0) << "no slot but 0 is written";
     EXPECT_EQ(Sent(kWriteParams).size(), 1u);
 
     // A new attach reads again first; when that read fails nothing is written.
     pad->ReadDevice();
     m_sim.ClearFrames();
     m_sim.InjectFault(SimUnit::MousePad, {SimFaultKind::StatusFF, 1, 1});
-    EXPECT_EQ(pad->SendSettings(0, 0, 1, {}), 0);
+    EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 0);
     EXPECT_TRUE(Sent(kWriteParams).empty());
-    EXPECT_EQ(pad->SendSettings(0, 0, 1, {}), 1);
+    EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 1);
     EXPECT_EQ(Sent(kReadParams).size(), 4u) << "the refused byte-0 read, then the record again";
     for (const auto& write : Sent(kWriteParams)) {
         EXPECT_EQ(write[4], 21);
@@ -172,7 +173,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     EXPECT_EQ(pad->LightRecord(), lightBefore);
     EXPECT_EQ(On(*pad, "deng_speed_slider").Value(), 2);
     EXPECT_EQ(On(*pad, "deng_light_slider").Value(), 4);
-    ASSERT_EQ(pad->SendSettings(0, 0, 1, {}), 1);
+    ASSERT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 1);
     const std::vector<uint8_t> record = LastWritten();
     ASSERT_EQ(record.size(), 21u);
     EXPECT_EQ((std::vector<int>{record[0], record[1], record[2], record[3]}), (std::vector<int>{2, 0, 3, 1}))
@@ -205,7 +206,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     pad->ReadDevice();
     EXPECT_FALSE(pad->ReadSettings());
     EXPECT_EQ(pad->ReadPower(), 0);
-    EXPECT_EQ(pad->SendSettings(0, 0, 1, {}), 0);
+    EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 0);
     EXPECT_TRUE(Sent(0).empty());
     pad->SetMainWindow(m_main.get());
 }
@@ -215,6 +216,7 @@ TEST_F(MousePadDeviceTest, AGameEventAndSameModeReachThePadAsOneWriteEach) {
     ASSERT_NE(pad, nullptr);
     ASSERT_NE(m_main->Lighting(), nullptr);
     m_main->Lighting()->OnGameEvent(0, 3);
+    ASSERT_TRUE(Drained(*pad));
     ASSERT_EQ(Sent(kWriteParams).size(), 1u);
     EXPECT_EQ(LastWritten()[1], 3);
 
@@ -223,6 +225,7 @@ TEST_F(MousePadDeviceTest, AGameEventAndSameModeReachThePadAsOneWriteEach) {
         m_main->Lighting()->Sync(), m_main->Lighting()->Panels(),
         [this](DeviceClass kind) { return m_main->Discovery()->DevicesOfClass(kind); }, ScreenSize{});
     EXPECT_EQ(same.Press(pad), 1);
+    ASSERT_TRUE(Drained(*pad));
     EXPECT_TRUE(IsSynchronised(*pad));
     ASSERT_EQ(Sent(kWriteParams).size(), 1u);
     EXPECT_EQ(Sent(0).size(), 3u) << "one session: begin, the 21 bytes, end";
