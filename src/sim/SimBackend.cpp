@@ -148,12 +148,18 @@ bool SimBackend::LogToFile(const std::string& path, std::string& error) {
 bool SimBackend::EnumeratePaths(std::vector<std::string>& paths) {
     paths.clear();
     std::lock_guard lock(m_core->mutex);
-    for (const SimUnitFacts& unit : m_core->catalog.Units()) {
-        if (!m_core->units[size_t(unit.unit)].plugged) {
-            continue;
-        }
-        for (const SimCollection& c : UnitCollections(unit)) {
-            paths.push_back(MakeSimPath(unit, c.number));
+    // Keyboards first, then the rest in catalog order: a run of the whole
+    // family attaches (and so selects) a keyboard first, as a desk with its
+    // keyboard on the first port does.
+    for (const bool keyboards : {true, false}) {
+        for (const SimUnitFacts& unit : m_core->catalog.Units()) {
+            const bool keyboard = m_core->catalog.Model(unit.model).deviceClass == DeviceClass::Keyboard;
+            if (keyboard != keyboards || !m_core->units[size_t(unit.unit)].plugged) {
+                continue;
+            }
+            for (const SimCollection& c : UnitCollections(unit)) {
+                paths.push_back(MakeSimPath(unit, c.number));
+            }
         }
     }
     return true;
