@@ -40,6 +40,16 @@ double CpuSeconds(clockid_t clock) {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
+// Runs `work` on this thread (the client) and returns the CPU seconds the rest
+// of the process, the program, spent meanwhile.
+template <class Work> double ProgramCpuDuring(Work&& work) {
+    const double processBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double callerBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    work();
+    const double caller = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - callerBefore;
+    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore - caller;
+}
+
 // The program on a thread of its own, as `velkor --headless --simulate` runs it.
 class HeadlessProgram {
 public:
@@ -158,13 +168,10 @@ void BM_SetLightingRoundTrip(benchmark::State& state) {
     for (auto _ : state) {
         call.fields = {{"brightness", level}};
         level = level == 1 ? 2 : 1;
-        const double processBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-        const double callerBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        DeviceReply reply;
         const auto start = std::chrono::steady_clock::now();
-        const DeviceReply reply = client.Call(call);
+        programCpu += ProgramCpuDuring([&] { reply = client.Call(call); });
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double caller = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - callerBefore;
-        programCpu += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore - caller;
         ++calls;
         if (reply.status != DeviceCallStatus::Ok) {
             state.SkipWithError(reply.message.c_str());
@@ -192,20 +199,22 @@ void BM_GetSettingsProgramCpu(benchmark::State& state) {
     double programCpu = 0;
     int64_t calls = 0;
     for (auto _ : state) {
-        const double processBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-        const double callerBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-        for (int i = 0; i < kCalls; ++i) {
-            if (client.Call(call).status != DeviceCallStatus::Ok) {
-                state.SkipWithError("GetSettings failed");
-                return;
+        bool failed = false;
+        programCpu += ProgramCpuDuring([&] {
+            for (int i = 0; i < kCalls && !failed; ++i) {
+                failed = client.Call(call).status != DeviceCallStatus::Ok;
             }
+        });
+        if (failed) {
+            state.SkipWithError("GetSettings failed");
+            return;
         }
-        const double caller = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - callerBefore;
-        programCpu += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore - caller;
         calls += kCalls;
     }
     state.counters["program_cpu_us"] = calls > 0 ? programCpu / double(calls) * 1e6 : 0;
 }
+BENCHMARK(BM_GetSettingsProgramCpu)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // A lighting write of the keyboard on one connection, GetSettings of the same
 // keyboard on another meanwhile: the window's thread and the bus thread are
 // free while the write runs on the keyboard's worker.
@@ -256,8 +265,6 @@ void BM_GetSettingsDuringWrite(benchmark::State& state) {
     state.counters["get_us_during_write"] = answers > 0 ? getSeconds / answers * 1e6 : 0;
 }
 BENCHMARK(BM_GetSettingsDuringWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
-
-BENCHMARK(BM_GetSettingsProgramCpu)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 } // namespace velkor

@@ -3,7 +3,7 @@
 // recorded row to 3999 (in-memory toolkit: the panel's own cost, no rebuild
 // per report). Run with QT_QPA_PLATFORM=offscreen.
 #include "macros/CMacroControlUI.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/qt/QtToolkit.h"
 

@@ -3,8 +3,8 @@
 
 #include "macros/MacroFiles.h"
 #include "macros/MacroRecorder.h"
+#include "platform/JsonFileHelper.h"
 #include "platform/input/EvdevInputHook.h"
-#include "profiles/JsonFileHelper.h"
 #include "ui/Dispatcher.h"
 
 #include <cerrno>

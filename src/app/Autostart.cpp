@@ -1,6 +1,6 @@
 #include "app/Autostart.h"
 
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "app/SkinChange.h"
 
+#include "platform/JsonFileHelper.h"
 #include "platform/Trace.h"
-#include "profiles/JsonFileHelper.h"
 
 #include <algorithm>
 #include <cctype>

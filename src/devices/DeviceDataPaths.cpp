@@ -1,7 +1,7 @@
 #include "devices/DeviceDataPaths.h"
 
+#include "platform/JsonFileHelper.h"
 #include "profiles/DeviceDataFiles.h"
-#include "profiles/JsonFileHelper.h"
 #include "profiles/ProfileFolders.h"
 
 namespace velkor {

@@ -124,7 +124,6 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
         return existing; // one object per model, whatever path led here
     }
     const ModelDescription& model = *catalog.Model(modelRow);
-    const ModelDescription& page = model;
     ui::Control* powerSwitch = m_services.window.FindControl(model.powerContainer);
     if (m_deviceList == nullptr || m_pageSwitch == nullptr || powerSwitch == nullptr) {
         Trace("device list: the window lacks the device list or its page containers");
@@ -135,7 +134,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
     std::string error;
     if (!LayoutBuildable(kPowerPanelLayout, CMpDevicePowerUI::kControlClass, &error) ||
         !LayoutBuildable(model.listItemLayout, kItemClass, &error) ||
-        !LayoutBuildable(page.pageLayout, {}, &error)) {
+        !LayoutBuildable(model.pageLayout, {}, &error)) {
         TraceF("device %s not created: %s", model.typeName, error.c_str());
         return nullptr;
     }
@@ -147,7 +146,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
     ui::Control* item =
         power ? toolkit.BuildInto(*m_deviceList, model.listItemLayout, &itemCreator, &error) : nullptr;
     ui::Control* pageControl =
-        item ? toolkit.BuildInto(*m_pageSwitch, page.pageLayout, &pageCreator, &error) : nullptr;
+        item ? toolkit.BuildInto(*m_pageSwitch, model.pageLayout, &pageCreator, &error) : nullptr;
     auto devices = pageCreator.TakeDevices();
     if (pageControl == nullptr || devices.size() != 1) {
         // The toolkit cannot take a control back out: what was built stays hidden.
@@ -211,16 +210,15 @@ void DeviceDiscovery::FillPanelContainers(ui::Control& page) {
 
 void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {
     const ModelDescription& model = *Catalog().Model(entry.modelRow);
-    const ModelDescription& page = model;
     CTolvanicUSBDevice& device = *entry.device;
-    device.SetPageLayoutPath(page.pageLayout);
+    device.SetPageLayoutPath(model.pageLayout);
     device.SetMainWindow(m_services.mainWindow);
-    device.SetKeyCount(page.keyCount);
-    device.SetLightCount(page.lightCount);
+    device.SetKeyCount(model.keyCount);
+    device.SetLightCount(model.lightCount);
     device.SetModelRow(entry.modelRow);
-    device.SetBatteryFlag(page.battery);
+    device.SetBatteryFlag(model.battery);
     if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&device)) {
-        mouse->SetLogoLed(page.extra); // the mouse's extra value
+        mouse->SetLogoLed(model.extra); // the mouse's extra value
     }
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
         keyboard->SetRegionalLayouts(model.regionalLayouts);
@@ -231,7 +229,7 @@ void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {
     // partner, so that the receiver and the cable find the same object.
     device.SetIdentity(*Catalog().Interface(identityRow));
     device.SetModelCode(model.modelCode);
-    device.SetLightSettingsName(page.lightSettingsName);
+    device.SetLightSettingsName(model.lightSettingsName);
     device.InitPage();
 }
 

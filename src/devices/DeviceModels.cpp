@@ -243,39 +243,36 @@ int DeviceCatalog::ModelOfInterface(int row) const {
     return row >= 0 && size_t(row) < m_modelOfInterface.size() ? m_modelOfInterface[size_t(row)] : -1;
 }
 
-int DeviceCatalog::FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber,
-                                    uint16_t collection, uint16_t usagePage, uint16_t usage) const {
+template <class Match> int DeviceCatalog::FindInterface(Match match) const {
     for (size_t i = 0; i < m_interfaces.size(); ++i) {
-        const SupportedDevice& row = m_interfaces[i];
-        if (row.vendorId == vendorId && row.productId == productId &&
-            row.interfaceNumber == interfaceNumber && row.collectionNumber == collection &&
-            row.usagePage == usagePage && row.usage == usage) {
+        if (match(m_interfaces[i])) {
             return int(i);
         }
     }
     return -1;
+}
+
+int DeviceCatalog::FindSupportedRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber,
+                                    uint16_t collection, uint16_t usagePage, uint16_t usage) const {
+    return FindInterface([&](const SupportedDevice& row) {
+        return row.vendorId == vendorId && row.productId == productId &&
+               row.interfaceNumber == interfaceNumber && row.collectionNumber == collection &&
+               row.usagePage == usagePage && row.usage == usage;
+    });
 }
 
 int DeviceCatalog::FindPathRow(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber,
                                uint16_t collection) const {
-    for (size_t i = 0; i < m_interfaces.size(); ++i) {
-        const SupportedDevice& row = m_interfaces[i];
-        if (row.vendorId == vendorId && row.productId == productId &&
-            row.interfaceNumber == interfaceNumber && row.collectionNumber == collection) {
-            return int(i);
-        }
-    }
-    return -1;
+    return FindInterface([&](const SupportedDevice& row) {
+        return row.vendorId == vendorId && row.productId == productId &&
+               row.interfaceNumber == interfaceNumber && row.collectionNumber == collection;
+    });
 }
 
 int DeviceCatalog::FindSlot(uint16_t vendorId, uint16_t productId, DeviceKind kind, uint16_t role) const {
-    for (size_t i = 0; i < m_interfaces.size(); ++i) {
-        const SupportedDevice& row = m_interfaces[i];
-        if (row.vendorId == vendorId && row.productId == productId && row.kind == kind && row.role == role) {
-            return int(i);
-        }
-    }
-    return -1;
+    return FindInterface([&](const SupportedDevice& row) {
+        return row.vendorId == vendorId && row.productId == productId && row.kind == kind && row.role == role;
+    });
 }
 
 int DeviceCatalog::FindModel(uint32_t vendorId, uint32_t productId, DeviceClass deviceClass,

@@ -176,6 +176,9 @@ public:
     std::vector<std::string> Problems() const;
 
 private:
+    // The first interface row `match` accepts, or -1.
+    template <class Match> int FindInterface(Match match) const;
+
     std::vector<ModelDescription> m_models;
     std::vector<SupportedDevice> m_interfaces;
     std::vector<int> m_modelOfInterface;

@@ -1,8 +1,8 @@
 #include "devices/RecoilUpload.h"
 
 #include "macros/RecoilFiles.h"
+#include "platform/JsonFileHelper.h"
 #include "platform/Trace.h"
-#include "profiles/JsonFileHelper.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "lighting/AudioStyles.h"
 
+#include "platform/JsonFileHelper.h"
 #include "platform/Trace.h"
-#include "profiles/JsonFileHelper.h"
 
 #include <algorithm>
 #include <filesystem>

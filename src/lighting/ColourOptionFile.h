@@ -9,7 +9,7 @@
 // beside it as ".damaged"); a value that is out of range or malformed reads as
 // the initial value of its field. Writing replaces only the section it names
 // and keeps every other member. Any thread, but one object per thread.
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <array>
 #include <cstdint>

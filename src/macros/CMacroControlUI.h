@@ -22,7 +22,7 @@
 // in LastFailure().
 #include "macros/MacroEvent.h"
 #include "macros/MacroRecorder.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <json/value.h>
 

@@ -11,7 +11,7 @@
 //
 // User-interface thread; the panel's window must outlive this object.
 #include "macros/RecoilFiles.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <array>
 #include <string>

@@ -11,7 +11,7 @@
 // Because it names a file, a Guid read from a file is used only when it is a
 // plain file name (IsPlainFileName in profiles/NameRules.h); any other Guid
 // names no file.
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <json/value.h>
 

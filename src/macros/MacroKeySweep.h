@@ -11,7 +11,7 @@
 // after Commit calls Rollback. So the files are either all renumbered or all
 // as they were, unless putting one back fails too (NotRestored names those).
 #include "keys/KeyFunction.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <json/value.h>
 

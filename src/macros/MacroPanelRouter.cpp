@@ -2,7 +2,7 @@
 
 #include "macros/CMacroControlUI.h"
 #include "macros/MacroKeySweep.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "ui/Control.h"
 #include "ui/Prompts.h"
 

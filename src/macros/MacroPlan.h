@@ -21,7 +21,7 @@
 // Pure apart from reading the files; any thread.
 #include "keys/KeyFunction.h"
 #include "macros/EventBlock.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <array>
 #include <cstddef>

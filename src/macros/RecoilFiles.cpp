@@ -1,7 +1,7 @@
 #include "macros/RecoilFiles.h"
 
 #include "macros/EventBlock.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <algorithm>
 #include <array>

@@ -11,7 +11,7 @@
 // reaches the disk until SaveProfile (or another Save*/Write* operation).
 //
 // Not thread-safe: one thread at a time per object (its device provides that).
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "profiles/ProfileRecords.h"
 
 #include <json/value.h>

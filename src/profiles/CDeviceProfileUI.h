@@ -17,7 +17,7 @@
 // Every operation runs on the user-interface thread. The bar's window must
 // outlive this object.
 #include "devices/DeviceModels.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "profiles/ProfileList.h"
 
 #include <json/value.h>

@@ -1,8 +1,8 @@
 #include "profiles/LanguageTexts.h"
 
+#include "platform/JsonFileHelper.h"
 #include "profiles/DeviceDataFiles.h"
 #include "profiles/JsonFields.h"
-#include "profiles/JsonFileHelper.h"
 #include "profiles/NameRules.h"
 
 #include <pugixml.hpp>

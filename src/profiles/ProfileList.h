@@ -19,7 +19,7 @@
 //
 // No toolkit code here: CDeviceProfileUI mirrors the list into its controls.
 // Not thread-safe; the user-interface thread owns it.
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <json/value.h>
 

@@ -9,7 +9,7 @@
 // this build does not know; it is atomic (CJsonFileHelper), and a damaged file
 // is first kept aside as "settings.json.damaged" rather than lost. Any thread;
 // the file is the only shared state.
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <json/value.h>
 

@@ -1,6 +1,6 @@
 #include "update/UpdateItems.h"
 
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "profiles/NameRules.h"
 
 #include <charconv>

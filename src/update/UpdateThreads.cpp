@@ -1,7 +1,7 @@
 #include "update/UpdateThreads.h"
 
+#include "platform/JsonFileHelper.h"
 #include "platform/Trace.h"
-#include "profiles/JsonFileHelper.h"
 
 #include <chrono>
 #include <ctime>

@@ -7,8 +7,8 @@
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "lighting/AudioLightControls.h"
+#include "platform/JsonFileHelper.h"
 #include "platform/bus/BusMessage.h"
-#include "profiles/JsonFileHelper.h"
 #include "support/ScratchFolder.h"
 #include "ui/memory/MemoryWindow.h"
 

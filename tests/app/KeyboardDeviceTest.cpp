@@ -5,7 +5,7 @@
 #include "devices/DeviceListItem.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryControl.h"
 #include "ui/memory/MemoryToolkit.h"

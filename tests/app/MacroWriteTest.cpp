@@ -6,7 +6,7 @@
 #include "MainWndFixture.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryWindow.h"
 

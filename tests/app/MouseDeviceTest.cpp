@@ -2,7 +2,7 @@
 // its buttons, settings record, DPI stages, events and receiver.
 #include "MainWndFixture.h"
 #include "devices/TolvanicMouseDevice.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

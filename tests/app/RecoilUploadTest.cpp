@@ -5,7 +5,7 @@
 #include "devices/TolvanicMouseDevice.h"
 #include "macros/EventBlock.h"
 #include "macros/RecoilFiles.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
 
 #include <gtest/gtest.h>

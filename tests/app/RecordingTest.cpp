@@ -3,7 +3,7 @@
 // saved file, pending key changes, and the hook shared with key capture.
 #include "MainWndFixture.h"
 #include "devices/TolvanicKeyboardDevice.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryWindow.h"
 

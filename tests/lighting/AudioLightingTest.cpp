@@ -5,7 +5,7 @@
 #include "lighting/AudioPanelRouter.h"
 #include "lighting/AudioStyles.h"
 #include "lighting/MusicWnd.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "support/ScratchFolder.h"
 
 #include <climits>

@@ -2,7 +2,7 @@
 // Shared by the macro tests: a scratch user data folder, the macro panel built
 // from the program's own layout with the in-memory toolkit, and small file helpers.
 #include "macros/CMacroControlUI.h"
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 #include "support/ScratchFolder.h"
 #include "ui/memory/MemoryToolkit.h"
 

@@ -1,4 +1,4 @@
-#include "profiles/JsonFileHelper.h"
+#include "platform/JsonFileHelper.h"
 
 #include "ProfileTestSupport.h"
 
