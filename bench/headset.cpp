@@ -69,8 +69,8 @@ void BM_HeadsetOutputLightFrameSlowWrites(benchmark::State& state) {
     auto headset = MakeDevice<CTolvanicHS6533Device>(DeviceServices{backend, dispatcher, clock, {}},
                                                      [] { return std::unique_ptr<AudioLibrary>(); });
     headset->SetLightCount(int(kHeadsetLedCount));
-    if (!headset->CommandTransport().Open(ChannelType::Wired, sim.CommandPath(sim::SimUnit::Headset),
-                                          false)) {
+    if (!headset->Driver().CommandTransport().Open(ChannelType::Wired, sim.CommandPath(sim::SimUnit::Headset),
+                                                   false)) {
         state.SkipWithError("the simulated headset does not open");
         return;
     }
@@ -80,7 +80,7 @@ void BM_HeadsetOutputLightFrameSlowWrites(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         for (int led = 0; led < int(kHeadsetLedCount); ++led) {
-            headset->SetLedColour(led, PackLed(red, uint8_t(255 - red), 40, 255));
+            headset->State().SetLedColour(led, PackLed(red, uint8_t(255 - red), 40, 255));
         }
         ++red;
         state.ResumeTiming();

@@ -61,7 +61,7 @@ struct KeyboardRig {
         }
         device = std::move(devices.front());
         keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device.get());
-        keyboard->SetPageLayoutPath("XML\\DeviceXml\\keyboarddevice.xml");
+        keyboard->Presenter().SetPageLayoutPath("XML\\DeviceXml\\keyboarddevice.xml");
         keyboard->SetKeyCount(170);
         keyboard->SetLightCount(170);
         keyboard->InitPage();
@@ -73,14 +73,14 @@ struct KeyboardRig {
         identity.vendorId = 0x320F;
         identity.productId = 0x50B7;
         identity.kind = DeviceKind::Keyboard;
-        keyboard->SetIdentity(identity);
-        return keyboard->CommandTransport().Open(ChannelType::Wired,
-                                                 sim.CommandPath(sim::SimUnit::Keyboard)) &&
+        keyboard->State().SetIdentity(identity);
+        return keyboard->Driver().CommandTransport().Open(ChannelType::Wired,
+                                                          sim.CommandPath(sim::SimUnit::Keyboard)) &&
                keyboard->ReadLayout();
     }
     // Every key a new colour.
     void Repaint(uint32_t round) {
-        keyboard->Leds().With([round](LedFrame& frame) {
+        keyboard->State().Leds().With([round](LedFrame& frame) {
             for (size_t k = 0; k < frame.leds.size(); ++k) {
                 frame.leds[k] = PackLed(uint8_t(round + k), uint8_t(round * 3), uint8_t(k), 255);
             }
@@ -99,7 +99,7 @@ struct KeyboardRig {
 
 void RunTicks(benchmark::State& state, KeyboardRig& rig) {
     uint32_t round = 0;
-    rig.keyboard->SetPreviewSeen(true);
+    rig.keyboard->Presenter().SetPreviewSeen(true);
     rig.Repaint(round);
     rig.keyboard->OutputLightFrame(); // the first tick sizes what it reuses
     const long before = g_allocations.load();
@@ -132,7 +132,7 @@ void BM_KeyboardLiveFrame(benchmark::State& state) {
         state.SkipWithError("keyboard not attached");
         return;
     }
-    LightInfoRecord light = rig.keyboard->LightRecord();
+    LightInfoRecord light = rig.keyboard->State().LightRecord();
     light.selectItem = CTolvanicKeyboardDevice::kBandColourEffect;
     rig.keyboard->SetLightInfo(LightInfoToWords(light));
     RunTicks(state, rig);

@@ -37,16 +37,17 @@ struct MouseRig {
         fs::copy(fs::path(VELKOR_SOURCE_DIR) / "DefaultData", folder / "program" / "DefaultData",
                  fs::copy_options::recursive);
         sim.Plug(sim::SimUnit::Mouse);
-        mouse.SetTypeName("mouse");
-        mouse.SetLightSettingsName("ornic_light");
+        mouse.Paths().SetTypeName("mouse");
+        mouse.Paths().SetLightSettingsName("ornic_light");
         mouse.SetModelCode(1);
-        mouse.SetProfileIdentifier("bench");
+        mouse.State().SetProfileIdentifier("bench");
         SupportedDevice identity;
         identity.vendorId = 0x320F;
         identity.productId = 0x7070;
         identity.kind = DeviceKind::Mouse;
-        mouse.SetIdentity(identity);
-        ready = mouse.CommandTransport().Open(ChannelType::Wired, sim.CommandPath(sim::SimUnit::Mouse)) &&
+        mouse.State().SetIdentity(identity);
+        ready = mouse.Driver().CommandTransport().Open(ChannelType::Wired,
+                                                       sim.CommandPath(sim::SimUnit::Mouse)) &&
                 mouse.ReadLayout() && mouse.LoadDeviceProfile() && mouse.SaveDeviceProfile();
     }
     ~MouseRig() {
@@ -107,7 +108,7 @@ void BM_MouseDpiDrag(benchmark::State& state) {
         saves += savedDuringDrag;
         saves += fs::last_write_time(profile) != saved;
         // Outside the timed region: the worker drains.
-        while (!rig.mouse.WorkerIdle()) {
+        while (!rig.mouse.Driver().WorkerIdle()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         rig.dispatcher.ProcessPending();

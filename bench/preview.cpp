@@ -80,7 +80,9 @@ BENCHMARK(BM_PictureRepaint)->Name("PictureRepaint/170")->Unit(benchmark::kMicro
 void BM_PictureRepaintSelfPainted(benchmark::State& state) {
     RunPictureRepaint(state, false);
 }
-BENCHMARK(BM_PictureRepaintSelfPainted)->Name("PictureRepaint/170/SelfPainted")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PictureRepaintSelfPainted)
+    ->Name("PictureRepaint/170/SelfPainted")
+    ->Unit(benchmark::kMicrosecond);
 
 // ---- Light threads ----
 
@@ -104,10 +106,11 @@ struct Family {
             backend.Plug(unit.unit);
             DevicePtr device = factory.Create(unit.kind);
             if (!device || !device->SetLightCount(unit.lights) ||
-                !device->CommandTransport().Open(ChannelType::Wired, backend.CommandPath(unit.unit))) {
+                !device->Driver().CommandTransport().Open(ChannelType::Wired,
+                                                          backend.CommandPath(unit.unit))) {
                 return;
             }
-            LightInfoRecord light = device->LightRecord();
+            LightInfoRecord light = device->State().LightRecord();
             light.selectItem = 1; // an animated effect of every kind
             light.speed = 4;
             light.light = 4;
@@ -135,7 +138,7 @@ void RunLightThreads(benchmark::State& state, bool shown) {
         state.SkipWithError("simulated family not attached");
         return;
     }
-    family.devices[2]->SetPreviewSeen(shown); // the mouse
+    family.devices[2]->Presenter().SetPreviewSeen(shown);        // the mouse
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // every thread settled
     double cpuMs = 0;
     double wallMs = 0;
@@ -144,12 +147,13 @@ void RunLightThreads(benchmark::State& state, bool shown) {
         const double cpuStart = ProcessCpuMs();
         std::this_thread::sleep_for(std::chrono::seconds(1));
         cpuMs += ProcessCpuMs() - cpuStart;
-        wallMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+        wallMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
     }
     state.counters["cpu_ms_per_s"] = benchmark::Counter(cpuMs / (wallMs / 1000.0));
     uint64_t passes = 0;
     for (const DevicePtr& device : family.devices) {
-        passes += device->LightPasses();
+        passes += device->Driver().LightPasses();
     }
     state.counters["passes"] = benchmark::Counter(double(passes));
 }

@@ -38,11 +38,11 @@ struct Rig {
             auto device = MakeDevice<CTolvanicUSBDevice>(DeviceServices{backend, dispatcher, clock, {}});
             SupportedDevice row;
             row.kind = kinds[i].first;
-            device->SetIdentity(row);
+            device->State().SetIdentity(row);
             device->SetLightCount(kinds[i].second);
             const sim::SimUnit unit = kUnits[i];
             backend.Plug(unit);
-            device->CommandTransport().Open(ChannelType::Wired, backend.CommandPath(unit), false);
+            device->Driver().CommandTransport().Open(ChannelType::Wired, backend.CommandPath(unit), false);
             SetSynchronised(*device, synchronised);
             lists[i].push_back(device.get());
             devices.push_back(std::move(device));

@@ -91,7 +91,7 @@ int WriteMacros(HidBackend& backend, const std::string& path, const std::string&
                      path.c_str());
         return kExitFailed;
     }
-    if (const int rc = open(device->CommandTransport(), path); rc != kExitOk) {
+    if (const int rc = open(device->Driver().CommandTransport(), path); rc != kExitOk) {
         return rc;
     }
     if (!ReadLayout(*device)) {
@@ -102,7 +102,7 @@ int WriteMacros(HidBackend& backend, const std::string& path, const std::string&
     MacroWriteRequest request = writer.PrepareMacroWrite(MacroWriteMode::MacrosAndKeys, 0);
     request.plan.keys = keys;
     request.plan.macroFolder = folder;
-    const MacroWriteOutcome outcome = RunMacroWrite(device->CommandTransport(), request);
+    const MacroWriteOutcome outcome = RunMacroWrite(device->Driver().CommandTransport(), request);
     writer.FinishMacroWrite(outcome);
     std::printf("plan: %zu records, %zu of %zu bytes, %zu frames\n", outcome.usedMacros.size(),
                 outcome.memory.needed, outcome.memory.capacity, outcome.framesPlanned);
@@ -150,11 +150,11 @@ int WriteRecoil(HidBackend& backend, const std::string& path, std::string folder
         std::fprintf(stderr, "velkorctl: %s is not the command interface of a mouse\n", path.c_str());
         return kExitFailed;
     }
-    if (const int rc = open(device->CommandTransport(), path); rc != kExitOk) {
+    if (const int rc = open(device->Driver().CommandTransport(), path); rc != kExitOk) {
         return rc;
     }
-    const RecoilUploadOutcome outcome =
-        RunRecoilUpload(device->CommandTransport(), folder, device->CommandTransport().OnReceiver());
+    const RecoilUploadOutcome outcome = RunRecoilUpload(device->Driver().CommandTransport(), folder,
+                                                        device->Driver().CommandTransport().OnReceiver());
     switch (outcome.status) {
     case RecoilUploadStatus::Sent:
         break;

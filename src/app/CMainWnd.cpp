@@ -319,9 +319,10 @@ bool CMainWnd::KeyboardShowsAudio() const {
         return false;
     }
     for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
-        const int effect = device->LightRecord().selectItem;
-        if (device->CommandTransport().IsOpen() && (effect == CTolvanicKeyboardDevice::kAudioEffect ||
-                                                    effect == CTolvanicKeyboardDevice::kBandColourEffect)) {
+        const int effect = device->State().LightRecord().selectItem;
+        if (device->Driver().CommandTransport().IsOpen() &&
+            (effect == CTolvanicKeyboardDevice::kAudioEffect ||
+             effect == CTolvanicKeyboardDevice::kBandColourEffect)) {
             return true;
         }
     }
@@ -337,7 +338,7 @@ std::vector<AudioLighting*> CMainWnd::FedKeyboards() const {
     // created at start-up may stand for a model that is not plugged in.
     for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
         AudioLighting* keyboard = Capability<AudioLighting>(*device);
-        if (keyboard != nullptr && device->CommandTransport().IsOpen()) {
+        if (keyboard != nullptr && device->Driver().CommandTransport().IsOpen()) {
             fed.push_back(keyboard);
         }
     }
@@ -516,7 +517,7 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
 }
 
 void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
-    device.SetTrayFlag(m_inTray); // a device that arrives while the window sits in the tray
+    device.State().SetTrayFlag(m_inTray); // a device that arrives while the window sits in the tray
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
         keyboard->SetLayoutVariant(LayoutLanguage());
     }

@@ -104,7 +104,7 @@ void CMainWnd::SetTrayFlags(bool on) {
     }
     for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse}) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            device->SetTrayFlag(on);
+            device->State().SetTrayFlag(on);
         }
     }
 }
@@ -224,7 +224,7 @@ void CMainWnd::SetPictureFlags(bool on) {
     }
     for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            device->SetPictureFlag(on);
+            device->State().SetPictureFlag(on);
         }
     }
 }
@@ -237,8 +237,8 @@ void CMainWnd::UpdatePreviews() {
     const bool shown = !m_shutDown && m_window->IsOnScreen();
     for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            const DeviceListItem* item = device->ListItem();
-            device->SetPreviewSeen(shown && item != nullptr && item->IsSelected());
+            const DeviceListItem* item = device->Presenter().ListItem();
+            device->Presenter().SetPreviewSeen(shown && item != nullptr && item->IsSelected());
         }
     }
 }

@@ -33,8 +33,8 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 // The level the power panel last showed, for a device on a battery; -1 otherwise.
 int32_t BatteryOf(const CTolvanicUSBDevice& device) {
-    const auto* panel = dynamic_cast<const CMpDevicePowerUI*>(device.PowerPanel());
-    return device.BatteryFlag() && panel != nullptr ? panel->LastPercent() : -1;
+    const auto* panel = dynamic_cast<const CMpDevicePowerUI*>(device.Presenter().PowerPanel());
+    return device.State().BatteryFlag() && panel != nullptr ? panel->LastPercent() : -1;
 }
 
 // What a setter's failure names (as its immediate result does).
@@ -64,9 +64,9 @@ bool IsLightingSetter(DeviceMethod method) {
 
 std::string DeviceIdOf(const CTolvanicUSBDevice& device) {
     // The identity is the cable's row for a device reached through its receiver.
-    const uint32_t product = device.Identity().productId;
+    const uint32_t product = device.State().Identity().productId;
     char id[32];
-    std::snprintf(id, sizeof id, "%s-%04x", KindWord(device.Identity().kind), product & 0xFFFFu);
+    std::snprintf(id, sizeof id, "%s-%04x", KindWord(device.State().Identity().kind), product & 0xFFFFu);
     return id;
 }
 
@@ -98,9 +98,9 @@ std::vector<DeviceListEntry> DeviceApi::ListDevices() const {
         if (device == nullptr || item == nullptr || !item->IsVisible()) {
             continue;
         }
-        devices.push_back({DeviceIdOf(*device), KindWord(device->Identity().kind),
+        devices.push_back({DeviceIdOf(*device), KindWord(device->State().Identity().kind),
                            TextOrKey(m_texts, models[row].nameKey),
-                           device->OnReceiver() ? "receiver" : "cable", BatteryOf(*device)});
+                           device->Driver().OnReceiver() ? "receiver" : "cable", BatteryOf(*device)});
     }
     return devices;
 }
@@ -129,11 +129,12 @@ std::optional<BusDict> DeviceApi::Settings(const std::string& id) const {
 }
 
 std::optional<DeviceReply> DeviceApi::Refusal(const DeviceCall& call, const Target& target) const {
-    if ((target.panels != nullptr && target.panels->Writing()) || target.device->TransferBusy()) {
+    if ((target.panels != nullptr && target.panels->Writing()) || target.device->Driver().TransferBusy()) {
         return DeviceReply::Error(DeviceCallStatus::Busy,
                                   "a long write to " + target.id + " runs; try again later");
     }
-    if (IsLightingSetter(call.method) && (!m_window.LightControl() || !target.device->LightControlFlag())) {
+    if (IsLightingSetter(call.method) &&
+        (!m_window.LightControl() || !target.device->State().LightControlFlag())) {
         return DeviceReply::Error(DeviceCallStatus::LightingReleased,
                                   "another program controls the lighting; it has to give it back first");
     }
@@ -171,9 +172,9 @@ void DeviceApi::Run(const DeviceCall& call, ReplyFn reply) {
     // The setter changes the page and the profile now and queues the device's
     // writes on its worker; the answer waits for them, on this thread's loop.
     auto tally = std::make_shared<WriteTally>();
-    target->device->WatchWrites(tally);
+    target->device->Driver().WatchWrites(tally);
     DeviceReply answer = RunSetter(call, *target);
-    target->device->WatchWrites(nullptr);
+    target->device->Driver().WatchWrites(nullptr);
     if (tally->Expected() == 0) {
         CheckChanges(); // the signal goes out before the answer
         reply(std::move(answer));
@@ -186,7 +187,7 @@ void DeviceApi::Run(const DeviceCall& call, ReplyFn reply) {
         [this, alive, device, what, answer = std::move(answer), reply = std::move(reply)](int result) {
             // On the worker: never wait here. A device gone by then drops it, and
             // the bus service answers the call as failed when it stops.
-            device->PostToUi([this, alive, what, answer, reply, result]() mutable {
+            device->Driver().PostToUi([this, alive, what, answer, reply, result]() mutable {
                 if (answer.status == DeviceCallStatus::Ok && result != kResultOk) {
                     answer = FromResult(result, what);
                 }
@@ -244,14 +245,14 @@ void DeviceApi::SelectProfile(const DeviceCall& call, const Target& target, Repl
         return;
     }
     auto tally = std::make_shared<WriteTally>();
-    target.device->WatchWrites(tally);
+    target.device->Driver().WatchWrites(tally);
     target.panels->ProfileSelected(bar->GetSelectedIdentifier());
-    target.device->WatchWrites(nullptr);
+    target.device->Driver().WatchWrites(nullptr);
     // The settings, macro and key writes run on the device's transfer worker,
     // in that order: answer after them, with the settings write's failure.
     std::weak_ptr<int> alive = m_alive;
     auto done = std::make_shared<ReplyFn>(std::move(reply));
-    const bool queued = target.device->RunTransfer([this, alive, done, tally](const StopEvent&) {
+    const bool queued = target.device->Driver().RunTransfer([this, alive, done, tally](const StopEvent&) {
         return std::function<void()>([this, alive, done, tally] {
             if (alive.lock()) {
                 CheckChanges();

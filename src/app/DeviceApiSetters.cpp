@@ -38,7 +38,7 @@ DeviceReply WrongType(const std::string& key, const BusValue& value, const char*
 
 // The control of a page by name, or null.
 ui::Control* PageControl(CTolvanicUSBDevice& device, const std::string& name) {
-    ui::Control* page = device.Page();
+    ui::Control* page = device.Presenter().Page();
     return page != nullptr ? page->FindChild(name) : nullptr;
 }
 
@@ -55,7 +55,7 @@ DeviceReply ReadLightField(const CTolvanicUSBDevice& device, const ui::TextProvi
     if (key == "effect") {
         int mode = -1;
         if (number != nullptr) {
-            mode = device.NameLists().ModeVisible(*number) ? *number : -1;
+            mode = device.Paths().NameLists().ModeVisible(*number) ? *number : -1;
         } else if (text != nullptr) {
             mode = FindEffect(device, texts, *text);
         } else {
@@ -116,10 +116,10 @@ DeviceReply SetLighting(const SetterContext& context, const DeviceApi::Target& t
     if (fields.empty()) {
         return Invalid("no lighting field given");
     }
-    if (device.NameLists().ModeCount() == 0 || context.window.Lighting() == nullptr) {
+    if (device.Paths().NameLists().ModeCount() == 0 || context.window.Lighting() == nullptr) {
         return Invalid(target.id + " has no lighting");
     }
-    LightChange change{device.LightRecord()};
+    LightChange change{device.State().LightRecord()};
     // "colourful" after "colour" in one call: the flag given wins over the colour's reset.
     BusDict ordered = fields;
     std::stable_partition(ordered.begin(), ordered.end(),
@@ -146,17 +146,17 @@ DeviceReply SetKeyColour(const SetterContext& context, const DeviceApi::Target& 
     if (keyboard == nullptr) {
         return Invalid(target.id + " has no per-key colours");
     }
-    if (keyboard->LightRecord().selectItem != CTolvanicKeyboardDevice::kCustomColourEffect) {
+    if (keyboard->State().LightRecord().selectItem != CTolvanicKeyboardDevice::kCustomColourEffect) {
         return Invalid("key colours apply to the custom effect only; select it first");
     }
-    if (key < 0 || key >= keyboard->LightCount()) {
-        return Invalid("key must lie in 0.." + std::to_string(keyboard->LightCount() - 1));
+    if (key < 0 || key >= keyboard->State().LightCount()) {
+        return Invalid("key must lie in 0.." + std::to_string(keyboard->State().LightCount() - 1));
     }
     if (rgb > 0xFFFFFF) {
         return Invalid("rgb must be 0xRRGGBB");
     }
     // As the page: the colour is picked first, then the key is clicked.
-    const LightInfoRecord light = keyboard->LightRecord();
+    const LightInfoRecord light = keyboard->State().LightRecord();
     if (PanelColour(light.red, light.green, light.blue) != (0xFF000000u | rgb)) {
         BusDict colour{{"colour", int32_t(rgb)}};
         if (DeviceReply failed = SetLighting(context, target, colour);

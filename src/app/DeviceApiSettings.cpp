@@ -40,8 +40,8 @@ void AddProfile(BusDict& out, DevicePanelSet* panels) {
 }
 
 void AddLighting(BusDict& out, const CTolvanicUSBDevice& device, const ui::TextProvider* texts) {
-    const LightInfoRecord light = device.LightRecord();
-    const DeviceNameLists& lists = device.NameLists();
+    const LightInfoRecord light = device.State().LightRecord();
+    const DeviceNameLists& lists = device.Paths().NameLists();
     const int mode = light.selectItem;
     out.emplace_back("effect", int32_t(mode));
     out.emplace_back("effect-name", mode < lists.ModeCount() ? TextOrKey(texts, lists.modeNames[size_t(mode)])
@@ -145,7 +145,7 @@ std::string ColourText(uint8_t red, uint8_t green, uint8_t blue) {
 }
 
 int FindEffect(const CTolvanicUSBDevice& device, const ui::TextProvider* texts, std::string_view name) {
-    const DeviceNameLists& lists = device.NameLists();
+    const DeviceNameLists& lists = device.Paths().NameLists();
     const std::string wanted = Folded(name);
     int shownMatch = -1;
     int shownMatches = 0;

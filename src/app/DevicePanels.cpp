@@ -55,7 +55,7 @@ DevicePanelSet::DevicePanelSet(CTolvanicUSBDevice& device, ui::UserPrompts& prom
 
 DevicePanelSet::~DevicePanelSet() {
     if (m_lightLink) {
-        m_device.SetLightPanel(nullptr);
+        m_device.Presenter().SetLightPanel(nullptr);
     }
     if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&m_device)) {
         mouse->SetKeyPanelHook({});
@@ -79,7 +79,7 @@ void DevicePanelSet::ReloadPanels() {
         PrepareLightPanel(*m_lightPanel, m_device);
     }
     if (m_keyPanel) {
-        m_keyPanel->FillMacroList(m_device.NameLists().macroNames);
+        m_keyPanel->FillMacroList(m_device.Paths().NameLists().macroNames);
     }
 }
 
@@ -87,17 +87,18 @@ void DevicePanelSet::Attach(ui::Control& page) {
     if (ui::Control* bar = FilledPanel(page, "DeviceProfileUI")) {
         m_profileBar = std::make_unique<CDeviceProfileUI>(*bar);
         m_profileRouter = std::make_unique<ProfileBarRouter>(*m_profileBar, m_prompts, *this);
-        m_device.SetProfileBar(bar);
-        m_profileBar->SetDeviceKind(m_device.KindTag());
-        m_profileBar->SetFolders(m_device.GetUserDataFolder(), m_device.GetDefaultProfilePath());
+        m_device.Presenter().SetProfileBar(bar);
+        m_profileBar->SetDeviceKind(m_device.State().KindTag());
+        m_profileBar->SetFolders(m_device.Paths().UserDataFolder(), m_device.Paths().DefaultProfilePath());
         if (!m_profileBar->InitProfileBar()) {
             Trace("profile bar: the profile list cannot be read or written");
         }
         m_profileBar->SelectOptionTab(1);
-        m_device.SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
+        m_device.State().SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
     }
     // Only keyboards and mice play macros.
-    if (m_device.KindTag() == DeviceClass::Keyboard || m_device.KindTag() == DeviceClass::Mouse) {
+    if (m_device.State().KindTag() == DeviceClass::Keyboard ||
+        m_device.State().KindTag() == DeviceClass::Mouse) {
         if (ui::Control* panel = FilledPanel(page, "MacroSetControlUI")) {
             AttachMacroPanel(*panel);
         }
@@ -111,7 +112,7 @@ void DevicePanelSet::Attach(ui::Control& page) {
             m_lightPanels->Attach(m_device, *m_lightPanel);
         }
         m_lightLink = std::make_unique<LightPanelAdapter>(m_device, *m_lightPanel);
-        m_device.SetLightPanel(m_lightLink.get());
+        m_device.Presenter().SetLightPanel(m_lightLink.get());
     }
     AttachKeyboard();
     AttachMouse(page);
@@ -144,14 +145,14 @@ void DevicePanelSet::AttachMouse(ui::Control& page) {
     }
     if (ui::Control* panel = FilledPanel(page, "ShootKeySetControlUI")) {
         m_shootPanel = std::make_unique<CShootControlUI>(*panel);
-        m_shootPanel->SetUserFolder(m_device.GetUserDataFolder());
-        m_shootPanel->SetDefaultFolder(m_device.GetDefaultDataFolder());
+        m_shootPanel->SetUserFolder(m_device.Paths().UserDataFolder());
+        m_shootPanel->SetDefaultFolder(m_device.Paths().DefaultDataFolder());
         m_shootPanel->InitShootPanel();
         m_shootPanel->SelectGun(0);
         m_shootPanel->SelectBullet(0);
         ShootPanelHooks shootHooks;
         shootHooks.mouseSelected = [this] {
-            return m_device.KindTag() == DeviceClass::Mouse && IsSelected();
+            return m_device.State().KindTag() == DeviceClass::Mouse && IsSelected();
         };
         shootHooks.upload = [mouse](std::function<void(const RecoilSendResult&)> done) {
             return mouse->UploadRecoil([done = std::move(done)](const RecoilUploadOutcome& outcome) {
@@ -188,7 +189,7 @@ constexpr PointerControl kPointerControls[] = {
 } // namespace
 
 void DevicePanelSet::ShowDesktopPointer() {
-    ui::Control* page = m_device.Page();
+    ui::Control* page = m_device.Presenter().Page();
     if (page == nullptr) {
         return;
     }
@@ -215,7 +216,7 @@ void DevicePanelSet::ShowDesktopPointer() {
 }
 
 void DevicePanelSet::ApplyDesktopPointer(std::string_view name, int value) {
-    ui::Control* page = m_device.Page();
+    ui::Control* page = m_device.Presenter().Page();
     for (const PointerControl& entry : kPointerControls) {
         if (entry.name != name || m_pointer == nullptr || page == nullptr) {
             continue;
@@ -238,14 +239,14 @@ void DevicePanelSet::AttachKeyboard() {
     keyboard->SetTextProvider(m_texts);
     keyboard->SetProfileListReloader([this] {
         if (m_profileBar && m_profileBar->InitProfileBar()) {
-            m_device.SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
+            m_device.State().SetProfileIdentifier(m_profileBar->GetSelectedIdentifier());
         }
     });
 }
 
 void DevicePanelSet::AttachMacroPanel(ui::Control& panel) {
     m_macroPanel = std::make_unique<CMacroControlUI>(panel, m_texts);
-    m_macroPanel->SetMacroFolder(m_device.GetUserDataFolder());
+    m_macroPanel->SetMacroFolder(m_device.Paths().UserDataFolder());
     m_macroPanel->LoadMacroList();
     MacroPanelHooks hooks;
     hooks.profilePaths = [this] { return ProfilePaths(); };
@@ -306,8 +307,8 @@ void DevicePanelSet::AttachKeyPanel(ui::Control& container) {
     if (!m_keyPanel->Bound()) {
         Trace("key panel: its layout lacks some of the named controls");
     }
-    m_keyPanel->SetDeviceKind(m_device.KindTag());
-    m_keyPanel->FillMacroList(m_device.NameLists().macroNames);
+    m_keyPanel->SetDeviceKind(m_device.State().KindTag());
+    m_keyPanel->FillMacroList(m_device.Paths().NameLists().macroNames);
     m_keyPanel->EnableSaving(false);
     KeySetHooks hooks;
     hooks.storeEntry = [this](const KeyListEntry& entry) {
@@ -361,7 +362,7 @@ bool DevicePanelSet::OpenKey(int key) {
     if (!m_keyPanel || keys == nullptr || key < 0 || size_t(key) >= keys->KeyList().size()) {
         return false;
     }
-    if (m_device.KindTag() == DeviceClass::Mouse && LastLeftButton(keys->KeyList(), size_t(key))) {
+    if (m_device.State().KindTag() == DeviceClass::Mouse && LastLeftButton(keys->KeyList(), size_t(key))) {
         m_prompts.ShowMessageKey("message_text_6", MsgButtons::Notice);
         return false;
     }
@@ -447,30 +448,31 @@ bool DevicePanelSet::WriteMacrosAndKeys(bool saveProfile, std::function<void(int
     MacroWriteRequest request = keys->PrepareMacroWrite(MacroWriteMode::MacrosAndKeys, 0);
     std::weak_ptr<int> alive = m_alive;
     CTolvanicUSBDevice& device = m_device;
-    const bool started = m_device.RunTransfer([=, this, &device](const StopEvent& stop) -> std::function<void()> {
-        size_t shownPercent = 101;
-        const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
-            const size_t percent = planned == 0 ? 100 : sent * 100 / planned;
-            if (percent != shownPercent) {
-                shownPercent = percent;
-                device.PostToUi([alive, this, sent, planned] {
-                    if (!alive.expired()) {
-                        ShowProgress(sent, planned);
-                    }
-                });
-            }
-            return !stop.IsSet();
-        };
-        MacroWriteOutcome outcome = RunMacroWrite(device.CommandTransport(), request, progress);
-        return [alive, this, &device, outcome = std::move(outcome), saveProfile, done] {
-            if (KeyWriter* writer = Capability<KeyWriter>(device)) {
-                writer->FinishMacroWrite(outcome); // the device takes over what reached it
-            }
-            if (!alive.expired()) {
-                TakeWriteResult(outcome, saveProfile, done);
-            }
-        };
-    });
+    const bool started =
+        m_device.Driver().RunTransfer([=, this, &device](const StopEvent& stop) -> std::function<void()> {
+            size_t shownPercent = 101;
+            const MacroWriteProgress progress = [&](size_t sent, size_t planned) {
+                const size_t percent = planned == 0 ? 100 : sent * 100 / planned;
+                if (percent != shownPercent) {
+                    shownPercent = percent;
+                    device.Driver().PostToUi([alive, this, sent, planned] {
+                        if (!alive.expired()) {
+                            ShowProgress(sent, planned);
+                        }
+                    });
+                }
+                return !stop.IsSet();
+            };
+            MacroWriteOutcome outcome = RunMacroWrite(device.Driver().CommandTransport(), request, progress);
+            return [alive, this, &device, outcome = std::move(outcome), saveProfile, done] {
+                if (KeyWriter* writer = Capability<KeyWriter>(device)) {
+                    writer->FinishMacroWrite(outcome); // the device takes over what reached it
+                }
+                if (!alive.expired()) {
+                    TakeWriteResult(outcome, saveProfile, done);
+                }
+            };
+        });
     if (started && m_pendingWrites++ == 0) {
         ShowWriting(true);
     }
@@ -494,7 +496,7 @@ void DevicePanelSet::TakeWriteResult(const MacroWriteOutcome& outcome, bool save
 }
 
 void DevicePanelSet::ShowWriting(bool writing) {
-    ui::Control* page = m_device.Page();
+    ui::Control* page = m_device.Presenter().Page();
     if (writing) {
         m_progress = {};
         m_disabledForWrite.clear();
@@ -518,7 +520,7 @@ void DevicePanelSet::ShowWriting(bool writing) {
 
 void DevicePanelSet::ShowProgress(size_t sent, size_t planned) {
     m_progress = {sent, planned};
-    ui::Control* page = m_device.Page();
+    ui::Control* page = m_device.Presenter().Page();
     if (ui::Control* bar = page != nullptr ? page->FindChild(kWriteProgressBar) : nullptr) {
         bar->SetRange(0, int(planned));
         bar->SetValue(int(sent));
@@ -526,7 +528,7 @@ void DevicePanelSet::ShowProgress(size_t sent, size_t planned) {
 }
 
 void DevicePanelSet::ProfileSelected(const std::string& identifier) {
-    m_device.SetProfileIdentifier(identifier);
+    m_device.State().SetProfileIdentifier(identifier);
     ProfileIo* profile = Capability<ProfileIo>(m_device);
     if (profile != nullptr) {
         profile->SetupProfilePaths();

@@ -15,8 +15,8 @@ namespace {
 // The macro panel that takes recording reports: the selected device's, when it is a keyboard or a mouse.
 CMacroControlUI* RecordingTarget(DeviceDiscovery* discovery, CMainWnd& window) {
     CTolvanicUSBDevice* device = discovery != nullptr ? discovery->SelectedDevice() : nullptr;
-    if (device == nullptr ||
-        (device->KindTag() != DeviceClass::Keyboard && device->KindTag() != DeviceClass::Mouse)) {
+    if (device == nullptr || (device->State().KindTag() != DeviceClass::Keyboard &&
+                              device->State().KindTag() != DeviceClass::Mouse)) {
         return nullptr;
     }
     DevicePanelSet* panels = window.PanelsOf(*device);

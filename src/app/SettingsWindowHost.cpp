@@ -13,7 +13,7 @@ std::vector<AttachedInterface> AttachedCommandInterfaces(const DeviceDiscovery& 
     std::vector<AttachedInterface> attached;
     for (DeviceClass kind : kLightingClassKinds) {
         for (CTolvanicUSBDevice* device : discovery.DevicesOfClass(kind)) {
-            const DeviceTransport& transport = device->CommandTransport();
+            const DeviceTransport& transport = device->Driver().CommandTransport();
             if (!transport.IsOpen()) {
                 continue; // a closed device is not offered an update
             }

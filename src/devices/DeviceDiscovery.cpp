@@ -75,7 +75,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::FindEntry(int identityRow) const {
         return nullptr;
     }
     for (const auto& entry : m_entries) {
-        if (entry->device->Identity().SameIdentity(table[size_t(identityRow)])) {
+        if (entry->device->State().Identity().SameIdentity(table[size_t(identityRow)])) {
             return entry.get();
         }
     }
@@ -113,16 +113,16 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
         }
         return;
     }
-    DeviceTransport& transport = device.CommandTransport();
+    DeviceTransport& transport = device.Driver().CommandTransport();
     if (transport.IsOpen()) {
         return;
     }
     const ChannelType channel = receiver ? ChannelType::Receiver : ChannelType::Wired;
     if (!transport.Open(channel, slot.path, SelectsChannel(slot.kind))) {
-        TraceF("device %s: cannot open %s", device.TypeName().c_str(), slot.path.c_str());
+        TraceF("device %s: cannot open %s", device.Paths().TypeName().c_str(), slot.path.c_str());
         return;
     }
-    device.SetIdentity(*Catalog().Interface(IdentityRow(slot, index)));
+    device.State().SetIdentity(*Catalog().Interface(IdentityRow(slot, index)));
     if (!receiver) {
         const bool noneVisible = VisibleItemCount() == 0;
         ShowItem(entry);
@@ -136,7 +136,7 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
 
 void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::string& path) {
     CTolvanicUSBDevice& device = *entry.device;
-    DeviceTransport& transport = device.CommandTransport();
+    DeviceTransport& transport = device.Driver().CommandTransport();
     const bool opened = transport.Open(toReceiver ? ChannelType::Receiver : ChannelType::Wired, path);
     bool stayedOnReceiver = false;
     if (opened && toReceiver) {
@@ -147,14 +147,14 @@ void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::st
         stayedOnReceiver = transport.OnReceiver() && transport.ResumeSelected();
     }
     if (!opened) {
-        TraceF("device %s: cannot switch to %s", device.TypeName().c_str(), path.c_str());
+        TraceF("device %s: cannot switch to %s", device.Paths().TypeName().c_str(), path.c_str());
         if (!stayedOnReceiver) {
             CloseDevice(entry);
         }
         return;
     }
     if (toReceiver) {
-        if (device.BatteryFlag()) {
+        if (device.State().BatteryFlag()) {
             // The receiver needs a moment to find its device again.
             for (int attempt = 0; attempt < kLinkQueryTries && !transport.QueryLink(); ++attempt) {
                 Trace(kTraceLinkQueryFailed);
@@ -169,14 +169,14 @@ void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::st
     }
     entry.item->StartStartupTimer();
     ShowDeviceItem(entry.modelRow, true);
-    if (device.BatteryFlag()) {
+    if (device.State().BatteryFlag()) {
         ReadPowerOf(device);
     }
 }
 
 void DeviceDiscovery::CloseDevice(Entry& entry) {
     // Not under the I/O lock: closing cancels any transfer still waiting on the channels.
-    entry.device->CommandTransport().Close();
+    entry.device->Driver().CommandTransport().Close();
     HideItem(entry);
 }
 
@@ -189,7 +189,7 @@ bool DeviceDiscovery::Detach(int index) {
     Entry* entry = FindEntry(IdentityRow(*slot, index));
     if (slot->role == kRoleEvent) {
         if (entry != nullptr) {
-            entry->device->CloseEventChannel(EventChannelOf(slot->kind));
+            entry->device->Driver().CloseEventChannel(EventChannelOf(slot->kind));
         }
         return true;
     }
@@ -204,7 +204,7 @@ bool DeviceDiscovery::Detach(int index) {
     }
     if (m_slots.PartnerPresent(index)) {
         const std::optional<SupportedDevice> partner = m_slots.At(slot->partner);
-        DeviceTransport& transport = entry->device->CommandTransport();
+        DeviceTransport& transport = entry->device->Driver().CommandTransport();
         if (!IsReceiverKind(slot->kind)) {
             SwitchChannel(*entry, true, partner->path);
         } else if (transport.OnReceiver()) {

@@ -211,25 +211,25 @@ void DeviceDiscovery::FillPanelContainers(ui::Control& page) {
 void DeviceDiscovery::InitialiseDevice(Entry& entry, int identityRow) {
     const ModelDescription& model = *Catalog().Model(entry.modelRow);
     CTolvanicUSBDevice& device = *entry.device;
-    device.SetPageLayoutPath(model.pageLayout);
-    device.SetMainWindow(m_services.mainWindow);
+    device.Presenter().SetPageLayoutPath(model.pageLayout);
+    device.Presenter().SetMainWindow(m_services.mainWindow);
     device.SetKeyCount(model.keyCount);
     device.SetLightCount(model.lightCount);
-    device.SetModelRow(entry.modelRow);
-    device.SetBatteryFlag(model.battery);
+    device.State().SetModelRow(entry.modelRow);
+    device.State().SetBatteryFlag(model.battery);
     if (auto* mouse = dynamic_cast<CTolvanicMouseDevice*>(&device)) {
         mouse->SetLogoLed(model.extra); // the mouse's extra value
     }
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
         keyboard->SetRegionalLayouts(model.regionalLayouts);
     }
-    device.SetTypeName(model.typeName);
-    device.SetPowerPanel(entry.power.get());
+    device.Paths().SetTypeName(model.typeName);
+    device.Presenter().SetPowerPanel(entry.power.get());
     // The identity is the row the device is looked up by: a receiver's cable
     // partner, so that the receiver and the cable find the same object.
-    device.SetIdentity(*Catalog().Interface(identityRow));
+    device.State().SetIdentity(*Catalog().Interface(identityRow));
     device.SetModelCode(model.modelCode);
-    device.SetLightSettingsName(model.lightSettingsName);
+    device.Paths().SetLightSettingsName(model.lightSettingsName);
     device.InitPage();
 }
 

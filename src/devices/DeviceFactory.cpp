@@ -80,7 +80,7 @@ void DevicePageCreator::ControlCreated(std::string_view className, ui::Control& 
     if (device == nullptr) {
         return;
     }
-    device->AttachPage(&control);
+    device->Presenter().AttachPage(&control);
     m_devices.push_back(std::move(device));
 }
 

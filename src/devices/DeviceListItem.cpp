@@ -8,7 +8,7 @@ namespace velkor {
 
 DeviceListItem::DeviceListItem(ui::Control& item, CTolvanicUSBDevice& device)
     : m_item(item), m_device(&device) {
-    m_device->SetListItem(this);
+    m_device->Presenter().SetListItem(this);
     m_item.OwnerWindow().AddNotifier(*this);
 }
 
@@ -17,8 +17,8 @@ DeviceListItem::~DeviceListItem() {
         m_item.KillTimer(id);
     }
     m_item.OwnerWindow().RemoveNotifier(*this);
-    if (m_device != nullptr && m_device->ListItem() == this) {
-        m_device->SetListItem(nullptr);
+    if (m_device != nullptr && m_device->Presenter().ListItem() == this) {
+        m_device->Presenter().SetListItem(nullptr);
     }
 }
 
@@ -50,7 +50,7 @@ bool DeviceListItem::IsSelected() const {
 }
 
 bool DeviceListItem::OnOpenReceiver() const {
-    return m_device->TransportOpen() && m_device->OnReceiver();
+    return m_device->Driver().TransportOpen() && m_device->Driver().OnReceiver();
 }
 
 void DeviceListItem::Notify(const ui::Notification& notification) {
@@ -101,17 +101,17 @@ void DeviceListItem::OnStartup() {
             // hide the item and look again later.
             m_linkFailures = (m_linkFailures + 1) % kLinkFailureWrap;
             if (IsShown()) {
-                m_device->ShowListItem(false);
+                m_device->Presenter().ShowListItem(m_device->State().ModelRow(), false);
             }
             m_item.SetTimer(kTimerStartup, kStartupRetryMs);
             return;
         }
-        m_device->ShowListItem(true);
+        m_device->Presenter().ShowListItem(m_device->State().ModelRow(), true);
     }
     m_device->ReadDevice();
     m_lightFramesStopped = false;
     m_item.SetTimer(kTimerLightFrame, kLightFrameFirstMs);
-    if (m_device->BatteryFlag() && m_device->TransportOpen()) {
+    if (m_device->State().BatteryFlag() && m_device->Driver().TransportOpen()) {
         m_item.SetTimer(kTimerPower, kPowerFirstMs);
     }
     if (OnOpenReceiver()) {
@@ -121,18 +121,19 @@ void DeviceListItem::OnStartup() {
 
 void DeviceListItem::OnLightFrame() {
     m_device->OutputLightFrame();
-    if (!m_device->TransportOpen()) {
+    if (!m_device->Driver().TransportOpen()) {
         return; // activation starts it again
     }
-    if (!m_device->TickWanted()) {
+    if (!m_device->Presenter().TickWanted()) {
         m_lightFramesStopped = true; // nobody looks: no tick until someone does
         return;
     }
-    m_item.SetTimer(kTimerLightFrame, m_device->OnReceiver() ? kLightFrameReceiverMs : kLightFrameWiredMs);
+    m_item.SetTimer(kTimerLightFrame,
+                    m_device->Driver().OnReceiver() ? kLightFrameReceiverMs : kLightFrameWiredMs);
 }
 
 void DeviceListItem::ResumeLightFrames() {
-    if (m_device == nullptr || !m_lightFramesStopped || !m_device->TransportOpen()) {
+    if (m_device == nullptr || !m_lightFramesStopped || !m_device->Driver().TransportOpen()) {
         return;
     }
     m_lightFramesStopped = false;
@@ -145,27 +146,27 @@ void DeviceListItem::OnResync() {
 
 void DeviceListItem::OnPower() {
     ReadPowerOf(*m_device);
-    if (m_device->BatteryFlag()) {
+    if (m_device->State().BatteryFlag()) {
         m_item.SetTimer(kTimerPower, kPowerPeriodMs);
     }
 }
 
 void DeviceListItem::OnLinkWatch() {
-    if (!m_device->OnReceiver()) {
+    if (!m_device->Driver().OnReceiver()) {
         // Back on the cable: the watch ends (the start-up timer took over).
         return;
     }
     const bool up = LinkUpOf(*m_device);
     if (up && !IsShown()) {
-        m_device->ShowListItem(true);
-        if (m_device->BatteryFlag()) {
+        m_device->Presenter().ShowListItem(m_device->State().ModelRow(), true);
+        if (m_device->State().BatteryFlag()) {
             ReadPowerOf(*m_device);
         }
     } else if (!up && IsShown()) {
-        m_device->ShowListItem(false);
+        m_device->Presenter().ShowListItem(m_device->State().ModelRow(), false);
     }
     // A closed transport means the device left; activation starts the watch again.
-    if (m_device->TransportOpen()) {
+    if (m_device->Driver().TransportOpen()) {
         m_item.SetTimer(kTimerLinkWatch, kLinkWatchPeriodMs);
     }
 }

@@ -18,15 +18,15 @@ bool PlaysMacro(const KeyFunction& function) {
 } // namespace
 
 void SetupDeviceProfilePaths(CBasicProfiledata& profile, const CTolvanicUSBDevice& device) {
-    profile.SetDefaultPath(device.GetDefaultProfilePath());
-    const std::string folder = device.GetUserDataFolder();
+    profile.SetDefaultPath(device.Paths().DefaultProfilePath());
+    const std::string folder = device.Paths().UserDataFolder();
     if (folder.empty()) {
         return;
     }
-    if (!device.ProfileIdentifier().empty()) {
-        profile.SetProfilePath(folder + device.ProfileIdentifier() + ".Json");
+    if (!device.State().ProfileIdentifier().empty()) {
+        profile.SetProfilePath(folder + device.State().ProfileIdentifier() + ".Json");
     }
-    profile.SetConfigPath(folder + device.LightSettingsName() + ".config");
+    profile.SetConfigPath(folder + device.Paths().LightSettingsName() + ".config");
 }
 
 void LightPlayback::Reload(CBasicProfiledata& profile) {
@@ -83,15 +83,15 @@ uint32_t LightPacer::MsToNextTick(uint32_t nowMs) const {
 }
 
 int ReadWirelessPower(CTolvanicUSBDevice& device) {
-    DeviceTransport& transport = device.CommandTransport();
-    if (!transport.IsOpen() || device.TrayFlag() || !transport.QueryLink()) {
+    DeviceTransport& transport = device.Driver().CommandTransport();
+    if (!transport.IsOpen() || device.State().TrayFlag() || !transport.QueryLink()) {
         return kResultNoReply;
     }
     return ReadAndShowPower(device);
 }
 
 int ReadAndShowPower(CTolvanicUSBDevice& device) {
-    DeviceTransport& transport = device.CommandTransport();
+    DeviceTransport& transport = device.Driver().CommandTransport();
     if (!transport.IsOpen()) {
         return kResultNoReply;
     }
@@ -101,10 +101,10 @@ int ReadAndShowPower(CTolvanicUSBDevice& device) {
         return result;
     }
     status[3] = transport.OnReceiver() ? 1 : 0;
-    if (PowerPanelLink* panel = device.PowerPanel()) {
+    if (PowerPanelLink* panel = device.Presenter().PowerPanel()) {
         panel->ShowPowerStatus(status, sizeof(status));
     }
-    device.NotifyMainWindow(kMessagePowerStatus, status[4], 0);
+    device.Presenter().NotifyMainWindow(kMessagePowerStatus, status[4], 0);
     return result;
 }
 
@@ -117,7 +117,7 @@ std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, Profil
         profile.LoadAuxDocument(profile.GetProfilePath());
         keys = profile.ReadAuxKeyList();
     }
-    return SentKeyFunctions(keys, device.NameLists().macroNames.size());
+    return SentKeyFunctions(keys, device.Paths().NameLists().macroNames.size());
 }
 
 bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile,
@@ -127,14 +127,14 @@ bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile,
     }
     keyList[size_t(key)] = entry;
     profile.WriteKeyList(keyList);
-    if (ui::Control* keys = device.KeyPanel()) {
+    if (ui::Control* keys = device.Presenter().KeyPanel()) {
         keys->Invalidate();
     }
     return true;
 }
 
 bool WirelessLinkUp(CTolvanicUSBDevice& device) {
-    DeviceTransport& transport = device.CommandTransport();
+    DeviceTransport& transport = device.Driver().CommandTransport();
     return transport.IsOpen() && transport.OnReceiver() && transport.QueryLink();
 }
 

@@ -23,23 +23,24 @@ uint32_t WithColour(uint32_t led, uint8_t red, uint8_t green, uint8_t blue) {
 // ---- Tick ----
 
 void CTolvanicKeyboardDevice::OutputLightFrame() {
-    if (!LightControlFlag()) {
+    if (!State().LightControlFlag()) {
         return; // another program drives the keyboard's LEDs
     }
     // Only a picture someone can see is painted, at most 30 times a second:
     // the keyboard renders its own effects, and the streamed ones leave from
     // the stream thread, so an unseen tick has nothing to do.
-    if (!PicturePaintDue()) {
+    if (!Presenter().PicturePaintDue()) {
         return;
     }
     // Copied under the lock into storage reserved once: no allocation per tick.
-    Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
+    State().Leds().With(
+        [this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
     PaintKeys(true);
 }
 
 void CTolvanicKeyboardDevice::PaintKeys(bool lit) {
     m_keysLit = lit;
-    const auto& lights = LightControls();
+    const auto& lights = Presenter().LightControls();
     for (size_t k = 0; k < lights.size(); ++k) {
         ui::Control* light = lights[k];
         if (light == nullptr) {
@@ -51,11 +52,11 @@ void CTolvanicKeyboardDevice::PaintKeys(bool lit) {
 }
 
 bool CTolvanicKeyboardDevice::LightsOnPage() const {
-    return GetFunctionPage() == kLightingPage;
+    return Presenter().GetFunctionPage() == kLightingPage;
 }
 
 bool CTolvanicKeyboardDevice::FramesLeaveHost() const {
-    const uint8_t effect = LightRecord().selectItem;
+    const uint8_t effect = State().LightRecord().selectItem;
     return effect == kAudioEffect || effect == kBandColourEffect;
 }
 
@@ -72,7 +73,7 @@ bool CTolvanicKeyboardDevice::GroupTransferAllowed(int group) const {
 }
 
 std::vector<uint32_t> CTolvanicKeyboardDevice::LedsCopy() const {
-    return Leds().Copy().leds;
+    return State().Leds().Copy().leds;
 }
 
 void CTolvanicKeyboardDevice::StoreGroupColours(int group) {
@@ -86,8 +87,8 @@ void CTolvanicKeyboardDevice::StoreGroupColours(int group) {
 }
 
 void CTolvanicKeyboardDevice::LoadGroupColours(int group) {
-    const std::vector<RgbaColour> colours = m_profile.ReadCustomColors(group, LightCount());
-    Leds().With([&](LedFrame& frame) {
+    const std::vector<RgbaColour> colours = m_profile.ReadCustomColors(group, State().LightCount());
+    State().Leds().With([&](LedFrame& frame) {
         const size_t count = std::min(colours.size(), frame.leds.size());
         for (size_t k = 0; k < count; ++k) {
             frame.leds[k] = WithColour(frame.leds[k], colours[k].red, colours[k].green, colours[k].blue);
@@ -96,15 +97,16 @@ void CTolvanicKeyboardDevice::LoadGroupColours(int group) {
 }
 
 bool CTolvanicKeyboardDevice::ReadCustomGroupFromDevice() {
-    const int group = LightRecord().customGroup;
+    const int group = State().LightRecord().customGroup;
     if (!GroupTransferAllowed(group)) {
         return false;
     }
     KeyTransferBuffer table{};
-    if (CommandTransport().ReadColourTable(table.data(), uint16_t(m_positions * 3), group) != kResultOk) {
+    if (Driver().CommandTransport().ReadColourTable(table.data(), uint16_t(m_positions * 3), group) !=
+        kResultOk) {
         return false; // the profile's group stays as it is
     }
-    Leds().With([&](LedFrame& frame) {
+    State().Leds().With([&](LedFrame& frame) {
         const size_t count = std::min(frame.leds.size(), kScreenKeyCount);
         for (size_t k = 0; k < count; ++k) {
             const uint8_t slot = m_maps.lightSlot[k];
@@ -121,7 +123,7 @@ bool CTolvanicKeyboardDevice::ReadCustomGroupFromDevice() {
 }
 
 int CTolvanicKeyboardDevice::UploadCustomGroup() {
-    const LightInfoRecord light = LightRecord();
+    const LightInfoRecord light = State().LightRecord();
     if (light.selectItem != kCustomColourEffect || !GroupTransferAllowed(light.customGroup)) {
         return kResultNoReply;
     }
@@ -131,7 +133,7 @@ int CTolvanicKeyboardDevice::UploadCustomGroup() {
 }
 
 int CTolvanicKeyboardDevice::UploadProfileGroup() {
-    const int group = LightRecord().customGroup;
+    const int group = State().LightRecord().customGroup;
     if (!GroupTransferAllowed(group)) {
         return kResultNoReply;
     }
@@ -142,22 +144,23 @@ int CTolvanicKeyboardDevice::UploadProfileGroup() {
 }
 
 int CTolvanicKeyboardDevice::QueueColourTable(const KeyTransferBuffer& frame, int group) {
-    if (!CommandTransport().IsOpen()) {
+    if (!Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
     // The whole table each time: a newer one of the same group replaces one not sent yet.
     auto write = [this, frame, length = uint16_t(m_positions * 3), group](const StopEvent&) {
-        const int result = CommandTransport().WriteColourTable(frame.data(), length, group);
+        const int result = Driver().CommandTransport().WriteColourTable(frame.data(), length, group);
         if (result != kResultOk) {
             TraceF("keyboard colour table %d not written (%d)", group, result);
         }
         return result;
     };
-    return WriteRecord(kColourTableKey + uint32_t(group), std::move(write)) ? kResultOk : kResultNoReply;
+    return Driver().WriteRecord(kColourTableKey + uint32_t(group), std::move(write)) ? kResultOk
+                                                                                     : kResultNoReply;
 }
 
 void CTolvanicKeyboardDevice::SetCustomGroup(int group) {
-    if (LightPanelLink* panel = LightPanel()) {
+    if (LightPanelLink* panel = Presenter().LightPanel()) {
         panel->SelectCustomGroup(group);
     }
     m_profile.WriteCustomGroupIndex(group);
@@ -168,7 +171,7 @@ void CTolvanicKeyboardDevice::SetCustomGroup(int group) {
 void CTolvanicKeyboardDevice::LoadCustomGroup() {
     const int group = m_profile.ReadCustomGroupIndex();
     LoadGroupColours(group);
-    if (LightPanelLink* panel = LightPanel()) {
+    if (LightPanelLink* panel = Presenter().LightPanel()) {
         panel->SelectCustomGroup(group);
     }
     UploadCustomGroup();
@@ -180,14 +183,15 @@ void CTolvanicKeyboardDevice::ReloadCustomGroup() {
 }
 
 void CTolvanicKeyboardDevice::FillCustomColour(bool lit) {
-    const LightInfoRecord light = LightRecord();
-    Leds().With([&](LedFrame& frame) {
+    const LightInfoRecord light = State().LightRecord();
+    State().Leds().With([&](LedFrame& frame) {
         for (uint32_t& led : frame.leds) {
             led = lit ? WithColour(led, light.red, light.green, light.blue) : WithColour(led, 0, 0, 0);
         }
     });
     UploadCustomGroup();
-    const int group = LightPanel() != nullptr ? LightPanel()->SelectedCustomGroup() : -1;
+    const int group =
+        Presenter().LightPanel() != nullptr ? Presenter().LightPanel()->SelectedCustomGroup() : -1;
     if (group >= 0) {
         StoreGroupColours(group);
         SaveDeviceProfile();
@@ -195,15 +199,16 @@ void CTolvanicKeyboardDevice::FillCustomColour(bool lit) {
 }
 
 void CTolvanicKeyboardDevice::PaintCustomKey(int key) {
-    const LightInfoRecord light = LightRecord();
-    if (light.selectItem != kCustomColourEffect || key < 0 || key >= LightCount()) {
+    const LightInfoRecord light = State().LightRecord();
+    if (light.selectItem != kCustomColourEffect || key < 0 || key >= State().LightCount()) {
         return;
     }
-    Leds().With([&](LedFrame& frame) {
+    State().Leds().With([&](LedFrame& frame) {
         frame.SetLed(key, WithColour(frame.Led(key), light.red, light.green, light.blue));
     });
     // Without a lighting panel the profile's own group is the one painted.
-    const int group = LightPanel() != nullptr ? LightPanel()->SelectedCustomGroup() : light.customGroup;
+    const int group = Presenter().LightPanel() != nullptr ? Presenter().LightPanel()->SelectedCustomGroup()
+                                                          : light.customGroup;
     if (group >= 0) {
         StoreGroupColours(group);
         SaveDeviceProfile();

@@ -17,7 +17,7 @@ constexpr int kKeyPage = 2;
 
 bool KeyboardOptionsRouter::Route(const ui::Notification& notification) {
     ui::Control* sender = notification.sender;
-    ui::Control* page = m_keyboard.Page();
+    ui::Control* page = m_keyboard.Presenter().Page();
     if (sender == nullptr || page == nullptr || sender == page || !page->Contains(sender)) {
         return false;
     }
@@ -39,9 +39,9 @@ bool KeyboardOptionsRouter::Route(const ui::Notification& notification) {
             return true;
         }
         if (family && prefix == "key_") {
-            if (m_keyboard.GetFunctionPage() == kLightingPage) {
+            if (m_keyboard.Presenter().GetFunctionPage() == kLightingPage) {
                 m_keyboard.PaintCustomKey(number);
-            } else if (m_keyboard.GetFunctionPage() == kKeyPage) {
+            } else if (m_keyboard.Presenter().GetFunctionPage() == kKeyPage) {
                 m_keyboard.SelectEntry(number);
             }
             return true;

@@ -86,13 +86,14 @@ int CTolvanicKeyboardDevice::SendSettings(int slot, int value, int flag, ScreenS
     (void)flag;
     (void)screen;
     const std::optional<uint16_t> offset = KeyboardRecordOffset(slot);
-    if (!offset || !CommandTransport().IsOpen()) {
+    if (!offset || !Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
-    const KeyboardSettingsRecord record = EncodeSettingsRecord(
-        m_profile.ReadLightInfo(), m_profile.ReadKeyboardSystem(), NameLists(), m_lastRecord, uint8_t(value));
+    const KeyboardSettingsRecord record =
+        EncodeSettingsRecord(m_profile.ReadLightInfo(), m_profile.ReadKeyboardSystem(), Paths().NameLists(),
+                             m_lastRecord, uint8_t(value));
     auto write = [this, bytes = record.ToBytes(), at = *offset](const StopEvent&) {
-        DeviceTransport& transport = CommandTransport();
+        DeviceTransport& transport = Driver().CommandTransport();
         if (!transport.IsOpen()) {
             return int(kResultNoReply);
         }
@@ -104,7 +105,8 @@ int CTolvanicKeyboardDevice::SendSettings(int slot, int value, int flag, ScreenS
         }
         return result;
     };
-    return WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write)) ? kResultOk : kResultNoReply;
+    return Driver().WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write)) ? kResultOk
+                                                                                       : kResultNoReply;
 }
 
 // ---- Lighting state ----
@@ -118,13 +120,13 @@ void CTolvanicKeyboardDevice::SetAudioLightValues(const AudioLightValues& values
 
 void CTolvanicKeyboardDevice::ShareAudioRecord() {
     const AudioLightInfoRecord record = AudioRecordOf(m_audioValues);
-    Leds().With([&](LedFrame&) { m_fx.audio.record = record; });
+    State().Leds().With([&](LedFrame&) { m_fx.audio.record = record; });
 }
 
 void CTolvanicKeyboardDevice::ApplyLightState() {
     const uint8_t before = m_image.mode;
     const LightInfoRecord light = m_profile.ReadLightInfo();
-    StoreLightInfo(LightInfoToWords(light));
+    State().StoreLightInfo(LightInfoToWords(light));
     m_audioValues = AudioValuesOf(m_profile.ReadAudioLightInfo());
     ShareAudioRecord();
     m_image.mode = light.selectItem;
@@ -140,7 +142,7 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
     }
     m_playback.Reload(m_profile);
     const bool drops = m_image.mode == kDropsEffect;
-    Leds().With([drops](LedFrame& frame) {
+    State().Leds().With([drops](LedFrame& frame) {
         if (drops) {
             frame.colourPositions.fill(0);
         }
@@ -150,7 +152,7 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
 }
 
 void CTolvanicKeyboardDevice::UpdateLiveStream() {
-    const int effect = LightRecord().selectItem;
+    const int effect = State().LightRecord().selectItem;
     if (effect != kAudioEffect && effect != kBandColourEffect) {
         m_stream.Stop();
         return;
@@ -160,7 +162,7 @@ void CTolvanicKeyboardDevice::UpdateLiveStream() {
 }
 
 void CTolvanicKeyboardDevice::ResetEffectState() {
-    Leds().With([this](LedFrame& frame) { kbfx::ResetEffectState(frame, m_fx); });
+    State().Leds().With([this](LedFrame& frame) { kbfx::ResetEffectState(frame, m_fx); });
 }
 
 uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
@@ -171,7 +173,7 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
         return m_pacer.MsToNextTick(now);
     }
     const bool list = m_playback.ListActive();
-    Leds().With([&](LedFrame& frame) {
+    State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (kbfx::PlaysSteps(effect)) {
             m_playback.PlaySteps(frame, now);
@@ -190,7 +192,7 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
 
 void CTolvanicKeyboardDevice::RestartEffect(int effect, GroupSource source) {
     if (kbfx::EffectOf(effect).start != kbfx::StartStep::CustomGroup) {
-        Leds().With([&](LedFrame& frame) {
+        State().Leds().With([&](LedFrame& frame) {
             kbfx::ResetEffectState(frame, m_fx);
             kbfx::RunStartStep(frame, m_fx, effect);
         });
@@ -202,15 +204,15 @@ void CTolvanicKeyboardDevice::RestartEffect(int effect, GroupSource source) {
     } else {
         LoadCustomGroup();
     }
-    Leds().With([&](LedFrame& frame) { kbfx::RunStartStep(frame, m_fx, effect); });
+    State().Leds().With([&](LedFrame& frame) { kbfx::RunStartStep(frame, m_fx, effect); });
 }
 
 void CTolvanicKeyboardDevice::EffectBreathing() {
-    Leds().With([this](LedFrame& frame) { kbfx::ColumnBreathing(frame, m_fx, 0); });
+    State().Leds().With([this](LedFrame& frame) { kbfx::ColumnBreathing(frame, m_fx, 0); });
 }
 
 void CTolvanicKeyboardDevice::EffectStatic() {
-    Leds().With([this](LedFrame& frame) { kbfx::StaticRingRainbow(frame, m_fx, 0); });
+    State().Leds().With([this](LedFrame& frame) { kbfx::StaticRingRainbow(frame, m_fx, 0); });
 }
 
 void CTolvanicKeyboardDevice::KeyEvent(int position, int kind) {
@@ -225,22 +227,22 @@ void CTolvanicKeyboardDevice::KeyEvent(int position, int kind) {
 }
 
 void CTolvanicKeyboardDevice::DispatchKeyEvent(int key, int kind) {
-    Leds().With([&](LedFrame& frame) { kbfx::KeyEvent(frame, m_fx, key, kind); });
+    State().Leds().With([&](LedFrame& frame) { kbfx::KeyEvent(frame, m_fx, key, kind); });
 }
 
 void CTolvanicKeyboardDevice::SeedEffectRandom(uint64_t seed) {
-    Leds().With([&](LedFrame&) { m_fx.random.Seed(seed); });
+    State().Leds().With([&](LedFrame&) { m_fx.random.Seed(seed); });
 }
 
 // ---- Page state ----
 
 void CTolvanicKeyboardDevice::RefreshView() {
     ReloadPanels();
-    if (LightPanelLink* panel = LightPanel()) {
+    if (LightPanelLink* panel = Presenter().LightPanel()) {
         panel->ShowDeviceLighting();
         panel->ShowAudioLightValues(m_audioValues);
     }
-    SetCustomGroup(LightRecord().customGroup);
+    SetCustomGroup(State().LightRecord().customGroup);
     ShowOptions();
 }
 
@@ -348,14 +350,14 @@ MacroWriteRequest CTolvanicKeyboardDevice::PrepareMacroWrite(MacroWriteMode mode
     plan.noPosition = kNoPosition;
     plan.keyPositions = m_positions;
     plan.deviceTable = m_deviceKeyList;
-    plan.macroFolder = GetUserDataFolder();
+    plan.macroFolder = Paths().UserDataFolder();
     plan.capacity = m_macroCapacity;
     return request;
 }
 
 void CTolvanicKeyboardDevice::PruneKeyFunctions() {
     ReloadPanels();
-    if (PruneMacroAssignments(m_keyList, NameLists().macroNames.size())) {
+    if (PruneMacroAssignments(m_keyList, Paths().NameLists().macroNames.size())) {
         m_profile.WriteKeyList(m_keyList);
     }
     ReloadPanels();
@@ -394,7 +396,9 @@ void CTolvanicKeyboardDevice::SetAudioBands(std::span<const int32_t> values) {
     }
     // Effect 30 shows the first three as one colour, changed between frames only.
     const std::array<int32_t, 6> bands = AudioBands();
-    Leds().With([&](LedFrame&) { m_fx.fed = {uint8_t(bands[0]), uint8_t(bands[1]), uint8_t(bands[2])}; });
+    State().Leds().With([&](LedFrame&) {
+        m_fx.fed = {uint8_t(bands[0]), uint8_t(bands[1]), uint8_t(bands[2])};
+    });
 }
 
 std::array<int32_t, 6> CTolvanicKeyboardDevice::AudioBands() const {

@@ -16,7 +16,7 @@ constexpr int kKeyPage = 2;
 
 bool MouseOptionsRouter::Route(const ui::Notification& notification) {
     ui::Control* sender = notification.sender;
-    ui::Control* page = m_mouse.Page();
+    ui::Control* page = m_mouse.Presenter().Page();
     if (sender == nullptr || page == nullptr || sender == page || !page->Contains(sender)) {
         return false;
     }
@@ -77,7 +77,7 @@ bool MouseOptionsRouter::Route(const ui::Notification& notification) {
         }
         return true;
     }
-    if (type == ui::kNotifyClick && prefix == "key_" && m_mouse.GetFunctionPage() == kKeyPage) {
+    if (type == ui::kNotifyClick && prefix == "key_" && m_mouse.Presenter().GetFunctionPage() == kKeyPage) {
         m_mouse.SelectEntry(n);
         return true;
     }

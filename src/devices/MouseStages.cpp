@@ -58,8 +58,8 @@ void CTolvanicMouseDevice::RestoreDefaults() {
     SendSettings(0, 0, 1, m_screen);
     MacroWriteRequest request = PrepareMacroWrite(MacroWriteMode::KeysOnly, 0);
     request.plan.keys = m_keyList;
-    RunTransfer([this, request = std::move(request)](const StopEvent&) -> std::function<void()> {
-        MacroWriteOutcome outcome = RunMacroWrite(CommandTransport(), request);
+    Driver().RunTransfer([this, request = std::move(request)](const StopEvent&) -> std::function<void()> {
+        MacroWriteOutcome outcome = RunMacroWrite(Driver().CommandTransport(), request);
         return [this, outcome = std::move(outcome)] { FinishMacroWrite(outcome); };
     });
 }
@@ -68,7 +68,7 @@ void CTolvanicMouseDevice::RestoreDefaults() {
 
 void CTolvanicMouseDevice::RefreshView() {
     ReloadPanels();
-    if (LightPanelLink* panel = LightPanel()) {
+    if (LightPanelLink* panel = Presenter().LightPanel()) {
         panel->ShowDeviceLighting();
     }
     ShowStages();

@@ -39,13 +39,13 @@ CPadLightingDevice::CPadLightingDevice(const DeviceServices& services, const Pad
 CPadLightingDevice::~CPadLightingDevice() = default;
 
 ui::Control* CPadLightingDevice::PageControl(std::string_view name) const {
-    return Page() != nullptr ? Page()->FindChild(name) : nullptr;
+    return Presenter().Page() != nullptr ? Presenter().Page()->FindChild(name) : nullptr;
 }
 
 // ---- Page ----
 
 void CPadLightingDevice::BuildPage() {
-    if (PageLayoutPath().empty() || Page() == nullptr) {
+    if (Presenter().PageLayoutPath().empty() || Presenter().Page() == nullptr) {
         SetKeyCount(0);
         SetLightCount(0);
         CollectPageButtons(nullptr);
@@ -53,7 +53,7 @@ void CPadLightingDevice::BuildPage() {
     }
     ui::Control* container = PageControl(m_facts.lightContainer);
     if (container == nullptr) {
-        container = Page()->FindFirstOfClass(ui::kSelectPanelClass);
+        container = Presenter().Page()->FindFirstOfClass(ui::kSelectPanelClass);
     }
     CollectPageButtons(container);
 }
@@ -63,7 +63,7 @@ void CPadLightingDevice::BuildPage() {
 void CPadLightingDevice::ReadDevice() {
     // A new attach: the pad may have changed its own bytes meanwhile.
     m_imageFromPad = false;
-    DeviceTransport& transport = CommandTransport();
+    DeviceTransport& transport = Driver().CommandTransport();
     if (transport.IsOpen()) {
         transport.BeginSession();
         std::array<uint8_t, kDeviceInfoSize> info{};
@@ -85,12 +85,12 @@ void CPadLightingDevice::ReadDevice() {
 void CPadLightingDevice::ReloadAfterEvent() {
     int profile = 0;
     if (ReadSettings(&profile)) {
-        NotifyMainWindow(kMessageActiveProfile, profile, 0);
+        Presenter().NotifyMainWindow(kMessageActiveProfile, profile, 0);
     }
 }
 
 std::optional<PadSettingsImage> CPadLightingDevice::ReadFromPad() {
-    DeviceTransport& transport = CommandTransport();
+    DeviceTransport& transport = Driver().CommandTransport();
     if (!transport.IsOpen()) {
         return std::nullopt;
     }
@@ -107,7 +107,7 @@ std::optional<PadSettingsImage> CPadLightingDevice::ReadFromPad() {
         return std::nullopt;
     }
     const PadSettingsRecord record = PadSettingsRecord::FromBytes(bytes);
-    const PadSettingsImage image = DecodePadRecord(record, profile, NameLists());
+    const PadSettingsImage image = DecodePadRecord(record, profile, Paths().NameLists());
     TraceF("%s settings read: profile %d, %zu bytes at %d, effect %d, own bytes %s", TraceName(),
            int(profile), bytes.size(), int(*offset), int(image.mode), HexBytes(image.padOwn).c_str());
     return image;
@@ -138,7 +138,7 @@ int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize s
         TraceF("%s record of slot %d not written: only slot 0 is known", TraceName(), slot);
         return kResultNoReply;
     }
-    if (!CommandTransport().IsOpen()) {
+    if (!Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
     if (!m_imageFromPad) {
@@ -153,9 +153,9 @@ int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize s
         m_imageFromPad = true;
     }
     const PadSettingsRecord record =
-        EncodePadRecord(m_image, m_profile.ReadLightInfo().selectItem, NameLists());
+        EncodePadRecord(m_image, m_profile.ReadLightInfo().selectItem, Paths().NameLists());
     auto write = [this, record, at = *offset](const StopEvent&) {
-        DeviceTransport& transport = CommandTransport();
+        DeviceTransport& transport = Driver().CommandTransport();
         if (!transport.IsOpen()) {
             return int(kResultNoReply);
         }
@@ -168,7 +168,7 @@ int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize s
                int(record.effectCode), HexBytes(record.padOwn).c_str(), result);
         return result;
     };
-    return WriteRecord(kSettingsRecordKey, std::move(write)) ? kResultOk : kResultNoReply;
+    return Driver().WriteRecord(kSettingsRecordKey, std::move(write)) ? kResultOk : kResultNoReply;
 }
 
 // ---- Profile ----
@@ -199,7 +199,7 @@ void CPadLightingDevice::RestoreDefaults() {
 
 void CPadLightingDevice::RefreshView() {
     ReloadPanels();
-    if (LightPanelLink* panel = LightPanel()) {
+    if (LightPanelLink* panel = Presenter().LightPanel()) {
         panel->ShowDeviceLighting();
     }
 }
@@ -208,11 +208,11 @@ void CPadLightingDevice::RefreshView() {
 
 void CPadLightingDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
-    StoreLightInfo(LightInfoToWords(light));
+    State().StoreLightInfo(LightInfoToWords(light));
     TakeProfileLighting(m_image, light);
     if (light.selectItem != m_effect) {
         // One ring mark to travel, as the mouse has: without it the rings stay dark.
-        Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
+        State().Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
         m_effect = light.selectItem;
     }
     m_playback.Reload(m_profile);
@@ -226,7 +226,7 @@ uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
         return m_pacer.MsToNextTick(now);
     }
     const bool list = m_playback.ListActive();
-    Leds().With([&](LedFrame& frame) {
+    State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (effect == 5 || effect > 8) {
             m_playback.PlaySteps(frame, now);

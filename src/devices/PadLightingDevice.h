@@ -79,7 +79,7 @@ public:
     // the light list and the custom effect steps reloaded. The effect is not
     // restarted.
     void ApplyLightState() override;
-    LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
+    LightInfoWords GetLightInfo() const { return LightInfoToWords(State().LightRecord()); }
 
     // ---- Roles ----
 

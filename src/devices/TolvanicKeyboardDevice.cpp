@@ -43,12 +43,12 @@ CTolvanicKeyboardDevice::~CTolvanicKeyboardDevice() = default;
 // ---- Page ----
 
 void CTolvanicKeyboardDevice::InitPage() {
-    RegisterPageNotifications();
+    Presenter().RegisterPageNotifications(*this);
     BuildPage();
 }
 
 void CTolvanicKeyboardDevice::BuildPage() {
-    if (PageLayoutPath().empty() || Page() == nullptr) {
+    if (Presenter().PageLayoutPath().empty() || Presenter().Page() == nullptr) {
         SetKeyCount(0);
         SetLightCount(0);
         CollectPageButtons(nullptr);
@@ -80,8 +80,8 @@ void CTolvanicKeyboardDevice::SetKeyCaptions(ui::Control& container) {
 
 void CTolvanicKeyboardDevice::SelectLayoutPage(int page) {
     ui::Control* container = PageControl(std::string(kLayoutPagePrefix) + std::to_string(page));
-    if (container == nullptr && page == 0 && Page() != nullptr) {
-        container = Page()->FindFirstOfClass(ui::kSelectPanelClass); // a page with one picture
+    if (container == nullptr && page == 0 && Presenter().Page() != nullptr) {
+        container = Presenter().Page()->FindFirstOfClass(ui::kSelectPanelClass); // a page with one picture
     }
     if (container == nullptr) {
         TraceF("keyboard layout page %d missing", page);
@@ -103,14 +103,14 @@ void CTolvanicKeyboardDevice::SelectFunctionPage(int type) {
     if (type != kLightingPage && type != kKeyPage) {
         return;
     }
-    const auto& keys = KeyControls();
+    const auto& keys = Presenter().KeyControls();
     if (size_t(kFnKey) < keys.size() && keys[size_t(kFnKey)] != nullptr) {
         keys[size_t(kFnKey)]->SetEnabled(type == kLightingPage);
     }
 }
 
 ui::Control* CTolvanicKeyboardDevice::PageControl(std::string_view name) const {
-    return Page() != nullptr ? Page()->FindChild(name) : nullptr;
+    return Presenter().Page() != nullptr ? Presenter().Page()->FindChild(name) : nullptr;
 }
 
 // ---- Attach ----
@@ -144,7 +144,7 @@ void CTolvanicKeyboardDevice::ReloadProfileList() {
 }
 
 bool CTolvanicKeyboardDevice::ReadLayout() {
-    DeviceTransport& transport = CommandTransport();
+    DeviceTransport& transport = Driver().CommandTransport();
     m_keyTableRead = false; // until this read succeeds, no key write starts from the old table
     if (!transport.IsOpen()) {
         return false;
@@ -187,7 +187,7 @@ std::vector<KeyFunction> CTolvanicKeyboardDevice::WrittenFunctions() {
 
 bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
     SetSynchronisedLighting(false);
-    DeviceTransport& transport = CommandTransport();
+    DeviceTransport& transport = Driver().CommandTransport();
     if (!transport.IsOpen()) {
         return false;
     }
@@ -205,12 +205,12 @@ bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
-    const LightInfoRecord before = LightRecord();
-    const DecodedKeyboardSettings decoded = DecodeSettingsRecord(KeyboardSettingsRecord::FromBytes(bytes),
-                                                                 profile, before, m_system, NameLists());
+    const LightInfoRecord before = State().LightRecord();
+    const DecodedKeyboardSettings decoded = DecodeSettingsRecord(
+        KeyboardSettingsRecord::FromBytes(bytes), profile, before, m_system, Paths().NameLists());
     m_lastRecord = decoded.last;
     m_image = decoded.image;
-    StoreLightInfo(LightInfoToWords(decoded.light));
+    State().StoreLightInfo(LightInfoToWords(decoded.light));
     if (decoded.light.selectItem != before.selectItem || decoded.light.selectItem == kCustomColourEffect) {
         RestartEffect(decoded.light.selectItem, GroupSource::Device);
     }
@@ -238,11 +238,11 @@ void CTolvanicKeyboardDevice::OnDeviceEvent(uint16_t code, ChannelType channel) 
         return;
     }
     // The record and the page belong to the user-interface thread.
-    PostToUi([this, code] { HandleDeviceEvent(code); });
+    Driver().PostToUi([this, code] { HandleDeviceEvent(code); });
 }
 
 void CTolvanicKeyboardDevice::HandleDeviceEvent(uint16_t code) {
-    if (!TransportOpen()) {
+    if (!Driver().TransportOpen()) {
         return;
     }
     const std::optional<ProfileEvent> event = ProfileEventOf(code);

@@ -131,7 +131,7 @@ public:
     void OutputLightFrame() override;
     bool LiveStreamRunning() const { return m_stream.Running(); }
     KeyboardLiveStream::Stats LiveStreamStats() const { return m_stream.Statistics(); }
-    LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
+    LightInfoWords GetLightInfo() const { return LightInfoToWords(State().LightRecord()); }
     void SetAudioLightValues(const AudioLightValues& values) override;
     AudioLightValues GetAudioLightValues() override { return m_audioValues; }
 
@@ -227,7 +227,7 @@ protected:
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
     int ResyncDelayMs() const override { return 50; }
-    DeviceTransport& MacroTransport() override { return CommandTransport(); }
+    DeviceTransport& MacroTransport() override { return Driver().CommandTransport(); }
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:
@@ -305,7 +305,8 @@ private:
 
     SteadyStreamClock m_streamClock;
     // Last: its thread goes before anything it uses.
-    KeyboardLiveStream m_stream{CommandTransport(), Leds(), [this] { return LightControlFlag(); }, m_streamClock};
+    KeyboardLiveStream m_stream{Driver().CommandTransport(), State().Leds(),
+                                [this] { return State().LightControlFlag(); }, m_streamClock};
 };
 
 } // namespace velkor

@@ -47,7 +47,7 @@ CTolvanicMouseDevice::CTolvanicMouseDevice(const DeviceServices& services) : CTo
 CTolvanicMouseDevice::~CTolvanicMouseDevice() = default;
 
 ui::Control* CTolvanicMouseDevice::PageControl(std::string_view name) const {
-    return Page() != nullptr ? Page()->FindChild(name) : nullptr;
+    return Presenter().Page() != nullptr ? Presenter().Page()->FindChild(name) : nullptr;
 }
 
 // ---- Page ----
@@ -55,7 +55,7 @@ ui::Control* CTolvanicMouseDevice::PageControl(std::string_view name) const {
 void CTolvanicMouseDevice::BuildPage() {
     m_secondOverlays.clear();
     m_logo = nullptr;
-    if (PageLayoutPath().empty() || Page() == nullptr) {
+    if (Presenter().PageLayoutPath().empty() || Presenter().Page() == nullptr) {
         SetKeyCount(0);
         SetLightCount(0);
         CollectPageButtons(nullptr);
@@ -63,10 +63,10 @@ void CTolvanicMouseDevice::BuildPage() {
     }
     ui::Control* picture = PageControl("mouse_device_seting_layout");
     if (picture == nullptr) {
-        picture = Page();
+        picture = Presenter().Page();
     }
     CollectPageButtons(picture->FindFirstOfClass(ui::kSelectPanelClass));
-    const auto& buttons = KeyControls();
+    const auto& buttons = Presenter().KeyControls();
     for (size_t b = 0; b < buttons.size() && b < size_t(kButtonCount); ++b) {
         if (buttons[b] != nullptr) {
             buttons[b]->SetResourceText(true);
@@ -99,19 +99,20 @@ void CTolvanicMouseDevice::SelectFunctionPage(int type) {
 // ---- Attach ----
 
 bool CTolvanicMouseDevice::UploadRecoil(std::function<void(const RecoilUploadOutcome&)> done) {
-    const std::string folder = GetUserDataFolder();
-    const bool checkLink = OnReceiver();
-    return RunTransfer([this, folder, checkLink, done = std::move(done)](const StopEvent&) -> std::function<void()> {
-        RecoilUploadOutcome outcome = RunRecoilUpload(CommandTransport(), folder, checkLink);
-        if (!done) {
-            return {};
-        }
-        return [done, outcome] { done(outcome); };
-    });
+    const std::string folder = Paths().UserDataFolder();
+    const bool checkLink = Driver().OnReceiver();
+    return Driver().RunTransfer(
+        [this, folder, checkLink, done = std::move(done)](const StopEvent&) -> std::function<void()> {
+            RecoilUploadOutcome outcome = RunRecoilUpload(Driver().CommandTransport(), folder, checkLink);
+            if (!done) {
+                return {};
+            }
+            return [done, outcome] { done(outcome); };
+        });
 }
 
 bool CTolvanicMouseDevice::Reachable() {
-    return !OnReceiver() || CommandTransport().QueryLink();
+    return !Driver().OnReceiver() || Driver().CommandTransport().QueryLink();
 }
 
 void CTolvanicMouseDevice::ReadDevice() {
@@ -127,7 +128,7 @@ void CTolvanicMouseDevice::ReloadAfterEvent() {
 }
 
 bool CTolvanicMouseDevice::ReadLayout() {
-    DeviceTransport& transport = CommandTransport();
+    DeviceTransport& transport = Driver().CommandTransport();
     m_keyTableRead = false; // until this read succeeds, no key write starts from the old table
     if (!transport.IsOpen() || !Reachable()) {
         return false;
@@ -188,7 +189,7 @@ bool CTolvanicMouseDevice::ReadLayout() {
 
 bool CTolvanicMouseDevice::ReadSettings(int* activeProfile) {
     SetSynchronisedLighting(false);
-    DeviceTransport& transport = CommandTransport();
+    DeviceTransport& transport = Driver().CommandTransport();
     if (!transport.IsOpen() || !Reachable()) {
         return false;
     }
@@ -204,11 +205,11 @@ bool CTolvanicMouseDevice::ReadSettings(int* activeProfile) {
     if (activeProfile != nullptr) {
         *activeProfile = profile;
     }
-    const DecodedMouseSettings decoded =
-        DecodeMouseRecord(MouseSettingsRecord::FromBytes(bytes), profile, LightRecord(), NameLists());
+    const DecodedMouseSettings decoded = DecodeMouseRecord(MouseSettingsRecord::FromBytes(bytes), profile,
+                                                           State().LightRecord(), Paths().NameLists());
     m_lastRecord = decoded.last;
     m_activeProfile = profile;
-    StoreLightInfo(LightInfoToWords(decoded.light));
+    State().StoreLightInfo(LightInfoToWords(decoded.light));
     m_imageMode = decoded.light.selectItem;
     if (decoded.activeStage) {
         m_activeStage = *decoded.activeStage;
@@ -233,12 +234,12 @@ void CTolvanicMouseDevice::OnDeviceEvent(uint16_t code, ChannelType channel) {
         return;
     }
     if (code > kEventResync) {
-        PostToUi([this, code] { HandleDeviceEvent(code); });
+        Driver().PostToUi([this, code] { HandleDeviceEvent(code); });
     }
 }
 
 void CTolvanicMouseDevice::HandleDeviceEvent(uint16_t code) {
-    if (!TransportOpen()) {
+    if (!Driver().TransportOpen()) {
         return;
     }
     const int kind = code >> 8;
@@ -263,7 +264,7 @@ void CTolvanicMouseDevice::HandleDeviceEvent(uint16_t code) {
 
 int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize screen) {
     const std::optional<uint16_t> offset = MouseRecordOffset(slot);
-    if (!offset || !CommandTransport().IsOpen()) {
+    if (!offset || !Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
     MouseRecordInput in;
@@ -276,9 +277,9 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
     in.flag = uint8_t(flag);
     in.screenWidth = screen.width;
     in.screenHeight = screen.height;
-    const MouseSettingsRecord::Bytes bytes = EncodeMouseRecord(in, NameLists(), m_limits).ToBytes();
+    const MouseSettingsRecord::Bytes bytes = EncodeMouseRecord(in, Paths().NameLists(), m_limits).ToBytes();
     auto write = [this, bytes, at = *offset](const StopEvent&) {
-        DeviceTransport& transport = CommandTransport();
+        DeviceTransport& transport = Driver().CommandTransport();
         if (!transport.IsOpen()) {
             return int(kResultNoReply);
         }
@@ -294,8 +295,9 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
         return result;
     };
     const bool queued =
-        WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write),
-                    [this](int result) { m_writePending = result != kResultOk && OnReceiver(); });
+        Driver().WriteRecord(kSettingsRecordKey + uint32_t(slot), std::move(write), [this](int result) {
+            m_writePending = result != kResultOk && Driver().OnReceiver();
+        });
     return queued ? kResultOk : kResultNoReply;
 }
 
@@ -325,7 +327,7 @@ MacroWriteRequest CTolvanicMouseDevice::PrepareMacroWrite(MacroWriteMode mode, i
     MacroWriteRequest request;
     request.mode = mode;
     request.bank = bank;
-    request.checkLink = OnReceiver();
+    request.checkLink = Driver().OnReceiver();
     request.keyTableRead = m_keyTableRead;
     request.blockInDevice = BlockInDevice();
     MacroPlanInput& plan = request.plan;
@@ -336,14 +338,14 @@ MacroWriteRequest CTolvanicMouseDevice::PrepareMacroWrite(MacroWriteMode mode, i
     plan.noPosition = kNoButtonPosition;
     plan.keyPositions = m_positions;
     plan.deviceTable = m_deviceKeyList;
-    plan.macroFolder = GetUserDataFolder();
+    plan.macroFolder = Paths().UserDataFolder();
     plan.capacity = m_macroCapacity;
     return request;
 }
 
 void CTolvanicMouseDevice::PruneKeyFunctions() {
     ReloadPanels();
-    if (PruneMacroAssignments(m_keyList, NameLists().macroNames.size())) {
+    if (PruneMacroAssignments(m_keyList, Paths().NameLists().macroNames.size())) {
         m_profile.WriteKeyList(m_keyList);
     }
     ReloadPanels();
@@ -363,13 +365,13 @@ void CTolvanicMouseDevice::SelectEntry(int index) {
 // ---- Lighting ----
 
 void CTolvanicMouseDevice::ResetEffectState() {
-    Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
+    State().Leds().With([](LedFrame& frame) { leds::ResetEffect(frame, true); });
 }
 
 void CTolvanicMouseDevice::Flash() {
     m_flashSeed = m_flashSeed * 1664525u + 1013904223u; // only the event thread flashes
     const uint8_t colour = uint8_t((m_flashSeed >> 16) % 192);
-    Leds().With([colour](LedFrame& frame) {
+    State().Leds().With([colour](LedFrame& frame) {
         if (frame.light.selectItem == kFlashEffect) {
             leds::StartFlash(frame, colour);
         }
@@ -383,7 +385,7 @@ uint32_t CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
     if (ticks == 0) {
         return m_pacer.MsToNextTick(now);
     }
-    Leds().With([&](LedFrame& frame) {
+    State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (effect >= kFirstCustomEffect) {
             m_playback.PlaySteps(frame, now);
@@ -396,7 +398,7 @@ uint32_t CTolvanicMouseDevice::RunLightPass(const StopEvent& stop) {
 
 void CTolvanicMouseDevice::ApplyLightState() {
     const LightInfoRecord light = m_profile.ReadLightInfo();
-    StoreLightInfo(LightInfoToWords(light));
+    State().StoreLightInfo(LightInfoToWords(light));
     if (light.selectItem != m_imageMode) {
         ResetEffectState();
     }
@@ -405,10 +407,11 @@ void CTolvanicMouseDevice::ApplyLightState() {
 }
 
 void CTolvanicMouseDevice::OutputLightFrame() {
-    if (!LightControlFlag() || !PicturePaintDue()) {
+    if (!State().LightControlFlag() || !Presenter().PicturePaintDue()) {
         return; // nothing else uses the mouse's frame
     }
-    Leds().With([this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
+    State().Leds().With(
+        [this](const LedFrame& frame) { m_tickLeds.assign(frame.leds.begin(), frame.leds.end()); });
     auto ledAt = [this](size_t n) { return n < m_tickLeds.size() ? m_tickLeds[n] : 0u; };
     for (size_t n = 0; n < m_secondOverlays.size(); ++n) {
         if (ui::Control* overlay = m_secondOverlays[n]; overlay != nullptr && overlay->IsVisible()) {
@@ -418,7 +421,7 @@ void CTolvanicMouseDevice::OutputLightFrame() {
     if (m_logo != nullptr && m_logo->IsVisible() && m_logoLed >= 0) {
         PaintLight(*m_logo, ledAt(size_t(m_logoLed)), true);
     }
-    const auto& lights = LightControls();
+    const auto& lights = Presenter().LightControls();
     for (size_t n = 0; n < lights.size() && n < m_tickLeds.size(); ++n) {
         if (ui::Control* overlay = lights[n]; overlay != nullptr && overlay->IsVisible()) {
             PaintLight(*overlay, m_tickLeds[n], true);

@@ -87,7 +87,7 @@ public:
     void ApplyLightState() override;
     // Paints both overlay sets and the logo from the LED buffer; sends nothing.
     void OutputLightFrame() override;
-    LightInfoWords GetLightInfo() const { return LightInfoToWords(LightRecord()); }
+    LightInfoWords GetLightInfo() const { return LightInfoToWords(State().LightRecord()); }
 
     // ---- DPI stages and report rate (each stores, saves and sends) ----
 
@@ -160,7 +160,7 @@ protected:
     std::string_view EventThreadExitTrace() const override;
     uint32_t EventThreadStopWaitMs() const override { return 500; }
     int ResyncDelayMs() const override { return 50; }
-    DeviceTransport& MacroTransport() override { return CommandTransport(); }
+    DeviceTransport& MacroTransport() override { return Driver().CommandTransport(); }
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:

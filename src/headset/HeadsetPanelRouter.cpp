@@ -165,7 +165,7 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
         return false;
     }
     const bool selected = !m_selected || m_selected();
-    auto* headset = m_device.KindTag() == CTolvanicHS6533Device::kKindTag && selected
+    auto* headset = m_device.State().KindTag() == CTolvanicHS6533Device::kKindTag && selected
                         ? dynamic_cast<CTolvanicHS6533Device*>(&m_device)
                         : nullptr;
     if (headset == nullptr) {

@@ -38,7 +38,7 @@ CTolvanicHS6533Device::CTolvanicHS6533Device(const DeviceServices& services, Aud
     : CPadLightingDevice(services, {kKindTag, kLightContainer, leds::HeadsetEffects(), "headset"},
                          m_headsetProfile),
       m_loader(std::move(loader)), m_ledSender([this](const HeadsetLedReport& report) {
-          return CommandTransport().WriteWiredOutput(report.data(), report.size(), 100);
+          return Driver().CommandTransport().WriteWiredOutput(report.data(), report.size(), 100);
       }) {}
 
 CTolvanicHS6533Device::~CTolvanicHS6533Device() {
@@ -111,7 +111,7 @@ void CTolvanicHS6533Device::RefreshView() {
 // ---- LED frames ----
 
 void CTolvanicHS6533Device::OutputLightFrame() {
-    if (!LightControlFlag()) {
+    if (!State().LightControlFlag()) {
         return; // another program drives the lights
     }
     CTolvanicUSBDevice::OutputLightFrame();
@@ -121,18 +121,19 @@ void CTolvanicHS6533Device::OutputLightFrame() {
 }
 
 bool CTolvanicHS6533Device::TickDrivesDevice() const {
-    return SynchronisedLighting();
+    return Driver().SynchronisedLighting();
 }
 
 void CTolvanicHS6533Device::FrameRendered(uint32_t nowMs) {
-    if (LightControlFlag()) {
+    if (State().LightControlFlag()) {
         SubmitLedFrame(nowMs);
     }
 }
 
 void CTolvanicHS6533Device::SubmitLedFrame(uint32_t nowMs) {
     std::lock_guard lock(m_ledMutex);
-    Leds().With([this](const LedFrame& frame) { m_ledCopy.assign(frame.leds.begin(), frame.leds.end()); });
+    State().Leds().With(
+        [this](const LedFrame& frame) { m_ledCopy.assign(frame.leds.begin(), frame.leds.end()); });
     const HeadsetLedFrame frame = BuildHeadsetLedFrame(m_ledCopy);
     if (m_lastLedFrame == frame && nowMs - m_lastLedSubmitMs < kLedResendMs) {
         return;

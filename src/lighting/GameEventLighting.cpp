@@ -16,7 +16,7 @@ GameEventLighting::~GameEventLighting() {
 bool GameEventLighting::OnGameEvent(int32_t kind, int32_t mode) {
     bool applied = false;
     CTolvanicUSBDevice* device = m_selectedDevice ? m_selectedDevice() : nullptr;
-    const int modeCount = device != nullptr ? device->NameLists().ModeCount() : 0;
+    const int modeCount = device != nullptr ? device->Paths().NameLists().ModeCount() : 0;
     // A mode the device cannot show (beyond its list, or not a record byte) is refused.
     const bool modeUsable = mode >= 0 && mode <= 255 && (modeCount == 0 || mode < modeCount);
     if (device != nullptr && kind >= 0 && kind <= 2 && modeUsable) {
@@ -25,7 +25,7 @@ bool GameEventLighting::OnGameEvent(int32_t kind, int32_t mode) {
         if (panel != nullptr) {
             panel->SelectMode(mode);
         }
-        LightInfoRecord record = device->LightRecord();
+        LightInfoRecord record = device->State().LightRecord();
         if (kind == 0) {
             const int current = record.selectItem;
             record.oldLedMode = uint8_t(current == 0 || current > kHighestKeptMode ? 1 : current);
@@ -36,7 +36,8 @@ bool GameEventLighting::OnGameEvent(int32_t kind, int32_t mode) {
             m_changed.push_back(device);
         }
         applied = true;
-        TraceF("game event (%d, %d) shows mode %d on the %s", kind, mode, mode, device->TypeName().c_str());
+        TraceF("game event (%d, %d) shows mode %d on the %s", kind, mode, mode,
+               device->Paths().TypeName().c_str());
     } else {
         TraceF("game event (%d, %d) changes no device", kind, mode);
     }
@@ -58,7 +59,7 @@ void GameEventLighting::Restore() {
     changed.swap(m_changed);
     for (CTolvanicUSBDevice* device : changed) {
         SetSynchronised(*device, false);
-        LightInfoRecord record = device->LightRecord();
+        LightInfoRecord record = device->State().LightRecord();
         if (CLightControlUI* panel = m_panels.PanelOf(*device)) {
             panel->SelectMode(record.oldLedMode);
         }

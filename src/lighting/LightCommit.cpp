@@ -7,7 +7,7 @@
 namespace velkor {
 
 bool IsSynchronised(CTolvanicUSBDevice& device) {
-    return device.CommandTransport().SyncLighting();
+    return device.Driver().CommandTransport().SyncLighting();
 }
 
 void SetSynchronised(CTolvanicUSBDevice& device, bool on) {
@@ -18,7 +18,7 @@ bool StoreLightRecord(CTolvanicUSBDevice& device, const LightInfoRecord& record)
     device.SetLightInfo(LightInfoToWords(record));
     ProfileIo* profile = Capability<ProfileIo>(device);
     if (profile == nullptr || !profile->SaveDeviceProfile()) {
-        TraceF("light record of %s not saved", device.TypeName().c_str());
+        TraceF("light record of %s not saved", device.Paths().TypeName().c_str());
         return false;
     }
     return true;
@@ -28,7 +28,7 @@ int SendLightSettings(CTolvanicUSBDevice& device, const ScreenSize& screen) {
     ProfileIo* profile = Capability<ProfileIo>(device);
     const int result = profile != nullptr ? profile->SendSettings(0, 0, 1, screen) : kResultNoReply;
     if (result != kResultOk) {
-        TraceF("light settings of %s not sent (%d)", device.TypeName().c_str(), result);
+        TraceF("light settings of %s not sent (%d)", device.Paths().TypeName().c_str(), result);
     }
     return result;
 }

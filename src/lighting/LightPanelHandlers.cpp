@@ -14,7 +14,7 @@ namespace {
 constexpr uint8_t kChannelMax = 255;
 
 bool IsKeyboard(const CTolvanicUSBDevice& device) {
-    return LightFamilyOf(device.KindTag()) == LightFamily::Keyboard;
+    return LightFamilyOf(device.State().KindTag()) == LightFamily::Keyboard;
 }
 
 // A slider value as a record byte: the sliders run 0..4, anything else is clamped.
@@ -58,10 +58,10 @@ ColourEditValue ParseColourEdit(std::string_view text) {
 
 void PrepareLightPanel(CLightControlUI& panel, const CTolvanicUSBDevice& device) {
     constexpr int kLevelMax = 4;
-    panel.SetDeviceKind(device.KindTag());
-    const DeviceNameLists& lists = device.NameLists();
+    panel.SetDeviceKind(device.State().KindTag());
+    const DeviceNameLists& lists = device.Paths().NameLists();
     panel.FillModeList(lists.modeNames, lists.modeVisible, kLevelMax, kLevelMax);
-    panel.ShowLightInfo(device.LightRecord());
+    panel.ShowLightInfo(device.State().LightRecord());
 }
 
 void LightPanelHandlers::ModeChosen(CTolvanicUSBDevice& device, CLightControlUI& panel) {
@@ -71,7 +71,7 @@ void LightPanelHandlers::ModeChosen(CTolvanicUSBDevice& device, CLightControlUI&
     }
     SetSynchronised(device, false);
     panel.SelectMode(mode);
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.selectItem = uint8_t(mode);
     CommitLightRecord(device, record, m_screen);
 }
@@ -80,7 +80,7 @@ void LightPanelHandlers::BrightnessChanged(CTolvanicUSBDevice& device, CLightCon
     const int value = panel.Brightness();
     SetSynchronised(device, false);
     panel.SetBrightness(value);
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.light = LevelByte(value);
     CommitLightRecord(device, record, m_screen);
 }
@@ -89,7 +89,7 @@ void LightPanelHandlers::SpeedChanged(CTolvanicUSBDevice& device, CLightControlU
     const int value = panel.Speed();
     SetSynchronised(device, false);
     panel.SetSpeed(value);
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.speed = LevelByte(value);
     CommitLightRecord(device, record, m_screen);
 }
@@ -103,7 +103,7 @@ void LightPanelHandlers::ColourEditDone(CTolvanicUSBDevice& device, CLightContro
     if (parsed.rewrite) {
         edit->SetText(*parsed.rewrite);
     }
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     SetLightByte(record, kLightByteRed + size_t(channel), parsed.value);
     record.multiColor = 0;
     SetSynchronised(device, false);
@@ -117,7 +117,7 @@ void LightPanelHandlers::ColourEditDone(CTolvanicUSBDevice& device, CLightContro
 
 LightInfoRecord LightPanelHandlers::ApplyColour(CTolvanicUSBDevice& device, CLightControlUI& panel,
                                                 uint32_t colour, bool leaveSynchronised) {
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.red = uint8_t(colour >> 16);
     record.green = uint8_t(colour >> 8);
     record.blue = uint8_t(colour);
@@ -152,7 +152,7 @@ void LightPanelHandlers::SevenColorChanged(CTolvanicUSBDevice& device, CLightCon
     const bool on = panel.SevenColor();
     SetSynchronised(device, false);
     panel.SetSevenColor(on);
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.multiColor = on ? 1 : 0;
     CommitLightRecord(device, record, m_screen);
 }
@@ -160,7 +160,7 @@ void LightPanelHandlers::SevenColorChanged(CTolvanicUSBDevice& device, CLightCon
 void LightPanelHandlers::DirectionChosen(CTolvanicUSBDevice& device, CLightControlUI& panel, bool left) {
     panel.SetDirection(left);
     SetSynchronised(device, false);
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.fx = left ? 1 : 0;
     CommitLightRecord(device, record, m_screen);
 }
@@ -174,7 +174,7 @@ void LightPanelHandlers::ZzccChosen(CTolvanicUSBDevice& device, CLightControlUI&
         return;
     }
     panel.SetZzccIndex(index);
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.ledMode = uint8_t(index);
     CommitLightRecord(device, record, m_screen);
 }
@@ -193,7 +193,7 @@ void LightPanelHandlers::CustomGroupChosen(CTolvanicUSBDevice& device, CLightCon
     } else {
         panel.SetCustomGroupIndex(group);
     }
-    LightInfoRecord record = device.LightRecord();
+    LightInfoRecord record = device.State().LightRecord();
     record.customGroup = uint8_t(group);
     StoreLightRecord(device, record);
     SendLightSettings(device, m_screen);

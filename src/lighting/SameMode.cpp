@@ -9,8 +9,8 @@ int SameMode::Press(CTolvanicUSBDevice* selected) {
     if (selected == nullptr || !m_devicesOfClass) {
         return 0;
     }
-    const DeviceClass sourceKind = selected->KindTag();
-    const LightInfoRecord source = selected->LightRecord();
+    const DeviceClass sourceKind = selected->State().KindTag();
+    const LightInfoRecord source = selected->State().LightRecord();
     const std::optional<SyncEffect> effect = SyncEffectOfMode(sourceKind, source.selectItem);
     if (!effect) {
         return 0;
@@ -33,7 +33,7 @@ int SameMode::Press(CTolvanicUSBDevice* selected) {
     for (DeviceClass kind : kLightingClassKinds) {
         const int mode = ModeOfSyncEffect(kind, *effect);
         for (CTolvanicUSBDevice* device : m_devicesOfClass(kind)) {
-            if (device == nullptr || !device->TransportOpen()) {
+            if (device == nullptr || !device->Driver().TransportOpen()) {
                 continue;
             }
             SetSynchronised(*device, true);

@@ -77,7 +77,7 @@ void SyncLighting::ResetTicks(uint32_t now) {
 bool SyncLighting::AnyActive() const {
     for (const auto& list : m_lists) {
         for (CTolvanicUSBDevice* device : list) {
-            if (device->TransportOpen() && IsSynchronised(*device)) {
+            if (device->Driver().TransportOpen() && IsSynchronised(*device)) {
                 return true;
             }
         }
@@ -150,9 +150,9 @@ void SyncLighting::Paint(Rgb colour, uint8_t level) {
             if (!IsSynchronised(*device)) {
                 continue;
             }
-            const int count = device->LightCount();
+            const int count = device->State().LightCount();
             for (int led = 0; led < count; ++led) {
-                device->SetLedColour(led, packed);
+                device->State().SetLedColour(led, packed);
             }
         }
     }

@@ -53,7 +53,7 @@ protected:
     }
     // Effect 29 at full brightness, as the lighting panel commits it.
     void SelectAudioEffect(CTolvanicKeyboardDevice& keyboard, uint8_t effect = 29) {
-        LightInfoRecord light = keyboard.LightRecord();
+        LightInfoRecord light = keyboard.State().LightRecord();
         light.selectItem = effect;
         light.light = 4;
         keyboard.SetLightInfo(LightInfoToWords(light));
@@ -133,7 +133,7 @@ TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) 
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == keyboard; }));
     SelectAudioEffect(*keyboard);
 
-    ui::Control* music = keyboard->Page()->FindChild("music_setting_btn");
+    ui::Control* music = keyboard->Presenter().Page()->FindChild("music_setting_btn");
     ASSERT_NE(music, nullptr);
     m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
         EXPECT_EQ(window.ClassName(), "MusicWnd");
@@ -146,8 +146,8 @@ TEST_F(AudioLight, TheStylesAreEditedInMusicWndSavedSentAndResetWithTheProfile) 
     EXPECT_EQ(tool.colours[0][1], 9) << "style 1 is green";
 
     m_toolkit->SetModalDriver([&](ui::MemoryWindow& box) { m_user.Click(box, "confirm_btn"); });
-    ui::Control* menu = keyboard->Page()->FindChild("profile_fun_spread_btn");
-    ui::Control* reset = keyboard->Page()->FindChild("device_reset_btn");
+    ui::Control* menu = keyboard->Presenter().Page()->FindChild("profile_fun_spread_btn");
+    ui::Control* reset = keyboard->Presenter().Page()->FindChild("device_reset_btn");
     ASSERT_TRUE(menu != nullptr && reset != nullptr);
     ASSERT_TRUE(m_user.Click(*menu)); // the profile bar's menu holds the reset
     ASSERT_TRUE(m_user.Click(*reset));
@@ -212,7 +212,7 @@ TEST_F(AudioLight, TheToolRunsWhileAKeyboardShowsAnAudioEffect) {
     };
     tick(3);
     EXPECT_FALSE(starter.Running()) << "no audio effect shown";
-    ui::Control* status = keyboard->Page()->FindChild("audio_status_text");
+    ui::Control* status = keyboard->Presenter().Page()->FindChild("audio_status_text");
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->Text(), "audio_tool_absent");
 

@@ -114,7 +114,7 @@ public: // the table's rows use the helpers
                 return mouse != nullptr && mouse->DpiLimits().highestStep > 0 && keyboard != nullptr &&
                        keyboard->KeyPositions() > 0 && headset != nullptr &&
                        m_main->PanelsOf(*headset)->VoicePanel() != nullptr && Device(kPad) != nullptr &&
-                       Device(kPad)->LightThreadRunning();
+                       Device(kPad)->Driver().LightThreadRunning();
             },
             10));
         ServeApi();
@@ -184,7 +184,7 @@ public: // the table's rows use the helpers
             [&] {
                 for (int row : {kMouse, kKeyboard, kPad, kHeadset}) {
                     DevicePanelSet* panels = m_main->PanelsOf(*Device(row));
-                    if (!Device(row)->WorkerIdle() || (panels != nullptr && panels->Writing())) {
+                    if (!Device(row)->Driver().WorkerIdle() || (panels != nullptr && panels->Writing())) {
                         return false;
                     }
                 }
@@ -239,7 +239,7 @@ public: // the table's rows use the helpers
         ui::Control* control = panels != nullptr && panels->VoicePanel() != nullptr
                                    ? panels->VoicePanel()->Panel().FindChild(name)
                                    : nullptr;
-        control = control != nullptr ? control : device.Page()->FindChild(name);
+        control = control != nullptr ? control : device.Presenter().Page()->FindChild(name);
         for (int tab = 1; control != nullptr && tab <= 7 && !(control->IsVisible() && control->IsEnabled());
              ++tab) {
             device.SelectFunctionPage(tab);
@@ -296,7 +296,7 @@ public:
         return edit != nullptr && other != nullptr && m_user.Type(*edit, text) && m_user.Focus(*other);
     }
     std::string ComboText(int row, std::string_view name, int index) {
-        ui::Control* combo = Device(row)->Page()->FindChild(name);
+        ui::Control* combo = Device(row)->Presenter().Page()->FindChild(name);
         return combo != nullptr ? combo->ItemText(index) : std::string();
     }
 };
@@ -358,13 +358,13 @@ INSTANTIATE_TEST_SUITE_P(
         // A colour picked, then the key clicked in the custom effect.
         SetterCase{"key_colour", kKeyboard,
                    [](SetterRoadTest&, CTolvanicUSBDevice& d) {
-                       LightInfoRecord light = d.LightRecord();
+                       LightInfoRecord light = d.State().LightRecord();
                        light.selectItem = CTolvanicKeyboardDevice::kCustomColourEffect;
                        CommitLightRecord(d, light, ScreenSize{});
                    },
                    [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
                        return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFFFF8000u : 0xFF0000FFu) &&
-                              t.m_user.Click(*d.KeyControls()[64]);
+                              t.m_user.Click(*d.Presenter().KeyControls()[64]);
                    },
                    [](SetterRoadTest&, const std::string& id) {
                        return Make(DeviceMethod::SetKeyColour, id, 64, 0xFF8000);
@@ -572,7 +572,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DeviceApiTest, ACallDuringALongWriteAnswersBusyAndIsNotAppliedLater) {
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
     DevicePanelSet& panels = *m_main->PanelsOf(keyboard);
-    const int brightness = keyboard.LightRecord().light;
+    const int brightness = keyboard.State().LightRecord().light;
     const int wanted = brightness == 1 ? 2 : 1;
     // Every reply of the keyboard comes late (within its time-out): the key write takes seconds.
     m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::Delay, 1, 0, 600});
@@ -587,11 +587,11 @@ TEST_F(DeviceApiTest, ACallDuringALongWriteAnswersBusyAndIsNotAppliedLater) {
         << "another device is not busy";
     m_sim.ClearFaults(SimUnit::Keyboard);
     ASSERT_TRUE(Settle());
-    EXPECT_EQ(keyboard.LightRecord().light, brightness);
+    EXPECT_EQ(keyboard.State().LightRecord().light, brightness);
 
     EXPECT_EQ(Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}})).status,
               DeviceCallStatus::Ok);
-    EXPECT_EQ(keyboard.LightRecord().light, wanted);
+    EXPECT_EQ(keyboard.State().LightRecord().light, wanted);
 }
 
 TEST_F(DeviceApiTest, WhileTheLightingIsHandedOverLightingSettersAnswerLightingReleased) {
@@ -734,19 +734,19 @@ TEST_F(DeviceApiTest, ADeviceThatRefusesTheWriteIsReportedWithItsResult) {
 
 TEST_F(DeviceApiTest, AFailedLightingWriteIsAnsweredAsAFailureOnceItEnded) {
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
-    const int wanted = keyboard.LightRecord().light == 1 ? 2 : 1;
+    const int wanted = keyboard.State().LightRecord().light == 1 ? 2 : 1;
     m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::StatusFF, 1, 0});
     const DeviceReply reply =
         Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}}));
     m_sim.ClearFaults(SimUnit::Keyboard);
     EXPECT_EQ(reply.status, DeviceCallStatus::DeviceFailed);
     EXPECT_NE(reply.message.find("lighting: the device answered -102"), std::string::npos) << reply.message;
-    EXPECT_TRUE(keyboard.WorkerIdle()) << "the answer came once the write had ended";
+    EXPECT_TRUE(keyboard.Driver().WorkerIdle()) << "the answer came once the write had ended";
 }
 
 TEST_F(DeviceApiTest, WhileADeviceWriteRunsOtherCallsAreAnswered) {
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
-    const int wanted = keyboard.LightRecord().light == 1 ? 2 : 1;
+    const int wanted = keyboard.State().LightRecord().light == 1 ? 2 : 1;
     // Every reply of the keyboard comes late: its settings write takes over a second.
     m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::Delay, 1, 0, 300});
     std::future<DeviceReply> write = std::async(std::launch::async, [&] {
@@ -754,7 +754,7 @@ TEST_F(DeviceApiTest, WhileADeviceWriteRunsOtherCallsAreAnswered) {
         return client.Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}}),
                            20000);
     });
-    ASSERT_TRUE(Until([&] { return !keyboard.WorkerIdle(); }, 1)) << "the write runs";
+    ASSERT_TRUE(Until([&] { return !keyboard.Driver().WorkerIdle(); }, 1)) << "the write runs";
     const DeviceReply read = Call(Make(DeviceMethod::GetSettings, kKeyboardId));
     EXPECT_EQ(read.status, DeviceCallStatus::Ok);
     EXPECT_EQ(*FindBusValue(read.settings, "brightness"), BusValue(int32_t(wanted)))

@@ -45,7 +45,7 @@ protected:
     // that its page is the one shown; false when it cannot be selected.
     bool ShowPage(CTolvanicUSBDevice& device) {
         for (CTolvanicUSBDevice* shown : {Mouse(), Keyboard()}) {
-            m_main->DeviceMessage(kMessageShowDeviceItem, shown->ModelRow(), 1);
+            m_main->DeviceMessage(kMessageShowDeviceItem, shown->State().ModelRow(), 1);
         }
         for (int tries = 0; tries < 4 && m_main->Discovery()->SelectedDevice() != &device; ++tries) {
             m_user.Click(*m_main->GetWindow(), "device_select_next");
@@ -58,7 +58,7 @@ protected:
     }
     // A control of the device's page.
     ui::Control& On(CTolvanicUSBDevice& device, std::string_view name) const {
-        ui::Control* control = device.Page()->FindChild(name);
+        ui::Control* control = device.Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
         return *control;
     }
@@ -79,8 +79,8 @@ TEST_F(DevicePanelsTest, EveryPageStartsItsOwnProfileBar) {
         ASSERT_NE(panels, nullptr);
         ASSERT_NE(panels->ProfileBar(), nullptr);
         EXPECT_EQ(panels->ProfileBar()->ProfileNames(), std::vector<std::string>{"profile1"});
-        EXPECT_FALSE(device->ProfileIdentifier().empty()) << "the device took the selected profile";
-        EXPECT_TRUE(std::filesystem::exists(device->GetUserDataFolder() + "ProfileList.ini"));
+        EXPECT_FALSE(device->State().ProfileIdentifier().empty()) << "the device took the selected profile";
+        EXPECT_TRUE(std::filesystem::exists(device->Paths().UserDataFolder() + "ProfileList.ini"));
         EXPECT_NE(panels->MacroPanel(), nullptr) << "keyboards and mice have a macro panel";
         ASSERT_NE(panels->LightPanel(), nullptr);
         EXPECT_EQ(m_main->Lighting()->Panels().PanelOf(*device), panels->LightPanel());
@@ -108,16 +108,17 @@ TEST_F(DevicePanelsTest, ChoosingAProfileOrATabReachesTheDevice) {
     ASSERT_TRUE(Start());
     CTolvanicUSBDevice& mouse = *Mouse();
     ASSERT_TRUE(ShowPage(mouse));
-    const std::string first = mouse.ProfileIdentifier();
+    const std::string first = mouse.State().ProfileIdentifier();
     ASSERT_TRUE(OpenProfileMenu(mouse));
     ASSERT_TRUE(m_user.Click(On(mouse, "device_add_btn")));
-    EXPECT_EQ(mouse.ProfileIdentifier(), first) << "adding does not select";
+    EXPECT_EQ(mouse.State().ProfileIdentifier(), first) << "adding does not select";
     ASSERT_TRUE(m_user.ChooseItem(On(mouse, "device_profile_combo"), 1));
-    EXPECT_NE(mouse.ProfileIdentifier(), first);
-    EXPECT_EQ(mouse.ProfileIdentifier(), m_main->PanelsOf(mouse)->ProfileBar()->GetSelectedIdentifier());
+    EXPECT_NE(mouse.State().ProfileIdentifier(), first);
+    EXPECT_EQ(mouse.State().ProfileIdentifier(),
+              m_main->PanelsOf(mouse)->ProfileBar()->GetSelectedIdentifier());
 
     ASSERT_TRUE(m_user.Click(On(mouse, "macro_Op_tab")));
-    EXPECT_EQ(mouse.GetFunctionPage(), 3);
+    EXPECT_EQ(mouse.Presenter().GetFunctionPage(), 3);
     EXPECT_EQ(On(mouse, "device_function_switch").CurrentPage(), 1) << "the macro page";
 }
 

@@ -57,7 +57,7 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
                 headset = dynamic_cast<CTolvanicHS6533Device*>(device);
             }
         }
-        return headset != nullptr && headset->LightThreadRunning();
+        return headset != nullptr && headset->Driver().LightThreadRunning();
     }));
     ASSERT_NE(headset->Audio(), nullptr);
     EXPECT_TRUE(headset->Availability(AudioGroup::Microphone).available);
@@ -73,12 +73,12 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
     // the light thread carries the frames to the headset.
     m_main->HideToTray();
     m_toolkit->AdvanceTime(50);
-    const auto timers = m_toolkit->RunningTimers(headset->ListItem()->Item());
+    const auto timers = m_toolkit->RunningTimers(headset->Presenter().ListItem()->Item());
     EXPECT_EQ(std::count(timers.begin(), timers.end(), kTimerLightFrame), 0);
-    EXPECT_TRUE(headset->FramesWanted());
+    EXPECT_TRUE(headset->Presenter().FramesWanted());
 
     // Static white at full brightness: every LED of both targets at 247.
-    LightInfoRecord light = headset->LightRecord();
+    LightInfoRecord light = headset->State().LightRecord();
     light.selectItem = 3;
     light.light = 4;
     light.red = light.green = light.blue = 255;
@@ -94,12 +94,12 @@ TEST_F(HeadsetInMainWindow, AttachesReadsTheLibraryAndLightsTheHeadset) {
 
     // Synchronised lighting rests the light thread: the tick carries the frames.
     headset->SetSynchronisedLighting(true);
-    const auto syncTimers = m_toolkit->RunningTimers(headset->ListItem()->Item());
+    const auto syncTimers = m_toolkit->RunningTimers(headset->Presenter().ListItem()->Item());
     EXPECT_EQ(std::count(syncTimers.begin(), syncTimers.end(), kTimerLightFrame), 1);
     ASSERT_TRUE(Until(
         [&] {
-            for (int led = 0; led < headset->LightCount(); ++led) { // as the synchronisation paints
-                headset->SetLedColour(led, PackLed(255, 0, 0, 255));
+            for (int led = 0; led < headset->State().LightCount(); ++led) { // as the synchronisation paints
+                headset->State().SetLedColour(led, PackLed(255, 0, 0, 255));
             }
             const auto leds = m_sim.HeadsetLeds(0x44);
             return std::count(leds.begin(), leds.end(), 0) == 26; // red: green and blue go to 0
@@ -178,7 +178,7 @@ TEST_F(HeadsetInMainWindow, ItsPanelsActOnlyWhileTheHeadsetIsSelected) {
     CTolvanicHS6533Device* headset = StartHeadset(VELKOR_SIM_PLUGIN, 6);
     ASSERT_NE(headset, nullptr);
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == headset; }));
-    EXPECT_EQ(headset->GetFunctionPage(), 6);
+    EXPECT_EQ(headset->Presenter().GetFunctionPage(), 6);
     EXPECT_TRUE(m_main->PanelsOf(*headset)->ProfileBar()->Bar().FindChild("6533_voice_Op_tab")->IsSelected());
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectFirstOfClass(DeviceClass::Keyboard); }));
     AudioLibrary& plugin = *headset->Audio();

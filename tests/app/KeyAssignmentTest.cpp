@@ -34,7 +34,7 @@ protected:
         Until([&] {
             auto* found = m_main->Discovery() != nullptr ? m_main->Discovery()->DeviceOfModel(row) : nullptr;
             device = dynamic_cast<Device*>(found);
-            return device != nullptr && !device->KeyList().empty() && device->LightThreadRunning();
+            return device != nullptr && !device->KeyList().empty() && device->Driver().LightThreadRunning();
         });
         if (device != nullptr) {
             device->SelectFunctionPage(2); // the key tab
@@ -42,7 +42,7 @@ protected:
         return device;
     }
     ui::Control& On(CTolvanicUSBDevice& device, std::string_view name) {
-        ui::Control* control = device.Page()->FindChild(name);
+        ui::Control* control = device.Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
         return *control;
     }

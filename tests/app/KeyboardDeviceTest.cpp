@@ -50,7 +50,8 @@ protected:
                     m_main->Discovery() == nullptr
                         ? nullptr
                         : dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DeviceOfModel(row));
-                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
+                return keyboard != nullptr && keyboard->KeyPositions() > 0 &&
+                       keyboard->Driver().LightThreadRunning();
             },
             10);
         return ready ? keyboard : nullptr;
@@ -77,13 +78,13 @@ protected:
         return json.ReadJsonFile(keyboard.GetDeviceProfilePath())["Device"][0];
     }
     ui::Control& On(CTolvanicKeyboardDevice& keyboard, std::string_view name) const {
-        ui::Control* control = keyboard.Page()->FindChild(name);
+        ui::Control* control = keyboard.Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
         return *control;
     }
     // The light record through the profile, as the lighting panel commits it.
     void Commit(CTolvanicKeyboardDevice& keyboard, uint8_t effect, uint8_t group = 0) {
-        LightInfoRecord light = keyboard.LightRecord();
+        LightInfoRecord light = keyboard.State().LightRecord();
         light.selectItem = effect;
         light.customGroup = group;
         keyboard.SetLightInfo(LightInfoToWords(light));
@@ -102,7 +103,7 @@ TEST_F(KeyboardDeviceTest, AttachReadsTheLayoutAndShowsEveryKeyWithItsCaption) {
     EXPECT_EQ(maps.lightSlot[97], 95);
     int shown = 0;
     for (int key = 0; key < int(kScreenKeyCount); ++key) {
-        ui::Control* button = keyboard->KeyControls()[size_t(key)];
+        ui::Control* button = keyboard->Presenter().KeyControls()[size_t(key)];
         if (button == nullptr) {
             continue;
         }
@@ -125,10 +126,11 @@ TEST_F(KeyboardDeviceTest, TheWiredBoardFollowsTheLanguageAndTheTwoKeyboardsAreN
     CTolvanicKeyboardDevice* keyboard = Attach(SimUnit::Keyboard511D, 7);
     ASSERT_NE(keyboard, nullptr);
     EXPECT_EQ(keyboard->LayoutPage(), 3);
-    const ui::Control* layouts = keyboard->Page()->FindChild("keyboard_device_key_layout");
+    const ui::Control* layouts = keyboard->Presenter().Page()->FindChild("keyboard_device_key_layout");
     ASSERT_NE(layouts, nullptr);
     EXPECT_EQ(layouts->CurrentPage(), 3);
-    EXPECT_NE(keyboard->KeyControls()[79], nullptr) << "the regional page has the international keys";
+    EXPECT_NE(keyboard->Presenter().KeyControls()[79], nullptr)
+        << "the regional page has the international keys";
     EXPECT_NE(keyboard->KeyMaps().position[79], kNoPosition);
     keyboard->SetLayoutVariant(9);
     ASSERT_TRUE(keyboard->ReadLayout());
@@ -139,7 +141,7 @@ TEST_F(KeyboardDeviceTest, TheWiredBoardFollowsTheLanguageAndTheTwoKeyboardsAreN
     ASSERT_TRUE(wireless != nullptr && wired != nullptr);
     EXPECT_NE(wireless->FindChild("device_name_label")->DisplayText(),
               wired->FindChild("device_name_label")->DisplayText());
-    EXPECT_EQ(keyboard->TypeName(), "keyboard");
+    EXPECT_EQ(keyboard->Paths().TypeName(), "keyboard");
 }
 
 TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) {
@@ -149,8 +151,8 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     CTolvanicKeyboardDevice* keyboard = Attach();
     ASSERT_NE(keyboard, nullptr);
     EXPECT_EQ(keyboard->SettingsImage().activeProfile, 2);
-    EXPECT_EQ(keyboard->LightRecord().selectItem, 3);
-    EXPECT_EQ(keyboard->LightRecord().speed, 2);
+    EXPECT_EQ(keyboard->State().LightRecord().selectItem, 3);
+    EXPECT_EQ(keyboard->State().LightRecord().speed, 2);
     EXPECT_EQ(ProfileOf(*keyboard)["LightInfo"]["SelectItem"].asInt(), 3)
         << "the profile follows the keyboard";
     const auto reads = Sent(kReadParams);
@@ -202,7 +204,7 @@ TEST_F(KeyboardDeviceTest, TheKeyboardsRecordWinsAtAttachAndIsWrittenBackWhole) 
     const uint8_t hostDriven = 0xFE;
     m_sim.WriteMemory(SimModel::Keyboard, SimMemory::Params, 56 + 1, std::span(&hostDriven, 1));
     ASSERT_TRUE(keyboard->ReadSettings());
-    EXPECT_EQ(keyboard->LightRecord().selectItem, 30);
+    EXPECT_EQ(keyboard->State().LightRecord().selectItem, 30);
 }
 
 TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect19) {
@@ -214,19 +216,19 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
     m_sim.WriteMemory(SimModel::Keyboard, SimMemory::Params, 1, effect19);
     m_sim.WriteMemory(SimModel::Keyboard, SimMemory::Params, 26, group2);
     ASSERT_TRUE(keyboard->ReadSettings());
-    EXPECT_EQ(keyboard->LightRecord().selectItem, 19);
-    EXPECT_EQ(LedGreen(keyboard->GetLedColour(64)), 255);
-    EXPECT_EQ(LedRed(keyboard->GetLedColour(64)), 0);
+    EXPECT_EQ(keyboard->State().LightRecord().selectItem, 19);
+    EXPECT_EQ(LedGreen(keyboard->State().GetLedColour(64)), 255);
+    EXPECT_EQ(LedRed(keyboard->State().GetLedColour(64)), 0);
     EXPECT_EQ(ProfileOf(*keyboard)["CustomLightMode"]["LightColorInfo"][2][64]["Green"].asInt(), 255);
 
     // A click on a key of the picture paints it in the current colour.
     keyboard->SelectFunctionPage(1);
-    LightInfoRecord light = keyboard->LightRecord();
+    LightInfoRecord light = keyboard->State().LightRecord();
     light.red = 10, light.green = 20, light.blue = 30;
     keyboard->SetLightInfo(LightInfoToWords(light));
     m_sim.ClearFrames();
-    ASSERT_TRUE(m_user.Click(*keyboard->KeyControls()[64]));
-    EXPECT_EQ(keyboard->GetLedColour(64) & 0xFFFFFF, 0x1E140Au);
+    ASSERT_TRUE(m_user.Click(*keyboard->Presenter().KeyControls()[64]));
+    EXPECT_EQ(keyboard->State().GetLedColour(64) & 0xFFFFFF, 0x1E140Au);
     ASSERT_TRUE(Drained(*keyboard));
     ASSERT_FALSE(Sent(kWriteColourTable).empty());
     const auto table = m_sim.Memory(SimModel::Keyboard, SimMemory::Colours);
@@ -235,12 +237,12 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
     // Outside effect 19, or outside the buffer, nothing changes.
     Commit(*keyboard, 4);
     ASSERT_TRUE(Drained(*keyboard));
-    const uint32_t before = keyboard->GetLedColour(65);
+    const uint32_t before = keyboard->State().GetLedColour(65);
     m_sim.ClearFrames();
     keyboard->PaintCustomKey(65);
     keyboard->PaintCustomKey(170);
     keyboard->PaintCustomKey(-1);
-    EXPECT_EQ(keyboard->GetLedColour(65), before);
+    EXPECT_EQ(keyboard->State().GetLedColour(65), before);
     EXPECT_TRUE(Sent(kWriteColourTable).empty());
 
     // A group beyond the profile's bound never reaches the colour tables.
@@ -250,19 +252,19 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
     EXPECT_NE(keyboard->UploadCustomGroup(), 1);
     EXPECT_NE(keyboard->UploadProfileGroup(), 1);
     EXPECT_TRUE(Sent(kWriteColourTable).empty());
-    EXPECT_EQ(keyboard->LightRecord().customGroup, 130) << "the value itself is kept";
+    EXPECT_EQ(keyboard->State().LightRecord().customGroup, 130) << "the value itself is kept";
 }
 
 TEST_F(KeyboardDeviceTest, TheTickOnlyPaintsAndRepaintsOnlyChangedKeys) {
     CTolvanicKeyboardDevice* keyboard = Attach();
     ASSERT_NE(keyboard, nullptr);
-    keyboard->StopLightThread(); // the buffer is the test's
+    keyboard->Driver().StopLightThread(); // the buffer is the test's
     keyboard->SelectFunctionPage(1);
-    keyboard->SetLedColour(22, PackLed(255, 0, 0, 255));
+    keyboard->State().SetLedColour(22, PackLed(255, 0, 0, 255));
     m_sim.ClearFrames();
     keyboard->OutputLightFrame();
-    ui::Control& key22 = *keyboard->KeyControls()[22];
-    ui::Control& key23 = *keyboard->KeyControls()[23];
+    ui::Control& key22 = *keyboard->Presenter().KeyControls()[22];
+    ui::Control& key23 = *keyboard->Presenter().KeyControls()[23];
     EXPECT_EQ(key22.LightColour(), 0xFF0000u);
     const int repaints = static_cast<ui::MemoryControl&>(key23).RepaintCount();
     keyboard->OutputLightFrame();
@@ -272,7 +274,7 @@ TEST_F(KeyboardDeviceTest, TheTickOnlyPaintsAndRepaintsOnlyChangedKeys) {
 
     // Another program drives the LEDs: nothing is painted.
     keyboard->SetLightControl(false);
-    keyboard->SetLedColour(22, PackLed(0, 0, 255, 255));
+    keyboard->State().SetLedColour(22, PackLed(0, 0, 255, 255));
     keyboard->OutputLightFrame();
     EXPECT_EQ(key22.LightColour(), 0xFF0000u);
 }
@@ -280,17 +282,17 @@ TEST_F(KeyboardDeviceTest, TheTickOnlyPaintsAndRepaintsOnlyChangedKeys) {
 TEST_F(KeyboardDeviceTest, ApplyingAnEffectRunsItsStartStepAndTheLightThreadRendersIt) {
     CTolvanicKeyboardDevice* keyboard = Attach();
     ASSERT_NE(keyboard, nullptr);
-    keyboard->StopLightThread(); // the start steps alone first
+    keyboard->Driver().StopLightThread(); // the start steps alone first
     Commit(*keyboard, 15);
     // Key 105 stands in row 6 of the first diagonal column: the first pulse value of the next column.
-    EXPECT_EQ(keyboard->Leds().Copy().keyLevels[105], 72);
+    EXPECT_EQ(keyboard->State().Leds().Copy().keyLevels[105], 72);
     Commit(*keyboard, 24);
-    for (uint8_t position : keyboard->Leds().Copy().colourPositions) {
+    for (uint8_t position : keyboard->State().Leds().Copy().colourPositions) {
         ASSERT_EQ(position, 0) << "the drops start from the wheel's beginning";
     }
     ASSERT_TRUE(keyboard->StartLightThread());
     Commit(*keyboard, 1);
-    ASSERT_TRUE(Until([&] { return keyboard->Leds().Copy().position != 0; }, int(kLightPassMs)))
+    ASSERT_TRUE(Until([&] { return keyboard->State().Leds().Copy().position != 0; }, int(kLightPassMs)))
         << "the light thread renders the keyboard's own column wave";
 }
 
@@ -325,8 +327,8 @@ TEST_F(KeyboardDeviceTest, EventsFromTheKeyboardAndItsPower) {
     m_sim.ClearFrames();
     ASSERT_EQ(keyboard->ReadPower(), 1);
     EXPECT_EQ(Sent(kReadPower).size(), 1u);
-    keyboard->SetBatteryFlag(true);
-    keyboard->SetTrayFlag(true);
+    keyboard->State().SetBatteryFlag(true);
+    keyboard->State().SetTrayFlag(true);
     m_sim.ClearFrames();
     EXPECT_NE(keyboard->ReadPower(), 1);
     EXPECT_TRUE(Sent(kReadPower).empty());
@@ -345,9 +347,9 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::Unplug, 3, 1});
     EXPECT_FALSE(keyboard->ReadLayout());
     EXPECT_EQ(keyboard->KeyMaps(), before);
-    ASSERT_TRUE(Until([&] { return !keyboard->TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return !keyboard->Driver().TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return keyboard->TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen(); }));
     // A keyboard that claims 171 key positions (513 bytes): no table is asked
     // for, the session is ended, the maps stay.
     const uint8_t positions = m_sim.Memory(SimModel::Keyboard, SimMemory::DeviceInfo)[5];
@@ -378,9 +380,9 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     keyboard->SaveDeviceProfile();
     ASSERT_EQ(keyboard->WriteProfileKeys(0), 1);
     m_sim.Unplug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return !keyboard->TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return !keyboard->Driver().TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return keyboard->TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen(); }));
     ASSERT_TRUE(keyboard->ReadLayout());
     EXPECT_EQ(keyboard->KeyMaps(), before);
 

@@ -37,7 +37,7 @@ protected:
                 m_devices.clear();
                 for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse, DeviceClass::MousePad}) {
                     for (CTolvanicUSBDevice* device : m_main->Discovery()->DevicesOfClass(kind)) {
-                        if (device->LightThreadRunning()) {
+                        if (device->Driver().LightThreadRunning()) {
                             m_devices.push_back(device);
                         }
                     }
@@ -48,10 +48,10 @@ protected:
     }
     // Whether the device's light thread runs passes over a while of real time.
     static bool Renders(CTolvanicUSBDevice& device) {
-        const uint64_t before = device.LightPasses();
+        const uint64_t before = device.Driver().LightPasses();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (std::chrono::steady_clock::now() < deadline) {
-            if (device.LightPasses() >= before + 2) {
+            if (device.Driver().LightPasses() >= before + 2) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -60,20 +60,20 @@ protected:
     }
     static bool Parked(CTolvanicUSBDevice& device) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a pass under way ends
-        const uint64_t before = device.LightPasses();
+        const uint64_t before = device.Driver().LightPasses();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        return device.LightPasses() == before;
+        return device.Driver().LightPasses() == before;
     }
     bool Ticks(CTolvanicUSBDevice& device) {
         m_toolkit->AdvanceTime(20);
-        const auto timers = m_toolkit->RunningTimers(device.ListItem()->Item());
+        const auto timers = m_toolkit->RunningTimers(device.Presenter().ListItem()->Item());
         return std::find(timers.begin(), timers.end(), kTimerLightFrame) != timers.end();
     }
     // Every device but `seen` is parked and has no tick; `seen` (if any) renders and ticks.
     void ExpectOnlySeen(CTolvanicUSBDevice* seen) {
         for (CTolvanicUSBDevice* device : m_devices) {
-            SCOPED_TRACE(device->TypeName());
-            EXPECT_EQ(device->FramesWanted(), device == seen);
+            SCOPED_TRACE(device->Paths().TypeName());
+            EXPECT_EQ(device->Presenter().FramesWanted(), device == seen);
             EXPECT_EQ(Ticks(*device), device == seen);
             if (device == seen) {
                 EXPECT_TRUE(Renders(*device));
@@ -84,8 +84,8 @@ protected:
     }
 
     CTolvanicKeyboardDevice* SelectKeyboard() {
-        auto* keyboard =
-            dynamic_cast<CTolvanicKeyboardDevice*>(m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard).front());
+        auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(
+            m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard).front());
         for (size_t i = 0; i < m_devices.size() && m_main->Discovery()->SelectedDevice() != keyboard; ++i) {
             m_main->Discovery()->SelectAdjacentItem(true);
         }
@@ -118,7 +118,7 @@ TEST_F(LightCadence, OnlyTheSelectedDeviceOfAShownWindowRenders) {
 
     // A parked thread stops at once, within its bound.
     const auto before = std::chrono::steady_clock::now();
-    EXPECT_EQ(first->StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(first->Driver().StopLightThread(), ThreadStopOutcome::Ended);
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(1000));
 }
 
@@ -133,14 +133,14 @@ TEST_F(LightCadence, TheKeyboardRendersOnItsLightingTabOrWhileItStreams) {
     ExpectOnlySeen(nullptr);
 
     // An effect whose frames go to the keyboard renders whether seen or not.
-    LightInfoRecord light = keyboard->LightRecord();
+    LightInfoRecord light = keyboard->State().LightRecord();
     light.selectItem = 30;
     keyboard->SetLightInfo(LightInfoToWords(light));
     m_main->HideToTray();
-    EXPECT_TRUE(keyboard->FramesWanted());
+    EXPECT_TRUE(keyboard->Presenter().FramesWanted());
     EXPECT_TRUE(Renders(*keyboard));
     keyboard->SetLightControl(false); // another program drives the LEDs
-    EXPECT_FALSE(keyboard->FramesWanted());
+    EXPECT_FALSE(keyboard->Presenter().FramesWanted());
     EXPECT_TRUE(Parked(*keyboard));
 }
 
@@ -150,11 +150,11 @@ TEST_F(LightCadence, AStaticEffectPaintsEachLightOnceAndThenNothing) {
     while (m_main->Discovery()->SelectedDevice() != mouse) {
         ASSERT_TRUE(m_main->Discovery()->SelectAdjacentItem(true));
     }
-    LightInfoRecord light = mouse->LightRecord();
+    LightInfoRecord light = mouse->State().LightRecord();
     light.selectItem = 3; // static
     light.light = 4;
     mouse->SetLightInfo(LightInfoToWords(light));
-    auto* overlay = static_cast<ui::MemoryControl*>(mouse->LightControls().at(0));
+    auto* overlay = static_cast<ui::MemoryControl*>(mouse->Presenter().LightControls().at(0));
     ASSERT_TRUE(Until([&] { return overlay->LightLevel() == 255; }, 10));
     const int paints = overlay->RepaintCount();
     for (int i = 0; i < 50; ++i) {
@@ -187,7 +187,7 @@ TEST_P(OutOfSight, NothingIsPaintedOrRenderedAndShowingPaintsWithinAFrame) {
     ASSERT_TRUE(AttachFamily(c.startHidden));
     CTolvanicKeyboardDevice* keyboard = SelectKeyboard();
     ASSERT_NE(keyboard, nullptr);
-    ASSERT_EQ(keyboard->GetFunctionPage(), 1) << "the keyboard starts on its lighting tab";
+    ASSERT_EQ(keyboard->Presenter().GetFunctionPage(), 1) << "the keyboard starts on its lighting tab";
     if (c.hide != nullptr) {
         ASSERT_TRUE(MainMemoryWindow().IsOnScreen());
         const int seen = LightPaints(*keyboard);
@@ -205,17 +205,17 @@ TEST_P(OutOfSight, NothingIsPaintedOrRenderedAndShowingPaintsWithinAFrame) {
     EXPECT_EQ(LightPaints(*keyboard), paints) << "a picture nobody sees was painted";
 
     // From here the LED buffer is the test's: one colour the keys never showed.
-    ASSERT_EQ(keyboard->StopLightThread(), ThreadStopOutcome::Ended);
+    ASSERT_EQ(keyboard->Driver().StopLightThread(), ThreadStopOutcome::Ended);
     const uint32_t led = PackLed(0x12, 0x34, 0x56, 255);
-    for (int k = 0; k < keyboard->LightCount(); ++k) {
-        keyboard->SetLedColour(k, led);
+    for (int k = 0; k < keyboard->State().LightCount(); ++k) {
+        keyboard->State().SetLedColour(k, led);
     }
     c.show(*m_main, MainMemoryWindow());
     ASSERT_TRUE(MainMemoryWindow().IsOnScreen());
     m_toolkit->ProcessPending();
     m_toolkit->AdvanceTime(CTolvanicUSBDevice::kPicturePaintPeriodMs);
     int shown = 0;
-    for (ui::Control* light : keyboard->LightControls()) {
+    for (ui::Control* light : keyboard->Presenter().LightControls()) {
         if (light != nullptr && light->IsVisible()) {
             ++shown;
             EXPECT_EQ(light->LightColour(), 0x123456u) << light->Name();

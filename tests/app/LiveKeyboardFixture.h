@@ -29,7 +29,8 @@ protected:
                                ? nullptr
                                : dynamic_cast<CTolvanicKeyboardDevice*>(
                                      m_main->Discovery()->DeviceOfModel(kWirelessRow));
-                return keyboard != nullptr && keyboard->KeyPositions() > 0 && keyboard->LightThreadRunning();
+                return keyboard != nullptr && keyboard->KeyPositions() > 0 &&
+                       keyboard->Driver().LightThreadRunning();
             },
             10);
         return ready ? keyboard : nullptr;

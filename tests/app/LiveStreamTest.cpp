@@ -24,7 +24,7 @@ class LiveStream : public LiveKeyboardFixture {
 protected:
     // Effect `effect` at brightness 4 and speed 4, as the lighting panel commits it.
     void Commit(CTolvanicKeyboardDevice& keyboard, uint8_t effect) {
-        LightInfoRecord light = keyboard.LightRecord();
+        LightInfoRecord light = keyboard.State().LightRecord();
         light.selectItem = effect;
         light.light = 4;
         light.speed = 4;

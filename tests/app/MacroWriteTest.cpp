@@ -80,7 +80,8 @@ protected:
             [&] {
                 device =
                     m_main->Discovery() != nullptr ? m_main->Discovery()->DeviceOfModel(target.row) : nullptr;
-                return device != nullptr && !Positions(*device).empty() && device->LightThreadRunning();
+                return device != nullptr && !Positions(*device).empty() &&
+                       device->Driver().LightThreadRunning();
             },
             10);
         return ready ? device : nullptr;
@@ -128,11 +129,11 @@ protected:
                 expected.push_back({uint8_t(delay & 0xFF), uint8_t(delay >> 8), uint8_t(down ? 0x8A : 0x0A),
                                     uint8_t(4 + i)});
             }
-            ASSERT_TRUE(m_json.WriteJsonFile(document, device.GetUserDataFolder() + guid + ".mac"));
+            ASSERT_TRUE(m_json.WriteJsonFile(document, device.Paths().UserDataFolder() + guid + ".mac"));
             m_expected.push_back(expected);
             m_sizes = sizes;
         }
-        ASSERT_TRUE(m_json.WriteJsonFile(index, device.GetUserDataFolder() + "macro.config"));
+        ASSERT_TRUE(m_json.WriteJsonFile(index, device.Paths().UserDataFolder() + "macro.config"));
     }
     // Gives key `k` (a key number) the function, in the profile file too.
     void Assign(CTolvanicUSBDevice& device, const std::vector<std::pair<size_t, KeyFunction>>& functions) {
@@ -178,7 +179,7 @@ protected:
         return events;
     }
     ui::Control& On(CTolvanicUSBDevice& device, std::string_view name) const {
-        ui::Control* control = device.Page()->FindChild(name);
+        ui::Control* control = device.Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
         return *control;
     }
@@ -263,9 +264,9 @@ TEST_P(MacroRoundTrip, EveryMacroKeyPlaysItsFileAndTheProfileFileStaysAsItWas) {
 
     // After a replug every key is found again, the macro keys at what they were sent.
     m_sim.Unplug(GetParam().unit);
-    ASSERT_TRUE(Until([&] { return !device->TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return !device->Driver().TransportOpen(); }));
     m_sim.Plug(GetParam().unit);
-    ASSERT_TRUE(Until([&] { return device->TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return device->Driver().TransportOpen(); }));
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device)) {
         ASSERT_TRUE(keyboard->ReadLayout());
     } else {
@@ -275,7 +276,7 @@ TEST_P(MacroRoundTrip, EveryMacroKeyPlaysItsFileAndTheProfileFileStaysAsItWas) {
 
     // Choosing the profile again sends the same, without saving it.
     m_sim.ClearFrames();
-    m_main->PanelsOf(*device)->ProfileSelected(device->ProfileIdentifier());
+    m_main->PanelsOf(*device)->ProfileSelected(device->State().ProfileIdentifier());
     EXPECT_TRUE(Until([&] { return !m_main->PanelsOf(*device)->Writing(); }, 1));
     EXPECT_EQ(SentCount(kWriteMacroData), (block + chunk - 1) / chunk);
     EXPECT_EQ(m_sim.MacroRecords(GetParam().model), records);
@@ -425,7 +426,7 @@ TEST_F(MacroWriteTest, TooManyKeyPositionsAreRefusedBeforeAnythingIsSent) {
     ASSERT_TRUE(Start());
     ASSERT_TRUE(Until([&] { return m_main->Discovery() && m_main->Discovery()->DeviceOfModel(1); }, 10));
     CTolvanicUSBDevice* device = m_main->Discovery()->DeviceOfModel(1);
-    ASSERT_TRUE(Until([&] { return device->LightThreadRunning(); }, 10));
+    ASSERT_TRUE(Until([&] { return device->Driver().LightThreadRunning(); }, 10));
     m_sim.ClearFrames();
     EXPECT_EQ(WriteAll(*device), -1);
     auto* keys = Capability<KeyWriter>(*device);

@@ -83,7 +83,7 @@ protected:
     // The device's worker has ended every write asked so far, and what they
     // post back has run. The window's timers do not move meanwhile.
     bool Drained(CTolvanicUSBDevice& device) {
-        const bool idle = Until([&] { return device.WorkerIdle(); }, 0);
+        const bool idle = Until([&] { return device.Driver().WorkerIdle(); }, 0);
         m_toolkit->ProcessPending();
         return idle;
     }
@@ -92,9 +92,9 @@ protected:
     // else the writes' (the first failure, or 1).
     int Written(CTolvanicUSBDevice& device, const std::function<int()>& act) {
         auto tally = std::make_shared<WriteTally>();
-        device.WatchWrites(tally);
+        device.Driver().WatchWrites(tally);
         const int queued = act();
-        device.WatchWrites(nullptr);
+        device.Driver().WatchWrites(nullptr);
         auto result = std::make_shared<std::atomic<int>>(kNotWritten);
         tally->Seal([result](int written) { *result = written; });
         Until([&] { return *result != kNotWritten; }, 0);
@@ -109,7 +109,7 @@ protected:
     // Repaints of the device's light buttons so far.
     static int LightPaints(const CTolvanicUSBDevice& device) {
         int paints = 0;
-        for (ui::Control* light : device.LightControls()) {
+        for (ui::Control* light : device.Presenter().LightControls()) {
             paints += light != nullptr ? static_cast<ui::MemoryControl*>(light)->RepaintCount() : 0;
         }
         return paints;

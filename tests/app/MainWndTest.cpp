@@ -170,15 +170,15 @@ TEST_F(MainWndTest, LightingRequestsChangeOwnershipOnlyWithWParamOne) {
     m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 0));
     EXPECT_FALSE(m_main->LightControl());
     EXPECT_EQ(label->Text(), "不控制灯光");
-    EXPECT_FALSE(mouse->LightControlFlag());
+    EXPECT_FALSE(mouse->State().LightControlFlag());
     m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 2, 1));
     m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 7));
     EXPECT_FALSE(m_main->LightControl()) << "ignored";
-    EXPECT_FALSE(mouse->LightControlFlag());
+    EXPECT_FALSE(mouse->State().LightControlFlag());
     m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::LightingControlRequest, 1, 1));
     EXPECT_TRUE(m_main->LightControl());
     EXPECT_EQ(label->Text(), "控制灯光");
-    EXPECT_TRUE(mouse->LightControlFlag());
+    EXPECT_TRUE(mouse->State().LightControlFlag());
 }
 
 TEST_F(MainWndTest, CopyDataOfAnySizeOrIdIsTakenSafely) {
@@ -198,7 +198,7 @@ TEST_F(MainWndTest, WhileSuspendedAnAttachChangesNothingUntilResume) {
     ASSERT_TRUE(Start());
     CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);
     m_main->Suspend();
-    EXPECT_FALSE(mouse->LightControlFlag());
+    EXPECT_FALSE(mouse->State().LightControlFlag());
     m_sim.Plug(SimUnit::MousePad);
     m_sim.Plug(SimUnit::Headset);
     // Both slots are claimed by the scan thread, yet the window holds them back.
@@ -214,7 +214,7 @@ TEST_F(MainWndTest, WhileSuspendedAnAttachChangesNothingUntilResume) {
     EXPECT_EQ(m_traces.Count("lighting request (1, 0) ignored"), before);
 
     m_main->Resume();
-    EXPECT_TRUE(mouse->LightControlFlag());
+    EXPECT_TRUE(mouse->State().LightControlFlag());
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 1; }));
     EXPECT_EQ(m_main->Discovery()->DevicesOfClass(DeviceClass::MousePad).size(), 1u)
         << "the mouse pad, which stayed";
@@ -285,11 +285,11 @@ TEST_F(MainWndTest, TheLightingToggleTellsTheOtherProgramsAndEveryDevice) {
 
     ASSERT_TRUE(m_user.Click(Window(), "control_light_status"));
     EXPECT_FALSE(m_main->LightControl());
-    EXPECT_FALSE(mouse->LightControlFlag());
+    EXPECT_FALSE(mouse->State().LightControlFlag());
     EXPECT_EQ(Window().FindControl("control_light_status")->Text(), "不控制灯光");
     ASSERT_TRUE(m_user.Click(Window(), "control_light_status"));
     EXPECT_TRUE(m_main->LightControl());
-    EXPECT_TRUE(mouse->LightControlFlag());
+    EXPECT_TRUE(mouse->State().LightControlFlag());
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].kind, BusMessageKind::LightingControl);
     EXPECT_EQ(std::pair(sent[0].wParam, sent[0].lParam), std::pair(1, 0));
@@ -332,15 +332,15 @@ TEST_F(MainWndTest, DevicePicturesAnimateWhileActiveOrHovered) {
     CTolvanicUSBDevice* mouse = m_main->Discovery()->DeviceOfModel(0);
     ASSERT_NE(mouse, nullptr);
     m_user.Activate(Window(), true);
-    EXPECT_TRUE(mouse->PictureFlag());
+    EXPECT_TRUE(mouse->State().PictureFlag());
     m_user.Hover(Window(), false);
-    EXPECT_TRUE(mouse->PictureFlag()) << "active: the pointer does not matter";
+    EXPECT_TRUE(mouse->State().PictureFlag()) << "active: the pointer does not matter";
     m_user.Activate(Window(), false);
-    EXPECT_FALSE(mouse->PictureFlag());
+    EXPECT_FALSE(mouse->State().PictureFlag());
     m_user.Hover(Window(), true);
-    EXPECT_TRUE(mouse->PictureFlag());
+    EXPECT_TRUE(mouse->State().PictureFlag());
     m_user.Hover(Window(), false);
-    EXPECT_FALSE(mouse->PictureFlag());
+    EXPECT_FALSE(mouse->State().PictureFlag());
 }
 
 TEST(InterfaceScale, WideAndTallWorkAreasGetTheLargerScale) {

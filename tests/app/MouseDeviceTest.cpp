@@ -35,7 +35,8 @@ protected:
                     m_main->Discovery() == nullptr
                         ? nullptr
                         : dynamic_cast<CTolvanicMouseDevice*>(m_main->Discovery()->DeviceOfModel(kMouseRow));
-                return mouse != nullptr && mouse->DpiLimits().highestStep > 0 && mouse->LightThreadRunning();
+                return mouse != nullptr && mouse->DpiLimits().highestStep > 0 &&
+                       mouse->Driver().LightThreadRunning();
             },
             10);
         return ready ? mouse : nullptr;
@@ -69,10 +70,10 @@ TEST_F(MouseDeviceTest, AttachFindsTheButtonsAndShowsTheProfileWithoutReadingThe
     EXPECT_EQ(mouse->DpiLimits(), (MouseDpiLimits{0x3325, 100, 73, 100}));
     EXPECT_EQ(Sent(kReadParams), 0u) << "the record is read after events only";
     EXPECT_EQ(Sent(kWriteParams), 0u) << "nothing is sent before the user changes something";
-    EXPECT_TRUE(mouse->KeyControls()[0]->IsResourceText());
-    EXPECT_EQ(mouse->KeyControls()[0]->Text(), "mouse_button_0");
+    EXPECT_TRUE(mouse->Presenter().KeyControls()[0]->IsResourceText());
+    EXPECT_EQ(mouse->Presenter().KeyControls()[0]->Text(), "mouse_button_0");
     // Without the desktop's settings every pointer control says why it is off.
-    ui::Control* speed = mouse->Page()->FindChild("pointer_speed_slider");
+    ui::Control* speed = mouse->Presenter().Page()->FindChild("pointer_speed_slider");
     ASSERT_NE(speed, nullptr);
     EXPECT_FALSE(speed->IsEnabled());
     EXPECT_FALSE(speed->ToolTip().empty());
@@ -99,9 +100,11 @@ TEST_F(MouseDeviceTest, TheLastEnabledStageCannotBeSwitchedOff) {
     }
     const int other = (active + 1) % 5;
     mouse->SetStageEnabled(other, false);
-    EXPECT_FALSE(mouse->Page()->FindChild("DPI_enable_check_" + std::to_string(active))->IsEnabled());
+    EXPECT_FALSE(
+        mouse->Presenter().Page()->FindChild("DPI_enable_check_" + std::to_string(active))->IsEnabled());
     mouse->SetStageEnabled(other, true);
-    EXPECT_TRUE(mouse->Page()->FindChild("DPI_enable_check_" + std::to_string(other))->IsEnabled());
+    EXPECT_TRUE(
+        mouse->Presenter().Page()->FindChild("DPI_enable_check_" + std::to_string(other))->IsEnabled());
     ASSERT_TRUE(Drained(*mouse));
     EXPECT_EQ(SlotOnMouse(0)[14 + 9 * other], 1) << "the stage's enable byte reached the mouse";
 }
@@ -120,7 +123,7 @@ TEST_F(MouseDeviceTest, TheDefaultButtonSendsTheDefaultRecordAndButtonsToTheMous
     ASSERT_EQ(KeyOnMouse(left), (std::vector<uint8_t>{0x10, 0x02, 0x00}));
 
     mouse->SelectFunctionPage(5); // the cursor tab, "device_function_page_2"
-    ui::Control* defaults = mouse->Page()->FindChild("default_btn");
+    ui::Control* defaults = mouse->Presenter().Page()->FindChild("default_btn");
     ASSERT_NE(defaults, nullptr);
     ASSERT_TRUE(m_user.Click(*defaults));
     ASSERT_TRUE(Drained(*mouse));
@@ -151,8 +154,8 @@ TEST_F(MouseDeviceTest, ARateChangeWritesTheRecordAndAnEventReadsItBack) {
     m_sim.ClearFrames();
     ASSERT_TRUE(m_sim.InjectEvent(SimUnit::Mouse, 0x0401));
     ASSERT_TRUE(Until([&] { return Sent(kReadParams) >= 2; }, 10));
-    const int mode = mouse->NameLists().ModeOfEffectCode(2); // profile 1 runs effect code 2
-    ASSERT_TRUE(Until([&] { return mouse->LightRecord().selectItem == mode; }, 10));
+    const int mode = mouse->Paths().NameLists().ModeOfEffectCode(2); // profile 1 runs effect code 2
+    ASSERT_TRUE(Until([&] { return mouse->State().LightRecord().selectItem == mode; }, 10));
 }
 
 // Events by cable and through the receiver. The event thread handles them in
@@ -163,7 +166,7 @@ TEST_P(MouseEventChannelTest, StageEventsAreShownAndClicksFlashInEffectSixByCabl
     const SimUnit unit = GetParam();
     CTolvanicMouseDevice* mouse = Attach(unit);
     ASSERT_NE(mouse, nullptr);
-    auto flashing = [&] { return mouse->Leds().Copy().flashState[0] != 0; };
+    auto flashing = [&] { return mouse->State().Leds().Copy().flashState[0] != 0; };
     // The mouse switches profile and stage itself (0x1132): shown on the
     // user-interface thread; a stage it does not have (0x11F2) is ignored.
     ASSERT_TRUE(m_sim.InjectEvent(unit, 0x1132));
@@ -176,7 +179,7 @@ TEST_P(MouseEventChannelTest, StageEventsAreShownAndClicksFlashInEffectSixByCabl
     EXPECT_EQ(mouse->ActiveStage(), 3);
     EXPECT_FALSE(flashing()) << "only the flash effect follows clicks";
 
-    LightInfoRecord light = mouse->LightRecord();
+    LightInfoRecord light = mouse->State().LightRecord();
     light.selectItem = 6;
     mouse->SetLightInfo(LightInfoToWords(light));
     ASSERT_TRUE(m_sim.InjectEvent(unit, 0x0403));
@@ -218,7 +221,7 @@ TEST_F(MouseDeviceTest, AStageColourChosenInThePaletteReachesTheMouseAndTheProfi
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
     mouse->SelectFunctionPage(5); // the cursor tab with the stages
-    ui::Control* swatch = mouse->Page()->FindChild("DPI_color_option_2");
+    ui::Control* swatch = mouse->Presenter().Page()->FindChild("DPI_color_option_2");
     ASSERT_NE(swatch, nullptr);
     const std::vector<uint8_t> before = SlotOnMouse(0);
     const uint32_t shown = swatch->BackgroundColour();
@@ -265,7 +268,7 @@ TEST_F(MouseDeviceTest, OnePaletteAtATimeClosedWithTheWindowAndAnExitWaitsForIt)
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
     mouse->SelectFunctionPage(5);
-    ui::Control* swatch = mouse->Page()->FindChild("DPI_color_option_1");
+    ui::Control* swatch = mouse->Presenter().Page()->FindChild("DPI_color_option_1");
     ASSERT_NE(swatch, nullptr);
     m_sim.ClearFrames();
     m_toolkit->SetModalDriver([&](ui::MemoryWindow&) {
@@ -289,7 +292,7 @@ TEST_F(MouseDeviceTest, OnePaletteAtATimeClosedWithTheWindowAndAnExitWaitsForIt)
 TEST_F(MouseDeviceTest, ThroughTheReceiverAWriteMissedWhileOffIsSentWhenTheLinkReturns) {
     CTolvanicMouseDevice* mouse = Attach(SimUnit::MouseReceiver);
     ASSERT_NE(mouse, nullptr);
-    ASSERT_TRUE(mouse->OnReceiver());
+    ASSERT_TRUE(mouse->Driver().OnReceiver());
     m_sim.SetWireless(SimModel::Mouse, false);
     EXPECT_EQ(Written(*mouse, [&] { return mouse->SelectPollingRate(4); }), 0);
     EXPECT_TRUE(mouse->WritePending());

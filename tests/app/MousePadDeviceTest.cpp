@@ -53,7 +53,7 @@ protected:
                     m_main->Discovery() == nullptr
                         ? nullptr
                         : dynamic_cast<CTolvanicMousePadDevice*>(m_main->Discovery()->DeviceOfModel(kPadRow));
-                return pad != nullptr && pad->LightThreadRunning();
+                return pad != nullptr && pad->Driver().LightThreadRunning();
             },
             10);
         return ready ? pad : nullptr;
@@ -81,9 +81,9 @@ protected:
         ASSERT_TRUE(m_sim.WriteMemory(SimModel::MousePad, SimMemory::Params, offset, bytes));
     }
     ui::Control& On(CTolvanicMousePadDevice& pad, std::string_view name) const {
-        ui::Control* control = pad.Page()->FindChild(name);
+        ui::Control* control = pad.Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
-        return control != nullptr ? *control : *pad.Page();
+        return control != nullptr ? *control : *pad.Presenter().Page();
     }
 };
 
@@ -92,10 +92,10 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
     m_sim.ClearFrames();
     CTolvanicMousePadDevice* pad = Attach();
     ASSERT_NE(pad, nullptr);
-    EXPECT_EQ(pad->KindTag(), DeviceClass::MousePad);
+    EXPECT_EQ(pad->State().KindTag(), DeviceClass::MousePad);
     EXPECT_EQ(Sent(kReadDeviceInfo).size(), 2u) << "the 34-byte block in 24-byte chunks";
     EXPECT_EQ(pad->InfoBlock()[4], 3) << "the block as the pad gave it";
-    const auto& lights = pad->LightControls();
+    const auto& lights = pad->Presenter().LightControls();
     EXPECT_EQ(std::count(lights.begin(), lights.end(), nullptr), 0) << "all 15 LEDs of the skin's picture";
     EXPECT_TRUE(Sent(kReadParams).empty()) << "the record is read after events and before a write only";
     EXPECT_TRUE(Sent(kWriteParams).empty());
@@ -146,9 +146,9 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     CTolvanicMousePadDevice* pad = Attach();
     ASSERT_NE(pad, nullptr);
     MessageLog window;
-    pad->SetMainWindow(&window);
+    pad->Presenter().SetMainWindow(&window);
     const std::string profileBefore = FileText(pad->GetDeviceProfilePath());
-    const LightInfoRecord lightBefore = pad->LightRecord();
+    const LightInfoRecord lightBefore = pad->State().LightRecord();
     // Profile 2 chosen on the pad; its record has an effect code the list lacks and speed byte 1.
     PokePad(0, {2});
     PokePad(56 + 1, {77, 3, 1});
@@ -156,7 +156,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     ASSERT_TRUE(m_sim.InjectEvent(SimUnit::MousePad, 0x0401));
     ASSERT_TRUE(Until(
         [&] {
-            const auto timers = m_toolkit->RunningTimers(pad->ListItem()->Item());
+            const auto timers = m_toolkit->RunningTimers(pad->Presenter().ListItem()->Item());
             return std::find(timers.begin(), timers.end(), int(kTimerResync)) != timers.end();
         },
         0));
@@ -170,7 +170,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     EXPECT_EQ(pad->SettingsImage().mode, 77) << "a code the list lacks stays raw";
     EXPECT_EQ(pad->SettingsImage().speed, 3);
     EXPECT_EQ(FileText(pad->GetDeviceProfilePath()), profileBefore);
-    EXPECT_EQ(pad->LightRecord(), lightBefore);
+    EXPECT_EQ(pad->State().LightRecord(), lightBefore);
     EXPECT_EQ(On(*pad, "deng_speed_slider").Value(), 2);
     EXPECT_EQ(On(*pad, "deng_light_slider").Value(), 4);
     ASSERT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 1);
@@ -201,14 +201,14 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     // Power: read and announced with byte 4 (no link check: the pad has no receiver).
     ASSERT_EQ(pad->ReadPower(), 1);
     EXPECT_EQ(window.messages.back()[0], kMessagePowerStatus);
-    pad->CommandTransport().Close();
+    pad->Driver().CommandTransport().Close();
     m_sim.ClearFrames();
     pad->ReadDevice();
     EXPECT_FALSE(pad->ReadSettings());
     EXPECT_EQ(pad->ReadPower(), 0);
     EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 0);
     EXPECT_TRUE(Sent(0).empty());
-    pad->SetMainWindow(m_main.get());
+    pad->Presenter().SetMainWindow(m_main.get());
 }
 
 TEST_F(MousePadDeviceTest, AGameEventAndSameModeReachThePadAsOneWriteEach) {

@@ -39,7 +39,7 @@ protected:
                 mouse = m_main->Discovery() != nullptr
                             ? dynamic_cast<CTolvanicMouseDevice*>(m_main->Discovery()->DeviceOfModel(0))
                             : nullptr;
-                return mouse != nullptr && mouse->LightThreadRunning();
+                return mouse != nullptr && mouse->Driver().LightThreadRunning();
             },
             10);
         return mouse;
@@ -53,13 +53,13 @@ protected:
         for (int e = 0; e < extraEvents; ++e) {
             document["Events"].append(document["Events"][0u]);
         }
-        ASSERT_TRUE(m_json.WriteJsonFile(document, RecoilFilePath(mouse.GetUserDataFolder(), gun)));
+        ASSERT_TRUE(m_json.WriteJsonFile(document, RecoilFilePath(mouse.Paths().UserDataFolder(), gun)));
     }
     std::vector<std::vector<DeviceEvent>> Expected(CTolvanicMouseDevice& mouse) {
         std::vector<std::vector<DeviceEvent>> records;
         for (int gun = 0; gun < kRecoilGunCount; ++gun) {
-            records.push_back(
-                EncodeEvents(m_json.ReadJsonFile(RecoilFilePath(mouse.GetUserDataFolder(), gun))["Events"]));
+            records.push_back(EncodeEvents(
+                m_json.ReadJsonFile(RecoilFilePath(mouse.Paths().UserDataFolder(), gun))["Events"]));
         }
         return records;
     }
@@ -150,7 +150,7 @@ TEST_P(RecoilUploadTest, TheWindowsSaveButtonSendsTheEditedBullet) {
     CTolvanicMouseDevice* mouse = Attach();
     ASSERT_NE(mouse, nullptr);
     const auto on = [&](std::string_view name) -> ui::Control& {
-        ui::Control* control = mouse->Page()->FindChild(name);
+        ui::Control* control = mouse->Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
         return *control;
     };
@@ -162,10 +162,10 @@ TEST_P(RecoilUploadTest, TheWindowsSaveButtonSendsTheEditedBullet) {
     ASSERT_TRUE(m_user.Type(on("bullet_delay_eidt"), "70000"));
     ASSERT_TRUE(m_user.Click(on("bullet_y_check")));
     const RecoilBullet before =
-        ReadRecoilBullet(m_json.ReadJsonFile(RecoilFilePath(mouse->GetUserDataFolder(), 2)), 3);
+        ReadRecoilBullet(m_json.ReadJsonFile(RecoilFilePath(mouse->Paths().UserDataFolder(), 2)), 3);
     ASSERT_TRUE(m_user.Click(on("shootdate_save_btn")));
 
-    const std::string file = RecoilFilePath(mouse->GetUserDataFolder(), 2);
+    const std::string file = RecoilFilePath(mouse->Paths().UserDataFolder(), 2);
     const RecoilBullet saved = ReadRecoilBullet(m_json.ReadJsonFile(file), 3);
     EXPECT_EQ(saved.horizontal, 42);
     EXPECT_EQ(saved.delay, 65535);

@@ -26,14 +26,14 @@ protected:
             auto* found = m_main->Discovery() != nullptr ? m_main->Discovery()->DeviceOfModel(1) : nullptr;
             m_keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(found);
             return m_keyboard != nullptr && !m_keyboard->KeyList().empty() &&
-                   m_keyboard->LightThreadRunning();
+                   m_keyboard->Driver().LightThreadRunning();
         });
         ASSERT_NE(m_keyboard, nullptr);
         m_keyboard->SelectFunctionPage(3); // the macro tab
         ASSERT_TRUE(m_user.Click(On("macro_btn_name_add")));
     }
     ui::Control& On(std::string_view name) {
-        ui::Control* control = m_keyboard->Page()->FindChild(name);
+        ui::Control* control = m_keyboard->Presenter().Page()->FindChild(name);
         EXPECT_NE(control, nullptr) << name;
         return *control;
     }

@@ -88,8 +88,9 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
         [&] { return m_main->Discovery()->VisibleItemCount() == int(BuiltInCatalog().Models().size()); }));
     ui::Window& main = *m_main->GetWindow();
     CTolvanicUSBDevice* keyboard = m_main->Discovery()->DevicesOfClass(DeviceClass::Keyboard).front();
-    ui::Control* effectLabel =
-        m_main->PanelsOf(*keyboard) != nullptr ? keyboard->Page()->FindChild("light_effect_label") : nullptr;
+    ui::Control* effectLabel = m_main->PanelsOf(*keyboard) != nullptr
+                                   ? keyboard->Presenter().Page()->FindChild("light_effect_label")
+                                   : nullptr;
     ASSERT_NE(effectLabel, nullptr);
     const std::string chineseEffect = effectLabel->DisplayText();
     EXPECT_EQ(main.FindControl("control_light_status")->DisplayText(), "控制灯光");

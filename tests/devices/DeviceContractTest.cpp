@@ -50,7 +50,7 @@ protected:
         DevicePtr device = BuildPage(Kind::kLayout);
         EXPECT_NE(device, nullptr);
         if (device != nullptr) {
-            device->SetPageLayoutPath(Kind::kLayout);
+            device->Presenter().SetPageLayoutPath(Kind::kLayout);
             device->SetKeyCount(4);
             device->SetLightCount(3);
             device->InitPage();
@@ -59,7 +59,8 @@ protected:
     }
     void OpenCommand(CTolvanicUSBDevice& device) {
         m_backend.Plug(Kind::kUnit);
-        ASSERT_TRUE(device.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(Kind::kUnit)));
+        ASSERT_TRUE(
+            device.Driver().CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(Kind::kUnit)));
     }
 };
 
@@ -73,15 +74,15 @@ TYPED_TEST(DeviceContract, ThreadsStopWithinTheirBoundAndShutdownEndsThemForGood
     ASSERT_TRUE(device->StartLightThread());
     ASSERT_TRUE(device->OpenEventChannel(this->m_backend.EventPath(TypeParam::kUnit), ChannelType::Wired));
     ASSERT_TRUE(this->m_backend.WaitForWaitingRead(this->m_backend.EventPath(TypeParam::kUnit), 5000));
-    EXPECT_EQ(device->StopLightThread(), ThreadStopOutcome::Ended);
-    EXPECT_EQ(device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended)
+    EXPECT_EQ(device->Driver().StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(device->Driver().StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended)
         << "a read waiting for a report does not hold the thread";
 
     ASSERT_TRUE(device->StartLightThread());
     ASSERT_TRUE(device->StartEventThread(ChannelType::Wired));
     device->Shutdown();
-    EXPECT_FALSE(device->LightThreadRunning());
-    EXPECT_FALSE(device->EventThreadRunning(ChannelType::Wired));
+    EXPECT_FALSE(device->Driver().LightThreadRunning());
+    EXPECT_FALSE(device->Driver().EventThreadRunning(ChannelType::Wired));
     EXPECT_EQ(traces.Count(kTraceThreadEnded), 4);
     EXPECT_EQ(traces.Count(kTraceThreadTimedOut), 0);
     EXPECT_FALSE(device->StartLightThread()) << "nothing starts once the device is shut down";
@@ -90,24 +91,24 @@ TYPED_TEST(DeviceContract, ThreadsStopWithinTheirBoundAndShutdownEndsThemForGood
 TYPED_TEST(DeviceContract, LedBufferRefusesWhatLiesOutsideIt) {
     DevicePtr device = this->Make();
     ASSERT_NE(device, nullptr);
-    device->SetLedColour(1, 0x11223344u);
+    device->State().SetLedColour(1, 0x11223344u);
     for (int index : {-1, 3, INT_MAX, INT_MIN}) {
-        device->SetLedColour(index, 0xFFFFFFFFu);
-        EXPECT_EQ(device->GetLedColour(index), 0u) << index;
+        device->State().SetLedColour(index, 0xFFFFFFFFu);
+        EXPECT_EQ(device->State().GetLedColour(index), 0u) << index;
     }
-    const auto leds = [&] { return device->Leds().Copy().leds; };
+    const auto leds = [&] { return device->State().Leds().Copy().leds; };
     EXPECT_EQ(leds(), (std::vector<uint32_t>{0, 0x11223344u, 0}));
     EXPECT_FALSE(device->SetLightCount(-1));
     EXPECT_FALSE(device->SetLightCount(CTolvanicUSBDevice::kMaxCount + 1));
     EXPECT_FALSE(device->SetKeyCount(-5));
     EXPECT_EQ(leds(), (std::vector<uint32_t>{0, 0x11223344u, 0}));
 
-    device->SetLedColour(0, PackLed(255, 128, 0, 128));
-    device->SetLedColour(1, 0);
-    device->SetLedColour(2, PackLed(200, 200, 200, 255));
+    device->State().SetLedColour(0, PackLed(255, 128, 0, 128));
+    device->State().SetLedColour(1, 0);
+    device->State().SetLedColour(2, PackLed(200, 200, 200, 255));
     device->OutputLightFrame();
     if (TypeParam::kLedOrderFrame) {
-        EXPECT_EQ(device->LastFrame(), (std::vector<uint8_t>{127, 64, 0, 0, 0, 0, 199, 199, 199}))
+        EXPECT_EQ(device->State().LastFrame(), (std::vector<uint8_t>{127, 64, 0, 0, 0, 0, 199, 199, 199}))
             << "each channel scaled by its level";
     }
 
@@ -119,15 +120,15 @@ TYPED_TEST(DeviceContract, LedBufferRefusesWhatLiesOutsideIt) {
     record.multiColor = 1;
     device->SetLightInfo(LightInfoToWords(record));
     device->EffectBreathing();
-    device->EffectBreathingFixed();
+    device->State().EffectBreathingFixed();
     device->EffectStatic();
-    device->EffectSpectrum();
-    device->EffectBlink();
-    device->EffectBlinkFixed();
+    device->State().EffectSpectrum();
+    device->State().EffectBlink();
+    device->State().EffectBlinkFixed();
     device->OutputLightFrame();
     EXPECT_TRUE(leds().empty());
-    EXPECT_TRUE(device->LastFrame().empty());
-    EXPECT_EQ(device->Leds().Copy().position, 0) << "without LEDs no effect moves on";
+    EXPECT_TRUE(device->State().LastFrame().empty());
+    EXPECT_EQ(device->State().Leds().Copy().position, 0) << "without LEDs no effect moves on";
 }
 
 TYPED_TEST(DeviceContract, OnlyControlsOfItsOwnPageReachIt) {
@@ -135,8 +136,8 @@ TYPED_TEST(DeviceContract, OnlyControlsOfItsOwnPageReachIt) {
     DevicePtr second = this->Make();
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    ASSERT_TRUE(first->RegisterPageNotifications());
-    ASSERT_TRUE(second->RegisterPageNotifications());
+    ASSERT_TRUE(first->Presenter().RegisterPageNotifications(*first));
+    ASSERT_TRUE(second->Presenter().RegisterPageNotifications(*second));
     TraceRecorder traces;
     const auto raise = [](ui::Control* control, std::string_view type) {
         ASSERT_NE(control, nullptr);
@@ -144,14 +145,14 @@ TYPED_TEST(DeviceContract, OnlyControlsOfItsOwnPageReachIt) {
     };
     const auto passed = [&] { return traces.Count("测试成功   、n"); };
 
-    raise(second->Page()->FindChild("page_btn"), ui::kNotifyClick);
+    raise(second->Presenter().Page()->FindChild("page_btn"), ui::kNotifyClick);
     EXPECT_EQ(passed(), 1) << "the second page's button reaches the second device only";
     raise(&this->Find("page_btn"), ui::kNotifyClick);
     EXPECT_EQ(passed(), 1) << "a control of that name outside both pages";
     // Inside the page, but another control of that name comes first: not this sender.
-    raise(first->Page()->FindChild("device_key_light")->FindChild("key_3"), ui::kNotifyClick);
+    raise(first->Presenter().Page()->FindChild("device_key_light")->FindChild("key_3"), ui::kNotifyClick);
     EXPECT_EQ(passed(), 1);
-    raise(first->Page()->FindChild("key_1"), ui::kNotifySelectChanged);
+    raise(first->Presenter().Page()->FindChild("key_1"), ui::kNotifySelectChanged);
     EXPECT_EQ(passed(), 2);
 }
 
@@ -185,7 +186,8 @@ TEST(DeviceLifetime, ThreadsNeverOutliveTheDevice) {
     TraceRecorder traces;
     {
         CTolvanicUSBDevice device(DeviceServices{backend, dispatcher, ticks, {}});
-        ASSERT_TRUE(device.CommandTransport().Open(ChannelType::Wired, backend.CommandPath(SimUnit::Mouse)));
+        ASSERT_TRUE(
+            device.Driver().CommandTransport().Open(ChannelType::Wired, backend.CommandPath(SimUnit::Mouse)));
         ASSERT_TRUE(device.StartLightThread());
         ASSERT_TRUE(device.OpenEventChannel(backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
     }

@@ -72,13 +72,13 @@ protected:
 TEST_F(Discovery, TheMouseAndKeyboardExistHiddenFromTheStart) {
     CTolvanicUSBDevice* mouse = Model(0);
     ASSERT_TRUE(mouse && Model(1));
-    EXPECT_TRUE(Model(1)->Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x50B7))]));
-    EXPECT_EQ(mouse->KindTag(), DeviceClass::Mouse);
-    EXPECT_TRUE(mouse->BatteryFlag());
-    EXPECT_EQ(mouse->Page()->ClassName(), "TolvanicMouseDevice");
-    EXPECT_NE(mouse->KeyControls()[10], nullptr) << "the page's key buttons were collected";
+    EXPECT_TRUE(Model(1)->State().Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x50B7))]));
+    EXPECT_EQ(mouse->State().KindTag(), DeviceClass::Mouse);
+    EXPECT_TRUE(mouse->State().BatteryFlag());
+    EXPECT_EQ(mouse->Presenter().Page()->ClassName(), "TolvanicMouseDevice");
+    EXPECT_NE(mouse->Presenter().KeyControls()[10], nullptr) << "the page's key buttons were collected";
     EXPECT_FALSE(ItemShown(0));
-    EXPECT_FALSE(mouse->TransportOpen());
+    EXPECT_FALSE(mouse->Driver().TransportOpen());
     const ui::Control* name = m_discovery->ListItemOfModel(0)->FindChild("device_name_label");
     EXPECT_EQ(name->Text(), "device_name_mouse");
     EXPECT_TRUE(name->IsResourceText()) << "a language change follows";
@@ -95,38 +95,38 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     }));
     EXPECT_EQ(Model(0), mouse) << "the existing object, not a new one";
     EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::Mouse).size(), 1u);
-    EXPECT_TRUE(mouse->TransportOpen());
-    EXPECT_TRUE(mouse->OnReceiver());
-    EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kReceiverChunkSize);
-    EXPECT_TRUE(mouse->EventThreadRunning(ChannelType::Receiver));
+    EXPECT_TRUE(mouse->Driver().TransportOpen());
+    EXPECT_TRUE(mouse->Driver().OnReceiver());
+    EXPECT_EQ(mouse->Driver().CommandTransport().ChunkSize(), kReceiverChunkSize);
+    EXPECT_TRUE(mouse->Driver().EventThreadRunning(ChannelType::Receiver));
     EXPECT_FALSE(ItemShown(0)) << "hidden until the link check";
     m_toolkit->AdvanceTime(kStartupDelayMs);
     EXPECT_TRUE(ItemShown(0));
     EXPECT_EQ(m_discovery->SelectedDevice(), mouse);
-    EXPECT_EQ(ShownPage(), mouse->Page());
+    EXPECT_EQ(ShownPage(), mouse->Presenter().Page());
 
     m_sim.Plug(SimUnit::Mouse);
     ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x7070)) == 1; }));
-    EXPECT_FALSE(mouse->OnReceiver());
-    EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kWiredChunkSize);
+    EXPECT_FALSE(mouse->Driver().OnReceiver());
+    EXPECT_EQ(mouse->Driver().CommandTransport().ChunkSize(), kWiredChunkSize);
     EXPECT_TRUE(m_discovery->Slots().IsPresent(SlotOf(0x221D))) << "the receiver stays claimed";
-    EXPECT_EQ(mouse->CommandTransport().BeginSession(), kResultOk);
+    EXPECT_EQ(mouse->Driver().CommandTransport().BeginSession(), kResultOk);
     EXPECT_TRUE(m_sim.InSession(sim::SimModel::Mouse));
 
     m_sim.Unplug(SimUnit::Mouse);
     ASSERT_TRUE(Until([&] { return m_router.Detaches(SlotOf(0x7070)) == 1; }));
-    EXPECT_TRUE(mouse->TransportOpen());
-    EXPECT_TRUE(mouse->OnReceiver());
-    EXPECT_EQ(mouse->CommandTransport().ChunkSize(), kReceiverChunkSize);
+    EXPECT_TRUE(mouse->Driver().TransportOpen());
+    EXPECT_TRUE(mouse->Driver().OnReceiver());
+    EXPECT_EQ(mouse->Driver().CommandTransport().ChunkSize(), kReceiverChunkSize);
     EXPECT_TRUE(ItemShown(0)) << "switched back, not hidden";
-    EXPECT_EQ(mouse->CommandTransport().EndSession(), kResultOk);
+    EXPECT_EQ(mouse->Driver().CommandTransport().EndSession(), kResultOk);
 
     m_sim.Unplug(SimUnit::MouseReceiver);
     ASSERT_TRUE(Until([&] {
         return m_router.Detaches(SlotOf(0x221D)) == 1 && m_router.Detaches(SlotOf(0x221D, kRoleEvent)) == 1;
     }));
-    EXPECT_FALSE(mouse->TransportOpen());
-    EXPECT_FALSE(mouse->EventThreadRunning(ChannelType::Receiver));
+    EXPECT_FALSE(mouse->Driver().TransportOpen());
+    EXPECT_FALSE(mouse->Driver().EventThreadRunning(ChannelType::Receiver));
     EXPECT_FALSE(ItemShown(0));
     EXPECT_TRUE(Find("No_device_Link").IsVisible());
 }
@@ -136,18 +136,18 @@ TEST_F(Discovery, Keyboard511DHasItsOwnModelAndTheReceiverReachesThe50B7) {
     ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x511D)) == 1; }));
     CTolvanicUSBDevice* k511d = Model(4);
     ASSERT_NE(k511d, nullptr);
-    EXPECT_TRUE(k511d->Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x511D))]));
-    EXPECT_TRUE(k511d->TransportOpen());
-    EXPECT_FALSE(k511d->OnReceiver());
-    EXPECT_FALSE(Model(1)->TransportOpen());
+    EXPECT_TRUE(k511d->State().Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x511D))]));
+    EXPECT_TRUE(k511d->Driver().TransportOpen());
+    EXPECT_FALSE(k511d->Driver().OnReceiver());
+    EXPECT_FALSE(Model(1)->Driver().TransportOpen());
 
     m_sim.Plug(SimUnit::KeyboardReceiver);
     ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x50A9)) == 1; }));
     CTolvanicUSBDevice* k50b7 = Model(1);
-    EXPECT_TRUE(k50b7->TransportOpen());
-    EXPECT_TRUE(k50b7->OnReceiver());
-    EXPECT_TRUE(k50b7->Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x50B7))]));
-    EXPECT_TRUE(k511d->TransportOpen()) << "the receiver is no partner of 0x511D";
+    EXPECT_TRUE(k50b7->Driver().TransportOpen());
+    EXPECT_TRUE(k50b7->Driver().OnReceiver());
+    EXPECT_TRUE(k50b7->State().Identity().SameIdentity(SupportedDeviceTable()[size_t(SlotOf(0x50B7))]));
+    EXPECT_TRUE(k511d->Driver().TransportOpen()) << "the receiver is no partner of 0x511D";
     EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::Keyboard).size(), 2u);
 
     // Same kind, same page layout, but each keyboard named as its model.
@@ -158,7 +158,7 @@ TEST_F(Discovery, Keyboard511DHasItsOwnModelAndTheReceiverReachesThe50B7) {
         return m_discovery->ListItemOfModel(row)->FindChild("device_name_label")->DisplayText();
     };
     const auto title = [](CTolvanicUSBDevice* device) {
-        return device->Page()->FindChild("device_title_label")->DisplayText();
+        return device->Presenter().Page()->FindChild("device_title_label")->DisplayText();
     };
     EXPECT_EQ(itemName(1), "Wireless keyboard");
     EXPECT_EQ(itemName(4), "Wired keyboard");
@@ -174,20 +174,21 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     }));
     CTolvanicUSBDevice* pad = Model(2);
     ASSERT_NE(pad, nullptr);
-    EXPECT_TRUE(pad->TransportOpen());
-    EXPECT_FALSE(pad->OnReceiver());
-    EXPECT_EQ(pad->CommandTransport().ChunkSize(), kReceiverChunkSize) << "the pad keeps the defaults";
+    EXPECT_TRUE(pad->Driver().TransportOpen());
+    EXPECT_FALSE(pad->Driver().OnReceiver());
+    EXPECT_EQ(pad->Driver().CommandTransport().ChunkSize(), kReceiverChunkSize)
+        << "the pad keeps the defaults";
     EXPECT_TRUE(ItemShown(2));
     EXPECT_EQ(m_discovery->SelectedDevice(), pad);
-    EXPECT_EQ(ShownPage(), pad->Page());
+    EXPECT_EQ(ShownPage(), pad->Presenter().Page());
     EXPECT_FALSE(Find("No_device_Link").IsVisible());
 
     m_sim.Unplug(SimUnit::MousePad);
     ASSERT_TRUE(Until([&] {
         return m_router.Detaches(SlotOf(0x1004)) == 1 && m_router.Detaches(SlotOf(0x1004, kRoleEvent)) == 1;
     }));
-    EXPECT_FALSE(pad->TransportOpen());
-    EXPECT_FALSE(pad->EventThreadRunning(ChannelType::Wired));
+    EXPECT_FALSE(pad->Driver().TransportOpen());
+    EXPECT_FALSE(pad->Driver().EventThreadRunning(ChannelType::Wired));
     EXPECT_FALSE(ItemShown(2));
     EXPECT_TRUE(Find("No_device_Link").IsVisible());
 
@@ -196,7 +197,7 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     ASSERT_TRUE(Until([&] { return m_router.Attaches(SlotOf(0x1004)) == 2; }));
     EXPECT_LE(m_backend.Enumerations() - enumerations, 2) << "claimed again on the next pass";
     EXPECT_EQ(Model(2), pad);
-    EXPECT_TRUE(pad->TransportOpen());
+    EXPECT_TRUE(pad->Driver().TransportOpen());
     EXPECT_TRUE(ItemShown(2));
 }
 
@@ -209,7 +210,7 @@ TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
     CTolvanicUSBDevice* first = m_discovery->SelectedDevice();
     ASSERT_NE(first, nullptr);
     CTolvanicUSBDevice* other = first == Model(2) ? Model(3) : Model(2);
-    EXPECT_EQ(other->CommandTransport().BeginSession(), kResultOk);
+    EXPECT_EQ(other->Driver().CommandTransport().BeginSession(), kResultOk);
 
     ASSERT_TRUE(m_discovery->SelectAdjacentItem(true));
     EXPECT_EQ(m_discovery->SelectedDevice(), other);
@@ -221,7 +222,7 @@ TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
     EXPECT_EQ(m_observer.selectedHidings, 1);
     EXPECT_EQ(m_observer.lastVisible, 1);
     EXPECT_EQ(m_discovery->SelectedDevice(), other);
-    EXPECT_EQ(ShownPage(), other->Page());
+    EXPECT_EQ(ShownPage(), other->Presenter().Page());
 
     m_sim.Unplug(first == Model(2) ? SimUnit::Headset : SimUnit::MousePad);
     ASSERT_TRUE(Until([&] { return m_discovery->VisibleItemCount() == 0; }));
@@ -273,14 +274,15 @@ TEST_F(SixthModel, IsDiscoveredSimulatedAndShownFromItsDescriptionAlone) {
     const int modelRow = int(m_catalog.Models().size()) - 1;
     CTolvanicUSBDevice* pad = Model(modelRow);
     ASSERT_NE(pad, nullptr);
-    EXPECT_EQ(pad->Page()->ClassName(), "TolvanicMousePadDevice") << "its page layout named the class";
-    EXPECT_EQ(pad->KindTag(), DeviceClass::MousePad);
-    EXPECT_EQ(pad->LightCount(), 15);
-    EXPECT_TRUE(pad->TransportOpen());
-    EXPECT_EQ(pad->CommandTransport().ChunkSize(), int(m_catalog.Models().back().cable.chunkSize));
-    EXPECT_TRUE(pad->EventThreadRunning(ChannelType::Wired));
+    EXPECT_EQ(pad->Presenter().Page()->ClassName(), "TolvanicMousePadDevice")
+        << "its page layout named the class";
+    EXPECT_EQ(pad->State().KindTag(), DeviceClass::MousePad);
+    EXPECT_EQ(pad->State().LightCount(), 15);
+    EXPECT_TRUE(pad->Driver().TransportOpen());
+    EXPECT_EQ(pad->Driver().CommandTransport().ChunkSize(), int(m_catalog.Models().back().cable.chunkSize));
+    EXPECT_TRUE(pad->Driver().EventThreadRunning(ChannelType::Wired));
     EXPECT_TRUE(ItemShown(modelRow));
-    EXPECT_EQ(ShownPage(), pad->Page());
+    EXPECT_EQ(ShownPage(), pad->Presenter().Page());
     EXPECT_EQ(m_discovery->ListItemOfModel(modelRow)->FindChild("device_name_label")->Text(),
               "device_name_mousepad_xl");
     EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::MousePad).size(), 1u) << "not the built-in pad";

@@ -2,8 +2,8 @@
 // light tick, the power timer, the link watch that hides and shows the item
 // as the wireless link goes and comes, and the resync after a device event.
 #include "devices/DeviceListItem.h"
-#include "devices/LightTables.h"
 #include "DeviceTestSupport.h"
+#include "devices/LightTables.h"
 #include "ui/memory/MemoryControl.h"
 
 #include <functional>
@@ -21,11 +21,13 @@ class LinkDevice : public CTolvanicUSBDevice, public PowerSource {
 public:
     using CTolvanicUSBDevice::CTolvanicUSBDevice;
 
-    bool IsLinkUp() override { return TransportOpen() && OnReceiver() && CommandTransport().QueryLink(); }
+    bool IsLinkUp() override {
+        return Driver().TransportOpen() && Driver().OnReceiver() && Driver().CommandTransport().QueryLink();
+    }
     int ReadPower() override {
         ++powerReads;
         uint8_t status[6] = {};
-        return CommandTransport().ReadPowerStatus(status, 6, 0);
+        return Driver().CommandTransport().ReadPowerStatus(status, 6, 0);
     }
     void ReadDevice() override { ++deviceReads; }
     void ReloadAfterEvent() override { ++reloads; }
@@ -57,11 +59,11 @@ protected:
         m_owned = BuildPage("device_page.ui");
         ASSERT_NE(m_owned, nullptr);
         m_device = static_cast<LinkDevice*>(m_owned.get());
-        m_device->SetPageLayoutPath("device_page.ui");
-        m_device->SetMainWindow(&m_main);
+        m_device->Presenter().SetPageLayoutPath("device_page.ui");
+        m_device->Presenter().SetMainWindow(&m_main);
         m_device->SetKeyCount(4);
         m_device->SetLightCount(4);
-        m_device->SetModelRow(3);
+        m_device->State().SetModelRow(3);
         m_device->InitPage();
 
         std::string error;
@@ -81,10 +83,10 @@ protected:
     void OpenMouse(bool receiver) {
         const SimUnit unit = receiver ? SimUnit::MouseReceiver : SimUnit::Mouse;
         m_backend.Plug(unit);
-        DeviceTransport& transport = m_device->CommandTransport();
+        DeviceTransport& transport = m_device->Driver().CommandTransport();
         ASSERT_TRUE(transport.Open(receiver ? ChannelType::Receiver : ChannelType::Wired,
                                    m_backend.CommandPath(unit)));
-        m_device->SetBatteryFlag(true);
+        m_device->State().SetBatteryFlag(true);
     }
     std::vector<int> Timers() const { return m_toolkit->RunningTimers(*m_itemControl); }
     bool TimerRuns(int id) const {
@@ -130,7 +132,7 @@ TEST_F(ListItemTimers, ReceiverDeviceComesUpAndFollowsItsLink) {
     const size_t hiddenAt = ShowMessages().size();
     m_toolkit->AdvanceTime(9000);
     EXPECT_EQ(ShowMessages().size(), hiddenAt) << "hidden once, not again on every check";
-    EXPECT_TRUE(m_device->TransportOpen()) << "a lost link keeps the transport";
+    EXPECT_TRUE(m_device->Driver().TransportOpen()) << "a lost link keeps the transport";
 
     // Back on: the item returns with its power read.
     const int powerBefore = m_device->powerReads;
@@ -170,8 +172,8 @@ TEST_F(ListItemTimers, StartUpWaitsForTheLinkEveryThreeSeconds) {
 
 TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
     OpenMouse(false);
-    m_device->SetPreviewSeen(true);
-    m_device->SetBatteryFlag(false);
+    m_device->Presenter().SetPreviewSeen(true);
+    m_device->State().SetBatteryFlag(false);
     m_item->StartStartupTimer();
     m_toolkit->AdvanceTime(500);
     EXPECT_EQ(m_device->deviceReads, 1);
@@ -181,7 +183,7 @@ TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
     m_toolkit->AdvanceTime(100); // first tick after 5 ms, then every 10 ms
     EXPECT_EQ(m_device->frames, 10);
 
-    m_device->CommandTransport().Close();
+    m_device->Driver().CommandTransport().Close();
     m_toolkit->AdvanceTime(100);
     EXPECT_EQ(m_device->frames, 11) << "the tick stops with the transport";
     EXPECT_FALSE(TimerRuns(kTimerLightFrame));
@@ -189,7 +191,7 @@ TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
 
 TEST_F(ListItemTimers, ReceiverTicksEvery50msAndPowerEvery5s) {
     OpenMouse(true);
-    m_device->SetPreviewSeen(true);
+    m_device->Presenter().SetPreviewSeen(true);
     m_item->StartStartupTimer();
     m_toolkit->AdvanceTime(500);
     const int powerAtStart = m_device->powerReads;
@@ -212,15 +214,15 @@ TEST_F(ListItemTimers, TheTickRunsOnlyWhileFramesAreWantedAndPaintsAtMost30ASeco
     m_toolkit->AdvanceTime(1000);
     EXPECT_EQ(m_device->frames, 1);
 
-    m_device->SetPreviewSeen(true);
+    m_device->Presenter().SetPreviewSeen(true);
     m_toolkit->AdvanceTime(5);
     EXPECT_EQ(m_device->frames, 2) << "seen again: the tick resumes within one tick";
 
-    auto* light = static_cast<ui::MemoryControl*>(m_device->LightControls()[0]);
+    auto* light = static_cast<ui::MemoryControl*>(m_device->Presenter().LightControls()[0]);
     ASSERT_NE(light, nullptr);
     int before = light->RepaintCount();
     for (uint32_t i = 1; i <= 100; ++i) { // a new colour every tick for a second
-        m_device->SetLedColour(0, PackLed(uint8_t(i), 0, 0, 255));
+        m_device->State().SetLedColour(0, PackLed(uint8_t(i), 0, 0, 255));
         m_toolkit->AdvanceTime(10);
     }
     EXPECT_EQ(m_device->frames, 102);
@@ -231,9 +233,10 @@ TEST_F(ListItemTimers, TheTickRunsOnlyWhileFramesAreWantedAndPaintsAtMost30ASeco
     m_toolkit->AdvanceTime(200);
     EXPECT_LE(light->RepaintCount() - before, 1) << "an unchanged light is not painted again";
 
-    for (const auto& unseen : std::vector<std::function<void(bool)>>{
-             [&](bool on) { m_device->SetPictureFlag(on); }, [&](bool on) { m_device->SetPreviewSeen(on); },
-             [&](bool on) { m_device->SetLightControl(on); }}) {
+    for (const auto& unseen :
+         std::vector<std::function<void(bool)>>{[&](bool on) { m_device->State().SetPictureFlag(on); },
+                                                [&](bool on) { m_device->Presenter().SetPreviewSeen(on); },
+                                                [&](bool on) { m_device->SetLightControl(on); }}) {
         unseen(false);
         m_toolkit->AdvanceTime(10);
         const int frames = m_device->frames;
@@ -263,7 +266,7 @@ TEST_F(ListItemTimers, EventResyncReloadsAfterTheKindsDelay) {
     EXPECT_EQ(m_device->reloads, 1);
     m_toolkit->AdvanceTime(2000);
     EXPECT_EQ(m_device->reloads, 1) << "once per event";
-    m_device->CloseEventChannel(ChannelType::Wired);
+    m_device->Driver().CloseEventChannel(ChannelType::Wired);
 }
 
 TEST_F(ListItemTimers, AnItemWhoseDeviceWentAwayIgnoresItsTimers) {

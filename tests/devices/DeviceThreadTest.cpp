@@ -115,30 +115,31 @@ protected:
         m_device = MakeDevice<SlowEventDevice>(Services());
     }
     void OpenCommand() {
-        ASSERT_TRUE(
-            m_device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
+        ASSERT_TRUE(m_device->Driver().CommandTransport().Open(ChannelType::Wired,
+                                                               m_backend.CommandPath(SimUnit::Mouse)));
     }
     std::unique_ptr<SlowEventDevice, DeviceDeleter> m_device;
 };
 
 TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
     ASSERT_TRUE(m_device->OpenEventChannel(m_backend.EventPath(SimUnit::Mouse), ChannelType::Wired));
-    EXPECT_TRUE(m_device->EventTransport().Listening(ChannelType::Wired));
+    EXPECT_TRUE(m_device->Driver().EventTransport().Listening(ChannelType::Wired));
     ASSERT_TRUE(m_backend.WaitForWaitingRead(m_backend.EventPath(SimUnit::Mouse), 5000)) << "no read began";
     m_backend.Unplug(SimUnit::Mouse);
     std::this_thread::sleep_for(std::chrono::milliseconds(30)); // reads now fail at once
-    EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Wired));
-    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
-    m_device->CloseEventChannel(ChannelType::Wired);
-    EXPECT_FALSE(m_device->EventTransport().Listening(ChannelType::Wired));
+    EXPECT_TRUE(m_device->Driver().EventThreadRunning(ChannelType::Wired));
+    EXPECT_EQ(m_device->Driver().StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
+    m_device->Driver().CloseEventChannel(ChannelType::Wired);
+    EXPECT_FALSE(m_device->Driver().EventTransport().Listening(ChannelType::Wired));
 }
 
 TEST_F(DeviceThreads, AChannelThatDidNotOpenIdlesAndStops) {
     EXPECT_FALSE(m_device->OpenEventChannel("sim:nothing#vid_0000&pid_0000", ChannelType::Receiver));
-    EXPECT_TRUE(m_device->EventThreadRunning(ChannelType::Receiver)) << "started also when the open failed";
-    EXPECT_FALSE(m_device->EventTransport().Listening(ChannelType::Receiver));
-    m_device->CloseEventChannel(ChannelType::Receiver);
-    EXPECT_FALSE(m_device->EventThreadRunning(ChannelType::Receiver));
+    EXPECT_TRUE(m_device->Driver().EventThreadRunning(ChannelType::Receiver))
+        << "started also when the open failed";
+    EXPECT_FALSE(m_device->Driver().EventTransport().Listening(ChannelType::Receiver));
+    m_device->Driver().CloseEventChannel(ChannelType::Receiver);
+    EXPECT_FALSE(m_device->Driver().EventThreadRunning(ChannelType::Receiver));
 }
 
 TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
@@ -148,7 +149,7 @@ TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
     while (m_device->inEvent == 0) {
         std::this_thread::yield();
     }
-    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::TimedOut);
+    EXPECT_EQ(m_device->Driver().StopEventThread(ChannelType::Wired), ThreadStopOutcome::TimedOut);
     EXPECT_EQ(traces.Count(kTraceThreadTimedOut), 1);
 
     // Closing (and opening again) waits until the old thread has finished its work.
@@ -162,11 +163,11 @@ TEST_F(DeviceThreads, OverrunningEventWorkTimesOutWithoutLeavingTheLockHeld) {
 
 TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchronised) {
     TraceRecorder traces;
-    m_device->SetPreviewSeen(true);
+    m_device->Presenter().SetPreviewSeen(true);
     ASSERT_TRUE(m_device->StartLightThread());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(m_device->passes, 0) << "closed: no pass";
-    EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended) << "also from its 100 ms wait";
+    EXPECT_EQ(m_device->Driver().StopLightThread(), ThreadStopOutcome::Ended) << "also from its 100 ms wait";
 
     OpenCommand();
     m_device->SetSynchronisedLighting(true);
@@ -177,7 +178,7 @@ TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchron
     while (m_device->passes < 3) {
         std::this_thread::yield();
     }
-    EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(m_device->Driver().StopLightThread(), ThreadStopOutcome::Ended);
     EXPECT_EQ(traces.Count("MS灯光线程设定退出"), 2);
 
     // A pass that waits long, but on its stop event, stops at once.
@@ -187,7 +188,7 @@ TEST_F(DeviceThreads, LightThreadRendersOnlyWhileTheTransportIsOpenAndUnsynchron
     while (m_device->passes == before) {
         std::this_thread::yield();
     }
-    EXPECT_EQ(m_device->StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(m_device->Driver().StopLightThread(), ThreadStopOutcome::Ended);
 }
 
 TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
@@ -198,24 +199,25 @@ TEST_F(DeviceThreads, EffectsAndOutputMayRunBesideTheLightThread) {
 
     protected:
         uint32_t RunLightPass(const StopEvent&) override {
-            EffectSpectrum();
-            StepKeyLevel(3, 0);
-            RotateLevelRing(1);
+            State().EffectSpectrum();
+            State().StepKeyLevel(3, 0);
+            State().RotateLevelRing(1);
             return 0;
         }
     };
     auto device = MakeDevice<Renderer>(Services());
-    device->SetPreviewSeen(true);
-    ASSERT_TRUE(device->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
+    device->Presenter().SetPreviewSeen(true);
+    ASSERT_TRUE(
+        device->Driver().CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(SimUnit::Mouse)));
     ASSERT_TRUE(device->StartLightThread());
     for (int i = 0; i < 200; ++i) {
         device->SetLightCount(i % 20);
         device->OutputLightFrame();
-        device->SetLedColour(i % 7, 0x01020304u);
-        device->ClearKeyLevels();
-        EXPECT_EQ(device->LastFrame().size(), device->Leds().Copy().leds.size() * 3);
+        device->State().SetLedColour(i % 7, 0x01020304u);
+        device->State().ClearKeyLevels();
+        EXPECT_EQ(device->State().LastFrame().size(), device->State().Leds().Copy().leds.size() * 3);
     }
-    EXPECT_EQ(device->StopLightThread(), ThreadStopOutcome::Ended);
+    EXPECT_EQ(device->Driver().StopLightThread(), ThreadStopOutcome::Ended);
 }
 
 } // namespace

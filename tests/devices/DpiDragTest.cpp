@@ -27,14 +27,15 @@ protected:
         fs::create_directories(Program());
         fs::copy(source.lexically_normal(), Program() + "/DefaultData", fs::copy_options::recursive);
         m_sim.Plug(SimUnit::Mouse);
-        m_mouse.SetTypeName("mouse");
-        m_mouse.SetLightSettingsName("ornic_light");
+        m_mouse.Paths().SetTypeName("mouse");
+        m_mouse.Paths().SetLightSettingsName("ornic_light");
         m_mouse.SetModelCode(1);
-        m_mouse.SetProfileIdentifier("drag");
+        m_mouse.State().SetProfileIdentifier("drag");
         SupportedDevice identity;
         identity.kind = DeviceKind::Mouse;
-        m_mouse.SetIdentity(identity);
-        ASSERT_TRUE(m_mouse.CommandTransport().Open(ChannelType::Wired, m_sim.CommandPath(SimUnit::Mouse)));
+        m_mouse.State().SetIdentity(identity);
+        ASSERT_TRUE(
+            m_mouse.Driver().CommandTransport().Open(ChannelType::Wired, m_sim.CommandPath(SimUnit::Mouse)));
         ASSERT_TRUE(m_mouse.ReadLayout());
         ASSERT_TRUE(m_mouse.LoadDeviceProfile());
         ASSERT_TRUE(m_mouse.SaveDeviceProfile());
@@ -67,11 +68,11 @@ protected:
     }
     // The worker ended every write; what they posted back has run. A bound against a hang.
     bool Drained() {
-        for (int wait = 0; wait < 5000 && !m_mouse.WorkerIdle(); ++wait) {
+        for (int wait = 0; wait < 5000 && !m_mouse.Driver().WorkerIdle(); ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         m_dispatcher.ProcessPending();
-        return m_mouse.WorkerIdle();
+        return m_mouse.Driver().WorkerIdle();
     }
 
     TempFolder m_folder;

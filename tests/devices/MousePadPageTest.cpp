@@ -66,31 +66,31 @@ TEST_F(MousePadDevicePageBuild, TakesOverlaysByNameAndUserDataAndTheTickOnlyPain
     DevicePtr device = BuildPage("pad_page.ui");
     auto* pad = dynamic_cast<CTolvanicMousePadDevice*>(device.get());
     ASSERT_NE(pad, nullptr);
-    EXPECT_EQ(pad->KindTag(), DeviceClass::MousePad) << "before any identity";
+    EXPECT_EQ(pad->State().KindTag(), DeviceClass::MousePad) << "before any identity";
     EXPECT_TRUE(m_factory->Knows("CTolvanicMousePadDevice"));
-    pad->SetPageLayoutPath("pad_page.ui");
+    pad->Presenter().SetPageLayoutPath("pad_page.ui");
     pad->SetLightCount(4);
     pad->InitPage();
-    ui::Control& group = *pad->Page()->FindChild("key_group");
-    EXPECT_EQ(pad->LightControls(),
+    ui::Control& group = *pad->Presenter().Page()->FindChild("key_group");
+    EXPECT_EQ(pad->Presenter().LightControls(),
               (std::vector<ui::Control*>{group.FindChild("light_0"), group.FindChild("light_1"),
                                          group.FindChild("edge_2"), group.FindChild("light_3")}));
 
     m_backend.Plug(sim::SimUnit::MousePad);
-    ASSERT_TRUE(
-        pad->CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::MousePad)));
+    ASSERT_TRUE(pad->Driver().CommandTransport().Open(ChannelType::Wired,
+                                                      m_backend.CommandPath(sim::SimUnit::MousePad)));
     m_backend.ClearFrames();
-    pad->SetLedColour(2, PackLed(255, 128, 0, 200));
-    pad->SetPreviewSeen(true);
+    pad->State().SetLedColour(2, PackLed(255, 128, 0, 200));
+    pad->Presenter().SetPreviewSeen(true);
     pad->OutputLightFrame();
     EXPECT_EQ(group.FindChild("edge_2")->LightColour(), 0xFF8000u);
     EXPECT_EQ(group.FindChild("edge_2")->LightLevel(), 200);
     EXPECT_TRUE(m_backend.Frames().empty()) << "the pad's frame is shown, never sent";
 
-    pad->SetPageLayoutPath("");
+    pad->Presenter().SetPageLayoutPath("");
     pad->InitPage();
-    EXPECT_TRUE(pad->LightControls().empty());
-    EXPECT_TRUE(pad->Leds().Copy().leds.empty());
+    EXPECT_TRUE(pad->Presenter().LightControls().empty());
+    EXPECT_TRUE(pad->State().Leds().Copy().leds.empty());
 }
 
 } // namespace

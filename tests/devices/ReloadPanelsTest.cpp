@@ -30,8 +30,8 @@ protected:
     DevicePtr Make(const std::string& typeName, DeviceKind kind, uint32_t modelCode) {
         DevicePtr device = MakeDevice<CTolvanicUSBDevice>(
             DeviceServices{m_backend, m_dispatcher, m_ticks, DeviceFolders{Program(), Home()}});
-        device->SetTypeName(typeName);
-        device->SetIdentity(RowOfKind(kind));
+        device->Paths().SetTypeName(typeName);
+        device->State().SetIdentity(RowOfKind(kind));
         device->SetModelCode(modelCode);
         return device;
     }
@@ -62,7 +62,7 @@ TEST_F(ReloadPanels, EachModelCodeTakesItsOwnEntries) {
         R"({"LightInfo": [[{"LightName": "kb custom", "Guid": "a"}], [{"LightName": "my mouse effect", "Guid": "b"}]]})");
     auto mouse = Make("mouse", DeviceKind::Mouse, kModelCodeMouse);
     mouse->ReloadPanels();
-    const DeviceNameLists& lists = mouse->NameLists();
+    const DeviceNameLists& lists = mouse->Paths().NameLists();
     EXPECT_EQ(lists.modeNames, (std::vector<std::string>{"ms_a", "ms_hidden", "ms_c"}));
     EXPECT_EQ(lists.areaNames, (std::vector<std::string>{"ms_logo", "ms_wheel"}));
     EXPECT_EQ(lists.customEffectNames, std::vector<std::string>{"my mouse effect"});
@@ -74,9 +74,9 @@ TEST_F(ReloadPanels, EachModelCodeTakesItsOwnEntries) {
 
     auto keyboard = Make("keyboard", DeviceKind::Keyboard, kModelCodeKeyboard);
     keyboard->ReloadPanels();
-    EXPECT_EQ(keyboard->NameLists().modeNames, (std::vector<std::string>{"kb_a", "kb_b"}));
-    EXPECT_EQ(keyboard->NameLists().modeCodes, (std::vector<int32_t>{10, 11}));
-    EXPECT_EQ(keyboard->NameLists().areaNames, std::vector<std::string>{"kb_area"});
+    EXPECT_EQ(keyboard->Paths().NameLists().modeNames, (std::vector<std::string>{"kb_a", "kb_b"}));
+    EXPECT_EQ(keyboard->Paths().NameLists().modeCodes, (std::vector<int32_t>{10, 11}));
+    EXPECT_EQ(keyboard->Paths().NameLists().areaNames, std::vector<std::string>{"kb_area"});
 }
 
 TEST_F(ReloadPanels, MissingFilesEmptyOnlyTheMacroNames) {
@@ -87,13 +87,13 @@ TEST_F(ReloadPanels, MissingFilesEmptyOnlyTheMacroNames) {
           R"({"LightInfo": [[{"LightName": "Mine", "Guid": "g"}]]})");
     auto keyboard = Make("keyboard", DeviceKind::Keyboard, kModelCodeKeyboard);
     keyboard->ReloadPanels();
-    EXPECT_EQ(keyboard->NameLists().macroNames, (std::vector<std::string>{"Reload", "Dash"}));
+    EXPECT_EQ(keyboard->Paths().NameLists().macroNames, (std::vector<std::string>{"Reload", "Dash"}));
 
     fs::remove(UserFile("keyboard", "macro.config"));
     fs::remove(Effects());
     fs::remove(UserFile("keyboard", "ornic_light.config"));
     keyboard->ReloadPanels();
-    const DeviceNameLists& lists = keyboard->NameLists();
+    const DeviceNameLists& lists = keyboard->Paths().NameLists();
     EXPECT_TRUE(lists.macroNames.empty());
     EXPECT_EQ(lists.modeNames, (std::vector<std::string>{"kb_a", "kb_b"}));
     EXPECT_EQ(lists.modeCodes.size(), 2u);
@@ -104,30 +104,30 @@ TEST_F(ReloadPanels, MissingFilesEmptyOnlyTheMacroNames) {
     Write(Effects(), "{\"DefaultLightName\": [[{\"LightName\": \"x\"");
     Write(UserFile("keyboard", "macro.config"), "garbage");
     keyboard->ReloadPanels();
-    EXPECT_EQ(keyboard->NameLists().modeNames.size(), 2u);
-    EXPECT_TRUE(keyboard->NameLists().macroNames.empty());
+    EXPECT_EQ(keyboard->Paths().NameLists().modeNames.size(), 2u);
+    EXPECT_TRUE(keyboard->Paths().NameLists().macroNames.empty());
 }
 
 TEST_F(ReloadPanels, MousePadsAndHeadsetsReadOnlyTheFixedMacroIndex) {
     Write(UserFile("MousePad", "macro.config"), R"({"MacroInfo": [{"MacroName": "not for pads"}]})");
     auto pad = Make("MousePad", DeviceKind::MousePad, kModelCodeMousePad);
     pad->ReloadPanels();
-    EXPECT_TRUE(pad->NameLists().macroNames.empty());
+    EXPECT_TRUE(pad->Paths().NameLists().macroNames.empty());
 
     Write(UserFile("HD", "ornic_macro.config"), R"({"MacroInfo": [{"MacroName": "Fixed"}]})");
     auto headset = Make("HD", DeviceKind::Headset, kModelCodeHeadset);
     headset->ReloadPanels();
-    EXPECT_EQ(headset->NameLists().macroNames, std::vector<std::string>{"Fixed"});
+    EXPECT_EQ(headset->Paths().NameLists().macroNames, std::vector<std::string>{"Fixed"});
 }
 
 TEST_F(ReloadPanels, NoFoldersLeaveTheListsAsTheyWere) {
     CTolvanicUSBDevice device(Services());
-    device.SetTypeName("mouse");
-    device.MutableNameLists().modeNames = {"kept"};
-    device.MutableNameLists().macroNames = {"gone"};
+    device.Paths().SetTypeName("mouse");
+    device.Paths().MutableNameLists().modeNames = {"kept"};
+    device.Paths().MutableNameLists().macroNames = {"gone"};
     device.ReloadPanels();
-    EXPECT_EQ(device.NameLists().modeNames, std::vector<std::string>{"kept"});
-    EXPECT_TRUE(device.NameLists().macroNames.empty());
+    EXPECT_EQ(device.Paths().NameLists().modeNames, std::vector<std::string>{"kept"});
+    EXPECT_TRUE(device.Paths().NameLists().macroNames.empty());
 }
 
 // ---- The shipped data against the simulated firmware ----------------------
@@ -153,7 +153,7 @@ TEST_F(ReloadPanels, ShippedModeListsUseEffectCodesTheFirmwareRuns) {
         SCOPED_TRACE(c.type);
         auto device = Make(c.type, c.kind, c.code);
         device->ReloadPanels();
-        const DeviceNameLists& lists = device->NameLists();
+        const DeviceNameLists& lists = device->Paths().NameLists();
         ASSERT_GT(lists.ModeCount(), 0);
         const int firmwareEffects = sim::ModelFacts(c.model).effectCount;
         int offered = 0;

@@ -46,12 +46,12 @@ protected:
         };
         m_device = MakeDevice<CTolvanicHS6533Device>(
             DeviceServices{m_backend, m_dispatcher, m_clock, {SourceRoot(), m_folder.Path()}}, loader);
-        m_device->SetTypeName("HD");
-        m_device->SetProfileIdentifier("p");
+        m_device->Paths().SetTypeName("HD");
+        m_device->State().SetProfileIdentifier("p");
         m_device->SetLightCount(13);
         m_device->InitPage();
         m_device->ReadDevice(); // as at attach: profile, read-back, page
-        m_device->StopLightThread();
+        m_device->Driver().StopLightThread();
         PluginStore().ClearCalls();
         return *m_device;
     }
@@ -267,12 +267,12 @@ TEST_F(HeadsetDevice, LedFramesReachTheHeadsetAndAnUnchangedOneAtMostOnceASecond
     CTolvanicHS6533Device& headset = Make();
     headset.SetLightCount(13); // the page layout has them; these tests build none
     m_backend.Plug(sim::SimUnit::Headset);
-    ASSERT_TRUE(
-        headset.CommandTransport().Open(ChannelType::Wired, m_backend.CommandPath(sim::SimUnit::Headset)));
+    ASSERT_TRUE(headset.Driver().CommandTransport().Open(ChannelType::Wired,
+                                                         m_backend.CommandPath(sim::SimUnit::Headset)));
     headset.SetSynchronisedLighting(true); // the tick carries the frames
     auto paint = [&](uint32_t packed) {
         for (int led = 0; led < 13; ++led) {
-            headset.SetLedColour(led, packed);
+            headset.State().SetLedColour(led, packed);
         }
     };
     auto frameOut = [&](uint32_t advanceMs) {

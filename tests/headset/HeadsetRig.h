@@ -27,10 +27,10 @@ public:
         auto loader = [] { return std::make_unique<AudioLibrary>(sim::SimAudioTable(), nullptr); };
         m_device = MakeDevice<CTolvanicHS6533Device>(
             DeviceServices{m_backend, m_dispatcher, m_ticks, {skinFolder + "/..", m_folder.Path()}}, loader);
-        m_device->SetProfileIdentifier("p");
+        m_device->State().SetProfileIdentifier("p");
         m_device->InitPage();
         m_device->ReadDevice();
-        m_device->StopLightThread();
+        m_device->Driver().StopLightThread();
         m_router = std::make_unique<HeadsetPanelRouter>(*m_device, &audio, &magic, m_prompts);
         m_router->ShowDevice();
         audioWindow.AddNotifier(m_forward);

@@ -57,7 +57,7 @@ protected:
         LightingFixture::SetUp();
         m_keyboard = &AddDevice(DeviceKind::Keyboard, "kb");
         m_link = std::make_unique<AudioLink>(PanelOf(*m_keyboard).Panel());
-        m_keyboard->SetLightPanel(m_link.get());
+        m_keyboard->Presenter().SetLightPanel(m_link.get());
         m_router = std::make_unique<AudioPanelRouter>(
             m_lightPanels, [this] { return m_keyboard; }, m_tool, [this] { ++m_musicOpened; });
         m_receiver.router = m_router.get();
@@ -66,7 +66,7 @@ protected:
     }
     void TearDown() override {
         Window().RemoveNotifier(m_receiver);
-        m_keyboard->SetLightPanel(nullptr);
+        m_keyboard->Presenter().SetLightPanel(nullptr);
         LightingFixture::TearDown();
     }
     ui::Window& Window() { return PanelOf(*m_keyboard).Panel().OwnerWindow(); }

@@ -23,7 +23,7 @@ protected:
         LightingFixture::TearDown();
     }
     void SetMode(CTolvanicUSBDevice& device, uint8_t mode, uint8_t oldMode = 0) {
-        LightInfoRecord record = device.LightRecord();
+        LightInfoRecord record = device.State().LightRecord();
         record.selectItem = mode;
         record.oldLedMode = oldMode;
         SetRecord(device, record);
@@ -49,16 +49,16 @@ TEST_F(GameEvents, KindZeroSavesTheModeAndTheRestoreComesFiveSecondsLater) {
     SetMode(*m_keyboard, 23);
     SetSynchronised(*m_keyboard, true);
     ASSERT_TRUE(m_events->OnGameEvent(0, 12));
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 12);
-    EXPECT_EQ(m_keyboard->LightRecord().oldLedMode, 1) << "a mode above 20 is saved as 1";
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 12);
+    EXPECT_EQ(m_keyboard->State().LightRecord().oldLedMode, 1) << "a mode above 20 is saved as 1";
     EXPECT_FALSE(IsSynchronised(*m_keyboard));
     EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), 12);
     EXPECT_EQ(TakeLog(), (std::vector<std::string>{"kb:SetLightInfo", "kb:Save", "kb:Apply", "kb:Send"}));
 
     m_toolkit->AdvanceTime(4999);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 12);
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 12);
     m_toolkit->AdvanceTime(1);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 1) << "back to mode 1, not 23";
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 1) << "back to mode 1, not 23";
     EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), 1);
     EXPECT_TRUE(m_toolkit->RunningTimers(*m_host).empty()) << "the timer is stopped";
 }
@@ -68,20 +68,21 @@ TEST_F(GameEvents, ASecondEventRestartsTheWait) {
     m_events->OnGameEvent(0, 12);
     m_toolkit->AdvanceTime(3000);
     m_events->OnGameEvent(0, 14);
-    EXPECT_EQ(m_keyboard->LightRecord().oldLedMode, 12) << "the second event saves the effect it replaces";
+    EXPECT_EQ(m_keyboard->State().LightRecord().oldLedMode, 12)
+        << "the second event saves the effect it replaces";
     m_toolkit->AdvanceTime(4999);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 14) << "not restored 5 s after the first";
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 14) << "not restored 5 s after the first";
     m_toolkit->AdvanceTime(1);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 12);
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 12);
 }
 
 TEST_F(GameEvents, KindsOneAndTwoKeepTheSavedMode) {
     SetMode(*m_keyboard, 7, 5);
     EXPECT_TRUE(m_events->OnGameEvent(1, 9));
-    EXPECT_EQ(m_keyboard->LightRecord().oldLedMode, 5);
+    EXPECT_EQ(m_keyboard->State().LightRecord().oldLedMode, 5);
     EXPECT_TRUE(m_events->OnGameEvent(2, 10));
     m_toolkit->AdvanceTime(5000);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 5);
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 5);
 }
 
 TEST_F(GameEvents, AnEventThatChangesNothingRestoresNothing) {
@@ -92,7 +93,7 @@ TEST_F(GameEvents, AnEventThatChangesNothingRestoresNothing) {
     EXPECT_EQ(m_toolkit->RunningTimers(*m_host), std::vector<int>{GameEventLighting::kTimerRestore})
         << "the timer runs in every case";
     m_toolkit->AdvanceTime(5000);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 7) << "not sent to the stale saved mode 0";
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 7) << "not sent to the stale saved mode 0";
     EXPECT_TRUE(TakeLog().empty());
     m_selected = nullptr;
     EXPECT_FALSE(m_events->OnGameEvent(0, 3));
@@ -105,16 +106,16 @@ TEST_F(GameEvents, TheRestoreGoesToTheDeviceTheEffectWentTo) {
     m_events->OnGameEvent(0, 9);
     m_selected = &mouse;
     m_toolkit->AdvanceTime(5000);
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 4);
-    EXPECT_EQ(mouse.LightRecord().selectItem, 2) << "the newly selected mouse had no effect to end";
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 4);
+    EXPECT_EQ(mouse.State().LightRecord().selectItem, 2) << "the newly selected mouse had no effect to end";
 }
 
 TEST_F(GameEvents, AHiddenModeCanBeShownByAGame) {
     PanelOf(*m_keyboard).FillModeList({"m0", "m1", "m2", "m3"}, {1, 1, 0, 1}, 4, 4);
-    m_keyboard->MutableNameLists().modeNames.resize(4);
+    m_keyboard->Paths().MutableNameLists().modeNames.resize(4);
     SetMode(*m_keyboard, 3);
     ASSERT_TRUE(m_events->OnGameEvent(0, 2));
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 2);
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 2);
     EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), 2);
 }
 

@@ -53,9 +53,10 @@ TEST_F(LightPanel, AHiddenModeKeepsItsNumber) {
     EXPECT_TRUE(combo.IsResourceText());
 
     ASSERT_TRUE(m_user.ChooseItem(combo, 2));
-    EXPECT_EQ(m_keyboard->LightRecord().selectItem, 3) << "the entry after the hidden one keeps number 3";
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 3)
+        << "the entry after the hidden one keeps number 3";
 
-    LightInfoRecord record = m_keyboard->LightRecord();
+    LightInfoRecord record = m_keyboard->State().LightRecord();
     record.selectItem = 2;
     panel.ShowLightInfo(record);
     EXPECT_EQ(combo.SelectedIndex(), -1);
@@ -204,8 +205,8 @@ TEST_F(LightPanel, ColourEditsClampStoreAndClearMultiColor) {
     ASSERT_TRUE(m_user.Type(green, "300"));
     ASSERT_TRUE(m_user.Focus(blue)); // killfocus of the green edit
     EXPECT_EQ(green.Text(), "255");
-    EXPECT_EQ(m_keyboard->LightRecord().green, 255);
-    EXPECT_EQ(m_keyboard->LightRecord().multiColor, 0);
+    EXPECT_EQ(m_keyboard->State().LightRecord().green, 255);
+    EXPECT_EQ(m_keyboard->State().LightRecord().multiColor, 0);
     EXPECT_FALSE(IsSynchronised(*m_keyboard));
     EXPECT_FALSE(Control(*m_keyboard, CLightControlUI::kSevenColorCheck).IsSelected());
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kSwatch).BackgroundColour(), 0xFF0AFF00u);
@@ -215,23 +216,23 @@ TEST_F(LightPanel, ColourEditsClampStoreAndClearMultiColor) {
     ASSERT_TRUE(m_user.Type(blue, ""));
     ASSERT_TRUE(m_user.Focus(green));
     EXPECT_EQ(blue.Text(), "0");
-    EXPECT_EQ(m_keyboard->LightRecord().blue, 0);
+    EXPECT_EQ(m_keyboard->State().LightRecord().blue, 0);
 }
 
 TEST_F(LightPanel, PaletteAndPresetsSetTheColourPresetsKeepTheGroup) {
     PanelOf(*m_keyboard).SelectMode(1); // mode 0 disables the colour groups
     SetSynchronised(*m_keyboard, true);
     ASSERT_TRUE(m_user.Click(HostWindow(), "color_option_5"));
-    EXPECT_EQ(m_keyboard->LightRecord().blue, 255);
-    EXPECT_EQ(m_keyboard->LightRecord().red, 0);
+    EXPECT_EQ(m_keyboard->State().LightRecord().blue, 255);
+    EXPECT_EQ(m_keyboard->State().LightRecord().red, 0);
     EXPECT_TRUE(IsSynchronised(*m_keyboard)) << "a preset colour leaves the group as it is";
     EXPECT_EQ(PanelOf(*m_keyboard).PaletteColour(), 0xFF0000FFu);
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kEditBlue).Text(), "255");
 
     ASSERT_TRUE(m_user.PickColour(Control(*m_keyboard, CLightControlUI::kPalette), 0xFF804020));
-    EXPECT_EQ(m_keyboard->LightRecord().red, 0x80);
-    EXPECT_EQ(m_keyboard->LightRecord().green, 0x40);
-    EXPECT_EQ(m_keyboard->LightRecord().blue, 0x20);
+    EXPECT_EQ(m_keyboard->State().LightRecord().red, 0x80);
+    EXPECT_EQ(m_keyboard->State().LightRecord().green, 0x40);
+    EXPECT_EQ(m_keyboard->State().LightRecord().blue, 0x20);
     EXPECT_FALSE(IsSynchronised(*m_keyboard));
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kSwatch).BackgroundColour(), 0xFF804020u);
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kEditRed).Text(), "128");
@@ -243,22 +244,22 @@ TEST_F(LightPanel, SlidersChecksAndCombosCommitTheirByte) {
     ASSERT_TRUE(m_user.StepSlider(Control(*m_keyboard, CLightControlUI::kSpeedSlider), 4));
     ASSERT_TRUE(m_user.Click(Control(*m_keyboard, CLightControlUI::kLeftCheck)));
     ASSERT_TRUE(m_user.Click(Control(*m_keyboard, CLightControlUI::kSevenColorCheck)));
-    LightInfoRecord record = m_keyboard->LightRecord();
+    LightInfoRecord record = m_keyboard->State().LightRecord();
     EXPECT_EQ(record.light, 2);
     EXPECT_EQ(record.speed, 4);
     EXPECT_EQ(record.fx, 1);
     EXPECT_EQ(record.multiColor, 1);
     // Clicking the other side moves the direction; clicking the same side again keeps it.
     ASSERT_TRUE(m_user.Click(Control(*m_keyboard, CLightControlUI::kRightCheck)));
-    EXPECT_EQ(m_keyboard->LightRecord().fx, 0);
+    EXPECT_EQ(m_keyboard->State().LightRecord().fx, 0);
     ASSERT_TRUE(m_user.Click(Control(*m_keyboard, CLightControlUI::kRightCheck)));
-    EXPECT_EQ(m_keyboard->LightRecord().fx, 0);
+    EXPECT_EQ(m_keyboard->State().LightRecord().fx, 0);
     EXPECT_TRUE(Control(*m_keyboard, CLightControlUI::kRightCheck).IsSelected());
 
     PanelOf(*m_keyboard).SelectMode(17);
     SetSynchronised(*m_keyboard, true);
     ASSERT_TRUE(m_user.ChooseItem(Control(*m_keyboard, CLightControlUI::kZzccCombo), 3));
-    EXPECT_EQ(m_keyboard->LightRecord().ledMode, 3);
+    EXPECT_EQ(m_keyboard->State().LightRecord().ledMode, 3);
     EXPECT_TRUE(IsSynchronised(*m_keyboard)) << "the sub-effect leaves the group as it is";
 }
 

@@ -57,8 +57,8 @@ public:
         : CTolvanicUSBDevice(services), m_sim(sim), m_kind(kind), m_tag(std::move(tag)), m_log(log) {
         SupportedDevice row;
         row.kind = kind;
-        SetIdentity(row);
-        SetTypeName(m_tag);
+        State().SetIdentity(row);
+        Paths().SetTypeName(m_tag);
     }
     void SetLightInfo(const LightInfoWords& words) override {
         CTolvanicUSBDevice::SetLightInfo(words);
@@ -81,12 +81,13 @@ public:
     // Open: on the simulated cable unit of its kind, without selecting a channel.
     void SetOpen(bool open) {
         if (!open) {
-            CommandTransport().Close();
+            Driver().CommandTransport().Close();
             return;
         }
         const sim::SimUnit unit = SimUnitOfKind(m_kind);
         m_sim.Plug(unit);
-        EXPECT_TRUE(CommandTransport().Open(ChannelType::Wired, m_sim.CommandPath(unit), false)) << m_tag;
+        EXPECT_TRUE(Driver().CommandTransport().Open(ChannelType::Wired, m_sim.CommandPath(unit), false))
+            << m_tag;
     }
     std::vector<int> lastSend;
 
@@ -123,7 +124,7 @@ protected:
         EXPECT_NE(window, nullptr) << error;
         window->Show();
         auto panel = std::make_unique<CLightControlUI>(window->Root());
-        DeviceNameLists& lists = device->MutableNameLists();
+        DeviceNameLists& lists = device->Paths().MutableNameLists();
         for (int n = 0; n < modes; ++n) {
             lists.modeNames.push_back("mode_" + std::to_string(n));
         }
@@ -147,7 +148,7 @@ protected:
         return [this](DeviceClass kind) {
             std::vector<CTolvanicUSBDevice*> devices;
             for (const auto& device : m_devices) {
-                if (device->KindTag() == kind) {
+                if (device->State().KindTag() == kind) {
                     devices.push_back(device.get());
                 }
             }

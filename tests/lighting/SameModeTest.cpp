@@ -48,7 +48,7 @@ TEST_F(SameModeGroup, AKeyboardInMode6PutsEveryOpenDeviceInTheSteadyEffect) {
 
     EXPECT_EQ(m_sameMode->Press(&keyboard), 5);
     for (LoggedDevice* device : {&mouse1, &mouse2, &pad, &headset}) {
-        const LightInfoRecord record = device->LightRecord();
+        const LightInfoRecord record = device->State().LightRecord();
         EXPECT_EQ(record.selectItem, 3);
         EXPECT_EQ(record.light, 3);
         EXPECT_EQ(record.speed, 1);
@@ -59,10 +59,10 @@ TEST_F(SameModeGroup, AKeyboardInMode6PutsEveryOpenDeviceInTheSteadyEffect) {
         EXPECT_EQ(PanelOf(*device).CurrentMode(), 3) << "shown on its panel";
         EXPECT_EQ(Control(*device, CLightControlUI::kBrightnessSlider).Value(), 3);
     }
-    EXPECT_EQ(keyboard.LightRecord().selectItem, 6);
+    EXPECT_EQ(keyboard.State().LightRecord().selectItem, 6);
     EXPECT_TRUE(IsSynchronised(keyboard));
     EXPECT_FALSE(IsSynchronised(closed));
-    EXPECT_EQ(closed.LightRecord().selectItem, 0);
+    EXPECT_EQ(closed.State().LightRecord().selectItem, 0);
     const std::vector<std::string> log = TakeLog();
     ASSERT_EQ(log.size(), 20u) << "four commit steps on each of five devices";
     EXPECT_EQ(log[0], "kb:SetLightInfo") << "keyboards first";
@@ -85,11 +85,11 @@ TEST_F(SameModeGroup, AKeyboardInMode6PutsEveryOpenDeviceInTheSteadyEffect) {
     mouseWindow.AddNotifier(forward);
     ASSERT_TRUE(m_user.StepSlider(Control(mouse1, CLightControlUI::kBrightnessSlider), 1));
     mouseWindow.RemoveNotifier(forward);
-    EXPECT_EQ(mouse1.LightRecord().light, 1);
+    EXPECT_EQ(mouse1.State().LightRecord().light, 1);
     EXPECT_FALSE(IsSynchronised(mouse1));
     for (LoggedDevice* device : {&keyboard, &mouse2, &pad, &headset}) {
         EXPECT_TRUE(IsSynchronised(*device));
-        EXPECT_EQ(device->LightRecord().light, 3);
+        EXPECT_EQ(device->State().LightRecord().light, 3);
     }
 }
 
@@ -100,9 +100,9 @@ TEST_F(SameModeGroup, EffectsMapToEachKindsMode) {
     LoggedDevice& headset = AddDevice(DeviceKind::Headset, "hs", 10);
     SetRecord(mouse, KeyboardRecord(9)); // the mouse's "off"
     ASSERT_EQ(m_sameMode->Press(&mouse), 4);
-    EXPECT_EQ(keyboard.LightRecord().selectItem, 28);
-    EXPECT_EQ(pad.LightRecord().selectItem, 8);
-    EXPECT_EQ(headset.LightRecord().selectItem, 8);
+    EXPECT_EQ(keyboard.State().LightRecord().selectItem, 28);
+    EXPECT_EQ(pad.State().LightRecord().selectItem, 8);
+    EXPECT_EQ(headset.State().LightRecord().selectItem, 8);
 
     TakeLog();
     SetRecord(mouse, KeyboardRecord(6)); // offers the button but has no effect
@@ -168,7 +168,7 @@ TEST_F(SyncSteps, BlinkTogglesByTheSpeedsThreshold) {
             if (m_sync->Phase().blinkOn != on) {
                 on = !on;
                 toggles.push_back(m_now);
-                EXPECT_EQ(m_device->GetLedColour(2), on ? PackLed(9, 0, 0, 255) : 0u);
+                EXPECT_EQ(m_device->State().GetLedColour(2), on ? PackLed(9, 0, 0, 255) : 0u);
             }
         }
         for (size_t i = 1; i < toggles.size(); ++i) {
@@ -220,7 +220,7 @@ TEST_F(SyncSteps, BreathingRunsBackwardsWithFxZeroAndCyclesColourTwicePerBreath)
     RunSteps(1);
     EXPECT_EQ(m_sync->Phase().breathColour, 32);
     const Rgb colour = kColourWheel[32];
-    EXPECT_EQ(m_device->GetLedColour(0), PackLed(colour, uint8_t((255 * kBreathingCurve[0]) >> 8)));
+    EXPECT_EQ(m_device->State().GetLedColour(0), PackLed(colour, uint8_t((255 * kBreathingCurve[0]) >> 8)));
 }
 
 TEST_F(SyncSteps, ColourCycleAndSteadyPaintEverySynchronisedDevice) {
@@ -235,16 +235,16 @@ TEST_F(SyncSteps, ColourCycleAndSteadyPaintEverySynchronisedDevice) {
     p.light = 1;
     m_sync->SetParameters(p);
     RunSteps(1);
-    EXPECT_EQ(m_device->GetLedColour(1), PackLed(kColourWheel[1], 80));
-    EXPECT_EQ(other.GetLedColour(4), PackLed(kColourWheel[1], 80));
-    EXPECT_EQ(outside.GetLedColour(4), 0u);
+    EXPECT_EQ(m_device->State().GetLedColour(1), PackLed(kColourWheel[1], 80));
+    EXPECT_EQ(other.State().GetLedColour(4), PackLed(kColourWheel[1], 80));
+    EXPECT_EQ(outside.State().GetLedColour(4), 0u);
     p.effect = SyncEffect::Steady;
     p.red = 1;
     p.green = 2;
     p.blue = 3;
     m_sync->SetParameters(p);
     RunSteps(1);
-    EXPECT_EQ(other.GetLedColour(0), PackLed(1, 2, 3, 80));
+    EXPECT_EQ(other.State().GetLedColour(0), PackLed(1, 2, 3, 80));
 }
 
 TEST_F(SyncSteps, NothingRunsWithoutAnOpenSynchronisedDevice) {
@@ -276,11 +276,11 @@ TEST_F(SyncSteps, TheThreadStopsWithinItsBoundAndTraces) {
     sync.RefreshDevices(DevicesOfClass());
     ASSERT_TRUE(sync.Start());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (m_device->GetLedColour(0) != PackLed(7, 0, 0, 255) &&
+    while (m_device->State().GetLedColour(0) != PackLed(7, 0, 0, 255) &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_EQ(m_device->GetLedColour(0), PackLed(7, 0, 0, 255));
+    EXPECT_EQ(m_device->State().GetLedColour(0), PackLed(7, 0, 0, 255));
     EXPECT_EQ(sync.Stop(), ThreadStopOutcome::Ended);
     std::lock_guard lock(mutex);
     EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(kTraceSyncThreadExit)), lines.end());
