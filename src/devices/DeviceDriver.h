@@ -51,6 +51,16 @@ public:
     // thread, unless the device is gone by then. False (nothing runs) after Shutdown.
     using TransferJob = std::function<std::function<void()>(const StopEvent& stop)>;
     bool RunTransfer(TransferJob job);
+    // Runs `read` (the exchanges only, nothing shown) on the transfer worker
+    // after the jobs before it, then `show` with what it read on the
+    // user-interface thread, unless the device is gone by then. False
+    // (nothing runs) after Shutdown.
+    template <class Read, class Show> bool ReadThenShow(Read read, Show show) {
+        return RunTransfer(
+            [read = std::move(read), show = std::move(show)](const StopEvent&) -> std::function<void()> {
+                return [show, value = read()] { show(value); };
+            });
+    }
     bool TransferBusy() const { return m_transfers.Busy(); }
     // Nothing runs or waits on the transfer worker. Any thread.
     bool WorkerIdle() const { return m_transfers.Idle(); }

@@ -11,8 +11,11 @@
 #include "keys/KeyFunction.h"
 #include "profiles/BasicProfiledata.h"
 #include "profiles/ProfileRecords.h"
+#include "transport/DeviceTransport.h"
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -108,6 +111,37 @@ std::vector<KeyFunction> LastSentKeyFunctions(CTolvanicUSBDevice& device, Profil
 // outside the list.
 bool StoreKeyListEntry(CTolvanicUSBDevice& device, CBasicProfiledata& profile,
                        std::vector<KeyListEntry>& keyList, int key, const KeyListEntry& entry);
+
+// The active profile's number and its settings record as the device holds
+// them. `result` is the first failure or kResultOk; `offset` is empty when
+// the profile has no record.
+template <size_t N> struct ActiveRecordRead {
+    int result = kResultNoReply;
+    uint8_t profile = 0;
+    std::optional<uint16_t> offset;
+    std::array<uint8_t, N> bytes{};
+    bool Ok() const { return result == kResultOk && offset.has_value(); }
+};
+
+// Reads the profile number at `profileOffset`, then the record at
+// `offsetOf(profile)`. The exchanges only, nothing changes: safe on the
+// device's transfer worker. Nothing is read while the transport is closed.
+template <size_t N, class OffsetOf>
+ActiveRecordRead<N> ReadActiveRecord(DeviceTransport& transport, uint16_t profileOffset, OffsetOf offsetOf) {
+    ActiveRecordRead<N> read;
+    if (!transport.IsOpen()) {
+        return read;
+    }
+    read.result = transport.ReadParams(&read.profile, 1, profileOffset);
+    if (read.result != kResultOk) {
+        return read;
+    }
+    read.offset = offsetOf(read.profile);
+    if (read.offset) {
+        read.result = transport.ReadParams(read.bytes.data(), uint16_t(N), *read.offset);
+    }
+    return read;
+}
 
 // True when the wireless device answers through its receiver.
 bool WirelessLinkUp(CTolvanicUSBDevice& device);

@@ -83,44 +83,55 @@ void CPadLightingDevice::ReadDevice() {
 }
 
 void CPadLightingDevice::ReloadAfterEvent() {
-    int profile = 0;
-    if (ReadSettings(&profile)) {
-        Presenter().NotifyMainWindow(kMessageActiveProfile, profile, 0);
-    }
+    SetSynchronisedLighting(false);
+    Driver().ReadThenShow([this] { return FetchRecord(); },
+                          [this](const PadRecordRead& read) {
+                              const std::optional<PadSettingsImage> image = DecodeRecord(read);
+                              if (TakeImage(image)) {
+                                  Presenter().NotifyMainWindow(kMessageActiveProfile, image->activeProfile,
+                                                               0);
+                              }
+                          });
 }
 
-std::optional<PadSettingsImage> CPadLightingDevice::ReadFromPad() {
-    DeviceTransport& transport = Driver().CommandTransport();
-    if (!transport.IsOpen()) {
+CPadLightingDevice::PadRecordRead CPadLightingDevice::FetchRecord() {
+    return ReadActiveRecord<PadSettingsRecord::kSize>(Driver().CommandTransport(), kPadActiveProfileOffset,
+                                                      PadReadOffset);
+}
+
+std::optional<PadSettingsImage> CPadLightingDevice::DecodeRecord(const PadRecordRead& read) const {
+    if (!read.Ok()) {
+        TraceF("%s settings not read (%d, profile byte %d): nothing changes", TraceName(), read.result,
+               int(read.profile));
         return std::nullopt;
     }
-    uint8_t profile = 0;
-    int result = transport.ReadParams(&profile, 1, kPadActiveProfileOffset);
-    const std::optional<uint16_t> offset = result == kResultOk ? PadReadOffset(profile) : std::nullopt;
-    PadSettingsRecord::Bytes bytes{};
-    if (offset) {
-        result = transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset);
-    }
-    if (!offset || result != kResultOk) {
-        TraceF("%s settings not read (%d, profile byte %d): nothing changes", TraceName(), result,
-               int(profile));
-        return std::nullopt;
-    }
-    const PadSettingsRecord record = PadSettingsRecord::FromBytes(bytes);
-    const PadSettingsImage image = DecodePadRecord(record, profile, Paths().NameLists());
+    const PadSettingsRecord record = PadSettingsRecord::FromBytes(read.bytes);
+    const PadSettingsImage image = DecodePadRecord(record, read.profile, Paths().NameLists());
     TraceF("%s settings read: profile %d, %zu bytes at %d, effect %d, own bytes %s", TraceName(),
-           int(profile), bytes.size(), int(*offset), int(image.mode), HexBytes(image.padOwn).c_str());
+           int(read.profile), read.bytes.size(), int(*read.offset), int(image.mode),
+           HexBytes(image.padOwn).c_str());
     return image;
 }
 
-bool CPadLightingDevice::ReadSettings(int* activeProfile) {
-    SetSynchronisedLighting(false);
-    const std::optional<PadSettingsImage> read = ReadFromPad();
+std::optional<PadSettingsImage> CPadLightingDevice::ReadFromPad() {
+    return DecodeRecord(FetchRecord());
+}
+
+bool CPadLightingDevice::TakeImage(const std::optional<PadSettingsImage>& read) {
     if (!read) {
         return false;
     }
     m_image = *read;
     m_imageFromPad = true;
+    return true;
+}
+
+bool CPadLightingDevice::ReadSettings(int* activeProfile) {
+    SetSynchronisedLighting(false);
+    const std::optional<PadSettingsImage> read = ReadFromPad();
+    if (!TakeImage(read)) {
+        return false;
+    }
     if (activeProfile != nullptr) {
         *activeProfile = read->activeProfile;
     }

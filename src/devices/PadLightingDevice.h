@@ -61,8 +61,9 @@ public:
     // EndSession; then LoadDeviceProfile, ReadKindState, RefreshView, light thread. The
     // next write reads the pad's record first.
     void ReadDevice() override;
-    // After event 0x401 (timer 1002): ReadSettings; when it read the pad,
-    // the main window hears 3328 with the active profile.
+    // After event 0x401 (timer 1002): the reads of ReadSettings on the
+    // transfer worker; when they read the pad, the image takes them over and
+    // the main window hears 3328 with the active profile (user-interface thread).
     void ReloadAfterEvent() override;
     // Clears synchronised lighting, then reads the active profile number and
     // its record into the settings image. The profile, the light record and
@@ -123,9 +124,16 @@ protected:
     ui::Control* PageControl(std::string_view name) const;
 
 private:
-    // The active profile's record as the pad holds it; nullopt (traced) when
-    // the transport is closed or a read fails.
+    using PadRecordRead = ActiveRecordRead<PadSettingsRecord::kSize>;
+    // The exchanges only (safe on the transfer worker).
+    PadRecordRead FetchRecord();
+    // What FetchRecord read as an image; nullopt (traced) when the transport
+    // was closed or a read failed.
+    std::optional<PadSettingsImage> DecodeRecord(const PadRecordRead& read) const;
+    // The active profile's record as the pad holds it, read now.
     std::optional<PadSettingsImage> ReadFromPad();
+    // Stores a read image; false (nothing changes) without one.
+    bool TakeImage(const std::optional<PadSettingsImage>& read);
     const char* TraceName() const { return m_facts.traceName.data(); }
 
     const PadKindFacts m_facts;

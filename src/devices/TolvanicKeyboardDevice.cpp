@@ -129,8 +129,12 @@ void CTolvanicKeyboardDevice::ReloadAfterEvent() {
         ReloadProfileList();
         LoadDeviceProfile();
     }
-    ReadSettings();
-    RefreshView();
+    SetSynchronisedLighting(false);
+    Driver().ReadThenShow([this] { return FetchSettings(); },
+                          [this](const KeyboardRecordRead& read) {
+                              ApplySettings(read, nullptr);
+                              RefreshView();
+                          });
 }
 
 void CTolvanicKeyboardDevice::SetProfileListReloader(std::function<void()> reload) {
@@ -187,24 +191,27 @@ std::vector<KeyFunction> CTolvanicKeyboardDevice::WrittenFunctions() {
 
 bool CTolvanicKeyboardDevice::ReadSettings(int* activeProfile) {
     SetSynchronisedLighting(false);
-    DeviceTransport& transport = Driver().CommandTransport();
-    if (!transport.IsOpen()) {
+    return ApplySettings(FetchSettings(), activeProfile);
+}
+
+CTolvanicKeyboardDevice::KeyboardRecordRead CTolvanicKeyboardDevice::FetchSettings() {
+    KeyboardRecordRead read = ReadActiveRecord<KeyboardSettingsRecord::kSize>(
+        Driver().CommandTransport(), kActiveProfileOffset, KeyboardRecordOffset);
+    if (read.Ok()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return read;
+}
+
+bool CTolvanicKeyboardDevice::ApplySettings(const KeyboardRecordRead& read, int* activeProfile) {
+    if (!read.Ok()) {
         return false;
     }
-    uint8_t profile = 0;
-    if (transport.ReadParams(&profile, 1, kActiveProfileOffset) != kResultOk) {
-        return false;
-    }
-    const std::optional<uint16_t> offset = KeyboardRecordOffset(profile);
-    KeyboardSettingsRecord::Bytes bytes{};
-    if (!offset || transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset) != kResultOk) {
-        return false;
-    }
+    const uint8_t profile = read.profile;
+    const KeyboardSettingsRecord::Bytes& bytes = read.bytes;
     if (activeProfile != nullptr) {
         *activeProfile = profile;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-
     const LightInfoRecord before = State().LightRecord();
     const DecodedKeyboardSettings decoded = DecodeSettingsRecord(
         KeyboardSettingsRecord::FromBytes(bytes), profile, before, m_system, Paths().NameLists());
@@ -237,8 +244,9 @@ void CTolvanicKeyboardDevice::OnDeviceEvent(uint16_t code, ChannelType channel) 
     if (code <= kEventProfileSwitched || code == kEventIgnored) {
         return;
     }
-    // The record and the page belong to the user-interface thread.
-    Driver().PostToUi([this, code] { HandleDeviceEvent(code); });
+    // The record and the page belong to the user-interface thread; through the
+    // worker, so that a re-read already under way is shown before this event.
+    Driver().ReadThenShow([] { return 0; }, [this, code](int) { HandleDeviceEvent(code); });
 }
 
 void CTolvanicKeyboardDevice::HandleDeviceEvent(uint16_t code) {

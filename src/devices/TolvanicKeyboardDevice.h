@@ -94,7 +94,8 @@ public:
     // Attach: ReadLayout, LoadDeviceProfile, ReadSettings, RefreshView, light thread.
     void ReadDevice() override;
     // After event 0x401/0x402 (timer 1002): the profile first when the
-    // keyboard switched it, then ReadSettings and RefreshView.
+    // keyboard switched it, then ReadSettings on the transfer worker and
+    // (on the user-interface thread) its result taken over and RefreshView.
     void ReloadAfterEvent() override;
     // Reads the key list and light map and rebuilds the key maps; picks the
     // layout page for the layout variant. A read that fails keeps the
@@ -231,6 +232,12 @@ protected:
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:
+    using KeyboardRecordRead = ActiveRecordRead<KeyboardSettingsRecord::kSize>;
+    // The exchanges of ReadSettings only (safe on the transfer worker).
+    KeyboardRecordRead FetchSettings();
+    // Takes what FetchSettings read over; false (nothing changed) for a failed read.
+    bool ApplySettings(const KeyboardRecordRead& read, int* activeProfile);
+
     // Queues the write of colour table `group` (`frame`, the key positions' bytes).
     int QueueColourTable(const KeyTransferBuffer& frame, int group);
     // Where an effect's start step takes effect 19's group from.

@@ -123,8 +123,12 @@ void CTolvanicMouseDevice::ReadDevice() {
 }
 
 void CTolvanicMouseDevice::ReloadAfterEvent() {
-    ReadSettings();
-    RefreshView();
+    SetSynchronisedLighting(false);
+    Driver().ReadThenShow([this] { return FetchSettings(); },
+                          [this](const MouseRecordRead& read) {
+                              ApplySettings(read, nullptr);
+                              RefreshView();
+                          });
 }
 
 bool CTolvanicMouseDevice::ReadLayout() {
@@ -189,19 +193,24 @@ bool CTolvanicMouseDevice::ReadLayout() {
 
 bool CTolvanicMouseDevice::ReadSettings(int* activeProfile) {
     SetSynchronisedLighting(false);
+    return ApplySettings(FetchSettings(), activeProfile);
+}
+
+CTolvanicMouseDevice::MouseRecordRead CTolvanicMouseDevice::FetchSettings() {
     DeviceTransport& transport = Driver().CommandTransport();
     if (!transport.IsOpen() || !Reachable()) {
+        return {};
+    }
+    return ReadActiveRecord<MouseSettingsRecord::kSize>(transport, 0, MouseRecordOffset);
+}
+
+bool CTolvanicMouseDevice::ApplySettings(const MouseRecordRead& read, int* activeProfile) {
+    if (!read.Ok()) {
         return false;
     }
-    uint8_t profile = 0;
-    if (transport.ReadParams(&profile, 1, 0) != kResultOk) {
-        return false;
-    }
-    const std::optional<uint16_t> offset = MouseRecordOffset(profile);
-    MouseSettingsRecord::Bytes bytes{};
-    if (!offset || transport.ReadParams(bytes.data(), uint16_t(bytes.size()), *offset) != kResultOk) {
-        return false;
-    }
+    const uint8_t profile = read.profile;
+    const MouseSettingsRecord::Bytes& bytes = read.bytes;
+    const std::optional<uint16_t>& offset = read.offset;
     if (activeProfile != nullptr) {
         *activeProfile = profile;
     }
@@ -234,7 +243,9 @@ void CTolvanicMouseDevice::OnDeviceEvent(uint16_t code, ChannelType channel) {
         return;
     }
     if (code > kEventResync) {
-        Driver().PostToUi([this, code] { HandleDeviceEvent(code); });
+        // The record and the page belong to the user-interface thread; through the
+        // worker, so that a re-read already under way is shown before this event.
+        Driver().ReadThenShow([] { return 0; }, [this, code](int) { HandleDeviceEvent(code); });
     }
 }
 

@@ -67,7 +67,8 @@ public:
 
     // Attach: ReadLayout, LoadDeviceProfile, RefreshView, light thread.
     void ReadDevice() override;
-    // After a device event: ReadSettings, RefreshView.
+    // After a device event: ReadSettings on the transfer worker, then (on
+    // the user-interface thread) what it read is taken over and RefreshView.
     void ReloadAfterEvent() override;
     // Information block and key table; rebuilds the button positions and the
     // DPI limits. Every stop after BeginSession ends the session; a failed
@@ -164,6 +165,12 @@ protected:
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
 private:
+    using MouseRecordRead = ActiveRecordRead<MouseSettingsRecord::kSize>;
+    // The exchanges of ReadSettings only (safe on the transfer worker).
+    MouseRecordRead FetchSettings();
+    // Takes what FetchSettings read over; false (nothing changed) for a failed read.
+    bool ApplySettings(const MouseRecordRead& read, int* activeProfile);
+
     // On the receiver: the mouse answers. On the cable: always.
     bool Reachable();
     // A click: every LED flashes, in effect 6 only. Any thread.

@@ -23,8 +23,9 @@
 // before any member of the kind goes.
 //
 // Threads: every operation of the face runs on the user-interface thread
-// unless it says otherwise. The reads at attach and after a device event
-// still run on the user-interface thread.
+// unless it says otherwise. The re-read after a device event runs on the
+// transfer worker (the events that follow it queue behind it); the read at
+// attach and the power and link queries still run on the user-interface thread.
 #include "devices/DeviceDataPaths.h"
 #include "devices/DeviceDriver.h"
 #include "devices/DeviceLinks.h"

@@ -18,8 +18,9 @@
 // running one, which ends within its transfer time-out: a stopped write
 // stops at its next frame, and an unplugged device fails its frame at once.
 //
-// Who runs where: Post, PostLatest and Shutdown are called by the owner's
-// thread (the user-interface thread); jobs and the Done functions of a write
+// Who runs where: Shutdown is called by the owner's thread (the
+// user-interface thread), Post and PostLatest by any thread (a device's event
+// thread queues its events behind a re-read under way); jobs and the Done functions of a write
 // run on the worker thread, those of writes dropped at Shutdown on the thread
 // calling Shutdown; Busy and Idle from any thread. WriteTally is thread-safe.
 #include "devices/DeviceThread.h"

@@ -163,6 +163,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     m_toolkit->AdvanceTime(499);
     EXPECT_TRUE(Sent(kReadParams).empty()) << "the re-read waits 500 ms";
     m_toolkit->AdvanceTime(1);
+    ASSERT_TRUE(Drained(*pad)) << "the re-read runs on the worker, then shows";
     const auto reads = Sent(kReadParams);
     ASSERT_EQ(reads.size(), 3u);
     EXPECT_EQ(reads[1][5] | reads[1][6] << 8, 56) << "profile 2 at 2 x 28";
@@ -194,6 +195,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     ASSERT_TRUE(m_sim.InjectEvent(SimUnit::MousePad, 0x0401));
     // Byte 0, then the first chunk of profile 200's record, which lies past the memory: refused.
     ASSERT_TRUE(Until([&] { return Sent(kReadParams).size() == 2; }, 100));
+    ASSERT_TRUE(Drained(*pad));
     EXPECT_EQ(pad->SettingsImage(), image);
     EXPECT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(Sent(0).size(), 2u);
