@@ -28,8 +28,11 @@ CMainWnd::CMainWnd(const MainWndServices& services) : m_services(services), m_cr
 CMainWnd::~CMainWnd() {
     Shutdown();
     m_skinFrame.reset();
-    m_menu.reset();
+    // The controllers hold the window: they go first, the hook before its window tap.
+    m_recording.reset();
+    m_language.reset();
     m_tray.reset();
+    m_deviceList.reset();
     // The window goes before the creator whose objects hang on its controls.
     m_window.reset();
 }
@@ -44,12 +47,6 @@ bool CMainWnd::Create(std::string* error) {
     if (!m_window) {
         return false;
     }
-    m_tapSource = std::make_unique<WindowTapSource>(*m_window);
-    if (m_services.globalInput != nullptr) {
-        m_hook.SetSources({m_services.globalInput, m_tapSource.get()});
-    } else {
-        m_hook.SetSources({m_tapSource.get()});
-    }
     Trace("InitWindow");
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         m_titleButtons[i] = m_window->FindControl(kTitleButtons[i]);
@@ -57,21 +54,15 @@ bool CMainWnd::Create(std::string* error) {
     if (ui::Control* settings = TitleButton("setbtn"); settings != nullptr && !m_services.runSettingsWindow) {
         settings->SetVisible(false); // a button that could open nothing
     }
-    m_deviceList = m_window->FindControl(kDeviceList);
-    m_noDeviceHint = m_window->FindControl(kNoDeviceHint);
-    m_tray = m_services.toolkit.CreateTrayIcon(std::string(kTrayIcon), kTitle, *this);
     ui::Window* window = m_window.get();
     m_prompts = std::make_unique<WindowPrompts>(
         m_services.toolkit, [window] { return window; }, [window] { return window->Dpi(); });
     m_prompts->SetColourDialog(
         ColourDialogSetup{m_services.programFolder, m_services.dataHome,
                           m_services.clock != nullptr ? m_services.clock : &m_steadyClock});
+    MakeControllers();
 
-    if (m_services.languageTexts != nullptr) {
-        ApplyLanguage(m_services.languageIndex);
-    } else {
-        m_languageIndex = m_services.languageIndex;
-    }
+    m_language->Start(m_services.languageIndex);
     m_skinChanges.Add(*this);
     if (const std::optional<std::string> picture = RecordedSkinPicture(SkinIniPath())) {
         SkinChanged(SkinChangedParam{.kind = SkinChangedParam::kPicture, .picture = *picture});
@@ -79,19 +70,53 @@ bool CMainWnd::Create(std::string* error) {
     m_window->SetTitle(kTitle);
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
     m_window->CenterWindow();
-    UpdateNoDeviceHint();
-    m_startPagePending = m_services.startPageKind != DeviceClass::None;
-    if (m_services.startHidden && m_services.toolkit.TrayAvailable()) {
-        m_quietStart = true;
-        HideToTray();
-    } else {
-        if (m_services.startHidden) {
-            // Hidden with no notification area, the program could never be reached.
-            Trace("no notification area: the window is shown");
-        }
+    m_deviceList->UpdateNoDeviceHint();
+    if (!m_services.startHidden || !m_tray->StartHidden()) {
         m_window->Show();
     }
     return true;
+}
+
+void CMainWnd::MakeControllers() {
+    ui::Window& window = *m_window;
+    const DevicesOfClassFn devicesOf = [this](DeviceClass kind) { return DevicesOf(kind); };
+    m_deviceList = std::make_unique<DeviceListController>(
+        window, DeviceListController::StartPage{m_services.startPageKind, m_services.startPageTab},
+        [this](const CTolvanicUSBDevice& device) { return PanelsOf(device); });
+    TrayController::Requests requests;
+    requests.beforeHide = [this] {
+        CloseSecondaryWindows();
+        // No window would be left to stop a recording that swallows every key.
+        m_recording->StopRecording();
+    };
+    requests.beforeShow = [this] { m_deviceList->UpdateNoDeviceHint(); };
+    requests.rescale = [this] { ApplyInterfaceScale(); };
+    requests.exit = [this] { Exit(); };
+    requests.openSettings = [this] { OpenSettingsWindow(false); };
+    m_tray = std::make_unique<TrayController>(
+        TrayController::Setup{m_services.toolkit, window, kTitle, devicesOf, std::move(requests)});
+    m_language = std::make_unique<LanguageController>(
+        LanguageController::Setup{.toolkit = m_services.toolkit,
+                                  .window = window,
+                                  .languageTexts = m_services.languageTexts,
+                                  .programFolder = m_services.programFolder,
+                                  .skinFolder = m_services.skinFolder,
+                                  .settingsPath = m_services.settingsPath,
+                                  .simplifiedChineseFace = m_services.simplifiedChineseFace,
+                                  .settingsWindow = m_services.settingsWindow,
+                                  .settingsLanguageChanged = m_services.settingsLanguageChanged,
+                                  .devicesOfClass = devicesOf});
+    m_recording = std::make_unique<RecordingController>(RecordingController::Setup{
+        .toolkit = m_services.toolkit,
+        .window = window,
+        .prompts = *m_prompts,
+        .deviceList = *m_deviceList,
+        .selectedDevice = [this] { return m_discovery ? m_discovery->SelectedDevice() : nullptr; },
+        .globalInput = m_services.globalInput});
+}
+
+std::vector<CTolvanicUSBDevice*> CMainWnd::DevicesOf(DeviceClass kind) const {
+    return m_discovery ? m_discovery->DevicesOfClass(kind) : std::vector<CTolvanicUSBDevice*>{};
 }
 
 ui::Control* CMainWnd::TitleButton(std::string_view name) const {
@@ -127,6 +152,7 @@ void CMainWnd::StartDevices() {
     RegisterHeadset();
     m_discovery = std::make_unique<DeviceDiscovery>(
         DeviceDiscoveryServices{m_services.toolkit, *m_window, *m_deviceFactory, this, this});
+    m_deviceList->SetDiscovery(m_discovery.get());
     const ui::Rect screen = m_services.toolkit.PrimaryScreen();
     DeviceDiscovery* discovery = m_discovery.get();
     m_lighting = std::make_unique<MainWndLighting>(
@@ -183,13 +209,15 @@ void CMainWnd::Shutdown() {
     }
     m_shutDown = true;
     if (m_window) {
+        m_deviceList->Shutdown(); // before the hide: no picture is seen from here
+        m_language->Shutdown();
         m_window->Hide();
         m_window->Root().KillTimer(kTimerScale);
-        m_window->Root().KillTimer(kTimerMenu);
         m_window->Root().KillTimer(kTimerAudioTool);
+        m_tray->Shutdown();
+        // As the stop button: the recorded rows are saved; then the hook stops.
+        m_recording->Shutdown();
     }
-    m_menu.reset();
-    StopRecording(); // as the stop button: the recorded rows are saved
     m_threads.StopAll();
     // The threads have ended: the audio tool learns that the program goes (2, 4, 5).
     m_audioTool.Shutdown();
@@ -197,11 +225,12 @@ void CMainWnd::Shutdown() {
     // the device threads end on their stop events even when they were sending.
     m_services.toolkit.GetDispatcher().BeginShutdown();
     m_scanner.reset();
-    m_hook.Stop();
-    m_capturePanels = nullptr;
     m_panels.clear();
     m_audio.reset();
     m_lighting.reset();
+    if (m_deviceList) {
+        m_deviceList->SetDiscovery(nullptr);
+    }
     m_discovery.reset();
     m_deviceFactory.reset();
 }
@@ -218,178 +247,6 @@ void CMainWnd::Exit() {
     m_services.toolkit.Quit(0);
 }
 
-void CMainWnd::HandleBusMessage(const BusMessage& message) {
-    if (!m_window || m_shutDown) {
-        return;
-    }
-    if (message.kind == BusMessageKind::Announce) {
-        TraceF("软件标示 %d，%xd%xd", static_cast<int>(message.kind), static_cast<unsigned>(message.wParam),
-               static_cast<unsigned>(message.lParam));
-        BringWindowToFront();
-        return;
-    }
-    if (!m_awake) {
-        return; // asleep: nothing drives the devices
-    }
-    if (message.kind == BusMessageKind::CopyData) {
-        OnCopyData(message);
-        return;
-    }
-    if (message.kind == BusMessageKind::LightingControlRequest) {
-        OnLightingControlRequest(message);
-        return;
-    }
-    const bool gameEvent =
-        message.kind == BusMessageKind::GameStart || message.kind == BusMessageKind::GameEnd ||
-        message.kind == BusMessageKind::GameKill || message.kind == BusMessageKind::GameDeath;
-    if (gameEvent && m_lighting) {
-        m_lighting->OnGameEvent(message.wParam, message.lParam);
-        return;
-    }
-    if (message.kind == BusMessageKind::InstallerReport) {
-        if (m_settingsOpen && m_services.installerReport) {
-            m_services.installerReport(message.wParam, message.lParam);
-        }
-        return;
-    }
-    if (message.kind == BusMessageKind::AudioToolLink) {
-        m_audioTool.OnLinkRequest();
-        return;
-    }
-    if (message.kind == BusMessageKind::AudioToolStatus) {
-        if (!m_audioTool.OnStatus(message.wParam, message.lParam)) {
-            TraceF("audio tool status (%d, %d) ignored", message.wParam, message.lParam);
-        }
-        return;
-    }
-    TraceF("message %s from %s not handled", BusMessageInfoOf(message.kind).member, message.sender.c_str());
-}
-
-void CMainWnd::ShowAudioToolStatus() {
-    if (!m_audio) {
-        return;
-    }
-    const AudioToolLink::Status status = m_audioTool.LastStatus();
-    const AudioToolStarter* starter = m_services.audioToolStarter;
-    std::string_view key = "audio_tool_absent";
-    std::optional<int> number;
-    if (status.present) {
-        switch (status.state) {
-        case int32_t(AudioToolState::Capturing):
-            key = "audio_tool_capturing";
-            number = status.detail;
-            break;
-        case int32_t(AudioToolState::WaitingForServer):
-            key = "audio_tool_waiting";
-            break;
-        case int32_t(AudioToolState::NoSuchSource):
-            key = "audio_tool_no_source";
-            break;
-        default:
-            key = ""; // started, nothing said yet
-        }
-    } else if (starter != nullptr && !starter->Running()) {
-        if (starter->GivenUp()) {
-            key = "audio_tool_given_up";
-        } else if (starter->LastExit().value_or(0) != 0) {
-            key = "audio_tool_stopped";
-            number = starter->LastExit();
-        }
-    }
-    m_audio->ShowToolStatus(key, number, m_services.texts);
-}
-
-void CMainWnd::SuperviseAudioTool() {
-    AudioToolStarter& starter = *m_services.audioToolStarter;
-    starter.Poll();
-    if (KeyboardShowsAudio()) {
-        m_ticksWithoutAudio = 0;
-        if (!m_audioTool.Present()) {
-            starter.Start();
-        }
-    } else if (starter.Running() && ++m_ticksWithoutAudio == kAudioToolIdleTicks) {
-        m_audioTool.TellToEnd();
-        starter.Stop();
-    }
-    ShowAudioToolStatus();
-}
-
-bool CMainWnd::KeyboardShowsAudio() const {
-    if (!m_discovery) {
-        return false;
-    }
-    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
-        const int effect = device->State().LightRecord().selectItem;
-        if (device->Driver().CommandTransport().IsOpen() &&
-            (effect == CTolvanicKeyboardDevice::kAudioEffect ||
-             effect == CTolvanicKeyboardDevice::kBandColourEffect)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::vector<AudioLighting*> CMainWnd::FedKeyboards() const {
-    std::vector<AudioLighting*> fed;
-    if (!m_discovery) {
-        return fed;
-    }
-    // Every keyboard that is attached, not only the first object: the one
-    // created at start-up may stand for a model that is not plugged in.
-    for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(DeviceClass::Keyboard)) {
-        AudioLighting* keyboard = Capability<AudioLighting>(*device);
-        if (keyboard != nullptr && device->Driver().CommandTransport().IsOpen()) {
-            fed.push_back(keyboard);
-        }
-    }
-    return fed;
-}
-
-void CMainWnd::OnCopyData(const BusMessage& message) {
-    if (message.data.empty()) {
-        return;
-    }
-    if (message.copyDataId == kCopyDataAudioFrame) {
-        if (m_audio) {
-            m_audio->ShowFrame(message.data);
-        }
-        AudioFrameLevels::Levels levels;
-        if (m_audioLevels.Feed(message.data, levels)) {
-            for (AudioLighting* keyboard : FedKeyboards()) {
-                keyboard->FeedAudioLevels(levels);
-            }
-        }
-    } else if (message.copyDataId == kCopyDataAudioBands) {
-        const std::span<const int32_t> bands = m_audioBands.Store(message.data);
-        for (AudioLighting* keyboard : FedKeyboards()) {
-            keyboard->SetAudioBands(bands);
-        }
-    }
-}
-
-void CMainWnd::OnLightingControlRequest(const BusMessage& message) {
-    if (message.wParam != 1 || (message.lParam != 0 && message.lParam != 1)) {
-        TraceF("lighting request (%d, %d) ignored", message.wParam, message.lParam);
-        return;
-    }
-    m_lightControl = message.lParam == 1;
-    ShowLightControlState();
-    SetEveryLightControl(m_lightControl);
-}
-
-void CMainWnd::ToggleLightControl() {
-    if (!m_window || m_shutDown) {
-        return;
-    }
-    m_lightControl = !m_lightControl;
-    if (m_services.broadcast &&
-        !m_services.broadcast(MakeBusMessage(BusMessageKind::LightingControl, 1, m_lightControl ? 1 : 0))) {
-        Trace("lighting ownership not announced");
-    }
-    ShowLightControlState();
-    SetEveryLightControl(m_lightControl);
-}
-
 void CMainWnd::OpenSettingsWindow(bool besideButton) {
     if (!m_window || m_shutDown || m_settingsOpen) {
         return;
@@ -404,24 +261,6 @@ void CMainWnd::OpenSettingsWindow(bool besideButton) {
     m_settingsOpen = true;
     m_services.runSettingsWindow(*m_window, placement, dpi);
     m_settingsOpen = false;
-}
-
-void CMainWnd::ShowLightControlState() {
-    if (ui::Control* label = m_window->FindControl(kLightStatusLabel)) {
-        label->SetText(m_lightControl ? kLightControlOn : kLightControlOff);
-    }
-}
-
-void CMainWnd::SetEveryLightControl(bool on) {
-    if (!m_discovery) {
-        return;
-    }
-    // The headset's lighting is not shared with other programs.
-    for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse, DeviceClass::MousePad}) {
-        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            device->SetLightControl(on);
-        }
-    }
 }
 
 void CMainWnd::Suspend() {
@@ -462,7 +301,7 @@ void CMainWnd::DeviceAttached(int slot) {
         HoldSlotEvent(slot, true);
         return;
     }
-    if (m_discovery && !m_shutDown && m_discovery->Attach(slot) && !m_quietStart) {
+    if (m_discovery && !m_shutDown && m_discovery->Attach(slot) && !m_tray->QuietStart()) {
         BringWindowToFront();
     }
 }
@@ -474,22 +313,21 @@ void CMainWnd::DeviceDetached(int slot) {
     }
     if (m_discovery && !m_shutDown) {
         m_discovery->Detach(slot);
-        UpdateNoDeviceHint();
+        m_deviceList->UpdateNoDeviceHint();
     }
 }
 
 void CMainWnd::ScanAnnounced() {
-    if (m_quietStart) {
-        // Started in the notification area: the devices found at start do
-        // not raise the window; one plugged in later does.
-        m_quietStart = false;
+    // Started in the notification area: the devices found at start do not
+    // raise the window; one plugged in later does.
+    if (m_tray && m_tray->EndQuietStart()) {
         return;
     }
     BringWindowToFront();
 }
 
 void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
-    if (m_shutDown) {
+    if (m_shutDown || !m_window) {
         return;
     }
     // 3329 (power status read) needs no action.
@@ -503,55 +341,27 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
         if (wParam < INT32_MIN || wParam > INT32_MAX) {
             TraceF("language index %lld refused", static_cast<long long>(wParam));
         } else {
-            ApplyLanguage(int(wParam));
+            m_language->Apply(int(wParam));
         }
-    } else if (message == kMessageKeyCapture) {
-        if (wParam == 1) {
-            StartInputHook(1, true, true);
-        } else if (wParam == 0) {
-            m_hook.Stop();
-        }
-    } else if (message == kMessageShowDeviceItem && m_discovery && wParam >= 0 && wParam <= INT32_MAX) {
-        m_discovery->ShowDeviceItem(int(wParam), lParam != 0);
+    } else if (message == RecordingController::kMessageKeyCapture) {
+        m_recording->KeyCaptureMessage(wParam);
+    } else if (message == kMessageShowDeviceItem) {
+        m_deviceList->ShowDeviceItem(wParam, lParam);
     }
 }
 
 void CMainWnd::DevicePageBuilt(CTolvanicUSBDevice& device, ui::Control& page) {
-    device.State().SetTrayFlag(m_inTray); // a device that arrives while the window sits in the tray
-    if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(&device)) {
-        keyboard->SetLayoutVariant(LayoutLanguage());
-    }
+    device.State().SetTrayFlag(m_tray->InTray()); // a device that arrives while the window sits in the tray
+    m_language->PrepareDevice(device);
     auto panels = std::make_unique<DevicePanelSet>(
         device, *m_prompts, m_services.texts, m_services.toolkit.PrimaryScreen(),
         m_lighting ? &m_lighting->Panels() : nullptr, m_services.pointerSettings);
-    DevicePanelSet::KeyPanelLinks links;
-    links.pendingChanged = [this](bool pending) { m_keyChangesPending = pending; };
-    links.captureChanged = [this, set = panels.get()](bool on) { KeyCaptureChanged(set, on); };
-    panels->SetKeyPanelLinks(std::move(links));
+    m_recording->LinkPanels(*panels);
     panels->SetProfileResetHook([this] {
         if (m_audio) {
             m_audio->ResetStyles();
         }
     });
-    DevicePanelSet::RecordingLinks recording;
-    recording.start = [this](DevicePanelSet& set, RecordDelayMode delayMode, int hookMode) {
-        StartRecording(set, delayMode, hookMode);
-    };
-    recording.stop = [this](DevicePanelSet& set) {
-        if (m_recordingPanels == &set) {
-            StopRecording();
-        }
-    };
-    recording.openMenu = [this](std::string_view layout, ui::MenuReceiver& receiver) {
-        std::string error;
-        std::unique_ptr<ui::Menu> menu =
-            m_services.toolkit.OpenMenu(layout, m_services.toolkit.CursorPosition(), receiver, &error);
-        if (!menu) {
-            TraceF("the event-row menu cannot open: %s", error.c_str());
-        }
-        return menu;
-    };
-    panels->SetRecordingLinks(std::move(recording));
     panels->SetSelectedQuery(
         [this, &device] { return m_discovery != nullptr && m_discovery->SelectedDevice() == &device; });
     panels->Attach(page);
@@ -572,6 +382,8 @@ DevicePanelSet* CMainWnd::PanelsOf(const CTolvanicUSBDevice& device) const {
 
 void CMainWnd::SelectedItemHiding() {
     CloseSecondaryWindows();
+    // A recording into a page that is going away could never be stopped from it.
+    m_recording->StopRecording();
 }
 
 void CMainWnd::CloseSecondaryWindows() {
@@ -587,57 +399,7 @@ void CMainWnd::VisibleItemsChanged(int visibleCount) {
     if (m_lighting) {
         m_lighting->DevicesChanged(visibleCount);
     }
-    UpdateNoDeviceHint();
-    ShowStartPage();
-}
-
-void CMainWnd::ShowStartPage() {
-    if (!m_startPagePending || !m_discovery || !m_discovery->SelectFirstOfClass(m_services.startPageKind)) {
-        return;
-    }
-    m_startPagePending = false;
-    CTolvanicUSBDevice* device = m_discovery->SelectedDevice();
-    DevicePanelSet* panels = device != nullptr ? PanelsOf(*device) : nullptr;
-    if (m_services.startPageTab > 0 && panels != nullptr && panels->ProfileBar() != nullptr) {
-        // As a click on the tab does.
-        panels->ProfileBar()->SelectOptionTab(m_services.startPageTab);
-        panels->OptionTabChosen(m_services.startPageTab);
-    }
-}
-
-void CMainWnd::TrayIconClicked(ui::MouseButton button) {
-    if (m_shutDown || !m_window) {
-        return;
-    }
-    if (button == ui::MouseButton::Left) {
-        ToggleFromTray();
-    } else {
-        m_window->Root().SetTimer(kTimerMenu, kTimerMenuMs);
-    }
-}
-
-void CMainWnd::OpenMenu() {
-    m_menu.reset();
-    std::string error;
-    m_menu = m_services.toolkit.OpenMenu(kMenuLayout, m_services.toolkit.CursorPosition(), *this, &error);
-    if (!m_menu) {
-        TraceF("the notification-area menu cannot open: %s", error.c_str());
-    }
-}
-
-void CMainWnd::MenuItemChosen(std::string_view item) {
-    if (item == kMenuExit) {
-        Exit();
-    } else if (item == kMenuSettings) {
-        OpenSettingsWindow(false);
-    } else if (item == kMenuShow) {
-        // "show" never hides: a visible window only comes to the front.
-        if (m_window->IsVisible() && !m_window->IsMinimized()) {
-            BringWindowToFront();
-        } else {
-            ToggleFromTray();
-        }
-    }
+    m_deviceList->ItemsChanged();
 }
 
 } // namespace velkor

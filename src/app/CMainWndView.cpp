@@ -1,9 +1,7 @@
-// The main window's own appearance and controls: showing and hiding (the
-// notification area), the interface scale, the "No_device_Link" hint, and the
-// routing of its controls' notifications.
+// The main window's own appearance and controls: showing and hiding (through
+// the notification area's controller), the interface scale, the title
+// buttons, and the routing of its controls' notifications.
 #include "app/CMainWnd.h"
-
-#include "devices/DeviceListItem.h"
 
 #include "platform/Trace.h"
 
@@ -13,44 +11,14 @@ void CMainWnd::BringWindowToFront() {
     if (!m_window || m_shutDown) {
         return;
     }
-    UpdateNoDeviceHint();
-    m_inTray = false;
-    SetTrayFlags(false);
-    m_window->Show();
-    m_window->Restore();
-    m_window->BringToFront();
+    m_tray->BringToFront();
 }
 
 void CMainWnd::HideToTray() {
     if (!m_window || m_shutDown) {
         return;
     }
-    CloseSecondaryWindows();
-    // No window would be left to stop a recording that swallows every key.
-    StopRecording();
-    if (!m_services.toolkit.TrayAvailable()) {
-        // No notification area to come back from: the task bar keeps it reachable.
-        m_window->Minimize();
-        return;
-    }
-    m_window->Hide();
-    m_inTray = true;
-    SetTrayFlags(true);
-}
-
-void CMainWnd::ToggleFromTray() {
-    if (!m_window || m_shutDown) {
-        return;
-    }
-    UpdateNoDeviceHint();
-    if (m_window->IsVisible() && !m_window->IsMinimized()) {
-        HideToTray();
-        return;
-    }
-    m_window->Show();
-    m_window->Restore();
-    ApplyInterfaceScale();
-    BringWindowToFront();
+    m_tray->Hide();
 }
 
 void CMainWnd::ApplyInterfaceScale() {
@@ -79,43 +47,13 @@ void CMainWnd::ApplyInterfaceScale() {
     }
 }
 
-bool CMainWnd::AnyDeviceItemVisible() const {
-    if (m_deviceList == nullptr) {
-        return false;
-    }
-    for (int i = 0; i < m_deviceList->ChildCount(); ++i) {
-        const ui::Control* item = m_deviceList->ChildAt(i);
-        if (item != nullptr && item->IsVisible()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void CMainWnd::UpdateNoDeviceHint() {
-    if (m_noDeviceHint != nullptr) {
-        m_noDeviceHint->SetVisible(!AnyDeviceItemVisible());
-    }
-}
-
-void CMainWnd::SetTrayFlags(bool on) {
-    if (!m_discovery) {
-        return;
-    }
-    for (DeviceClass kind : {DeviceClass::Keyboard, DeviceClass::Mouse}) {
-        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            device->State().SetTrayFlag(on);
-        }
-    }
-}
-
 void CMainWnd::Notify(const ui::Notification& notification) {
     if (notification.type != ui::kNotifyTimer) {
         Trace(notification.type);
         Trace(notification.sender != nullptr ? std::string_view(notification.sender->Name()) : "");
     }
-    if (m_shutDown) {
-        return;
+    if (m_shutDown || !m_deviceList) {
+        return; // shut down, or the window is still being built
     }
     // The device pages' panels take what comes from their own controls (no
     // panel control runs a timer the window must pass on).
@@ -151,11 +89,10 @@ void CMainWnd::Notify(const ui::Notification& notification) {
             m_displayChanged = false;
             ApplyInterfaceScale();
         }
+    } else if (m_deviceList->Route(notification)) {
+        // the list's own controls
     } else if (notification.type == ui::kNotifyClick && notification.sender != nullptr) {
         OnClick(*notification.sender);
-    } else if (notification.type == ui::kNotifySelectChanged && notification.sender != nullptr &&
-               notification.sender->Name() == "device_select" && m_discovery) {
-        m_discovery->ItemSelectionChanged(*notification.sender);
     }
 }
 
@@ -163,9 +100,8 @@ void CMainWnd::OnTimer(int id) {
     if (id == kTimerScale) {
         m_window->Root().KillTimer(kTimerScale); // once
         ApplyInterfaceScale();
-    } else if (id == kTimerMenu) {
-        m_window->Root().KillTimer(kTimerMenu);
-        OpenMenu();
+    } else if (m_tray->OnTimer(id)) {
+        // the notification-area menu opened
     } else if (id == kTimerAudioTool) {
         SuperviseAudioTool();
     } else if (id == kTimerIdle) {
@@ -213,50 +149,26 @@ void CMainWnd::OnClick(const ui::Control& sender) {
         ToggleLightControl();
     } else if (name == "nodevice_ok_btn") {
         m_window->Hide();
-    } else if ((name == "device_select_prev" || name == "device_select_next") && m_discovery) {
-        m_discovery->SelectAdjacentItem(name == "device_select_next");
-    }
-}
-
-void CMainWnd::SetPictureFlags(bool on) {
-    if (!m_discovery) {
-        return;
-    }
-    for (DeviceClass kind : kLightingClassKinds) {
-        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            device->State().SetPictureFlag(on);
-        }
-    }
-}
-
-void CMainWnd::UpdatePreviews() {
-    if (!m_discovery || !m_window) {
-        return;
-    }
-    // Not merely shown: a window the desktop has not mapped (yet) is seen by nobody.
-    const bool shown = !m_shutDown && m_window->IsOnScreen();
-    for (DeviceClass kind : kLightingClassKinds) {
-        for (CTolvanicUSBDevice* device : m_discovery->DevicesOfClass(kind)) {
-            const DeviceListItem* item = device->Presenter().ListItem();
-            device->Presenter().SetPreviewSeen(shown && item != nullptr && item->IsSelected());
-        }
     }
 }
 
 void CMainWnd::ShownChanged(ui::Window& window) {
     (void)window;
-    UpdatePreviews();
+    if (m_deviceList) {
+        m_deviceList->UpdatePreviews();
+    }
 }
 
 void CMainWnd::SelectionChanged() {
-    UpdatePreviews();
+    m_deviceList->UpdatePreviews();
 }
 
 void CMainWnd::ActiveChanged(ui::Window& window, bool active) {
     (void)window;
     m_active = active;
-    m_hover = active;
-    SetPictureFlags(active);
+    if (m_deviceList) {
+        m_deviceList->SetPicturesAnimated(active);
+    }
 }
 
 void CMainWnd::HoverChanged(ui::Window& window, bool inside) {
@@ -265,8 +177,9 @@ void CMainWnd::HoverChanged(ui::Window& window, bool inside) {
         return; // an active window animates anyway
     }
     Trace(inside ? "鼠标移入" : "鼠标移出");
-    m_hover = inside;
-    SetPictureFlags(inside);
+    if (m_deviceList) {
+        m_deviceList->SetPicturesAnimated(inside);
+    }
 }
 
 bool CMainWnd::CloseRequested(ui::Window& window) {

@@ -103,8 +103,8 @@ StartResult Program::Start() {
     if (!CreateMainWindow(folders, &error)) {
         return Fail("cannot create the main window: " + error);
     }
-    if (m_mainWnd->LanguageIndex() >= 0) {
-        TraceF("language %d: %s", m_mainWnd->LanguageIndex(), m_texts.LanguageName().c_str());
+    if (m_mainWnd->Language().Index() >= 0) {
+        TraceF("language %d: %s", m_mainWnd->Language().Index(), m_texts.LanguageName().c_str());
     } else {
         Trace("no language texts: the keys show as they are");
     }
@@ -214,7 +214,7 @@ bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error
     windowServices.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
         m_settings->Run(
             owner, placement, dpi, m_mainWnd ? m_mainWnd->Discovery() : nullptr,
-            [this] { return m_mainWnd ? m_mainWnd->LanguageIndex() : -1; },
+            [this] { return m_mainWnd && m_mainWnd->GetWindow() ? m_mainWnd->Language().Index() : -1; },
             [this](uint32_t message, int64_t wParam) {
                 if (m_mainWnd) {
                     m_mainWnd->DeviceMessage(message, wParam, 0);

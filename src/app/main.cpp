@@ -126,7 +126,7 @@ private:
     void Poll() {
         m_waitedMs += kPollMs;
         velkor::CMainWnd* main = m_program.MainWindow();
-        if (main != nullptr && main->AnyDeviceItemVisible()) {
+        if (main != nullptr && main->GetWindow() != nullptr && main->DeviceList().AnyItemVisible()) {
             m_shownMs += kPollMs;
         }
         if (m_shownMs < kSettleMs && m_waitedMs < kGiveUpMs) {

@@ -23,7 +23,7 @@ protected:
         MainWndServices services = Services(false);
         WithLanguages(services);
         ASSERT_TRUE(StartWith(services));
-        m_main->SetHookListener([this](HookReport report, const ui::InputPress& press) {
+        m_main->Recording().SetHookListener([this](HookReport report, const ui::InputPress& press) {
             m_reports.push_back({report, press});
         });
     }
@@ -34,11 +34,11 @@ protected:
 };
 
 TEST_F(InputHookTest, ASecondStartReplacesTheFirst) {
-    ASSERT_EQ(m_main->StartInputHook(1, true, false), 1);
-    ASSERT_EQ(m_main->StartInputHook(16, true, true), 1);
-    EXPECT_EQ(m_main->InputHook().Mode(), 16);
-    EXPECT_EQ(m_main->InputHook().KeySource(), HookSourceKind::Window);
-    EXPECT_EQ(m_main->InputHook().ButtonSource(), HookSourceKind::Window);
+    ASSERT_EQ(m_main->Recording().StartInputHook(1, true, false), 1);
+    ASSERT_EQ(m_main->Recording().StartInputHook(16, true, true), 1);
+    EXPECT_EQ(m_main->Recording().InputHook().Mode(), 16);
+    EXPECT_EQ(m_main->Recording().InputHook().KeySource(), HookSourceKind::Window);
+    EXPECT_EQ(m_main->Recording().InputHook().ButtonSource(), HookSourceKind::Window);
     m_user.PressKey(Window(), KEY_B, true, 500);
     m_user.PressButton(Window(), BTN_SIDE, false, 520);
     ASSERT_EQ(m_reports.size(), 2u);
@@ -47,15 +47,15 @@ TEST_F(InputHookTest, ASecondStartReplacesTheFirst) {
     EXPECT_EQ(HookReportName(m_reports[1].first), "WM_HOOK_KEY_MSMACROLATER_MSG");
     EXPECT_EQ(m_reports[1].second.code, BTN_SIDE);
 
-    EXPECT_EQ(m_main->StopInputHook(), 1);
+    EXPECT_EQ(m_main->Recording().StopInputHook(), 1);
     EXPECT_EQ(Window().GetInputTap(), nullptr);
-    EXPECT_EQ(m_main->StopInputHook(), 0);
+    EXPECT_EQ(m_main->Recording().StopInputHook(), 0);
     m_user.PressKey(Window(), KEY_B, true);
     EXPECT_EQ(m_reports.size(), 2u);
 }
 
 TEST_F(InputHookTest, ModesWithoutAButtonReportIgnoreButtonsAndKeepKeys) {
-    ASSERT_EQ(m_main->StartInputHook(1, true, true), 1);
+    ASSERT_EQ(m_main->Recording().StartInputHook(1, true, true), 1);
     m_user.PressButton(Window(), BTN_LEFT, true);
     m_user.PressKey(Window(), KEY_LEFTALT, true);
     ASSERT_EQ(m_reports.size(), 1u);
@@ -67,14 +67,14 @@ class InputHookNotice : public InputHookTest, public ::testing::WithParamInterfa
 
 TEST_P(InputHookNotice, ShownOncePerRunForRecordingModes) {
     const auto [mode, notice] = GetParam();
-    ASSERT_EQ(m_main->StartInputHook(mode, true, true), 1);
-    ASSERT_EQ(m_main->StartInputHook(mode, true, true), 1);
+    ASSERT_EQ(m_main->Recording().StartInputHook(mode, true, true), 1);
+    ASSERT_EQ(m_main->Recording().StartInputHook(mode, true, true), 1);
     ASSERT_EQ(m_messages.size(), notice ? 1u : 0u);
     if (notice) {
         EXPECT_NE(m_messages[0].find("input"), std::string::npos) << m_messages[0];
     }
     // A later recording in the same run: the notice only when none was shown yet.
-    ASSERT_EQ(m_main->StartInputHook(32, true, false), 1);
+    ASSERT_EQ(m_main->Recording().StartInputHook(32, true, false), 1);
     EXPECT_EQ(m_messages.size(), 1u);
 }
 
@@ -114,7 +114,7 @@ protected:
         WithLanguages(services);
         services.globalInput = &m_desktop;
         ASSERT_TRUE(StartWith(services));
-        m_main->SetHookListener([this](HookReport report, const ui::InputPress& press) {
+        m_main->Recording().SetHookListener([this](HookReport report, const ui::InputPress& press) {
             m_reports.push_back({report, press});
         });
     }
@@ -123,9 +123,9 @@ protected:
 
 TEST_P(InputHookFallback, EachClassComesFromOneSourceOnly) {
     const FallbackCase& c = GetParam();
-    ASSERT_EQ(m_main->StartInputHook(4, true, true), 1);
-    EXPECT_EQ(m_main->InputHook().KeySource(), c.keys);
-    EXPECT_EQ(m_main->InputHook().ButtonSource(), c.buttons);
+    ASSERT_EQ(m_main->Recording().StartInputHook(4, true, true), 1);
+    EXPECT_EQ(m_main->Recording().InputHook().KeySource(), c.keys);
+    EXPECT_EQ(m_main->Recording().InputHook().ButtonSource(), c.buttons);
     // The same press from both sources is recorded once, from the serving one.
     m_desktop.Press({ui::InputPress::Kind::Key, KEY_A, true, 100});
     m_user.PressKey(Window(), KEY_A, true, 200);
@@ -138,7 +138,7 @@ TEST_P(InputHookFallback, EachClassComesFromOneSourceOnly) {
     EXPECT_NE(Window().GetInputTap(), nullptr);
     // Recording that sees only the window says so.
     EXPECT_EQ(m_messages.size(), c.keys == HookSourceKind::Window ? 1u : 0u);
-    m_main->StopInputHook();
+    m_main->Recording().StopInputHook();
     m_desktop.Press({ui::InputPress::Kind::Key, KEY_A, true, 500});
     EXPECT_EQ(m_reports.size(), 2u);
 }

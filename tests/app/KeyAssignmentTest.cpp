@@ -84,16 +84,16 @@ TEST_F(KeyAssignmentTest, CapturedAltAReachesTheKeyboardsKeyTable) {
 
     // Focus on the key edit starts the capture through the main window's hook.
     ASSERT_TRUE(m_user.Focus(On(*keyboard, CKeySetControlUI::kKeyTextEdit)));
-    ASSERT_TRUE(m_main->InputHook().IsHooked());
-    EXPECT_EQ(m_main->InputHook().Mode(), 1);
+    ASSERT_TRUE(m_main->Recording().InputHook().IsHooked());
+    EXPECT_EQ(m_main->Recording().InputHook().Mode(), 1);
     ui::Window& window = *m_main->GetWindow();
     m_user.PressKey(window, KEY_LEFTALT, true);
     m_user.PressKey(window, KEY_A, true);
     m_user.PressKey(window, KEY_A, false);
     m_user.PressKey(window, KEY_LEFTALT, false);
-    EXPECT_TRUE(m_main->KeyChangesPending());
+    EXPECT_TRUE(m_main->Recording().KeyChangesPending());
     ASSERT_TRUE(m_user.Focus(On(*keyboard, CKeySetControlUI::kFunctionCombo)));
-    EXPECT_FALSE(m_main->InputHook().IsHooked());
+    EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
     EXPECT_EQ(window.GetInputTap(), nullptr);
     EXPECT_TRUE(keyboard->KeyList()[size_t(key)].current.SameFunction(MakeKeyboardKey(0x04, 0x04)));
 
@@ -104,7 +104,7 @@ TEST_F(KeyAssignmentTest, CapturedAltAReachesTheKeyboardsKeyTable) {
     EXPECT_EQ(table[position * 3u], 0x20);
     EXPECT_EQ(table[position * 3u + 1], 0x04);
     EXPECT_EQ(table[position * 3u + 2], 0x04);
-    EXPECT_FALSE(m_main->KeyChangesPending());
+    EXPECT_FALSE(m_main->Recording().KeyChangesPending());
     EXPECT_FALSE(On(*keyboard, CKeySetControlUI::kSaveButton).IsEnabled());
     EXPECT_TRUE(m_messages.empty());
 }
@@ -116,14 +116,14 @@ TEST_F(KeyAssignmentTest, AnUnknownModeKeepsKeysFromTheFocusedEditAndReportsNoth
     ui::Control& edit = On(*keyboard, "keyset_macro_cycle_edit");
     ASSERT_TRUE(m_user.Type(edit, "12"));
     int reports = 0;
-    m_main->SetHookListener([&](HookReport, const ui::InputPress&) { ++reports; });
+    m_main->Recording().SetHookListener([&](HookReport, const ui::InputPress&) { ++reports; });
     ui::Window& window = *m_main->GetWindow();
-    ASSERT_EQ(m_main->StartInputHook(64, true, true), 1);
+    ASSERT_EQ(m_main->Recording().StartInputHook(64, true, true), 1);
     m_user.PressKey(window, KEY_3, true);
     m_user.PressButton(window, BTN_LEFT, true);
     EXPECT_EQ(edit.Text(), "12");
     EXPECT_EQ(reports, 0);
-    m_main->StopInputHook();
+    m_main->Recording().StopInputHook();
     m_user.PressKey(window, KEY_3, true); // the edit takes keys again
     EXPECT_EQ(edit.Text(), "123");
 }

@@ -123,16 +123,16 @@ TEST_F(LanguageTest, TheFontSetFollowsTheScriptThroughSixteenLanguages) {
     EXPECT_EQ(window.Font(11)->pixelSize, 28);
 
     window.AddFont(0, ui::FontInfo{"Marker", 15}); // shows whether the set is rebuilt
-    ASSERT_TRUE(m_main->ApplyLanguage(4));
+    ASSERT_TRUE(m_main->Language().Apply(4));
     EXPECT_EQ(window.Font(0)->family, "Marker") << "3 -> 4 keeps the set";
     EXPECT_EQ(Stored(), 3004);
-    ASSERT_TRUE(m_main->ApplyLanguage(0));
+    ASSERT_TRUE(m_main->Language().Apply(0));
     EXPECT_EQ(window.Font(0)->family, "Noto Sans CJK SC") << "no own Chinese face in this test";
-    ASSERT_TRUE(m_main->ApplyLanguage(4));
+    ASSERT_TRUE(m_main->Language().Apply(4));
     EXPECT_EQ(window.DefaultFont().family, "Nightjar");
-    ASSERT_TRUE(m_main->ApplyLanguage(15));
+    ASSERT_TRUE(m_main->Language().Apply(15));
     EXPECT_EQ(window.Font(50), (ui::FontInfo{"Noto Sans Thai", 18, true}));
-    EXPECT_EQ(m_main->Typeface(), "Noto Sans Thai");
+    EXPECT_EQ(m_main->Language().Typeface(), "Noto Sans Thai");
 }
 
 TEST_F(LanguageTest, TheCurrentLanguageAgainDoesNothingNotEvenAWrite) {
@@ -200,7 +200,7 @@ TEST_P(BrokenLanguageTest, ChangesNothingAndTheRepairedLanguageCanBeChosen) {
     const int reloads = m_toolkit->TextReloadCount();
 
     m_main->DeviceMessage(CMainWnd::kMessageLanguageChanged, wParam, 0);
-    EXPECT_EQ(m_main->LanguageIndex(), 0);
+    EXPECT_EQ(m_main->Language().Index(), 0);
     EXPECT_EQ(LightStatus(), "控制灯光");
     EXPECT_EQ(m_main->GetWindow()->DefaultFont(), fontBefore);
     EXPECT_EQ(m_toolkit->TextReloadCount(), reloads);
@@ -211,7 +211,7 @@ TEST_P(BrokenLanguageTest, ChangesNothingAndTheRepairedLanguageCanBeChosen) {
     std::filesystem::copy_file(SourceSkin() / "lan_en.xml", english,
                                std::filesystem::copy_options::overwrite_existing);
     m_main->DeviceMessage(CMainWnd::kMessageLanguageChanged, 1, 0);
-    EXPECT_EQ(m_main->LanguageIndex(), 1);
+    EXPECT_EQ(m_main->Language().Index(), 1);
     EXPECT_EQ(LightStatus(), "Lighting: on");
     EXPECT_EQ(Stored(), 1033);
 }

@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
     LightCadence, OutOfSight,
     ::testing::Values(
         SightCase{"StartedHidden", true, nullptr,
-                  [](CMainWnd& main, ui::MemoryWindow&) { main.ToggleFromTray(); }},
+                  [](CMainWnd& main, ui::MemoryWindow&) { main.Tray().Toggle(); }},
         SightCase{"HiddenToTheNotificationArea", false,
                   [](CMainWnd& main, ui::MemoryWindow&) { main.HideToTray(); },
                   [](CMainWnd& main, ui::MemoryWindow&) { main.BringWindowToFront(); }},

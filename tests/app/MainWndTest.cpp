@@ -113,7 +113,7 @@ TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
     ASSERT_TRUE(m_user.Click(Window(), "closebtn"));
     ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
     EXPECT_TRUE(m_toolkit->OpenMenus().empty()) << "the menu opens on timer 1032";
-    m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
+    m_toolkit->AdvanceTime(TrayController::kTimerMenuMs);
     ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
     ui::MemoryMenu& menu = *m_toolkit->OpenMenus().front();
     EXPECT_EQ(menu.ItemNames(), (std::vector<std::string>{"show_menu", "setwnd_menu", "exit"}));
@@ -124,9 +124,9 @@ TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
 
     // A second right click replaces the menu rather than stacking one more.
     ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
-    m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
+    m_toolkit->AdvanceTime(TrayController::kTimerMenuMs);
     ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
-    m_toolkit->AdvanceTime(CMainWnd::kTimerMenuMs);
+    m_toolkit->AdvanceTime(TrayController::kTimerMenuMs);
     ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
 
     m_toolkit->GetDispatcher().Post(

@@ -279,7 +279,7 @@ TEST_F(MouseDeviceTest, OnePaletteAtATimeClosedWithTheWindowAndAnExitWaitsForIt)
     EXPECT_EQ(m_main->ColourDialog(), nullptr);
     EXPECT_EQ(Sent(kWriteParams), 0u);
 
-    m_main->ToggleFromTray();
+    m_main->Tray().Toggle();
     m_toolkit->SetModalDriver([&](ui::MemoryWindow&) {
         m_main->Exit();
         EXPECT_FALSE(m_main->IsShutDown()) << "the mouse's question is still on the stack";

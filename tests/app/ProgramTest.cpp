@@ -203,7 +203,7 @@ TEST_F(ProgramTest, CloseButtonHidesAndExitAndQuitRequestsEndTheLoop) {
     first.toolkit->GetDispatcher().Post([&] {
         EXPECT_TRUE(user.Click(first.Window(), "closebtn"));
         EXPECT_FALSE(first.Window().IsVisible()) << "hidden in the notification area";
-        first.program.MainWindow()->MenuItemChosen("exit");
+        first.program.MainWindow()->Tray().MenuItemChosen("exit");
     });
     EXPECT_EQ(first.program.RunLoop(), 0);
     EXPECT_TRUE(first.program.MainWindow()->IsShutDown());

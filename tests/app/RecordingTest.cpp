@@ -38,7 +38,7 @@ protected:
         return *control;
     }
     ui::Window& Window() { return *m_main->GetWindow(); }
-    ui::Control& DeviceList() { return *Window().FindControl(CMainWnd::kDeviceList); }
+    ui::Control& DeviceList() { return *Window().FindControl(DeviceListController::kDeviceList); }
     Json::Value Saved() {
         CMacroControlUI* panel = m_main->PanelsOf(*m_keyboard)->MacroPanel();
         return CJsonFileHelper().ReadJsonFile(panel->MacroFilePathAt(0))["Events"];
@@ -57,10 +57,10 @@ protected:
 };
 
 TEST_F(RecordingTest, StartThreePressesAndStopStoreTheMacroAndMarkKeysPending) {
-    EXPECT_FALSE(m_main->KeyChangesPending());
+    EXPECT_FALSE(m_main->Recording().KeyChangesPending());
     ASSERT_TRUE(m_user.Click(On("macro_btn_starredio")));
-    EXPECT_TRUE(m_main->IsRecording());
-    EXPECT_EQ(m_main->InputHook().Mode(), 4);
+    EXPECT_TRUE(m_main->Recording().IsRecording());
+    EXPECT_EQ(m_main->Recording().InputHook().Mode(), 4);
     EXPECT_FALSE(DeviceList().IsEnabled());
     EXPECT_FALSE(m_main->PanelsOf(*m_keyboard)->ProfileBar()->Bar().IsEnabled());
     EXPECT_FALSE(On("macro_btn_starredio").IsVisible());
@@ -72,9 +72,9 @@ TEST_F(RecordingTest, StartThreePressesAndStopStoreTheMacroAndMarkKeysPending) {
     ASSERT_TRUE(m_user.Click(On("macro_btn_stopredio")));
 
     EXPECT_EQ(Buttons(), "10/4/down/120 10/4/up/280 1/2/down/0 ");
-    EXPECT_FALSE(m_main->IsRecording());
-    EXPECT_FALSE(m_main->InputHook().IsHooked());
-    EXPECT_TRUE(m_main->KeyChangesPending());
+    EXPECT_FALSE(m_main->Recording().IsRecording());
+    EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
+    EXPECT_TRUE(m_main->Recording().KeyChangesPending());
     EXPECT_TRUE(DeviceList().IsEnabled());
     EXPECT_TRUE(m_main->PanelsOf(*m_keyboard)->ProfileBar()->Bar().IsEnabled());
     EXPECT_TRUE(On("macro_btn_starredio").IsVisible());
@@ -93,14 +93,14 @@ TEST_F(RecordingTest, KeyCaptureLeavesARecordingsHookAloneAndTheTrayEndsIt) {
     }
     ASSERT_TRUE(m_user.Focus(On(CKeySetControlUI::kKeyTextEdit)));
     ASSERT_TRUE(m_user.Focus(On(CKeySetControlUI::kFunctionCombo)));
-    EXPECT_EQ(m_main->InputHook().Mode(), 4);
+    EXPECT_EQ(m_main->Recording().InputHook().Mode(), 4);
     m_user.PressKey(Window(), KEY_B, true, 10);
     m_keyboard->SelectFunctionPage(3);
 
     // Closing to the tray ends the recording as the stop button would.
     m_main->HideToTray();
-    EXPECT_FALSE(m_main->IsRecording());
-    EXPECT_FALSE(m_main->InputHook().IsHooked());
+    EXPECT_FALSE(m_main->Recording().IsRecording());
+    EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
     EXPECT_EQ(Buttons(), "10/5/down/0 ");
 }
 

@@ -28,7 +28,7 @@ protected:
         WithLanguages(services);
         services.runSettingsWindow = [this](ui::Window& owner, const ui::Rect& placement, int dpi) {
             m_host->Run(
-                owner, placement, dpi, m_main->Discovery(), [this] { return m_main->LanguageIndex(); },
+                owner, placement, dpi, m_main->Discovery(), [this] { return m_main->Language().Index(); },
                 [this](uint32_t message, int64_t wParam) { m_main->DeviceMessage(message, wParam, 0); });
         };
         services.installerReport = [this](int32_t report, int32_t value) {
@@ -117,16 +117,16 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
     EXPECT_EQ(items, (std::vector<std::string>{"language_name_zh_cn", "language_name_en"}));
     EXPECT_EQ(selected, 0);
     EXPECT_EQ(titleAfter, "Language");
-    EXPECT_EQ(m_main->LanguageIndex(), 1);
+    EXPECT_EQ(m_main->Language().Index(), 1);
     EXPECT_EQ(main.FindControl("control_light_status")->DisplayText(), "Lighting: on");
     EXPECT_NE(effectLabel->DisplayText(), chineseEffect);
     EXPECT_EQ(effectLabel->DisplayText(), m_texts.Text("light_effect_text").value_or("?"));
     EXPECT_EQ(ReadStoredLanguageId(SettingsPath()), 1033);
 
     // The notification-area menu speaks the new language.
-    ASSERT_TRUE(m_user.ClickTrayIcon(*m_main->Tray(), ui::MouseButton::Right));
-    ASSERT_TRUE(Until([&] { return m_main->OpenTrayMenu() != nullptr; }, 10));
-    EXPECT_EQ(static_cast<ui::MemoryMenu*>(m_main->OpenTrayMenu())->ItemDisplayText("exit"), "Exit");
+    ASSERT_TRUE(m_user.ClickTrayIcon(*m_main->Tray().Icon(), ui::MouseButton::Right));
+    ASSERT_TRUE(Until([&] { return m_main->Tray().OpenMenu() != nullptr; }, 10));
+    EXPECT_EQ(static_cast<ui::MemoryMenu*>(m_main->Tray().OpenMenu())->ItemDisplayText("exit"), "Exit");
 
     // The next start is in English whatever the desktop says.
     m_main.reset();
