@@ -1,6 +1,5 @@
 #include "app/CMainWnd.h"
 
-#include "devices/TolvanicKeyboardDevice.h"
 #include "headset/TolvanicHS6533Device.h"
 
 #include "platform/Trace.h"

@@ -104,6 +104,20 @@ TEST_F(RecordingTest, KeyCaptureLeavesARecordingsHookAloneAndTheTrayEndsIt) {
     EXPECT_EQ(Buttons(), "10/5/down/0 ");
 }
 
+// The recording page's device is unplugged: its stop button goes with the
+// page, so the recording ends as that button would end it.
+TEST_F(RecordingTest, UnpluggingTheRecordingDeviceEndsTheRecording) {
+    ASSERT_TRUE(m_user.Click(On("macro_btn_starredio")));
+    m_user.PressKey(Window(), KEY_A, true, 10);
+    ASSERT_TRUE(m_main->Recording().IsRecording());
+    m_sim.Unplug(sim::SimUnit::Keyboard);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 0; }));
+    EXPECT_FALSE(m_main->Recording().IsRecording());
+    EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
+    EXPECT_TRUE(DeviceList().IsEnabled());
+    EXPECT_EQ(Buttons(), "10/4/down/0 ");
+}
+
 TEST_F(RecordingTest, ReportsWhileAMousePadIsSelectedGoNowhere) {
     m_sim.Plug(sim::SimUnit::MousePad);
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->VisibleItemCount() == 2; }));
