@@ -5,21 +5,21 @@
 // from layout files and owned by their window; the logic holds plain pointers
 // that stay valid as long as the window lives.
 //
-// Every operation runs on the user-interface thread. Operations that do not fit
-// the control's kind (a slider value on a label, items on a button) change
-// nothing and return false, or return a neutral value (0, -1, empty, false);
-// both toolkits behave the same way here.
+// Every operation runs on the user-interface thread. What every control has is
+// here; what only some kinds have (a value, rows, a selected state, pages, a
+// light, a waveform) is a family of ControlFamilies.h, reached through AsRange()
+// and the others, which answer null for a kind without the family. Both
+// toolkits behave the same way here.
+#include "ui/ControlFamilies.h"
 #include "ui/Geometry.h"
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkor::ui {
 
-class ControlCreator;
 class Window;
 
 enum class ControlKind {
@@ -127,66 +127,19 @@ public:
     // The mouse pointer is over the control now.
     virtual bool IsUnderPointer() const = 0;
 
-    // --- options, check boxes, key buttons ---
-    virtual bool IsSelected() const = 0;
-    // Changes the state; with `notify`, every control whose state changed (a
-    // deselected sibling option first) raises "selectchanged". Selecting an
-    // option deselects the other options of the same parent.
-    virtual bool SetSelected(bool selected, bool notify = true) = 0;
-
-    // --- tab containers ---
-    // Index of the page shown, -1 without pages.
-    virtual int CurrentPage() const = 0;
-    // Shows page `index` (a child) and hides the others. No notification.
-    virtual bool SelectPage(int index) = 0;
-
-    // --- combos and lists ---
-    virtual int ItemCount() const = 0;
-    // Inserts a text row before `index`; -1 or ItemCount() appends. The selected
-    // row stays selected (its index moves).
-    virtual bool InsertItem(int index, std::string_view text, std::string_view userData = {}) = 0;
-    // Lists only: inserts a row built from a layout (its controls are found with
-    // FindChild on the list or on the row). Returns the row control, or null with
-    // `error` set when the layout cannot be built; nothing is inserted then.
-    virtual Control* InsertItemLayout(int index, std::string_view layout, ControlCreator* creator,
-                                      std::string* error = nullptr) = 0;
-    // Removing the selected row leaves no row selected; no notification.
-    virtual bool RemoveItem(int index) = 0;
-    virtual void RemoveAllItems() = 0;
-    virtual std::string ItemText(int index) const = 0;
-    virtual bool SetItemText(int index, std::string_view text) = 0;
-    virtual std::string ItemUserData(int index) const = 0;
-    virtual bool SetItemUserData(int index, std::string_view data) = 0;
-    // The layout-built row at `index`, or null (text rows, combos).
-    virtual Control* ItemControl(int index) const = 0;
-    // -1 when no row is selected.
-    virtual int SelectedIndex() const = 0;
-    // Selects a row (-1 clears); with `notify` and a change, raises "itemselect".
-    virtual bool SelectItem(int index, bool notify = true) = 0;
-    // Lists: scrolls so that the row can be seen.
-    virtual bool EnsureItemVisible(int index) = 0;
-
-    // --- sliders and progress bars ---
-    virtual int Value() const = 0;
-    // Clamped into the range. No notification.
-    virtual bool SetValue(int value) = 0;
-    virtual int Minimum() const = 0;
-    virtual int Maximum() const = 0;
-    // False when min > max. The value is clamped into the new range.
-    virtual bool SetRange(int minimum, int maximum) = 0;
-
-    // --- key buttons ---
-    // Colour 0xRRGGBB at a brightness level 0..255 (0 shows the key unlit).
-    virtual bool SetLight(uint32_t rgb, uint8_t level) = 0;
-    virtual uint32_t LightColour() const = 0;
-    virtual uint8_t LightLevel() const = 0;
-
-    // --- waveforms (class "AudioRecord") ---
-    // Shows the samples as bars (each a height in 0..8192; at most 500 are
-    // kept) and repaints once. False, changing nothing, for any other control.
-    virtual bool SetWaveform(std::span<const int16_t> samples) = 0;
-    // The samples shown; empty for any other control.
-    virtual std::vector<int16_t> Waveform() const = 0;
+    // --- families: null when the control's kind has not the family ---
+    // Sliders, progress bars.
+    virtual RangeControl* AsRange() const = 0;
+    // Combos, lists.
+    virtual ListControl* AsList() const = 0;
+    // Options, check boxes, key buttons.
+    virtual SelectableControl* AsSelectable() const = 0;
+    // Tab containers.
+    virtual PageControl* AsPage() const = 0;
+    // Key buttons.
+    virtual LightControl* AsLight() const = 0;
+    // Class "AudioRecord".
+    virtual WaveformControl* AsWaveform() const = 0;
 
     // --- timers ---
     // Starts (or restarts) timer `id` of this control; it raises "timer" with

@@ -156,7 +156,9 @@ int ApplyDragSelection(Control& panel, const Rect& dragged) {
     for (Control* key : panel.FindAllOfClass(kDeviceKeyButtonClass)) {
         const std::optional<Rect> rect = RectInPanel(panel, *key);
         const bool hit = rect && key->IsVisible() && rect->Intersects(dragged);
-        key->SetSelected(hit, false);
+        if (SelectableControl* selectable = key->AsSelectable()) {
+            selectable->SetSelected(hit, false);
+        }
         selected += hit ? 1 : 0;
     }
     return selected;

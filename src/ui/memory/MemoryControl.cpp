@@ -105,6 +105,31 @@ void MemoryControl::SetGeometry(const Rect& rect) {
                       m_window.Unscale(rect.height)};
 }
 
+// Const like the tree's operations: a const control still hands out its parts.
+RangeControl* MemoryControl::AsRange() const {
+    return KindHasValue(m_kind) ? const_cast<MemoryControl*>(this) : nullptr;
+}
+
+ListControl* MemoryControl::AsList() const {
+    return KindHasItems(m_kind) ? const_cast<MemoryControl*>(this) : nullptr;
+}
+
+SelectableControl* MemoryControl::AsSelectable() const {
+    return KindHasSelection(m_kind) ? const_cast<MemoryControl*>(this) : nullptr;
+}
+
+PageControl* MemoryControl::AsPage() const {
+    return m_kind == ControlKind::Tab ? const_cast<MemoryControl*>(this) : nullptr;
+}
+
+LightControl* MemoryControl::AsLight() const {
+    return m_kind == ControlKind::KeyButton ? const_cast<MemoryControl*>(this) : nullptr;
+}
+
+WaveformControl* MemoryControl::AsWaveform() const {
+    return m_className == kAudioRecordClass ? const_cast<MemoryControl*>(this) : nullptr;
+}
+
 bool MemoryControl::SetSelected(bool selected, bool notify) {
     if (!KindHasSelection(m_kind)) {
         return false;

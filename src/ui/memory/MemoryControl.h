@@ -13,7 +13,13 @@ class MemoryToolkit;
 class MemoryWindow;
 struct LayoutNode;
 
-class MemoryControl final : public Control {
+class MemoryControl final : public Control,
+                            public RangeControl,
+                            public ListControl,
+                            public SelectableControl,
+                            public PageControl,
+                            public LightControl,
+                            public WaveformControl {
 public:
     MemoryControl(MemoryToolkit& toolkit, MemoryWindow& window, MemoryControl* parent, std::string name,
                   std::string className, ControlKind kind);
@@ -64,6 +70,15 @@ public:
     std::string LayoutProperty(std::string_view key) const override { return RawProperty(std::string(key)); }
     bool IsUnderPointer() const override { return m_underPointer; }
 
+    // Each family answers for the kinds that have it (ControlFamilies.h).
+    RangeControl* AsRange() const override;
+    ListControl* AsList() const override;
+    SelectableControl* AsSelectable() const override;
+    PageControl* AsPage() const override;
+    LightControl* AsLight() const override;
+    WaveformControl* AsWaveform() const override;
+
+    // --- the families' operations ---
     bool IsSelected() const override { return m_selected; }
     bool SetSelected(bool selected, bool notify = true) override;
 

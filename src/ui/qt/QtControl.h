@@ -2,6 +2,8 @@
 // A control of the Qt toolkit: a wrapper around one widget of a loaded layout.
 // It turns the widget's signals into notifications and keeps what the widget
 // cannot hold itself (language keys, user data, the layout's sizes at 96 DPI).
+// It implements every control family and hands out only those of its kind
+// (their operations: QtControlFamilies.cpp).
 #include "ui/Control.h"
 
 #include <QPointer>
@@ -21,7 +23,13 @@ class QtWindow;
 class BackgroundPicture;
 struct LayoutNode;
 
-class QtControl final : public Control {
+class QtControl final : public Control,
+                        public RangeControl,
+                        public ListControl,
+                        public SelectableControl,
+                        public PageControl,
+                        public LightControl,
+                        public WaveformControl {
 public:
     QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtControl* parent,
               const LayoutNode& node, ControlKind kind);
@@ -69,6 +77,15 @@ public:
     std::string LayoutProperty(std::string_view key) const override;
     bool IsUnderPointer() const override;
 
+    // Each family answers for the kinds that have it (ControlFamilies.h).
+    RangeControl* AsRange() const override;
+    ListControl* AsList() const override;
+    SelectableControl* AsSelectable() const override;
+    PageControl* AsPage() const override;
+    LightControl* AsLight() const override;
+    WaveformControl* AsWaveform() const override;
+
+    // --- the families' operations ---
     bool IsSelected() const override;
     bool SetSelected(bool selected, bool notify = true) override;
 
