@@ -51,7 +51,7 @@ std::string MakeLibrary(int events) {
 
 // Selects the library's macro in the name list, as a click on it does.
 bool SelectTheMacro(ui::Window& window) {
-    ui::Control* names = window.Root().FindChild("macro_name_list");
+    auto* names = ui::As<ui::ListControl>(window.Root().FindChild("macro_name_list"));
     return names != nullptr && names->SelectItem(0, false);
 }
 

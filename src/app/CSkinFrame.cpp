@@ -63,7 +63,7 @@ void CSkinFrame::Choose(const ui::Control& sender) {
         Announce(SkinChangedParam{.kind = SkinChangedParam::kColour, .colour = sender.BackgroundColour()},
                  false, false);
     } else if (name == "skin_color" || name == "skin_image") {
-        if (ui::Control* tabs = m_window->FindControl(kTabs)) {
+        if (auto* tabs = ui::As<ui::PageControl>(m_window->FindControl(kTabs))) {
             tabs->SelectPage(name == "skin_color" ? 1 : 0);
         }
     } else if (name == "skin_reset") {

@@ -206,7 +206,8 @@ DeviceReply SetActiveStage(const DeviceApi::Target& target, int stage) {
     if (size_t(n) >= mouse->Stages().size() || mouse->Stages()[size_t(n)].active == 0) {
         return Invalid("stage " + std::to_string(stage) + " is switched off");
     }
-    if (ui::Control* check = PageControl(*mouse, "DPI_select_check_" + std::to_string(n))) {
+    if (auto* check =
+            ui::As<ui::SelectableControl>(PageControl(*mouse, "DPI_select_check_" + std::to_string(n)))) {
         check->SetSelected(true, false);
     }
     return FromResult(mouse->SetActiveDpiStage(n), "active stage");
@@ -229,7 +230,8 @@ DeviceReply SetReportRate(const DeviceApi::Target& target, int hz) {
         return Invalid("hz must be one of " + rates);
     }
     const int n = int(found - std::begin(kReportRatesHz));
-    if (ui::Control* option = PageControl(*target.device, "polling_rate_option_" + std::to_string(n))) {
+    if (auto* option = ui::As<ui::SelectableControl>(
+            PageControl(*target.device, "polling_rate_option_" + std::to_string(n)))) {
         option->SetSelected(true, false);
     }
     return FromResult(mouse != nullptr ? mouse->SelectPollingRate(n) : keyboard->SelectPollingRate(n),
@@ -256,7 +258,7 @@ DeviceReply SetOption(const DeviceApi::Target& target, const std::string& name, 
         if (value != 0 && value != 1) {
             return Invalid(name + " must be 0 or 1");
         }
-        if (ui::Control* option = PageControl(*keyboard, flag.control)) {
+        if (auto* option = ui::As<ui::SelectableControl>(PageControl(*keyboard, flag.control))) {
             option->SetSelected(value == 1, false);
         }
         return FromResult(keyboard->SetOptionFlag(flag.flag, value == 1), name);
@@ -265,14 +267,15 @@ DeviceReply SetOption(const DeviceApi::Target& target, const std::string& name, 
         if (value < 0 || value >= kRepeatDelayOptions) {
             return Invalid("repeat-delay must lie in 0..3");
         }
-        if (ui::Control* option = PageControl(*keyboard, "repeat_delay_check_" + std::to_string(value))) {
+        if (auto* option = ui::As<ui::SelectableControl>(
+                PageControl(*keyboard, "repeat_delay_check_" + std::to_string(value)))) {
             option->SetSelected(true, false);
         }
         keyboard->SelectRepeatDelay(value);
         return {};
     }
     if (name == "repeat-rate") {
-        ui::Control* slider = PageControl(*keyboard, "repeat_rate_slider");
+        auto* slider = ui::As<ui::RangeControl>(PageControl(*keyboard, "repeat_rate_slider"));
         const int lowest = slider != nullptr ? slider->Minimum() : 0;
         const int highest = slider != nullptr ? slider->Maximum() : 255;
         if (value < lowest || value > highest) {

@@ -204,8 +204,13 @@ void DevicePanelSet::ShowDesktopPointer() {
                 : PointerResult::NotOffered("this program was started without the desktop's settings");
         control->SetEnabled(result.status != PointerStatus::NotOffered);
         if (result.IsOk()) {
-            control->SetValue(result.value);
-            control->SetSelected(result.value != 0, false);
+            // A slider shows the number, a check box whether it is on.
+            if (ui::RangeControl* slider = control->AsRange()) {
+                slider->SetValue(result.value);
+            }
+            if (ui::SelectableControl* check = control->AsSelectable()) {
+                check->SetSelected(result.value != 0, false);
+            }
             control->SetToolTip("");
         } else {
             const char* key = result.status == PointerStatus::NotOffered ? "pointer_not_offered_tip"
@@ -521,7 +526,8 @@ void DevicePanelSet::ShowWriting(bool writing) {
 void DevicePanelSet::ShowProgress(size_t sent, size_t planned) {
     m_progress = {sent, planned};
     ui::Control* page = m_device.Presenter().Page();
-    if (ui::Control* bar = page != nullptr ? page->FindChild(kWriteProgressBar) : nullptr) {
+    if (auto* bar =
+            ui::As<ui::RangeControl>(page != nullptr ? page->FindChild(kWriteProgressBar) : nullptr)) {
         bar->SetRange(0, int(planned));
         bar->SetValue(int(sent));
     }

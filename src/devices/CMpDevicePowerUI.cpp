@@ -80,7 +80,9 @@ void CMpDevicePowerUI::ShowPowerStatus(const uint8_t* bytes, size_t length) {
     }
     // A level above 100 % is a device fault; it shows as full, not as "250%".
     const int percent = std::min<int>(status[0], 100);
-    m_level->SetValue(100 - percent);
+    if (ui::RangeControl* bar = m_level->AsRange()) {
+        bar->SetValue(100 - percent);
+    }
     char text[16];
     std::snprintf(text, sizeof text, "%d%s", percent, "%");
     m_value->SetText(text);

@@ -45,9 +45,9 @@ int ChildIndex(const ui::Control& container, const ui::Control* child) {
 
 // Shows page `index` of a tab container; of a plain container, only that child.
 void ShowPage(ui::Control& container, int index) {
-    if (container.Kind() == ui::ControlKind::Tab) {
-        if (container.CurrentPage() != index) {
-            container.SelectPage(index);
+    if (ui::PageControl* pages = container.AsPage()) {
+        if (pages->CurrentPage() != index) {
+            pages->SelectPage(index);
         }
         return;
     }
@@ -58,7 +58,9 @@ void ShowPage(ui::Control& container, int index) {
 
 void SetOption(ui::Control& item, bool selected) {
     ui::Control* option = item.FindChild(kDeviceSelectOptionName);
-    (option != nullptr ? *option : item).SetSelected(selected, false);
+    if (ui::SelectableControl* tick = (option != nullptr ? *option : item).AsSelectable()) {
+        tick->SetSelected(selected, false);
+    }
 }
 
 } // namespace
@@ -371,7 +373,7 @@ bool DeviceDiscovery::ItemSelectionChanged(const ui::Control& sender) {
     if (entry == nullptr || sender.Name() != kDeviceSelectOptionName) {
         return false;
     }
-    if (sender.IsSelected()) {
+    if (const ui::SelectableControl* tick = sender.AsSelectable(); tick != nullptr && tick->IsSelected()) {
         SelectItem(entry);
     }
     return true;

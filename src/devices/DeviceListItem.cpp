@@ -46,7 +46,8 @@ bool DeviceListItem::IsShown() const {
 
 bool DeviceListItem::IsSelected() const {
     const ui::Control* option = m_item.FindChild(kDeviceSelectOptionName);
-    return option != nullptr ? option->IsSelected() : m_item.IsSelected();
+    const ui::SelectableControl* tick = (option != nullptr ? *option : m_item).AsSelectable();
+    return tick != nullptr && tick->IsSelected();
 }
 
 bool DeviceListItem::OnOpenReceiver() const {

@@ -15,8 +15,8 @@ constexpr std::string_view kFunctionSwitchName = "device_function_switch";
 constexpr std::string_view kKeyFunctionSwitchName = "device_key_function_switch";
 
 void SelectTab(ui::Control* tab, int page) {
-    if (tab != nullptr) {
-        tab->SelectPage(page);
+    if (ui::PageControl* pages = ui::As<ui::PageControl>(tab)) {
+        pages->SelectPage(page);
     }
 }
 
@@ -168,16 +168,20 @@ void DevicePageBinding::RepaintPicture() {
 }
 
 bool PaintLight(ui::Control& overlay, uint32_t led, bool show) {
+    ui::LightControl* light = overlay.AsLight();
+    if (light == nullptr) {
+        return false;
+    }
     uint32_t rgb = 0;
     uint8_t level = 0;
     if (show) {
         rgb = uint32_t(LedRed(led)) << 16 | uint32_t(LedGreen(led)) << 8 | LedBlue(led);
         level = LedLevel(led);
     }
-    if (overlay.LightColour() == rgb && overlay.LightLevel() == level) {
+    if (light->LightColour() == rgb && light->LightLevel() == level) {
         return false;
     }
-    overlay.SetLight(rgb, level);
+    light->SetLight(rgb, level);
     overlay.Invalidate();
     return true;
 }

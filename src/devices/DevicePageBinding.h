@@ -90,7 +90,8 @@ private:
 
 // Shows LED `led` (byte 0 red .. byte 3 level) on a light overlay, or
 // nothing (colour 0, level 0) when `show` is false; an overlay that already
-// shows it is left alone. True when it was repainted.
+// shows it, or a control without a light, is left alone. True when it was
+// repainted.
 bool PaintLight(ui::Control& overlay, uint32_t led, bool show);
 
 } // namespace velkor

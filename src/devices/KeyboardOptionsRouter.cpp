@@ -25,13 +25,15 @@ bool KeyboardOptionsRouter::Route(const ui::Notification& notification) {
     std::string prefix;
     int number = -1;
     const bool family = ui::SplitFamilyName(name, prefix, number) && number >= 0;
+    const ui::SelectableControl* tick = sender->AsSelectable();
+    const bool selected = tick != nullptr && tick->IsSelected();
 
     if (notification.type == ui::kNotifyClick) {
         if (name == "winlockflag_option" || name == "wflag_option" || name == "6flag_option") {
             const KeyboardFlag flag = name == "winlockflag_option" ? KeyboardFlag::WinLock
                                       : name == "wflag_option"     ? KeyboardFlag::WKey
                                                                    : KeyboardFlag::SixKey;
-            m_keyboard.SetOptionFlag(flag, sender->IsSelected());
+            m_keyboard.SetOptionFlag(flag, selected);
             return true;
         }
         if (name == "default_btn" || name == "reset_repeat_btn") {
@@ -48,7 +50,7 @@ bool KeyboardOptionsRouter::Route(const ui::Notification& notification) {
         }
         return false;
     }
-    if (notification.type == ui::kNotifySelectChanged && family && sender->IsSelected()) {
+    if (notification.type == ui::kNotifySelectChanged && family && selected) {
         if (prefix == "polling_rate_option_") {
             m_keyboard.SelectPollingRate(number);
             return true;
@@ -60,7 +62,8 @@ bool KeyboardOptionsRouter::Route(const ui::Notification& notification) {
         return false;
     }
     if (notification.type == ui::kNotifyValueChanged && name == "repeat_rate_slider") {
-        m_keyboard.SetRepeatRate(sender->Value());
+        const ui::RangeControl* slider = sender->AsRange();
+        m_keyboard.SetRepeatRate(slider != nullptr ? slider->Value() : 0);
         return true;
     }
     return false;

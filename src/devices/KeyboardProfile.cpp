@@ -248,14 +248,14 @@ void CTolvanicKeyboardDevice::RefreshView() {
 
 void CTolvanicKeyboardDevice::ShowOptions() {
     auto select = [this](std::string_view name, bool on) {
-        if (ui::Control* control = PageControl(name)) {
+        if (auto* control = ui::As<ui::SelectableControl>(PageControl(name))) {
             control->SetSelected(on, false);
         }
     };
     select("winlockflag_option", m_system.winFlag != 0);
     select("wflag_option", m_system.wFlag != 0);
     select("6flag_option", m_system.key6Flag != 0);
-    if (ui::Control* slider = PageControl("repeat_rate_slider")) {
+    if (auto* slider = ui::As<ui::RangeControl>(PageControl("repeat_rate_slider"))) {
         slider->SetValue(m_system.repeat);
     }
     ShowRepeatDelay(OptionIndex(m_system.repeatDelay));
@@ -267,7 +267,8 @@ void CTolvanicKeyboardDevice::ShowOptions() {
 }
 
 void CTolvanicKeyboardDevice::ShowRepeatDelay(int n) {
-    if (ui::Control* option = PageControl("repeat_delay_check_" + std::to_string(n))) {
+    if (auto* option =
+            ui::As<ui::SelectableControl>(PageControl("repeat_delay_check_" + std::to_string(n)))) {
         option->SetSelected(true, false);
     }
     if (ui::Control* label = PageControl("repeat_delay_time_label1")) {
@@ -292,7 +293,8 @@ int CTolvanicKeyboardDevice::SetOptionFlag(KeyboardFlag flag, bool on) {
 
 int CTolvanicKeyboardDevice::SelectPollingRate(int n) {
     n = OptionIndex(n);
-    if (ui::Control* option = PageControl("polling_rate_option_" + std::to_string(n))) {
+    if (auto* option =
+            ui::As<ui::SelectableControl>(PageControl("polling_rate_option_" + std::to_string(n)))) {
         option->SetSelected(true, false);
     }
     m_system.pollingRate = uint16_t(n);

@@ -34,26 +34,28 @@ bool MouseOptionsRouter::Route(const ui::Notification& notification) {
     }
     const std::string_view type = notification.type;
     if (type == ui::kNotifySelectChanged) {
+        const ui::SelectableControl* tick = sender->AsSelectable();
+        const bool selected = tick != nullptr && tick->IsSelected();
         if (prefix == "DPI_select_check_") {
-            if (sender->IsSelected()) {
+            if (selected) {
                 m_mouse.SetActiveDpiStage(n);
             }
             return true;
         }
         if (prefix == "DPI_enable_check_") {
-            m_mouse.SetStageEnabled(n, sender->IsSelected());
+            m_mouse.SetStageEnabled(n, selected);
             return true;
         }
         if (prefix == "mouse_macro_page_option_") {
             // The macro tab holds the macros and the recoil patterns, one at a time.
-            ui::Control* pages = page->FindChild("mouse_macro_page_switch");
-            if (sender->IsSelected() && pages != nullptr) {
+            auto* pages = ui::As<ui::PageControl>(page->FindChild("mouse_macro_page_switch"));
+            if (selected && pages != nullptr) {
                 pages->SelectPage(n);
             }
             return true;
         }
         if (prefix == "polling_rate_option_") {
-            if (sender->IsSelected()) {
+            if (selected) {
                 m_mouse.SelectPollingRate(n);
             }
             return true;
@@ -61,7 +63,8 @@ bool MouseOptionsRouter::Route(const ui::Notification& notification) {
         return false;
     }
     if (prefix == "DPI_slider_" && (type == ui::kNotifyMoveValueChanged || type == ui::kNotifyValueChanged)) {
-        m_mouse.SetStageStep(n, sender->Value(), type == ui::kNotifyMoveValueChanged);
+        const ui::RangeControl* slider = sender->AsRange();
+        m_mouse.SetStageStep(n, slider != nullptr ? slider->Value() : 0, type == ui::kNotifyMoveValueChanged);
         return true;
     }
     if (prefix == "DPI_edit_" && type == ui::kNotifyKillFocus) {
@@ -95,7 +98,10 @@ bool MouseOptionsRouter::RoutePointer(const ui::Notification& notification) {
         return false;
     }
     MouseSystemRecord record = m_mouse.SystemRecord();
-    const int value = slider ? notification.sender->Value() : (notification.sender->IsSelected() ? 1 : 0);
+    const ui::RangeControl* range = notification.sender->AsRange();
+    const ui::SelectableControl* tick = notification.sender->AsSelectable();
+    const int value =
+        slider ? (range != nullptr ? range->Value() : 0) : (tick != nullptr && tick->IsSelected() ? 1 : 0);
     const uint16_t on = uint16_t(value);
     if (name == "pointer_speed_slider") {
         record.mouseSpeed = uint16_t(std::max(value, 0));

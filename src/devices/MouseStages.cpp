@@ -73,7 +73,7 @@ void CTolvanicMouseDevice::RefreshView() {
     }
     ShowStages();
     const int rate = m_system.reportStage < kMouseReportRates ? m_system.reportStage : 0;
-    if (ui::Control* option = PageControl(Numbered("polling_rate_option_", rate))) {
+    if (auto* option = ui::As<ui::SelectableControl>(PageControl(Numbered("polling_rate_option_", rate)))) {
         option->SetSelected(true, false);
     }
 }
@@ -101,13 +101,13 @@ void CTolvanicMouseDevice::ShowStage(int n) {
     if (ui::Control* layout = PageControl(Numbered("DPI_layout_", n))) {
         layout->SetEnabled(present && stage.active != 0);
     }
-    if (ui::Control* check = PageControl(Numbered("DPI_enable_check_", n))) {
+    if (auto* check = ui::As<ui::SelectableControl>(PageControl(Numbered("DPI_enable_check_", n)))) {
         check->SetSelected(stage.active != 0, false);
     }
-    if (ui::Control* select = PageControl(Numbered("DPI_select_check_", n))) {
+    if (auto* select = ui::As<ui::SelectableControl>(PageControl(Numbered("DPI_select_check_", n)))) {
         select->SetSelected(active, false);
     }
-    if (ui::Control* slider = PageControl(Numbered("DPI_slider_", n))) {
+    if (auto* slider = ui::As<ui::RangeControl>(PageControl(Numbered("DPI_slider_", n)))) {
         slider->SetValue(stage.dpiX);
     }
     if (ui::Control* edit = PageControl(Numbered("DPI_edit_", n))) {
@@ -143,7 +143,7 @@ int CTolvanicMouseDevice::SetActiveDpiStage(int stage) {
     }
     m_activeStage = stage;
     for (int n = 0; n < kMouseStageCount; ++n) {
-        if (ui::Control* slider = PageControl(Numbered("DPI_slider_", n))) {
+        if (auto* slider = ui::As<ui::RangeControl>(PageControl(Numbered("DPI_slider_", n)))) {
             StageAt(n).dpiX = uint16_t(std::clamp(slider->Value(), 0, int(m_limits.highestStep)));
         }
     }
@@ -200,7 +200,7 @@ int CTolvanicMouseDevice::SetStageColour(int stage, uint32_t rgb) {
 
 int CTolvanicMouseDevice::SelectPollingRate(int n) {
     n = n >= 0 && n < kMouseReportRates ? n : 0;
-    if (ui::Control* option = PageControl(Numbered("polling_rate_option_", n))) {
+    if (auto* option = ui::As<ui::SelectableControl>(PageControl(Numbered("polling_rate_option_", n)))) {
         option->SetSelected(true, false);
     }
     m_system.reportStage = uint16_t(n);

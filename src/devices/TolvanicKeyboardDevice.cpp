@@ -87,7 +87,7 @@ void CTolvanicKeyboardDevice::SelectLayoutPage(int page) {
         TraceF("keyboard layout page %d missing", page);
         return;
     }
-    if (ui::Control* tab = PageControl(kLayoutTab)) {
+    if (auto* tab = ui::As<ui::PageControl>(PageControl(kLayoutTab))) {
         tab->SelectPage(page);
     }
     m_layoutPage = page;

@@ -182,7 +182,7 @@ bool CTolvanicMouseDevice::ReadLayout() {
         }
     }
     for (int n = 0; n < kMouseStageCount; ++n) {
-        if (ui::Control* slider = PageControl("DPI_slider_" + std::to_string(n))) {
+        if (auto* slider = ui::As<ui::RangeControl>(PageControl("DPI_slider_" + std::to_string(n)))) {
             slider->SetRange(0, m_limits.highestStep);
         }
     }

@@ -179,7 +179,8 @@ bool HeadsetPanelRouter::Route(const ui::Notification& notification) {
     const std::string& name = sender->Name();
     const SplitName split = SplitControlName(name);
     const bool option = split.prefix == "6533_eq_option_" || split.prefix == "magic_option_";
-    if (type == ui::kNotifySelectChanged && option && !sender->IsSelected()) {
+    const ui::SelectableControl* tick = sender->AsSelectable();
+    if (type == ui::kNotifySelectChanged && option && (tick == nullptr || !tick->IsSelected())) {
         // The option losing the selection: showing the device now would select it
         // again and take the selection from the option the user just chose.
         return true;

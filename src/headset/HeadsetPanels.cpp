@@ -25,6 +25,10 @@ ui::Control* CVoice6533ControlUI::Find(ui::Control*& cache, std::string_view nam
     return cache;
 }
 
+ui::ListControl* CVoice6533ControlUI::NameCombo() {
+    return ui::As<ui::ListControl>(Find(m_combo, "custom_eq_name_combo"));
+}
+
 ui::Control* CVoice6533ControlUI::EqOptionControl(int type) {
     if (type < 1 || type > kEqOptions) {
         return nullptr;
@@ -41,11 +45,11 @@ ui::Control* CVoice6533ControlUI::BandSlider(int band) {
 
 void CVoice6533ControlUI::ShowEqOption(int type) {
     for (int n = 1; n <= kEqOptions; ++n) {
-        if (ui::Control* option = EqOptionControl(n)) {
+        if (auto* option = ui::As<ui::SelectableControl>(EqOptionControl(n))) {
             option->SetSelected(false, false);
         }
     }
-    if (ui::Control* option = EqOptionControl(type)) {
+    if (auto* option = ui::As<ui::SelectableControl>(EqOptionControl(type))) {
         option->SetSelected(true, false);
     }
     m_eqOption = type >= 1 && type <= kEqOptions ? type : 0;
@@ -59,7 +63,9 @@ void CVoice6533ControlUI::EnableCustomSection(bool on) {
 
 void CVoice6533ControlUI::SetBand(int band, int value) {
     if (ui::Control* slider = BandSlider(band)) {
-        slider->SetValue(value);
+        if (ui::RangeControl* range = slider->AsRange()) {
+            range->SetValue(value);
+        }
         ShowGain(*slider);
     }
 }
@@ -67,85 +73,89 @@ void CVoice6533ControlUI::SetBand(int band, int value) {
 void CVoice6533ControlUI::ShowGain(ui::Control& slider) {
     // A step is half a decibel.
     char text[24];
-    std::snprintf(text, sizeof(text), "%+.1f dB", slider.Value() * 0.5);
+    const ui::RangeControl* range = slider.AsRange();
+    std::snprintf(text, sizeof(text), "%+.1f dB", (range != nullptr ? range->Value() : 0) * 0.5);
     slider.SetToolTip(text);
 }
 
 int CVoice6533ControlUI::Band(int band) {
-    ui::Control* slider = BandSlider(band);
+    const ui::RangeControl* slider = ui::As<ui::RangeControl>(BandSlider(band));
     return slider != nullptr ? slider->Value() : -1;
 }
 
 void CVoice6533ControlUI::SetMicLevel(int value) {
-    if (ui::Control* slider = Find(m_micSlider, "6533_MicIn_slider")) {
+    if (auto* slider = ui::As<ui::RangeControl>(Find(m_micSlider, "6533_MicIn_slider"))) {
         slider->SetValue(value);
     }
 }
 
 int CVoice6533ControlUI::MicLevel() {
-    ui::Control* slider = Find(m_micSlider, "6533_MicIn_slider");
+    const ui::RangeControl* slider = ui::As<ui::RangeControl>(Find(m_micSlider, "6533_MicIn_slider"));
     return slider != nullptr ? slider->Value() : -1;
 }
 
 void CVoice6533ControlUI::SetMicOption(bool on) {
-    if (ui::Control* option = Find(m_micOption, "6533_MicIn_option")) {
+    if (auto* option = ui::As<ui::SelectableControl>(Find(m_micOption, "6533_MicIn_option"))) {
         option->SetSelected(on, false);
     }
 }
 
 bool CVoice6533ControlUI::MicOption() {
-    ui::Control* option = Find(m_micOption, "6533_MicIn_option");
+    const auto* option = ui::As<ui::SelectableControl>(Find(m_micOption, "6533_MicIn_option"));
     return option != nullptr && option->IsSelected();
 }
 
 void CVoice6533ControlUI::SetMonitorLevel(int value) {
-    if (ui::Control* slider = Find(m_monitorSlider, "6533_MicMoniter_slider")) {
+    if (auto* slider = ui::As<ui::RangeControl>(Find(m_monitorSlider, "6533_MicMoniter_slider"))) {
         slider->SetValue(value);
     }
 }
 
 int CVoice6533ControlUI::MonitorLevel() {
-    ui::Control* slider = Find(m_monitorSlider, "6533_MicMoniter_slider");
+    const ui::RangeControl* slider =
+        ui::As<ui::RangeControl>(Find(m_monitorSlider, "6533_MicMoniter_slider"));
     return slider != nullptr ? slider->Value() : -1;
 }
 
 void CVoice6533ControlUI::SetMonitorOption(bool on) {
-    if (ui::Control* option = Find(m_monitorOption, "6533_MicMoniter_option")) {
+    if (auto* option = ui::As<ui::SelectableControl>(Find(m_monitorOption, "6533_MicMoniter_option"))) {
         option->SetSelected(on, false);
     }
 }
 
 bool CVoice6533ControlUI::MonitorOption() {
-    ui::Control* option = Find(m_monitorOption, "6533_MicMoniter_option");
+    const auto* option = ui::As<ui::SelectableControl>(Find(m_monitorOption, "6533_MicMoniter_option"));
     return option != nullptr && option->IsSelected();
 }
 
 void CVoice6533ControlUI::AddCustomName(std::string_view name) {
     if (ui::Control* combo = Find(m_combo, "custom_eq_name_combo")) {
         combo->SetResourceText(false); // user names, not language keys
-        combo->InsertItem(-1, name, name);
+        if (ui::ListControl* names = combo->AsList()) {
+            names->InsertItem(-1, name, name);
+        }
     }
 }
 
 void CVoice6533ControlUI::RemoveCustomAt(int index) {
-    if (ui::Control* combo = Find(m_combo, "custom_eq_name_combo")) {
+    if (ui::ListControl* combo = NameCombo()) {
         combo->RemoveItem(index);
     }
 }
 
 void CVoice6533ControlUI::RemoveAllCustom() {
-    if (ui::Control* combo = Find(m_combo, "custom_eq_name_combo")) {
+    if (ui::ListControl* combo = NameCombo()) {
         combo->RemoveAllItems();
     }
 }
 
 int CVoice6533ControlUI::CustomCount() {
-    ui::Control* combo = Find(m_combo, "custom_eq_name_combo");
+    ui::ListControl* combo = NameCombo();
     return combo != nullptr ? combo->ItemCount() : 0;
 }
 
 std::string CVoice6533ControlUI::CustomNameAt(int index) {
-    ui::Control* combo = Find(m_combo, "custom_eq_name_combo");
+    ui::ListControl* combo = NameCombo();
     if (combo == nullptr || index < 0 || index >= combo->ItemCount()) {
         return {};
     }
@@ -153,12 +163,12 @@ std::string CVoice6533ControlUI::CustomNameAt(int index) {
 }
 
 int CVoice6533ControlUI::SelectedCustom() {
-    ui::Control* combo = Find(m_combo, "custom_eq_name_combo");
+    ui::ListControl* combo = NameCombo();
     return combo != nullptr ? combo->SelectedIndex() : -1;
 }
 
 void CVoice6533ControlUI::SelectCustom(int index) {
-    if (ui::Control* combo = Find(m_combo, "custom_eq_name_combo")) {
+    if (ui::ListControl* combo = NameCombo()) {
         combo->SelectItem(index, false);
     }
     SetNameField("");
@@ -192,7 +202,7 @@ void CVoice6533ControlUI::Show(const HeadsetView& view) {
             AddCustomName(name);
         }
     }
-    if (ui::Control* combo = Find(m_combo, "custom_eq_name_combo")) {
+    if (ui::ListControl* combo = NameCombo()) {
         combo->SelectItem(view.customSelected < CustomCount() ? view.customSelected : -1, false);
     }
     SetNameField(view.nameField);
@@ -205,7 +215,8 @@ void CVoice6533ControlUI::Show(const HeadsetView& view) {
 void CVoice6533ControlUI::Read(HeadsetView& view) {
     for (int b = 0; b < kBands; ++b) {
         if (ui::Control* slider = BandSlider(b)) {
-            view.bandSliders[size_t(b)] = slider->Value();
+            const ui::RangeControl* range = slider->AsRange();
+            view.bandSliders[size_t(b)] = range != nullptr ? range->Value() : 0;
             ShowGain(*slider);
         }
     }
@@ -229,12 +240,12 @@ ui::Control* CMagicControlUI::Find(ui::Control*& cache, std::string_view name) {
 }
 
 bool CMagicControlUI::Enabled() {
-    ui::Control* option = Find(m_enable, "magic_enable_option");
+    const auto* option = ui::As<ui::SelectableControl>(Find(m_enable, "magic_enable_option"));
     return option != nullptr && option->IsSelected();
 }
 
 void CMagicControlUI::SetEnabled(bool on) {
-    if (ui::Control* option = Find(m_enable, "magic_enable_option")) {
+    if (auto* option = ui::As<ui::SelectableControl>(Find(m_enable, "magic_enable_option"))) {
         option->SetSelected(on, false);
     }
     EnableVoices(on);
@@ -248,12 +259,14 @@ void CMagicControlUI::EnableVoices(bool on) {
 
 void CMagicControlUI::ShowVoice(int voice) {
     for (int n = 1; n <= kVoices; ++n) {
-        if (ui::Control* option = Find(m_voices[size_t(n - 1)], Numbered("magic_option_", n))) {
+        if (auto* option =
+                ui::As<ui::SelectableControl>(Find(m_voices[size_t(n - 1)], Numbered("magic_option_", n)))) {
             option->SetSelected(false, false);
         }
     }
     if (voice >= 1 && voice <= kVoices) {
-        if (ui::Control* option = Find(m_voices[size_t(voice - 1)], Numbered("magic_option_", voice))) {
+        if (auto* option = ui::As<ui::SelectableControl>(
+                Find(m_voices[size_t(voice - 1)], Numbered("magic_option_", voice)))) {
             option->SetSelected(true, false);
         }
     }

@@ -17,7 +17,8 @@ namespace velkor {
 
 namespace ui {
 class Control;
-}
+class ListControl;
+} // namespace ui
 
 struct HeadsetView;
 
@@ -71,6 +72,8 @@ public:
 private:
     ui::Control* Find(ui::Control*& cache, std::string_view name);
     ui::Control* EqOptionControl(int type);
+    // The combo of custom equaliser names, null when absent.
+    ui::ListControl* NameCombo();
     ui::Control* BandSlider(int band);
     // The slider's tip: its gain in decibels.
     static void ShowGain(ui::Control& slider);

@@ -115,13 +115,13 @@ void CKeySetControlUI::SetDeviceKind(DeviceClass kind) {
     for (const int page : {kPageDpi, kPageGunKey}) {
         const int item = FunctionItemOfPage(page);
         if (item >= 0) {
-            Find(kFunctionCombo)->RemoveItem(item);
+            ui::As<ui::ListControl>(Find(kFunctionCombo))->RemoveItem(item);
         }
     }
 }
 
 void CKeySetControlUI::FillMacroList(const std::vector<std::string>& names) {
-    ui::Control* combo = Find(kMacroCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kMacroCombo));
     if (combo == nullptr) {
         return;
     }
@@ -133,19 +133,19 @@ void CKeySetControlUI::FillMacroList(const std::vector<std::string>& names) {
 }
 
 void CKeySetControlUI::AppendMacro(const std::string& name) {
-    if (ui::Control* combo = Find(kMacroCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kMacroCombo))) {
         combo->InsertItem(-1, name);
     }
 }
 
 void CKeySetControlUI::RemoveMacro(int index) {
-    if (ui::Control* combo = Find(kMacroCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kMacroCombo))) {
         combo->RemoveItem(index);
     }
 }
 
 void CKeySetControlUI::RenameMacro(int index, const std::string& name) {
-    if (ui::Control* combo = Find(kMacroCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kMacroCombo))) {
         combo->SetItemText(index, name);
     }
 }
@@ -226,7 +226,7 @@ void CKeySetControlUI::ShowValue(const KeyFunction& value) {
         layout->SetVisible(true);
     }
     SelectIn(kFunctionCombo, item);
-    if (ui::Control* pages = Find(kPages)) {
+    if (auto* pages = ui::As<ui::PageControl>(Find(kPages))) {
         pages->SelectPage(page);
     }
 }
@@ -273,7 +273,7 @@ int CKeySetControlUI::ShowKeyboardValue(const KeyFunction& value) {
 
 void CKeySetControlUI::ShowMacroValue(const KeyFunction& value) {
     // An index equal to the count names no macro yet.
-    ui::Control* combo = Find(kMacroCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kMacroCombo));
     const bool known = combo != nullptr && value.paramA < combo->ItemCount();
     ui::Control* cycle = Find(kCycleLayout);
     if (value.category == KeyCategory::Macro) {
@@ -293,7 +293,7 @@ void CKeySetControlUI::ShowMacroValue(const KeyFunction& value) {
 }
 
 int CKeySetControlUI::FunctionItemOfPage(int page) const {
-    ui::Control* combo = Find(kFunctionCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kFunctionCombo));
     if (combo == nullptr || page < 0) {
         return -1;
     }
@@ -309,7 +309,7 @@ int CKeySetControlUI::FunctionItemOfPage(int page) const {
 // ---- Building a function --------------------------------------------------------
 
 int CKeySetControlUI::SelectedPage() const {
-    ui::Control* combo = Find(kFunctionCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kFunctionCombo));
     const int item = combo != nullptr ? combo->SelectedIndex() : -1;
     if (item < 0) {
         return -1;
@@ -372,7 +372,7 @@ KeyFunction CKeySetControlUI::BuildMotion(std::string_view prefix, bool wheel) {
 }
 
 KeyFunction CKeySetControlUI::BuildMacro() {
-    ui::Control* combo = Find(kMacroCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kMacroCombo));
     const int count = combo != nullptr ? combo->ItemCount() : 0;
     int macro = SelectedIn(kMacroCombo);
     if (macro >= count) {
@@ -397,18 +397,19 @@ std::uint8_t CKeySetControlUI::ModifierByte() const {
 
 void CKeySetControlUI::SetModifierOption(int option) {
     for (int i = 0; i < kModifierOptions; ++i) {
-        if (ui::Control* check = Find(ui::FamilyName(kModifierPrefix, i))) {
+        if (auto* check = ui::As<ui::SelectableControl>(Find(ui::FamilyName(kModifierPrefix, i)))) {
             check->SetSelected(false, false);
         }
     }
-    if (ui::Control* check = option >= 0 ? Find(ui::FamilyName(kModifierPrefix, option)) : nullptr) {
+    if (auto* check = ui::As<ui::SelectableControl>(
+            option >= 0 ? Find(ui::FamilyName(kModifierPrefix, option)) : nullptr)) {
         check->SetSelected(true, false);
     }
 }
 
 int CKeySetControlUI::ModifierOption() const {
     for (int i = 0; i < kModifierOptions; ++i) {
-        ui::Control* check = Find(ui::FamilyName(kModifierPrefix, i));
+        auto* check = ui::As<ui::SelectableControl>(Find(ui::FamilyName(kModifierPrefix, i)));
         if (check != nullptr && check->IsSelected()) {
             return i;
         }
@@ -462,7 +463,7 @@ bool CKeySetControlUI::CaptureKey(ScanCode scan) {
 
 void CKeySetControlUI::ShowChosenPage() {
     const int page = SelectedPage();
-    if (ui::Control* pages = Find(kPages)) {
+    if (auto* pages = ui::As<ui::PageControl>(Find(kPages))) {
         pages->SelectPage(page);
     }
     if (page == kPageKeyboard) {
@@ -506,7 +507,7 @@ void CKeySetControlUI::WriteNumber(std::string_view name, int value) {
 }
 
 void CKeySetControlUI::SelectIn(std::string_view name, int index) {
-    ui::Control* combo = Find(name);
+    auto* combo = ui::As<ui::ListControl>(Find(name));
     if (combo == nullptr) {
         return;
     }
@@ -514,7 +515,7 @@ void CKeySetControlUI::SelectIn(std::string_view name, int index) {
 }
 
 int CKeySetControlUI::SelectedIn(std::string_view name) const {
-    ui::Control* combo = Find(name);
+    auto* combo = ui::As<ui::ListControl>(Find(name));
     return combo != nullptr ? combo->SelectedIndex() : -1;
 }
 

@@ -54,8 +54,9 @@ bool KeySetPanelRouter::Route(const ui::Notification& notification) {
     if (type == ui::kNotifySelectChanged) {
         std::string prefix;
         int option = -1;
+        const ui::SelectableControl* check = sender->AsSelectable();
         if (ui::SplitFamilyName(name, prefix, option) && prefix == CKeySetControlUI::kModifierPrefix &&
-            sender->IsSelected()) {
+            check != nullptr && check->IsSelected()) {
             m_panel.SetModifierOption(option);
             SaveKey();
         }

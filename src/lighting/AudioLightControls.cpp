@@ -46,7 +46,7 @@ ui::Control* AudioLightControls::Find(std::string_view name) const {
 }
 
 bool AudioLightControls::Show(const AudioLightValues& values) {
-    ui::Control* combo = Find(kCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kCombo));
     if (combo == nullptr) {
         Trace(" SetAudioLightInfo control is NULL");
         return false;
@@ -54,8 +54,8 @@ bool AudioLightControls::Show(const AudioLightValues& values) {
     m_values = values;
     const AudioLightWords words = AudioLightWords::From(values);
     combo->SelectItem(words.style, false);
-    ui::Control* background = Find(kBackgroundOption);
-    ui::Control* foreground = Find(kForegroundOption);
+    auto* background = ui::As<ui::SelectableControl>(Find(kBackgroundOption));
+    auto* foreground = ui::As<ui::SelectableControl>(Find(kForegroundOption));
     if (background != nullptr) {
         background->SetSelected(!words.targetForeground, false);
     }
@@ -64,7 +64,7 @@ bool AudioLightControls::Show(const AudioLightValues& values) {
     }
     // Shown for either target: a read takes the flag from the check, so a
     // background edit must find it as stored.
-    if (ui::Control* check = Find(kMulticolourCheck)) {
+    if (auto* check = ui::As<ui::SelectableControl>(Find(kMulticolourCheck))) {
         check->SetSelected(words.multicolour, false);
     }
     const uint32_t colour = words.targetForeground ? words.foreground : words.background;
@@ -88,10 +88,10 @@ bool AudioLightControls::Show(const AudioLightValues& values) {
 }
 
 bool AudioLightControls::Read(bool takeSwatch, AudioLightValues& out) const {
-    ui::Control* combo = Find(kCombo);
-    ui::Control* multicolour = Find(kMulticolourCheck);
-    ui::Control* background = Find(kBackgroundOption);
-    ui::Control* foreground = Find(kForegroundOption);
+    auto* combo = ui::As<ui::ListControl>(Find(kCombo));
+    auto* multicolour = ui::As<ui::SelectableControl>(Find(kMulticolourCheck));
+    auto* background = ui::As<ui::SelectableControl>(Find(kBackgroundOption));
+    auto* foreground = ui::As<ui::SelectableControl>(Find(kForegroundOption));
     ui::Control* swatch = Find(kSwatch);
     if (combo == nullptr || multicolour == nullptr || background == nullptr || foreground == nullptr ||
         (takeSwatch && swatch == nullptr)) {

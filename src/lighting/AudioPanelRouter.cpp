@@ -152,7 +152,8 @@ void AudioPanelRouter::EditDone(CTolvanicUSBDevice& device, AudioLightControls& 
 
 void AudioPanelRouter::ToolSliderMoved(ui::Control& slider, int channel) {
     static constexpr const char* kFormats[3] = {"R %d", "G %d", "B %d"};
-    const int value = slider.Value();
+    const ui::RangeControl* range = slider.AsRange();
+    const int value = range != nullptr ? range->Value() : 0;
     ui::Control* panel = slider.Parent();
     while (panel != nullptr && panel->FindChild(Controls::kToolLabels[channel]) == nullptr) {
         panel = panel->Parent();

@@ -14,7 +14,8 @@ bool CAudioRecordUI::IsShown(const ui::Control& control) {
         if (!child->IsVisible()) {
             return false;
         }
-        if (parent->Kind() == ui::ControlKind::Tab && parent->ChildAt(parent->CurrentPage()) != child) {
+        if (const ui::PageControl* pages = parent->AsPage();
+            pages != nullptr && parent->ChildAt(pages->CurrentPage()) != child) {
             return false;
         }
         child = parent;
@@ -37,7 +38,9 @@ bool CAudioRecordUI::Feed(std::span<const int32_t> frame, uint32_t nowMs) {
         // In 64 bits: the magnitude of INT32_MIN does not fit 32.
         m_samples[i] = int16_t(std::min<int64_t>(std::llabs(int64_t(frame[i])), kFullScale));
     }
-    m_control.SetWaveform(m_samples);
+    if (ui::WaveformControl* waveform = m_control.AsWaveform()) {
+        waveform->SetWaveform(m_samples);
+    }
     m_painted = true;
     m_lastPaintMs = nowMs;
     return true;

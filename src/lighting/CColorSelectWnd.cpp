@@ -48,7 +48,9 @@ void CColorSelectWnd::Prepare(uint32_t initial, int dpi) {
     // The DPI stages take one colour: the multicolour choice is not offered.
     if (ui::Control* option = Find(kMulticolour)) {
         option->SetEnabled(false);
-        option->SetSelected(false, false);
+        if (ui::SelectableControl* tick = option->AsSelectable()) {
+            tick->SetSelected(false, false);
+        }
     }
     if (ui::Control* layout = Find(kMulticolourLayout)) {
         layout->SetVisible(false);
@@ -84,7 +86,7 @@ ui::Control* CColorSelectWnd::Slot(int n) const {
 void CColorSelectWnd::Initialise() {
     const ColourOptions options = m_file.Read();
     m_preset = options.preset;
-    if (ui::Control* preset = Preset(m_preset)) {
+    if (auto* preset = ui::As<ui::SelectableControl>(Preset(m_preset))) {
         preset->SetSelected(true, false);
     }
     for (int i = 0; i < kColourOptionCount; ++i) {
@@ -99,7 +101,7 @@ void CColorSelectWnd::Initialise() {
         }
     }
     m_slot = options.slot;
-    if (ui::Control* slot = Slot(m_slot)) {
+    if (auto* slot = ui::As<ui::SelectableControl>(Slot(m_slot))) {
         slot->SetSelected(true, false);
     }
 }
@@ -145,7 +147,7 @@ void CColorSelectWnd::ShowChannels(uint32_t argb) {
 
 void CColorSelectWnd::ClearMulticolour() {
     m_multicolour = false;
-    if (ui::Control* option = Find(kMulticolour)) {
+    if (auto* option = ui::As<ui::SelectableControl>(Find(kMulticolour))) {
         option->SetSelected(false, false);
     }
     if (ui::Control* swatch = Find(kSwatch)) {
@@ -155,7 +157,8 @@ void CColorSelectWnd::ClearMulticolour() {
 
 void CColorSelectWnd::ApplyColour() {
     ui::Control* slot = Slot(m_slot);
-    if (slot != nullptr && slot->IsSelected()) {
+    const ui::SelectableControl* tick = ui::As<ui::SelectableControl>(slot);
+    if (tick != nullptr && tick->IsSelected()) {
         slot->SetBackgroundColour(m_current);
         slot->SetUserData("1");
         RequestSave(false, true);
@@ -216,8 +219,10 @@ void CColorSelectWnd::OnClick(const ui::Control& sender) {
 }
 
 void CColorSelectWnd::OnSelect(ui::Control& sender) {
+    const ui::SelectableControl* tick = sender.AsSelectable();
+    const bool selected = tick != nullptr && tick->IsSelected();
     if (sender.Name() == kMulticolour) {
-        m_multicolour = sender.IsSelected();
+        m_multicolour = selected;
         if (ui::Control* swatch = Find(kSwatch)) {
             swatch->SetBackgroundImage(m_multicolour ? kMulticolourImage : std::string_view());
         }
@@ -226,8 +231,7 @@ void CColorSelectWnd::OnSelect(ui::Control& sender) {
     std::string prefix;
     int n = -1;
     // A sibling losing the selection raises the event too; only the one selected counts.
-    if (!sender.IsSelected() || !ui::SplitFamilyName(sender.Name(), prefix, n) || n < 0 ||
-        n >= kColourOptionCount) {
+    if (!selected || !ui::SplitFamilyName(sender.Name(), prefix, n) || n < 0 || n >= kColourOptionCount) {
         return;
     }
     if (prefix == kPresetPrefix) {

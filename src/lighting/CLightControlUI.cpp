@@ -59,12 +59,12 @@ void CLightControlUI::SetText(Slot slot, std::string_view key) {
 }
 
 int CLightControlUI::ComboIndex(Slot slot) {
-    ui::Control* combo = Find(slot);
+    auto* combo = ui::As<ui::ListControl>(Find(slot));
     return combo != nullptr ? combo->SelectedIndex() : -1;
 }
 
 int CLightControlUI::SliderValue(Slot slot) {
-    ui::Control* slider = Find(slot);
+    auto* slider = ui::As<ui::RangeControl>(Find(slot));
     return slider != nullptr ? slider->Value() : 0;
 }
 
@@ -74,19 +74,22 @@ void CLightControlUI::FillModeList(const std::vector<std::string>& names, const 
     m_hiddenMode = -1;
     m_modeCount = int(names.size());
     if (ui::Control* combo = Find(kSlotModeCombo)) {
-        combo->RemoveAllItems();
+        ui::ListControl* rows = combo->AsList();
+        if (rows != nullptr) {
+            rows->RemoveAllItems();
+        }
         combo->SetResourceText(true);
-        for (size_t mode = 0; mode < names.size(); ++mode) {
+        for (size_t mode = 0; rows != nullptr && mode < names.size(); ++mode) {
             if (mode < visible.size() && visible[mode] == 0) {
                 continue;
             }
-            if (combo->InsertItem(-1, names[mode], names[mode])) {
+            if (rows->InsertItem(-1, names[mode], names[mode])) {
                 m_rowModes.push_back(int(mode));
             }
         }
     }
     for (Slot slot : {kSlotBrightnessSlider, kSlotSpeedSlider}) {
-        if (ui::Control* slider = Find(slot)) {
+        if (auto* slider = ui::As<ui::RangeControl>(Find(slot))) {
             slider->SetRange(0, slot == kSlotBrightnessSlider ? brightnessMax : speedMax);
         }
     }
@@ -108,14 +111,14 @@ int CLightControlUI::RowOfMode(int mode) const {
 void CLightControlUI::SelectMode(int mode) {
     const int row = RowOfMode(mode);
     m_hiddenMode = row < 0 && mode >= 0 && mode < m_modeCount ? mode : -1;
-    if (ui::Control* combo = Find(kSlotModeCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kSlotModeCombo))) {
         combo->SelectItem(row, false);
     }
     ApplyRules(mode);
 }
 
 int CLightControlUI::CurrentMode() {
-    ui::Control* combo = Find(kSlotModeCombo);
+    auto* combo = ui::As<ui::ListControl>(Find(kSlotModeCombo));
     if (combo == nullptr) {
         return -1;
     }
@@ -154,7 +157,7 @@ void CLightControlUI::ApplyRules(int mode) {
         Enable(kSlotColourTabLayout, rules.colourTab);
         SetText(kSlotLeft, rules.leftText);
         SetText(kSlotRight, rules.rightText);
-        if (ui::Control* pages = Find(kSlotColourPages)) {
+        if (auto* pages = ui::As<ui::PageControl>(Find(kSlotColourPages))) {
             pages->SelectPage(rules.colourPage);
         }
     }
@@ -184,7 +187,7 @@ uint32_t CLightControlUI::PaletteColour() {
 }
 
 bool CLightControlUI::SevenColor() {
-    ui::Control* check = Find(kSlotSevenColor);
+    auto* check = ui::As<ui::SelectableControl>(Find(kSlotSevenColor));
     return check != nullptr && check->IsSelected();
 }
 
@@ -205,40 +208,40 @@ uint32_t CLightControlUI::PresetColour(int n) {
 }
 
 void CLightControlUI::SetBrightness(int value) {
-    if (ui::Control* slider = Find(kSlotBrightnessSlider)) {
+    if (auto* slider = ui::As<ui::RangeControl>(Find(kSlotBrightnessSlider))) {
         slider->SetValue(value);
     }
 }
 
 void CLightControlUI::SetSpeed(int value) {
-    if (ui::Control* slider = Find(kSlotSpeedSlider)) {
+    if (auto* slider = ui::As<ui::RangeControl>(Find(kSlotSpeedSlider))) {
         slider->SetValue(value);
     }
 }
 
 void CLightControlUI::SetSevenColor(bool on) {
-    if (ui::Control* check = Find(kSlotSevenColor)) {
+    if (auto* check = ui::As<ui::SelectableControl>(Find(kSlotSevenColor))) {
         check->SetSelected(on, false);
     }
 }
 
 void CLightControlUI::SetDirection(bool left) {
-    if (ui::Control* check = Find(kSlotLeft)) {
+    if (auto* check = ui::As<ui::SelectableControl>(Find(kSlotLeft))) {
         check->SetSelected(left, false);
     }
-    if (ui::Control* check = Find(kSlotRight)) {
+    if (auto* check = ui::As<ui::SelectableControl>(Find(kSlotRight))) {
         check->SetSelected(!left, false);
     }
 }
 
 void CLightControlUI::SetZzccIndex(int index) {
-    if (ui::Control* combo = Find(kSlotZzccCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kSlotZzccCombo))) {
         combo->SelectItem(index, false);
     }
 }
 
 void CLightControlUI::SetCustomGroupIndex(int n) {
-    if (ui::Control* combo = Find(kSlotCustomCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kSlotCustomCombo))) {
         combo->SelectItem(n, false);
     }
 }

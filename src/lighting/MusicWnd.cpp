@@ -50,11 +50,11 @@ void MusicWnd::Prepare(const AudioStyleRecord& record, int dpi) {
         m_window->SetDpi(ui::IsValidDpi(dpi) ? dpi : ui::kDefaultDpi);
     }
     for (std::string_view name : kSliders) {
-        if (ui::Control* slider = Find(name)) {
+        if (auto* slider = ui::As<ui::RangeControl>(Find(name))) {
             slider->SetRange(0, AudioStyleRecord::kMaxLevel);
         }
     }
-    if (ui::Control* tab = Find(Numbered(kTabPrefix, m_record.style))) {
+    if (auto* tab = ui::As<ui::SelectableControl>(Find(Numbered(kTabPrefix, m_record.style)))) {
         tab->SetSelected(true, false);
     }
     ShowColour();
@@ -79,7 +79,7 @@ void MusicWnd::Close(int code) {
 void MusicWnd::ShowColour() {
     const auto& colour = m_record.colours[m_record.style];
     for (int channel = 0; channel < 3; ++channel) {
-        if (ui::Control* slider = Find(kSliders[channel])) {
+        if (auto* slider = ui::As<ui::RangeControl>(Find(kSliders[channel]))) {
             slider->SetValue(colour[size_t(channel)]);
         }
     }
@@ -103,14 +103,16 @@ void MusicWnd::Notify(const ui::Notification& notification) {
     const std::string_view type = notification.type;
     if (type == ui::kNotifySelectChanged) {
         const int style = StyleOf(name, kTabPrefix);
-        if (style >= 0 && sender->IsSelected()) {
+        const ui::SelectableControl* tab = sender->AsSelectable();
+        if (style >= 0 && tab != nullptr && tab->IsSelected()) {
             m_record.style = uint8_t(style);
             ShowColour();
         }
     } else if (type == ui::kNotifyValueChanged) {
         for (int channel = 0; channel < 3; ++channel) {
             if (name == kSliders[channel]) {
-                const int value = sender->Value();
+                const ui::RangeControl* slider = sender->AsRange();
+                const int value = slider != nullptr ? slider->Value() : 0;
                 m_record.colours[m_record.style][size_t(channel)] = uint8_t(
                     value < 0 ? 0
                               : (value > AudioStyleRecord::kMaxLevel ? AudioStyleRecord::kMaxLevel : value));

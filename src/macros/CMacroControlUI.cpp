@@ -45,6 +45,14 @@ ui::Control* CMacroControlUI::Child(std::string_view name) const {
     return control;
 }
 
+ui::ListControl* CMacroControlUI::NameList() const {
+    return ui::As<ui::ListControl>(Child(kNameList));
+}
+
+ui::ListControl* CMacroControlUI::ActionList() const {
+    return ui::As<ui::ListControl>(Child(kActionList));
+}
+
 std::string CMacroControlUI::Fail(MacroFailure failure) {
     m_lastFailure = failure;
     return {};
@@ -55,7 +63,7 @@ std::string CMacroControlUI::IndexFilePath() const {
 }
 
 std::string CMacroControlUI::MacroFilePathAt(int index) const {
-    const ui::Control* list = Child(kNameList);
+    const ui::ListControl* list = NameList();
     if (list == nullptr || index < 0 || index >= list->ItemCount()) {
         return {};
     }
@@ -63,12 +71,12 @@ std::string CMacroControlUI::MacroFilePathAt(int index) const {
 }
 
 int CMacroControlUI::MacroCount() const {
-    const ui::Control* list = Child(kNameList);
+    const ui::ListControl* list = NameList();
     return list != nullptr ? list->ItemCount() : 0;
 }
 
 int CMacroControlUI::GetSelectedMacro() const {
-    const ui::Control* list = Child(kNameList);
+    const ui::ListControl* list = NameList();
     if (list == nullptr || list->ItemCount() == 0) {
         return -1;
     }
@@ -77,12 +85,12 @@ int CMacroControlUI::GetSelectedMacro() const {
 
 std::string CMacroControlUI::GetSelectedGuid() const {
     const int selected = GetSelectedMacro();
-    return selected < 0 ? std::string() : Child(kNameList)->ItemUserData(selected);
+    return selected < 0 ? std::string() : NameList()->ItemUserData(selected);
 }
 
 void CMacroControlUI::LoadMacroList() {
     m_lastFailure = MacroFailure::None;
-    ui::Control* list = Child(kNameList);
+    ui::ListControl* list = NameList();
     if (m_folder.empty() || list == nullptr) {
         m_lastFailure = MacroFailure::NoFolder;
         return;
@@ -97,7 +105,7 @@ void CMacroControlUI::LoadMacroList() {
 }
 
 bool CMacroControlUI::NameInUse(std::string_view name) const {
-    const ui::Control* list = Child(kNameList);
+    const ui::ListControl* list = NameList();
     for (int row = 0; list != nullptr && row < list->ItemCount(); ++row) {
         if (SameNameIgnoringCase(list->ItemText(row), name)) {
             return true;
@@ -107,7 +115,7 @@ bool CMacroControlUI::NameInUse(std::string_view name) const {
 }
 
 std::string CMacroControlUI::NewGuid() const {
-    const ui::Control* list = Child(kNameList);
+    const ui::ListControl* list = NameList();
     const auto now = std::chrono::system_clock::now();
     std::string guid;
     for (int step = 0; step < kGuidAttempts; ++step) {
@@ -126,7 +134,7 @@ std::string CMacroControlUI::NewGuid() const {
 
 std::string CMacroControlUI::AddMacro() {
     m_lastFailure = MacroFailure::None;
-    ui::Control* list = Child(kNameList);
+    ui::ListControl* list = NameList();
     if (m_folder.empty() || list == nullptr) {
         return Fail(MacroFailure::NoFolder);
     }
@@ -165,7 +173,7 @@ int CMacroControlUI::DeleteMacro() {
         Fail(MacroFailure::NotSelected);
         return -1;
     }
-    ui::Control* list = Child(kNameList);
+    ui::ListControl* list = NameList();
     const std::string guid = list->ItemUserData(selected);
     bool damaged = false;
     Json::Value index = ReadMacroIndexDocument(m_json, IndexFilePath(), &damaged);
@@ -200,7 +208,7 @@ int CMacroControlUI::DeleteMacro() {
     if (selected < static_cast<int>(m_names.size())) {
         m_names.erase(m_names.begin() + selected);
     }
-    if (ui::Control* actions = Child(kActionList)) {
+    if (ui::ListControl* actions = ActionList()) {
         actions->RemoveAllItems();
     }
     if (list->ItemCount() > 0) {
@@ -230,7 +238,7 @@ std::string CMacroControlUI::RenameMacro(int& index) {
         index = selected;
         return Fail(MacroFailure::NameTaken);
     }
-    ui::Control* list = Child(kNameList);
+    ui::ListControl* list = NameList();
     bool damaged = false;
     Json::Value document = ReadMacroIndexDocument(m_json, IndexFilePath(), &damaged);
     Json::Value& entry = document["MacroInfo"][static_cast<Json::ArrayIndex>(selected)];
@@ -263,8 +271,8 @@ void CMacroControlUI::EnableSelectionControls(bool enable) {
 
 void CMacroControlUI::SelectMacro() {
     ui::Control* actions = Child(kActionList);
-    if (actions != nullptr) {
-        actions->RemoveAllItems();
+    if (ui::ListControl* rows = ActionList()) {
+        rows->RemoveAllItems();
     }
     const std::string path = MacroFilePath(m_folder, GetSelectedGuid());
     if (path.empty()) {
@@ -288,8 +296,8 @@ void CMacroControlUI::SelectMacro() {
 }
 
 Json::Value CMacroControlUI::BuildMacroDocument(bool normalise) {
-    ui::Control* list = Child(kNameList);
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* list = NameList();
+    ui::ListControl* actions = ActionList();
     const int selected = GetSelectedMacro();
     Json::Value events(Json::arrayValue);
     for (int row = 0; actions != nullptr && row < actions->ItemCount(); ++row) {

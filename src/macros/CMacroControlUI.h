@@ -38,6 +38,7 @@ namespace velkor {
 
 namespace ui {
 class Control;
+class ListControl;
 class TextProvider;
 } // namespace ui
 
@@ -230,6 +231,9 @@ private:
     // A control of the panel (never of an event row), found once and kept:
     // a search walks every row of a long macro.
     ui::Control* Child(std::string_view name) const;
+    // The macro names and the event rows; null when the panel has no such list.
+    ui::ListControl* NameList() const;
+    ui::ListControl* ActionList() const;
     bool NameInUse(std::string_view name) const;
     // A Guid no macro uses and no file has, from the time stamp of now.
     std::string NewGuid() const;

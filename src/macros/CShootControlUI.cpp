@@ -63,12 +63,12 @@ ui::Control* CShootControlUI::Child(std::string_view name) const {
 
 void CShootControlUI::InitShootPanel() {
     for (int g = 0; g < kRecoilGunCount; ++g) {
-        m_guns[size_t(g)] = Child("shoot_gun_op_" + Decimal(g));
+        m_guns[size_t(g)] = ui::As<ui::SelectableControl>(Child("shoot_gun_op_" + Decimal(g)));
     }
     for (int b = 0; b < kRecoilBulletCount; ++b) {
-        m_bullets[size_t(b)] = Child("bullet_op_" + Decimal(b));
+        m_bullets[size_t(b)] = ui::As<ui::SelectableControl>(Child("bullet_op_" + Decimal(b)));
     }
-    m_pictures = Child("shoot_image_display_switch");
+    m_pictures = ui::As<ui::PageControl>(Child("shoot_image_display_switch"));
     m_index = Child("bullet_select_index");
     m_xCheck = Child("bullet_x_check");
     m_yCheck = Child("bullet_y_check");
@@ -123,11 +123,15 @@ void CShootControlUI::ShowBullet() {
     const RecoilBullet bullet = ReadRecoilBullet(m_json.ReadJsonFile(UserFile(m_gun)), m_bullet);
     // Programmatic changes: no notification, so nothing is committed from here.
     if (m_xCheck != nullptr) {
-        m_xCheck->SetSelected(bullet.left, false);
+        if (ui::SelectableControl* tick = m_xCheck->AsSelectable()) {
+            tick->SetSelected(bullet.left, false);
+        }
         UpdateDirectionText("bullet_x_check");
     }
     if (m_yCheck != nullptr) {
-        m_yCheck->SetSelected(bullet.up, false);
+        if (ui::SelectableControl* tick = m_yCheck->AsSelectable()) {
+            tick->SetSelected(bullet.up, false);
+        }
         UpdateDirectionText("bullet_y_check");
     }
     if (m_xEdit != nullptr) {
@@ -143,10 +147,14 @@ void CShootControlUI::ShowBullet() {
 }
 
 void CShootControlUI::UpdateDirectionText(std::string_view check) {
+    const auto ticked = [](const ui::Control& box) {
+        const ui::SelectableControl* tick = box.AsSelectable();
+        return tick != nullptr && tick->IsSelected();
+    };
     if (check == "bullet_x_check" && m_xCheck != nullptr) {
-        m_xCheck->SetText(m_xCheck->IsSelected() ? kLeftText : kRightText);
+        m_xCheck->SetText(ticked(*m_xCheck) ? kLeftText : kRightText);
     } else if (check == "bullet_y_check" && m_yCheck != nullptr) {
-        m_yCheck->SetText(m_yCheck->IsSelected() ? kUpText : kDownText);
+        m_yCheck->SetText(ticked(*m_yCheck) ? kUpText : kDownText);
     }
 }
 
@@ -158,8 +166,10 @@ RecoilBullet CShootControlUI::ShownBullet() const {
     bullet.horizontal = number(m_xEdit, kMaxRecoilDistance);
     bullet.vertical = number(m_yEdit, kMaxRecoilDistance);
     bullet.delay = number(m_delayEdit, kMaxRecoilDelay);
-    bullet.left = m_xCheck != nullptr && m_xCheck->IsSelected();
-    bullet.up = m_yCheck != nullptr && m_yCheck->IsSelected();
+    const ui::SelectableControl* left = ui::As<ui::SelectableControl>(m_xCheck);
+    const ui::SelectableControl* up = ui::As<ui::SelectableControl>(m_yCheck);
+    bullet.left = left != nullptr && left->IsSelected();
+    bullet.up = up != nullptr && up->IsSelected();
     return bullet;
 }
 

@@ -21,7 +21,9 @@ namespace velkor {
 
 namespace ui {
 class Control;
-}
+class PageControl;
+class SelectableControl;
+} // namespace ui
 
 // Why the last operation did nothing (None after a success).
 enum class ShootFailure {
@@ -105,9 +107,9 @@ private:
     int m_bullet = -1;
     // ShowBullet filled the edits: only then are they the shown bullet's.
     bool m_shown = false;
-    std::array<ui::Control*, kRecoilGunCount> m_guns{};
-    std::array<ui::Control*, kRecoilBulletCount> m_bullets{};
-    ui::Control* m_pictures = nullptr;
+    std::array<ui::SelectableControl*, kRecoilGunCount> m_guns{};
+    std::array<ui::SelectableControl*, kRecoilBulletCount> m_bullets{};
+    ui::PageControl* m_pictures = nullptr;
     ui::Control* m_index = nullptr;
     ui::Control* m_xCheck = nullptr;
     ui::Control* m_yCheck = nullptr;

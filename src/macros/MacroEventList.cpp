@@ -127,7 +127,7 @@ void CMacroControlUI::ShowEvent(ui::Control& row, const Json::Value& event) cons
 }
 
 ui::Control* CMacroControlUI::BuildEventRow(int row, const Json::Value& event) {
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     if (actions == nullptr) {
         return nullptr;
     }
@@ -142,18 +142,18 @@ ui::Control* CMacroControlUI::BuildEventRow(int row, const Json::Value& event) {
 }
 
 ui::Control* CMacroControlUI::DelayField(int row) const {
-    const ui::Control* actions = Child(kActionList);
+    const ui::ListControl* actions = ActionList();
     const ui::Control* built = actions != nullptr ? actions->ItemControl(row) : nullptr;
     return built != nullptr ? built->FindChild(kDelayField) : nullptr;
 }
 
 int CMacroControlUI::EventCount() const {
-    const ui::Control* actions = Child(kActionList);
+    const ui::ListControl* actions = ActionList();
     return actions != nullptr ? actions->ItemCount() : 0;
 }
 
 std::string CMacroControlUI::EventText(int row) const {
-    const ui::Control* actions = Child(kActionList);
+    const ui::ListControl* actions = ActionList();
     return actions != nullptr ? actions->ItemUserData(row) : std::string();
 }
 
@@ -181,7 +181,7 @@ bool CMacroControlUI::AppendEvent(const Json::Value& event) {
 }
 
 int CMacroControlUI::SelectedRow() const {
-    const ui::Control* actions = Child(kActionList);
+    const ui::ListControl* actions = ActionList();
     return actions != nullptr ? actions->SelectedIndex() : -1;
 }
 
@@ -201,7 +201,7 @@ void CMacroControlUI::InsertRow(int row, const Json::Value& event) {
 }
 
 void CMacroControlUI::SetRowEvent(int row, const Json::Value& event) {
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     ui::Control* built = actions != nullptr ? actions->ItemControl(row) : nullptr;
     if (built == nullptr) {
         return;
@@ -211,7 +211,7 @@ void CMacroControlUI::SetRowEvent(int row, const Json::Value& event) {
 }
 
 void CMacroControlUI::SelectRow(int row) {
-    if (ui::Control* actions = Child(kActionList)) {
+    if (ui::ListControl* actions = ActionList()) {
         actions->SelectItem(row, false);
     }
 }
@@ -219,7 +219,7 @@ void CMacroControlUI::SelectRow(int row) {
 // ---- list operations ----
 
 void CMacroControlUI::MoveRow(int from, int to) {
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     Json::Value event = RowEvent(from);
     if (event.isNull()) {
         m_json.ParseJson(EventText(from), event); // a row of another shape moves as it is
@@ -230,7 +230,7 @@ void CMacroControlUI::MoveRow(int from, int to) {
 }
 
 void CMacroControlUI::ShowRowOrEnd(int row) {
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     actions->EnsureItemVisible(row < actions->ItemCount() ? row : actions->ItemCount() - 1);
 }
 
@@ -260,7 +260,7 @@ bool CMacroControlUI::MoveEventToTop() {
         return false;
     }
     MoveRow(s, 0);
-    Child(kActionList)->EnsureItemVisible(0);
+    ActionList()->EnsureItemVisible(0);
     return true;
 }
 
@@ -271,17 +271,17 @@ bool CMacroControlUI::MoveEventToBottom() {
         return false;
     }
     MoveRow(s, last);
-    Child(kActionList)->EnsureItemVisible(last);
+    ActionList()->EnsureItemVisible(last);
     return true;
 }
 
 bool CMacroControlUI::DeleteEvent() {
     const int s = SelectedRow();
-    return s >= 0 && Child(kActionList)->RemoveItem(s);
+    return s >= 0 && ActionList()->RemoveItem(s);
 }
 
 bool CMacroControlUI::DeleteAllEvents() {
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     if (actions == nullptr || actions->ItemCount() == 0) {
         return false;
     }
@@ -291,7 +291,7 @@ bool CMacroControlUI::DeleteAllEvents() {
 }
 
 bool CMacroControlUI::InsertMouseEvent(int message, int variant) {
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     std::optional<MacroEvent> event = MouseMessageEvent(message, variant);
     if (actions == nullptr || !event) {
         return false;
@@ -337,7 +337,8 @@ void CMacroControlUI::ReadFixedDelay() {
 
 bool CMacroControlUI::IsFixedTimeChecked() const {
     const ui::Control* check = Child(kFixedTimeCheck);
-    return check != nullptr && check->IsSelected();
+    const ui::SelectableControl* box = check != nullptr ? check->AsSelectable() : nullptr;
+    return box != nullptr && box->IsSelected();
 }
 
 void CMacroControlUI::SetEditEnabled(bool enabled) {
@@ -386,7 +387,7 @@ RecordResult CMacroControlUI::TakeRecordedPress(const ui::InputPress& press) {
 
 void CMacroControlUI::ScrollTimerFired() {
     m_panel.KillTimer(kScrollTimer);
-    ui::Control* actions = Child(kActionList);
+    ui::ListControl* actions = ActionList();
     if (actions != nullptr && actions->SelectedIndex() >= 0) {
         actions->EnsureItemVisible(actions->SelectedIndex());
     }

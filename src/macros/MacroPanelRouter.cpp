@@ -183,7 +183,7 @@ bool MacroPanelRouter::StartRecordingFor(std::string_view trigger) {
 }
 
 void MacroPanelRouter::SelectRowOf(const ui::Control& row) {
-    ui::Control* list = row.Parent();
+    ui::ListControl* list = ui::As<ui::ListControl>(row.Parent());
     for (int index = 0; list != nullptr && index < list->ItemCount(); ++index) {
         if (list->ItemControl(index) == &row) {
             list->SelectItem(index, false);

@@ -32,13 +32,15 @@ bool ShootPanelRouter::Route(const ui::Notification& n) {
     }
     const std::string& name = n.sender->Name();
     if (n.type == "selectchanged") {
+        const ui::SelectableControl* tick = n.sender->AsSelectable();
+        const bool selected = tick != nullptr && tick->IsSelected();
         if (auto gun = OptionNumber(name, "shoot_gun_op")) {
-            if (n.sender->IsSelected()) { // the option that was chosen, not the one that lost it
+            if (selected) { // the option that was chosen, not the one that lost it
                 m_panel.SelectGun(*gun);
                 m_panel.ShowBullet();
             }
         } else if (auto bullet = OptionNumber(name, "bullet_op")) {
-            if (n.sender->IsSelected()) {
+            if (selected) {
                 m_panel.SelectBullet(*bullet);
             }
         } else if (name == "bullet_x_check" || name == "bullet_y_check") {

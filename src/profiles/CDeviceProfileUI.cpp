@@ -79,7 +79,7 @@ void CDeviceProfileUI::Reload() {
         m_list.Save();
         break;
     }
-    ui::Control* combo = Child(kCombo);
+    auto* combo = ui::As<ui::ListControl>(Child(kCombo));
     if (combo == nullptr) {
         return;
     }
@@ -93,7 +93,7 @@ void CDeviceProfileUI::Reload() {
 }
 
 void CDeviceProfileUI::FillItems() {
-    ui::Control* combo = Child(kCombo);
+    auto* combo = ui::As<ui::ListControl>(Child(kCombo));
     if (combo == nullptr) {
         return;
     }
@@ -135,14 +135,16 @@ bool CDeviceProfileUI::SelectProfile(int index, bool notify) {
     m_selectedIdentifier = entry.identifier;
     m_list.Save();
     // The identifier is in place before the control tells anyone.
-    combo->SelectItem(index, notify);
+    if (ui::ListControl* rows = combo->AsList()) {
+        rows->SelectItem(index, notify);
+    }
     combo->SetToolTip(entry.name);
     SetNameText(entry.name);
     return true;
 }
 
 int CDeviceProfileUI::GetSelectedIndex() const {
-    const ui::Control* combo = Child(kCombo);
+    const auto* combo = ui::As<ui::ListControl>(Child(kCombo));
     return combo != nullptr ? combo->SelectedIndex() : -1;
 }
 
@@ -162,7 +164,7 @@ std::string CDeviceProfileUI::GetProfilePathAt(int index) const {
 
 std::vector<std::string> CDeviceProfileUI::ProfileNames() const {
     std::vector<std::string> names;
-    if (const ui::Control* combo = Child(kCombo)) {
+    if (const auto* combo = ui::As<ui::ListControl>(Child(kCombo))) {
         for (int i = 0; i < combo->ItemCount(); ++i) {
             names.push_back(combo->ItemText(i));
         }
@@ -181,7 +183,7 @@ bool CDeviceProfileUI::AppendProfile(const Json::Value& document, const ProfileL
         std::filesystem::remove(m_list.ProfilePath(entry.identifier), ignored);
         return false;
     }
-    if (ui::Control* combo = Child(kCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Child(kCombo))) {
         combo->InsertItem(-1, entry.name);
     }
     return true;
@@ -224,7 +226,7 @@ bool CDeviceProfileUI::DeleteProfile() {
     }
     std::error_code ignored;
     std::filesystem::remove(m_list.ProfilePath(removed.identifier), ignored);
-    if (ui::Control* combo = Child(kCombo)) {
+    if (auto* combo = ui::As<ui::ListControl>(Child(kCombo))) {
         combo->RemoveItem(selected);
     }
     SelectProfile(next, false);
@@ -253,7 +255,9 @@ int CDeviceProfileUI::RenameProfile(std::string_view name) {
         return -1;
     }
     if (ui::Control* combo = Child(kCombo)) {
-        combo->SetItemText(selected, cleaned);
+        if (ui::ListControl* rows = combo->AsList()) {
+            rows->SetItemText(selected, cleaned);
+        }
         combo->SetToolTip(cleaned);
     }
     SetNameText(cleaned);
@@ -358,7 +362,7 @@ void CDeviceProfileUI::ApplyTabSet() {
 void CDeviceProfileUI::SelectOptionTab(int type) {
     const bool valid = type >= 1 && type <= static_cast<int>(kOptionTabs.size());
     for (size_t i = 0; i < kOptionTabs.size(); ++i) {
-        ui::Control* tab = Child(kOptionTabs[i]);
+        auto* tab = ui::As<ui::SelectableControl>(Child(kOptionTabs[i]));
         const bool chosen = valid && static_cast<int>(i) == type - 1;
         // Without a valid type the last tab keeps its state.
         if (tab == nullptr || (!valid && i == kOptionTabs.size() - 1)) {

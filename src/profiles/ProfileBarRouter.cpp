@@ -38,7 +38,8 @@ bool ProfileBarRouter::Route(const ui::Notification& notification) {
     if (notification.type == ui::kNotifySelectChanged) {
         const int type = m_bar.OptionTabType(sender);
         // A tab losing its selection reports too; only the chosen one counts.
-        if (type != 0 && sender->IsSelected()) {
+        const ui::SelectableControl* tab = sender->AsSelectable();
+        if (type != 0 && tab != nullptr && tab->IsSelected()) {
             ChooseTab(type);
         }
         return type != 0;

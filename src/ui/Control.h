@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace velkor::ui {
@@ -149,5 +150,27 @@ public:
     // False when the timer was not running.
     virtual bool KillTimer(int id) = 0;
 };
+
+// A family of a control that may be absent (a FindChild result): null when
+// `control` is null or its kind has not the family. As<RangeControl>(slider).
+template <typename Family> Family* As(const Control* control) {
+    if (control == nullptr) {
+        return nullptr;
+    }
+    if constexpr (std::is_same_v<Family, RangeControl>) {
+        return control->AsRange();
+    } else if constexpr (std::is_same_v<Family, ListControl>) {
+        return control->AsList();
+    } else if constexpr (std::is_same_v<Family, SelectableControl>) {
+        return control->AsSelectable();
+    } else if constexpr (std::is_same_v<Family, PageControl>) {
+        return control->AsPage();
+    } else if constexpr (std::is_same_v<Family, LightControl>) {
+        return control->AsLight();
+    } else {
+        static_assert(std::is_same_v<Family, WaveformControl>, "not a control family");
+        return control->AsWaveform();
+    }
+}
 
 } // namespace velkor::ui

@@ -74,7 +74,7 @@ bool CSetWnd::Init(std::vector<UpdateItem> rows, int dpi) {
         }
     }
     SetOverallState(kChecking);
-    ui::Control* list = Find(kList);
+    ui::ListControl* list = ui::As<ui::ListControl>(Find(kList));
     if (list == nullptr) {
         Trace("the settings window has no update list");
         return false;
@@ -211,23 +211,26 @@ void CSetWnd::Notify(const ui::Notification& notification) {
     } else if (notification.type == ui::kNotifyItemActivate && name == kList) {
         ActivateRow(int(notification.wParam));
     } else if (notification.type == ui::kNotifyItemSelect && name == kLanguageCombo) {
-        LanguageChosen(notification.sender->SelectedIndex());
+        const ui::ListControl* combo = notification.sender->AsList();
+        LanguageChosen(combo != nullptr ? combo->SelectedIndex() : -1);
     } else if (notification.type == ui::kNotifySelectChanged && name == kStartAtLogin) {
-        StartAtLoginChosen(notification.sender->IsSelected());
+        const ui::SelectableControl* box = notification.sender->AsSelectable();
+        StartAtLoginChosen(box != nullptr && box->IsSelected());
     }
 }
 
 void CSetWnd::FillLanguages() {
     ui::Control* combo = Find(kLanguageCombo);
-    if (combo == nullptr) {
+    ui::ListControl* rows = ui::As<ui::ListControl>(combo);
+    if (rows == nullptr) {
         return;
     }
     combo->SetResourceText(true); // the entries' names are language keys
-    combo->RemoveAllItems();
+    rows->RemoveAllItems();
     for (const std::string& key : m_services.languageKeys) {
-        combo->InsertItem(-1, key);
+        rows->InsertItem(-1, key);
     }
-    combo->SelectItem(m_services.languageIndex, false);
+    rows->SelectItem(m_services.languageIndex, false);
 }
 
 void CSetWnd::LanguageChosen(int index) {
@@ -235,7 +238,8 @@ void CSetWnd::LanguageChosen(int index) {
         return;
     }
     const int current = m_services.chooseLanguage(index);
-    if (ui::Control* combo = Find(kLanguageCombo); combo != nullptr && combo->SelectedIndex() != current) {
+    if (auto* combo = ui::As<ui::ListControl>(Find(kLanguageCombo));
+        combo != nullptr && combo->SelectedIndex() != current) {
         combo->SelectItem(current, false);
     }
 }
@@ -247,8 +251,8 @@ void CSetWnd::ShowStartAtLogin() {
     }
     const bool offered = m_services.startAtLogin && m_services.setStartAtLogin;
     box->SetVisible(offered);
-    if (offered) {
-        box->SetSelected(m_services.startAtLogin(), false);
+    if (ui::SelectableControl* tick = box->AsSelectable(); tick != nullptr && offered) {
+        tick->SetSelected(m_services.startAtLogin(), false);
     }
 }
 
@@ -260,7 +264,8 @@ void CSetWnd::StartAtLoginChosen(bool on) {
     const bool changed = m_services.setStartAtLogin(on, &why);
     if (!changed) {
         TraceF("start at login not changed: %s", why.c_str());
-        if (ui::Control* box = Find(kStartAtLogin); box != nullptr && m_services.startAtLogin) {
+        if (auto* box = ui::As<ui::SelectableControl>(Find(kStartAtLogin));
+            box != nullptr && m_services.startAtLogin) {
             box->SetSelected(m_services.startAtLogin(), false);
         }
     }
@@ -280,7 +285,7 @@ void CSetWnd::LanguageChanged() {
 }
 
 void CSetWnd::OnClick(const std::string& name) {
-    ui::Control* tabs = Find(kTabs);
+    auto* tabs = ui::As<ui::PageControl>(Find(kTabs));
     if (name == kUpdateButton) {
         if (tabs != nullptr) {
             tabs->SelectPage(1); // the confirmation
@@ -337,7 +342,7 @@ void CSetWnd::Confirm() {
     if (ui::Control* button = Find(kUpdateButton)) {
         button->SetEnabled(false);
     }
-    if (ui::Control* tabs = Find(kTabs)) {
+    if (auto* tabs = ui::As<ui::PageControl>(Find(kTabs))) {
         tabs->SelectPage(0);
     }
     if (confirmed.empty()) {

@@ -104,12 +104,13 @@ std::string UpdateListRow::ProgressText() const {
 }
 
 bool UpdateListRow::Ticked() const {
-    return m_check != nullptr && m_check->IsSelected();
+    const ui::SelectableControl* tick = ui::As<ui::SelectableControl>(m_check);
+    return tick != nullptr && tick->IsSelected();
 }
 
 void UpdateListRow::SetTicked(bool ticked) {
-    if (m_check != nullptr) {
-        m_check->SetSelected(ticked, false);
+    if (ui::SelectableControl* tick = ui::As<ui::SelectableControl>(m_check)) {
+        tick->SetSelected(ticked, false);
     }
 }
 
