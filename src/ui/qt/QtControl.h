@@ -85,7 +85,8 @@ public:
     LightControl* AsLight() const override;
     WaveformControl* AsWaveform() const override;
 
-    // --- the families' operations ---
+    // --- the families' operations; called directly for a kind without the
+    // family they change nothing and return false or a neutral value ---
     bool IsSelected() const override;
     bool SetSelected(bool selected, bool notify = true) override;
 
