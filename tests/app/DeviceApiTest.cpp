@@ -13,6 +13,7 @@
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/bus/DeviceBusClient.h"
 #include "platform/bus/DeviceBusService.h"
+#include "ui/FamilyAccess.h"
 
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,9 @@ using sim::SimFaultKind;
 using sim::SimMemory;
 using sim::SimModel;
 using sim::SimUnit;
+using ui::test::ListOf;
+using ui::test::RangeOf;
+using ui::test::SelectableOf;
 
 // Rows of the model table, as ListDevices orders them.
 constexpr int kMouse = 0;
@@ -297,7 +301,7 @@ public:
     }
     std::string ComboText(int row, std::string_view name, int index) {
         ui::Control* combo = Device(row)->Presenter().Page()->FindChild(name);
-        return combo != nullptr ? combo->ItemText(index) : std::string();
+        return combo != nullptr ? ListOf(combo).ItemText(index) : std::string();
     }
 };
 
@@ -401,7 +405,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
                        ui::Control* check = t.Reach(d, "winlockflag_option");
                        return check != nullptr &&
-                              (check->IsSelected() == (which == 0) || t.m_user.Click(*check));
+                              (SelectableOf(check).IsSelected() == (which == 0) || t.m_user.Click(*check));
                    },
                    [](SetterRoadTest&, const std::string& id) {
                        return WithName(DeviceMethod::SetOption, id, "win-lock", 1);
@@ -632,7 +636,7 @@ TEST_F(DeviceApiTest, EveryChangeIsSignalledOnceWhoeverMadeIt) {
     // A page control.
     ui::Control* slider = Reach(*Device(kPad), "deng_light_slider");
     ASSERT_NE(slider, nullptr);
-    const int level = slider->Value() == 2 ? 3 : 2;
+    const int level = RangeOf(slider).Value() == 2 ? 3 : 2;
     ASSERT_TRUE(m_user.StepSlider(*slider, level));
     std::vector<BusDict> changes = ChangesOf(Signals(), kPadId);
     ASSERT_EQ(changes.size(), 1u);

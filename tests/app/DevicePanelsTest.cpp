@@ -6,6 +6,7 @@
 #include "devices/DeviceLinks.h"
 #include "devices/TolvanicUSBDevice.h"
 #include "sim/SimBackend.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
 
@@ -14,6 +15,8 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::PagesOf;
 
 class DevicePanelsTest : public ::testing::Test {
 protected:
@@ -119,7 +122,7 @@ TEST_F(DevicePanelsTest, ChoosingAProfileOrATabReachesTheDevice) {
 
     ASSERT_TRUE(m_user.Click(On(mouse, "macro_Op_tab")));
     EXPECT_EQ(mouse.Presenter().GetFunctionPage(), 3);
-    EXPECT_EQ(On(mouse, "device_function_switch").CurrentPage(), 1) << "the macro page";
+    EXPECT_EQ(PagesOf(On(mouse, "device_function_switch")).CurrentPage(), 1) << "the macro page";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // that reach the headset off the user-interface thread.
 #include "MainWndFixture.h"
 #include "headset/TolvanicHS6533Device.h"
+#include "ui/FamilyAccess.h"
 
 #include "app/DevicePanels.h"
 #include "devices/LightTables.h"
@@ -17,6 +18,7 @@ namespace velkor::test {
 namespace {
 
 using sim::SimUnit;
+using ui::test::SelectableOf;
 
 class HeadsetInMainWindow : public MainWndFixture {
 protected:
@@ -166,7 +168,7 @@ TEST_F(HeadsetInMainWindow, PanelChangesReachThePluginAndTheProfile) {
     const size_t calls = messages.size();
     headset->SelectEqPreset(2);
     headset->RefreshView();
-    EXPECT_TRUE(part("6533_eq_option_2")->IsSelected());
+    EXPECT_TRUE(SelectableOf(part("6533_eq_option_2")).IsSelected());
     EXPECT_EQ(messages.size(), calls);
 }
 
@@ -179,7 +181,8 @@ TEST_F(HeadsetInMainWindow, ItsPanelsActOnlyWhileTheHeadsetIsSelected) {
     ASSERT_NE(headset, nullptr);
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == headset; }));
     EXPECT_EQ(headset->Presenter().GetFunctionPage(), 6);
-    EXPECT_TRUE(m_main->PanelsOf(*headset)->ProfileBar()->Bar().FindChild("6533_voice_Op_tab")->IsSelected());
+    EXPECT_TRUE(SelectableOf(m_main->PanelsOf(*headset)->ProfileBar()->Bar().FindChild("6533_voice_Op_tab"))
+                    .IsSelected());
     ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectFirstOfClass(DeviceClass::Keyboard); }));
     AudioLibrary& plugin = *headset->Audio();
     auto& slider = static_cast<ui::MemoryControl&>(

@@ -7,6 +7,7 @@
 #include "devices/TolvanicMouseDevice.h"
 #include "keys/EvdevKeys.h"
 #include "sim/SimBackend.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryWindow.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::ListOf;
 
 class KeyAssignmentTest : public MainWndFixture {
 protected:
@@ -49,8 +52,8 @@ protected:
     void ChoosePage(CTolvanicUSBDevice& device, int page) {
         ui::Control& combo = On(device, CKeySetControlUI::kFunctionCombo);
         EXPECT_TRUE(combo.IsVisible());
-        for (int i = 0; i < combo.ItemCount(); ++i) {
-            if (combo.ItemUserData(i) == std::to_string(page)) {
+        for (int i = 0; i < ListOf(combo).ItemCount(); ++i) {
+            if (ListOf(combo).ItemUserData(i) == std::to_string(page)) {
                 m_user.ChooseItem(combo, i);
             }
         }

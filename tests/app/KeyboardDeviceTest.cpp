@@ -7,6 +7,7 @@
 #include "devices/TolvanicKeyboardDevice.h"
 #include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryControl.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
@@ -23,6 +24,8 @@ using sim::SimFaultKind;
 using sim::SimMemory;
 using sim::SimModel;
 using sim::SimUnit;
+using ui::test::LightOf;
+using ui::test::PagesOf;
 
 constexpr int kWirelessRow = 1; // 0x50B7
 constexpr int kWiredRow = 4;    // 0x511D
@@ -128,7 +131,7 @@ TEST_F(KeyboardDeviceTest, TheWiredBoardFollowsTheLanguageAndTheTwoKeyboardsAreN
     EXPECT_EQ(keyboard->LayoutPage(), 3);
     const ui::Control* layouts = keyboard->Presenter().Page()->FindChild("keyboard_device_key_layout");
     ASSERT_NE(layouts, nullptr);
-    EXPECT_EQ(layouts->CurrentPage(), 3);
+    EXPECT_EQ(PagesOf(layouts).CurrentPage(), 3);
     EXPECT_NE(keyboard->Presenter().KeyControls()[79], nullptr)
         << "the regional page has the international keys";
     EXPECT_NE(keyboard->KeyMaps().position[79], kNoPosition);
@@ -263,7 +266,7 @@ TEST_F(KeyboardDeviceTest, TheTickOnlyPaintsAndRepaintsOnlyChangedKeys) {
     keyboard->State().SetLedColour(22, PackLed(255, 0, 0, 255));
     m_sim.ClearFrames();
     keyboard->OutputLightFrame();
-    ui::Control& key22 = *keyboard->Presenter().KeyControls()[22];
+    ui::LightControl& key22 = LightOf(*keyboard->Presenter().KeyControls()[22]);
     ui::Control& key23 = *keyboard->Presenter().KeyControls()[23];
     EXPECT_EQ(key22.LightColour(), 0xFF0000u);
     const int repaints = static_cast<ui::MemoryControl&>(key23).RepaintCount();

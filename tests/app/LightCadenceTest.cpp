@@ -6,6 +6,7 @@
 #include "MainWndFixture.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
+#include "ui/FamilyAccess.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@ namespace velkor::test {
 namespace {
 
 using sim::SimUnit;
+using ui::test::LightOf;
 
 class LightCadence : public MainWndFixture {
 protected:
@@ -218,7 +220,7 @@ TEST_P(OutOfSight, NothingIsPaintedOrRenderedAndShowingPaintsWithinAFrame) {
     for (ui::Control* light : keyboard->Presenter().LightControls()) {
         if (light != nullptr && light->IsVisible()) {
             ++shown;
-            EXPECT_EQ(light->LightColour(), 0x123456u) << light->Name();
+            EXPECT_EQ(LightOf(light).LightColour(), 0x123456u) << light->Name();
         }
     }
     EXPECT_GT(shown, 0);

@@ -8,6 +8,7 @@
 #include "devices/TolvanicMouseDevice.h"
 #include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryWindow.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ using sim::SimFaultKind;
 using sim::SimMemory;
 using sim::SimModel;
 using sim::SimUnit;
+using ui::test::RangeOf;
 
 constexpr uint8_t kWriteKeyTable = 0x09;
 constexpr uint8_t kWriteMacroData = 0x15;
@@ -370,7 +372,7 @@ TEST_F(MacroWriteTest, ALongWriteLeavesTheWindowRunningAndItsProgressReachesTheE
         m_toolkit->ProcessPending();
         const auto progress = panels.LastWriteProgress();
         midway = midway || (progress.sent > 0 && progress.sent < progress.planned);
-        barMidway = barMidway || (bar.Value() > 0 && bar.Value() < int(progress.planned));
+        barMidway = barMidway || (RangeOf(bar).Value() > 0 && RangeOf(bar).Value() < int(progress.planned));
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(done);

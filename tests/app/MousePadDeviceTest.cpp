@@ -4,6 +4,7 @@
 #include "MainWndFixture.h"
 #include "devices/TolvanicMousePadDevice.h"
 #include "lighting/SameMode.h"
+#include "ui/FamilyAccess.h"
 
 #include <algorithm>
 #include <fstream>
@@ -17,6 +18,7 @@ using sim::SimFaultKind;
 using sim::SimMemory;
 using sim::SimModel;
 using sim::SimUnit;
+using ui::test::RangeOf;
 
 constexpr int kPadRow = 2;
 constexpr uint8_t kReadDeviceInfo = 0x03;
@@ -99,8 +101,8 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
     EXPECT_EQ(std::count(lights.begin(), lights.end(), nullptr), 0) << "all 15 LEDs of the skin's picture";
     EXPECT_TRUE(Sent(kReadParams).empty()) << "the record is read after events and before a write only";
     EXPECT_TRUE(Sent(kWriteParams).empty());
-    EXPECT_EQ(On(*pad, "deng_light_slider").Value(), 4) << "the default profile's brightness, not 0";
-    EXPECT_EQ(On(*pad, "deng_speed_slider").Value(), 2);
+    EXPECT_EQ(RangeOf(On(*pad, "deng_light_slider")).Value(), 4) << "the default profile's brightness, not 0";
+    EXPECT_EQ(RangeOf(On(*pad, "deng_speed_slider")).Value(), 2);
 
     // A change in the lighting panel: the pad's record is read first, and
     // its own bytes go back as it holds them.
@@ -172,8 +174,8 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     EXPECT_EQ(pad->SettingsImage().speed, 3);
     EXPECT_EQ(FileText(pad->GetDeviceProfilePath()), profileBefore);
     EXPECT_EQ(pad->State().LightRecord(), lightBefore);
-    EXPECT_EQ(On(*pad, "deng_speed_slider").Value(), 2);
-    EXPECT_EQ(On(*pad, "deng_light_slider").Value(), 4);
+    EXPECT_EQ(RangeOf(On(*pad, "deng_speed_slider")).Value(), 2);
+    EXPECT_EQ(RangeOf(On(*pad, "deng_light_slider")).Value(), 4);
     ASSERT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 1);
     const std::vector<uint8_t> record = LastWritten();
     ASSERT_EQ(record.size(), 21u);

@@ -5,6 +5,7 @@
 #include "devices/TolvanicKeyboardDevice.h"
 #include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryWindow.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::ListOf;
 
 class RecordingTest : public MainWndFixture {
 protected:
@@ -86,8 +89,8 @@ TEST_F(RecordingTest, KeyCaptureLeavesARecordingsHookAloneAndTheTrayEndsIt) {
     m_keyboard->SelectFunctionPage(2);
     m_keyboard->SelectEntry(0);
     ui::Control& pages = On(CKeySetControlUI::kFunctionCombo);
-    for (int i = 0; i < pages.ItemCount(); ++i) {
-        if (pages.ItemUserData(i) == std::to_string(kPageKeyboard)) {
+    for (int i = 0; i < ListOf(pages).ItemCount(); ++i) {
+        if (ListOf(pages).ItemUserData(i) == std::to_string(kPageKeyboard)) {
             m_user.ChooseItem(pages, i);
         }
     }

@@ -7,12 +7,16 @@
 #include "app/StartLanguage.h"
 #include "devices/SupportedDevices.h"
 #include "profiles/ProfileFolders.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryShell.h"
 
 #include <gtest/gtest.h>
 
 namespace velkor::test {
 namespace {
+
+using ui::test::ListOf;
+using ui::test::SelectableOf;
 
 class SettingsWindowTest : public MainWndFixture {
 protected:
@@ -59,9 +63,9 @@ TEST_F(SettingsWindowTest, AttachedModelsAndTheProgramAreListed) {
         ASSERT_EQ(window.ClassName(), "SetWnd");
         placed = window.Geometry();
         const ui::Control* list = window.FindControl("update_list");
-        for (int i = 0; i < list->ItemCount(); ++i) {
-            names.push_back(list->ItemControl(i)->FindChild("check_name_select")->Text());
-            versions.push_back(list->ItemControl(i)->FindChild("OldRev")->Text());
+        for (int i = 0; i < ListOf(list).ItemCount(); ++i) {
+            names.push_back(ListOf(list).ItemControl(i)->FindChild("check_name_select")->Text());
+            versions.push_back(ListOf(list).ItemControl(i)->FindChild("OldRev")->Text());
         }
         state = window.FindControl("Update_Status_text")->Text();
         m_main->HandleBusMessage(MakeBusMessage(BusMessageKind::InstallerReport, 4, 50));
@@ -101,10 +105,10 @@ TEST_F(SettingsWindowTest, EnglishChosenInTheComboChangesEveryWindowAndTheNextSt
     m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
         ui::Control* combo = window.FindControl("Language_combox_info");
         ASSERT_NE(combo, nullptr);
-        for (int i = 0; i < combo->ItemCount(); ++i) {
-            items.push_back(combo->ItemText(i));
+        for (int i = 0; i < ListOf(combo).ItemCount(); ++i) {
+            items.push_back(ListOf(combo).ItemText(i));
         }
-        selected = combo->SelectedIndex();
+        selected = ListOf(combo).SelectedIndex();
         EXPECT_EQ(window.FindControl("language_title_text")->DisplayText(), "语言");
         ASSERT_TRUE(m_user.ChooseItem(*combo, 1));
         titleAfter = window.FindControl("language_title_text")->DisplayText();
@@ -153,7 +157,7 @@ TEST_F(SettingsWindowTest, StartAtLoginReflectsAndWritesTheAutostartEntry) {
             if (click) {
                 EXPECT_TRUE(m_user.Click(*box));
             }
-            seen = {box->IsVisible(), box->IsSelected(),
+            seen = {box->IsVisible(), SelectableOf(box).IsSelected(),
                     window.FindControl("autostart_error_text")->IsVisible(),
                     window.FindControl("autostart_error_text")->Text()};
             EXPECT_TRUE(m_user.Click(window, "closebtn"));

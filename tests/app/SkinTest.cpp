@@ -3,11 +3,14 @@
 // back at the next start.
 #include "MainWndFixture.h"
 #include "app/SkinChange.h"
+#include "ui/FamilyAccess.h"
 
 #include <gtest/gtest.h>
 
 namespace velkor::test {
 namespace {
+
+using ui::test::PagesOf;
 
 struct IniCase {
     const char* before;
@@ -103,7 +106,7 @@ TEST_F(SkinTest, TheWindowOpensAtTheButtonsCornerAndClosesWhenItLosesTheFocus) {
     EXPECT_EQ(placed.y, at.y + at.height);
     EXPECT_TRUE(frame.IsVisible());
     ASSERT_TRUE(m_user.Click(frame, "skin_color"));
-    EXPECT_EQ(frame.FindControl("skin_tab")->CurrentPage(), 1);
+    EXPECT_EQ(PagesOf(frame.FindControl("skin_tab")).CurrentPage(), 1);
     m_user.Activate(frame, false);
     EXPECT_FALSE(frame.IsVisible());
 }

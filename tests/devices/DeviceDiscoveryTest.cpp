@@ -4,11 +4,13 @@
 #include "DiscoveryTestSupport.h"
 #include "profiles/LanguageTexts.h"
 #include "ui/Control.h"
+#include "ui/FamilyAccess.h"
 
 namespace velkor::test {
 namespace {
 
 using sim::SimUnit;
+using ui::test::PagesOf;
 
 class ItemObserver final : public DeviceListObserver {
 public:
@@ -51,7 +53,7 @@ protected:
     // The page "device_switch" shows.
     ui::Control* ShownPage() const {
         ui::Control& pages = Find("device_switch");
-        return pages.ChildAt(pages.CurrentPage());
+        return pages.ChildAt(PagesOf(pages).CurrentPage());
     }
 
     const DeviceCatalog& m_catalog;
@@ -229,7 +231,7 @@ TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
     EXPECT_EQ(m_discovery->SelectedDevice(), nullptr);
     EXPECT_EQ(m_observer.lastVisible, 0);
     EXPECT_TRUE(Find("No_device_Link").IsVisible());
-    EXPECT_EQ(Find("device_switch").CurrentPage(), 0);
+    EXPECT_EQ(PagesOf(Find("device_switch")).CurrentPage(), 0);
 }
 
 // A model the program has never heard of, given only as data: a larger mouse

@@ -3,12 +3,16 @@
 // page switch, the data paths and the set-up rules.
 #include "DeviceTestSupport.h"
 #include "devices/LightTables.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryControl.h"
 
 #include <filesystem>
 
 namespace velkor::test {
 namespace {
+
+using ui::test::LightOf;
+using ui::test::PagesOf;
 
 class DevicePage : public DeviceWindowFixture {
 protected:
@@ -102,8 +106,8 @@ TEST_F(DevicePage, LightFramePaintsVisibleLightsWithTheirColourAndLevel) {
     EXPECT_EQ(first->LightColour(), 0x123456u);
     EXPECT_EQ(first->LightLevel(), 200);
     EXPECT_GT(first->RepaintCount(), repaints);
-    EXPECT_EQ(hidden->LightLevel(), 0) << "hidden lights are not painted";
-    EXPECT_EQ(device->Presenter().LightControls()[2]->LightLevel(), 0);
+    EXPECT_EQ(LightOf(hidden).LightLevel(), 0) << "hidden lights are not painted";
+    EXPECT_EQ(LightOf(device->Presenter().LightControls()[2]).LightLevel(), 0);
 }
 
 struct SwitchCase {
@@ -122,8 +126,8 @@ TEST_P(FunctionPage, SelectsTheSwitchPagesOfItsType) {
     SupportedDevice identity;
     identity.kind = DeviceKind(c.kind);
     device->State().SetIdentity(identity);
-    ui::Control& functions = *device->Presenter().Page()->FindChild("device_function_switch");
-    ui::Control& keys = *device->Presenter().Page()->FindChild("device_key_function_switch");
+    ui::PageControl& functions = PagesOf(*device->Presenter().Page()->FindChild("device_function_switch"));
+    ui::PageControl& keys = PagesOf(*device->Presenter().Page()->FindChild("device_key_function_switch"));
     // Start from pages no case selects on both, so that "left alone" shows.
     device->SelectFunctionPage(4);
     functions.SelectPage(3);

@@ -8,6 +8,7 @@
 #include "keys/KeyIdentityTable.h"
 #include "keys/KeyTable.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 
 #include <gmock/gmock.h>
 #include <ostream>
@@ -15,6 +16,9 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::PagesOf;
+using ui::test::RangeOf;
 
 constexpr const char* kKeyboardLayout = "XML\\DeviceXml\\keyboarddevice.xml";
 
@@ -51,7 +55,7 @@ TEST_P(KeyboardRegion, PageHoldsExactlyItsKeysWithoutOverlapEachCaptioned) {
     ui::Control& layout = Find("keyboard_device_key_layout");
     ASSERT_EQ(layout.Kind(), ui::ControlKind::Tab);
     ASSERT_EQ(layout.ChildCount(), 5);
-    ASSERT_TRUE(layout.SelectPage(c.page));
+    ASSERT_TRUE(PagesOf(layout).SelectPage(c.page));
     ui::Control& panel = Find("keyboard_device_key_light_" + std::to_string(c.page));
     ASSERT_EQ(panel.Parent(), &layout);
     EXPECT_EQ(panel.Kind(), ui::ControlKind::SelectPanel);
@@ -116,8 +120,8 @@ TEST_F(KeyboardPage, SystemTabHasItsOptionsAndEveryModelItsOwnName) {
     }
     ui::Control& rate = Find("repeat_rate_slider");
     EXPECT_EQ(rate.Kind(), ui::ControlKind::Slider);
-    EXPECT_EQ(rate.Minimum(), 0);
-    EXPECT_EQ(rate.Maximum(), 255);
+    EXPECT_EQ(RangeOf(rate).Minimum(), 0);
+    EXPECT_EQ(RangeOf(rate).Maximum(), 255);
     EXPECT_EQ(Find("repeat_delay_time_label1").Kind(), ui::ControlKind::Label);
     EXPECT_EQ(Find("repeat_input_richedit").Kind(), ui::ControlKind::Edit);
     EXPECT_FALSE(Find("repeat_input_richedit").IsResourceText()) << "what the user types is no language key";

@@ -7,12 +7,15 @@
 #include "devices/LightTables.h"
 #include "devices/TolvanicMousePadDevice.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 
 #include <cmath>
 #include <complex>
 
 namespace velkor::test {
 namespace {
+
+using ui::test::LightOf;
 
 constexpr int kLedCount = 15;
 
@@ -83,8 +86,8 @@ TEST_F(MousePadDevicePageBuild, TakesOverlaysByNameAndUserDataAndTheTickOnlyPain
     pad->State().SetLedColour(2, PackLed(255, 128, 0, 200));
     pad->Presenter().SetPreviewSeen(true);
     pad->OutputLightFrame();
-    EXPECT_EQ(group.FindChild("edge_2")->LightColour(), 0xFF8000u);
-    EXPECT_EQ(group.FindChild("edge_2")->LightLevel(), 200);
+    EXPECT_EQ(LightOf(group.FindChild("edge_2")).LightColour(), 0xFF8000u);
+    EXPECT_EQ(LightOf(group.FindChild("edge_2")).LightLevel(), 200);
     EXPECT_TRUE(m_backend.Frames().empty()) << "the pad's frame is shown, never sent";
 
     pad->Presenter().SetPageLayoutPath("");

@@ -7,6 +7,7 @@
 #include "SkinPageSupport.h"
 #include "devices/DevicePageBinding.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 
 #include <functional>
 #include <gmock/gmock.h>
@@ -18,6 +19,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::Pair;
+using ui::test::RangeOf;
 
 constexpr const char* kMouseLayout = "XML\\DeviceXml\\mousedevice.xml";
 constexpr int kButtonCount = 11;
@@ -147,8 +149,8 @@ TEST_F(MousePage, CursorTabHasFiveStageRowsTheReportRateAndRestore) {
         EXPECT_EQ(slider.Kind(), ui::ControlKind::Slider) << n;
         EXPECT_EQ(edit.Kind(), ui::ControlKind::Edit) << n;
         EXPECT_EQ(colour.Kind(), ui::ControlKind::Button) << n;
-        EXPECT_EQ(slider.Minimum(), 0) << n;
-        EXPECT_GT(slider.Maximum(), 0) << n;
+        EXPECT_EQ(RangeOf(slider).Minimum(), 0) << n;
+        EXPECT_GT(RangeOf(slider).Maximum(), 0) << n;
         EXPECT_FALSE(edit.IsResourceText()) << "typed DPI is no language key";
         EXPECT_TRUE(colours.insert(colour.BackgroundColour()).second)
             << "stage " << n << " shows its own colour";
@@ -190,8 +192,8 @@ TEST_F(MousePage, SystemTabHasThePointerSettingsWithTheirRanges) {
         const ui::Control& slider = Find(c.name);
         EXPECT_EQ(slider.Kind(), ui::ControlKind::Slider) << c.name;
         EXPECT_TRUE(options.Contains(&slider)) << c.name;
-        EXPECT_EQ(slider.Minimum(), c.minimum) << c.name;
-        EXPECT_EQ(slider.Maximum(), c.maximum) << c.name;
+        EXPECT_EQ(RangeOf(slider).Minimum(), c.minimum) << c.name;
+        EXPECT_EQ(RangeOf(slider).Maximum(), c.maximum) << c.name;
     }
     for (const char* name : {"pointer_precision_check", "scrolls_page_check"}) {
         EXPECT_EQ(Find(name).Kind(), ui::ControlKind::Check) << name;

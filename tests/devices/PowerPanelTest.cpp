@@ -2,9 +2,12 @@
 #include "DiscoveryTestSupport.h"
 #include "devices/CMpDevicePowerUI.h"
 #include "ui/Control.h"
+#include "ui/FamilyAccess.h"
 
 namespace velkor::test {
 namespace {
+
+using ui::test::RangeOf;
 
 class PanelCreator final : public ui::ControlCreator {
 public:
@@ -40,7 +43,7 @@ TEST_F(PowerPanel, LevelChargeStateAndWirelessMark) {
     Part("device_wuxian_logo").SetVisible(true);
     Show({87, 2, 0, 0, 0, 0});
     EXPECT_EQ(Part("device_power_value").Text(), "87%");
-    EXPECT_EQ(Part("device_Power_progress").Value(), 13);
+    EXPECT_EQ(RangeOf(Part("device_Power_progress")).Value(), 13);
     EXPECT_EQ(Part("device_power_status").BackgroundImage(), "file='power/power.png'");
     EXPECT_FALSE(Part("device_wuxian_logo").IsVisible());
 
@@ -77,7 +80,7 @@ TEST_F(PowerPanel, OddInputIsShownSafely) {
     m_panel->SetKind(DeviceClass::Mouse, 0);
     Show({250, 0, 0, 1});
     EXPECT_EQ(Part("device_power_value").Text(), "100%") << "a level above 100 % shows as full";
-    EXPECT_EQ(Part("device_Power_progress").Value(), 0);
+    EXPECT_EQ(RangeOf(Part("device_Power_progress")).Value(), 0);
     Show({30}); // padded: state 0, wired
     EXPECT_EQ(Part("device_power_status").BackgroundImage(), "file='power/powered.png'");
     EXPECT_FALSE(Part("device_wuxian_logo").IsVisible());

@@ -9,6 +9,7 @@
 #include "support/ScratchFolder.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/Dispatcher.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
 
@@ -19,6 +20,8 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::SelectableOf;
 
 std::string Skin() {
     return (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "skin").lexically_normal().string();
@@ -83,7 +86,7 @@ protected:
 };
 
 bool Selected(ui::Window& w, const std::string& name) {
-    return w.FindControl(name)->IsSelected();
+    return SelectableOf(w.FindControl(name)).IsSelected();
 }
 
 int SelectedEqOptions(ui::Window& w) {

@@ -4,6 +4,7 @@
 #include "keys/CKeySetControlUI.h"
 #include "keys/KeySetPanelRouter.h"
 #include "ui/Control.h"
+#include "ui/FamilyAccess.h"
 #include "ui/Notification.h"
 #include "ui/memory/MemoryToolkit.h"
 
@@ -17,6 +18,9 @@
 
 namespace velkor {
 namespace {
+
+using ui::test::ListOf;
+using ui::test::PagesOf;
 
 std::string SkinFolder() {
     const std::filesystem::path here = std::filesystem::path(__FILE__).lexically_normal();
@@ -64,7 +68,7 @@ public:
     }
     // Selects the function-list item of `page`.
     void ChoosePage(int page) {
-        ui::Control& combo = C(CKeySetControlUI::kFunctionCombo);
+        ui::ListControl& combo = ListOf(C(CKeySetControlUI::kFunctionCombo));
         for (int i = 0; i < combo.ItemCount(); ++i) {
             if (combo.ItemUserData(i) == std::to_string(page)) {
                 combo.SelectItem(i, false);
@@ -111,7 +115,7 @@ TEST_P(ShowAndBuild, OpensOnItsPageAndBuildsBack) {
     }
     EXPECT_TRUE(C(CKeySetControlUI::kLayout).IsVisible());
     EXPECT_EQ(m_panel->SelectedPage(), c.page);
-    EXPECT_EQ(C(CKeySetControlUI::kPages).CurrentPage(), c.page);
+    EXPECT_EQ(PagesOf(C(CKeySetControlUI::kPages)).CurrentPage(), c.page);
     if (c.edit) {
         c.edit(*this);
     }
@@ -133,11 +137,11 @@ INSTANTIATE_TEST_SUITE_P(
         ShowBuildCase{"RightShiftShowsShiftAndSavesLeftShift", DeviceClass::Keyboard, F(0x20, 0x20, 0x04), kKeyA, 0, 6,
                       F(0x20, 0x02, 0x04), [](KeySetPanel& t) { EXPECT_EQ(t.m_panel->ModifierOption(), 2); }},
         ShowBuildCase{"CtrlCSelectsFifthShortcut", DeviceClass::Keyboard, F(0x20, 0x10, 0x06), kKeyA, 0, 11, F(0x20, 0x10, 0x06),
-                      [](KeySetPanel& t) { EXPECT_EQ(t.C("keyset_combokey_combo").SelectedIndex(), 4); }},
+                      [](KeySetPanel& t) { EXPECT_EQ(ListOf(t.C("keyset_combokey_combo")).SelectedIndex(), 4); }},
         // Nothing selected on a table page: the key keeps what it has.
         ShowBuildCase{"CtrlQOpensShortcutPageWithNothingSelectedAndKeepsIt", DeviceClass::Keyboard, F(0x20, 0x10, 0x14), kKeyA, 0,
                       11, F(0x20, 0x10, 0x14),
-                      [](KeySetPanel& t) { EXPECT_EQ(t.C("keyset_combokey_combo").SelectedIndex(), -1); }},
+                      [](KeySetPanel& t) { EXPECT_EQ(ListOf(t.C("keyset_combokey_combo")).SelectedIndex(), -1); }},
         ShowBuildCase{"TwoModifierBitsShowOption0AndAreDropped", DeviceClass::Keyboard, F(0x20, 0x03, 0x05), kKeyA, 0, 6,
                       F(0x20, 0, 0x05),
                       [](KeySetPanel& t) {
@@ -172,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShowBuildCase{
             "MacroIndexEqualToCountSelectsNothing", DeviceClass::Mouse, F(0x71, 2, 3), F(0x10, 1, 0), 2, 9, F(0x71, 2, 3),
             [](KeySetPanel& t) {
-                EXPECT_EQ(t.C("keyset_macro_combo").SelectedIndex(), -1);
+                EXPECT_EQ(ListOf(t.C("keyset_macro_combo")).SelectedIndex(), -1);
                 EXPECT_FALSE(t.C("keyset_macro_cycle_layout").IsVisible());
             }},
         ShowBuildCase{"MacroRepeatShowsCycleRow", DeviceClass::Mouse, F(0x71, 0, 7), F(0x10, 1, 0), 1, 9, F(0x71, 0, 9),
@@ -188,7 +192,7 @@ TEST_F(KeySetPanel, PlayMode4ShowsTheRepeatRowOthersHideIt) {
     m_panel->SetDeviceKind(DeviceClass::Mouse);
     ChoosePage(kPageMacro);
     for (int mode = 0; mode <= 4; ++mode) {
-        C(CKeySetControlUI::kPlayModeCombo).SelectItem(mode, false);
+        ListOf(C(CKeySetControlUI::kPlayModeCombo)).SelectItem(mode, false);
         m_panel->ShowPlayModeRow();
         EXPECT_EQ(C("keyset_macro_cycle_layout").IsVisible(), mode == 4) << mode;
     }

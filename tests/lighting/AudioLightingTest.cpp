@@ -7,6 +7,7 @@
 #include "lighting/MusicWnd.h"
 #include "platform/JsonFileHelper.h"
 #include "support/ScratchFolder.h"
+#include "ui/FamilyAccess.h"
 
 #include <climits>
 #include <fstream>
@@ -14,6 +15,10 @@
 namespace velkor::test {
 namespace {
 
+using ui::test::ListOf;
+using ui::test::RangeOf;
+using ui::test::SelectableOf;
+using ui::test::WaveformOf;
 using Controls = AudioLightControls;
 
 // Notes what would go to the capture tool.
@@ -87,7 +92,7 @@ protected:
 };
 
 TEST_F(AudioPanel, TheStyleComboHasSevenItemsAndStyle3DisablesTheColourLayouts) {
-    ASSERT_EQ(C(Controls::kCombo).ItemCount(), 7);
+    ASSERT_EQ(ListOf(C(Controls::kCombo)).ItemCount(), 7);
     for (int style : {3, 1, 3, 6}) {
         TakeLog();
         ASSERT_TRUE(m_user.ChooseItem(C(Controls::kCombo), style));
@@ -100,15 +105,15 @@ TEST_F(AudioPanel, TheStyleComboHasSevenItemsAndStyle3DisablesTheColourLayouts) 
 
 TEST_F(AudioPanel, ShowingARecordSelectsTheTargetAndShowsItsColour) {
     Set(Words(4, 0x010203, 0x0A141E, true, true));
-    EXPECT_EQ(C(Controls::kCombo).SelectedIndex(), 4);
-    EXPECT_TRUE(C(Controls::kForegroundOption).IsSelected());
-    EXPECT_FALSE(C(Controls::kBackgroundOption).IsSelected());
-    EXPECT_TRUE(C(Controls::kMulticolourCheck).IsSelected());
+    EXPECT_EQ(ListOf(C(Controls::kCombo)).SelectedIndex(), 4);
+    EXPECT_TRUE(SelectableOf(C(Controls::kForegroundOption)).IsSelected());
+    EXPECT_FALSE(SelectableOf(C(Controls::kBackgroundOption)).IsSelected());
+    EXPECT_TRUE(SelectableOf(C(Controls::kMulticolourCheck)).IsSelected());
     EXPECT_EQ(C(Controls::kEdits[1]).Text(), "20");
     EXPECT_EQ(C(Controls::kSwatch).BackgroundColour(), 0xFF0A141Eu);
     EXPECT_EQ(C(Controls::kPalette).BackgroundColour(), 0xFF0A141Eu);
     Set(Words(4, 0x010203, 0x0A141E, true, false));
-    EXPECT_TRUE(C(Controls::kBackgroundOption).IsSelected());
+    EXPECT_TRUE(SelectableOf(C(Controls::kBackgroundOption)).IsSelected());
     EXPECT_EQ(C(Controls::kEdits[2]).Text(), "3");
 }
 
@@ -164,8 +169,9 @@ TEST_P(AudioTarget, FollowsTheOptionsAndTheStoredTarget) {
     const TargetCase c = GetParam();
     Controls controls(PanelOf(*m_keyboard).Panel());
     controls.Show(Words(0, 0, 0, false, c.stored).Values());
-    C(c.background ? Controls::kBackgroundOption : Controls::kForegroundOption).SetSelected(true, false);
-    ASSERT_EQ(C(Controls::kForegroundOption).IsSelected(), c.foreground);
+    SelectableOf(C(c.background ? Controls::kBackgroundOption : Controls::kForegroundOption))
+        .SetSelected(true, false);
+    ASSERT_EQ(SelectableOf(C(Controls::kForegroundOption)).IsSelected(), c.foreground);
     AudioLightValues values{};
     ASSERT_TRUE(controls.Read(false, values));
     EXPECT_EQ(AudioLightWords::From(values).targetForeground, c.expected);
@@ -200,7 +206,7 @@ TEST_F(AudioPanel, TheWaveformShowsEveryThirdFrameClampedAtMost30TimesASecondOnl
     }
     EXPECT_GE(paints, 25);
     EXPECT_LE(paints, 30);
-    const std::vector<int16_t> shown = C(CAudioRecordUI::kName).Waveform();
+    const std::vector<int16_t> shown = WaveformOf(C(CAudioRecordUI::kName)).Waveform();
     ASSERT_EQ(shown.size(), 500u);
     EXPECT_EQ(shown[0], 8192);
     EXPECT_EQ(shown[1], 5);
@@ -296,11 +302,11 @@ TEST_F(MusicWindow, EditsTheStylesAndAnEmptiedNameBecomesTheDefault) {
     record.colours[1] = {1, 2, 3};
     record.colours[3] = {4, 5, 6};
     const int result = Open(record, [&](ui::Window& window) {
-        EXPECT_EQ(In(window, "audio_g_slider").Value(), 2) << "style 1's colour";
-        EXPECT_EQ(In(window, "audio_g_slider").Maximum(), 9);
-        EXPECT_TRUE(In(window, "audio_select_tab2").IsSelected());
+        EXPECT_EQ(RangeOf(In(window, "audio_g_slider")).Value(), 2) << "style 1's colour";
+        EXPECT_EQ(RangeOf(In(window, "audio_g_slider")).Maximum(), 9);
+        EXPECT_TRUE(SelectableOf(In(window, "audio_select_tab2")).IsSelected());
         m_user.Click(In(window, "audio_select_tab4"));
-        EXPECT_EQ(In(window, "audio_b_slider").Value(), 6);
+        EXPECT_EQ(RangeOf(In(window, "audio_b_slider")).Value(), 6);
         m_user.StepSlider(In(window, "audio_r_slider"), 9);
         m_user.Type(In(window, "audio_edit_name3"), "");
         m_user.Focus(In(window, "audio_edit_name1"));

@@ -5,6 +5,7 @@
 #include "LightingTestSupport.h"
 #include "lighting/CColorSelectWnd.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 
 #include <fstream>
 #include <functional>
@@ -14,6 +15,7 @@ namespace velkor::test {
 namespace {
 
 using ui::MemoryWindow;
+using ui::test::SelectableOf;
 
 std::string ShippedOptions() {
     return (std::filesystem::path(SkinFolder()).parent_path() / "DefaultData" / kColourOptionFileName)
@@ -158,7 +160,7 @@ TEST_F(ColourSelect, AFilledSlotFollowsThePaletteAndAnEmptyOneIsFilled) {
         OptionsText("4", "3", {{"FFFFFFFF", ""}, {"FFFFFFFF", ""}, {"FFFFFFFF", ""}, {"FF112233", "1"}}));
     Open(0xFF000000u, [&](MemoryWindow& window) {
         ui::Control& slot3 = In(window, "collect_color_option_3");
-        EXPECT_TRUE(slot3.IsSelected());
+        EXPECT_TRUE(SelectableOf(slot3).IsSelected());
         EXPECT_EQ(slot3.BackgroundColour(), 0xFF112233u);
         EXPECT_TRUE(m_user.PickColour(In(window, "Pallet"), 0xFFA0B1C2u));
         EXPECT_EQ(slot3.BackgroundColour(), 0xFFA0B1C2u);
@@ -189,7 +191,7 @@ TEST_F(ColourSelect, AFilledSlotFollowsThePaletteAndAnEmptyOneIsFilled) {
 TEST_F(ColourSelect, APresetSetsEverythingAndFillsTheSelectedSlot) {
     WriteUserFile(OptionsText("4", "0", {}));
     Open(0xFF000000u, [&](MemoryWindow& window) {
-        EXPECT_TRUE(In(window, "color_option_4").IsSelected());
+        EXPECT_TRUE(SelectableOf(In(window, "color_option_4")).IsSelected());
         Click(window, "color_option_7");
         EXPECT_EQ(m_dialog->CurrentColour(), 0xFF0080FFu);
         EXPECT_EQ(In(window, "color_show_btn").BackgroundColour(), 0xFF0080FFu);
@@ -255,8 +257,9 @@ TEST_P(ColourSelectFile, OpeningReadsWhatIsSoundAndCancellingWritesNothing) {
         WriteUserFile(*param.userFile);
     }
     Open(0xFF000000u, [&](MemoryWindow& window) {
-        EXPECT_TRUE(In(window, ui::FamilyName("color_option_", param.preset)).IsSelected());
-        EXPECT_TRUE(In(window, ui::FamilyName("collect_color_option_", param.slot)).IsSelected());
+        EXPECT_TRUE(SelectableOf(In(window, ui::FamilyName("color_option_", param.preset))).IsSelected());
+        EXPECT_TRUE(
+            SelectableOf(In(window, ui::FamilyName("collect_color_option_", param.slot))).IsSelected());
         EXPECT_EQ(In(window, "collect_color_option_1").UserData(), param.slot1Filled ? "1" : "");
         Click(window, "closebtn");
     });
@@ -332,7 +335,7 @@ TEST_F(ColourSelect, TheScaleIsOneOfTheAcceptedOnesAndTheMulticolourChoiceIsHidd
     m_user.ChangeDpi(window, 48);
     EXPECT_EQ(window.Dpi(), 48);
     EXPECT_FALSE(window.FindControl("7color")->IsVisible());
-    EXPECT_FALSE(window.FindControl("7color")->IsSelected());
+    EXPECT_FALSE(SelectableOf(window.FindControl("7color")).IsSelected());
     EXPECT_FALSE(m_dialog->Multicolour());
 
     // Where the choice is offered, it shows the multicolour picture until a colour is chosen.
@@ -344,7 +347,7 @@ TEST_F(ColourSelect, TheScaleIsOneOfTheAcceptedOnesAndTheMulticolourChoiceIsHidd
     EXPECT_EQ(window.FindControl("color_show_btn")->BackgroundImage(), CColorSelectWnd::kMulticolourImage);
     ASSERT_TRUE(m_user.PickColour(*window.FindControl("Pallet"), 0xFF445566u));
     EXPECT_FALSE(m_dialog->Multicolour());
-    EXPECT_FALSE(window.FindControl("7color")->IsSelected());
+    EXPECT_FALSE(SelectableOf(window.FindControl("7color")).IsSelected());
     EXPECT_EQ(window.FindControl("color_show_btn")->BackgroundImage(), "");
 }
 

@@ -3,9 +3,15 @@
 // commit sequence, driven as a user would through the router.
 #include "LightingTestSupport.h"
 #include "lighting/LightPanelRouter.h"
+#include "ui/FamilyAccess.h"
 
 namespace velkor::test {
 namespace {
+
+using ui::test::ListOf;
+using ui::test::PagesOf;
+using ui::test::RangeOf;
+using ui::test::SelectableOf;
 
 class LightPanel : public LightingFixture {
 protected:
@@ -48,8 +54,9 @@ TEST_F(LightPanel, AHiddenModeKeepsItsNumber) {
     CLightControlUI& panel = PanelOf(*m_keyboard);
     panel.FillModeList({"m0", "m1", "m2", "m3", "m4"}, {1, 1, 0, 1, 1}, 4, 4);
     ui::Control& combo = Control(*m_keyboard, CLightControlUI::kModeCombo);
-    ASSERT_EQ(combo.ItemCount(), 4) << "the hidden mode has no row";
-    EXPECT_EQ(combo.ItemText(2), "m3");
+    ui::ListControl& rows = ListOf(combo);
+    ASSERT_EQ(rows.ItemCount(), 4) << "the hidden mode has no row";
+    EXPECT_EQ(rows.ItemText(2), "m3");
     EXPECT_TRUE(combo.IsResourceText());
 
     ASSERT_TRUE(m_user.ChooseItem(combo, 2));
@@ -59,7 +66,7 @@ TEST_F(LightPanel, AHiddenModeKeepsItsNumber) {
     LightInfoRecord record = m_keyboard->State().LightRecord();
     record.selectItem = 2;
     panel.ShowLightInfo(record);
-    EXPECT_EQ(combo.SelectedIndex(), -1);
+    EXPECT_EQ(rows.SelectedIndex(), -1);
     EXPECT_EQ(panel.CurrentMode(), 2) << "a stored profile can still select the hidden mode";
     record.selectItem = 9;
     panel.ShowLightInfo(record);
@@ -76,12 +83,13 @@ TEST_F(LightPanel, KeyboardModesThatHideTheSpeedGroupShowItAgainWhenLeft) {
         EXPECT_EQ(Shown(CLightControlUI::kZzccLayout), mode == 17);
         EXPECT_EQ(Shown(CLightControlUI::kCustomLayout), mode == 19);
         EXPECT_EQ(Shown(CLightControlUI::kAudioLayout), mode == 29);
-        EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kColourPages).CurrentPage(), mode == 29 ? 1 : 0);
+        EXPECT_EQ(PagesOf(Control(*m_keyboard, CLightControlUI::kColourPages)).CurrentPage(),
+                  mode == 29 ? 1 : 0);
         panel.SelectMode(7);
         EXPECT_TRUE(Shown(CLightControlUI::kSpeedLayout)) << "after " << mode;
         EXPECT_FALSE(Shown(CLightControlUI::kZzccLayout) || Shown(CLightControlUI::kCustomLayout) ||
                      Shown(CLightControlUI::kAudioLayout));
-        EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kColourPages).CurrentPage(), 0);
+        EXPECT_EQ(PagesOf(Control(*m_keyboard, CLightControlUI::kColourPages)).CurrentPage(), 0);
     }
     // Mode 20 disables every group like a mode outside the table.
     for (int mode : {20, 31, 200}) {
@@ -145,16 +153,16 @@ TEST_F(LightPanel, ShowLightInfoFillsEveryControl) {
     record.blue = 0x56;
     record.ledMode = 2;
     PanelOf(*m_keyboard).ShowLightInfo(record);
-    EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kModeCombo).SelectedIndex(), 21);
-    EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kBrightnessSlider).Value(), 3);
-    EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kSpeedSlider).Value(), 2);
+    EXPECT_EQ(ListOf(Control(*m_keyboard, CLightControlUI::kModeCombo)).SelectedIndex(), 21);
+    EXPECT_EQ(RangeOf(Control(*m_keyboard, CLightControlUI::kBrightnessSlider)).Value(), 3);
+    EXPECT_EQ(RangeOf(Control(*m_keyboard, CLightControlUI::kSpeedSlider)).Value(), 2);
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kEditGreen).Text(), "52");
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kPalette).BackgroundColour(), 0xFF123456u);
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kSwatch).BackgroundColour(), 0xFF123456u);
-    EXPECT_TRUE(Control(*m_keyboard, CLightControlUI::kSevenColorCheck).IsSelected());
-    EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kZzccCombo).SelectedIndex(), 2);
-    EXPECT_TRUE(Control(*m_keyboard, CLightControlUI::kLeftCheck).IsSelected());
-    EXPECT_FALSE(Control(*m_keyboard, CLightControlUI::kRightCheck).IsSelected());
+    EXPECT_TRUE(SelectableOf(Control(*m_keyboard, CLightControlUI::kSevenColorCheck)).IsSelected());
+    EXPECT_EQ(ListOf(Control(*m_keyboard, CLightControlUI::kZzccCombo)).SelectedIndex(), 2);
+    EXPECT_TRUE(SelectableOf(Control(*m_keyboard, CLightControlUI::kLeftCheck)).IsSelected());
+    EXPECT_FALSE(SelectableOf(Control(*m_keyboard, CLightControlUI::kRightCheck)).IsSelected());
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kLeftCheck).Text(), "light_set_up_to_down_text");
     EXPECT_TRUE(TakeLog().empty()) << "showing commits nothing";
 }
@@ -208,7 +216,7 @@ TEST_F(LightPanel, ColourEditsClampStoreAndClearMultiColor) {
     EXPECT_EQ(m_keyboard->State().LightRecord().green, 255);
     EXPECT_EQ(m_keyboard->State().LightRecord().multiColor, 0);
     EXPECT_FALSE(IsSynchronised(*m_keyboard));
-    EXPECT_FALSE(Control(*m_keyboard, CLightControlUI::kSevenColorCheck).IsSelected());
+    EXPECT_FALSE(SelectableOf(Control(*m_keyboard, CLightControlUI::kSevenColorCheck)).IsSelected());
     EXPECT_EQ(Control(*m_keyboard, CLightControlUI::kSwatch).BackgroundColour(), 0xFF0AFF00u);
     EXPECT_EQ(TakeLog(), (std::vector<std::string>{"kb:SetLightInfo", "kb:Save", "kb:Apply", "kb:Send"}));
     EXPECT_EQ(m_keyboard->lastSend, (std::vector<int>{0, 0, 1, 1920, 1080}));
@@ -254,7 +262,7 @@ TEST_F(LightPanel, SlidersChecksAndCombosCommitTheirByte) {
     EXPECT_EQ(m_keyboard->State().LightRecord().fx, 0);
     ASSERT_TRUE(m_user.Click(Control(*m_keyboard, CLightControlUI::kRightCheck)));
     EXPECT_EQ(m_keyboard->State().LightRecord().fx, 0);
-    EXPECT_TRUE(Control(*m_keyboard, CLightControlUI::kRightCheck).IsSelected());
+    EXPECT_TRUE(SelectableOf(Control(*m_keyboard, CLightControlUI::kRightCheck)).IsSelected());
 
     PanelOf(*m_keyboard).SelectMode(17);
     SetSynchronised(*m_keyboard, true);

@@ -4,6 +4,7 @@
 #include "devices/LightTables.h"
 #include "lighting/LightPanelRouter.h"
 #include "platform/Trace.h"
+#include "ui/FamilyAccess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +13,8 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::RangeOf;
 
 class SameModeGroup : public LightingFixture {
 protected:
@@ -57,7 +60,7 @@ TEST_F(SameModeGroup, AKeyboardInMode6PutsEveryOpenDeviceInTheSteadyEffect) {
         EXPECT_EQ(record.blue, 50);
         EXPECT_TRUE(IsSynchronised(*device));
         EXPECT_EQ(PanelOf(*device).CurrentMode(), 3) << "shown on its panel";
-        EXPECT_EQ(Control(*device, CLightControlUI::kBrightnessSlider).Value(), 3);
+        EXPECT_EQ(RangeOf(Control(*device, CLightControlUI::kBrightnessSlider)).Value(), 3);
     }
     EXPECT_EQ(keyboard.State().LightRecord().selectItem, 6);
     EXPECT_TRUE(IsSynchronised(keyboard));

@@ -1,11 +1,14 @@
 // The macro panel built from the program's layout, on a library in a temporary folder.
 #include "MacroTestSupport.h"
 #include "macros/MacroFiles.h"
+#include "ui/FamilyAccess.h"
 
 #include <regex>
 
 namespace velkor::test {
 namespace {
+
+using ui::test::ListOf;
 
 const std::regex kTimeStamp(R"(\d{4}_\d{2}_\d{2}_\d{2}_\d{2}_\d{2}_\d{3})");
 
@@ -22,7 +25,7 @@ TEST_F(MacroPanelTest, TheFirstMacroOfAFreshDeviceHasATimeStampGuidAndNoFileYet)
     EXPECT_TRUE(std::regex_match(guid, kTimeStamp)) << guid;
     EXPECT_FALSE(std::filesystem::exists(MacFile(guid)));
     EXPECT_EQ(m_panel->GetSelectedMacro(), 0);
-    EXPECT_EQ(Part("macro_name_list").ItemUserData(0), guid);
+    EXPECT_EQ(ListOf(Part("macro_name_list")).ItemUserData(0), guid);
     for (const char* name : {"macro_action_layout", "mouse_move_layout", "macro_btn_export",
                              "macro_btn_name_sub", "macro_btn_name_edit"}) {
         EXPECT_TRUE(Part(name).IsEnabled()) << name;
@@ -81,7 +84,7 @@ TEST_F(MacroPanelTest, RenameRefusesTakenAndBlankNamesAndNeedsASelection) {
     Part("macro_edit_macroname").SetText("  burst ");
     EXPECT_EQ(m_panel->RenameMacro(index), "burst");
     EXPECT_EQ(index, 0);
-    EXPECT_EQ(Part("macro_name_list").ItemText(0), "burst");
+    EXPECT_EQ(ListOf(Part("macro_name_list")).ItemText(0), "burst");
     EXPECT_EQ(Part("macro_edit_macroname").Text(), "");
     const Json::Value entry = ReadJson(IndexPath())["MacroInfo"][0];
     EXPECT_EQ(entry["MacroName"].asString(), "burst");
@@ -97,7 +100,7 @@ TEST_F(MacroPanelTest, SaveNormalisesEveryDelayFieldAndShowsLongDelaysAsTheMaxim
     WriteMacro("g0", events);
     Select(0);
     ASSERT_EQ(m_panel->EventCount(), 3);
-    const ui::Control* left = Part("macro_action_list").ItemControl(2);
+    const ui::Control* left = ListOf(Part("macro_action_list")).ItemControl(2);
     EXPECT_EQ(left->FindChild("macro_action_name")->Text(), "mouse_key_left");
     EXPECT_EQ(left->FindChild("macro_action_name")->StyleClass(), "macro_label_mouse_style");
     EXPECT_EQ(left->FindChild("macro_action_value")->Text(), "macro_action_down_text");
@@ -125,7 +128,7 @@ TEST_F(MacroPanelTest, SaveStopsAtTheFirstRowWithoutAnEvent) {
     ASSERT_TRUE(m_panel->AppendEvent(Event("down", 10, 5, "10")));
     ASSERT_TRUE(m_panel->AppendEvent(Event("up", 10, 5, "10")));
     ASSERT_TRUE(m_panel->AppendEvent(Event("down", 10, 6, "10")));
-    Part("macro_action_list").SetItemUserData(1, "");
+    ListOf(Part("macro_action_list")).SetItemUserData(1, "");
     ASSERT_TRUE(m_panel->SaveMacro());
     EXPECT_EQ(ReadJson(MacFile("g0"))["Events"].size(), 1u);
 }
@@ -169,7 +172,7 @@ TEST_F(MacroPanelTest, ExportAndImportCopyTheFileByteForByte) {
     EXPECT_NE(guid, "g0");
     EXPECT_EQ(ReadBytes(MacFile(guid)), ReadBytes(exported));
     EXPECT_EQ(ReadJson(MacFile(guid))["MacroName"].asString(), "fire") << "the file keeps its own name";
-    EXPECT_EQ(Part("macro_name_list").ItemText(1), "macro_1");
+    EXPECT_EQ(ListOf(Part("macro_name_list")).ItemText(1), "macro_1");
     EXPECT_EQ(m_panel->EventCount(), 2);
 
     // A macro never saved exports as the file a save would write.
@@ -200,7 +203,7 @@ TEST_F(MacroPanelTest, DamagedMacroFilesReadWithoutLosingUnknownEvents) {
     WriteMacro("g1", events);
     Select(1);
     ASSERT_EQ(m_panel->EventCount(), 3);
-    const ui::Control* unknown = Part("macro_action_list").ItemControl(0);
+    const ui::Control* unknown = ListOf(Part("macro_action_list")).ItemControl(0);
     EXPECT_EQ(unknown->FindChild("macro_action_name")->Text(), "");
     EXPECT_EQ(unknown->FindChild("macro_action_value")->Text(), "macro_action_down_text");
     ASSERT_TRUE(m_panel->SaveMacro());

@@ -3,11 +3,14 @@
 #include "MacroTestSupport.h"
 #include "macros/MacroPanelRouter.h"
 #include "support/ScriptedPrompts.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryControl.h"
 #include "ui/memory/MemoryUser.h"
 
 namespace velkor::test {
 namespace {
+
+using ui::test::ListOf;
 
 class MacroEditorTest : public MacroPanelTest {
 protected:
@@ -42,7 +45,9 @@ protected:
         return events;
     }
     ui::Control& List() { return Part("macro_action_list"); }
-    ui::Control& Cell(int row, std::string_view name) { return *List().ItemControl(row)->FindChild(name); }
+    ui::Control& Cell(int row, std::string_view name) {
+        return *ListOf(List()).ItemControl(row)->FindChild(name);
+    }
     // "Button:delay field" of every row.
     std::string Shown() {
         std::string shown;
@@ -78,7 +83,7 @@ TEST_F(MacroEditorTest, RowsShowTheirEventAndTheirDelayField) {
     ui::Control& delay = Cell(4, "macro_delay");
     EXPECT_EQ(delay.Text(), "65535");
     EXPECT_EQ(delay.BackgroundColour(), 0xFF444444u);
-    EXPECT_EQ(List().ItemControl(0)->Name(), "macro_action");
+    EXPECT_EQ(ListOf(List()).ItemControl(0)->Name(), "macro_action");
     // The field is the delay: leaving it saves what it shows.
     m_user.Type(Cell(1, "macro_delay"), "0025");
     m_user.Focus(Cell(2, "macro_delay"));
@@ -98,11 +103,11 @@ TEST_P(ListButtons, MoveOrRemoveTheSelectedRowWithItsOwnDelay) {
     const ListCase& c = GetParam();
     // An unsaved delay moves with its row; its neighbours keep theirs.
     Cell(1, "macro_delay").SetText("21");
-    List().SelectItem(c.selected, false);
+    ListOf(List()).SelectItem(c.selected, false);
     ASSERT_TRUE(m_user.Click(Part(c.button)));
     EXPECT_EQ(Shown(), c.rows);
     EXPECT_EQ(Saved(), c.rows);
-    EXPECT_EQ(List().SelectedIndex(), c.selectedAfter);
+    EXPECT_EQ(ListOf(List()).SelectedIndex(), c.selectedAfter);
     EXPECT_EQ(m_keySavingEnabled, 1);
 }
 
@@ -118,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ListButtons,
                                            ListCase{"macro_btn_deleteall", 2, "", -1}));
 
 TEST_F(MacroEditorTest, AMovementDistanceIsOneByteAndShownAsStored) {
-    List().SelectItem(0, false);
+    ListOf(List()).SelectItem(0, false);
     m_user.Type(Part("mouse_y_up_edit"), "300");
     ASSERT_TRUE(m_user.Click(Part("macro_inset_moveupkey_btn")));
     const Json::Value event = ParseText(m_panel->EventText(1));
@@ -132,21 +137,21 @@ TEST_F(MacroEditorTest, AMovementDistanceIsOneByteAndShownAsStored) {
 }
 
 TEST_F(MacroEditorTest, TheRowMenuInsertsAClickAfterItsRowAndStartsRecordings) {
-    auto& row = static_cast<ui::MemoryControl&>(*List().ItemControl(3));
+    auto& row = static_cast<ui::MemoryControl&>(*ListOf(List()).ItemControl(3));
     row.Raise(ui::kNotifyMenu);
     ui::Menu* menu = m_router->EventMenu();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(List().SelectedIndex(), 3);
+    EXPECT_EQ(ListOf(List()).SelectedIndex(), 3);
     ASSERT_TRUE(m_user.ChooseMenuItem(*menu, "left_click"));
     EXPECT_EQ(Shown(), "4:10 5:20 6:30 7:40 1:50 1:50 2:65535");
     EXPECT_EQ(ParseText(m_panel->EventText(4))["Action"].asString(), "down");
     EXPECT_EQ(ParseText(m_panel->EventText(5))["Action"].asString(), "up");
-    EXPECT_EQ(List().SelectedIndex(), 5);
+    EXPECT_EQ(ListOf(List()).SelectedIndex(), 5);
     EXPECT_EQ(Saved(), Shown());
 
     row.Raise(ui::kNotifyMenu);
     ASSERT_TRUE(m_user.ChooseMenuItem(*m_router->EventMenu(), "redio_previous_ignore_time"));
-    static_cast<ui::MemoryControl&>(*List().ItemControl(0)).Raise(ui::kNotifyMenu);
+    static_cast<ui::MemoryControl&>(*ListOf(List()).ItemControl(0)).Raise(ui::kNotifyMenu);
     ASSERT_TRUE(m_user.ChooseMenuItem(*m_router->EventMenu(), "macro_action_edit"));
     EXPECT_EQ(m_recordings, (std::vector<std::pair<int, int>>{{3, 8}, {3, 32}}));
 }

@@ -4,6 +4,7 @@
 #include "macros/CMacroControlUI.h"
 #include "platform/JsonFileHelper.h"
 #include "support/ScratchFolder.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryToolkit.h"
 
 #include <gtest/gtest.h>
@@ -118,7 +119,7 @@ protected:
         WriteJson(MacFile(guid), document);
     }
     void Select(int row) {
-        Part("macro_name_list").SelectItem(row, false);
+        ui::test::ListOf(Part("macro_name_list")).SelectItem(row, false);
         m_panel->SelectMacro();
     }
 

@@ -4,6 +4,7 @@
 #include "macros/CShootControlUI.h"
 #include "macros/ShootPanelRouter.h"
 #include "support/ScriptedPrompts.h"
+#include "ui/FamilyAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::SelectableOf;
 
 std::string ShippedDefaults() {
     return (std::filesystem::path(SkinFolder()).parent_path() / "DefaultData").string() + "/";
@@ -73,8 +76,8 @@ TEST_F(ShootPanelTest, SavingBulletTwoWritesItsSixEventsOnly) {
     Type("bullet_x_eidt", "3");
     Type("bullet_y_eidt", "12");
     Type("bullet_delay_eidt", "95");
-    Part("bullet_x_check").SetSelected(true, false);
-    Part("bullet_y_check").SetSelected(false, false);
+    SelectableOf(Part("bullet_x_check")).SetSelected(true, false);
+    SelectableOf(Part("bullet_y_check")).SetSelected(false, false);
     ASSERT_TRUE(m_panel->SaveBullet());
 
     const Json::Value after = ReadJson(UserFile(0));
@@ -99,13 +102,13 @@ TEST_F(ShootPanelTest, PreviousAndNextStopAtTheEnds) {
     m_panel->NextBullet();
     EXPECT_EQ(m_panel->SelectedBullet(), 29);
     EXPECT_EQ(Part("bullet_select_index").Text(), "30");
-    EXPECT_TRUE(Part("bullet_op_29").IsSelected());
+    EXPECT_TRUE(SelectableOf(Part("bullet_op_29")).IsSelected());
     m_panel->SelectBullet(0);
     m_panel->PreviousBullet();
     EXPECT_EQ(m_panel->SelectedBullet(), 0);
     EXPECT_EQ(Part("bullet_select_index").Text(), "1");
-    EXPECT_TRUE(Part("bullet_op_0").IsSelected());
-    EXPECT_FALSE(Part("bullet_op_29").IsSelected());
+    EXPECT_TRUE(SelectableOf(Part("bullet_op_0")).IsSelected());
+    EXPECT_FALSE(SelectableOf(Part("bullet_op_29")).IsSelected());
 }
 
 struct SwitchCase {
@@ -127,7 +130,7 @@ TEST_P(ShootCommitTest, ShownChangesReachTheFileBeforeASwitch) {
         Type(GetParam().edit, GetParam().text);
     }
     if (GetParam().tickX) {
-        Part("bullet_x_check").SetSelected(!before.left, false);
+        SelectableOf(Part("bullet_x_check")).SetSelected(!before.left, false);
         m_panel->UpdateDirectionText("bullet_x_check");
     }
     if (GetParam().switchGun) {
@@ -271,8 +274,8 @@ protected:
     void Prepare() {
         m_panel->SelectBullet(4);
         Type("bullet_x_eidt", "77");
-        Part("bullet_op_7").SetSelected(true, false);
-        Part("shoot_gun_op_2").SetSelected(true, false);
+        SelectableOf(Part("bullet_op_7")).SetSelected(true, false);
+        SelectableOf(Part("shoot_gun_op_2")).SetSelected(true, false);
         m_prompts.QueueFile(m_defaults.File("export.shoot"));
     }
 

@@ -1,9 +1,12 @@
 // The profile bar on the program's layout: first use, every profile
 // operation, tab sets, and lists that were damaged or edited by hand.
 #include "DeviceProfileTestSupport.h"
+#include "ui/FamilyAccess.h"
 
 namespace velkor::test {
 namespace {
+
+using ui::test::SelectableOf;
 
 TEST_F(DeviceProfileBar, FirstUseMakesProfile1FromTheDefaultProfile) {
     Init();
@@ -241,17 +244,18 @@ TEST_F(DeviceProfileBar, SelectOptionTabMarksExactlyOneTab) {
     m_bar->SelectOptionTab(8);
     m_bar->SelectOptionTab(3);
     for (size_t i = 0; i < CDeviceProfileUI::kOptionTabs.size(); ++i) {
-        EXPECT_EQ(Part(CDeviceProfileUI::kOptionTabs[i]).IsSelected(), i == 2)
+        EXPECT_EQ(SelectableOf(Part(CDeviceProfileUI::kOptionTabs[i])).IsSelected(), i == 2)
             << CDeviceProfileUI::kOptionTabs[i];
     }
     // Another type clears the first seven and leaves the surround tab as it is.
     m_bar->SelectOptionTab(0);
     for (size_t i = 0; i < 7; ++i) {
-        EXPECT_FALSE(Part(CDeviceProfileUI::kOptionTabs[i]).IsSelected()) << CDeviceProfileUI::kOptionTabs[i];
+        EXPECT_FALSE(SelectableOf(Part(CDeviceProfileUI::kOptionTabs[i])).IsSelected())
+            << CDeviceProfileUI::kOptionTabs[i];
     }
     m_bar->SelectOptionTab(8);
     m_bar->SelectOptionTab(42);
-    EXPECT_TRUE(Part("Virtual7.1_Op_tab").IsSelected());
+    EXPECT_TRUE(SelectableOf(Part("Virtual7.1_Op_tab")).IsSelected());
     EXPECT_EQ(m_bar->OptionTabType(&Part("magic_Op_tab")), 7);
     EXPECT_EQ(m_bar->OptionTabType(&Part("device_add_btn")), 0);
 }

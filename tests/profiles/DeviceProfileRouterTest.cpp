@@ -4,11 +4,14 @@
 #include "DeviceProfileTestSupport.h"
 #include "profiles/ProfileBarRouter.h"
 #include "support/ScriptedPrompts.h"
+#include "ui/FamilyAccess.h"
 #include "ui/Notification.h"
 #include "ui/memory/MemoryUser.h"
 
 namespace velkor::test {
 namespace {
+
+using ui::test::SelectableOf;
 
 class RecordingOwner final : public ProfileBarOwner {
 public:
@@ -150,8 +153,8 @@ TEST_F(ProfileBarRouting, TabsShowTheirPanel) {
     ASSERT_TRUE(Click("key_Op_tab"));
     ASSERT_TRUE(Click("deng_Op_tab"));
     EXPECT_EQ(m_owner.tabs, (std::vector<int>{2, 1}));
-    EXPECT_TRUE(Part("deng_Op_tab").IsSelected());
-    EXPECT_FALSE(Part("key_Op_tab").IsSelected());
+    EXPECT_TRUE(SelectableOf(Part("deng_Op_tab")).IsSelected());
+    EXPECT_FALSE(SelectableOf(Part("key_Op_tab")).IsSelected());
 }
 
 TEST_F(ProfileBarRouting, AnotherBarsControlsAreNotRouted) {

@@ -2,6 +2,7 @@
 // what the logic sees when a user acts, in the order the Qt toolkit gives it.
 #include "UiTestSupport.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryShell.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
@@ -13,9 +14,12 @@
 namespace velkor::ui {
 namespace {
 
+using test::ListOf;
 using test::MapTextProvider;
+using test::RangeOf;
 using test::Recorder;
 using test::Seen;
+using test::SelectableOf;
 using test::SkinFolder;
 using Types = std::vector<std::string>;
 
@@ -122,8 +126,8 @@ TEST_F(MemoryInteraction, OptionClickRaisesSelectChangedForBothThenClick) {
     const Types kinds{"selectchanged", "click"};
     EXPECT_EQ(m_handler.Types(kinds),
               (Types{"selectchanged:mode_option_1", "selectchanged:mode_option_2", "click:mode_option_2"}));
-    EXPECT_TRUE(Find("mode_option_2").IsSelected());
-    EXPECT_FALSE(Find("mode_option_1").IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("mode_option_2")).IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("mode_option_1")).IsSelected());
     m_handler.Clear();
     m_user.Click(*m_window, "mode_option_2");
     EXPECT_EQ(m_handler.Types(kinds), (Types{"click:mode_option_2"})) << "no change, no selectchanged";
@@ -135,18 +139,18 @@ TEST_F(MemoryInteraction, CheckBoxClickToggles) {
     EXPECT_EQ(m_handler.Types({"selectchanged", "click"}),
               (Types{"selectchanged:sync_check", "click:sync_check", "selectchanged:sync_check",
                      "click:sync_check"}));
-    EXPECT_FALSE(Find("sync_check").IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("sync_check")).IsSelected());
 }
 
 TEST_F(MemoryInteraction, ProgrammaticChangesNotifyOnlyWhenAsked) {
-    Find("mode_option_0").SetSelected(true, false);
-    Find("profile_combo").SelectItem(2, false);
-    Find("light_slider").SetValue(4);
+    SelectableOf(Find("mode_option_0")).SetSelected(true, false);
+    ListOf(Find("profile_combo")).SelectItem(2, false);
+    RangeOf(Find("light_slider")).SetValue(4);
     Find("value_edit").SetText("1");
     EXPECT_TRUE(m_handler.All().empty());
-    Find("mode_option_2").SetSelected(true);
-    Find("profile_combo").SelectItem(1);
-    Find("profile_combo").SelectItem(1);
+    SelectableOf(Find("mode_option_2")).SetSelected(true);
+    ListOf(Find("profile_combo")).SelectItem(1);
+    ListOf(Find("profile_combo")).SelectItem(1);
     EXPECT_EQ(m_handler.All(), (std::vector<Seen>{{"selectchanged", "mode_option_0", 0, 0},
                                                   {"selectchanged", "mode_option_2", 0, 0},
                                                   {"itemselect", "profile_combo", 1, 2}}));
@@ -165,7 +169,7 @@ TEST_F(MemoryInteraction, ComboAndListChoices) {
                                  {"itemselect", "macro_list", 1, -1},
                                  {"itemclick", "macro_list", 1, 0},
                                  {"itemclick", "macro_list", 1, 0}}));
-    EXPECT_EQ(combo.SelectedIndex(), 2);
+    EXPECT_EQ(ListOf(combo).SelectedIndex(), 2);
 }
 
 TEST_F(MemoryInteraction, SliderDragMovesThenReleases) {
@@ -195,7 +199,7 @@ TEST_F(MemoryInteraction, TypingAndFocusLoss) {
 }
 
 TEST_F(MemoryInteraction, FocusedControlGoingAwayIsForgotten) {
-    Control& list = Find("macro_list");
+    ListControl& list = ListOf(Find("macro_list"));
     Control* row = list.InsertItemLayout(-1, "test/row.ui", nullptr);
     ASSERT_NE(row, nullptr);
     ASSERT_TRUE(m_user.Focus(*row->FindChild("row_delay")));
@@ -210,7 +214,7 @@ TEST_F(MemoryInteraction, DragSelectionMarksTheKeysItMeets) {
     ASSERT_TRUE(m_user.DragSelect(panel, Point{60, 20}, Point{100, 30}));
     std::vector<std::string> selected;
     for (Control* key : panel.FindAllOfClass(kDeviceKeyButtonClass)) {
-        if (key->IsSelected()) {
+        if (SelectableOf(key).IsSelected()) {
             selected.push_back(key->Name());
         }
     }
@@ -219,18 +223,18 @@ TEST_F(MemoryInteraction, DragSelectionMarksTheKeysItMeets) {
 
     // A new drag replaces the selection; a click on empty space clears it.
     m_user.DragSelect(panel, Point{15, 65}, Point{15, 65});
-    EXPECT_FALSE(Find("key_1").IsSelected());
-    EXPECT_TRUE(Find("light_0").IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("key_1")).IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("light_0")).IsSelected());
     m_user.DragSelect(panel, Point{5, 5}, Point{5, 5});
-    EXPECT_FALSE(Find("light_0").IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("light_0")).IsSelected());
     EXPECT_FALSE(m_user.DragSelect(panel, Point{500, 5}, Point{5, 5})) << "press outside the panel";
 }
 
 TEST_F(MemoryInteraction, HiddenKeysAreNotDragSelected) {
     Find("key_1").SetVisible(false);
     m_user.DragSelect(Find("key_panel"), Point{0, 0}, Point{199, 79});
-    EXPECT_FALSE(Find("key_1").IsSelected());
-    EXPECT_TRUE(Find("key_2").IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("key_1")).IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("key_2")).IsSelected());
 }
 
 TEST_F(MemoryInteraction, ControlTimerFiresAfterItsTimeOnTheTestClock) {
@@ -277,7 +281,7 @@ TEST_F(MemoryInteraction, RestartingATimerMovesItsDueTime) {
 }
 
 TEST_F(MemoryInteraction, TimersStopWithTheirControl) {
-    Control& list = Find("macro_list");
+    ListControl& list = ListOf(Find("macro_list"));
     Control* row = list.InsertItemLayout(-1, "test/row.ui", nullptr);
     ASSERT_NE(row, nullptr);
     row->SetTimer(3, 10);

@@ -3,6 +3,7 @@
 // classes the toolkit does not know, and a bad layout adds nothing.
 #include "UiTestSupport.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryToolkit.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,13 @@
 namespace velkor::ui {
 namespace {
 
+using test::LightOf;
+using test::ListOf;
 using test::MapTextProvider;
+using test::PagesOf;
+using test::RangeOf;
 using test::ScratchFolder;
+using test::SelectableOf;
 using test::SkinFolder;
 
 class MemoryLayout : public ::testing::Test {
@@ -109,17 +115,17 @@ TEST_F(MemoryLayout, LayoutPropertiesAreTaken) {
     EXPECT_EQ(badge.UserData(), "7");
     EXPECT_EQ(badge.ToolTip(), "badge_tip");
     EXPECT_EQ(badge.FontId(), 2);
-    EXPECT_TRUE(Find("mode_option_1").IsSelected());
-    EXPECT_FALSE(Find("mode_option_0").IsSelected());
-    Control& combo = Find("profile_combo");
+    EXPECT_TRUE(SelectableOf(Find("mode_option_1")).IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("mode_option_0")).IsSelected());
+    ListControl& combo = ListOf(Find("profile_combo"));
     EXPECT_EQ(combo.ItemCount(), 3);
     EXPECT_EQ(combo.SelectedIndex(), 0) << "a combo with items starts on the first";
-    EXPECT_EQ(Find("macro_list").SelectedIndex(), -1) << "a list starts without selection";
-    Control& slider = Find("light_slider");
+    EXPECT_EQ(ListOf(Find("macro_list")).SelectedIndex(), -1) << "a list starts without selection";
+    RangeControl& slider = RangeOf(Find("light_slider"));
     EXPECT_EQ(slider.Value(), 2);
     EXPECT_EQ(slider.Maximum(), 4);
-    EXPECT_EQ(Find("battery_progress").Value(), 50);
-    EXPECT_EQ(Find("battery_progress").Maximum(), 100);
+    EXPECT_EQ(RangeOf(Find("battery_progress")).Value(), 50);
+    EXPECT_EQ(RangeOf(Find("battery_progress")).Maximum(), 100);
     EXPECT_EQ(Find("key_1").Geometry(), (Rect{55, 10, 40, 40}));
 }
 
@@ -144,7 +150,7 @@ TEST_F(MemoryLayout, PropertiesRoundTrip) {
     EXPECT_EQ(label.FontId(), 5);
     EXPECT_EQ(label.Geometry(), (Rect{1, 2, 3, 4}));
 
-    Control& slider = Find("light_slider");
+    RangeControl& slider = RangeOf(Find("light_slider"));
     EXPECT_TRUE(slider.SetValue(3));
     EXPECT_EQ(slider.Value(), 3);
     EXPECT_TRUE(slider.SetValue(99));
@@ -153,14 +159,16 @@ TEST_F(MemoryLayout, PropertiesRoundTrip) {
     EXPECT_EQ(slider.Value(), 2) << "a narrower range pulls the value in";
     EXPECT_FALSE(slider.SetRange(5, 1));
 
-    Control& key = Find("key_0");
+    LightControl& key = LightOf(Find("key_0"));
     EXPECT_TRUE(key.SetLight(0x12345678u, 200));
     EXPECT_EQ(key.LightColour(), 0x345678u);
     EXPECT_EQ(key.LightLevel(), 200);
 }
 
 TEST_F(MemoryLayout, OperationsOfAnotherKindChangeNothing) {
-    Control& label = Find("title_label");
+    // A label hands out no family; the toolkit's own control, which carries
+    // them all, refuses them for a label just the same.
+    auto& label = static_cast<MemoryControl&>(Find("title_label"));
     EXPECT_FALSE(label.SetValue(3));
     EXPECT_EQ(label.Value(), 0);
     EXPECT_FALSE(label.SetSelected(true));
@@ -170,7 +178,7 @@ TEST_F(MemoryLayout, OperationsOfAnotherKindChangeNothing) {
     EXPECT_FALSE(label.SelectPage(0));
     EXPECT_EQ(label.CurrentPage(), -1);
     EXPECT_FALSE(label.SetLight(0xFF0000, 255));
-    EXPECT_EQ(Find("profile_combo").InsertItemLayout(-1, "test/row.ui", nullptr), nullptr)
+    EXPECT_EQ(ListOf(Find("profile_combo")).InsertItemLayout(-1, "test/row.ui", nullptr), nullptr)
         << "layout rows belong to lists";
 }
 
@@ -194,14 +202,14 @@ TEST_F(MemoryLayout, ResourceTextShowsTheLanguageTextOrTheKey) {
 }
 
 TEST_F(MemoryLayout, OptionsOfOneParentExcludeEachOther) {
-    Control& zero = Find("mode_option_0");
-    Control& one = Find("mode_option_1");
+    SelectableControl& zero = SelectableOf(Find("mode_option_0"));
+    SelectableControl& one = SelectableOf(Find("mode_option_1"));
     EXPECT_TRUE(zero.SetSelected(true, false));
     EXPECT_TRUE(zero.IsSelected());
     EXPECT_FALSE(one.IsSelected());
     EXPECT_TRUE(zero.SetSelected(false, false)) << "the logic may clear an option";
     EXPECT_FALSE(zero.IsSelected());
-    Control& check = Find("sync_check");
+    SelectableControl& check = SelectableOf(Find("sync_check"));
     EXPECT_TRUE(check.SetSelected(true));
     EXPECT_TRUE(zero.SetSelected(true, false));
     EXPECT_TRUE(check.IsSelected()) << "check boxes are not part of the group";
@@ -209,15 +217,16 @@ TEST_F(MemoryLayout, OptionsOfOneParentExcludeEachOther) {
 
 TEST_F(MemoryLayout, TabShowsOnlyItsCurrentPage) {
     Control& tab = Find("page_tab");
+    PageControl& pages = PagesOf(tab);
     EXPECT_EQ(tab.ChildCount(), 2);
-    EXPECT_EQ(tab.CurrentPage(), 0);
+    EXPECT_EQ(pages.CurrentPage(), 0);
     EXPECT_TRUE(Find("in_page_0").IsVisible());
     EXPECT_FALSE(Find("in_page_1_btn").IsVisible());
-    EXPECT_TRUE(tab.SelectPage(1));
+    EXPECT_TRUE(pages.SelectPage(1));
     EXPECT_FALSE(Find("in_page_0").IsVisible());
     EXPECT_TRUE(Find("in_page_1_btn").IsVisible());
-    EXPECT_FALSE(tab.SelectPage(2));
-    EXPECT_EQ(tab.CurrentPage(), 1);
+    EXPECT_FALSE(pages.SelectPage(2));
+    EXPECT_EQ(pages.CurrentPage(), 1);
 }
 
 TEST_F(MemoryLayout, HiddenOrDisabledParentHidesOrDisablesChildren) {
@@ -235,48 +244,50 @@ TEST_F(MemoryLayout, HiddenOrDisabledParentHidesOrDisablesChildren) {
 
 TEST_F(MemoryLayout, ListRowsInsertRemoveAndKeepTheSelectedRow) {
     Control& list = Find("macro_list");
-    ASSERT_TRUE(list.InsertItem(-1, "gamma", "g"));
-    ASSERT_TRUE(list.SelectItem(1, false));
-    ASSERT_TRUE(list.InsertItem(0, "first", "f"));
-    EXPECT_EQ(list.SelectedIndex(), 2) << "the selected row moves with an insertion before it";
-    EXPECT_EQ(list.ItemText(2), "beta");
-    EXPECT_FALSE(list.InsertItem(6, "too far"));
-    EXPECT_TRUE(list.RemoveItem(0));
-    EXPECT_EQ(list.SelectedIndex(), 1);
-    EXPECT_TRUE(list.RemoveItem(1));
-    EXPECT_EQ(list.SelectedIndex(), -1) << "removing the selected row leaves none selected";
-    EXPECT_EQ(list.ItemCount(), 2);
-    EXPECT_EQ(list.ItemUserData(1), "g");
-    EXPECT_TRUE(list.SetItemText(1, "G"));
-    EXPECT_TRUE(list.SetItemUserData(1, "42"));
-    EXPECT_EQ(list.ItemText(1), "G");
-    EXPECT_EQ(list.ItemUserData(1), "42");
-    EXPECT_FALSE(list.RemoveItem(2));
-    EXPECT_FALSE(list.SelectItem(2));
-    EXPECT_TRUE(list.EnsureItemVisible(1));
+    ListControl& rows = ListOf(list);
+    ASSERT_TRUE(rows.InsertItem(-1, "gamma", "g"));
+    ASSERT_TRUE(rows.SelectItem(1, false));
+    ASSERT_TRUE(rows.InsertItem(0, "first", "f"));
+    EXPECT_EQ(rows.SelectedIndex(), 2) << "the selected row moves with an insertion before it";
+    EXPECT_EQ(rows.ItemText(2), "beta");
+    EXPECT_FALSE(rows.InsertItem(6, "too far"));
+    EXPECT_TRUE(rows.RemoveItem(0));
+    EXPECT_EQ(rows.SelectedIndex(), 1);
+    EXPECT_TRUE(rows.RemoveItem(1));
+    EXPECT_EQ(rows.SelectedIndex(), -1) << "removing the selected row leaves none selected";
+    EXPECT_EQ(rows.ItemCount(), 2);
+    EXPECT_EQ(rows.ItemUserData(1), "g");
+    EXPECT_TRUE(rows.SetItemText(1, "G"));
+    EXPECT_TRUE(rows.SetItemUserData(1, "42"));
+    EXPECT_EQ(rows.ItemText(1), "G");
+    EXPECT_EQ(rows.ItemUserData(1), "42");
+    EXPECT_FALSE(rows.RemoveItem(2));
+    EXPECT_FALSE(rows.SelectItem(2));
+    EXPECT_TRUE(rows.EnsureItemVisible(1));
     EXPECT_EQ(static_cast<MemoryControl&>(list).ScrolledItem(), 1);
-    list.RemoveAllItems();
-    EXPECT_EQ(list.ItemCount(), 0);
-    EXPECT_EQ(list.ItemText(0), "");
+    rows.RemoveAllItems();
+    EXPECT_EQ(rows.ItemCount(), 0);
+    EXPECT_EQ(rows.ItemText(0), "");
 }
 
 TEST_F(MemoryLayout, ListRowsFromALayoutCarryTheirControls) {
     Control& list = Find("macro_list");
+    ListControl& rows = ListOf(list);
     std::string error;
-    Control* row = list.InsertItemLayout(1, "test/row.ui", nullptr, &error);
+    Control* row = rows.InsertItemLayout(1, "test/row.ui", nullptr, &error);
     ASSERT_NE(row, nullptr) << error;
-    EXPECT_EQ(list.ItemCount(), 3);
-    EXPECT_EQ(list.ItemControl(1), row);
-    EXPECT_EQ(list.ItemControl(0), nullptr) << "text rows have no control";
+    EXPECT_EQ(rows.ItemCount(), 3);
+    EXPECT_EQ(rows.ItemControl(1), row);
+    EXPECT_EQ(rows.ItemControl(0), nullptr) << "text rows have no control";
     EXPECT_EQ(row->Parent(), &list);
     Control* delay = list.FindChild("row_delay");
     ASSERT_NE(delay, nullptr);
     EXPECT_EQ(delay->Text(), "50");
     EXPECT_TRUE(row->Contains(delay));
-    EXPECT_TRUE(list.RemoveItem(1));
+    EXPECT_TRUE(rows.RemoveItem(1));
     EXPECT_EQ(list.FindChild("row_delay"), nullptr) << "the row's controls go with it";
-    EXPECT_EQ(list.InsertItemLayout(1, "test/missing.ui", nullptr, &error), nullptr);
-    EXPECT_EQ(list.ItemCount(), 2);
+    EXPECT_EQ(rows.InsertItemLayout(1, "test/missing.ui", nullptr, &error), nullptr);
+    EXPECT_EQ(rows.ItemCount(), 2);
 }
 
 TEST_F(MemoryLayout, BuildIntoFillsAContainerAndAsksTheCreatorInOrder) {

@@ -5,6 +5,7 @@
 #include "QtTestSupport.h"
 #include "lighting/CColorSelectWnd.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 #include "ui/qt/ColorPalette.h"
 
 #include <QTest>
@@ -13,6 +14,7 @@
 namespace velkor::ui {
 namespace {
 
+using test::SelectableOf;
 using test::TestToolkit;
 
 TEST(QtColourDialog, EveryNamedControlIsBuiltAndAPickIsConfirmed) {
@@ -45,7 +47,7 @@ TEST(QtColourDialog, EveryNamedControlIsBuiltAndAPickIsConfirmed) {
     EXPECT_EQ(window.FindControl("color_option_19")->BackgroundColour(), 0xFF000000u);
     const Control& multicolour = *window.FindControl("7color");
     EXPECT_FALSE(multicolour.IsVisible());
-    EXPECT_FALSE(multicolour.IsSelected());
+    EXPECT_FALSE(SelectableOf(multicolour).IsSelected());
     EXPECT_FALSE(multicolour.IsEnabled());
 
     const QPoint at(field->width() / 3, field->height() / 4);

@@ -3,6 +3,7 @@
 // runs its loop, modal runs and dispatcher for real.
 #include "QtTestSupport.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 #include "ui/UiTestSupport.h"
 #include "ui/memory/MemoryToolkit.h"
 
@@ -18,8 +19,12 @@
 namespace velkor::ui {
 namespace {
 
+using test::ListOf;
 using test::MapTextProvider;
+using test::PagesOf;
+using test::RangeOf;
 using test::Recorder;
+using test::SelectableOf;
 using test::SkinFolder;
 using test::TestToolkit;
 
@@ -27,16 +32,24 @@ using test::TestToolkit;
 // Geometry is left out on request: Qt's layout managers place children only
 // once a window is shown, the in-memory toolkit never does.
 void Describe(const Control& control, int depth, std::ostringstream& out, bool geometry = true) {
+    // A family the control lacks shows as its neutral value.
+    const SelectableControl* selectable = control.AsSelectable();
+    const PageControl* pages = control.AsPage();
+    const RangeControl* range = control.AsRange();
+    const ListControl* list = control.AsList();
     out << std::string(size_t(depth) * 2, ' ') << control.ClassName() << " " << control.Name()
         << " text=" << control.Text() << " tip=" << control.ToolTip() << " data=" << control.UserData()
         << " visible=" << control.IsVisible() << " enabled=" << control.IsEnabled() << " bk=" << std::hex
         << control.BackgroundColour() << std::dec << " font=" << control.FontId()
-        << " selected=" << control.IsSelected() << " page=" << control.CurrentPage()
-        << " value=" << control.Value() << "/" << control.Minimum() << ".." << control.Maximum() << " items=";
-    for (int i = 0; i < control.ItemCount(); ++i) {
-        out << control.ItemText(i) << ",";
+        << " selected=" << (selectable != nullptr && selectable->IsSelected())
+        << " page=" << (pages != nullptr ? pages->CurrentPage() : -1)
+        << " value=" << (range != nullptr ? range->Value() : 0) << "/"
+        << (range != nullptr ? range->Minimum() : 0) << ".." << (range != nullptr ? range->Maximum() : 0)
+        << " items=";
+    for (int i = 0; list != nullptr && i < list->ItemCount(); ++i) {
+        out << list->ItemText(i) << ",";
     }
-    out << " sel=" << control.SelectedIndex();
+    out << " sel=" << (list != nullptr ? list->SelectedIndex() : -1);
     if (geometry && control.Parent() != nullptr && control.Parent()->Kind() != ControlKind::Tab) {
         const Rect rect = control.Geometry();
         out << " at=" << rect.x << "," << rect.y << "," << rect.width << "," << rect.height;
@@ -145,17 +158,17 @@ TEST_F(QtLayout, PropertyChangesReachTheWidgets) {
     label.SetGeometry(Rect{5, 6, 70, 20});
     EXPECT_EQ(widget->geometry(), QRect(5, 6, 70, 20));
 
-    Control& slider = Find("light_slider");
+    RangeControl& slider = RangeOf(Find("light_slider"));
     slider.SetValue(9);
     EXPECT_EQ(slider.Value(), 4);
-    Control& progress = Find("battery_progress");
+    RangeControl& progress = RangeOf(Find("battery_progress"));
     progress.SetValue(150);
     EXPECT_EQ(progress.Value(), 100) << "clamped, where Qt alone would ignore it";
     EXPECT_TRUE(m_handler.All().empty()) << "the program's own changes raise nothing";
 }
 
 TEST_F(QtLayout, ListAndComboRowsFollowTheSameRules) {
-    Control& combo = Find("profile_combo");
+    ListControl& combo = ListOf(Find("profile_combo"));
     combo.RemoveAllItems();
     EXPECT_EQ(combo.SelectedIndex(), -1);
     combo.InsertItem(-1, "first");
@@ -168,20 +181,21 @@ TEST_F(QtLayout, ListAndComboRowsFollowTheSameRules) {
     EXPECT_EQ(combo.SelectedIndex(), -1) << "removing the selected row leaves none";
 
     Control& list = Find("macro_list");
-    list.SelectItem(1, false);
+    ListControl& rows = ListOf(list);
+    rows.SelectItem(1, false);
     std::string error;
-    Control* row = list.InsertItemLayout(0, "test/row.ui", nullptr, &error);
+    Control* row = rows.InsertItemLayout(0, "test/row.ui", nullptr, &error);
     ASSERT_NE(row, nullptr) << error;
-    EXPECT_EQ(list.SelectedIndex(), 2);
-    EXPECT_EQ(list.ItemControl(0), row);
+    EXPECT_EQ(rows.SelectedIndex(), 2);
+    EXPECT_EQ(rows.ItemControl(0), row);
     Control* delay = list.FindChild("row_delay");
     ASSERT_NE(delay, nullptr);
     EXPECT_EQ(delay->Text(), "50");
     QPointer<QWidget> rowWidget = WidgetOf(*row);
-    EXPECT_TRUE(list.RemoveItem(0));
+    EXPECT_TRUE(rows.RemoveItem(0));
     EXPECT_EQ(list.FindChild("row_delay"), nullptr);
     EXPECT_TRUE(rowWidget.isNull()) << "the row's widget goes with the row";
-    EXPECT_EQ(list.SelectedIndex(), 1);
+    EXPECT_EQ(rows.SelectedIndex(), 1);
     EXPECT_TRUE(m_handler.All().empty());
 }
 
@@ -347,7 +361,7 @@ public:
 // Shows the last page of every tab container below `control`.
 void SelectLastPages(Control& control) {
     if (control.Kind() == ControlKind::Tab && control.ChildCount() > 0) {
-        EXPECT_TRUE(control.SelectPage(control.ChildCount() - 1)) << control.Name();
+        EXPECT_TRUE(PagesOf(control).SelectPage(control.ChildCount() - 1)) << control.Name();
     }
     for (int i = 0; i < control.ChildCount(); ++i) {
         SelectLastPages(*control.ChildAt(i));
@@ -400,8 +414,8 @@ TEST(QtBoundary, StyleClassLayoutPropertyAndRowMenu) {
     EXPECT_EQ(stop->LayoutProperty("redioimage"), "macro/stop.png");
     EXPECT_FALSE(stop->IsUnderPointer());
 
-    Control* row = window->FindControl("macro_action_list")
-                       ->InsertItemLayout(-1, "XML\\CustomControlXML\\macro_action.xml", nullptr, &error);
+    Control* row = ListOf(window->FindControl("macro_action_list"))
+                       .InsertItemLayout(-1, "XML\\CustomControlXML\\macro_action.xml", nullptr, &error);
     ASSERT_NE(row, nullptr) << error;
     Control* value = row->FindChild("macro_action_value");
     QWidget* label = WidgetOf(*value);

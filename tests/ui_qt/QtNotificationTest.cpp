@@ -3,6 +3,7 @@
 // drags and steps, typing and focus changes, drag selection, timers, resizing.
 #include "QtTestSupport.h"
 #include "ui/ControlClasses.h"
+#include "ui/FamilyAccess.h"
 #include "ui/UiTestSupport.h"
 
 #include <QComboBox>
@@ -15,8 +16,11 @@
 namespace velkor::ui {
 namespace {
 
+using test::ListOf;
+using test::RangeOf;
 using test::Recorder;
 using test::Seen;
+using test::SelectableOf;
 using test::TestToolkit;
 using Types = std::vector<std::string>;
 
@@ -68,7 +72,7 @@ TEST_F(QtNotification, OptionClickRaisesSelectChangedForBothThenClick) {
     QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
     EXPECT_EQ(m_handler.Types(kinds),
               (Types{"selectchanged:mode_option_1", "selectchanged:mode_option_2", "click:mode_option_2"}));
-    EXPECT_TRUE(Find("mode_option_2").IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("mode_option_2")).IsSelected());
     m_handler.Clear();
     QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
     EXPECT_EQ(m_handler.Types(kinds), (Types{"click:mode_option_2"}));
@@ -79,18 +83,18 @@ TEST_F(QtNotification, CheckBoxClickToggles) {
     QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, check->height() / 2));
     EXPECT_EQ(m_handler.Types({"selectchanged", "click"}),
               (Types{"selectchanged:sync_check", "click:sync_check"}));
-    EXPECT_TRUE(Find("sync_check").IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("sync_check")).IsSelected());
 }
 
 TEST_F(QtNotification, ProgrammaticSelectionNotifiesOnlyWhenAsked) {
-    Find("mode_option_0").SetSelected(true, false);
-    Find("profile_combo").SelectItem(2, false);
+    SelectableOf(Find("mode_option_0")).SetSelected(true, false);
+    ListOf(Find("profile_combo")).SelectItem(2, false);
     EXPECT_TRUE(m_handler.All().empty());
-    Find("mode_option_0").SetSelected(false);
-    Find("profile_combo").SelectItem(1);
+    SelectableOf(Find("mode_option_0")).SetSelected(false);
+    ListOf(Find("profile_combo")).SelectItem(1);
     EXPECT_EQ(m_handler.All(), (std::vector<Seen>{{"selectchanged", "mode_option_0", 0, 0},
                                                   {"itemselect", "profile_combo", 1, 2}}));
-    EXPECT_FALSE(Find("mode_option_0").IsSelected()) << "an option of a group can be cleared";
+    EXPECT_FALSE(SelectableOf(Find("mode_option_0")).IsSelected()) << "an option of a group can be cleared";
 }
 
 TEST_F(QtNotification, ComboItemPickedByTheUserRaisesItemSelect) {
@@ -98,7 +102,7 @@ TEST_F(QtNotification, ComboItemPickedByTheUserRaisesItemSelect) {
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);
     EXPECT_EQ(m_handler.Only({"itemselect"}), (std::vector<Seen>{{"itemselect", "profile_combo", 1, 0}}));
-    EXPECT_EQ(Find("profile_combo").SelectedIndex(), 1);
+    EXPECT_EQ(ListOf(Find("profile_combo")).SelectedIndex(), 1);
 }
 
 TEST_F(QtNotification, ListRowClickRaisesItemSelectThenItemClick) {
@@ -133,7 +137,7 @@ TEST_F(QtNotification, SliderStepWithTheKeyboardRaisesValueChanged) {
     m_handler.Clear();
     QTest::keyClick(slider, Qt::Key_Right);
     EXPECT_EQ(m_handler.Types({"valuechanged", "movevaluechanged"}), (Types{"valuechanged:light_slider"}));
-    EXPECT_EQ(Find("light_slider").Value(), 3);
+    EXPECT_EQ(RangeOf(Find("light_slider")).Value(), 3);
 }
 
 TEST_F(QtNotification, TypingAndFocusLoss) {
@@ -163,7 +167,7 @@ TEST_F(QtNotification, DragSelectionOverKeysRaisesSelectEnd) {
     test::Release(panelWidget, QPoint(100, 30));
     Types selected;
     for (Control* key : panel.FindAllOfClass(kDeviceKeyButtonClass)) {
-        if (key->IsSelected()) {
+        if (SelectableOf(key).IsSelected()) {
             selected.push_back(key->Name());
         }
     }
@@ -178,9 +182,9 @@ TEST_F(QtNotification, DragStartingOnAKeyIsNoClick) {
     test::MoveHeld(key, QPoint(60, 20)); // across into key_1
     test::Release(key, QPoint(60, 20));
     EXPECT_EQ(m_handler.Types({"click_select_end", "click"}), (Types{"click_select_end:key_panel"}));
-    EXPECT_TRUE(Find("key_0").IsSelected());
-    EXPECT_TRUE(Find("key_1").IsSelected());
-    EXPECT_FALSE(Find("key_2").IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("key_0")).IsSelected());
+    EXPECT_TRUE(SelectableOf(Find("key_1")).IsSelected());
+    EXPECT_FALSE(SelectableOf(Find("key_2")).IsSelected());
     m_handler.Clear();
     QTest::mouseClick(Widget("key_2"), Qt::LeftButton);
     EXPECT_EQ(m_handler.Types({"click_select_end", "click"}), (Types{"click:key_2"}))

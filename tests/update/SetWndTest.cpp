@@ -4,6 +4,7 @@
 #include "platform/Trace.h"
 #include "support/LocalHttpServer.h"
 #include "support/ScratchFolder.h"
+#include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
 #include "update/CSetWnd.h"
@@ -23,6 +24,9 @@
 
 namespace velkor::test {
 namespace {
+
+using ui::test::PagesOf;
+using ui::test::SelectableOf;
 
 namespace fs = std::filesystem;
 
@@ -213,7 +217,7 @@ TEST_F(SetWndTest, RowsShowTheAnswersAndTheUpdatesAreTicked) {
     const ui::Control& ms = RowControl(0, UpdateListRow::kCheck);
     EXPECT_EQ(m_window->Row(0).Status(), kRowUpdate);
     EXPECT_EQ(StatusText(0), "NeedUpdateText");
-    EXPECT_TRUE(ms.IsSelected() && ms.IsEnabled());
+    EXPECT_TRUE(SelectableOf(ms).IsSelected() && ms.IsEnabled());
     EXPECT_EQ(ms.TextColour(), 0xFF0099FFu);
     EXPECT_EQ(RowControl(0, UpdateListRow::kCurrent).Text(), "V0103");
     EXPECT_EQ(RowControl(0, UpdateListRow::kLatest).Text(), "V104");
@@ -264,7 +268,7 @@ TEST_F(SetWndTest, ConfirmedRowsDownloadAndTheWindowWaitsForThem) {
 
     m_server.Close(); // the package waits
     ASSERT_TRUE(m_user.Click(Control(CSetWnd::kUpdateButton)));
-    EXPECT_EQ(Control(CSetWnd::kTabs).CurrentPage(), 1);
+    EXPECT_EQ(PagesOf(Control(CSetWnd::kTabs)).CurrentPage(), 1);
     ASSERT_TRUE(m_user.Click(Control("update_OK_btn")));
     EXPECT_EQ(StatusText(0), "DownloadWaitText");
     EXPECT_FALSE(RowControl(1, UpdateListRow::kCheck).IsEnabled()) << "not confirmed";
