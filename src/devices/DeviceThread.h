@@ -4,9 +4,11 @@
 //
 // A thread is never ended by force. Its body waits only on its stop event,
 // on transfers with a short time-out or on a wait that the stopper ends (the
-// wake of Stop), so once the event is set it ends by itself soon; a stop that does not see it end within its
-// bound reports the time-out and stops waiting, and the thread is joined later (JoinStopped, the next start,
-// or when the DeviceThread goes away). So no thread can die while it holds a transport lock.
+// wake of Stop), so once the event is set it ends by itself soon; a stop
+// that does not see it end within its bound reports the time-out and stops
+// waiting, and the thread is joined later (JoinStopped, the next start, or
+// when the DeviceThread goes away). So no thread can die while it holds a
+// transport lock.
 //
 // Start, Stop and JoinStopped are called by the owner, one thread at a time.
 #include <chrono>
