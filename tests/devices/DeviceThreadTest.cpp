@@ -150,9 +150,9 @@ TEST_F(DeviceThreads, AnIdleEventThreadWaitsInOneReadThatAnEventOrAStopEnds) {
     }
     EXPECT_EQ(m_device->presses, 1) << "the report ended the wait";
     ASSERT_TRUE(m_backend.WaitForWaitingRead(path, 5000)) << "no read began after the event";
-    EXPECT_EQ(m_device->StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended)
+    EXPECT_EQ(m_device->Driver().StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended)
         << "the stop ends the waiting read within the 100 ms bound";
-    m_device->CloseEventChannel(ChannelType::Wired);
+    m_device->Driver().CloseEventChannel(ChannelType::Wired);
 }
 
 TEST_F(DeviceThreads, AChannelThatDidNotOpenIdlesAndStops) {

@@ -296,7 +296,7 @@ TEST_F(HeadsetDevice, LedFramesGoWhenChangedAfterAnAttachOrToRetryAFailure) {
     EXPECT_FALSE(headset.LedSender().LastFrameFailed());
 
     headset.ReadDevice(); // attached again (the light thread rests: synchronised)
-    headset.StopLightThread();
+    headset.Driver().StopLightThread();
     EXPECT_EQ(frameOut(10), 3u) << "after an attach the frame goes unchanged";
     EXPECT_EQ(frameOut(10), 3u);
 
