@@ -41,6 +41,7 @@ public:
         return m_inner->Write(buffer, transferred, timeoutMs);
     }
     void Cancel() override { m_inner->Cancel(); }
+    void InterruptRead() override { m_inner->InterruptRead(); }
 
 private:
     std::unique_ptr<HidHandle> m_inner;

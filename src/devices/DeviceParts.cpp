@@ -82,6 +82,11 @@ uint32_t LightPacer::MsToNextTick(uint32_t nowMs) const {
     return since >= m_tickMs ? 0 : m_tickMs - since;
 }
 
+uint32_t LightPacer::MsToFrameDue(uint32_t threshold, uint32_t nowMs) const {
+    const uint32_t ticksLeft = threshold > m_sinceFrame ? threshold - m_sinceFrame : 1;
+    return MsToNextTick(nowMs) + (ticksLeft - 1) * m_tickMs;
+}
+
 int ReadWirelessPower(CTolvanicUSBDevice& device) {
     DeviceTransport& transport = device.Driver().CommandTransport();
     if (!transport.IsOpen() || device.State().TrayFlag() || !transport.QueryLink()) {

@@ -75,6 +75,9 @@ public:
     uint32_t Advance(uint32_t nowMs);
     // How long until the next tick is due.
     uint32_t MsToNextTick(uint32_t nowMs) const;
+    // How long until the tick at which FrameDue(threshold) holds: the next
+    // tick for a threshold of 1 or one already reached.
+    uint32_t MsToFrameDue(uint32_t threshold, uint32_t nowMs) const;
     // True once `threshold` ticks have passed since the last frame (an
     // effect's step threshold), and the count starts again.
     bool FrameDue(uint32_t threshold);

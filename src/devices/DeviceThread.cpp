@@ -117,7 +117,7 @@ void DeviceThread::Wake() {
     }
 }
 
-ThreadStopOutcome DeviceThread::Stop(uint32_t waitMs) {
+ThreadStopOutcome DeviceThread::Stop(uint32_t waitMs, const std::function<void()>& wake) {
     if (!m_current) {
         return ThreadStopOutcome::NotRunning;
     }
@@ -128,6 +128,9 @@ ThreadStopOutcome DeviceThread::Stop(uint32_t waitMs) {
     }
     Shared& shared = *record->shared;
     shared.stop.Set();
+    if (wake) {
+        wake(); // after the event: the body, once woken, sees it set
+    }
 
     ThreadStopOutcome outcome = ThreadStopOutcome::Failed;
     if (record->thread.get_id() != std::this_thread::get_id()) {

@@ -2,12 +2,13 @@
 // The worker threads of a device (its light thread and its event threads):
 // a std::thread with a manual-reset stop event.
 //
-// A thread is never ended by force. Its body waits only on its stop event or
-// on transfers with a short time-out, so once the event is set it ends by
-// itself soon; a stop that does not see it end within its bound reports the
-// time-out and stops waiting, and the thread is joined later (JoinStopped, the
-// next start, or when the DeviceThread goes away). So no thread can die while
-// it holds a transport lock.
+// A thread is never ended by force. Its body waits only on its stop event,
+// on transfers with a short time-out or on a wait that the stopper ends (the
+// wake of Stop), so once the event is set it ends by itself soon; a stop
+// that does not see it end within its bound reports the time-out and stops
+// waiting, and the thread is joined later (JoinStopped, the next start, or
+// when the DeviceThread goes away). So no thread can die while it holds a
+// transport lock.
 //
 // Start, Stop and JoinStopped are called by the owner, one thread at a time.
 #include <chrono>
@@ -80,9 +81,11 @@ public:
     // with a new, unsignalled stop event. False when the thread could not be
     // created (nothing runs then).
     bool Start(Body body, uint32_t stopWaitMs);
-    // Sets the stop event and waits up to `waitMs` for the body to return;
-    // emits the trace line of the outcome (none for NotRunning).
-    ThreadStopOutcome Stop(uint32_t waitMs);
+    // Sets the stop event, runs `wake` (it ends a wait the event cannot end,
+    // such as a read without a time-out) and waits up to `waitMs` for the
+    // body to return; emits the trace line of the outcome (none for
+    // NotRunning, when `wake` does not run either).
+    ThreadStopOutcome Stop(uint32_t waitMs, const std::function<void()>& wake = {});
     // A thread was started and not stopped since.
     bool IsRunning() const { return m_current != nullptr; }
     // Waits for the stopped threads that had not ended within their bound.

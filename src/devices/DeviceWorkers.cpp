@@ -1,6 +1,7 @@
 #include "devices/DeviceWorkers.h"
 
 #include "platform/Trace.h"
+#include "transport/HidBackend.h"
 
 #include <algorithm>
 
@@ -10,8 +11,9 @@ namespace {
 
 constexpr std::string_view kTraceEventReport = "接收到自动添加设备的同步信息要求  TEST";
 constexpr std::string_view kTraceLeftRunning = "device threads still running at destruction: stopped now";
-// After a failed read (nothing came, or the device is gone): a short pause
-// keeps a dead channel from spinning; reports arriving meanwhile stay queued.
+// After a read that ended without a report (interrupted, failed, or the
+// device is gone): a short pause keeps a dead channel from spinning; reports
+// arriving meanwhile stay queued.
 constexpr uint32_t kEventRetryWaitMs = 5;
 
 int ChannelIndex(ChannelType channel) {
@@ -88,6 +90,8 @@ bool DeviceWorkers::StartEvents(ChannelType channel, EventWork work) {
     if (index < 0 || m_shutDown) {
         return false;
     }
+    // Stopped here rather than by Start, which could not interrupt its read.
+    StopEvents(channel);
     m_eventStopWaitMs[size_t(index)] = work.stopWaitMs;
     const uint32_t stopWaitMs = work.stopWaitMs;
     return m_eventThreads[size_t(index)].Start(
@@ -100,7 +104,8 @@ ThreadStopOutcome DeviceWorkers::StopEvents(ChannelType channel) {
     if (index < 0) {
         return ThreadStopOutcome::NotRunning;
     }
-    return m_eventThreads[size_t(index)].Stop(m_eventStopWaitMs[size_t(index)]);
+    return m_eventThreads[size_t(index)].Stop(m_eventStopWaitMs[size_t(index)],
+                                              [this, channel] { m_events.InterruptEventRead(channel); });
 }
 
 bool DeviceWorkers::EventsRunning(ChannelType channel) const {
@@ -132,14 +137,15 @@ void DeviceWorkers::CloseEventChannel(ChannelType channel) {
 }
 
 void DeviceWorkers::EventLoop(const StopEvent& stop, ChannelType channel, const EventWork& work) {
-    while (!stop.WaitFor(1)) {
+    while (!stop.IsSet()) {
         if (!m_events.Listening(channel)) {
+            stop.WaitFor(kIdleChannelWaitMs);
             continue;
         }
-        // A read never waits longer than one slice, so the stop event is seen
-        // within a slice whatever the device does.
+        // The read waits until a report comes; StopEvents interrupts it, and
+        // an interrupt that comes before the read starts ends it at once.
         uint16_t code = 0;
-        const DeviceTransport::EventRead read = m_events.ReadEvent(channel, kEventReadSliceMs, code);
+        const DeviceTransport::EventRead read = m_events.ReadEvent(channel, kHidInfinite, code);
         if (read == DeviceTransport::EventRead::None) {
             stop.WaitFor(kEventRetryWaitMs);
             continue;

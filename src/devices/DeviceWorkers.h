@@ -8,8 +8,10 @@
 // (WakeLight) or stopped, so an unseen device costs nothing. Between passes it
 // sleeps until the next frame is due, as the pass says. An event thread reads the
 // input reports of its listening channel and hands each event code to the
-// device. Neither ever waits on anything but its stop event or a short read,
-// so a stop ends them without force.
+// device; its read waits without a time-out, so an idle channel costs
+// nothing, and its stop interrupts the read. Neither ever waits on anything
+// but its stop event or a read the stop ends, so a stop ends them without
+// force.
 //
 // The owner stops everything with Shutdown() before the device's own members
 // go (DevicePtr's deleter does it); the destructor finds nothing running. All
@@ -30,8 +32,9 @@ public:
     static constexpr uint32_t kLightStopWaitMs = 1000;
     // Wait of a light-thread pass while the command transport is closed.
     static constexpr uint32_t kClosedTransportWaitMs = 100;
-    // Longest single wait of an event thread's read, so that it sees its stop event.
-    static constexpr uint32_t kEventReadSliceMs = 50;
+    // Wait of an event thread between looks at a channel that does not listen
+    // (only a new OpenEventChannel, which restarts the thread, makes it listen).
+    static constexpr uint32_t kIdleChannelWaitMs = 1000;
 
     // One pass of the light thread; it may wait only on `stop`. Returns how
     // long until its next frame is due (the thread sleeps that long unless woken).
@@ -77,7 +80,10 @@ public:
     // Stops the channel's thread (within its bound, traced), waits until it has
     // ended wholly, then closes the channel.
     void CloseEventChannel(ChannelType channel);
+    // Starts the channel's event thread (a running one is stopped first, as
+    // StopEvents does).
     bool StartEvents(ChannelType channel, EventWork work);
+    // Sets the thread's stop event and interrupts its read, then waits within its bound.
     ThreadStopOutcome StopEvents(ChannelType channel);
     bool EventsRunning(ChannelType channel) const;
 

@@ -227,6 +227,8 @@ void CPadLightingDevice::ApplyLightState() {
         m_effect = light.selectItem;
     }
     m_playback.Reload(m_profile);
+    // The light thread may sleep until a frame of the old speed is due.
+    Driver().WakeLight();
 }
 
 uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
@@ -237,19 +239,26 @@ uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
         return m_pacer.MsToNextTick(now);
     }
     const bool list = m_playback.ListActive();
+    uint32_t ticksApart = 1; // custom steps and the list move on every tick
     State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
         if (effect == 5 || effect > 8) {
             m_playback.PlaySteps(frame, now);
-        } else if (m_pacer.FrameDue(StepThreshold(LightKind::Pad, effect, frame.light.speed))) {
-            leds::RenderEffect(m_facts.effects, frame, effect, now);
+        } else {
+            const uint32_t threshold = StepThreshold(LightKind::Pad, effect, frame.light.speed);
+            if (m_pacer.FrameDue(threshold)) {
+                leds::RenderEffect(m_facts.effects, frame, effect, now);
+            }
+            ticksApart = list ? 1 : threshold;
         }
         if (list) {
             m_playback.PlayList(frame, now);
         }
     });
     FrameRendered(now);
-    return m_pacer.MsToNextTick(now);
+    // Nothing changes before the next frame is due: no pass until then
+    // (ApplyLightState wakes the thread for a new speed or effect).
+    return m_pacer.MsToFrameDue(ticksApart, now);
 }
 
 } // namespace velkor

@@ -77,8 +77,8 @@ public:
     // ---- Lighting ----
 
     // The profile's "LightInfo" into the light record and the settings image;
-    // the light list and the custom effect steps reloaded. The effect is not
-    // restarted.
+    // the light list and the custom effect steps reloaded; the light thread
+    // woken, so that a new speed shows at once. The effect is not restarted.
     void ApplyLightState() override;
     LightInfoWords GetLightInfo() const { return LightInfoToWords(State().LightRecord()); }
 
@@ -116,6 +116,7 @@ protected:
     virtual void ReadKindState() {}
     // One light-thread pass per tick of two passes: the selected effect once
     // its threshold is reached, custom effects on every tick, then the list.
+    // Returns the time until its next frame is due (no pass in between).
     uint32_t RunLightPass(const StopEvent& stop) override;
     // The light thread has rendered a tick (the LED buffer is up to date).
     // Nothing here; a kind whose frames leave the host sends them.

@@ -87,6 +87,11 @@ uint64_t HeadsetLedSender::FramesReplaced() const {
     return m_replaced;
 }
 
+bool HeadsetLedSender::LastFrameFailed() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastFailed;
+}
+
 bool HeadsetLedSender::WaitIdle(uint32_t timeoutMs) const {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
@@ -105,8 +110,9 @@ void HeadsetLedSender::Run() {
         m_writing = true;
         lock.unlock();
         bool stopped = false;
+        bool refused = false;
         for (const HeadsetLedReport& report : frame) {
-            m_write(report);
+            refused = !m_write(report) || refused;
             std::lock_guard check(m_mutex);
             if (m_stopping) {
                 stopped = true;
@@ -115,6 +121,7 @@ void HeadsetLedSender::Run() {
         }
         lock.lock();
         m_writing = false;
+        m_lastFailed = stopped || refused;
         if (!stopped) {
             ++m_sent;
         }

@@ -36,8 +36,9 @@ HeadsetLedFrame BuildHeadsetLedFrame(std::span<const uint32_t> leds);
 
 // Writes frames on a thread of its own, holding one pending frame: a frame
 // submitted before the previous pending one started replaces it, so a slow
-// interface never queues work. `write` sends one report and may block;
-// results are not acted on (the next frame follows anyway).
+// interface never queues work. `write` sends one report and may block; a
+// refused report does not stop the frame, it only marks it failed
+// (LastFrameFailed), so that the caller may send it again.
 class HeadsetLedSender {
 public:
     using WriteReport = std::function<bool(const HeadsetLedReport& report)>;
@@ -56,6 +57,9 @@ public:
     // Frames written whole, and frames replaced before they started.
     uint64_t FramesSent() const;
     uint64_t FramesReplaced() const;
+    // The last frame written had a report refused, or was cut short by Stop;
+    // false before the first.
+    bool LastFrameFailed() const;
     // Waits until no frame is pending or being written (tests).
     bool WaitIdle(uint32_t timeoutMs) const;
 
@@ -68,6 +72,7 @@ private:
     std::optional<HeadsetLedFrame> m_pending;
     bool m_writing = false;
     bool m_stopping = false;
+    bool m_lastFailed = false;
     uint64_t m_sent = 0;
     uint64_t m_replaced = 0;
     std::thread m_thread;

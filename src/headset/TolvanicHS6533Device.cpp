@@ -55,6 +55,14 @@ void CTolvanicHS6533Device::InitPage() {
     }
 }
 
+void CTolvanicHS6533Device::ReadDevice() {
+    {
+        std::lock_guard lock(m_ledMutex);
+        m_lastLedFrame.reset();
+    }
+    CPadLightingDevice::ReadDevice();
+}
+
 bool CTolvanicHS6533Device::LoadDeviceProfile() {
     if (!CPadLightingDevice::LoadDeviceProfile()) {
         return false;
@@ -135,8 +143,9 @@ void CTolvanicHS6533Device::SubmitLedFrame(uint32_t nowMs) {
     State().Leds().With(
         [this](const LedFrame& frame) { m_ledCopy.assign(frame.leds.begin(), frame.leds.end()); });
     const HeadsetLedFrame frame = BuildHeadsetLedFrame(m_ledCopy);
-    if (m_lastLedFrame == frame && nowMs - m_lastLedSubmitMs < kLedResendMs) {
-        return;
+    if (m_lastLedFrame == frame &&
+        (!m_ledSender.LastFrameFailed() || nowMs - m_lastLedSubmitMs < kLedRetryMs)) {
+        return; // the headset has it, or had it refused less than a second ago
     }
     m_lastLedFrame = frame;
     m_lastLedSubmitMs = nowMs;

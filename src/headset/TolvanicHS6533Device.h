@@ -63,8 +63,9 @@ public:
     static constexpr std::string_view kClassName = "TolvanicHS6533Device";
     static constexpr std::string_view kLightContainer = "hs6533_device_key_light";
     static constexpr DeviceClass kKindTag = DeviceClass::Headset;
-    // An unchanged LED frame is sent again at most this often.
-    static constexpr uint32_t kLedResendMs = 1000;
+    // An unchanged LED frame is sent again only when its last sending
+    // failed, and then at most this often.
+    static constexpr uint32_t kLedRetryMs = 1000;
 
     CTolvanicHS6533Device(const DeviceServices& services, AudioPluginLoader loader);
     ~CTolvanicHS6533Device() override;
@@ -77,6 +78,9 @@ public:
 
     // The pad's page, then StartAudio once.
     void InitPage() override;
+    // Attach: the headset may have lost its LEDs, so the next frame goes
+    // whether or not it changed; then as the pad.
+    void ReadDevice() override;
     bool LoadDeviceProfile() override;
     void RestoreDefaults() override;
     void RefreshView() override;
@@ -162,8 +166,9 @@ private:
     std::array<int32_t, 4> m_groupStatus{-1, -1, -1, -1}; // last status per group, -1 never asked
 
     // The frames go to the headset from the light thread after each render
-    // (from the tick while synchronised): an unchanged frame at most once a
-    // second. Guarded by m_ledMutex; written by the sender.
+    // (from the tick while synchronised): only a frame that changed, or one
+    // whose last sending failed (at most once a second), since the headset
+    // keeps what it was sent. Guarded by m_ledMutex; written by the sender.
     void SubmitLedFrame(uint32_t nowMs);
     std::mutex m_ledMutex;
     std::vector<uint32_t> m_ledCopy;

@@ -42,6 +42,9 @@ public:
             if (m_core->IsGoneLocked(state)) {
                 return HidIoStatus::Gone;
             }
+            if (std::exchange(state.interrupted, false)) {
+                return HidIoStatus::Interrupted;
+            }
             const SimTime now = steady_clock::now();
             if (!state.queue.empty() && state.queue.front().readyAt <= now) {
                 const std::vector<uint8_t>& report = state.queue.front().bytes;
@@ -66,6 +69,7 @@ public:
             // Counted under the lock the wait releases, so that whoever sees the
             // count knows the read is blocked (SimBackend::WaitForWaitingRead).
             ++state.waitingReads;
+            ++state.readWaits;
             m_core->readWaiting.notify_all();
             if (wakeAt) {
                 state.wake.wait_until(lock, *wakeAt);
@@ -99,6 +103,12 @@ public:
     void Cancel() override {
         std::lock_guard lock(m_core->mutex);
         m_state->cancelled = true;
+        m_state->wake.notify_all();
+    }
+
+    void InterruptRead() override {
+        std::lock_guard lock(m_core->mutex);
+        m_state->interrupted = true;
         m_state->wake.notify_all();
     }
 
@@ -374,6 +384,22 @@ std::array<uint8_t, 39> SimBackend::HeadsetLeds(uint8_t target) const {
 uint64_t SimBackend::FramesWritten(SimUnit unit) const {
     std::lock_guard lock(m_core->mutex);
     return m_core->units[size_t(unit)].frames;
+}
+
+uint64_t SimBackend::ReadWaits(const std::string& path) const {
+    std::lock_guard lock(m_core->mutex);
+    SimUnit unit{};
+    int collection = 0;
+    if (!m_core->ResolveLocked(path, unit, collection)) {
+        return 0;
+    }
+    uint64_t waits = 0;
+    for (const auto& handle : m_core->handles) {
+        if (handle->unit == unit && handle->collection == collection) {
+            waits += handle->readWaits;
+        }
+    }
+    return waits;
 }
 
 bool SimBackend::WaitForWaitingRead(const std::string& path, uint32_t timeoutMs) const {

@@ -115,6 +115,10 @@ public:
     // report, so that a test can cancel, close or unplug under a read that
     // really is in progress. False when none is within the time-out.
     bool WaitForWaitingRead(const std::string& path, uint32_t timeoutMs) const;
+    // How often reads on the open handles of `path` began to wait for a
+    // report: a reader that polls with a time-out waits again and again, a
+    // blocking one once per report.
+    uint64_t ReadWaits(const std::string& path) const;
 
     // --- Frame log: every report written to or sent by a device ---
     std::vector<SimFrame> Frames() const;

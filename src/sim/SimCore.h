@@ -41,7 +41,9 @@ struct SimHandleState {
     bool wantRead = false;
     bool wantWrite = false;
     bool cancelled = false;
-    int waitingReads = 0; // reads blocked in `wake` right now
+    bool interrupted = false; // an InterruptRead the next read takes
+    int waitingReads = 0;     // reads blocked in `wake` right now
+    uint64_t readWaits = 0;   // times a read began to wait in `wake`
     std::deque<SimPendingReport> queue;
     std::condition_variable wake;
 };

@@ -165,11 +165,15 @@ public:
     bool Listening(ChannelType channel) const { return ListeningMark(channel); }
     enum class EventRead { None, Report, Event };
     // Reads one input report of a listening channel, waiting at most
-    // `timeoutMs`, without a lock so that CloseListening cancels it. None:
-    // nothing came, the read failed or the channel is not listening. Report:
-    // a report without an event (empty, or it does not decode). Event: `code`
-    // is its first input usage.
+    // `timeoutMs` (kHidInfinite: no limit), without a lock so that
+    // CloseListening cancels it. None: nothing came, the read failed, was
+    // interrupted or the channel is not listening. Report: a report without
+    // an event (empty, or it does not decode). Event: `code` is its first
+    // input usage.
     EventRead ReadEvent(ChannelType channel, uint32_t timeoutMs, uint16_t& code);
+    // Ends the channel's ReadEvent waiting now (None), or its next one when
+    // none waits; the channel stays open. Any thread.
+    void InterruptEventRead(ChannelType channel) { MutableChannel(channel).InterruptRead(); }
 
 private:
     HidInterface& ActiveChannel() { return m_receiverSelected ? m_receiver : m_wired; }

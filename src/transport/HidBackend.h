@@ -30,11 +30,12 @@ struct HidOpenFlags {
 
 // Outcome of one transfer on a handle.
 enum class HidIoStatus {
-    Ok,        // a whole report moved
-    TimedOut,  // nothing within the time-out
-    Cancelled, // Cancel() was called while waiting
-    Gone,      // the device disappeared (unplugged)
-    Failed,    // any other error
+    Ok,          // a whole report moved
+    TimedOut,    // nothing within the time-out
+    Cancelled,   // Cancel() was called while waiting
+    Interrupted, // InterruptRead() ended this read (nothing is lost)
+    Gone,        // the device disappeared (unplugged)
+    Failed,      // any other error
 };
 
 constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;
@@ -60,6 +61,11 @@ public:
     virtual HidIoStatus Write(std::span<const uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) = 0;
     // Makes every waiting and every later transfer return Cancelled.
     virtual void Cancel() = 0;
+    // Ends the Read waiting now with Interrupted, or the next Read when none
+    // waits: one read per call, unlike Cancel; reports stay queued. Lets a
+    // reader that waits without a time-out be woken (to see its stop event).
+    // Safe from any thread.
+    virtual void InterruptRead() = 0;
 };
 
 // What ends a HidBackend::WaitForChange early: the waiting thread's stop event.
@@ -107,6 +113,7 @@ uint16_t PathCollectionNumber(std::string_view path);
 
 // Builds the identity suffix "vid_320f&pid_7070&mi_01&col04" (the "&col" part
 // is left out when collection is 0).
-std::string MakePathIdentity(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber, uint16_t collection);
+std::string MakePathIdentity(uint16_t vendorId, uint16_t productId, uint16_t interfaceNumber,
+                             uint16_t collection);
 
 } // namespace velkor

@@ -37,7 +37,8 @@ void HidInterface::ReleaseList() {
     m_cursor = 0;
 }
 
-bool HidInterface::Open(std::string_view path, bool wantRead, bool wantWrite, bool overlapped, bool shareReadOnly) {
+bool HidInterface::Open(std::string_view path, bool wantRead, bool wantWrite, bool overlapped,
+                        bool shareReadOnly) {
     m_flags = HidOpenFlags{wantRead, wantWrite, overlapped, shareReadOnly};
     if (path.size() > kMaxPathLength) {
         Close();
@@ -150,7 +151,9 @@ void HidInterface::Close() {
     }
 }
 
-bool HidInterface::IsOpen() const { return CurrentHandle() != nullptr; }
+bool HidInterface::IsOpen() const {
+    return CurrentHandle() != nullptr;
+}
 
 std::shared_ptr<HidHandle> HidInterface::CurrentHandle() const {
     std::lock_guard lock(m_handleMutex);
@@ -172,6 +175,12 @@ bool HidInterface::Read(uint8_t* buffer, size_t count, size_t* transferred, uint
     }
     m_reading = false;
     return ok;
+}
+
+void HidInterface::InterruptRead() {
+    if (std::shared_ptr<HidHandle> handle = CurrentHandle()) {
+        handle->InterruptRead();
+    }
 }
 
 bool HidInterface::Write(const uint8_t* buffer, size_t count, size_t* transferred, uint32_t timeoutMs) {

@@ -74,8 +74,12 @@ public:
 
     // Whole-report transfers. `transferred` (may be null) is 0 before the
     // transfer and what moved afterwards, also on failure. kHidInfinite waits
-    // until a report arrives or Close() is called.
+    // until a report arrives, Close() is called or InterruptRead ends it.
     bool Read(uint8_t* buffer, size_t count, size_t* transferred, uint32_t timeoutMs);
+    // Ends the Read waiting now (it returns false), or the next one when none
+    // waits; the handle stays open (HidHandle::InterruptRead). Nothing when
+    // closed. Safe from another thread.
+    void InterruptRead();
     bool Write(const uint8_t* buffer, size_t count, size_t* transferred, uint32_t timeoutMs);
 
     // Fills every input item of the report's ID. False when a value usage

@@ -85,6 +85,7 @@ class SlowEventDevice : public CTolvanicUSBDevice {
 public:
     using CTolvanicUSBDevice::CTolvanicUSBDevice;
     std::atomic<int> inEvent{0};
+    std::atomic<int> presses{0}; // events other than a release (code 0)
     std::atomic<int> passes{0};
     std::atomic<bool> blockInPass{false};
     std::mutex workLock;
@@ -92,6 +93,7 @@ public:
 protected:
     uint32_t EventThreadStopWaitMs() const override { return 100; }
     void OnDeviceEvent(uint16_t code, ChannelType) override {
+        presses += code != 0 ? 1 : 0;
         if (code == 0x1200) {
             std::lock_guard lock(workLock);
             inEvent = 1;
@@ -131,6 +133,26 @@ TEST_F(DeviceThreads, EventThreadOutlivesItsDeviceVanishingAndStillStops) {
     EXPECT_EQ(m_device->Driver().StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended);
     m_device->Driver().CloseEventChannel(ChannelType::Wired);
     EXPECT_FALSE(m_device->Driver().EventTransport().Listening(ChannelType::Wired));
+}
+
+// An idle channel costs one read that waits, not a read every few
+// milliseconds; a report and a stop each end that wait.
+TEST_F(DeviceThreads, AnIdleEventThreadWaitsInOneReadThatAnEventOrAStopEnds) {
+    const std::string path = m_backend.EventPath(SimUnit::Mouse);
+    ASSERT_TRUE(m_device->OpenEventChannel(path, ChannelType::Wired));
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(path, 5000)) << "no read began";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_backend.ReadWaits(path), 1u) << "the read went on waiting";
+
+    ASSERT_TRUE(m_backend.InjectEvent(SimUnit::Mouse, 0x1132));
+    for (int i = 0; i < 5000 && m_device->presses == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(m_device->presses, 1) << "the report ended the wait";
+    ASSERT_TRUE(m_backend.WaitForWaitingRead(path, 5000)) << "no read began after the event";
+    EXPECT_EQ(m_device->Driver().StopEventThread(ChannelType::Wired), ThreadStopOutcome::Ended)
+        << "the stop ends the waiting read within the 100 ms bound";
+    m_device->Driver().CloseEventChannel(ChannelType::Wired);
 }
 
 TEST_F(DeviceThreads, AChannelThatDidNotOpenIdlesAndStops) {

@@ -58,6 +58,35 @@ TEST(LightRenderer, KeyboardSpeedFourRendersEveryTickAfterTheFirstAndSpeedZeroEv
     EXPECT_EQ(late.MsToNextTick(10 * kLightPassMs + 3), kLightPassMs - 3);
 }
 
+// A pass that rendered sleeps until the tick at which its next frame is due,
+// not until the next tick: the pad's and the headset's 32 ms ticks.
+TEST(LightRenderer, APassSleepsUntilTheTickItsNextFrameIsDueAt) {
+    constexpr uint32_t kTick = 2 * kLightPassMs;
+    struct Case {
+        uint32_t threshold;
+        uint32_t ticksSinceFrame;
+        uint32_t msIntoTick;
+        uint32_t expectedMs;
+    };
+    const Case cases[] = {
+        {1, 0, 0, kTick},                 // every tick
+        {4, 0, 0, 4 * kTick},             // just rendered
+        {4, 0, 10, 4 * kTick - 10},       // a late pass
+        {8, 3, 5, 4 * kTick + kTick - 5}, // three ticks on
+        {2, 3, 7, kTick - 7},             // due already: the next tick
+    };
+    for (const Case& c : cases) {
+        LightPacer pacer(kTick);
+        pacer.Advance(0);
+        pacer.Advance(8 * kTick);
+        ASSERT_TRUE(pacer.FrameDue(c.threshold));
+        const uint32_t now = 8 * kTick + c.ticksSinceFrame * kTick + c.msIntoTick;
+        pacer.Advance(now);
+        EXPECT_EQ(pacer.MsToFrameDue(c.threshold, now), c.expectedMs)
+            << "threshold " << c.threshold << ", " << c.ticksSinceFrame << " ticks on";
+    }
+}
+
 TEST(LightRenderer, ThreeOneSecondStepsEachShowJustOverASecondThenWrap) {
     EffectStepPlayer player;
     EffectStepPlayer::Steps steps;

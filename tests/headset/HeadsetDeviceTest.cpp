@@ -262,8 +262,9 @@ TEST_F(HeadsetDevice, ADamagedProfileStillGivesTenBands) {
 }
 
 // Through the device to the simulated headset: the frame reaches both
-// targets; the same frame again goes at most once a second.
-TEST_F(HeadsetDevice, LedFramesReachTheHeadsetAndAnUnchangedOneAtMostOnceASecond) {
+// targets. The headset keeps what it was sent, so the same frame goes again
+// only after an attach, or a second after a sending that failed.
+TEST_F(HeadsetDevice, LedFramesGoWhenChangedAfterAnAttachOrToRetryAFailure) {
     CTolvanicHS6533Device& headset = Make();
     headset.SetLightCount(13); // the page layout has them; these tests build none
     m_backend.Plug(sim::SimUnit::Headset);
@@ -287,12 +288,25 @@ TEST_F(HeadsetDevice, LedFramesReachTheHeadsetAndAnUnchangedOneAtMostOnceASecond
     EXPECT_TRUE(std::all_of(leds.begin(), leds.end(), [](uint8_t v) { return v == 247; }));
     EXPECT_EQ(m_backend.HeadsetLeds(0x44), leds);
     EXPECT_EQ(frameOut(10), 1u);
-    EXPECT_EQ(frameOut(989), 1u);
-    EXPECT_EQ(frameOut(1), 2u) << "a second after the last one";
+    EXPECT_EQ(frameOut(5000), 1u) << "the headset has it";
     paint(PackLed(255, 0, 0, 128));
-    EXPECT_EQ(frameOut(10), 3u) << "a changed frame goes at once";
+    EXPECT_EQ(frameOut(10), 2u) << "a changed frame goes at once";
     EXPECT_EQ(m_backend.HeadsetLeds(0x44)[12], 127);
     EXPECT_EQ(m_backend.HeadsetLeds(0x44)[13], 0);
+    EXPECT_FALSE(headset.LedSender().LastFrameFailed());
+
+    headset.ReadDevice(); // attached again (the light thread rests: synchronised)
+    headset.Driver().StopLightThread();
+    EXPECT_EQ(frameOut(10), 3u) << "after an attach the frame goes unchanged";
+    EXPECT_EQ(frameOut(10), 3u);
+
+    m_backend.Unplug(sim::SimUnit::Headset); // its writes now fail
+    paint(PackLed(0, 0, 255, 255));
+    EXPECT_EQ(frameOut(10), 4u);
+    EXPECT_TRUE(headset.LedSender().LastFrameFailed());
+    EXPECT_EQ(frameOut(10), 4u);
+    EXPECT_EQ(frameOut(989), 4u);
+    EXPECT_EQ(frameOut(1), 5u) << "a failed frame again a second after the last try";
     headset.SetSynchronisedLighting(false);
 }
 

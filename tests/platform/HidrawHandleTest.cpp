@@ -246,6 +246,36 @@ TEST_F(HidrawHandleTest, CancelEndsAnInfiniteReadAndStaysSignalled) {
     EXPECT_TRUE(Receive().empty()) << "nothing was written after the cancel";
 }
 
+TEST_F(HidrawHandleTest, AnInterruptEndsOneReadAndLosesNoReport) {
+    auto handle = Make(kNumbered, kVendor);
+    ThreadId thread;
+    auto reader = std::async(std::launch::async, [&] {
+        thread.Record();
+        std::vector<uint8_t> buffer(64);
+        size_t transferred = 0;
+        return handle->Read(buffer, transferred, kHidInfinite);
+    });
+    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
+    handle->InterruptRead();
+    if (reader.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the interrupt did not end the read";
+        handle->Cancel(); // ends it another way rather than hang
+    }
+    EXPECT_EQ(reader.get(), HidIoStatus::Interrupted);
+
+    // One that comes before the read ends it, before a waiting report; the
+    // report is read next, and a write never takes the interrupt.
+    std::vector<uint8_t> buffer(64);
+    size_t transferred = 0;
+    Send(VendorReport(5));
+    handle->InterruptRead();
+    EXPECT_EQ(handle->Write(VendorReport(6), transferred, 1000), HidIoStatus::Ok);
+    EXPECT_EQ(handle->Read(buffer, transferred, 5000), HidIoStatus::Interrupted);
+    ASSERT_EQ(handle->Read(buffer, transferred, 0), HidIoStatus::Ok);
+    EXPECT_EQ(buffer, VendorReport(5));
+    EXPECT_EQ(handle->Read(buffer, transferred, 0), HidIoStatus::TimedOut) << "not sticky";
+}
+
 TEST_F(HidrawHandleTest, PeerGoneEndsAWaitingReadAtOnce) {
     auto handle = Make(kNumbered, kVendor);
     ThreadId thread;

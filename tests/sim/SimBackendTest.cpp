@@ -236,6 +236,37 @@ TEST(SimHandles, CancelEndsAWaitingReadAndEveryLaterTransfer) {
     EXPECT_EQ(events->Read(report, n, 0), HidIoStatus::Cancelled);
 }
 
+TEST(SimHandles, AnInterruptEndsOneReadAndLosesNoReport) {
+    SimBackend backend(1);
+    backend.Plug(SimUnit::Mouse);
+    auto events = backend.Open(backend.EventPath(SimUnit::Mouse), ReadWrite());
+    auto reader = std::async(std::launch::async, [&] {
+        uint8_t report[3];
+        size_t n = 0;
+        return events->Read(report, n, kHidInfinite);
+    });
+    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(SimUnit::Mouse), 5000))
+        << "the read never began";
+    events->InterruptRead();
+    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "the interrupt did not end the read";
+        events->Cancel(); // ends it another way rather than hang
+    }
+    EXPECT_EQ(reader.get(), HidIoStatus::Interrupted);
+
+    // One that comes before the read ends it, before a queued report; the
+    // report is read next and nothing is left over.
+    uint8_t report[3] = {};
+    size_t n = 0;
+    ASSERT_TRUE(backend.InjectEvent(SimUnit::Mouse, 0x0401));
+    events->InterruptRead();
+    EXPECT_EQ(events->Read(report, n, 5000), HidIoStatus::Interrupted);
+    ASSERT_EQ(events->Read(report, n, 0), HidIoStatus::Ok);
+    EXPECT_EQ(report[1], 0x01);
+    ASSERT_EQ(events->Read(report, n, 0), HidIoStatus::Ok) << "the release";
+    EXPECT_EQ(events->Read(report, n, 0), HidIoStatus::TimedOut) << "not sticky";
+}
+
 TEST(SimHandles, UnplugEndsAnInfiniteRead) {
     SimBackend backend(1);
     backend.Plug(SimUnit::MouseReceiver);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace velkor::test {
 
@@ -45,8 +46,8 @@ public:
         std::unique_lock lock(m_backend.m_mutex);
         auto ready = [&] {
             auto it = m_backend.m_interfaces.find(m_path);
-            return m_cancelled || it == m_backend.m_interfaces.end() || !it->second.setup.present ||
-                   !it->second.pending.empty();
+            return m_cancelled || m_interrupted || it == m_backend.m_interfaces.end() ||
+                   !it->second.setup.present || !it->second.pending.empty();
         };
         // Counted under the lock the wait releases: a test that sees the count
         // knows the read is blocked, not merely about to start.
@@ -69,6 +70,9 @@ public:
         auto it = m_backend.m_interfaces.find(m_path);
         if (it == m_backend.m_interfaces.end() || !it->second.setup.present) {
             return HidIoStatus::Gone;
+        }
+        if (std::exchange(m_interrupted, false)) {
+            return HidIoStatus::Interrupted;
         }
         Report report = std::move(it->second.pending.front());
         it->second.pending.pop_front();
@@ -119,11 +123,20 @@ public:
         m_backend.m_arrived.notify_all();
     }
 
+    void InterruptRead() override {
+        {
+            std::lock_guard lock(m_backend.m_mutex);
+            m_interrupted = true;
+        }
+        m_backend.m_arrived.notify_all();
+    }
+
 private:
     ScriptedBackend& m_backend;
     std::string m_path;
     ScriptedBackend::Interface m_setup;
-    bool m_cancelled = false; // guarded by the backend's mutex
+    bool m_cancelled = false;   // guarded by the backend's mutex
+    bool m_interrupted = false; // likewise
 };
 
 void ScriptedBackend::Add(const std::string& path, Interface setup) {

@@ -221,26 +221,40 @@ std::unique_ptr<HidrawHandle> HidrawHandle::Create(int fd, bool canRead, bool ca
         close(fd);
         return nullptr;
     }
-    return std::unique_ptr<HidrawHandle>(new HidrawHandle(fd, cancelFd, canRead, canWrite,
+    const int interruptFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (interruptFd < 0) {
+        close(cancelFd);
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<HidrawHandle>(new HidrawHandle(fd, cancelFd, interruptFd, canRead, canWrite,
                                                           std::move(descriptor), std::move(parsed),
                                                           collectionNumber, attributes));
 }
 
-HidrawHandle::HidrawHandle(int fd, int cancelFd, bool canRead, bool canWrite, std::vector<uint8_t> descriptor,
-                           HidReportDescriptor parsed, int collectionNumber, const HidAttributes& attributes)
-    : m_fd(fd), m_cancelFd(cancelFd), m_canRead(canRead), m_canWrite(canWrite),
+HidrawHandle::HidrawHandle(int fd, int cancelFd, int interruptFd, bool canRead, bool canWrite,
+                           std::vector<uint8_t> descriptor, HidReportDescriptor parsed, int collectionNumber,
+                           const HidAttributes& attributes)
+    : m_fd(fd), m_cancelFd(cancelFd), m_interruptFd(interruptFd), m_canRead(canRead), m_canWrite(canWrite),
       m_descriptor(std::move(descriptor)), m_parsed(std::move(parsed)), m_collectionNumber(collectionNumber),
       m_attributes(attributes) {}
 
 HidrawHandle::~HidrawHandle() {
     close(m_fd);
     close(m_cancelFd);
+    close(m_interruptFd);
 }
 
 void HidrawHandle::Cancel() {
     const uint64_t one = 1;
     // Never read back: the event stays signalled. A full counter is signalled too.
     [[maybe_unused]] ssize_t n = write(m_cancelFd, &one, sizeof one);
+}
+
+void HidrawHandle::InterruptRead() {
+    const uint64_t one = 1;
+    // Taken back by the read it ends; several before a read end that one read.
+    [[maybe_unused]] ssize_t n = write(m_interruptFd, &one, sizeof one);
 }
 
 namespace {
@@ -261,11 +275,13 @@ bool DeviceGone(int error) {
 
 } // namespace
 
-HidIoStatus HidrawHandle::WaitFor(short events, bool infinite,
+HidIoStatus HidrawHandle::WaitFor(short events, bool interruptible, bool infinite,
                                   std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        pollfd fds[2] = {{m_cancelFd, POLLIN, 0}, {m_fd, events, 0}};
-        const int ready = poll(fds, 2, RemainingMs(infinite, deadline));
+        // A write leaves the interrupt event to the reader: fd -1 is skipped.
+        pollfd fds[3] = {
+            {m_cancelFd, POLLIN, 0}, {interruptible ? m_interruptFd : -1, POLLIN, 0}, {m_fd, events, 0}};
+        const int ready = poll(fds, 3, RemainingMs(infinite, deadline));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -276,7 +292,13 @@ HidIoStatus HidrawHandle::WaitFor(short events, bool infinite,
         if (fds[0].revents != 0) {
             return HidIoStatus::Cancelled;
         }
-        if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        if (fds[1].revents != 0) {
+            uint64_t count = 0;
+            // Taken back (non-blocking), so the next read waits again.
+            [[maybe_unused]] ssize_t n = read(m_interruptFd, &count, sizeof count);
+            return HidIoStatus::Interrupted;
+        }
+        if (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             return HidIoStatus::Gone;
         }
         return ready == 0 ? HidIoStatus::TimedOut : HidIoStatus::Ok;
@@ -297,7 +319,7 @@ HidIoStatus HidrawHandle::Read(std::span<uint8_t> buffer, size_t& transferred, u
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
     for (;;) {
-        const HidIoStatus waited = WaitFor(POLLIN, infinite, deadline);
+        const HidIoStatus waited = WaitFor(POLLIN, true, infinite, deadline);
         if (waited != HidIoStatus::Ok) {
             return waited;
         }
@@ -341,7 +363,7 @@ HidIoStatus HidrawHandle::Write(std::span<const uint8_t> buffer, size_t& transfe
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
     for (;;) {
-        const HidIoStatus waited = WaitFor(POLLOUT, infinite, deadline);
+        const HidIoStatus waited = WaitFor(POLLOUT, false, infinite, deadline);
         if (waited != HidIoStatus::Ok) {
             return waited;
         }

@@ -30,7 +30,7 @@ namespace velkor {
 class HidrawHandle : public HidHandle {
 public:
     // Takes ownership of `fd` (closed also when null is returned). Null when
-    // the cancel event cannot be created or `collectionNumber` is not a
+    // the cancel or interrupt event cannot be created or `collectionNumber` is not a
     // collection of `parsed` (1-based).
     static std::unique_ptr<HidrawHandle> Create(int fd, bool canRead, bool canWrite,
                                                 std::vector<uint8_t> descriptor, HidReportDescriptor parsed,
@@ -50,7 +50,8 @@ public:
     // length is padded with zeros to that length (within `buffer`), as a
     // Windows HID stack delivers it; a longer one is cut to `buffer`.
     // Gone as soon as the node reports a hang-up or error, or the device is
-    // removed; Cancelled once Cancel() was called.
+    // removed; Cancelled once Cancel() was called; Interrupted when an
+    // InterruptRead came (before or during the wait).
     HidIoStatus Read(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) override;
     // Writes `buffer` as one report, unchanged: byte 0 is the report ID, 0 on
     // an unnumbered device (the kernel drops that byte before sending). A
@@ -59,16 +60,23 @@ public:
     // Signals the cancel event; it stays signalled, so every waiting and every
     // later transfer returns Cancelled. Safe from any thread.
     void Cancel() override;
+    // Signals the interrupt event, which the next (or the waiting) Read
+    // takes back. Safe from any thread.
+    void InterruptRead() override;
 
 private:
-    HidrawHandle(int fd, int cancelFd, bool canRead, bool canWrite, std::vector<uint8_t> descriptor,
-                 HidReportDescriptor parsed, int collectionNumber, const HidAttributes& attributes);
-    // Polls the node for `events` and the cancel event until `deadline`. Ok
-    // when the node is ready; otherwise the status that ends the transfer.
-    HidIoStatus WaitFor(short events, bool infinite, std::chrono::steady_clock::time_point deadline);
+    HidrawHandle(int fd, int cancelFd, int interruptFd, bool canRead, bool canWrite,
+                 std::vector<uint8_t> descriptor, HidReportDescriptor parsed, int collectionNumber,
+                 const HidAttributes& attributes);
+    // Polls the node for `events`, the cancel event and (for a read) the
+    // interrupt event until `deadline`. Ok when the node is ready; otherwise
+    // the status that ends the transfer.
+    HidIoStatus WaitFor(short events, bool interruptible, bool infinite,
+                        std::chrono::steady_clock::time_point deadline);
 
     int m_fd;
     int m_cancelFd;
+    int m_interruptFd;
     bool m_canRead;
     bool m_canWrite;
     std::vector<uint8_t> m_descriptor;
