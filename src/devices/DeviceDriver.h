@@ -61,6 +61,12 @@ public:
                 return [show, value = read()] { show(value); };
             });
     }
+    // Runs `show` on the user-interface thread once the jobs queued before it
+    // have ended (and shown what they read), unless the device is gone by
+    // then. Any thread. False (nothing runs) after Shutdown.
+    bool ShowInTurn(std::function<void()> show) {
+        return RunTransfer([show = std::move(show)](const StopEvent&) { return show; });
+    }
     bool TransferBusy() const { return m_transfers.Busy(); }
     // Nothing runs or waits on the transfer worker. Any thread.
     bool WorkerIdle() const { return m_transfers.Idle(); }

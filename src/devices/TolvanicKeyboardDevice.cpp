@@ -246,7 +246,7 @@ void CTolvanicKeyboardDevice::OnDeviceEvent(uint16_t code, ChannelType channel) 
     }
     // The record and the page belong to the user-interface thread; through the
     // worker, so that a re-read already under way is shown before this event.
-    Driver().ReadThenShow([] { return 0; }, [this, code](int) { HandleDeviceEvent(code); });
+    Driver().ShowInTurn([this, code] { HandleDeviceEvent(code); });
 }
 
 void CTolvanicKeyboardDevice::HandleDeviceEvent(uint16_t code) {

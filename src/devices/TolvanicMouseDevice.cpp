@@ -245,7 +245,7 @@ void CTolvanicMouseDevice::OnDeviceEvent(uint16_t code, ChannelType channel) {
     if (code > kEventResync) {
         // The record and the page belong to the user-interface thread; through the
         // worker, so that a re-read already under way is shown before this event.
-        Driver().ReadThenShow([] { return 0; }, [this, code](int) { HandleDeviceEvent(code); });
+        Driver().ShowInTurn([this, code] { HandleDeviceEvent(code); });
     }
 }
 

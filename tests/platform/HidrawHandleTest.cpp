@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <string>
 #include <sys/socket.h>
@@ -112,6 +113,27 @@ bool WaitUntilBlockedInPoll(const ThreadId& thread, std::chrono::milliseconds bo
         std::this_thread::sleep_for(1ms);
     }
     return false;
+}
+
+// Starts an infinite read of `handle` on another thread, runs `end` once the
+// read waits in poll(), and returns how the read ended. When `end` does not
+// end it, the test fails naming `what` and `fallback` ends it rather than hang.
+HidIoStatus EndWaitingRead(HidHandle& handle, const std::function<void()>& end,
+                           const std::function<void()>& fallback, const std::string& what) {
+    ThreadId thread;
+    auto reader = std::async(std::launch::async, [&] {
+        thread.Record();
+        std::vector<uint8_t> buffer(64);
+        size_t transferred = 0;
+        return handle.Read(buffer, transferred, kHidInfinite);
+    });
+    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
+    end();
+    if (reader.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << what << " did not end the read";
+        fallback();
+    }
+    return reader.get();
 }
 
 std::vector<uint8_t> VendorReport(uint8_t first) {
@@ -222,20 +244,9 @@ TEST_F(HidrawHandleTest, ReadTimesOutAfterTheTimeOut) {
 
 TEST_F(HidrawHandleTest, CancelEndsAnInfiniteReadAndStaysSignalled) {
     auto handle = Make(kNumbered, kVendor);
-    ThreadId thread;
-    auto reader = std::async(std::launch::async, [&] {
-        thread.Record();
-        std::vector<uint8_t> buffer(64);
-        size_t transferred = 0;
-        return handle->Read(buffer, transferred, kHidInfinite);
-    });
-    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
-    handle->Cancel();
-    if (reader.wait_for(5s) != std::future_status::ready) {
-        ADD_FAILURE() << "the cancel did not end the read";
-        ClosePeer(); // ends it another way rather than hang
-    }
-    EXPECT_EQ(reader.get(), HidIoStatus::Cancelled);
+    EXPECT_EQ(EndWaitingRead(
+                  *handle, [&] { handle->Cancel(); }, [&] { ClosePeer(); }, "the cancel"),
+              HidIoStatus::Cancelled);
 
     // Every later transfer is cancelled too, even with a report waiting.
     Send(VendorReport(1));
@@ -248,20 +259,9 @@ TEST_F(HidrawHandleTest, CancelEndsAnInfiniteReadAndStaysSignalled) {
 
 TEST_F(HidrawHandleTest, AnInterruptEndsOneReadAndLosesNoReport) {
     auto handle = Make(kNumbered, kVendor);
-    ThreadId thread;
-    auto reader = std::async(std::launch::async, [&] {
-        thread.Record();
-        std::vector<uint8_t> buffer(64);
-        size_t transferred = 0;
-        return handle->Read(buffer, transferred, kHidInfinite);
-    });
-    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
-    handle->InterruptRead();
-    if (reader.wait_for(5s) != std::future_status::ready) {
-        ADD_FAILURE() << "the interrupt did not end the read";
-        handle->Cancel(); // ends it another way rather than hang
-    }
-    EXPECT_EQ(reader.get(), HidIoStatus::Interrupted);
+    EXPECT_EQ(EndWaitingRead(
+                  *handle, [&] { handle->InterruptRead(); }, [&] { handle->Cancel(); }, "the interrupt"),
+              HidIoStatus::Interrupted);
 
     // One that comes before the read ends it, before a waiting report; the
     // report is read next, and a write never takes the interrupt.
@@ -278,20 +278,9 @@ TEST_F(HidrawHandleTest, AnInterruptEndsOneReadAndLosesNoReport) {
 
 TEST_F(HidrawHandleTest, PeerGoneEndsAWaitingReadAtOnce) {
     auto handle = Make(kNumbered, kVendor);
-    ThreadId thread;
-    auto reader = std::async(std::launch::async, [&] {
-        thread.Record();
-        std::vector<uint8_t> buffer(64);
-        size_t transferred = 0;
-        return handle->Read(buffer, transferred, kHidInfinite);
-    });
-    EXPECT_TRUE(WaitUntilBlockedInPoll(thread, 5s)) << "the read waits for a report";
-    ClosePeer();
-    if (reader.wait_for(5s) != std::future_status::ready) {
-        ADD_FAILURE() << "the hang-up did not end the read";
-        handle->Cancel(); // ends it another way rather than hang
-    }
-    EXPECT_EQ(reader.get(), HidIoStatus::Gone);
+    EXPECT_EQ(EndWaitingRead(
+                  *handle, [&] { ClosePeer(); }, [&] { handle->Cancel(); }, "the hang-up"),
+              HidIoStatus::Gone);
 
     std::vector<uint8_t> buffer(64);
     size_t transferred = 0;

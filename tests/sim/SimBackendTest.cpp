@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <set>
 #include <sstream>
@@ -213,23 +214,35 @@ TEST(SimHandles, AReaderThatFallsBehindLosesTheNewestReports) {
     EXPECT_EQ(first, 0x1000);
 }
 
+// Starts an infinite read of `events` (the unit's event handle) on another
+// thread, runs `end` once the read waits, and returns how the read ended.
+// When `end` does not end it, the test fails naming `what` and `fallback`
+// ends it rather than hang.
+HidIoStatus EndWaitingRead(SimBackend& backend, SimUnit unit, HidHandle& events,
+                           const std::function<void()>& end, const std::function<void()>& fallback,
+                           const std::string& what) {
+    auto reader = std::async(std::launch::async, [&] {
+        uint8_t report[3];
+        size_t n = 0;
+        return events.Read(report, n, kHidInfinite);
+    });
+    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(unit), 5000)) << "the read never began";
+    end();
+    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << what << " did not end the read";
+        fallback();
+    }
+    return reader.get();
+}
+
 TEST(SimHandles, CancelEndsAWaitingReadAndEveryLaterTransfer) {
     SimBackend backend(1);
     backend.Plug(SimUnit::Mouse);
     auto events = backend.Open(backend.EventPath(SimUnit::Mouse), ReadWrite());
-    auto reader = std::async(std::launch::async, [&] {
-        uint8_t report[3];
-        size_t n = 0;
-        return events->Read(report, n, kHidInfinite);
-    });
-    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(SimUnit::Mouse), 5000))
-        << "the read never began";
-    events->Cancel();
-    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        ADD_FAILURE() << "the cancel did not end the read";
-        backend.Unplug(SimUnit::Mouse); // ends it another way rather than hang
-    }
-    EXPECT_EQ(reader.get(), HidIoStatus::Cancelled);
+    EXPECT_EQ(EndWaitingRead(
+                  backend, SimUnit::Mouse, *events, [&] { events->Cancel(); },
+                  [&] { backend.Unplug(SimUnit::Mouse); }, "the cancel"),
+              HidIoStatus::Cancelled);
     size_t n = 0;
     uint8_t report[3];
     backend.InjectEvent(SimUnit::Mouse, 0x0401);
@@ -240,19 +253,10 @@ TEST(SimHandles, AnInterruptEndsOneReadAndLosesNoReport) {
     SimBackend backend(1);
     backend.Plug(SimUnit::Mouse);
     auto events = backend.Open(backend.EventPath(SimUnit::Mouse), ReadWrite());
-    auto reader = std::async(std::launch::async, [&] {
-        uint8_t report[3];
-        size_t n = 0;
-        return events->Read(report, n, kHidInfinite);
-    });
-    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(SimUnit::Mouse), 5000))
-        << "the read never began";
-    events->InterruptRead();
-    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        ADD_FAILURE() << "the interrupt did not end the read";
-        events->Cancel(); // ends it another way rather than hang
-    }
-    EXPECT_EQ(reader.get(), HidIoStatus::Interrupted);
+    EXPECT_EQ(EndWaitingRead(
+                  backend, SimUnit::Mouse, *events, [&] { events->InterruptRead(); },
+                  [&] { events->Cancel(); }, "the interrupt"),
+              HidIoStatus::Interrupted);
 
     // One that comes before the read ends it, before a queued report; the
     // report is read next and nothing is left over.
@@ -271,19 +275,10 @@ TEST(SimHandles, UnplugEndsAnInfiniteRead) {
     SimBackend backend(1);
     backend.Plug(SimUnit::MouseReceiver);
     auto events = backend.Open(backend.EventPath(SimUnit::MouseReceiver), ReadWrite());
-    auto reader = std::async(std::launch::async, [&] {
-        uint8_t report[3];
-        size_t n = 0;
-        return events->Read(report, n, kHidInfinite);
-    });
-    EXPECT_TRUE(backend.WaitForWaitingRead(backend.EventPath(SimUnit::MouseReceiver), 5000))
-        << "the read never began";
-    backend.Unplug(SimUnit::MouseReceiver);
-    if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        ADD_FAILURE() << "the unplug did not end the read";
-        events->Cancel(); // ends it another way rather than hang
-    }
-    EXPECT_EQ(reader.get(), HidIoStatus::Gone);
+    EXPECT_EQ(EndWaitingRead(
+                  backend, SimUnit::MouseReceiver, *events, [&] { backend.Unplug(SimUnit::MouseReceiver); },
+                  [&] { events->Cancel(); }, "the unplug"),
+              HidIoStatus::Gone);
 }
 
 TEST(SimHandles, HandlesOutliveTheirBackend) {
