@@ -1,12 +1,16 @@
 // A device picture of 170 keys in a selection panel, as the keyboard page has
-// it: the panel draws the caps in one pass and only where a key changed; the
-// keys never paint themselves, yet keep their clicks, selection and visibility.
+// it: the panel redraws in its picture of the board only the keys that
+// changed and paints once per tick; the keys never paint themselves, yet keep
+// their clicks, selection and visibility, and look as they would painting
+// themselves.
 #include "ui/qt/DeviceKeyButton.h"
 #include "ui/qt/SelectPanel.h"
 
 #include <QApplication>
 #include <QPaintEvent>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
 #include <vector>
@@ -78,11 +82,13 @@ protected:
 
 TEST_F(KeyPicture, ChangedKeysRepaintInOnePanelPaintAndUnchangedOnesNotAtAll) {
     ASSERT_TRUE(m_keys[0]->PanelDrawn());
+    uint64_t caps = m_panel->CapsDrawn();
     for (int k = 0; k < kKeys; ++k) {
         m_keys[size_t(k)]->SetLight(0x10 * uint32_t(k % 16) << 8 | 0xFF0000u, 255);
     }
     QApplication::processEvents();
     EXPECT_EQ(PanelPaints(), 1) << "every change of a tick coalesces into one paint";
+    EXPECT_EQ(m_panel->CapsDrawn() - caps, uint64_t(kKeys));
     EXPECT_EQ(m_counter.Total(m_keys), 0) << "the keys never paint themselves";
     EXPECT_EQ(CapOf(5), QColor(0xFF, 0x50, 0x00));
 
@@ -93,11 +99,66 @@ TEST_F(KeyPicture, ChangedKeysRepaintInOnePanelPaintAndUnchangedOnesNotAtAll) {
     QApplication::processEvents();
     EXPECT_EQ(PanelPaints(), 0) << "nothing changed, nothing is painted";
 
+    // A band of keys far apart: only they are drawn, not the keys between.
+    caps = m_panel->CapsDrawn();
     m_keys[42]->SetLight(0x0000FF, 128);
+    m_keys[3]->SetLight(0x00FF00, 255);
+    m_keys[160]->SetLight(0x00FF00, 255);
     QApplication::processEvents();
     EXPECT_EQ(PanelPaints(), 1);
-    EXPECT_EQ(m_counter.lastRect[m_panel], m_keys[42]->geometry()) << "only the changed key's area";
+    EXPECT_EQ(m_panel->CapsDrawn() - caps, 3u);
     EXPECT_EQ(CapOf(42), QColor(0, 0, 128));
+
+    caps = m_panel->CapsDrawn();
+    m_keys[42]->SetLight(0xFF0000, 255);
+    QApplication::processEvents();
+    EXPECT_EQ(m_counter.lastRect[m_panel], m_keys[42]->geometry()) << "only the changed key's area";
+    m_panel->repaint(); // an expose: copied from the picture, no cap drawn
+    EXPECT_EQ(m_panel->CapsDrawn() - caps, 1u);
+    EXPECT_EQ(CapOf(42), QColor(0xFF, 0, 0));
+}
+
+// The board's keys, drawn from the composed overlay, match a key painting
+// itself on the same background: colours bright and dark (dark and light
+// text), unlit, selected, with and without a caption.
+TEST_F(KeyPicture, BoardKeysLookAsTheyWouldPaintingThemselves) {
+    QWidget plate;
+    plate.setStyleSheet("background: #101010;");
+    plate.resize(kKeySize, kKeySize);
+    auto* single = new DeviceKeyButton(&plate);
+    single->setGeometry(0, 0, kKeySize, kKeySize);
+    plate.move(600, 600); // away from the pointer, which would hover it
+    plate.show();
+    struct Case {
+        uint32_t rgb;
+        uint8_t level;
+        bool selected;
+        const char* caption;
+    };
+    for (const Case& c :
+         {Case{0xFFFFFF, 255, false, "Esc"}, Case{0x2040C0, 200, false, "Tab"}, Case{0, 0, false, "F1"},
+          Case{0xFFE000, 255, true, "Num 0"}, Case{0x102030, 255, true, ""}}) {
+        for (DeviceKeyButton* key : {m_keys[21], single}) {
+            key->SetLight(c.rgb, c.level);
+            key->SetSelected(c.selected);
+            key->SetCaption(c.caption);
+        }
+        QApplication::processEvents();
+        const QImage board =
+            m_panel->grab(m_keys[21]->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage own = plate.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(board.size(), own.size());
+        int worst = 0;
+        for (int y = 0; y < own.height(); ++y) {
+            for (int x = 0; x < own.width(); ++x) {
+                const QRgb a = board.pixel(x, y);
+                const QRgb b = own.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        }
+        EXPECT_LE(worst, 2) << "colour " << std::hex << c.rgb << " caption '" << c.caption << "'";
+    }
 }
 
 TEST_F(KeyPicture, KeysKeepTheirClicksSelectionAndVisibility) {

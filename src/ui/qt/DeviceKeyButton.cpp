@@ -2,6 +2,7 @@
 
 #include "ui/qt/SelectPanel.h"
 
+#include <QBitmap>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPaintEvent>
@@ -64,8 +65,8 @@ DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
 void DeviceKeyButton::RequestPaint() {
     if (!m_panelDrawn) {
         update();
-    } else if (QWidget* panel = parentWidget(); panel != nullptr && !isHidden()) {
-        panel->update(geometry());
+    } else if (auto* panel = dynamic_cast<SelectPanel*>(parentWidget()); panel != nullptr && !isHidden()) {
+        panel->KeyChanged(this);
     }
 }
 
@@ -104,8 +105,14 @@ bool DeviceKeyButton::event(QEvent* event) {
         break;
     case QEvent::Show:
     case QEvent::Hide:
-        if (m_panelDrawn && parentWidget() != nullptr) {
-            parentWidget()->update(geometry());
+        if (auto* panel = dynamic_cast<SelectPanel*>(parentWidget()); m_panelDrawn && panel != nullptr) {
+            panel->KeyChanged(this);
+        }
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        if (auto* panel = dynamic_cast<SelectPanel*>(parentWidget()); m_panelDrawn && panel != nullptr) {
+            panel->InvalidateBoard();
         }
         break;
     default:
@@ -161,11 +168,12 @@ const QPixmap& CapEdges::Edge(QSize size, Look look, qreal pixelRatio) {
     return m_entries.back().pixmap;
 }
 
-void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area, CapEdges& edges) {
-    // The cap's inside in solid fills, its corners cut where the rounded
-    // edge (drawn over it) passes.
+namespace {
+
+// The cap's inside: solid fills with the corners cut where the rounded edge
+// (drawn over it) passes.
+void FillCapShape(QPainter& painter, const QRect& area, const QColor& fill) {
     const QRect cap = area.adjusted(1, 1, -1, -1);
-    const QColor fill = FillColour();
     if (cap.width() > 4 && cap.height() > 4) {
         painter.fillRect(cap.x() + 2, cap.y(), cap.width() - 4, 1, fill);
         painter.fillRect(cap.x() + 1, cap.y() + 1, cap.width() - 2, 1, fill);
@@ -175,37 +183,137 @@ void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area, CapEdges& e
     } else {
         painter.fillRect(cap, fill);
     }
-    const qreal ratio = painter.device()->devicePixelRatioF();
+}
+
+bool DarkText(const QColor& fill) {
+    return (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000 > 140;
+}
+
+} // namespace
+
+CapEdges::Look DeviceKeyButton::CurrentLook() const {
     const bool hovered = underMouse() && isEnabled();
-    const CapEdges::Look look =
-        m_selected ? CapEdges::Look::Selected : hovered ? CapEdges::Look::Hovered : CapEdges::Look::Plain;
-    painter.drawPixmap(area.topLeft(), edges.Edge(area.size(), look, ratio));
-    if (!text().isEmpty()) {
-        // Small caps keep a thinner margin so that their label still has room.
-        const int margin = std::min(area.width(), area.height()) < 30 ? 2 : 4;
-        const QRect box = area.adjusted(margin, margin, -margin, -margin);
-        // Dark text on a bright cap, light text on a dark one.
-        const int brightness = (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000;
-        painter.drawPixmap(box.topLeft(), LabelPixmap(box.size(), brightness > 140, ratio));
+    return m_selected ? CapEdges::Look::Selected : hovered ? CapEdges::Look::Hovered : CapEdges::Look::Plain;
+}
+
+const QPixmap* DeviceKeyButton::Label(const QRect& area, const QColor& fill, qreal pixelRatio, QPoint* at) {
+    if (text().isEmpty()) {
+        return nullptr;
     }
+    // Small caps keep a thinner margin so that their label still has room.
+    const int margin = std::min(area.width(), area.height()) < 30 ? 2 : 4;
+    const QRect box = area.adjusted(margin, margin, -margin, -margin);
+    *at = box.topLeft();
+    // Dark text on a bright cap, light text on a dark one.
+    return &LabelPixmap(box.size(), DarkText(fill), pixelRatio);
+}
+
+void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area, CapEdges& edges) {
+    const QColor fill = FillColour();
+    FillCapShape(painter, area, fill);
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    painter.drawPixmap(area.topLeft(), edges.Edge(area.size(), CurrentLook(), ratio));
+    QPoint at;
+    if (const QPixmap* label = Label(area, fill, ratio, &at)) {
+        painter.drawPixmap(at, *label);
+    }
+}
+
+const DeviceKeyButton::Overlay& DeviceKeyButton::BoardOverlay(CapEdges& edges, const QPixmap& background,
+                                                              uint64_t generation, const QColor& fill,
+                                                              qreal pixelRatio) {
+    const QRect area = geometry();
+    // The label first: drawing it again changes its version.
+    QPoint labelAt;
+    const QPixmap* label = Label(QRect(QPoint(0, 0), area.size()), fill, pixelRatio, &labelAt);
+    const CapEdges::Look look = CurrentLook();
+    Overlay& overlay = m_overlays[int(look)][DarkText(fill) ? 1 : 0];
+    if (overlay.valid && overlay.generation == generation && overlay.labelVersion == m_labelVersion &&
+        overlay.size == area.size() && overlay.ratio == pixelRatio) {
+        return overlay;
+    }
+    const QRect local(QPoint(0, 0), area.size());
+    QPixmap pixmap(area.size() * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    // The background wherever the fill does not reach: the shape is the one
+    // FillCapShape draws, so the overlay's hole is exactly the fill.
+    QImage shape(area.size(), QImage::Format_ARGB32_Premultiplied);
+    shape.fill(Qt::transparent);
+    {
+        QPainter shapePainter(&shape);
+        FillCapShape(shapePainter, local, Qt::black);
+    }
+    const QRegion inside(QBitmap::fromImage(shape.createAlphaMask()));
+    painter.setClipRegion(QRegion(local).subtracted(inside));
+    painter.drawPixmap(local, background,
+                       QRectF(QPointF(area.topLeft()) * pixelRatio, QSizeF(area.size()) * pixelRatio));
+    painter.setClipping(false);
+    painter.drawPixmap(QPoint(0, 0), edges.Edge(area.size(), look, pixelRatio));
+    if (label != nullptr) {
+        painter.drawPixmap(labelAt, *label);
+    }
+    painter.end();
+    // Opaque around the cap, the overlay alone hides what the key showed before.
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage outside = QImage(shape).convertToFormat(QImage::Format_ARGB32);
+    bool opaque = true;
+    for (int y = 0; y < image.height() && opaque; ++y) {
+        const int sy = std::min(int(y / pixelRatio), outside.height() - 1);
+        for (int x = 0; x < image.width(); ++x) {
+            const int sx = std::min(int(x / pixelRatio), outside.width() - 1);
+            if (qAlpha(outside.pixel(sx, sy)) == 0 && qAlpha(image.pixel(x, y)) != 255) {
+                opaque = false;
+                break;
+            }
+        }
+    }
+    overlay = Overlay{pixmap, generation, m_labelVersion, area.size(), pixelRatio, true, opaque};
+    return overlay;
+}
+
+void DeviceKeyButton::PaintCapOnBoard(QPainter& painter, CapEdges& edges, const QPixmap& background,
+                                      uint64_t generation) {
+    const QRect area = geometry();
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const QColor fill = FillColour();
+    const Overlay& overlay = BoardOverlay(edges, background, generation, fill, ratio);
+    if (overlay.opaqueOutside) {
+        painter.fillRect(area, fill);
+    } else {
+        // A see-through background: the old cap is cleared first.
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(area, background,
+                           QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        FillCapShape(painter, area, fill);
+    }
+    painter.drawPixmap(area.topLeft(), overlay.pixmap);
 }
 
 const QPixmap& DeviceKeyButton::LabelPixmap(QSize box, bool darkText, qreal pixelRatio) {
     const CaptionLayout& caption = Caption(box);
-    if (!m_labelValid || m_labelDark != darkText || m_labelRatio != pixelRatio ||
-        m_label.size() != box * pixelRatio) {
-        m_label = QPixmap(box * pixelRatio);
-        m_label.setDevicePixelRatio(pixelRatio);
-        m_label.fill(Qt::transparent);
-        QPainter painter(&m_label);
+    if (m_labelRatio != pixelRatio) {
+        m_labelValid[0] = m_labelValid[1] = false;
+        m_labelRatio = pixelRatio;
+    }
+    if (!m_labelValid[darkText ? 1 : 0]) {
+        ++m_labelVersion;
+    }
+    QPixmap& label = m_label[darkText ? 1 : 0];
+    bool& valid = m_labelValid[darkText ? 1 : 0];
+    if (!valid || label.size() != box * pixelRatio) {
+        label = QPixmap(box * pixelRatio);
+        label.setDevicePixelRatio(pixelRatio);
+        label.fill(Qt::transparent);
+        QPainter painter(&label);
         painter.setPen(darkText ? QColor(0x10, 0x10, 0x10) : QColor(0xE6, 0xE6, 0xE6));
         painter.setFont(caption.font);
         painter.drawText(QRect(QPoint(0, 0), box), caption.flags, caption.text);
-        m_labelValid = true;
-        m_labelDark = darkText;
-        m_labelRatio = pixelRatio;
+        valid = true;
     }
-    return m_label;
+    return label;
 }
 
 const CaptionLayout& DeviceKeyButton::Caption(QSize box) {
@@ -215,7 +323,7 @@ const CaptionLayout& DeviceKeyButton::Caption(QSize box) {
         m_captionBox = box;
         m_captionFont = font();
         m_captionValid = true;
-        m_labelValid = false;
+        m_labelValid[0] = m_labelValid[1] = false;
     }
     return m_caption;
 }

@@ -7,7 +7,7 @@
 //
 // A key whose parent is a selection panel does not paint itself: the panel
 // draws all its keys' caps in one pass, and a key asks it to repaint only the
-// key's own area when the key's look changes (a picture of 170 lit keys
+// key redrawn when the key's look changes (a picture of 170 lit keys
 // animating costs one paint event, not 170). The key stays a widget for its
 // name, clicks, hover, selection and visibility.
 //
@@ -15,6 +15,7 @@
 // cap: the largest font size that fits wrapped at word boundaries, then the
 // smallest size wrapped anywhere, then one elided line.
 #include <QAbstractButton>
+#include <QColor>
 #include <QFont>
 #include <QPixmap>
 #include <QSize>
@@ -84,6 +85,13 @@ public:
     // Draws the cap into `area` (the key's rectangle in the painter's
     // coordinates), with the edges from `edges`.
     void PaintCap(QPainter& painter, const QRect& area, CapEdges& edges);
+    // Draws the cap into its panel's picture of the board over whatever the
+    // key showed before. `background` is the panel's background (same
+    // coordinates as the board) and `generation` changes whenever it does.
+    // The parts that do not change with the colour (the background around
+    // the cap, its edge, the label) are composed once per look into one
+    // pixmap, so a new colour costs a fill and one copy.
+    void PaintCapOnBoard(QPainter& painter, CapEdges& edges, const QPixmap& background, uint64_t generation);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -93,6 +101,26 @@ private:
     // The label drawn once into a pixmap for the current text, box, font,
     // text colour and pixel ratio; drawing it is a copy.
     const QPixmap& LabelPixmap(QSize box, bool darkText, qreal pixelRatio);
+
+    friend class SelectPanel;
+
+    CapEdges::Look CurrentLook() const;
+    // The label's pixmap and where it goes in `area`; null without a label.
+    const QPixmap* Label(const QRect& area, const QColor& fill, qreal pixelRatio, QPoint* at);
+
+    // What the board path copies over the fill: the background outside the
+    // cap's shape, the edge and the label, for one look and text colour.
+    struct Overlay {
+        QPixmap pixmap;
+        uint64_t generation = 0;
+        uint32_t labelVersion = 0;
+        QSize size;
+        qreal ratio = 0;
+        bool valid = false;
+        bool opaqueOutside = false; // the background around the cap hides the old cap
+    };
+    const Overlay& BoardOverlay(CapEdges& edges, const QPixmap& background, uint64_t generation,
+                                const QColor& fill, qreal pixelRatio);
 
     // The fitted label for the current text, size and font (fitting costs a
     // few text layouts; the lights repaint many times a second).
@@ -104,14 +132,18 @@ private:
     QSize m_captionBox;
     QFont m_captionFont;
     CapEdges m_edges; // when it paints itself
-    QPixmap m_label;
-    bool m_labelValid = false;
-    bool m_labelDark = false;
+    // Light text [0] and dark text [1]: a cap whose colour crosses from dark
+    // to bright swaps them rather than drawing the text again.
+    QPixmap m_label[2];
+    bool m_labelValid[2] = {false, false};
     qreal m_labelRatio = 0;
+    uint32_t m_labelVersion = 0; // changes whenever the label pixmaps are drawn again
+    Overlay m_overlays[3][2];    // [look][dark text]
     uint32_t m_rgb = 0;
     uint8_t m_level = 0;
     bool m_selected = false;
     bool m_panelDrawn = false;
+    bool m_queued = false; // in its panel's list of keys to redraw
 };
 
 } // namespace velkor::ui

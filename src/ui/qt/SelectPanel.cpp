@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QChildEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -103,18 +104,125 @@ bool SelectPanel::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void SelectPanel::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
+void SelectPanel::KeyChanged(DeviceKeyButton* key) {
+    if (key == nullptr || key->parentWidget() != this) {
+        return;
+    }
+    if (m_boardValid && !key->m_queued) {
+        key->m_queued = true;
+        m_changed.push_back(key);
+    }
+    update(key->geometry());
+}
+
+void SelectPanel::InvalidateBoard() {
+    m_boardValid = false;
+    ++m_generation; // the background may have changed: the keys' overlays are made again
+    for (DeviceKeyButton* key : m_changed) {
+        key->m_queued = false;
+    }
+    m_changed.clear();
+    update();
+}
+
+void SelectPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    InvalidateBoard();
+}
+
+void SelectPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::StyleChange:
+    case QEvent::PaletteChange:
+    case QEvent::EnabledChange:
+    case QEvent::FontChange:
+        InvalidateBoard();
+        break;
+    default:
+        break;
+    }
+}
+
+void SelectPanel::childEvent(QChildEvent* event) {
+    QWidget::childEvent(event);
+    if (event->type() == QEvent::ChildRemoved) {
+        // The key that leaves may be half destroyed: it is dropped from the
+        // list without being touched.
+        std::erase_if(m_changed,
+                      [&](DeviceKeyButton* key) { return static_cast<QObject*>(key) == event->child(); });
+        InvalidateBoard();
+    } else if (event->type() == QEvent::ChildAdded) {
+        InvalidateBoard();
+    }
+}
+
+void SelectPanel::DrawBackground(QPainter& painter, const QRect& area) {
+    painter.save();
+    painter.setClipRect(area);
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    // The keys' caps, in one pass: only those inside the repainted area.
-    const QRect dirty = event->rect();
-    for (QObject* child : children()) {
-        auto* key = dynamic_cast<DeviceKeyButton*>(child);
-        if (key != nullptr && key->PanelDrawn() && !key->isHidden() && key->geometry().intersects(dirty)) {
-            key->PaintCap(painter, key->geometry(), m_edges);
+    painter.restore();
+}
+
+void SelectPanel::DrawKey(QPainter& painter, DeviceKeyButton& key) {
+    key.PaintCapOnBoard(painter, m_edges, m_background, m_generation);
+    ++m_capsDrawn;
+}
+
+void SelectPanel::UpdateBoard() {
+    const qreal ratio = devicePixelRatioF();
+    if (m_boardValid && m_board.devicePixelRatio() != ratio) {
+        InvalidateBoard();
+    }
+    if (!m_boardValid) {
+        m_background = QPixmap(size() * ratio);
+        m_background.setDevicePixelRatio(ratio);
+        m_background.fill(Qt::transparent);
+        {
+            QPainter painter(&m_background);
+            DrawBackground(painter, rect());
         }
+        m_board = m_background.copy();
+        m_board.setDevicePixelRatio(ratio);
+        QPainter painter(&m_board);
+        for (QObject* child : children()) {
+            auto* key = dynamic_cast<DeviceKeyButton*>(child);
+            if (key != nullptr && key->PanelDrawn() && !key->isHidden()) {
+                DrawKey(painter, *key);
+            }
+        }
+        m_boardValid = true;
+        return;
+    }
+    if (m_changed.empty()) {
+        return;
+    }
+    QPainter painter(&m_board);
+    for (DeviceKeyButton* key : m_changed) {
+        key->m_queued = false;
+        if (!key->isHidden()) {
+            DrawKey(painter, *key);
+            continue;
+        }
+        // A hidden key leaves what lies behind it.
+        const QRect area = key->geometry();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(area, m_background,
+                           QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    m_changed.clear();
+}
+
+void SelectPanel::paintEvent(QPaintEvent* event) {
+    UpdateBoard();
+    QPainter painter(this);
+    const qreal ratio = m_board.devicePixelRatio();
+    for (const QRect& area : event->region()) {
+        painter.drawPixmap(area, m_board,
+                           QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
     }
     if (m_dragging) {
         painter.setPen(QPen(QColor(0xE0, 0x40, 0x2F), 1, Qt::DashLine));

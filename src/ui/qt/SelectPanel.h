@@ -3,11 +3,20 @@
 // selected by dragging a rectangle over them. A drag may start on free space or
 // on a key (it then stops being a click once the pointer moves); the panel
 // draws the rectangle while dragging and reports the press and release points.
+//
+// The panel keeps a picture of the board (its background and every key cap)
+// and redraws in it only the keys whose look changed since the last paint; a
+// paint then copies the needed area from the picture. An animated preview
+// that changes a band of keys costs those keys, and an expose or a drag
+// rectangle moving over the board costs a copy, not 170 caps.
 #include "ui/qt/DeviceKeyButton.h"
 
+#include <QPixmap>
 #include <QPoint>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace velkor::ui {
 
@@ -22,21 +31,44 @@ public:
     void WatchChild(QWidget* child);
     bool IsDragging() const { return m_dragging; }
 
+    // A key drawn by the panel changed its look (colour, selection, hover,
+    // caption, visibility): it is redrawn in the picture at the next paint.
+    void KeyChanged(DeviceKeyButton* key);
+    // The whole picture is drawn again at the next paint (keys moved, the
+    // style or size changed).
+    void InvalidateBoard();
+    // How many key caps the panel has drawn into its picture so far.
+    uint64_t CapsDrawn() const { return m_capsDrawn; }
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void childEvent(QChildEvent* event) override;
 
 private:
+    // Brings the picture up to date: all of it, or only the changed keys.
+    void UpdateBoard();
+    void DrawBackground(QPainter& painter, const QRect& area);
+    void DrawKey(QPainter& painter, DeviceKeyButton& key);
+
     void Press(QPoint at);
     // True when the move belongs to a drag (started now or before).
     bool Move(QPoint at, QWidget* pressedChild);
     void Release(QPoint at);
 
     DragFinished m_finished;
-    CapEdges m_edges; // of the keys it draws
+    CapEdges m_edges;     // of the keys it draws
+    QPixmap m_board;      // the background with every visible key's cap
+    QPixmap m_background; // the background alone, to clear a key's area
+    bool m_boardValid = false;
+    uint64_t m_generation = 1;               // of the background, for the keys' overlays
+    std::vector<DeviceKeyButton*> m_changed; // keys to redraw, each once
+    uint64_t m_capsDrawn = 0;
     bool m_pressed = false;
     bool m_dragging = false;
     QPoint m_from;
