@@ -32,7 +32,14 @@ bool FileExists(const std::string& path) {
 } // namespace
 
 CMacroControlUI::CMacroControlUI(ui::Control& panel, const ui::TextProvider* texts)
-    : m_panel(panel), m_texts(texts) {}
+    : m_panel(panel), m_texts(texts) {
+    if (ui::Control* list = Child(kActionList); list != nullptr && list->AsRowView() != nullptr) {
+        m_rows = std::make_unique<ui::RowWindow>(*list, std::string(kRowLayout),
+                                                 static_cast<ui::RowSource&>(*this));
+    }
+}
+
+CMacroControlUI::~CMacroControlUI() = default;
 
 ui::Control* CMacroControlUI::Child(std::string_view name) const {
     if (const auto found = m_found.find(name); found != m_found.end()) {
@@ -47,10 +54,6 @@ ui::Control* CMacroControlUI::Child(std::string_view name) const {
 
 ui::ListControl* CMacroControlUI::NameList() const {
     return ui::As<ui::ListControl>(Child(kNameList));
-}
-
-ui::ListControl* CMacroControlUI::ActionList() const {
-    return ui::As<ui::ListControl>(Child(kActionList));
 }
 
 std::string CMacroControlUI::Fail(MacroFailure failure) {
@@ -208,9 +211,7 @@ int CMacroControlUI::DeleteMacro() {
     if (selected < static_cast<int>(m_names.size())) {
         m_names.erase(m_names.begin() + selected);
     }
-    if (ui::ListControl* actions = ActionList()) {
-        actions->RemoveAllItems();
-    }
+    SetEvents({});
     if (list->ItemCount() > 0) {
         list->SelectItem(0, false);
     }
@@ -270,53 +271,40 @@ void CMacroControlUI::EnableSelectionControls(bool enable) {
 }
 
 void CMacroControlUI::SelectMacro() {
-    ui::Control* actions = Child(kActionList);
-    if (ui::ListControl* rows = ActionList()) {
-        rows->RemoveAllItems();
-    }
     const std::string path = MacroFilePath(m_folder, GetSelectedGuid());
     if (path.empty()) {
+        SetEvents({});
         EnableSelectionControls(false);
         return;
     }
     EnableSelectionControls(true);
-    // A shown list lays itself out again for every row it gets: fill it hidden.
-    const bool shown = actions != nullptr && actions->IsVisible();
-    if (shown) {
-        actions->SetVisible(false);
+    Json::Value read = ReadMacroEvents(m_json, path);
+    std::vector<EventEntry> events;
+    events.reserve(read.size());
+    for (Json::Value& event : read) {
+        events.push_back(EntryOf(std::move(event)));
     }
-    for (const Json::Value& event : ReadMacroEvents(m_json, path)) {
-        if (BuildEventRow(-1, event) == nullptr) {
-            break;
-        }
-    }
-    if (shown) {
-        actions->SetVisible(true);
-    }
+    SetEvents(std::move(events));
 }
 
 Json::Value CMacroControlUI::BuildMacroDocument(bool normalise) {
+    TakeEdits();
     ui::ListControl* list = NameList();
-    ui::ListControl* actions = ActionList();
     const int selected = GetSelectedMacro();
     Json::Value events(Json::arrayValue);
-    for (int row = 0; actions != nullptr && row < actions->ItemCount(); ++row) {
-        const std::string text = actions->ItemUserData(row);
-        Json::Value event;
-        if (text.empty() || !m_json.ParseJson(text, event)) {
-            break; // a row without an event ends the macro
-        }
-        // The field is the delay; a row without one keeps its event's.
-        const ui::Control* field = DelayField(row);
-        const std::string delay = NormaliseDelayText(field != nullptr ? field->Text() : RawDelayText(event));
+    for (int row = 0; row < EventCount(); ++row) {
+        EventEntry& entry = m_events[size_t(row)];
         // Events of another shape than an object are kept exactly as they are.
-        if (event.isObject()) {
-            event["Delay"] = delay;
-            if (normalise) {
-                SetRowEvent(row, event);
-            }
+        if (!entry.event.isObject()) {
+            events.append(entry.event);
+            continue;
         }
-        events.append(event);
+        Json::Value event = entry.event;
+        event["Delay"] = NormaliseDelayText(entry.delay);
+        if (normalise) {
+            SetRowEvent(row, event);
+        }
+        events.append(std::move(event));
     }
     return MakeMacroDocument(list->ItemText(selected), list->ItemUserData(selected), events);
 }

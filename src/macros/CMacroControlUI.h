@@ -5,11 +5,14 @@
 // library in the device's user data folder (see MacroFiles.h) and shows it:
 //
 // - "macro_name_list": one row per macro, its name as text, its Guid as data;
-// - "macro_action_list": the events of the selected macro, one row per event
-//   built from the row layout "macro_action": the event object as JSON text
-//   in the row's data, a name label and a value label that show the event,
-//   and the delay field "macro_delay". The field is the event's delay: every
-//   save, move and recording reads it, not the delay in the row's text;
+// - "macro_action_list": the events of the selected macro. The panel keeps
+//   every event (its object, and its delay as the user sees and edits it);
+//   the list is a row view that shows them through a few rows built from the
+//   row layout "macro_action" and reused as it scrolls (ui::RowWindow), each
+//   with a name label and a value label that show the event, and the delay
+//   field "macro_delay". The field is the event's delay while its row shows
+//   it: every save, move and recording reads it, not the event's own "Delay".
+//   Rows can be selected as a range (Shift) or one by one (Control);
 // - the list buttons, the mouse insertion and the recording controls (the
 //   operations below; MacroPanelRouter connects them);
 // - "macro_edit_macroname": the name field for renaming;
@@ -23,6 +26,7 @@
 #include "macros/MacroEvent.h"
 #include "macros/MacroRecorder.h"
 #include "platform/JsonFileHelper.h"
+#include "ui/RowWindow.h"
 
 #include <json/value.h>
 
@@ -30,6 +34,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +74,8 @@ private:
     ui::Control& m_button;
 };
 
-class CMacroControlUI final : public MacroRows {
+// RowCount() serves both the recorder (MacroRows) and the row window (ui::RowSource).
+class CMacroControlUI final : public MacroRows, private ui::RowSource {
 public:
     // The class the layouts write, the class name the panel reports, its layout
     // and the name the device page gives it.
@@ -99,6 +105,9 @@ public:
     // `panel` is the container built from the panel layout. `texts` (may be
     // null, must outlive the panel) gives the language texts the event rows show.
     explicit CMacroControlUI(ui::Control& panel, const ui::TextProvider* texts = nullptr);
+    ~CMacroControlUI() override;
+    CMacroControlUI(const CMacroControlUI&) = delete;
+    CMacroControlUI& operator=(const CMacroControlUI&) = delete;
 
     ui::Control& Panel() const { return m_panel; }
 
@@ -141,11 +150,10 @@ public:
     // the controls that need a selection; without a selection empties the list
     // and disables them. A missing or damaged macro file gives no events.
     void SelectMacro();
-    // Writes the event rows to the selected macro's file: each row's delay
-    // field is normalised ("" -> "0", "007" -> "7", above 65535 -> "65535")
-    // and written back into the row; the rows are saved in order up to the
-    // first row without event text. False when nothing is selected or the
-    // write failed.
+    // Writes the events to the selected macro's file: each event's delay as
+    // the user sees it is normalised ("" -> "0", "007" -> "7", above 65535 ->
+    // "65535") and shown again as stored. False when nothing is selected or
+    // the write failed.
     bool SaveMacro();
     // Adds a macro (as AddMacro) whose file is a byte copy of `path`. The file
     // must be a JSON object; else, or when the list is full, nothing is added.
@@ -156,26 +164,33 @@ public:
     // or when the copy cannot be written.
     bool ExportMacro(const std::string& path);
 
-    // ---- the event rows of the selected macro (MacroEventList.cpp) ----
+    // ---- the events of the selected macro (MacroEventList.cpp) ----
     int EventCount() const;
-    // The row's event as JSON text as last stored (empty when the row has none).
+    // The event as styled JSON text as last stored (empty for no such row).
     std::string EventText(int row) const;
-    // The row's delay field as it stands (not normalised).
+    // The event's delay as the user sees it (its field while shown; not normalised).
     std::string EventDelayText(int row) const;
-    // Puts `text` into the row's delay field. False for a row without an event object.
+    // Makes `text` the event's delay as the user sees it. False for no such row.
     bool SetEventDelayText(int row, std::string_view text);
-    // Appends a row for `event`. False (nothing added) at kMaxMacroEvents rows.
+    // Appends an event. False (nothing added) at kMaxMacroEvents events.
     bool AppendEvent(const Json::Value& event);
+    // The control showing event `row` (null while no row shows it), and the
+    // event shown by the row that is or holds `control` (-1 for none).
+    ui::Control* EventRowControl(int row) const;
+    int EventRowOf(const ui::Control* control) const;
+    // The events selected, in order, and the row window (null when the panel has no event list).
+    std::vector<int> SelectedEvents() const;
+    ui::RowWindow* EventRows() const { return m_rows.get(); }
 
-    // The list operations on the selected row s. Each returns whether the
-    // list changed; at the ends of the list, or without a selection, nothing
-    // changes. A moved row keeps the delay its field shows, and so do its old
-    // and new neighbours.
+    // The list operations on the selected row s (the current row, when it is
+    // selected). Each returns whether the list changed; at the ends of the
+    // list, or without a selection, nothing changes. A moved row keeps the
+    // delay the user sees, and so do its old and new neighbours.
     bool MoveEventUp();       // to s - 1, selected; row s + 5 (or the end) made visible
     bool MoveEventDown();     // to s + 1, selected; row s + 7 (or the end) made visible
     bool MoveEventToTop();    // to 0, selected, list at its top
     bool MoveEventToBottom(); // to the end, selected, list at its end
-    bool DeleteEvent();       // row s goes; no row is selected then
+    bool DeleteEvent();       // every selected row goes; no row is selected then
     bool DeleteAllEvents();   // every row goes
     // Inserts a mouse event after the selected row (at 0 into an empty list)
     // with the fixed delay, and selects it (none after an insertion into an
@@ -217,7 +232,7 @@ public:
     // steady clock unless set.
     void SetClock(std::function<int64_t()> nowMs) { m_now = std::move(nowMs); }
 
-    // MacroRows (the recorder's view of the event list)
+    // MacroRows (the recorder's view of the event list); SelectRow selects only that row.
     int RowCount() const override { return EventCount(); }
     int SelectedRow() const override;
     Json::Value RowEvent(int row) const override;
@@ -228,29 +243,43 @@ public:
     MacroFailure LastFailure() const { return m_lastFailure; }
 
 private:
-    // A control of the panel (never of an event row), found once and kept:
-    // a search walks every row of a long macro.
+    // One event of the selected macro: its object as read or last stored, and
+    // its delay as the user sees it (what its field shows).
+    struct EventEntry {
+        Json::Value event;
+        std::string delay;
+    };
+
+    // ui::RowSource: an event shown in, and taken back from, a reused row.
+    void ShowRow(ui::Control& slot, int row) override;
+    void LeaveRow(const ui::Control& slot, int row) override;
+
+    // A control of the panel (never of an event row), found once and kept.
     ui::Control* Child(std::string_view name) const;
-    // The macro names and the event rows; null when the panel has no such list.
+    // The macro names; null when the panel has no such list.
     ui::ListControl* NameList() const;
-    ui::ListControl* ActionList() const;
+    bool ValidEvent(int row) const { return row >= 0 && row < EventCount(); }
+    static EventEntry EntryOf(Json::Value event);
+    // Every row's typed delay into the events, before they change or are read.
+    void TakeEdits();
+    // Replaces every event (loading, emptying): no selection, the list at its top.
+    void SetEvents(std::vector<EventEntry> events);
+    void InsertEntry(int row, EventEntry entry);
     bool NameInUse(std::string_view name) const;
     // A Guid no macro uses and no file has, from the time stamp of now.
     std::string NewGuid() const;
     void EnableSelectionControls(bool enable);
-    // Builds an event row at `row` (-1 appends) and shows `event` in it; null
-    // when the row layout cannot be built.
-    ui::Control* BuildEventRow(int row, const Json::Value& event);
-    // Shows an event in a row: labels, styles and the delay field.
+    // Shows an event in a row: labels, styles and the delay field's look.
     void ShowEvent(ui::Control& row, const Json::Value& event) const;
+    // The delay field of the row showing event `row`; null while none does.
     ui::Control* DelayField(int row) const;
-    // Takes row `from` out and builds it again at `to` with the delay its field shows.
+    // Takes event `from` out and puts it again at `to` with the delay the user sees.
     void MoveRow(int from, int to);
     // s + ahead made visible when it exists, else the last row.
     void ShowRowOrEnd(int row);
     int64_t NowMs() const;
-    // The document SaveMacro writes, built from the rows. With `normalise`
-    // the rows' delay fields are rewritten as stored.
+    // The document SaveMacro writes, built from the events. With `normalise`
+    // the delays the user sees are rewritten as stored.
     Json::Value BuildMacroDocument(bool normalise);
     std::string Fail(MacroFailure failure);
 
@@ -261,6 +290,8 @@ private:
     std::string m_folder;
     std::vector<std::string> m_names;
     int m_fixedDelay = kDefaultFixedDelayMs;
+    std::vector<EventEntry> m_events;
+    std::unique_ptr<ui::RowWindow> m_rows;
     MacroRecorder m_recorder;
     std::function<int64_t()> m_now;
     MacroFailure m_lastFailure = MacroFailure::None;

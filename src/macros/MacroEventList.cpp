@@ -11,7 +11,6 @@ namespace velkor {
 
 namespace {
 
-constexpr std::string_view kActionList = "macro_action_list";
 constexpr std::string_view kNameLabel = "macro_action_name";
 constexpr std::string_view kValueLabel = "macro_action_value";
 constexpr std::string_view kDelayField = "macro_delay";
@@ -120,54 +119,92 @@ void CMacroControlUI::ShowEvent(ui::Control& row, const Json::Value& event) cons
         SetLabel(value, look.directionKey, true, look.directionKey == kDownTextKey ? kDownStyle : kUpStyle);
     }
     if (ui::Control* field = row.FindChild(kDelayField)) {
-        field->SetText(std::to_string(ReadDelay(event)));
         field->SetStyleClass(kTextStyle);
         field->SetBackgroundColour(kDelayFieldColour);
     }
 }
 
-ui::Control* CMacroControlUI::BuildEventRow(int row, const Json::Value& event) {
-    ui::ListControl* actions = ActionList();
-    if (actions == nullptr) {
-        return nullptr;
+void CMacroControlUI::ShowRow(ui::Control& slot, int row) {
+    const EventEntry& entry = m_events[size_t(row)];
+    ShowEvent(slot, entry.event);
+    if (ui::Control* field = slot.FindChild(kDelayField)) {
+        field->SetText(entry.delay);
     }
-    ui::Control* built = actions->InsertItemLayout(row, kRowLayout, nullptr);
-    if (built == nullptr) {
-        return nullptr;
+}
+
+void CMacroControlUI::LeaveRow(const ui::Control& slot, int row) {
+    if (const ui::Control* field = slot.FindChild(kDelayField); field != nullptr && ValidEvent(row)) {
+        m_events[size_t(row)].delay = field->Text();
     }
-    const int at = row < 0 ? actions->ItemCount() - 1 : row;
-    actions->SetItemUserData(at, m_json.StyledText(event));
-    ShowEvent(*built, event);
-    return built;
+}
+
+CMacroControlUI::EventEntry CMacroControlUI::EntryOf(Json::Value event) {
+    std::string delay = std::to_string(ReadDelay(event));
+    return EventEntry{std::move(event), std::move(delay)};
+}
+
+void CMacroControlUI::TakeEdits() {
+    if (m_rows) {
+        m_rows->TakeEdits();
+    }
+}
+
+void CMacroControlUI::SetEvents(std::vector<EventEntry> events) {
+    m_events = std::move(events);
+    if (m_rows) {
+        m_rows->Reset();
+    }
+}
+
+void CMacroControlUI::InsertEntry(int row, EventEntry entry) {
+    TakeEdits();
+    m_events.insert(m_events.begin() + row, std::move(entry));
+    if (m_rows) {
+        m_rows->Inserted(row, 1);
+    }
 }
 
 ui::Control* CMacroControlUI::DelayField(int row) const {
-    const ui::ListControl* actions = ActionList();
-    const ui::Control* built = actions != nullptr ? actions->ItemControl(row) : nullptr;
-    return built != nullptr ? built->FindChild(kDelayField) : nullptr;
+    const ui::Control* shown = EventRowControl(row);
+    return shown != nullptr ? shown->FindChild(kDelayField) : nullptr;
+}
+
+ui::Control* CMacroControlUI::EventRowControl(int row) const {
+    return m_rows && ValidEvent(row) ? m_rows->ControlOf(row) : nullptr;
+}
+
+int CMacroControlUI::EventRowOf(const ui::Control* control) const {
+    return m_rows ? m_rows->RowOf(control) : -1;
+}
+
+std::vector<int> CMacroControlUI::SelectedEvents() const {
+    return m_rows ? m_rows->SelectedRows() : std::vector<int>{};
 }
 
 int CMacroControlUI::EventCount() const {
-    const ui::ListControl* actions = ActionList();
-    return actions != nullptr ? actions->ItemCount() : 0;
+    return int(m_events.size());
 }
 
 std::string CMacroControlUI::EventText(int row) const {
-    const ui::ListControl* actions = ActionList();
-    return actions != nullptr ? actions->ItemUserData(row) : std::string();
+    return ValidEvent(row) ? m_json.StyledText(m_events[size_t(row)].event) : std::string();
 }
 
 std::string CMacroControlUI::EventDelayText(int row) const {
+    if (!ValidEvent(row)) {
+        return {};
+    }
     const ui::Control* field = DelayField(row);
-    return field != nullptr ? field->Text() : std::string();
+    return field != nullptr ? field->Text() : m_events[size_t(row)].delay;
 }
 
 bool CMacroControlUI::SetEventDelayText(int row, std::string_view text) {
-    ui::Control* field = DelayField(row);
-    if (field == nullptr) {
+    if (!ValidEvent(row)) {
         return false;
     }
-    field->SetText(text);
+    m_events[size_t(row)].delay = text;
+    if (ui::Control* field = DelayField(row)) {
+        field->SetText(text);
+    }
     return true;
 }
 
@@ -177,61 +214,66 @@ bool CMacroControlUI::AppendEvent(const Json::Value& event) {
         Fail(MacroFailure::TooManyEvents);
         return false;
     }
-    return BuildEventRow(-1, event) != nullptr;
+    InsertEntry(EventCount(), EntryOf(event));
+    return true;
 }
 
 int CMacroControlUI::SelectedRow() const {
-    const ui::ListControl* actions = ActionList();
-    return actions != nullptr ? actions->SelectedIndex() : -1;
+    const int current = m_rows ? m_rows->CurrentRow() : -1;
+    return m_rows && m_rows->IsSelected(current) ? current : -1;
 }
 
 Json::Value CMacroControlUI::RowEvent(int row) const {
-    Json::Value event;
-    if (!m_json.ParseJson(EventText(row), event) || !event.isObject()) {
+    if (!ValidEvent(row) || !m_events[size_t(row)].event.isObject()) {
         return Json::Value();
     }
-    if (const ui::Control* field = DelayField(row)) {
-        event["Delay"] = NormaliseDelayText(field->Text());
-    }
+    Json::Value event = m_events[size_t(row)].event;
+    event["Delay"] = NormaliseDelayText(EventDelayText(row));
     return event;
 }
 
 void CMacroControlUI::InsertRow(int row, const Json::Value& event) {
-    BuildEventRow(row, event);
+    if (row >= 0 && row <= EventCount()) {
+        InsertEntry(row, EntryOf(event));
+    }
 }
 
 void CMacroControlUI::SetRowEvent(int row, const Json::Value& event) {
-    ui::ListControl* actions = ActionList();
-    ui::Control* built = actions != nullptr ? actions->ItemControl(row) : nullptr;
-    if (built == nullptr) {
+    if (!ValidEvent(row)) {
         return;
     }
-    actions->SetItemUserData(row, m_json.StyledText(event));
-    ShowEvent(*built, event);
+    m_events[size_t(row)] = EntryOf(event);
+    if (m_rows) {
+        m_rows->Changed(row);
+    }
 }
 
 void CMacroControlUI::SelectRow(int row) {
-    if (ui::ListControl* actions = ActionList()) {
-        actions->SelectItem(row, false);
+    if (m_rows) {
+        m_rows->Select(row);
     }
 }
 
 // ---- list operations ----
 
 void CMacroControlUI::MoveRow(int from, int to) {
-    ui::ListControl* actions = ActionList();
+    TakeEdits();
     Json::Value event = RowEvent(from);
-    if (event.isNull()) {
-        m_json.ParseJson(EventText(from), event); // a row of another shape moves as it is
+    EventEntry entry = event.isNull() ? std::move(m_events[size_t(from)]) // another shape moves as it is
+                                      : EntryOf(std::move(event));
+    m_events.erase(m_events.begin() + from);
+    m_events.insert(m_events.begin() + to, std::move(entry));
+    if (m_rows) {
+        m_rows->Moved(from, to);
+        m_rows->Changed(to);
+        m_rows->Select(to);
     }
-    actions->RemoveItem(from);
-    BuildEventRow(to, event);
-    actions->SelectItem(to, false);
 }
 
 void CMacroControlUI::ShowRowOrEnd(int row) {
-    ui::ListControl* actions = ActionList();
-    actions->EnsureItemVisible(row < actions->ItemCount() ? row : actions->ItemCount() - 1);
+    if (m_rows) {
+        m_rows->EnsureVisible(row < EventCount() ? row : EventCount() - 1);
+    }
 }
 
 bool CMacroControlUI::MoveEventUp() {
@@ -260,7 +302,7 @@ bool CMacroControlUI::MoveEventToTop() {
         return false;
     }
     MoveRow(s, 0);
-    ActionList()->EnsureItemVisible(0);
+    ShowRowOrEnd(0);
     return true;
 }
 
@@ -271,29 +313,44 @@ bool CMacroControlUI::MoveEventToBottom() {
         return false;
     }
     MoveRow(s, last);
-    ActionList()->EnsureItemVisible(last);
+    ShowRowOrEnd(last);
     return true;
 }
 
 bool CMacroControlUI::DeleteEvent() {
-    const int s = SelectedRow();
-    return s >= 0 && ActionList()->RemoveItem(s);
+    const std::vector<int> doomed = SelectedEvents();
+    if (doomed.empty()) {
+        return false;
+    }
+    TakeEdits();
+    // One pass over the events, however many go (a range may be thousands),
+    // in place: the list keeps its room for the next recorded event.
+    size_t kept = 0;
+    auto next = doomed.begin();
+    for (int row = 0; row < EventCount(); ++row) {
+        if (next != doomed.end() && *next == row) {
+            ++next;
+        } else if (kept++ != size_t(row)) {
+            m_events[kept - 1] = std::move(m_events[size_t(row)]);
+        }
+    }
+    m_events.resize(kept);
+    m_rows->Removed(doomed);
+    m_rows->Select(-1);
+    return true;
 }
 
 bool CMacroControlUI::DeleteAllEvents() {
-    ui::ListControl* actions = ActionList();
-    if (actions == nullptr || actions->ItemCount() == 0) {
+    if (m_events.empty()) {
         return false;
     }
-    actions->RemoveAllItems();
-    actions->SelectItem(-1, false);
+    SetEvents({});
     return true;
 }
 
 bool CMacroControlUI::InsertMouseEvent(int message, int variant) {
-    ui::ListControl* actions = ActionList();
     std::optional<MacroEvent> event = MouseMessageEvent(message, variant);
-    if (actions == nullptr || !event) {
+    if (!event) {
         return false;
     }
     if (message == kMessageMove) {
@@ -309,14 +366,12 @@ bool CMacroControlUI::InsertMouseEvent(int message, int variant) {
     event->delay = static_cast<std::uint16_t>(m_fixedDelay);
     const int s = SelectedRow();
     const int p = s < 0 ? 0 : s;
-    actions->SelectItem(-1, false);
-    const int at = actions->ItemCount() > 0 ? p + 1 : 0;
-    if (BuildEventRow(at, MakeMacroEventJson(*event)) == nullptr) {
-        return false;
-    }
-    if (p + 1 < actions->ItemCount()) {
-        actions->SelectItem(p + 1, false);
-        actions->EnsureItemVisible(p + 1);
+    SelectRow(-1);
+    const int at = EventCount() > 0 ? p + 1 : 0;
+    InsertEntry(at, EntryOf(MakeMacroEventJson(*event)));
+    if (p + 1 < EventCount()) {
+        SelectRow(p + 1);
+        ShowRowOrEnd(p + 1);
     }
     return true;
 }
@@ -387,9 +442,8 @@ RecordResult CMacroControlUI::TakeRecordedPress(const ui::InputPress& press) {
 
 void CMacroControlUI::ScrollTimerFired() {
     m_panel.KillTimer(kScrollTimer);
-    ui::ListControl* actions = ActionList();
-    if (actions != nullptr && actions->SelectedIndex() >= 0) {
-        actions->EnsureItemVisible(actions->SelectedIndex());
+    if (SelectedRow() >= 0) {
+        ShowRowOrEnd(SelectedRow());
     }
 }
 

@@ -98,11 +98,14 @@ Json::Value ReadMacroEvents(const CJsonFileHelper& json, const std::string& path
     if (path.empty()) {
         return Json::Value(Json::arrayValue);
     }
-    const Json::Value document = json.ReadJsonFile(path);
+    Json::Value document = json.ReadJsonFile(path);
     if (!document.isObject() || !document["Events"].isArray()) {
         return Json::Value(Json::arrayValue);
     }
-    return document["Events"];
+    // Taken out, not copied: a long macro's events are thousands of objects.
+    Json::Value events;
+    events.swap(document["Events"]);
+    return events;
 }
 
 std::string TrimName(std::string_view text) {

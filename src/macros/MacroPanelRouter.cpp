@@ -183,12 +183,8 @@ bool MacroPanelRouter::StartRecordingFor(std::string_view trigger) {
 }
 
 void MacroPanelRouter::SelectRowOf(const ui::Control& row) {
-    ui::ListControl* list = ui::As<ui::ListControl>(row.Parent());
-    for (int index = 0; list != nullptr && index < list->ItemCount(); ++index) {
-        if (list->ItemControl(index) == &row) {
-            list->SelectItem(index, false);
-            return;
-        }
+    if (ui::RowWindow* rows = m_panel.EventRows()) {
+        rows->PressForMenu(m_panel.EventRowOf(&row));
     }
 }
 

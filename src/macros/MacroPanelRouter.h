@@ -16,7 +16,8 @@
 // "macro_btn_deleteall") edit it, save the macro and enable saving in the key
 // panel; the four "macro_inset_*" buttons insert a movement and save; a
 // "macro_delay" field that loses the focus saves. The menu notification of an
-// event row ("macro_action") selects the row and opens the row menu, whose
+// event row ("macro_action") selects its event (one already selected only
+// becomes current) and opens the row menu, whose
 // items insert mouse buttons (then save) or start a recording.
 // "macro_btn_starredio" starts a recording, "macro_btn_stopredio" stops it
 // (both through the hooks: the main window owns the input hook); the panel's

@@ -37,6 +37,7 @@ enum class ControlKind {
     Tab,         // QTabWidget, QStackedWidget: one child page shown at a time
     KeyButton,   // DeviceKeyButton: a key or LED of a device picture
     SelectPanel, // SelectPanel: a container with drag selection of its key buttons
+    RowView,     // RowView: a scrolling window of reused row controls onto many rows
     Custom,      // a class the toolkit does not know, made a container for a ControlCreator
 };
 
@@ -141,6 +142,8 @@ public:
     virtual LightControl* AsLight() const = 0;
     // Class "AudioRecord".
     virtual WaveformControl* AsWaveform() const = 0;
+    // Row views.
+    virtual RowViewControl* AsRowView() const = 0;
 
     // --- timers ---
     // Starts (or restarts) timer `id` of this control; it raises "timer" with
@@ -167,9 +170,11 @@ template <typename Family> Family* As(const Control* control) {
         return control->AsPage();
     } else if constexpr (std::is_same_v<Family, LightControl>) {
         return control->AsLight();
-    } else {
-        static_assert(std::is_same_v<Family, WaveformControl>, "not a control family");
+    } else if constexpr (std::is_same_v<Family, WaveformControl>) {
         return control->AsWaveform();
+    } else {
+        static_assert(std::is_same_v<Family, RowViewControl>, "not a control family");
+        return control->AsRowView();
     }
 }
 

@@ -10,7 +10,7 @@ namespace velkor::ui {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ControlKind>, 23> kBuiltIn = {{
+constexpr std::array<std::pair<std::string_view, ControlKind>, 24> kBuiltIn = {{
     {"QWidget", ControlKind::Container},
     {"QFrame", ControlKind::Container},
     {"QGroupBox", ControlKind::Container},
@@ -31,6 +31,7 @@ constexpr std::array<std::pair<std::string_view, ControlKind>, 23> kBuiltIn = {{
     {"QStackedWidget", ControlKind::Tab},
     {kDeviceKeyButtonClass, ControlKind::KeyButton},
     {kSelectPanelClass, ControlKind::SelectPanel},
+    {kRowViewClass, ControlKind::RowView},
     {kColorPaletteClass, ControlKind::Container},
     {kAudioRecordClass, ControlKind::Container},
     {"QDialog", ControlKind::Container},

@@ -23,6 +23,10 @@ inline constexpr std::string_view kColorPaletteClass = "ColorPalette";
 // A waveform of up to 500 bars (SetWaveform): Qt draws it; here a container that keeps its samples.
 inline constexpr std::string_view kAudioRecordClass = "AudioRecord";
 inline constexpr size_t kWaveformSamples = 500;
+// A scrolling view onto many rows through a few reused row controls (RowViewControl).
+inline constexpr std::string_view kRowViewClass = "RowView";
+// The row height of a row view before it has a slot, at 96 DPI.
+inline constexpr int kDefaultRowHeight = 30;
 
 // The kind of a class the toolkits build themselves; nullopt for any other
 // class name, which a layout may use only when a ControlCreator accepts it.

@@ -10,6 +10,7 @@
 //   PageControl        tab containers
 //   LightControl       key buttons
 //   WaveformControl    class "AudioRecord"
+//   RowViewControl     row views (class "RowView")
 //
 // Every operation runs on the user-interface thread, like Control's own;
 // both toolkits keep the same promises.
@@ -126,6 +127,48 @@ public:
 
 protected:
     ~WaveformControl() = default;
+};
+
+// A scrolling view of many rows of one height whose content the logic keeps
+// (RowWindow.h): the view holds only the few row controls ("slots") the logic
+// adds from a row layout and places each at the row it is given, while its
+// scroll bar spans every row. A row is as high as the first slot's layout
+// says (30 before there is one). The view raises "scroll" (wParam the first
+// row in view) when the user scrolls it or its size changes, and "itemclick"
+// (wParam the row, lParam kRowClickShift / kRowClickControl) when the user
+// presses a row outside a control that takes the press.
+inline constexpr int64_t kRowClickShift = 1;
+inline constexpr int64_t kRowClickControl = 2;
+
+class RowViewControl {
+public:
+    virtual int RowCount() const = 0;
+    // The scroll bar spans `count` rows; the view keeps its place where it can.
+    // False for a negative count. No notification.
+    virtual bool SetRowCount(int count) = 0;
+    // The rows at least partly in view: FirstVisibleRow() and the
+    // VisibleRowCount() - 1 rows after it (none in an empty view).
+    virtual int FirstVisibleRow() const = 0;
+    virtual int VisibleRowCount() const = 0;
+    // How many rows the view can show at once, partly seen ones included.
+    virtual int RowCapacity() const = 0;
+    // Scrolls as little as needed for the row to be seen whole; false for a
+    // row outside RowCount(). No notification.
+    virtual bool EnsureRowVisible(int row) = 0;
+    // Builds a slot from a row layout; null with `error` set when it cannot be built.
+    virtual Control* AddSlot(std::string_view layout, ControlCreator* creator,
+                             std::string* error = nullptr) = 0;
+    virtual int SlotCount() const = 0;
+    virtual Control* SlotControl(int slot) const = 0;
+    // Places the slot at `row` (wherever that is, in view or not); -1 puts it
+    // out of sight. A slot keeps the keyboard focus it holds either way.
+    virtual bool SetSlotRow(int slot, int row) = 0;
+    virtual int SlotRow(int slot) const = 0;
+    // The slot holding the keyboard focus, -1 when none does.
+    virtual int FocusedSlot() const = 0;
+
+protected:
+    ~RowViewControl() = default;
 };
 
 } // namespace velkor::ui

@@ -41,6 +41,8 @@ inline constexpr std::string_view kNotifyColorChanged = "colorchanged";  // wPar
 inline constexpr std::string_view kNotifyTimer = "timer";                // wParam the timer id
 inline constexpr std::string_view kNotifyTextChanged = "textchanged";    // the user edited the text
 inline constexpr std::string_view kNotifySelectEnd = "click_select_end"; // drag selection ended; wParam count
+// A row view scrolled or changed size; wParam the first row in view.
+inline constexpr std::string_view kNotifyScroll = "scroll";
 
 struct Notification {
     std::string_view type;

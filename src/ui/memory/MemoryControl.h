@@ -19,7 +19,8 @@ class MemoryControl final : public Control,
                             public SelectableControl,
                             public PageControl,
                             public LightControl,
-                            public WaveformControl {
+                            public WaveformControl,
+                            public RowViewControl {
 public:
     MemoryControl(MemoryToolkit& toolkit, MemoryWindow& window, MemoryControl* parent, std::string name,
                   std::string className, ControlKind kind);
@@ -77,6 +78,7 @@ public:
     PageControl* AsPage() const override;
     LightControl* AsLight() const override;
     WaveformControl* AsWaveform() const override;
+    RowViewControl* AsRowView() const override;
 
     // --- the families' operations; called directly for a kind without the
     // family they change nothing and return false or a neutral value ---
@@ -113,6 +115,19 @@ public:
     bool SetWaveform(std::span<const int16_t> samples) override;
     std::vector<int16_t> Waveform() const override { return m_waveform; }
 
+    int RowCount() const override { return m_rowCount; }
+    bool SetRowCount(int count) override;
+    int FirstVisibleRow() const override { return m_firstRow; }
+    int VisibleRowCount() const override;
+    int RowCapacity() const override;
+    bool EnsureRowVisible(int row) override;
+    Control* AddSlot(std::string_view layout, ControlCreator* creator, std::string* error = nullptr) override;
+    int SlotCount() const override { return int(m_slotRows.size()); }
+    Control* SlotControl(int slot) const override;
+    bool SetSlotRow(int slot, int row) override;
+    int SlotRow(int slot) const override;
+    int FocusedSlot() const override;
+
     bool SetTimer(int id, int intervalMs) override;
     bool KillTimer(int id) override;
 
@@ -127,6 +142,9 @@ public:
     void SetUnderPointer(bool under) { m_underPointer = under; }
     // The row last scrolled into view with EnsureItemVisible (-1 before).
     int ScrolledItem() const { return m_scrolledItem; }
+    // Row views scroll by whole rows: `row` becomes the first row in view (as
+    // far as the rows reach). True when the view moved.
+    bool ScrollToRow(int row);
     // The displayed text of a row (language text in resource-text mode).
     std::string ItemDisplayText(int index) const;
     // Title of a tab page, from the layout ("" when none).
@@ -157,6 +175,9 @@ private:
     bool KindHasValueHere() const;
     // Index for an insertion at `index` (-1 appends), or -1 when out of range.
     int InsertPosition(int index) const;
+    // Row views: the height of a row, and how many rows the view shows whole (at least one).
+    int RowHeight() const;
+    int WholeRows() const;
 
     MemoryToolkit& m_toolkit;
     MemoryWindow& m_window;
@@ -194,6 +215,10 @@ private:
     uint8_t m_lightLevel = 0;
     std::vector<int16_t> m_waveform;
     std::string m_pageTitle;
+    int m_rowCount = 0;
+    int m_firstRow = 0;
+    int m_viewHeight = 0;        // at 96 DPI: the layout's height, or its minimum height
+    std::vector<int> m_slotRows; // the row of each slot (its children), -1 out of sight
     std::map<std::string, std::string> m_rawProperties;
 };
 

@@ -21,6 +21,7 @@ bool TakesFocus(ControlKind kind) {
     case ControlKind::Check:
     case ControlKind::Combo:
     case ControlKind::List:
+    case ControlKind::RowView:
     case ControlKind::Slider:
     case ControlKind::Edit:
         return true;
@@ -140,6 +141,31 @@ bool MemoryUser::ActivateItem(Control& list, int index) {
         return false;
     }
     target->Raise(kNotifyItemActivate, index);
+    return true;
+}
+
+bool MemoryUser::ScrollRows(Control& view, int rows) {
+    MemoryControl* target = AsMemory(view);
+    if (target == nullptr || !Reachable(view) || target->Kind() != ControlKind::RowView) {
+        return false;
+    }
+    if (target->ScrollToRow(target->FirstVisibleRow() + rows)) {
+        target->Raise(kNotifyScroll, target->FirstVisibleRow());
+    }
+    return true;
+}
+
+bool MemoryUser::ClickRow(Control& view, int row, int64_t modifiers) {
+    MemoryControl* target = AsMemory(view);
+    if (target == nullptr || !Reachable(view) || target->Kind() != ControlKind::RowView ||
+        row < target->FirstVisibleRow() || row >= target->FirstVisibleRow() + target->VisibleRowCount()) {
+        return false;
+    }
+    const std::weak_ptr<int> alive = target->HostWindow().AliveToken();
+    FocusByMouse(view);
+    if (!alive.expired()) {
+        target->Raise(kNotifyItemClick, row, modifiers);
+    }
     return true;
 }
 

@@ -31,6 +31,12 @@ public:
     bool ChooseItem(Control& control, int index);
     // Lists: double-clicks row `index`: it is chosen as above, then "itemactivate".
     bool ActivateItem(Control& list, int index);
+    // Row views: turns the wheel by `rows` rows (negative: up); "scroll" when
+    // the view moved.
+    bool ScrollRows(Control& view, int rows);
+    // Row views: presses row `row` (in view) with kRowClickShift /
+    // kRowClickControl held: the view takes the focus, then "itemclick".
+    bool ClickRow(Control& view, int row, int64_t modifiers = 0);
     // Drags the slider's handle through `positions` ("movevaluechanged" for each
     // one that changes the value) and lets go ("valuechanged").
     bool DragSlider(Control& slider, std::initializer_list<int> positions);

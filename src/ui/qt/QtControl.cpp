@@ -8,6 +8,7 @@
 #include "ui/qt/DeviceKeyButton.h"
 #include "ui/qt/QtToolkit.h"
 #include "ui/qt/QtWindow.h"
+#include "ui/qt/RowView.h"
 #include "ui/qt/SelectPanel.h"
 
 #include <QAbstractButton>
@@ -103,6 +104,10 @@ QtControl::~QtControl() {
     }
     if (auto* panel = dynamic_cast<SelectPanel*>(m_widget.data())) {
         panel->SetDragFinished(nullptr);
+    }
+    if (auto* view = dynamic_cast<RowView*>(m_widget.data())) {
+        view->SetViewChanged(nullptr);
+        view->SetRowPressed(nullptr);
     }
 }
 

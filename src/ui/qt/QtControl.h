@@ -29,7 +29,8 @@ class QtControl final : public Control,
                         public SelectableControl,
                         public PageControl,
                         public LightControl,
-                        public WaveformControl {
+                        public WaveformControl,
+                        public RowViewControl {
 public:
     QtControl(QtToolkit& toolkit, QtWindow& window, QWidget* widget, QtControl* parent,
               const LayoutNode& node, ControlKind kind);
@@ -84,6 +85,7 @@ public:
     PageControl* AsPage() const override;
     LightControl* AsLight() const override;
     WaveformControl* AsWaveform() const override;
+    RowViewControl* AsRowView() const override;
 
     // --- the families' operations; called directly for a kind without the
     // family they change nothing and return false or a neutral value ---
@@ -119,6 +121,19 @@ public:
     uint8_t LightLevel() const override;
     bool SetWaveform(std::span<const int16_t> samples) override;
     std::vector<int16_t> Waveform() const override;
+
+    int RowCount() const override;
+    bool SetRowCount(int count) override;
+    int FirstVisibleRow() const override;
+    int VisibleRowCount() const override;
+    int RowCapacity() const override;
+    bool EnsureRowVisible(int row) override;
+    Control* AddSlot(std::string_view layout, ControlCreator* creator, std::string* error = nullptr) override;
+    int SlotCount() const override;
+    Control* SlotControl(int slot) const override;
+    bool SetSlotRow(int slot, int row) override;
+    int SlotRow(int slot) const override;
+    int FocusedSlot() const override;
 
     bool SetTimer(int id, int intervalMs) override;
     bool KillTimer(int id) override;

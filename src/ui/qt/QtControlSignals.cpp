@@ -5,6 +5,7 @@
 #include "ui/qt/QtControl.h"
 #include "ui/qt/QtToolkit.h"
 #include "ui/qt/QtWindow.h"
+#include "ui/qt/RowView.h"
 #include "ui/qt/SelectPanel.h"
 
 #include <QAbstractButton>
@@ -110,6 +111,16 @@ void ConnectSelectPanel(const Notifier& notify, SelectPanel* panel, const std::v
     }
 }
 
+void ConnectRowView(const Notifier& notify, RowView* view) {
+    // Only what the user did: the program's own scrolling runs silenced and binds its rows itself.
+    view->SetViewChanged([notify](int first) { notify.RaiseFromUser(kNotifyScroll, first); });
+    view->SetRowPressed([notify](int row, Qt::KeyboardModifiers modifiers) {
+        const int64_t held = ((modifiers & Qt::ShiftModifier) != 0 ? kRowClickShift : 0) |
+                             ((modifiers & Qt::ControlModifier) != 0 ? kRowClickControl : 0);
+        notify.Raise(kNotifyItemClick, row, held);
+    });
+}
+
 } // namespace
 
 void QtControl::Connect() {
@@ -139,12 +150,16 @@ void QtControl::Connect() {
     case ControlKind::Edit:
         ConnectEdit(notify, static_cast<QLineEdit*>(widget));
         break;
+    case ControlKind::RowView:
+        ConnectRowView(notify, static_cast<RowView*>(widget));
+        break;
     case ControlKind::SelectPanel:
         ConnectSelectPanel(notify, static_cast<SelectPanel*>(widget), FindAllOfClass(kDeviceKeyButtonClass));
         break;
     case ControlKind::Container:
         // A list row built from a layout tells when the user asks for its menu.
-        if (m_parent != nullptr && m_parent->Kind() == ControlKind::List) {
+        if (m_parent != nullptr &&
+            (m_parent->Kind() == ControlKind::List || m_parent->Kind() == ControlKind::RowView)) {
             widget->setContextMenuPolicy(Qt::CustomContextMenu);
             QObject::connect(widget, &QWidget::customContextMenuRequested, notify.Context(),
                              [notify](const QPoint&) { notify.Raise(kNotifyMenu); });

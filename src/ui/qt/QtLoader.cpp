@@ -7,6 +7,7 @@
 #include "ui/qt/AudioRecord.h"
 #include "ui/qt/ColorPalette.h"
 #include "ui/qt/DeviceKeyButton.h"
+#include "ui/qt/RowView.h"
 #include "ui/qt/SelectPanel.h"
 
 #include <QBuffer>
@@ -30,6 +31,8 @@ public:
             widget = new DeviceKeyButton(parent);
         } else if (type == kSelectPanelClass) {
             widget = new SelectPanel(parent);
+        } else if (type == kRowViewClass) {
+            widget = new RowView(parent);
         } else if (type == kColorPaletteClass) {
             widget = new ColorPalette(parent);
         } else if (type == kAudioRecordClass) {
