@@ -10,8 +10,6 @@
 namespace velkor::test {
 namespace {
 
-using ui::test::ListOf;
-
 class MacroEditorTest : public MacroPanelTest {
 protected:
     void SetUp() override {
@@ -45,8 +43,9 @@ protected:
         return events;
     }
     ui::Control& List() { return Part("macro_action_list"); }
+    // A control of the row showing event `row` (in view).
     ui::Control& Cell(int row, std::string_view name) {
-        return *ListOf(List()).ItemControl(row)->FindChild(name);
+        return *m_panel->EventRowControl(row)->FindChild(name);
     }
     // "Button:delay field" of every row.
     std::string Shown() {
@@ -83,7 +82,7 @@ TEST_F(MacroEditorTest, RowsShowTheirEventAndTheirDelayField) {
     ui::Control& delay = Cell(4, "macro_delay");
     EXPECT_EQ(delay.Text(), "65535");
     EXPECT_EQ(delay.BackgroundColour(), 0xFF444444u);
-    EXPECT_EQ(ListOf(List()).ItemControl(0)->Name(), "macro_action");
+    EXPECT_EQ(m_panel->EventRowControl(0)->Name(), "macro_action");
     // The field is the delay: leaving it saves what it shows.
     m_user.Type(Cell(1, "macro_delay"), "0025");
     m_user.Focus(Cell(2, "macro_delay"));
@@ -103,11 +102,11 @@ TEST_P(ListButtons, MoveOrRemoveTheSelectedRowWithItsOwnDelay) {
     const ListCase& c = GetParam();
     // An unsaved delay moves with its row; its neighbours keep theirs.
     Cell(1, "macro_delay").SetText("21");
-    ListOf(List()).SelectItem(c.selected, false);
+    m_panel->SelectRow(c.selected);
     ASSERT_TRUE(m_user.Click(Part(c.button)));
     EXPECT_EQ(Shown(), c.rows);
     EXPECT_EQ(Saved(), c.rows);
-    EXPECT_EQ(ListOf(List()).SelectedIndex(), c.selectedAfter);
+    EXPECT_EQ(m_panel->SelectedRow(), c.selectedAfter);
     EXPECT_EQ(m_keySavingEnabled, 1);
 }
 
@@ -123,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ListButtons,
                                            ListCase{"macro_btn_deleteall", 2, "", -1}));
 
 TEST_F(MacroEditorTest, AMovementDistanceIsOneByteAndShownAsStored) {
-    ListOf(List()).SelectItem(0, false);
+    m_panel->SelectRow(0);
     m_user.Type(Part("mouse_y_up_edit"), "300");
     ASSERT_TRUE(m_user.Click(Part("macro_inset_moveupkey_btn")));
     const Json::Value event = ParseText(m_panel->EventText(1));
@@ -137,21 +136,22 @@ TEST_F(MacroEditorTest, AMovementDistanceIsOneByteAndShownAsStored) {
 }
 
 TEST_F(MacroEditorTest, TheRowMenuInsertsAClickAfterItsRowAndStartsRecordings) {
-    auto& row = static_cast<ui::MemoryControl&>(*ListOf(List()).ItemControl(3));
+    auto& row = static_cast<ui::MemoryControl&>(*m_panel->EventRowControl(3));
     row.Raise(ui::kNotifyMenu);
     ui::Menu* menu = m_router->EventMenu();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(ListOf(List()).SelectedIndex(), 3);
+    EXPECT_EQ(m_panel->SelectedRow(), 3);
     ASSERT_TRUE(m_user.ChooseMenuItem(*menu, "left_click"));
     EXPECT_EQ(Shown(), "4:10 5:20 6:30 7:40 1:50 1:50 2:65535");
     EXPECT_EQ(ParseText(m_panel->EventText(4))["Action"].asString(), "down");
     EXPECT_EQ(ParseText(m_panel->EventText(5))["Action"].asString(), "up");
-    EXPECT_EQ(ListOf(List()).SelectedIndex(), 5);
+    EXPECT_EQ(m_panel->SelectedRow(), 5);
     EXPECT_EQ(Saved(), Shown());
 
     row.Raise(ui::kNotifyMenu);
     ASSERT_TRUE(m_user.ChooseMenuItem(*m_router->EventMenu(), "redio_previous_ignore_time"));
-    static_cast<ui::MemoryControl&>(*ListOf(List()).ItemControl(0)).Raise(ui::kNotifyMenu);
+    ASSERT_TRUE(m_user.ScrollRows(List(), -10)); // row 0 went out of view when row 5 was shown
+    static_cast<ui::MemoryControl&>(*m_panel->EventRowControl(0)).Raise(ui::kNotifyMenu);
     ASSERT_TRUE(m_user.ChooseMenuItem(*m_router->EventMenu(), "macro_action_edit"));
     EXPECT_EQ(m_recordings, (std::vector<std::pair<int, int>>{{3, 8}, {3, 32}}));
 }

@@ -9,8 +9,6 @@
 namespace velkor::test {
 namespace {
 
-using ui::test::ListOf;
-
 ui::InputPress Key(uint16_t code, bool down, int64_t timeMs) {
     return {ui::InputPress::Kind::Key, code, down, timeMs};
 }
@@ -110,8 +108,7 @@ TEST_F(MacroRecordingTest, NothingOfOneRecordingOutlivesItAndTheSideButtonsAreTw
             Key(KEY_LEFTSHIFT, true, 70)});
     EXPECT_EQ(Rows(), (std::vector<std::string>{"10/4/down/0", "10/4/up/0", "10/4/down/0", "1/8/down/0",
                                                 "1/16/down/0", "1/8/up/0", "1/16/up/0", "9/2/down/0"}));
-    const ui::Control* name =
-        ListOf(Part("macro_action_list")).ItemControl(4)->FindChild("macro_action_name");
+    const ui::Control* name = m_panel->EventRowControl(4)->FindChild("macro_action_name");
     EXPECT_EQ(name->Text(), "mouse_key_forward");
 }
 
@@ -137,27 +134,27 @@ TEST_F(MacroRecordingTest, TheLeftClickOnTheStopButtonIsNotRecordedARightClickIs
 
 TEST_F(MacroRecordingTest, RecordingBeforeARowPutsThePressesInOrderAndKeepsItSelected) {
     SeedRows(3);
-    ListOf(Part("macro_action_list")).SelectItem(1, false);
+    m_panel->SelectRow(1);
     Record(RecordDelayMode::None, RecordPlacement::Before,
            {Key(KEY_A, true, 0), Key(KEY_A, false, 5), Key(KEY_B, true, 9)});
     EXPECT_EQ(Rows(), (std::vector<std::string>{"10/30/down/0", "10/4/down/0", "10/4/up/0", "10/5/down/0",
                                                 "10/31/down/5", "10/32/down/5"}));
-    EXPECT_EQ(ListOf(Part("macro_action_list")).SelectedIndex(), 4);
+    EXPECT_EQ(m_panel->SelectedRow(), 4);
 }
 
 TEST_F(MacroRecordingTest, ReplacingTakesOnlyTheKeyOfThePress) {
     ASSERT_TRUE(m_panel->AppendEvent(Event("up", 1, 2, "77")));
-    ListOf(Part("macro_action_list")).SelectItem(0, false);
+    m_panel->SelectRow(0);
     Record(RecordDelayMode::None, RecordPlacement::Replace, {Key(KEY_B, true, 0)});
     EXPECT_EQ(Rows(), (std::vector<std::string>{"10/5/up/77"}));
-    const ui::Control* row = ListOf(Part("macro_action_list")).ItemControl(0);
+    const ui::Control* row = m_panel->EventRowControl(0);
     EXPECT_EQ(row->FindChild("macro_action_name")->StyleClass(), "macro_label_keyboard_style");
     EXPECT_EQ(row->FindChild("macro_action_value")->StyleClass(), "macro_label_up_style");
 }
 
 TEST_F(MacroRecordingTest, AFullListTakesNoMoreRowsButAReplacement) {
     SeedRows(kMaxMacroEvents);
-    ListOf(Part("macro_action_list")).SelectItem(10, false);
+    m_panel->SelectRow(10);
     Record(RecordDelayMode::None, RecordPlacement::Append, {});
     EXPECT_EQ(m_panel->TakeRecordedPress(Key(KEY_A, true, 0)), RecordResult::ListFull);
     m_panel->SetRecordState(RecordDelayMode::None, RecordPlacement::Replace);

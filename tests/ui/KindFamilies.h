@@ -36,6 +36,7 @@ inline const std::vector<KindFamilies>& KindFamilyTable() {
         {"kind_key", ControlKind::KeyButton, "selectable light"},
         {"kind_panel", ControlKind::SelectPanel, ""},
         {"kind_waveform", ControlKind::Container, "waveform"},
+        {"kind_rows", ControlKind::RowView, "rows"},
         {"kind_custom", ControlKind::Custom, ""},
     };
     return table;
@@ -57,6 +58,7 @@ inline std::string FamiliesOf(const Control& control) {
     add(control.AsPage() != nullptr, "page");
     add(control.AsLight() != nullptr, "light");
     add(control.AsWaveform() != nullptr, "waveform");
+    add(control.AsRowView() != nullptr, "rows");
     return out;
 }
 

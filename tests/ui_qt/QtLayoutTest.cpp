@@ -414,8 +414,8 @@ TEST(QtBoundary, StyleClassLayoutPropertyAndRowMenu) {
     EXPECT_EQ(stop->LayoutProperty("redioimage"), "macro/stop.png");
     EXPECT_FALSE(stop->IsUnderPointer());
 
-    Control* row = ListOf(window->FindControl("macro_action_list"))
-                       .InsertItemLayout(-1, "XML\\CustomControlXML\\macro_action.xml", nullptr, &error);
+    Control* row = As<RowViewControl>(window->FindControl("macro_action_list"))
+                       ->AddSlot("XML\\CustomControlXML\\macro_action.xml", nullptr, &error);
     ASSERT_NE(row, nullptr) << error;
     Control* value = row->FindChild("macro_action_value");
     QWidget* label = WidgetOf(*value);
