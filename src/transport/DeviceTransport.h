@@ -144,6 +144,8 @@ public:
     bool ChannelOpen(ChannelType channel) const { return Channel(channel).IsOpen(); }
     uint8_t ChunkSize() const { return m_chunkSize; }
     bool IsBusy() const { return m_busy > 0; }
+    // Exchanges under way or waiting for their turn.
+    int BusyCount() const { return m_busy; }
     // The device's synchronised-lighting flag; the transport does not interpret it.
     void SetSyncLighting(bool on) { m_syncLighting = on; }
     bool SyncLighting() const { return m_syncLighting; }

@@ -571,6 +571,26 @@ INSTANTIATE_TEST_SUITE_P(
                     DeviceCallStatus::InvalidArgs}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The keys of the custom effect run 0..count-1: the count itself is refused
+// before anything is painted or sent, the last key is taken.
+TEST_F(DeviceApiTest, KeyColourBoundsAreTheKeyboardsLightCount) {
+    CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
+    LightInfoRecord light = keyboard.State().LightRecord();
+    light.selectItem = CTolvanicKeyboardDevice::kCustomColourEffect;
+    CommitLightRecord(keyboard, light, ScreenSize{});
+    ASSERT_TRUE(Settle());
+    const int count = keyboard.State().LightCount();
+    const State before = Snapshot();
+    const size_t writes = WritesSent();
+    const DeviceReply beyond = Call(Make(DeviceMethod::SetKeyColour, kKeyboardId, count, 0xFF0000));
+    EXPECT_EQ(beyond.status, DeviceCallStatus::InvalidArgs) << beyond.message;
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Difference(Snapshot(), before), "");
+    EXPECT_EQ(WritesSent(), writes);
+    EXPECT_EQ(Call(Make(DeviceMethod::SetKeyColour, kKeyboardId, count - 1, 0xFF0000)).status,
+              DeviceCallStatus::Ok);
+}
+
 // ---- Busy, LightingReleased, and the change signals ----
 
 TEST_F(DeviceApiTest, ACallDuringALongWriteAnswersBusyAndIsNotAppliedLater) {

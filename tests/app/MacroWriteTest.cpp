@@ -341,6 +341,30 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"unplug_final", SimFaultKind::Unplug, Stage::FinalTable}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A key assignment alone renumbers macro keys against the block the device
+// holds; when the keys now use another block (here macro 0 alone, where the
+// device holds 1 then 0), numbering them against it would make a key play
+// another macro's record. The keys then keep their default function until
+// the macros are written.
+TEST_F(MacroWriteTest, KeysAloneNeverPointIntoABlockOtherThanTheOneInTheDevice) {
+    CTolvanicUSBDevice* device = Attach(kKeyboardCable);
+    ASSERT_NE(device, nullptr);
+    const auto keys = Positions(*device);
+    MakeLibrary(*device, {3, 5});
+    Assign(*device, {{keys[0].first, *MakeMacro(1, 0)}, {keys[1].first, *MakeMacro(0, 0)}});
+    ASSERT_EQ(WriteAll(*device), 0);
+    ASSERT_EQ(m_sim.PlayKey(SimModel::Keyboard, keys[0].second), m_expected[1]);
+
+    auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device);
+    std::vector<KeyListEntry> list = keyboard->Profile().ReadKeyList();
+    list[keys[0].first].current = *MakeMacro(0, 0);
+    list[keys[1].first].current = list[keys[1].first].defaultFunction;
+    EXPECT_EQ(Capability<KeyWriter>(*device)->WriteKeyAssignments(0, list), 1);
+    const std::vector<SimEvent> played = m_sim.PlayKey(SimModel::Keyboard, keys[0].second);
+    EXPECT_NE(played, m_expected[1]) << "the key plays the record of the macro it no longer has";
+    EXPECT_TRUE(played.empty() || played == m_expected[0]);
+}
+
 // 1 ms for every reply: a thousand frames take seconds, and the window keeps working meanwhile.
 TEST_F(MacroWriteTest, ALongWriteLeavesTheWindowRunningAndItsProgressReachesTheEnd) {
     m_sim.SetMacroSlots(SimModel::Keyboard, 200);

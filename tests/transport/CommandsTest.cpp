@@ -273,6 +273,46 @@ TEST_F(CommandSet, LiveColoursAreDroppedWhileBusy) {
     EXPECT_EQ(liveFrames(), 6);
 }
 
+// A command that waits for its turn while a live frame of six chunks goes out:
+// the rest of the frame is dropped, so the command goes right after the chunk
+// in flight instead of behind the whole frame.
+TEST_F(CommandSet, AWaitingCommandGoesBeforeTheRestOfALiveFrame) {
+    Use(ChannelType::Wired);
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> first{true};
+    m_backend.SetResponder(kWiredPath, [&, answer = m_device.AsResponder()](const Report& request) {
+        if (request[3] == 0x12 && first.exchange(false)) {
+            entered.set_value();
+            released.wait();
+        }
+        return answer(request);
+    });
+    std::vector<uint8_t> colours(300, 0x20);
+    auto live =
+        std::async(std::launch::async, [&] { return m_transport.SendLiveColours(colours.data(), 300); });
+    entered.get_future().wait();
+    auto command = std::async(std::launch::async, [&] {
+        const uint8_t profile[] = {0x04, 0, 0, 0x05, 1};
+        Frame reply{};
+        return m_transport.Transact(profile, sizeof profile, reply.data(), reply.size(), nullptr);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (m_transport.BusyCount() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(m_transport.BusyCount(), 2) << "the command never waited for its turn";
+    release.set_value();
+    EXPECT_EQ(live.get(), 1);
+    EXPECT_EQ(command.get(), 1);
+    std::vector<uint8_t> codes;
+    for (const Report& frame : Sent()) {
+        codes.push_back(frame[3]);
+    }
+    EXPECT_EQ(codes, (std::vector<uint8_t>{0x12, 0x05})) << "the chunk in flight, then the command";
+}
+
 TEST_F(CommandSet, ALiveStreamOnAnotherThreadNeverTakesAConfigurationReply) {
     Use(ChannelType::Wired);
     for (int i = 0; i < 28; ++i) {
