@@ -100,11 +100,6 @@ void BindTrailingUsages(std::vector<UsageEntry>& entries, uint16_t page) {
     }
 }
 
-int32_t ClampToInt32(int64_t value) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 // Reads one item at `pos`; false when it runs past the end.
 bool ReadItem(std::span<const uint8_t> data, size_t& pos, Item& item, bool& isLong) {
     const uint8_t prefix = data[pos];
@@ -163,6 +158,10 @@ private:
     Error AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset);
     Error AddVariableRuns(HidField field, const std::vector<UsageEntry>& listed);
     void Finish(HidReportDescriptor& out);
+    // Where a main item's fields go: its Application collection, or the stray ones.
+    std::vector<HidField>& FieldsInForce() {
+        return m_currentTop >= 0 ? m_collections[static_cast<size_t>(m_currentTop)].fields : m_stray;
+    }
 
     GlobalState m_global;
     std::vector<GlobalState> m_stack;
@@ -171,6 +170,7 @@ private:
     int m_currentTop = -1; // index of the collection that owns main items, -1 outside any
     bool m_usesReportIds = false;
     std::vector<HidTopCollection> m_collections;
+    std::vector<HidField> m_stray; // main items outside any Application collection
     std::array<std::array<uint32_t, 256>, kReportTypes> m_bits{}; // bits per (type, report ID)
 };
 
@@ -371,7 +371,7 @@ Error Parser::OnMain(const Item& item) {
         }
         const uint32_t offset = bits;
         bits += fieldBits;
-        if (m_currentTop >= 0 && m_global.reportCount > 0 && m_global.reportSize > 0) {
+        if (m_global.reportCount > 0 && m_global.reportSize > 0) {
             error = AddFields(type, item.udata, offset);
         }
         break;
@@ -392,17 +392,17 @@ Error Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) 
     field.bitOffset = bitOffset;
     field.reportSize = static_cast<uint16_t>(m_global.reportSize);
     field.reportCount = static_cast<uint16_t>(m_global.reportCount);
-    field.logicalMin = ClampToInt32(m_global.logicalMin);
-    field.logicalMax = ClampToInt32(m_global.logicalMax);
-    field.physicalMin = ClampToInt32(m_global.physicalMin);
-    field.physicalMax = ClampToInt32(m_global.physicalMax);
+    field.logicalMin = m_global.logicalMin;
+    field.logicalMax = m_global.logicalMax;
+    field.physicalMin = m_global.physicalMin;
+    field.physicalMax = m_global.physicalMax;
     field.isButton = field.isArray || field.reportSize == 1;
     if (field.isArray && !field.isConstant && field.reportSize > kMaxValueBits) {
         return Error::SelectorTooWide; // an array selector wider than 32 bits has no meaning
     }
 
     const std::vector<UsageEntry> entries = MainItemUsages();
-    std::vector<HidField>& fields = m_collections[static_cast<size_t>(m_currentTop)].fields;
+    std::vector<HidField>& fields = FieldsInForce();
     field.usagePage = entries.empty() ? m_global.usagePage : entries.front().page;
     if (entries.size() == 1 && entries.front().min != entries.front().max) {
         field.isRange = true;
@@ -442,7 +442,7 @@ Error Parser::AddFields(HidReportType type, uint32_t flags, uint32_t bitOffset) 
 // Variable items: element i takes usage i, the last one repeating. Runs of
 // elements on one usage page become one field each.
 Error Parser::AddVariableRuns(HidField field, const std::vector<UsageEntry>& listed) {
-    std::vector<HidField>& fields = m_collections[static_cast<size_t>(m_currentTop)].fields;
+    std::vector<HidField>& fields = FieldsInForce();
     auto usageAt = [&](uint32_t i) -> const UsageEntry& {
         return listed[std::min<size_t>(i, listed.size() - 1)];
     };
@@ -471,6 +471,7 @@ Error Parser::AddVariableRuns(HidField field, const std::vector<UsageEntry>& lis
 }
 
 void Parser::Finish(HidReportDescriptor& out) {
+    out.strayFields = std::move(m_stray);
     for (HidTopCollection& top : m_collections) {
         std::array<uint32_t, kReportTypes> longestBits{};
         std::array<bool, kReportTypes> present{};

@@ -35,10 +35,13 @@ struct HidField {
     uint32_t bitOffset = 0;           // within the report, not counting the report ID byte
     uint16_t reportSize = 0;          // bits per element
     uint16_t reportCount = 0;         // elements
-    int32_t logicalMin = 0;
-    int32_t logicalMax = 0;
-    int32_t physicalMin = 0;
-    int32_t physicalMax = 0;
+    // As the kernel reads them: a maximum is unsigned when its minimum is not
+    // negative, so that 0..0xFFFFFFFF stays that range (a 32-bit type would
+    // turn it into 0..-1).
+    int64_t logicalMin = 0;
+    int64_t logicalMax = 0;
+    int64_t physicalMin = 0;
+    int64_t physicalMax = 0;
     bool isButton = false; // arrays and 1-bit variables are buttons, like a Windows HID stack
 
     // The page of listed usage `index` (the field's page for a range or an empty list).
@@ -74,6 +77,9 @@ struct HidTopCollection {
 struct HidReportDescriptor {
     bool usesReportIds = false;
     std::vector<HidTopCollection> collections; // in descriptor order; collection number = index + 1
+    // Main items outside any Application collection: in their reports' layout
+    // (as the kernel keeps them), in no collection.
+    std::vector<HidField> strayFields;
 };
 
 // Largest descriptor accepted (the kernel's HID_MAX_DESCRIPTOR_SIZE).
