@@ -23,6 +23,8 @@ bool SimLogFile::Open(const std::string& path, std::string& error) {
     m_file = file;
     m_closing = false;
     m_opened = std::chrono::steady_clock::now();
+    const std::chrono::duration<double, std::milli> since = m_opened.time_since_epoch();
+    std::fprintf(file, "# opened at %.3f monotonic\n", since.count());
     m_writer = std::thread([this] { Write(); });
     return true;
 }

@@ -7,6 +7,9 @@
 // MS the time since the file was opened in milliseconds with three decimals,
 // DIR "out" (to the device) or "in" (from it), UNIT the unit's name
 // ("keyboard", "mouse-receiver", ...), then the report's bytes in hex.
+// The first line, "# opened at MS monotonic", gives the opening time on the
+// system's monotonic clock (CLOCK_MONOTONIC), so that other programs can
+// set the frames against their own events.
 //
 // Append only queues a copy (the simulator calls it under its own lock, so
 // it must not wait on the disk); a writer thread of the file formats and

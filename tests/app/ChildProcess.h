@@ -83,6 +83,7 @@ public:
     }
 
     void Signal(int signal) const { kill(m_pid, signal); }
+    pid_t Pid() const { return m_pid; }
     std::string Out() const { return Read(".out"); }
     std::string Err() const { return Read(".err"); }
 

@@ -364,6 +364,14 @@ TEST(SimLog, TheLogFileHasEveryFrameWithItsTimeWhenTheBackendGoes) {
         frames = backend.Frames();
     } // the backend goes: the file is complete now
     std::ifstream file(path);
+    // The opening time on the monotonic clock comes first, to set the frames against other clocks.
+    std::string opened;
+    std::getline(file, opened);
+    double openedMs = 0;
+    ASSERT_EQ(std::sscanf(opened.c_str(), "# opened at %lf monotonic", &openedMs), 1) << opened;
+    const std::chrono::duration<double, std::milli> firstMs = frames.front().time.time_since_epoch();
+    EXPECT_LE(openedMs, firstMs.count());
+    EXPECT_GT(openedMs, firstMs.count() - 10'000);
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);) {
         lines.push_back(line);
