@@ -5,8 +5,8 @@
 // with their times in VELKOR_SIM_LOG) and the velkor-audio it starts.
 //
 // 30 bursts of 80 ms (1 kHz, half scale) with gaps of 450..750 ms are played
-// into the null sink; a recorder of the sink's monitor (1 ms fragments)
-// notes when each burst's first sample leaves the sink. A live frame shows a
+// into the null sink; a recorder of the sink's monitor notes when each
+// burst's first sample leaves the sink. A live frame shows a
 // burst when it lights a key: one that is much brighter than in the frame
 // before and does not show the background colour (effect 29 draws silence
 // in it; a fading key falls back to it). Then 10 s of generated music,
@@ -22,7 +22,7 @@
 #include "bus/PrivateBus.h"
 
 #include <benchmark/benchmark.h>
-#include <pulse/simple.h>
+#include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <atomic>
@@ -110,76 +110,148 @@ std::vector<float> Music() {
     return samples;
 }
 
-// Records the sink's monitor in 1 ms pieces and notes when each burst starts.
+// Records the sink's monitor and notes when each burst's first sample
+// leaves the sink. The null sink hands its monitor a block at a time, ahead
+// of the block's playing time, and the recorder may hear of it late; but a
+// block's first sample never arrives before it is due, so the earliest
+// (arrival - sample index / rate) of the deliveries near an onset is the
+// sink's clock, and the onset leaves the sink at that clock plus its own
+// index / rate. Its fragments are large so that the sink's block size stays
+// what velkor-audio and the player ask for.
 class OnsetRecorder {
 public:
+    ~OnsetRecorder() { Stop(); }
+
     bool Start(const SoundServer& sound) {
         for (const std::string& entry : sound.Environment()) {
             const size_t equals = entry.find('=');
             setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
         }
-        const pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, kRate, 1};
-        pa_buffer_attr attr{};
-        attr.maxlength = uint32_t(-1);
-        attr.fragsize = kPiece * sizeof(float);
-        int error = 0;
-        m_stream = pa_simple_new(nullptr, "sound-to-light", PA_STREAM_RECORD, "t.monitor", "onsets", &spec,
-                                 nullptr, &attr, &error);
-        if (m_stream == nullptr) {
+        m_loop = pa_threaded_mainloop_new();
+        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "sound-to-light");
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) {
             return false;
         }
-        m_thread = std::thread([this] { Run(); });
-        return true;
+        pa_context_set_state_callback(m_context, &OnSignal, m_loop);
+        pa_threaded_mainloop_lock(m_loop);
+        pa_threaded_mainloop_start(m_loop);
+        bool ready = WaitState([&] { return pa_context_get_state(m_context); }, PA_CONTEXT_READY);
+        if (ready) {
+            const pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, kRate, 1};
+            m_stream = pa_stream_new(m_context, "onsets", &spec, nullptr);
+            pa_buffer_attr attr{};
+            attr.maxlength = uint32_t(-1);
+            attr.fragsize = kRate / 25 * sizeof(float); // 40 ms
+            pa_stream_set_state_callback(m_stream, &OnSignal, m_loop);
+            pa_stream_set_read_callback(m_stream, &OnRead, this);
+            ready = pa_stream_connect_record(m_stream, "t.monitor", &attr, PA_STREAM_NOFLAGS) == 0 &&
+                    WaitState([&] { return pa_stream_get_state(m_stream); }, PA_STREAM_READY);
+        }
+        pa_threaded_mainloop_unlock(m_loop);
+        return ready;
     }
+
     void Stop() {
-        m_stop = true;
-        if (m_thread.joinable()) {
-            m_thread.join();
+        if (m_loop == nullptr) {
+            return;
         }
+        pa_threaded_mainloop_stop(m_loop);
         if (m_stream != nullptr) {
-            pa_simple_free(m_stream);
-            m_stream = nullptr;
+            pa_stream_disconnect(m_stream);
+            pa_stream_unref(m_stream);
         }
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
     }
-    ~OnsetRecorder() { Stop(); }
-    std::vector<double> Onsets() {
-        std::lock_guard lock(m_mutex);
-        return m_onsets;
+
+    // When each burst left the sink (monotonic ms); call after Stop.
+    std::vector<double> Onsets() const {
+        std::vector<double> onsets;
+        for (uint64_t index : m_onsets) {
+            const auto after = std::upper_bound(m_deliveries.begin(), m_deliveries.end(), index,
+                                                [](uint64_t i, const Delivery& d) { return i < d.first; });
+            if (after == m_deliveries.begin()) {
+                continue;
+            }
+            const double near = std::prev(after)->arrivalMs;
+            double clock = near - SampleMs(std::prev(after)->first);
+            for (const Delivery& d : m_deliveries) {
+                if (std::fabs(d.arrivalMs - near) < 2000) {
+                    clock = std::min(clock, d.arrivalMs - SampleMs(d.first));
+                }
+            }
+            onsets.push_back(clock + SampleMs(index));
+        }
+        return onsets;
     }
 
 private:
-    static constexpr size_t kPiece = kRate / 1000;
+    struct Delivery {
+        double arrivalMs;
+        uint64_t first; // the index of its first sample
+    };
 
-    void Run() {
-        std::vector<float> piece(kPiece);
-        bool sounding = false;
-        size_t quiet = 0;
-        while (!m_stop) {
-            int error = 0;
-            if (pa_simple_read(m_stream, piece.data(), piece.size() * sizeof(float), &error) < 0) {
-                return;
+    static double SampleMs(uint64_t index) { return double(index) * 1000.0 / kRate; }
+
+    template <class Get, class Value> bool WaitState(Get get, Value ready) {
+        for (;;) {
+            const auto state = get();
+            if (state == ready) {
+                return true;
             }
-            const double now = MonotonicMs();
-            for (size_t i = 0; i < piece.size(); ++i) {
-                const float level = std::fabs(piece[i]);
-                if (!sounding && level > 0.01f) {
-                    sounding = true;
-                    std::lock_guard lock(m_mutex);
-                    m_onsets.push_back(now - double(piece.size() - i) * 1000.0 / kRate);
+            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ||
+                (m_stream != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))) {
+                return false;
+            }
+            pa_threaded_mainloop_wait(m_loop);
+        }
+    }
+    static void OnSignal(pa_context*, void* loop) {
+        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    }
+    static void OnSignal(pa_stream*, void* loop) {
+        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    }
+    static void OnRead(pa_stream* stream, size_t, void* self) {
+        static_cast<OnsetRecorder*>(self)->Read(stream);
+    }
+
+    void Read(pa_stream* stream) {
+        const double now = MonotonicMs();
+        m_deliveries.push_back({now, m_index});
+        const void* data = nullptr;
+        size_t bytes = 0;
+        while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 &&
+               bytes > 0) {
+            const size_t count = bytes / sizeof(float);
+            const auto* samples = static_cast<const float*>(data);
+            for (size_t i = 0; i < count; ++i) {
+                const float level = samples != nullptr ? std::fabs(samples[i]) : 0.0f;
+                if (!m_sounding && level > 0.01f) {
+                    m_sounding = true;
+                    m_onsets.push_back(m_index + i);
                 }
-                quiet = level < 0.001f ? quiet + 1 : 0;
-                if (sounding && quiet > kRate / 50) {
-                    sounding = false;
+                m_quiet = level < 0.001f ? m_quiet + 1 : 0;
+                if (m_sounding && m_quiet > kRate / 50) {
+                    m_sounding = false;
                 }
             }
+            m_index += count;
+            pa_stream_drop(stream);
         }
     }
 
-    pa_simple* m_stream = nullptr;
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::vector<double> m_onsets;
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    // Mainloop thread until Stop.
+    uint64_t m_index = 0;
+    bool m_sounding = false;
+    size_t m_quiet = 0;
+    std::vector<Delivery> m_deliveries;
+    std::vector<uint64_t> m_onsets;
 };
 
 // The keyboard's live frames in the simulator's log: completion time (ms
