@@ -16,10 +16,12 @@
 // loses its owner. Without a bus or a running program it ends at once with 2.
 //
 // --file X.wav feeds the file at real-time pace instead of the sound server;
-// with --levels it prints, for every third frame, the 25 levels the program
-// computes from the frames, and uses no bus.
+// with --levels it prints, for every frame the program shows, the 25 levels
+// the program computes from the frames, and uses no bus. With --trace it
+// traces at the end how many hops it analysed and how many it sent.
 #include "lighting/AudioAnalysis.h"
 #include "lighting/AudioFrames.h"
+#include "lighting/AudioToolFrames.h"
 #include "platform/Trace.h"
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/pulse/PulseCapture.h"
@@ -64,7 +66,7 @@ void PrintUsage(std::FILE* out) {
     std::fputs("usage: velkor-audio [--source NAME] [--file X.wav [--levels]] [--trace]\n"
                "  --source NAME  record this source instead of the default output's monitor\n"
                "  --file X.wav   feed this file at real-time pace instead of the sound server\n"
-               "  --levels       with --file: print the program's 25 levels of every third frame, no bus\n",
+               "  --levels       with --file: print the 25 levels of every frame the program shows, no bus\n",
                out);
 }
 
@@ -160,17 +162,17 @@ private:
     pa_time_event* m_event = nullptr;
 };
 
-// Turns sound into the program's frames and hands them on, three at a time.
+// Turns sound into the program's frames and hands them on three at a time
+// (the program shows one frame in three), when the schedule says so.
 class FrameMaker {
 public:
     using Flush =
         std::function<void(const std::vector<std::vector<uint8_t>>& frames, const AudioAnalysis& last)>;
-    explicit FrameMaker(Flush flush) : m_flush(std::move(flush)) {}
+    explicit FrameMaker(Flush flush) : m_flush(std::move(flush)), m_frames(kFramesPerFlush) {}
 
     void SetRate(uint32_t rate) {
         if (!m_analyser || m_analyser->Rate() != rate) {
             m_analyser = SpectrumAnalyser::Create(rate);
-            m_frames.clear();
         }
     }
     void Feed(std::span<const float> samples) {
@@ -180,21 +182,33 @@ public:
         m_analyses.clear();
         m_analyser->Feed(samples, m_analyses);
         for (const AudioAnalysis& analysis : m_analyses) {
-            const std::array<int32_t, 500> frame = BuildAudioFrame(analysis.bands, m_count++);
-            m_frames.push_back(Bytes(frame));
-            if (m_frames.size() == kFramesPerFlush) {
-                m_flush(m_frames, analysis);
-                m_frames.clear();
+            ++m_hops;
+            AudioFrameEncoder::Levels levels{};
+            std::transform(analysis.bands.begin(), analysis.bands.end(), levels.begin(), LevelOfBand);
+            if (!m_schedule.Hop(levels, analysis.loudness)) {
+                continue;
             }
+            // Every frame of a flush carries the newest levels: whichever of
+            // them the program shows, it shows the newest.
+            for (std::vector<uint8_t>& frame : m_frames) {
+                frame = Bytes(m_encoder.Encode(levels));
+            }
+            ++m_flushes;
+            m_flush(m_frames, analysis);
         }
     }
+    uint64_t Hops() const { return m_hops; }
+    uint64_t Flushes() const { return m_flushes; }
 
 private:
     Flush m_flush;
     std::unique_ptr<SpectrumAnalyser> m_analyser;
     std::vector<AudioAnalysis> m_analyses;
+    FlushSchedule m_schedule;
+    AudioFrameEncoder m_encoder;
     std::vector<std::vector<uint8_t>> m_frames;
-    uint64_t m_count = 0;
+    uint64_t m_hops = 0;
+    uint64_t m_flushes = 0;
 };
 
 int RunLevels(const Options& options) {
@@ -396,7 +410,9 @@ int Tool::Run() {
     if (signals >= 0) {
         close(signals);
     }
-    TraceF("audio: %llu frames dropped while the bus was busy", static_cast<unsigned long long>(m_dropped));
+    TraceF("audio: %llu hops, %llu sent, %llu frames dropped while the bus was busy",
+           static_cast<unsigned long long>(m_maker.Hops()),
+           static_cast<unsigned long long>(m_maker.Flushes()), static_cast<unsigned long long>(m_dropped));
     return kExitOk;
 }
 

@@ -81,6 +81,8 @@ public:
     // True once `threshold` ticks have passed since the last frame (an
     // effect's step threshold), and the count starts again.
     bool FrameDue(uint32_t threshold);
+    // A frame was drawn off the schedule: the count starts again.
+    void FrameDrawn() { m_sinceFrame = 0; }
 
 private:
     uint32_t m_tickMs;

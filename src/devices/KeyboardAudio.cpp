@@ -8,16 +8,29 @@
 namespace velkor {
 
 void AudioInbox::PutBands(std::span<const int32_t> levels) {
-    m_slot.With([&](Delivery& slot) { kbfx::CopyBands(slot.bands, levels); });
+    m_slot.With([&](Delivery& slot) {
+        kbfx::CopyBands(slot.bands, levels);
+        slot.news = true;
+    });
 }
 
 void AudioInbox::ClearBands() {
-    m_slot.With([](Delivery& slot) { slot.bands.fill(0); });
+    m_slot.With([](Delivery& slot) {
+        slot.bands.fill(0);
+        slot.news = true;
+    });
 }
 
 void AudioInbox::AddRipple() {
     // Saturates: a light thread that stopped taking must not let it wrap to 0.
-    m_slot.With([](Delivery& slot) { slot.ripples = std::min<uint32_t>(slot.ripples + 1, 0xFFFF); });
+    m_slot.With([](Delivery& slot) {
+        slot.ripples = std::min<uint32_t>(slot.ripples + 1, 0xFFFF);
+        slot.news = true;
+    });
+}
+
+bool AudioInbox::HasNews() const {
+    return m_slot.With([](const Delivery& slot) { return slot.news; });
 }
 
 AudioInbox::Delivery AudioInbox::Take(bool takeBands) {
@@ -28,9 +41,20 @@ AudioInbox::Delivery AudioInbox::Take(bool takeBands) {
             slot.bands.fill(0);
         }
         taken.ripples = slot.ripples;
+        taken.news = slot.news;
         slot.ripples = 0;
+        slot.news = false;
         return taken;
     });
+}
+
+bool AudioFrameGate::Draw(bool fed, bool due, uint32_t nowMs) {
+    if (fed) {
+        m_fedBefore = true;
+        m_fedAtMs = nowMs;
+        return true;
+    }
+    return due && (!m_fedBefore || nowMs - m_fedAtMs >= kHoldMs);
 }
 
 bool BeatDetector::Feed(const AudioBandBlock& bands) {

@@ -52,18 +52,42 @@ public:
     struct Delivery {
         AudioBandBlock bands{};
         uint32_t ripples = 0; // beat ripples to start from the middle key
+        bool news = false;    // a feed came since the last take
     };
     // Overwrites the block with the first 25 levels (a shorter span only its own).
     void PutBands(std::span<const int32_t> levels);
     // The block is used up (the beat detector read it): it reads as silence.
     void ClearBands();
     void AddRipple();
+    // Whether a feed came since the last take (Take clears it).
+    bool HasNews() const;
     // What the frame start takes: the block (when `takeBands`, which then
     // reads as silence until the next feed) and the ripples, which are cleared.
     Delivery Take(bool takeBands);
 
 private:
     Guarded<Delivery> m_slot;
+};
+
+// When the light thread draws the audio effects (29, 30): at once when new
+// audio came (the feeds wake the thread for it), else on the effect's own
+// schedule; but while the audio keeps coming, a scheduled frame within
+// kHoldMs of the last fed one is skipped, so that no frame without a feed
+// (effect 29 reads it as silence) falls between two feeds. The feeds come
+// every 32 ms or sooner, as often as effect 29's own schedule; so at steady
+// sound the frames come as often as before, only in step with the sound.
+// Light thread only.
+class AudioFrameGate {
+public:
+    static constexpr uint32_t kHoldMs = 48; // three passes of 16 ms
+
+    // `fed`: new audio came since the last frame; `due`: the schedule's
+    // frame is due. True when a frame is to be drawn now.
+    bool Draw(bool fed, bool due, uint32_t nowMs);
+
+private:
+    bool m_fedBefore = false;
+    uint32_t m_fedAtMs = 0;
 };
 
 // Sums how loud each feed is; true when a beat ripple is due (the

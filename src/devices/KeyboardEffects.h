@@ -50,8 +50,10 @@ struct KeyboardEffectState {
     std::array<uint8_t, kbfx::kKeys> held{};
     // Each key's place on the pulse curve (effect 22).
     std::array<uint8_t, kbfx::kKeys> pulse{};
-    // What effect 30 shows: the low bytes of the first three band values.
+    // What effect 30 shows: the low bytes of the first three band values,
+    // and whether they came since its last frame.
     Rgb fed{};
+    bool fedNews = false;
     // The audio effect (29): its bands, drop flags, phases and record.
     AudioEffectState audio;
     EffectRandom random;

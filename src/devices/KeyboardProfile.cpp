@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace velkor {
 
@@ -169,18 +170,27 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
     (void)stop;
     const uint32_t now = Services().clock.NowMs();
     const uint32_t ticks = m_pacer.Advance(now);
-    if (ticks == 0) {
-        return m_pacer.MsToNextTick(now);
-    }
-    const bool list = m_playback.ListActive();
+    const bool list = ticks > 0 && m_playback.ListActive();
     State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
-        if (kbfx::PlaysSteps(effect)) {
+        if (effect == kAudioEffect || effect == kBandColourEffect) {
+            // Woken by a feed: its frame now, whatever the tick.
+            const bool fed =
+                effect == kAudioEffect ? m_audioInbox.HasNews() : std::exchange(m_fx.fedNews, false);
+            const bool due =
+                ticks > 0 && m_pacer.FrameDue(StepThreshold(LightKind::Keyboard, effect, frame.light.speed));
+            if (m_audioGate.Draw(fed, due, now)) {
+                m_pacer.FrameDrawn();
+                if (effect == kAudioEffect) {
+                    TakeAudioDelivery();
+                }
+                kbfx::RenderEffect(frame, m_fx, effect, now);
+            }
+        } else if (ticks == 0) {
+            // Woken early: nothing is due.
+        } else if (kbfx::PlaysSteps(effect)) {
             m_playback.PlaySteps(frame, now);
         } else if (m_pacer.FrameDue(StepThreshold(LightKind::Keyboard, effect, frame.light.speed))) {
-            if (effect == kAudioEffect) {
-                TakeAudioDelivery();
-            }
             kbfx::RenderEffect(frame, m_fx, effect, now);
         }
         if (list) {
@@ -371,14 +381,17 @@ void CTolvanicKeyboardDevice::FeedAudioLevels(std::span<const int32_t> levels) {
     const uint8_t style = AudioRecordOf(m_audioValues).audioMode;
     if (m_image.mode != kAudioEffect || style != kBeatStyle) {
         m_audioInbox.PutBands(levels);
-        return;
+    } else {
+        // The beat style uses the levels up here: its frames see no bands.
+        AudioBandBlock block{};
+        kbfx::CopyBands(block, levels);
+        m_audioInbox.ClearBands();
+        if (m_beat.Feed(block)) {
+            m_audioInbox.AddRipple();
+        }
     }
-    // The beat style uses the levels up here: its frames see no bands.
-    AudioBandBlock block{};
-    kbfx::CopyBands(block, levels);
-    m_audioInbox.ClearBands();
-    if (m_beat.Feed(block)) {
-        m_audioInbox.AddRipple();
+    if (State().LightRecord().selectItem == kAudioEffect) {
+        Driver().WakeLight();
     }
 }
 
@@ -396,11 +409,15 @@ void CTolvanicKeyboardDevice::SetAudioBands(std::span<const int32_t> values) {
     for (size_t i = 0; i < count; ++i) {
         m_bands[i] = values[i];
     }
-    // Effect 30 shows the first three as one colour, changed between frames only.
+    // Effect 30 shows the first three as one colour, from its next frame, which is drawn at once.
     const std::array<int32_t, 6> bands = AudioBands();
     State().Leds().With([&](LedFrame&) {
         m_fx.fed = {uint8_t(bands[0]), uint8_t(bands[1]), uint8_t(bands[2])};
+        m_fx.fedNews = true;
     });
+    if (State().LightRecord().selectItem == kBandColourEffect) {
+        Driver().WakeLight();
+    }
 }
 
 std::array<int32_t, 6> CTolvanicKeyboardDevice::AudioBands() const {

@@ -183,7 +183,8 @@ public:
 
     // The 25 levels of an audio frame (more are ignored) for effect 29's next
     // frame; in the beat style they go to the beat detector instead, while
-    // the keyboard shows effect 29. User-interface thread.
+    // the keyboard shows effect 29. Wakes the light thread, which draws that
+    // frame at once. User-interface thread.
     void FeedAudioLevels(std::span<const int32_t> levels) override;
     int32_t BeatAccumulator() const { return m_beat.Accumulator(); }
     void SetAudioBands(std::span<const int32_t> values) override;
@@ -309,6 +310,7 @@ private:
 
     // Light thread only.
     LightPacer m_pacer{kLightPassMs};
+    AudioFrameGate m_audioGate;
 
     SteadyStreamClock m_streamClock;
     // Last: its thread goes before anything it uses.

@@ -42,42 +42,74 @@ std::unique_ptr<SpectrumAnalyser> SpectrumAnalyser::Create(uint32_t rate) {
         return nullptr;
     }
     std::unique_ptr<SpectrumAnalyser> analyser(new SpectrumAnalyser(rate));
-    if (analyser->m_fft == nullptr) {
+    if (analyser->m_long.fft == nullptr || analyser->m_attack.fft == nullptr) {
         return nullptr;
     }
     return analyser;
 }
 
-SpectrumAnalyser::SpectrumAnalyser(uint32_t rate)
-    : m_rate(rate), m_hop(size_t(std::lround(rate / kHopsPerSecond))), m_history(kAnalysisWindow, 0.0f),
-      m_window(kAnalysisWindow), m_input(kAnalysisWindow), m_power(kAnalysisWindow / 2 + 1) {
-    m_fft = kiss_fftr_alloc(int(kAnalysisWindow), 0, nullptr, nullptr);
+SpectrumAnalyser::Window::Window(size_t windowSize, uint32_t rate)
+    : size(windowSize), shape(windowSize), input(windowSize), power(windowSize / 2 + 1),
+      spectrum(2 * (windowSize / 2 + 1)) {
+    fft = kiss_fftr_alloc(int(size), 0, nullptr, nullptr);
     double squares = 0;
-    for (size_t n = 0; n < kAnalysisWindow; ++n) {
-        m_window[n] = float(0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(kAnalysisWindow)));
-        squares += double(m_window[n]) * m_window[n];
+    for (size_t n = 0; n < size; ++n) {
+        shape[n] = float(0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(size)));
+        squares += double(shape[n]) * shape[n];
     }
     // A full-scale sine puts N x sum(w^2) / 4 into the bins of the positive half.
-    m_reference = double(kAnalysisWindow) * squares / 4;
-    const double binHz = double(rate) / double(kAnalysisWindow);
-    const size_t lastBin = kAnalysisWindow / 2;
+    reference = double(size) * squares / 4;
+    const double binHz = double(rate) / double(size);
+    const size_t lastBin = size / 2;
     for (size_t g = 0; g < kAnalysisBands; ++g) {
         const size_t first = std::min(size_t(std::ceil(BandEdge(g) / binHz)), lastBin + 1);
         const size_t last = std::min(size_t(std::ceil(BandEdge(g + 1) / binHz)), lastBin + 1);
         if (last > first) {
-            m_bandBins[g] = {first, last};
+            bandBins[g] = {first, last};
         } else {
             // Narrower than a bin (the lowest bands): the bin nearest the band's centre.
             const double centre = std::sqrt(BandEdge(g) * BandEdge(g + 1));
             const size_t bin = std::min(size_t(std::lround(centre / binHz)), lastBin);
-            m_bandBins[g] = {bin, bin + 1};
+            bandBins[g] = {bin, bin + 1};
         }
     }
 }
 
-SpectrumAnalyser::~SpectrumAnalyser() {
-    kiss_fftr_free(m_fft);
+SpectrumAnalyser::Window::~Window() {
+    kiss_fftr_free(fft);
 }
+
+void SpectrumAnalyser::Window::Measure(const std::vector<float>& history,
+                                       std::array<int32_t, kAnalysisBands>& bands, int32_t& loudness) {
+    static_assert(sizeof(kiss_fft_cpx) == 2 * sizeof(float));
+    const float* newest = history.data() + (history.size() - size);
+    for (size_t n = 0; n < size; ++n) {
+        input[n] = newest[n] * shape[n];
+    }
+    auto* bins = reinterpret_cast<kiss_fft_cpx*>(spectrum.data());
+    kiss_fftr(static_cast<kiss_fftr_cfg>(fft), input.data(), bins);
+    double total = 0;
+    for (size_t k = 0; k < power.size(); ++k) {
+        power[k] = bins[k].r * bins[k].r + bins[k].i * bins[k].i;
+        if (k > 0) {
+            total += power[k];
+        }
+    }
+    for (size_t g = 0; g < kAnalysisBands; ++g) {
+        double sum = 0;
+        for (size_t k = bandBins[g].first; k < bandBins[g].second; ++k) {
+            sum += power[k];
+        }
+        bands[g] = ScaleBandPower(sum, reference);
+    }
+    loudness = ScaleBandPower(total, reference);
+}
+
+SpectrumAnalyser::SpectrumAnalyser(uint32_t rate)
+    : m_rate(rate), m_hop(size_t(std::lround(rate / kHopsPerSecond))), m_history(kAnalysisWindow, 0.0f),
+      m_long(kAnalysisWindow, rate), m_attack(kAttackWindow, rate) {}
+
+SpectrumAnalyser::~SpectrumAnalyser() = default;
 
 void SpectrumAnalyser::Feed(std::span<const float> samples, std::vector<AudioAnalysis>& out) {
     while (!samples.empty()) {
@@ -98,40 +130,29 @@ void SpectrumAnalyser::Feed(std::span<const float> samples, std::vector<AudioAna
 }
 
 AudioAnalysis SpectrumAnalyser::Analyse() {
-    for (size_t n = 0; n < kAnalysisWindow; ++n) {
-        m_input[n] = m_history[n] * m_window[n];
-    }
-    std::vector<kiss_fft_cpx> spectrum(kAnalysisWindow / 2 + 1);
-    kiss_fftr(static_cast<kiss_fftr_cfg>(m_fft), m_input.data(), spectrum.data());
-    double total = 0;
-    for (size_t k = 0; k < spectrum.size(); ++k) {
-        m_power[k] = spectrum[k].r * spectrum[k].r + spectrum[k].i * spectrum[k].i;
-        if (k > 0) {
-            total += m_power[k];
+    std::array<int32_t, kAnalysisBands + 1> steady{};
+    std::array<int32_t, kAnalysisBands + 1> attack{};
+    std::array<int32_t, kAnalysisBands> bands{};
+    m_long.Measure(m_history, bands, steady[kAnalysisBands]);
+    std::copy(bands.begin(), bands.end(), steady.begin());
+    m_attack.Measure(m_history, bands, attack[kAnalysisBands]);
+    std::copy(bands.begin(), bands.end(), attack.begin());
+    std::array<int32_t, kAnalysisBands + 1> value{};
+    for (size_t g = 0; g < value.size(); ++g) {
+        if (attack[g] >= m_lastAttack[g] + kAttackRise) {
+            m_attackLeft[g] = kAttackHops;
+        }
+        m_lastAttack[g] = attack[g];
+        value[g] = steady[g];
+        if (m_attackLeft[g] > 0) {
+            --m_attackLeft[g];
+            value[g] = std::max(steady[g], attack[g]);
         }
     }
     AudioAnalysis analysis;
-    for (size_t g = 0; g < kAnalysisBands; ++g) {
-        double power = 0;
-        for (size_t k = m_bandBins[g].first; k < m_bandBins[g].second; ++k) {
-            power += m_power[k];
-        }
-        analysis.bands[g] = ScaleBandPower(power, m_reference);
-    }
-    analysis.loudness = float(ScaleBandPower(total, m_reference)) / float(kBandFullScale);
+    std::copy(value.begin(), value.begin() + kAnalysisBands, analysis.bands.begin());
+    analysis.loudness = float(value[kAnalysisBands]) / float(kBandFullScale);
     return analysis;
-}
-
-std::array<int32_t, 500> BuildAudioFrame(const std::array<int32_t, kAnalysisBands>& bands, uint64_t t) {
-    std::array<int32_t, 500> frame{};
-    const int32_t sign = (t % 2 == 0) ? 1 : -1;
-    for (size_t g = 0; g < kAnalysisBands; ++g) {
-        const int32_t m = std::clamp(bands[g], 0, kBandFullScale) * sign;
-        for (size_t i = 0; i < 5; ++i) {
-            frame[5 * g + i] = m;
-        }
-    }
-    return frame;
 }
 
 } // namespace velkor

@@ -1,6 +1,7 @@
 #pragma once
 // What the audio capture tool makes of the sound it hears, for the program's
-// copy-data (lighting/AudioFrames.h reduces it on the program's side).
+// copy-data (lighting/AudioToolFrames.h turns it into frames;
+// lighting/AudioFrames.h reduces them on the program's side).
 //
 // SpectrumAnalyser takes mono float samples in -1..1 at one sample rate and,
 // every hop (rate / 93.75 samples, 512 at 48 kHz), analyses the last 2048 of
@@ -10,10 +11,14 @@
 // in one band gives 750, -60 dBFS and below 0. The loudness is the same scale
 // over the whole spectrum, as a fraction 0..1.
 //
-// BuildAudioFrame turns the 25 values into the program's frame t: values
-// 5g..5g+4 carry (-1)^t x m of band g, the rest 0. The program's differences
-// then settle at 8m/3, so a steady tone reads as a steady bar, full scale as
-// 2000, and nothing above 2000.
+// Onsets: the long window weighs its newest samples least, so a sound that
+// starts late in a hop hardly shows in that hop's analysis, and takes the
+// window's length to show fully. Each hop therefore also analyses its last
+// 512 samples alone (the attack window); a band (or the loudness) whose
+// attack value rises by kAttackRise or more since the hop before starts an
+// attack, and for the next kAttackHops hops (while the long window fills)
+// the band reads the larger of its two values. Steady sound never rises, so
+// it reads as the long window alone.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +30,10 @@ namespace velkor {
 
 inline constexpr size_t kAnalysisBands = 25;
 inline constexpr size_t kAnalysisWindow = 2048;
+inline constexpr size_t kAttackWindow = 512;
 inline constexpr int32_t kBandFullScale = 750;
+inline constexpr int32_t kAttackRise = 60; // about 5 dB
+inline constexpr int kAttackHops = 4;
 
 struct AudioAnalysis {
     std::array<int32_t, kAnalysisBands> bands{}; // 0..750 each
@@ -50,26 +58,42 @@ public:
     void Feed(std::span<const float> samples, std::vector<AudioAnalysis>& out);
 
 private:
+    // One window's FFT and band layout.
+    struct Window {
+        Window(size_t size, uint32_t rate);
+        ~Window();
+        Window(const Window&) = delete;
+        Window& operator=(const Window&) = delete;
+        // The bands and loudness (0..750) of the newest `size` samples of `history`.
+        void Measure(const std::vector<float>& history, std::array<int32_t, kAnalysisBands>& bands,
+                     int32_t& loudness);
+
+        size_t size;
+        void* fft = nullptr; // kiss_fftr_cfg
+        std::vector<float> shape;
+        std::vector<float> input;
+        std::vector<float> power;    // per bin, 0..size/2
+        std::vector<float> spectrum; // kiss_fft_cpx pairs
+        // Per band, the bins [first, last) it sums.
+        std::array<std::pair<size_t, size_t>, kAnalysisBands> bandBins{};
+        double reference = 1; // the power of a full-scale sine
+    };
+
     explicit SpectrumAnalyser(uint32_t rate);
     AudioAnalysis Analyse();
 
     uint32_t m_rate;
     size_t m_hop;
-    void* m_fft = nullptr;        // kiss_fftr_cfg
     std::vector<float> m_history; // the last kAnalysisWindow samples, oldest first
     size_t m_sinceHop = 0;
-    std::vector<float> m_window;
-    std::vector<float> m_input;
-    std::vector<float> m_power; // per bin, 0..N/2
-    // Per band, the bins [first, last) it sums.
-    std::array<std::pair<size_t, size_t>, kAnalysisBands> m_bandBins{};
-    double m_reference = 1; // the power of a full-scale sine
+    Window m_long;
+    Window m_attack;
+    // The attack window's last values (the loudness last) and each one's hops of attack left.
+    std::array<int32_t, kAnalysisBands + 1> m_lastAttack{};
+    std::array<int, kAnalysisBands + 1> m_attackLeft{};
 };
 
 // Band power (in the analyser's units) against `reference` as 0..750.
 int32_t ScaleBandPower(double power, double reference);
-
-// Frame `t` of the program's copy-data id 1 for these band values.
-std::array<int32_t, 500> BuildAudioFrame(const std::array<int32_t, kAnalysisBands>& bands, uint64_t t);
 
 } // namespace velkor

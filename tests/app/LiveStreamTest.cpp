@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <set>
+#include <thread>
 
 namespace velkor::test {
 namespace {
@@ -79,6 +82,40 @@ TEST_F(LiveStream, Effect30SendsTheBandColourOnEveryMappedSlotAndEveryFrameIsUni
                 << "slot " << slot << ": a frame mixes two renderings";
         }
     }
+}
+
+// Audio reaches the keys without waiting for the light thread's tick: with
+// the clock standing still, a feed is drawn at once in effect 29 (the fed
+// band's column lights) and in effect 30 (every key takes the fed colour).
+TEST_F(LiveStream, AFeedIsDrawnAtOnceWithoutWaitingForATick) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    const int positions = keyboard->KeyPositions();
+    const auto leds = [&] {
+        return keyboard->State().Leds().With([](const LedFrame& frame) {
+            return std::vector<uint32_t>(frame.leds.begin(), frame.leds.end());
+        });
+    };
+    Commit(*keyboard, 29);
+    ASSERT_TRUE(Streaming([&] { return LiveFrames(positions).size() > 3; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a pass under way ends
+    const std::vector<uint32_t> silent = leds();
+    std::array<int32_t, 500> levels{};
+    levels[12] = 2000;
+    keyboard->FeedAudioLevels(levels);
+    EXPECT_TRUE(Until([&] { return leds() != silent; }, 0)) << "effect 29 waited for a tick";
+
+    Commit(*keyboard, 30);
+    ASSERT_TRUE(Streaming([&] { return LiveFrames(positions).size() > 6; }));
+    keyboard->SetAudioBands(std::array<int32_t, 6>{10, 20, 30, 0, 0, 0});
+    EXPECT_TRUE(Until(
+        [&] {
+            const std::vector<uint32_t> now = leds();
+            return std::all_of(now.begin(), now.end(),
+                               [](uint32_t led) { return (led & 0xFFFFFF) == 0x1E140A; });
+        },
+        0))
+        << "effect 30 waited for a tick";
 }
 
 // The frames leave the host whether anyone looks or not; the picture is not painted meanwhile.

@@ -183,17 +183,32 @@ TEST(KeyboardAudio, ABeatRippleStartsOnEveryThirdFullFeedAndNeverInSilence) {
 
 TEST(KeyboardAudio, TheInboxHandsOverBandsAndRipplesOnceEach) {
     AudioInbox inbox;
+    EXPECT_FALSE(inbox.HasNews());
     const AudioBandBlock bands = With({{0, 5}, {24, 9}});
     inbox.PutBands(std::vector<int32_t>(bands.begin(), bands.end()));
     inbox.AddRipple();
     inbox.AddRipple();
+    EXPECT_TRUE(inbox.HasNews());
     AudioInbox::Delivery first = inbox.Take(false);
+    EXPECT_FALSE(inbox.HasNews());
     EXPECT_EQ(first.ripples, 2u);
     EXPECT_EQ(first.bands, AudioBandBlock{}) << "not asked for";
     AudioInbox::Delivery second = inbox.Take(true);
     EXPECT_EQ(second.bands, bands);
     EXPECT_EQ(second.ripples, 0u);
     EXPECT_EQ(inbox.Take(true).bands, AudioBandBlock{});
+}
+
+// A fed frame is drawn at once; the schedule's frames go on while no feed
+// comes, but give way while feeds keep coming.
+TEST(KeyboardAudio, FedFramesComeAtOnceAndScheduledOnesWaitWhileFeedsComeIn) {
+    AudioFrameGate gate;
+    EXPECT_TRUE(gate.Draw(false, true, 0)) << "no feed yet: the schedule";
+    EXPECT_FALSE(gate.Draw(false, false, 10));
+    EXPECT_TRUE(gate.Draw(true, false, 100)) << "a feed, between two ticks";
+    EXPECT_FALSE(gate.Draw(false, true, 100 + AudioFrameGate::kHoldMs - 1)) << "the next feed is due";
+    EXPECT_TRUE(gate.Draw(true, false, 132));
+    EXPECT_TRUE(gate.Draw(false, true, 132 + AudioFrameGate::kHoldMs)) << "the feeds stopped: silence";
 }
 
 TEST(KeyboardAudio, TheScaleIsComputedWithoutOverflow) {

@@ -361,7 +361,11 @@ BusSendResult DbusMessageBus::Post(const BusMessage& message) {
         r = sd_bus_send(m_bus, call, nullptr); // writes what the socket takes now, queues the rest
     }
     sd_bus_message_unref(call);
-    Wake();
+    // The bus thread writes what is left; a message written whole needs no
+    // wake-up (a stream of posts would otherwise cost a thread switch each).
+    if (r < 0 || sd_bus_get_n_queued_write(m_bus, &queued) < 0 || queued > 0) {
+        Wake();
+    }
     if (r < 0) {
         return {BusSendStatus::Failed, std::string("cannot post ") + info.member + ": " + ErrnoText(r)};
     }
