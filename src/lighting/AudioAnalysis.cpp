@@ -48,7 +48,7 @@ std::unique_ptr<SpectrumAnalyser> SpectrumAnalyser::Create(uint32_t rate) {
     return analyser;
 }
 
-SpectrumAnalyser::Window::Window(size_t windowSize, uint32_t rate)
+SpectrumAnalyser::Window::Window(size_t windowSize, uint32_t rate, bool share)
     : size(windowSize), shape(windowSize), input(windowSize), power(windowSize / 2 + 1),
       spectrum(2 * (windowSize / 2 + 1)) {
     fft = kiss_fftr_alloc(int(size), 0, nullptr, nullptr);
@@ -64,9 +64,13 @@ SpectrumAnalyser::Window::Window(size_t windowSize, uint32_t rate)
     for (size_t g = 0; g < kAnalysisBands; ++g) {
         const size_t first = std::min(size_t(std::ceil(BandEdge(g) / binHz)), lastBin + 1);
         const size_t last = std::min(size_t(std::ceil(BandEdge(g + 1) / binHz)), lastBin + 1);
+        bandShare[g] = 1;
         if (last > first) {
             bandBins[g] = {first, last};
         } else {
+            if (share) {
+                bandShare[g] = (BandEdge(g + 1) - BandEdge(g)) / binHz;
+            }
             // Narrower than a bin (the lowest bands): the bin nearest the band's centre.
             const double centre = std::sqrt(BandEdge(g) * BandEdge(g + 1));
             const size_t bin = std::min(size_t(std::lround(centre / binHz)), lastBin);
@@ -100,14 +104,14 @@ void SpectrumAnalyser::Window::Measure(const std::vector<float>& history,
         for (size_t k = bandBins[g].first; k < bandBins[g].second; ++k) {
             sum += power[k];
         }
-        bands[g] = ScaleBandPower(sum, reference);
+        bands[g] = ScaleBandPower(sum * bandShare[g], reference);
     }
     loudness = ScaleBandPower(total, reference);
 }
 
 SpectrumAnalyser::SpectrumAnalyser(uint32_t rate)
     : m_rate(rate), m_hop(size_t(std::lround(rate / kHopsPerSecond))), m_history(kAnalysisWindow, 0.0f),
-      m_long(kAnalysisWindow, rate), m_attack(kAttackWindow, rate) {}
+      m_long(kAnalysisWindow, rate, false), m_attack(kAttackWindow, rate, true) {}
 
 SpectrumAnalyser::~SpectrumAnalyser() = default;
 

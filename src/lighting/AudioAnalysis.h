@@ -16,9 +16,11 @@
 // window's length to show fully. Each hop therefore also analyses its last
 // 512 samples alone (the attack window); a band (or the loudness) whose
 // attack value rises by kAttackRise or more since the hop before starts an
-// attack, and for the next kAttackHops hops (while the long window fills)
-// the band reads the larger of its two values. Steady sound never rises, so
-// it reads as the long window alone.
+// attack, and for that hop and the next (while the long window fills) the
+// band reads the larger of its two values. Steady sound never rises, so it
+// reads as the long window alone. The attack window's bins are wide (86 to
+// 94 Hz), so a low onset also lights the low bands beside its own for those
+// two hops: how little is known of a sound a few milliseconds old.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +35,7 @@ inline constexpr size_t kAnalysisWindow = 2048;
 inline constexpr size_t kAttackWindow = 512;
 inline constexpr int32_t kBandFullScale = 750;
 inline constexpr int32_t kAttackRise = 60; // about 5 dB
-inline constexpr int kAttackHops = 4;
+inline constexpr int kAttackHops = 2;
 
 struct AudioAnalysis {
     std::array<int32_t, kAnalysisBands> bands{}; // 0..750 each
@@ -60,7 +62,10 @@ public:
 private:
     // One window's FFT and band layout.
     struct Window {
-        Window(size_t size, uint32_t rate);
+        // `share`: a band narrower than a bin takes its share of the bin's
+        // power (by width) rather than all of it, so that a short window's
+        // wide bins do not light every low band at full.
+        Window(size_t size, uint32_t rate, bool share);
         ~Window();
         Window(const Window&) = delete;
         Window& operator=(const Window&) = delete;
@@ -76,6 +81,7 @@ private:
         std::vector<float> spectrum; // kiss_fft_cpx pairs
         // Per band, the bins [first, last) it sums.
         std::array<std::pair<size_t, size_t>, kAnalysisBands> bandBins{};
+        std::array<double, kAnalysisBands> bandShare{};
         double reference = 1; // the power of a full-scale sine
     };
 

@@ -313,14 +313,19 @@ std::vector<BusMessage> OfKind(Inbox& inbox, BusMessageKind kind, size_t from = 
 }
 
 // Whether the frames after message `from`, through the program's reduction,
-// lift `band` above 1000; `levels` then holds the 25 levels.
+// hold `band` above 1000 for five hand-overs (past the onset's); `levels`
+// then holds the 25 levels.
 bool BandRises(Inbox& inbox, size_t from, int band, std::vector<int32_t>& levels) {
     AudioFrameLevels reduction;
     AudioFrameLevels::Levels out{};
+    int above = 0;
     for (const BusMessage& m : OfKind(inbox, BusMessageKind::CopyData, from)) {
-        if (m.copyDataId == kCopyDataAudioFrame && reduction.Feed(m.data, out) && out[size_t(band)] > 1000) {
-            levels.assign(out.begin(), out.begin() + kAnalysisBands);
-            return true;
+        if (m.copyDataId == kCopyDataAudioFrame && reduction.Feed(m.data, out)) {
+            above = out[size_t(band)] > 1000 ? above + 1 : 0;
+            if (above == 5) {
+                levels.assign(out.begin(), out.begin() + kAnalysisBands);
+                return true;
+            }
         }
     }
     return false;
