@@ -88,11 +88,13 @@ public:
         return pactl.WaitExit(20'000);
     }
 
-    // Plays raw s16le mono 44.1 kHz `file` into `sink` (pacat, 20 ms latency) until it ends or is stopped.
-    std::unique_ptr<ChildProcess> Play(const std::string& file, const std::string& sink = "t") const {
+    // Plays raw s16le mono 44.1 kHz `file` into `sink` (pacat, 20 ms latency unless
+    // `latencyMs` says otherwise) until it ends or is stopped.
+    std::unique_ptr<ChildProcess> Play(const std::string& file, const std::string& sink = "t",
+                                       int latencyMs = 20) const {
         auto player = std::make_unique<ChildProcess>(m_folder + "/pacat");
         if (!player->Start({VELKOR_PACAT, "--raw", "--format=s16le", "--rate=44100", "--channels=1",
-                            "--device=" + sink, "--latency-msec=20", file},
+                            "--device=" + sink, "--latency-msec=" + std::to_string(latencyMs), file},
                            Environment())) {
             return nullptr;
         }
