@@ -310,7 +310,11 @@ TEST_F(CommandSet, AWaitingCommandGoesBeforeTheRestOfALiveFrame) {
     for (const Report& frame : Sent()) {
         codes.push_back(frame[3]);
     }
-    EXPECT_EQ(codes, (std::vector<uint8_t>{0x12, 0x05})) << "the chunk in flight, then the command";
+    // Chunks dropped while the command waited never go; once it is answered,
+    // the frame's last chunks may (the live thread may not have reached them).
+    ASSERT_GE(codes.size(), 2u);
+    EXPECT_EQ(codes[0], 0x12);
+    EXPECT_EQ(codes[1], 0x05) << "the chunk in flight, then the command";
 }
 
 TEST_F(CommandSet, ALiveStreamOnAnotherThreadNeverTakesAConfigurationReply) {
