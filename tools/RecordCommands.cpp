@@ -143,7 +143,7 @@ bool Record(const RecordArguments& arguments, EventRows& rows, std::FILE* err) {
     }
     hook.Stop();
     dispatcher.ProcessPending();
-    recorder.Stop();
+    recorder.Stop(rows);
     if (arguments.count > 0 && reports < arguments.count) {
         std::fprintf(err, "velkorctl: %ld of %ld reports within %g seconds\n", reports, arguments.count,
                      arguments.seconds);

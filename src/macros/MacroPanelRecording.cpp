@@ -80,7 +80,7 @@ void CMacroControlUI::SetRecordState(RecordDelayMode delayMode, RecordPlacement 
 
 bool CMacroControlUI::EndRecording() {
     SetEditEnabled(true);
-    m_recorder.Stop();
+    m_recorder.Stop(*this);
     m_panel.KillTimer(kScrollTimer);
     return SaveMacro();
 }

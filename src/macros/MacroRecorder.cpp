@@ -49,11 +49,49 @@ std::optional<MacroEvent> RecordedEventOf(const ui::InputPress& press) {
     return event;
 }
 
+BalanceStep BalanceRecording(std::vector<MacroEvent> held, const std::optional<MacroEvent>& next) {
+    BalanceStep step;
+    if (!next) {
+        for (auto it = held.rbegin(); it != held.rend(); ++it) {
+            MacroEvent release = *it;
+            release.down = false;
+            release.delay = 0;
+            step.place.push_back(release);
+        }
+        return step;
+    }
+    const auto same = std::find_if(held.begin(), held.end(), [&](const MacroEvent& down) {
+        return down.type == next->type && down.button == next->button;
+    });
+    if (next->down) {
+        step.place.push_back(*next);
+        if (same == held.end()) {
+            held.push_back(*next);
+        }
+    } else if (same != held.end()) {
+        step.place.push_back(*next);
+        held.erase(same);
+    }
+    step.held = std::move(held);
+    return step;
+}
+
 void MacroRecorder::Start(const Options& options) {
     m_options = options;
     m_options.fixedDelayMs = std::clamp(options.fixedDelayMs, 0, kMaxMacroDelay);
     m_lastPressMs.reset();
+    m_held.clear();
     m_recording = true;
+}
+
+void MacroRecorder::Stop(MacroRows& rows) {
+    if (m_recording && m_options.placement != RecordPlacement::Replace) {
+        for (const MacroEvent& release : BalanceRecording(std::move(m_held), std::nullopt).place) {
+            Place(release, rows, 0, 0); // a press always left room for its release
+        }
+    }
+    m_held.clear();
+    m_recording = false;
 }
 
 RecordResult MacroRecorder::Take(const ui::InputPress& press, MacroRows& rows, int64_t nowMs,
@@ -71,12 +109,19 @@ RecordResult MacroRecorder::Take(const ui::InputPress& press, MacroRows& rows, i
     if (m_options.placement == RecordPlacement::Replace) {
         return Replace(*event, rows);
     }
-    if (rows.RowCount() >= kMaxMacroEvents) {
-        return RecordResult::ListFull;
-    }
     if (m_options.placement != RecordPlacement::Append && rows.SelectedRow() < 0) {
         return RecordResult::NoSelection;
     }
+    BalanceStep step = BalanceRecording(m_held, *event);
+    if (step.place.empty()) {
+        return RecordResult::NoPress;
+    }
+    // A press keeps room for its own release and those of everything held.
+    const int needed = event->down ? 1 + int(step.held.size()) : 1;
+    if (rows.RowCount() + needed > kMaxMacroEvents) {
+        return RecordResult::ListFull;
+    }
+    m_held = std::move(step.held);
     return Place(*event, rows, DelayBefore(press, nowMs));
 }
 
@@ -93,7 +138,8 @@ int MacroRecorder::DelayBefore(const ui::InputPress& press, int64_t nowMs) {
     return static_cast<int>(std::clamp<int64_t>(elapsed, 0, kMaxMacroDelay));
 }
 
-RecordResult MacroRecorder::Place(const MacroEvent& event, MacroRows& rows, int delayBefore) {
+RecordResult MacroRecorder::Place(const MacroEvent& event, MacroRows& rows, int delayBefore,
+                                  std::optional<int> ownDelay) {
     const int selected = rows.SelectedRow();
     int at = rows.RowCount();
     if (m_options.placement == RecordPlacement::Before) {
@@ -104,6 +150,8 @@ RecordResult MacroRecorder::Place(const MacroEvent& event, MacroRows& rows, int 
     Json::Value json = MakeMacroEventJson(event);
     if (at == 0) {
         json["Delay"] = 0; // the first row of a list: the integer, as a save normalises it
+    } else if (ownDelay && at == rows.RowCount()) {
+        json["Delay"] = std::to_string(*ownDelay);
     } else {
         json["Delay"] = m_options.delayMode == RecordDelayMode::Fixed ? std::to_string(m_options.fixedDelayMs)
                                                                       : std::string("0");

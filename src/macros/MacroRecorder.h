@@ -12,7 +12,10 @@
 // - every press given is one press: the input sources leave out the repeats
 //   of a held key (evdev value 2, Qt's auto-repeat), so nothing else is
 //   dropped as one, and nothing of one recording outlives it;
-// - at kMaxMacroEvents rows, placing stops; replacing goes on.
+// - a recording placed among the rows is balanced (BalanceRecording): no
+//   release without its press, nothing left down at the stop;
+// - at kMaxMacroEvents rows, placing stops (a press is placed only while the
+//   releases of everything held still fit); replacing goes on.
 // One thread, the one that owns the rows.
 #include "macros/MacroEvent.h"
 #include "ui/InputTap.h"
@@ -21,6 +24,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace velkor {
 
@@ -50,9 +54,26 @@ enum class RecordResult {
     NotRecording, // Start was not called, or Stop was
     NotMapped,    // no key-table row (rows 0..112) or not one of the five buttons
     StopClick,    // the left button over the stop control: the click that ends the recording
-    ListFull,     // kMaxMacroEvents rows already
+    ListFull,     // kMaxMacroEvents rows already (or no room left for the releases a press needs)
     NoSelection,  // insert or replace without a selected row
+    NoPress,      // a release whose press this recording did not place (the Enter that started it)
 };
+
+// Balancing a recording, one step at a time. A recording started from the
+// keyboard begins with the release of the key that started it (Enter up),
+// and one stopped by a timer or a click may end with keys still down (Ctrl
+// held): played back, such a macro would release a key it never pressed, or
+// leave one held for every program.
+struct BalanceStep {
+    std::vector<MacroEvent> place; // what to record for the step, in order
+    std::vector<MacroEvent> held;  // what is held down after it ("Type" and "Button"), in the order pressed
+};
+// One step of a recording that holds `held` down; `next` is its next event,
+// or nothing at the stop. A press is recorded and held (a second press of
+// what is held is recorded, and held once); a release is recorded only when
+// its press is held, and lets it go; the stop records a release of everything
+// held, the last pressed first, with delay 0. Pure.
+BalanceStep BalanceRecording(std::vector<MacroEvent> held, const std::optional<MacroEvent>& next);
 
 // The event a press records ("Delay" 0): a key of rows 0..112 of the key
 // table gives "Type" 10 with its usage, or 9 with its modifier bit when it
@@ -71,7 +92,9 @@ public:
 
     // Starts (or starts again, forgetting the last one) a recording.
     void Start(const Options& options);
-    void Stop() { m_recording = false; }
+    // Ends the recording: what it placed and still holds down is released in
+    // `rows` (the rows it placed into), at once after its last event.
+    void Stop(MacroRows& rows);
     bool IsRecording() const { return m_recording; }
     const Options& CurrentOptions() const { return m_options; }
 
@@ -84,12 +107,15 @@ public:
 private:
     // The delay of the row before a press: the time since the last one.
     int DelayBefore(const ui::InputPress& press, int64_t nowMs);
-    RecordResult Place(const MacroEvent& event, MacroRows& rows, int delayBefore);
+    // `ownDelay`: the new row's delay, instead of the mode's, when it is the last row.
+    RecordResult Place(const MacroEvent& event, MacroRows& rows, int delayBefore,
+                       std::optional<int> ownDelay = std::nullopt);
     RecordResult Replace(const MacroEvent& event, MacroRows& rows);
 
     Options m_options;
     bool m_recording = false;
     std::optional<int64_t> m_lastPressMs;
+    std::vector<MacroEvent> m_held; // placed presses not yet released
 };
 
 } // namespace velkor

@@ -91,11 +91,11 @@ TEST_F(MacroRecordingTest, APauseOfSeventySecondsIsTheLongestDelayAndALoneFirstR
     Record(RecordDelayMode::Fixed, RecordPlacement::Append, {Key(KEY_A, true, 0)});
     EXPECT_TRUE(ParseText(m_panel->EventText(0))["Delay"].isInt()) << "the first row of a list";
     ASSERT_TRUE(m_panel->EndRecording());
-    EXPECT_EQ(SavedDelays(), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(SavedDelays(), (std::vector<std::string>{"0", "0"})) << "A and the release the stop added";
 
     Record(RecordDelayMode::Measured, RecordPlacement::Append,
-           {Key(KEY_A, false, 500), Key(KEY_B, true, 70'500)});
-    EXPECT_EQ(Rows()[1], "10/4/up/65535");
+           {Key(KEY_A, true, 500), Key(KEY_B, true, 70'500)});
+    EXPECT_EQ(Rows()[2], "10/4/down/65535");
 }
 
 TEST_F(MacroRecordingTest, NothingOfOneRecordingOutlivesItAndTheSideButtonsAreTwo) {
