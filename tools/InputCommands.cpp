@@ -23,15 +23,6 @@ constexpr std::pair<std::uint8_t, const char*> kButtonNames[] = {
     {kMouseFourth, "mouse_key_back"}, {kMouseFifth, "mouse_key_forward"},
 };
 
-void NoKeyboardHint(std::FILE* err) {
-    std::fputs(
-        "velkorctl: no keyboard under /dev/input is readable, so key recording sees only the program's "
-        "window.\n"
-        "velkorctl: to record everywhere, add yourself to group input (sudo usermod -aG input $USER) and "
-        "log in again; that group lets every program you run read the keyboard.\n",
-        err);
-}
-
 const char* KindName(const InputNodeInfo& node) {
     return node.keyboard && node.mouse ? "keyboard+mouse" : node.keyboard ? "keyboard" : "mouse";
 }
@@ -52,7 +43,7 @@ int List(std::FILE* out, std::FILE* err) {
         std::fputs("no keyboard or mouse under /dev/input\n", out);
     }
     if (!keyboard) {
-        NoKeyboardHint(err);
+        PrintUnreadableInputCause(nodes, false, err);
         return kNoKeyboard;
     }
     return kOk;
@@ -105,7 +96,7 @@ int Watch(long count, double seconds, std::FILE* out, std::FILE* err) {
         ++printed;
     });
     if (!serves.keys) {
-        NoKeyboardHint(err);
+        PrintUnreadableInputCause(hook.Nodes(), false, err);
         if (!serves.buttons) {
             return kNoKeyboard;
         }
@@ -128,6 +119,12 @@ int Watch(long count, double seconds, std::FILE* out, std::FILE* err) {
 }
 
 } // namespace
+
+void PrintUnreadableInputCause(const std::vector<InputNodeInfo>& nodes, bool orMouse, std::FILE* err) {
+    for (const std::string& line : UnreadableInputCause(nodes, orMouse)) {
+        std::fprintf(err, "velkorctl: %s\n", line.c_str());
+    }
+}
 
 int RunInputCommand(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     if (words.empty() || words[0] != "input") {

@@ -1,5 +1,6 @@
 #include "tools/RecordCommands.h"
 #include "tools/ExitCodes.h"
+#include "tools/InputCommands.h"
 
 #include "macros/MacroFiles.h"
 #include "macros/MacroRecorder.h"
@@ -128,7 +129,7 @@ bool Record(const RecordArguments& arguments, EventRows& rows, std::FILE* err) {
         }
     });
     if (!serves.keys && !serves.buttons) {
-        std::fputs("velkorctl: no keyboard or mouse under /dev/input is readable (group input)\n", err);
+        PrintUnreadableInputCause(hook.Nodes(), true, err);
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(arguments.seconds);

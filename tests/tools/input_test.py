@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """velkorctl input and velkorctl input --watch, end to end in umockdev test beds.
 
-Without any input node the listing exits 3 and names group input. With a
-hand-written keyboard and mouse (device records, ioctl records, evemu events)
+Without any input node the listing exits 3 and says udev lists none; with a
+keyboard whose node is missing it exits 3 and says so; neither names group
+input, which cures only a permission error. With a hand-written keyboard and
+mouse (device records, ioctl records, evemu events)
 both are listed readable, and --watch 10 prints the replayed presses in order
 with the replay's gaps: A down and up (its repeat gone), back, Num Enter,
 forward, left Alt.
@@ -12,6 +14,7 @@ usage: input_test.py VELKORCTL SOURCE_DIR UMOCKDEV_RUN
 import os
 import subprocess
 import sys
+import tempfile
 
 CTL, SOURCE, UMOCKDEV_RUN = sys.argv[1], sys.argv[2], sys.argv[3]
 BED = os.path.join(SOURCE, "tests", "tools", "input")
@@ -46,7 +49,24 @@ def devices():
 
 empty = run([], ["input"])
 check("no input node: exit 3", empty.returncode == 3, f"exit {empty.returncode}")
-check("no input node: the message names group input", "group input" in empty.stderr, empty.stderr)
+check("no input node: udev lists none", "udev lists no keyboard" in empty.stderr, empty.stderr)
+check("no input node: no group advice", "group input" not in empty.stderr, empty.stderr)
+
+with tempfile.TemporaryDirectory() as folder:
+    # The keyboard's record without its node ("N:" left out): udev lists it, /dev has no file.
+    with open(os.path.join(BED, "keyboard.umockdev"), encoding="utf-8") as file:
+        record = "".join(line for line in file if not line.startswith("N: "))
+    nodeless = os.path.join(folder, "nodeless.umockdev")
+    with open(nodeless, "w", encoding="utf-8") as file:
+        file.write(record)
+    missing = run(["-d", nodeless], ["input"])
+check("node missing: exit 3", missing.returncode == 3, f"exit {missing.returncode}")
+check("node missing: the listing names the cause",
+      "not readable: No such file or directory (udev lists the device but its node is missing" in missing.stdout,
+      missing.stdout)
+check("node missing: the message names the node and its cause",
+      "/dev/input/event20: No such file or directory" in missing.stderr, missing.stderr)
+check("node missing: no group advice", "group input" not in missing.stdout + missing.stderr, missing.stderr)
 
 listing = run(devices(), ["input"])
 check("keyboard and mouse: exit 0", listing.returncode == 0, f"exit {listing.returncode}: {listing.stderr}")

@@ -78,8 +78,7 @@ struct ReadNode {
 // Opens a node for reading; `info` learns whether it is readable.
 std::optional<ReadNode> OpenReadNode(InputNodeInfo& info) {
     ReadNode read;
-    read.node = OpenInputNode::Open(info.devnode, info.reason);
-    info.readable = static_cast<bool>(read.node);
+    read.node = OpenInputNode::Open(info);
     if (!info.readable) {
         TraceF("input hook: %s (%s) is skipped: %s", info.devnode.c_str(), info.name.c_str(),
                info.reason.c_str());

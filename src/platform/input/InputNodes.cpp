@@ -99,20 +99,30 @@ OpenInputNode& OpenInputNode::operator=(OpenInputNode&& other) noexcept {
     return *this;
 }
 
-OpenInputNode OpenInputNode::Open(const std::string& devnode, std::string& reason) {
+OpenInputNode OpenInputNode::Open(const std::string& devnode, std::string& reason, int& error) {
     OpenInputNode node;
     node.m_fd = open(devnode.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (node.m_fd < 0) {
-        reason = InputOpenReason(errno);
+        error = errno;
+        reason = InputOpenReason(error);
         return node;
     }
     const int rc = libevdev_new_from_fd(node.m_fd, &node.m_device);
     if (rc < 0) {
         node.m_device = nullptr;
+        error = -rc;
         reason = "not an input device: " + std::string(std::strerror(-rc));
         return OpenInputNode{};
     }
+    error = 0;
+    reason.clear();
     return node;
+}
+
+OpenInputNode OpenInputNode::Open(InputNodeInfo& node) {
+    OpenInputNode open = Open(node.devnode, node.reason, node.error);
+    node.readable = static_cast<bool>(open);
+    return open;
 }
 
 bool ListInputNodes(std::vector<InputNodeInfo>& nodes) {
@@ -122,17 +132,67 @@ bool ListInputNodes(std::vector<InputNodeInfo>& nodes) {
         udev_unref(context);
     }
     for (InputNodeInfo& node : nodes) {
-        node.readable = static_cast<bool>(OpenInputNode::Open(node.devnode, node.reason));
+        OpenInputNode::Open(node);
     }
     return listed;
 }
 
+bool NeedsInputGroup(int error) {
+    return error == EACCES || error == EPERM;
+}
+
 std::string InputOpenReason(int error) {
-    std::string reason = std::strerror(error);
-    if (error == EACCES || error == EPERM) {
-        reason += " (reading it needs membership of group input)";
+    const char* meaning = nullptr;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        meaning = "reading it needs membership of group input";
+        break;
+    case ENOENT:
+        meaning = "udev lists the device but its node is missing: unplugged, or /dev is not this system's";
+        break;
+    case ENODEV:
+    case ENXIO:
+        meaning = "the device is gone: unplugged or switched off";
+        break;
+    case EBUSY:
+        meaning = "another program holds the device";
+        break;
+    default:
+        break;
     }
-    return reason;
+    std::string reason = std::strerror(error);
+    return meaning != nullptr ? reason + " (" + meaning + ")" : reason;
+}
+
+std::vector<std::string> UnreadableInputCause(const std::vector<InputNodeInfo>& nodes, bool orMouse) {
+    const std::string what = orMouse ? "keyboard or mouse" : "keyboard";
+    const auto counts = [&](const InputNodeInfo& node) { return node.keyboard || (orMouse && node.mouse); };
+    if (std::none_of(nodes.begin(), nodes.end(), counts)) {
+        return {"udev lists no " + what +
+                " under /dev/input (none is plugged in, or this system's udev data is not visible here), so "
+                "key recording sees only the program's window."};
+    }
+    std::vector<std::string> lines{"no " + what +
+                                   " under /dev/input is readable, so key recording sees only the program's "
+                                   "window."};
+    bool permission = false;
+    for (const InputNodeInfo& node : nodes) {
+        if (!counts(node) || node.readable) {
+            continue;
+        }
+        if (NeedsInputGroup(node.error)) {
+            permission = true;
+        } else {
+            lines.push_back(node.devnode + ": " + node.reason);
+        }
+    }
+    if (permission) {
+        lines.push_back(
+            "to record everywhere, add yourself to group input (sudo usermod -aG input $USER) and "
+            "log in again; that group lets every program you run read the keyboard.");
+    }
+    return lines;
 }
 
 } // namespace velkor

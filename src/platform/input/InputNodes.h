@@ -21,9 +21,11 @@ struct InputNodeInfo {
     std::string name; // the device's own name; may be empty
     bool keyboard = false;
     bool mouse = false;
-    // Filled by an open attempt: readable, or why not.
+    // Filled by an open attempt: readable, or why not (and the errno value,
+    // 0 when readable).
     bool readable = false;
     std::string reason;
+    int error = 0;
 };
 
 // The classification of one udev device: false when it is no event node, or
@@ -45,8 +47,10 @@ public:
     OpenInputNode& operator=(const OpenInputNode&) = delete;
 
     // Opens `devnode`; on failure returns an empty node and says why in
-    // `reason` (a permission error names group `input`).
-    static OpenInputNode Open(const std::string& devnode, std::string& reason);
+    // `reason` (InputOpenReason) and `error` (the errno value).
+    static OpenInputNode Open(const std::string& devnode, std::string& reason, int& error);
+    // Opens the node of `node`, filling its readable, reason and error.
+    static OpenInputNode Open(InputNodeInfo& node);
 
     explicit operator bool() const { return m_device != nullptr; }
     int Fd() const { return m_fd; }
@@ -61,7 +65,18 @@ private:
 // closed again). False when udev cannot be queried.
 bool ListInputNodes(std::vector<InputNodeInfo>& nodes);
 
-// The reason text of an open error (errno value).
+// The reason text of an open error (errno value): the system's words and
+// what they mean for an input node. Only a permission error (EACCES, EPERM)
+// names group `input`; a missing node, a device gone or busy, and anything
+// else say so instead.
 std::string InputOpenReason(int error);
+// Whether an open error is one that membership of group `input` cures.
+bool NeedsInputGroup(int error);
+
+// Why no node of `nodes` that counts (a keyboard; also a mouse when
+// `orMouse`) is readable, as lines for the user: that udev lists none, or
+// that none is readable with each node's cause, and the advice to join group
+// `input` only when a node refused permission.
+std::vector<std::string> UnreadableInputCause(const std::vector<InputNodeInfo>& nodes, bool orMouse);
 
 } // namespace velkor
