@@ -2,6 +2,7 @@
 
 #include "keys/EvdevKeys.h"
 #include "platform/Trace.h"
+#include "platform/input/UinputPass.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
-#include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 #include <libudev.h>
 #include <linux/input-event-codes.h>
@@ -73,6 +73,10 @@ struct ReadNode {
     bool grabbed = false;
     bool grabRefused = false;
     bool gone = false;
+    // A keyboard that is also a mouse: its pointer while it is grabbed, and
+    // whether the current frame has pointer events to end.
+    std::unique_ptr<PointerPass> pointer;
+    bool pointerFrame = false;
 };
 
 // Opens a node for reading; `info` learns whether it is readable.
@@ -93,65 +97,6 @@ std::optional<ReadNode> OpenReadNode(InputNodeInfo& info) {
     return read;
 }
 
-// A keyboard of our own with only the three lock keys, which passes them on
-// while the real keyboards are grabbed.
-class LockKeyPasser {
-public:
-    LockKeyPasser(const std::string& path) {
-        m_fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (m_fd < 0) {
-            TraceF(
-                "input hook: %s is not writable (%s): Caps, Num and Scroll Lock do not toggle while keys are "
-                "kept",
-                path.c_str(), std::strerror(errno));
-            return;
-        }
-        libevdev* model = libevdev_new();
-        libevdev_set_name(model, "velkor lock keys");
-        libevdev_enable_event_type(model, EV_KEY);
-        for (unsigned code : {KEY_CAPSLOCK, KEY_NUMLOCK, KEY_SCROLLLOCK}) {
-            libevdev_enable_event_code(model, EV_KEY, code, nullptr);
-        }
-        const int rc = libevdev_uinput_create_from_device(model, m_fd, &m_uinput);
-        libevdev_free(model);
-        if (rc < 0) {
-            m_uinput = nullptr;
-            TraceF("input hook: no uinput keyboard (%s): Caps, Num and Scroll Lock do not toggle while keys "
-                   "are kept",
-                   std::strerror(-rc));
-            return;
-        }
-        const char* syspath = libevdev_uinput_get_syspath(m_uinput);
-        m_syspath = syspath != nullptr ? syspath : "";
-    }
-    ~LockKeyPasser() {
-        if (m_uinput != nullptr) {
-            libevdev_uinput_destroy(m_uinput);
-        }
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    LockKeyPasser(const LockKeyPasser&) = delete;
-    LockKeyPasser& operator=(const LockKeyPasser&) = delete;
-
-    void Pass(std::uint16_t code, int value) {
-        if (m_uinput != nullptr && (libevdev_uinput_write_event(m_uinput, EV_KEY, code, value) < 0 ||
-                                    libevdev_uinput_write_event(m_uinput, EV_SYN, SYN_REPORT, 0) < 0)) {
-            TraceF("input hook: lock key %u not passed on", code);
-        }
-    }
-    // Whether a node belongs to this keyboard (so that it is never read).
-    bool Owns(const InputNodeInfo& node) const {
-        return !m_syspath.empty() && node.syspath.rfind(m_syspath + "/", 0) == 0;
-    }
-
-private:
-    int m_fd = -1;
-    libevdev_uinput* m_uinput = nullptr;
-    std::string m_syspath;
-};
-
 } // namespace
 
 class EvdevInputHook::Reader {
@@ -161,7 +106,7 @@ public:
         : m_dispatcher(dispatcher), m_shared(std::move(shared)), m_options(options), m_serves(serves),
           m_swallow(options.swallowKeys && serves.keys), m_nodes(std::move(nodes)), m_udev(context) {
         if (m_swallow) {
-            m_locks = std::make_unique<LockKeyPasser>(m_options.uinputPath);
+            m_locks = std::make_unique<UinputLockKeys>(m_options.uinputPath);
         }
         m_monitor = m_udev != nullptr ? udev_monitor_new_from_netlink(m_udev, "udev") : nullptr;
         if (m_monitor != nullptr &&
@@ -280,6 +225,9 @@ private:
     }
 
     void Take(ReadNode& node, const input_event& event, std::vector<InputReport>& batch) {
+        if (node.pointer) {
+            PassPointer(node, event);
+        }
         if (event.type != EV_KEY || event.value == 2) {
             return; // repeats are no presses
         }
@@ -305,6 +253,34 @@ private:
         batch.push_back(report);
     }
 
+    // The pointer events of a grabbed keyboard and mouse go on through its
+    // pass, each frame ended as the node ended it; its keys stay kept.
+    void PassPointer(ReadNode& node, const input_event& event) {
+        bool written = true;
+        if (event.type == EV_SYN && event.code == SYN_REPORT) {
+            if (node.pointerFrame) {
+                written = node.pointer->Write(EV_SYN, SYN_REPORT, 0);
+                node.pointerFrame = false;
+            }
+        } else if (IsPointerEvent(event.type, event.code)) {
+            written = node.pointer->Write(event.type, event.code, event.value);
+            node.pointerFrame = true;
+        }
+        if (!written) {
+            TraceF("input hook: a pointer event of %s was not passed on", node.info.devnode.c_str());
+        }
+    }
+
+    // Whether a node is one of the hook's own virtual devices.
+    bool IsOwn(const InputNodeInfo& info) const {
+        if (m_locks && m_locks->Owns(info.syspath)) {
+            return true;
+        }
+        return std::any_of(m_nodes.begin(), m_nodes.end(), [&](const ReadNode& node) {
+            return node.pointer && IsNodeOf(info.syspath, node.pointer->Syspath());
+        });
+    }
+
     void TakeUdevEvents() {
         while (udev_device* device = udev_monitor_receive_device(m_monitor)) {
             const char* action = udev_device_get_action(device);
@@ -325,8 +301,7 @@ private:
     void AddNode(udev_device* device) {
         InputNodeInfo info;
         if (!ClassifyInputDevice(device, info) ||
-            !((info.keyboard && m_serves.keys) || (info.mouse && m_serves.buttons)) ||
-            (m_locks && m_locks->Owns(info))) {
+            !((info.keyboard && m_serves.keys) || (info.mouse && m_serves.buttons)) || IsOwn(info)) {
             return;
         }
         for (const ReadNode& node : m_nodes) {
@@ -398,26 +373,52 @@ private:
             return;
         }
         for (ReadNode& node : m_nodes) {
-            if (!node.info.keyboard || node.info.mouse || node.grabbed || node.grabRefused || node.gone ||
+            if (!node.info.keyboard || node.grabbed || node.grabRefused || node.gone ||
                 AnyKeyDown(node.node.Device())) {
+                continue;
+            }
+            // Kept, a keyboard that is also a mouse would take the pointer with it.
+            if (node.info.mouse && !MakePointerPass(node)) {
                 continue;
             }
             const int rc = libevdev_grab(node.node.Device(), LIBEVDEV_GRAB);
             node.grabbed = rc == 0;
             node.grabRefused = rc != 0;
             if (rc != 0) {
+                node.pointer.reset();
                 TraceF("input hook: %s refused the grab (%s): it is only read, its keys reach other programs",
                        node.info.devnode.c_str(), std::strerror(-rc));
             }
         }
     }
 
+    bool MakePointerPass(ReadNode& node) {
+        std::string reason;
+        const PointerCaps caps = PointerCapsOf(node.node.Device());
+        node.pointer = m_options.pointerPass ? m_options.pointerPass(caps, reason)
+                                             : MakeUinputPointerPass(m_options.uinputPath, caps, reason);
+        node.pointerFrame = false;
+        if (!node.pointer) {
+            node.grabRefused = true;
+            TraceF(
+                "input hook: %s (%s) is a keyboard and a mouse, and its pointer cannot be passed on (%s): it "
+                "is not kept, its keys reach other programs",
+                node.info.devnode.c_str(), node.info.name.c_str(), reason.c_str());
+            return false;
+        }
+        TraceF("input hook: %s (%s) is a keyboard and a mouse: its pointer is passed on while it is kept",
+               node.info.devnode.c_str(), node.info.name.c_str());
+        return true;
+    }
+
+    // Lets every node go; the pointer passes end with their grabs.
     void ReleaseGrabs() {
         for (ReadNode& node : m_nodes) {
             if (node.grabbed && libevdev_grab(node.node.Device(), LIBEVDEV_UNGRAB) != 0) {
                 TraceF("input hook: %s did not take the release of its grab", node.info.devnode.c_str());
             }
             node.grabbed = false;
+            node.pointer.reset();
         }
     }
 
@@ -429,7 +430,7 @@ private:
     std::vector<ReadNode> m_nodes;
     udev* m_udev = nullptr;
     udev_monitor* m_monitor = nullptr;
-    std::unique_ptr<LockKeyPasser> m_locks;
+    std::unique_ptr<UinputLockKeys> m_locks;
     std::deque<Posted> m_pending;
     std::uint64_t m_posted = 0;
     bool m_released = false;

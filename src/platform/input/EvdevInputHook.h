@@ -7,21 +7,27 @@
 // user-interface thread through the dispatcher, in the order of their times.
 // Nodes that appear later are added, nodes that vanish are dropped.
 //
-// While keys are kept (swallowKeys), each keyboard node that is no mouse is
-// grabbed, so that no other program sees its keys, but only once none of its
-// keys is down: a key grabbed while held would stay down for everyone else.
-// The grabs end at Stop, and also when a report waits untaken on the
+// While keys are kept (swallowKeys), each keyboard node is grabbed, so that
+// no other program sees its keys, but only once none of its keys and buttons
+// is down: a key grabbed while held would stay down for everyone else. The
+// grabs end at Stop, and also when a report waits untaken on the
 // user-interface thread for `releaseAfter` (a hung window must not keep the
 // keyboard); they come back once the reports are taken again. Caps, Num and
 // Scroll Lock are passed on through a uinput keyboard of our own when
-// /dev/uinput is writable (the hook never reads that keyboard back); else they
-// do not toggle while grabbed. A refused grab leaves the node read only. Mice
-// are never grabbed. Every such event is traced.
+// /dev/uinput is writable; else they do not toggle while grabbed. A node that
+// is a keyboard and a mouse (a keyboard with a touchpad, a receiver serving
+// both) is grabbed only with a pointer pass (UinputPass.h): a uinput mouse
+// with its pointer's axes and buttons, which gets its pointer events while it
+// is grabbed and goes with the grab; without one it is not grabbed, as the
+// trace says. The hook never reads its own uinput devices. A refused grab
+// leaves the node read only. Mice are never grabbed. Every such event is
+// traced.
 //
 // Start, Stop and the destructor run on the user-interface thread; Stop ends
 // the reader (its waits end at once) and returns when it has ended.
 #include "keys/KeyTable.h"
 #include "platform/input/InputNodes.h"
+#include "platform/input/UinputPass.h"
 #include "ui/Dispatcher.h"
 
 #include <chrono>
@@ -54,6 +60,9 @@ struct EvdevHookOptions {
     bool swallowKeys = true;
     std::chrono::milliseconds releaseAfter{2000};
     std::string uinputPath = "/dev/uinput";
+    // Makes the pointer pass of a kept keyboard and mouse; empty: the uinput
+    // one through uinputPath. Called on the reader thread.
+    PointerPassMaker pointerPass;
 };
 
 struct EvdevServes {
