@@ -5,6 +5,8 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libudev-dev umockdev libumockdev-dev libevdev-dev
+    # udevadm: udev's own classification of the real input recordings in the tests.
+    udev
     libjsoncpp-dev
     libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl
     libsystemd-dev dbus
