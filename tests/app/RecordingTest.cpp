@@ -74,7 +74,8 @@ TEST_F(RecordingTest, StartThreePressesAndStopStoreTheMacroAndMarkKeysPending) {
     EXPECT_EQ(m_traces.Count("WM_HOOK_KEY_MSMACRO"), 1);
     ASSERT_TRUE(m_user.Click(On("macro_btn_stopredio")));
 
-    EXPECT_EQ(Buttons(), "10/4/down/120 10/4/up/280 1/2/down/0 ");
+    EXPECT_EQ(Buttons(), "10/4/down/120 10/4/up/280 1/2/down/0 1/2/up/0 ")
+        << "the right button released at the stop";
     EXPECT_FALSE(m_main->Recording().IsRecording());
     EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
     EXPECT_TRUE(m_main->Recording().KeyChangesPending());
@@ -104,7 +105,7 @@ TEST_F(RecordingTest, KeyCaptureLeavesARecordingsHookAloneAndTheTrayEndsIt) {
     m_main->HideToTray();
     EXPECT_FALSE(m_main->Recording().IsRecording());
     EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
-    EXPECT_EQ(Buttons(), "10/5/down/0 ");
+    EXPECT_EQ(Buttons(), "10/5/down/0 10/5/up/0 ");
 }
 
 // The recording page's device is unplugged: its stop button goes with the
@@ -118,7 +119,7 @@ TEST_F(RecordingTest, UnpluggingTheRecordingDeviceEndsTheRecording) {
     EXPECT_FALSE(m_main->Recording().IsRecording());
     EXPECT_FALSE(m_main->Recording().InputHook().IsHooked());
     EXPECT_TRUE(DeviceList().IsEnabled());
-    EXPECT_EQ(Buttons(), "10/4/down/0 ");
+    EXPECT_EQ(Buttons(), "10/4/down/0 10/4/up/0 ");
 }
 
 TEST_F(RecordingTest, ReportsWhileAMousePadIsSelectedGoNowhere) {
@@ -131,7 +132,7 @@ TEST_F(RecordingTest, ReportsWhileAMousePadIsSelectedGoNowhere) {
     ASSERT_TRUE(m_main->Discovery()->SelectFirstOfClass(DeviceClass::Keyboard));
     m_user.PressKey(Window(), KEY_C, true, 30);
     ASSERT_TRUE(m_user.Click(On("macro_btn_stopredio")));
-    EXPECT_EQ(Buttons(), "10/4/down/20 10/6/down/0 ");
+    EXPECT_EQ(Buttons(), "10/4/down/20 10/6/down/0 10/6/up/0 10/4/up/0 ");
 }
 
 } // namespace

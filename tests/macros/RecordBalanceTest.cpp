@@ -101,22 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
                     {"9/1/down/50", "10/6/down/0", "10/6/up/0", "9/1/up/0"}}),
     [](const ::testing::TestParamInfo<BalanceCase>& info) { return info.param.name; });
 
-TEST(RecordBalanceStep, APressIsHeldUntilItsReleaseAndTheStopReleasesTheLastPressedFirst) {
-    const MacroEvent ctrl{true, static_cast<int>(MacroEventType::ModifierKey), 1, 30};
-    const MacroEvent c{true, static_cast<int>(MacroEventType::Key), 6, 40};
-    const BalanceStep first = BalanceRecording({}, ctrl);
-    EXPECT_EQ(first.place, std::vector<MacroEvent>{ctrl});
-    const BalanceStep second = BalanceRecording(first.held, c);
-    EXPECT_EQ(second.held, (std::vector<MacroEvent>{ctrl, c}));
-    MacroEvent enterUp{false, static_cast<int>(MacroEventType::Key), 40, 0};
-    EXPECT_TRUE(BalanceRecording(second.held, enterUp).place.empty());
-    EXPECT_EQ(BalanceRecording(second.held, enterUp).held, second.held);
-    const BalanceStep stop = BalanceRecording(second.held, std::nullopt);
-    EXPECT_EQ(stop.place,
-              (std::vector<MacroEvent>{{false, c.type, c.button, 0}, {false, ctrl.type, ctrl.button, 0}}));
-    EXPECT_TRUE(stop.held.empty());
-}
-
 TEST(RecordBalanceRoom, APressNeedsRoomForTheReleasesSoAFullListEndsBalanced) {
     VectorRows rows;
     for (int i = 0; i < kMaxMacroEvents - 4; ++i) {

@@ -6,9 +6,10 @@ listing: every recorded device in one bed; `velkorctl input` lists exactly
     evemu recordings; the umockdev records carry udev's properties), each with
     its kind and readable, and nothing else. The eleven keyboard nodes include
     four that are also mice.
-presses: each keyboard and mouse recorded with presses, in a bed of its own;
-    `velkorctl input --watch` names every press and release in order (a key
-    on a keyboard node, a button on a mouse node; repeats left out).
+presses: each keyboard and mouse recorded with presses, in a bed of its own
+    replaying the frames with a key or button; `velkorctl input --watch`
+    names every press and release in order (a key on a keyboard node, a
+    button on a mouse node; repeats left out).
 macro: `velkorctl macro record` on the Lenovo keyboard's recording (Enter
     up, Ctrl down, C down): the file holds Ctrl down, C down, C up, Ctrl up.
 
@@ -62,7 +63,7 @@ def listing(devices, folder):
     check("eleven keyboard nodes", len(keyboards) == 11, ", ".join(d.name for d in keyboards))
     check("four of them are mice too", {d.name for d in keyboards if d.is_mouse()} == KEYBOARD_MICE,
           str(sorted(d.name for d in keyboards if d.is_mouse())))
-    listed = run(realinput.write_bed(devices, folder, events=False), ["input"])
+    listed = run(realinput.write_bed(devices, folder, events="none"), ["input"])
     check("listing: exit 0", listed.returncode == 0, f"exit {listed.returncode}: {listed.stderr}")
     rows = {}
     for line in listed.stdout.splitlines():
@@ -100,7 +101,8 @@ def presses(devices, folder):
         device, expected = item
         bed = os.path.join(folder, f"bed{device.index}")
         os.mkdir(bed)
-        return run(realinput.write_bed([device], bed), ["input", "--watch", str(len(expected)), "--seconds", "20"])
+        return run(realinput.write_bed([device], bed, events="keys"),
+                   ["input", "--watch", str(len(expected)), "--seconds", "20"])
 
     # Two beds at a time: each replays its recording a millisecond a frame.
     with concurrent.futures.ThreadPoolExecutor(2) as pool:
@@ -118,7 +120,7 @@ def macro(devices, folder):
     check("the Lenovo keyboard's recording", len(lenovo) == 1)
     realinput.classify(lenovo, folder, UMOCKDEV_RUN, UDEVADM)
     path = os.path.join(folder, "lenovo.mac")
-    recorded = run(realinput.write_bed(lenovo, folder), ["macro", "record", path, "--count", "3"])
+    recorded = run(realinput.write_bed(lenovo, folder, events="keys"), ["macro", "record", path, "--count", "3"])
     check("macro record: exit 0", recorded.returncode == 0, f"exit {recorded.returncode}: {recorded.stderr}")
     try:
         with open(path, encoding="utf-8") as file:
