@@ -38,8 +38,9 @@ struct EditCase {
 class MacroLongList : public MacroPanelTest {
 protected:
     static constexpr int kShort = 8;
-    // One below the limit, so that a recording may still add an event.
-    static constexpr int kLong = kMaxMacroEvents - 1;
+    // Two below the limit, so that a recording may still add a press and the
+    // release its stop adds.
+    static constexpr int kLong = kMaxMacroEvents - 2;
 
     void SetUp() override {
         MacroPanelTest::SetUp();
