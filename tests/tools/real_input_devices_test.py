@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""velkorctl over umockdev beds of the real input devices in tests/data/realinput.
+"""velkorctl over umockdev beds of the real input devices in tests/data/real/input-devices.
 
 listing: every recorded device in one bed; `velkorctl input` lists exactly
     those udev marks keyboard or mouse (udev's own input_id classifies the

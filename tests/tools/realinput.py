@@ -1,4 +1,4 @@
-"""Test beds of the real input devices in tests/data/realinput.
+"""Test beds of the real input devices in tests/data/real/input-devices.
 
 Two kinds of recording are read as they are:
 - evemu files (evemu-devices/): a file describes one device (N:, I:, P:, B:,
@@ -183,7 +183,7 @@ def _read_script(path):
 
 
 def load(folder):
-    """Every device described under `folder` (tests/data/realinput), evemu ones first."""
+    """Every device described under `folder` (tests/data/real/input-devices), evemu ones first."""
     devices, loose = [], []
     evemu = os.path.join(folder, "evemu-devices")
     for root, _, files in sorted(os.walk(evemu)):
