@@ -56,6 +56,17 @@ const char* WhatItSets(DeviceMethod method) {
     }
 }
 
+// A profile's key and macro write that did not end whole (MacroWriteOutcome::result).
+DeviceReply KeyWriteFailure(int result) {
+    if (result > 0) {
+        return DeviceReply::Error(DeviceCallStatus::DeviceFailed,
+                                  "profile macros: " + std::to_string(result) +
+                                      " events more than the macro memory holds; nothing was sent");
+    }
+    return DeviceReply::Error(DeviceCallStatus::DeviceFailed, "profile keys and macros: not written whole (result " +
+                                                                  std::to_string(result) + ")");
+}
+
 bool IsLightingSetter(DeviceMethod method) {
     return method == DeviceMethod::SetLighting || method == DeviceMethod::SetKeyColour;
 }
@@ -244,26 +255,45 @@ void DeviceApi::SelectProfile(const DeviceCall& call, const Target& target, Repl
         reply(DeviceReply::Error(DeviceCallStatus::DeviceFailed, "the profile list cannot be read"));
         return;
     }
-    auto tally = std::make_shared<WriteTally>();
-    target.device->Driver().WatchWrites(tally);
-    target.panels->ProfileSelected(bar->GetSelectedIdentifier());
-    target.device->Driver().WatchWrites(nullptr);
-    // The settings, macro and key writes run on the device's transfer worker,
-    // in that order: answer after them, with the settings write's failure.
+    // The settings record and then the macros and key table are written on the
+    // device's worker: the answer waits for both, with the first failure.
+    struct Join {
+        int settings = kResultOk;
+        int keys = 0;
+        int waiting = 2;
+    };
+    auto join = std::make_shared<Join>();
     std::weak_ptr<int> alive = m_alive;
-    auto done = std::make_shared<ReplyFn>(std::move(reply));
-    const bool queued = target.device->Driver().RunTransfer([this, alive, done, tally](const StopEvent&) {
-        return std::function<void()>([this, alive, done, tally] {
-            if (alive.lock()) {
-                CheckChanges();
+    const auto finish = [this, alive, join, reply = std::move(reply)] {
+        if (--join->waiting > 0) {
+            return;
+        }
+        DeviceReply answer = FromResult(join->settings, "profile settings");
+        if (answer.status == DeviceCallStatus::Ok && join->keys != 0) {
+            answer = KeyWriteFailure(join->keys);
+        }
+        if (alive.lock()) {
+            CheckChanges();
+        }
+        reply(std::move(answer));
+    };
+    CTolvanicUSBDevice* device = target.device;
+    auto tally = std::make_shared<WriteTally>();
+    device->Driver().WatchWrites(tally);
+    join->settings = target.panels->ApplyProfile(bar->GetSelectedIdentifier(), [join, finish](int keys) {
+        join->keys = keys;
+        finish();
+    });
+    device->Driver().WatchWrites(nullptr);
+    tally->Seal([device, join, finish](int result) {
+        // On the worker, or here when nothing was queued: never wait here.
+        device->Driver().PostToUi([join, finish, result] {
+            if (join->settings == kResultOk) {
+                join->settings = result;
             }
-            (*done)(FromResult(tally->Result(), "profile settings"));
+            finish();
         });
     });
-    if (!queued) {
-        CheckChanges();
-        (*done)(FromResult(tally->Result(), "profile settings"));
-    }
 }
 
 void DeviceApi::CheckChanges() {

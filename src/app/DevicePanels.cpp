@@ -533,7 +533,7 @@ void DevicePanelSet::ShowProgress(size_t sent, size_t planned) {
     }
 }
 
-void DevicePanelSet::ProfileSelected(const std::string& identifier) {
+int DevicePanelSet::ApplyProfile(const std::string& identifier, std::function<void(int result)> keysDone) {
     m_device.State().SetProfileIdentifier(identifier);
     ProfileIo* profile = Capability<ProfileIo>(m_device);
     if (profile != nullptr) {
@@ -544,10 +544,13 @@ void DevicePanelSet::ProfileSelected(const std::string& identifier) {
     if (m_lightPanel) {
         PrepareLightPanel(*m_lightPanel, m_device); // the profile's lighting
     }
-    if (profile != nullptr) {
-        profile->SendSettings(0, 0, 1, ScreenSize{m_screen.width, m_screen.height});
+    const int sent = profile != nullptr
+                         ? profile->SendSettings(0, 0, 1, ScreenSize{m_screen.width, m_screen.height})
+                         : kResultOk;
+    if (!WriteMacrosAndKeys(false, keysDone) && keysDone) {
+        keysDone(-1);
     }
-    WriteMacrosAndKeys(false); // the profile file is not saved again
+    return sent;
 }
 
 void DevicePanelSet::OptionTabChosen(int type) {

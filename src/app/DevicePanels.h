@@ -128,8 +128,15 @@ public:
                                                           "key_butt_keydefalut"};
     static constexpr std::string_view kWriteProgressBar = "macro_write_progress";
 
+    // The profile `identifier` becomes the device's: loaded, shown, its
+    // settings record queued (the result of SendSettings is returned: 1
+    // queued) and its macros and key table written (WriteMacrosAndKeys; the
+    // profile file is not saved again). `keysDone` hears that write's result
+    // on this thread, -1 when it could not start.
+    int ApplyProfile(const std::string& identifier, std::function<void(int result)> keysDone);
+
     // ProfileBarOwner
-    void ProfileSelected(const std::string& identifier) override;
+    void ProfileSelected(const std::string& identifier) override { ApplyProfile(identifier, {}); }
     void OptionTabChosen(int type) override;
     void ProfileReset() override {
         if (m_profileReset) {

@@ -79,6 +79,7 @@ StartResult Program::Start() {
     if (m_toolkit) {
         return StartResult::Running;
     }
+    ExportDeviceApi(); // before the name: whoever finds the name finds the API
     const StartResult claimed = ClaimSingleInstance();
     if (claimed != StartResult::Running) {
         Stop();

@@ -26,6 +26,7 @@
 #include "app/CommandLine.h"
 #include "app/ControlFactory.h"
 #include "app/DeviceApi.h"
+#include "app/DeviceCallGate.h"
 #include "app/ProgramFolders.h"
 #include "app/SettingsWindowHost.h"
 #include "app/Typefaces.h"
@@ -110,8 +111,9 @@ struct ProgramServices {
     ProgramEnvironment environment;
     // The devices' clock; null uses the system's monotonic clock.
     const TickClock* deviceClock = nullptr;
-    // Serves the device API on the bus's connection once the main window
-    // exists (only when this program owns the name); null: no device API.
+    // The device API on the bus's connection: its members are exported before
+    // the name is claimed, and the calls wait until the main window serves
+    // them (only when this program owns the name); null: no device API.
     DeviceBusService* deviceService = nullptr;
     // Reports the system's sleep and resume to the main window; null: it never suspends.
     SleepWatcher* sleepWatcher = nullptr;
@@ -183,7 +185,10 @@ private:
     void AnnounceLighting();
     void RouteMessages(ui::Dispatcher& dispatcher);
     void PostStartUpTime(ui::Dispatcher& dispatcher);
-    // The device API on the bus: calls go through the loop to DeviceApi (ProgramDeviceApi.cpp).
+    // The device API on the bus: exported before the name is claimed; its calls
+    // wait in the gate until ServeDeviceApi hands them through the loop to
+    // DeviceApi (ProgramDeviceApi.cpp).
+    void ExportDeviceApi();
     void ServeDeviceApi(ui::Dispatcher& dispatcher);
     void StopDeviceApi();
     StartResult Fail(const std::string& message);
@@ -192,6 +197,7 @@ private:
     const ProgramOptions m_options;
     ProgramServices& m_services;
     BusInbox m_inbox;
+    DeviceCallGate m_apiCalls;
     // Outlives the toolkit that shows its texts (declared before it).
     LanguageTexts m_texts;
     int m_languageIndex = 0;

@@ -5,10 +5,23 @@
 
 namespace velkor {
 
+void Program::ExportDeviceApi() {
+    DeviceBusService* service = m_services.deviceService;
+    if (service == nullptr) {
+        return;
+    }
+    const bool exported = service->Start([this](DeviceCall call, DeviceBusService::ReplyFn reply) {
+        return m_apiCalls.Take(std::move(call), std::move(reply));
+    });
+    if (!exported) {
+        Trace("the device API is not served");
+    }
+}
+
 void Program::ServeDeviceApi(ui::Dispatcher& dispatcher) {
     DeviceBusService* service = m_services.deviceService;
     if (service == nullptr || !m_services.bus.IsOwner() || !m_mainWnd) {
-        return;
+        return; // calls that waited are answered Failed when the service stops
     }
     DeviceApi::Signals signals{
         .added = [service](const std::string& id) { service->EmitDeviceAdded(id); },
@@ -17,23 +30,17 @@ void Program::ServeDeviceApi(ui::Dispatcher& dispatcher) {
                              const BusDict& changed) { service->EmitSettingsChanged(id, changed); },
     };
     m_deviceApi = std::make_unique<DeviceApi>(*m_mainWnd, &m_texts, std::move(signals));
-    ui::Dispatcher* queue = &dispatcher;
-    const bool served = service->Start([this, queue](DeviceCall call, DeviceBusService::ReplyFn reply) {
-        // Never waits here: the bus thread goes on while the call runs on the loop.
-        return queue->Post([this, call = std::move(call), reply = std::move(reply)] {
-            if (m_deviceApi) {
-                m_deviceApi->Run(call, reply);
-            } else {
-                reply(DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
-            }
-        });
+    m_apiCalls.Open(dispatcher, [this](const DeviceCall& call, DeviceBusService::ReplyFn reply) {
+        if (m_deviceApi) {
+            m_deviceApi->Run(call, reply);
+        } else {
+            reply(DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
+        }
     });
-    if (!served) {
-        Trace("the device API is not served");
-    }
 }
 
 void Program::StopDeviceApi() {
+    m_apiCalls.Close();
     if (m_services.deviceService != nullptr) {
         m_services.deviceService->Stop();
     }

@@ -5,8 +5,6 @@
 #include "ui/Control.h"
 #include "ui/Window.h"
 
-#include <chrono>
-#include <thread>
 
 namespace velkor {
 
@@ -123,14 +121,9 @@ void DeviceDiscovery::Activate(int index, const SupportedDevice& slot, Entry& en
         return;
     }
     device.State().SetIdentity(*Catalog().Interface(IdentityRow(slot, index)));
-    if (!receiver) {
-        const bool noneVisible = VisibleItemCount() == 0;
-        ShowItem(entry);
-        if (noneVisible) {
-            SelectItem(&entry);
-        }
-    }
-    // On the receiver the start-up timer's link check shows the item.
+    // A device that came is offered once it was read: the start-up timer reads
+    // it (on the receiver after its link check), then shows the item.
+    device.State().SetSettingsRead(false);
     entry.item->StartStartupTimer();
 }
 
@@ -154,29 +147,40 @@ void DeviceDiscovery::SwitchChannel(Entry& entry, bool toReceiver, const std::st
         return;
     }
     if (toReceiver) {
-        if (device.State().BatteryFlag()) {
-            // The receiver needs a moment to find its device again.
-            for (int attempt = 0; attempt < kLinkQueryTries && !transport.QueryLink(); ++attempt) {
-                Trace(kTraceLinkQueryFailed);
-                std::this_thread::sleep_for(std::chrono::milliseconds(kLinkQueryGapMs));
+        // On the worker: the receiver needs a moment to find its device again,
+        // and the window must not wait for it.
+        const bool battery = device.State().BatteryFlag();
+        DeviceListItem* item = entry.item.get();
+        device.Driver().RunTransfer([&device, battery, item](const StopEvent& stop) -> std::function<void()> {
+            DeviceTransport& link = device.Driver().CommandTransport();
+            if (battery) {
+                for (int attempt = 0; attempt < kLinkQueryTries && !link.QueryLink(); ++attempt) {
+                    Trace(kTraceLinkQueryFailed);
+                    if (stop.WaitFor(kLinkQueryGapMs)) {
+                        return {};
+                    }
+                }
+                Trace(kTraceLinkQueryDone);
+                ReadPowerOf(device);
             }
-            Trace(kTraceLinkQueryDone);
-            ReadPowerOf(device);
-        }
-        transport.BeginSession();
-        entry.item->StartLinkTimer();
+            link.BeginSession();
+            return [item] { item->StartLinkTimer(); };
+        });
         return;
     }
     entry.item->StartStartupTimer();
-    ShowDeviceItem(entry.modelRow, true);
+    if (device.State().SettingsRead()) {
+        ShowDeviceItem(entry.modelRow, true); // read through its receiver: offered at once
+    }
     if (device.State().BatteryFlag()) {
-        ReadPowerOf(device);
+        ReadPowerInTurn(device);
     }
 }
 
 void DeviceDiscovery::CloseDevice(Entry& entry) {
     // Not under the I/O lock: closing cancels any transfer still waiting on the channels.
     entry.device->Driver().CommandTransport().Close();
+    entry.device->State().SetSettingsRead(false); // read again when it comes back
     HideItem(entry);
 }
 

@@ -82,6 +82,7 @@ public:
     void WatchWrites(std::shared_ptr<WriteTally> tally) { m_tally = std::move(tally); }
     // Runs `work` on the user-interface thread later, unless the device is gone by then. Any thread.
     void PostToUi(std::function<void()> work) { m_ui.Post(std::move(work)); }
+    bool OnUiThread() const { return m_ui.OnUiThread(); }
 
     // ---- Threads ----
 

@@ -96,23 +96,49 @@ void DeviceListItem::Notify(const ui::Notification& notification) {
 }
 
 void DeviceListItem::OnStartup() {
-    if (OnOpenReceiver()) {
-        if (!LinkUpOf(*m_device)) {
-            // The wireless device is off or out of reach: keep the transport,
-            // hide the item and look again later.
-            m_linkFailures = (m_linkFailures + 1) % kLinkFailureWrap;
-            if (IsShown()) {
-                m_device->Presenter().ShowListItem(m_device->State().ModelRow(), false);
-            }
-            m_item.SetTimer(kTimerStartup, kStartupRetryMs);
-            return;
+    if (!OnOpenReceiver()) {
+        StartupLinkChecked(true);
+        return;
+    }
+    CTolvanicUSBDevice& device = *m_device;
+    std::weak_ptr<int> alive = m_alive;
+    device.Driver().ReadThenShow([&device] { return LinkUpOf(device); },
+                                 [this, alive](bool up) {
+                                     if (!alive.expired() && m_device != nullptr) {
+                                         StartupLinkChecked(up);
+                                     }
+                                 });
+}
+
+void DeviceListItem::StartupLinkChecked(bool up) {
+    if (!up) {
+        // The wireless device is off or out of reach: keep the transport,
+        // hide the item and look again later.
+        m_linkFailures = (m_linkFailures + 1) % kLinkFailureWrap;
+        if (IsShown()) {
+            m_device->Presenter().ShowListItem(m_device->State().ModelRow(), false);
         }
+        m_item.SetTimer(kTimerStartup, kStartupRetryMs);
+        return;
+    }
+    std::weak_ptr<int> alive = m_alive;
+    m_device->ReadDevice([this, alive] {
+        if (!alive.expired() && m_device != nullptr) {
+            DeviceRead();
+        }
+    });
+}
+
+void DeviceListItem::DeviceRead() {
+    if (!m_device->Driver().TransportOpen()) {
+        return; // it left while it was read: activation starts again
+    }
+    if (!IsShown()) {
         m_device->Presenter().ShowListItem(m_device->State().ModelRow(), true);
     }
-    m_device->ReadDevice();
     m_lightFramesStopped = false;
     m_item.SetTimer(kTimerLightFrame, kLightFrameFirstMs);
-    if (m_device->State().BatteryFlag() && m_device->Driver().TransportOpen()) {
+    if (m_device->State().BatteryFlag()) {
         m_item.SetTimer(kTimerPower, kPowerFirstMs);
     }
     if (OnOpenReceiver()) {
@@ -146,7 +172,7 @@ void DeviceListItem::OnResync() {
 }
 
 void DeviceListItem::OnPower() {
-    ReadPowerOf(*m_device);
+    ReadPowerInTurn(*m_device);
     if (m_device->State().BatteryFlag()) {
         m_item.SetTimer(kTimerPower, kPowerPeriodMs);
     }
@@ -157,11 +183,26 @@ void DeviceListItem::OnLinkWatch() {
         // Back on the cable: the watch ends (the start-up timer took over).
         return;
     }
-    const bool up = LinkUpOf(*m_device);
+    CTolvanicUSBDevice& device = *m_device;
+    std::weak_ptr<int> alive = m_alive;
+    device.Driver().ReadThenShow([&device] { return LinkUpOf(device); },
+                                 [this, alive](bool up) {
+                                     if (!alive.expired() && m_device != nullptr) {
+                                         LinkWatched(up);
+                                     }
+                                 });
+}
+
+void DeviceListItem::LinkWatched(bool up) {
+    if (up && !IsShown() && !m_device->State().SettingsRead()) {
+        // Never read through this link: the start-up reads it, then shows it.
+        m_item.SetTimer(kTimerStartup, 1);
+        return;
+    }
     if (up && !IsShown()) {
         m_device->Presenter().ShowListItem(m_device->State().ModelRow(), true);
         if (m_device->State().BatteryFlag()) {
-            ReadPowerOf(*m_device);
+            ReadPowerInTurn(*m_device);
         }
     } else if (!up && IsShown()) {
         m_device->Presenter().ShowListItem(m_device->State().ModelRow(), false);

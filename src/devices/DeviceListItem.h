@@ -5,7 +5,8 @@
 //
 //   1001 start-up   500 ms after activation or a switch to the cable: link
 //                   check on the receiver (retry every 3000 ms while the link
-//                   is down, item hidden), then ReadDevice and the other timers
+//                   is down, item hidden), then ReadDevice; once it has read
+//                   the device the item is shown and the other timers start
 //   1000 light      OutputLightFrame every 10 ms (cable) or 50 ms (receiver)
 //                   while the command transport is open and the tick is
 //                   wanted (the picture is seen, or the tick carries the
@@ -18,11 +19,17 @@
 //                   the link comes back (and reads the power), hides it when
 //                   the link goes
 //
+// The item is shown only after its device was read, so that nothing offers
+// a device whose settings the program does not know yet. The link and power
+// queries and the read run on the device's transfer worker; the timers go on
+// when their answers come back to the user-interface thread.
+//
 // Showing and hiding go to the main window as message 3331 (the main window
 // owns the device list). The item's window must outlive this object.
 #include "ui/Notification.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace velkor {
 
@@ -91,6 +98,11 @@ public:
 
 private:
     void OnStartup();
+    // The link check of timer 1001 came back (true on the cable).
+    void StartupLinkChecked(bool up);
+    // ReadDevice has ended: the item shows and the timers start.
+    void DeviceRead();
+    void LinkWatched(bool up);
     void OnLightFrame();
     void OnResync();
     void OnPower();
@@ -102,6 +114,8 @@ private:
     CTolvanicUSBDevice* m_device;
     int m_linkFailures = 0;
     bool m_lightFramesStopped = false;
+    // Answers from the worker check it first: the item may be gone by then.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace velkor

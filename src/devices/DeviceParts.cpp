@@ -6,6 +6,8 @@
 #include "ui/Control.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 
 namespace velkor {
 
@@ -106,10 +108,19 @@ int ReadAndShowPower(CTolvanicUSBDevice& device) {
         return result;
     }
     status[3] = transport.OnReceiver() ? 1 : 0;
-    if (PowerPanelLink* panel = device.Presenter().PowerPanel()) {
-        panel->ShowPowerStatus(status, sizeof(status));
+    std::array<uint8_t, sizeof(status)> shown{};
+    std::copy(std::begin(status), std::end(status), shown.begin());
+    auto show = [&device, shown] {
+        if (PowerPanelLink* panel = device.Presenter().PowerPanel()) {
+            panel->ShowPowerStatus(shown.data(), shown.size());
+        }
+        device.Presenter().NotifyMainWindow(kMessagePowerStatus, shown[4], 0);
+    };
+    if (device.Driver().OnUiThread()) {
+        show();
+    } else {
+        device.Driver().PostToUi(std::move(show));
     }
-    device.Presenter().NotifyMainWindow(kMessagePowerStatus, status[4], 0);
     return result;
 }
 

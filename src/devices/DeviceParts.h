@@ -101,7 +101,8 @@ int ReadWirelessPower(CTolvanicUSBDevice& device);
 // The power read itself, with no link or tray check (the mouse pad's): 0
 // while the transport is closed; on success byte 3 tells the link, the power
 // panel shows the 6 bytes and the main window hears 3329 with byte 4. The
-// transport's result code.
+// transport's result code. Runs on the transfer worker (or on the
+// user-interface thread); the panel is shown on the user-interface thread.
 int ReadAndShowPower(CTolvanicUSBDevice& device);
 
 // The functions the device's keys were last given: those of `keyList`, or

@@ -4,7 +4,7 @@
 // Capability<Role>(device) and get null when the kind does not offer it, so
 // nothing pretends to have read, written or saved what it cannot.
 //
-// Every role operation runs on the user-interface thread.
+// Every role operation runs on the user-interface thread, except PowerSource's.
 #include "devices/MacroWrites.h"
 #include "keys/KeyFunction.h"
 #include "profiles/ProfileRecords.h"
@@ -92,7 +92,9 @@ public:
     virtual bool StoreKeyEntry(int key, const KeyListEntry& entry) = 0;
 };
 
-// A device on a battery or behind a receiver.
+// A device on a battery or behind a receiver. Its queries run on the
+// device's transfer worker (ReadPowerOf, LinkUpOf), so that the window never
+// waits for the device; what they show reaches the user-interface thread.
 class PowerSource {
 public:
     virtual ~PowerSource() = default;

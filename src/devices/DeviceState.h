@@ -88,6 +88,11 @@ public:
     bool LightControlFlag() const { return m_lightControl; }
     void SetPictureFlag(bool on);
     bool PictureFlag() const { return m_pictureFlag; }
+    // What the device's settings writes are built from was read since it
+    // came (its record, layout or profile, as its kind needs): until then the
+    // device is not offered, and its kind writes no settings record.
+    void SetSettingsRead(bool read) { m_settingsRead = read; }
+    bool SettingsRead() const { return m_settingsRead; }
 
     // ---- Lighting (any thread) ----
 
@@ -152,6 +157,7 @@ private:
     std::atomic<bool> m_trayFlag{false};
     std::atomic<bool> m_lightControl{true};
     std::atomic<bool> m_pictureFlag{true};
+    std::atomic<bool> m_settingsRead{false};
     KeyMap m_keyMap;
     int m_selectedEntry = -1;
     std::string m_profileIdentifier;

@@ -90,6 +90,11 @@ int CTolvanicKeyboardDevice::SendSettings(int slot, int value, int flag, ScreenS
     if (!offset || !Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
+    if (!State().SettingsRead()) {
+        // The record carries the keyboard's own bytes: never send them unread, as zeros.
+        Trace("keyboard record not written: the keyboard's record has not been read");
+        return kResultNoReply;
+    }
     const KeyboardSettingsRecord record =
         EncodeSettingsRecord(m_profile.ReadLightInfo(), m_profile.ReadKeyboardSystem(), Paths().NameLists(),
                              m_lastRecord, uint8_t(value));

@@ -33,6 +33,8 @@ bool CTolvanicMouseDevice::LoadDeviceProfile() {
     m_stages = m_profile.ReadDpiStages();
     m_activeStage = std::clamp(m_profile.GetActiveDpiStage(), 0, kMouseStageCount - 1);
     m_system = m_profile.ReadMouseSystem();
+    m_profileLoaded = true;
+    State().SetSettingsRead(m_limitsRead);
     return true;
 }
 

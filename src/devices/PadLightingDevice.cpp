@@ -60,26 +60,40 @@ void CPadLightingDevice::BuildPage() {
 
 // ---- Attach ----
 
-void CPadLightingDevice::ReadDevice() {
+void CPadLightingDevice::ReadAttached(std::function<void()> done) {
     // A new attach: the pad may have changed its own bytes meanwhile.
     m_imageFromPad = false;
-    DeviceTransport& transport = Driver().CommandTransport();
-    if (transport.IsOpen()) {
-        transport.BeginSession();
+    struct InfoRead {
+        bool asked = false;
+        int result = kResultNoReply;
         std::array<uint8_t, kDeviceInfoSize> info{};
-        const int result = transport.ReadDeviceInfo(info.data());
-        transport.EndSession(1);
-        if (result == kResultOk) {
-            m_info = info;
-            TraceF("%s information block read: %zu bytes", TraceName(), info.size());
-        } else {
-            TraceF("%s information block not read (%d)", TraceName(), result);
+    };
+    const auto fetch = [this] {
+        InfoRead read;
+        DeviceTransport& transport = Driver().CommandTransport();
+        if (transport.IsOpen()) {
+            read.asked = true;
+            transport.BeginSession();
+            read.result = transport.ReadDeviceInfo(read.info.data());
+            transport.EndSession(1);
         }
-    }
-    LoadDeviceProfile();
-    ReadKindState();
-    RefreshView();
-    StartLightThread();
+        return read;
+    };
+    Driver().ReadThenShow(fetch, [this, done](const InfoRead& read) {
+        if (read.asked && read.result == kResultOk) {
+            m_info = read.info;
+            TraceF("%s information block read: %zu bytes", TraceName(), read.info.size());
+        } else if (read.asked) {
+            TraceF("%s information block not read (%d)", TraceName(), read.result);
+        }
+        LoadDeviceProfile();
+        ReadKindState();
+        RefreshView();
+        StartLightThread();
+        if (done) {
+            done();
+        }
+    });
 }
 
 void CPadLightingDevice::ReloadAfterEvent() {
@@ -152,6 +166,10 @@ int CPadLightingDevice::SendSettings(int slot, int value, int flag, ScreenSize s
     if (!Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
+    if (!State().SettingsRead()) {
+        TraceF("%s record not written: its profile has not been read", TraceName());
+        return kResultNoReply;
+    }
     if (!m_imageFromPad) {
         // Once per attach, on this thread (the decoding reads the name lists).
         // Bytes 0, 4 and 9..20 go back as the pad holds them, never as zeros.
@@ -190,6 +208,7 @@ bool CPadLightingDevice::LoadDeviceProfile() {
         return false;
     }
     ApplyLightState();
+    State().SetSettingsRead(true); // the record a write sends is built from it
     return true;
 }
 

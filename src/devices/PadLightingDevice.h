@@ -57,10 +57,11 @@ public:
 
     // ---- Device ----
 
-    // Attach: with the transport open BeginSession, ReadDeviceInfo,
-    // EndSession; then LoadDeviceProfile, ReadKindState, RefreshView, light thread. The
-    // next write reads the pad's record first.
-    void ReadDevice() override;
+    // Attach (ReadDevice): with the transport open BeginSession,
+    // ReadDeviceInfo, EndSession on the transfer worker; then, here,
+    // LoadDeviceProfile, ReadKindState, RefreshView, light thread. The record
+    // a write sends is built from the profile: the state counts as read once
+    // it was loaded. The next write reads the pad's record first.
     // After event 0x401 (timer 1002): the reads of ReadSettings on the
     // transfer worker; when they read the pad, the image takes them over and
     // the main window hears 3328 with the active profile (user-interface thread).
@@ -111,6 +112,7 @@ public:
     LightPlayback& Playback() { return m_playback; }
 
 protected:
+    void ReadAttached(std::function<void()> done) override;
     // Between loading the profile and refreshing the page at attach: what the
     // kind reads besides the profile. Nothing here.
     virtual void ReadKindState() {}

@@ -115,12 +115,20 @@ ui::Control* CTolvanicKeyboardDevice::PageControl(std::string_view name) const {
 
 // ---- Attach ----
 
-void CTolvanicKeyboardDevice::ReadDevice() {
-    ReadLayout();
-    LoadDeviceProfile();
-    ReadSettings();
-    RefreshView();
-    StartLightThread();
+void CTolvanicKeyboardDevice::ReadAttached(std::function<void()> done) {
+    m_keyTableRead = false; // until the layout is read, no key write starts from the old table
+    SetSynchronisedLighting(false);
+    Driver().ReadThenShow([this] { return AttachRead{FetchLayout(), FetchSettings()}; },
+                          [this, done](const AttachRead& read) {
+                              ApplyLayout(read.layout);
+                              LoadDeviceProfile();
+                              ApplySettings(read.settings, nullptr);
+                              RefreshView();
+                              StartLightThread();
+                              if (done) {
+                                  done();
+                              }
+                          });
 }
 
 void CTolvanicKeyboardDevice::ReloadAfterEvent() {
@@ -148,35 +156,46 @@ void CTolvanicKeyboardDevice::ReloadProfileList() {
 }
 
 bool CTolvanicKeyboardDevice::ReadLayout() {
-    DeviceTransport& transport = Driver().CommandTransport();
     m_keyTableRead = false; // until this read succeeds, no key write starts from the old table
+    return ApplyLayout(FetchLayout());
+}
+
+CTolvanicKeyboardDevice::LayoutRead CTolvanicKeyboardDevice::FetchLayout() {
+    LayoutRead read;
+    DeviceTransport& transport = Driver().CommandTransport();
     if (!transport.IsOpen()) {
-        return false;
+        return read;
     }
+    read.asked = true;
     transport.BeginSession();
     // Everything is read into scratch buffers first: a failed read keeps the
     // layout the keyboard had, and the next attach tries again.
-    uint8_t info[kDeviceInfoSize] = {};
-    bool complete = transport.ReadDeviceInfo(info) == kResultOk;
-    const int positions = info[kInfoKeyPositions];
+    bool complete = transport.ReadDeviceInfo(read.info.data()) == kResultOk;
+    const int positions = read.info[kInfoKeyPositions];
     complete = complete && transport.SetDataSize(uint16_t(positions * 3));
-    KeyTransferBuffer keyList{};
-    KeyTransferBuffer lightMap{};
-    complete = complete && transport.ReadKeyTable(keyList.data()) == kResultOk;
-    complete = complete && transport.ReadKeyLightMap(lightMap.data()) == kResultOk;
+    complete = complete && transport.ReadKeyTable(read.keyList.data()) == kResultOk;
+    complete = complete && transport.ReadKeyLightMap(read.lightMap.data()) == kResultOk;
     transport.EndSession(1);
+    read.complete = complete;
+    return read;
+}
 
-    m_keyTableRead = complete;
+bool CTolvanicKeyboardDevice::ApplyLayout(const LayoutRead& read) {
+    if (!read.asked) {
+        return false;
+    }
+    m_keyTableRead = read.complete;
     ForgetBlockInDevice();
     SelectLayoutPage(KeyboardLayoutPage(m_regionalLayouts, m_layoutVariant, m_layoutPage));
-    if (!complete) {
+    if (!read.complete) {
         Trace("keyboard layout not read: the previous key maps stay");
         return false;
     }
-    m_deviceKeyList = keyList;
-    m_deviceLightMap = lightMap;
+    const int positions = read.info[kInfoKeyPositions];
+    m_deviceKeyList = read.keyList;
+    m_deviceLightMap = read.lightMap;
     m_positions = positions;
-    m_macroCapacity = size_t(info[kInfoMacroSlots]) * kMacroSlotBytes;
+    m_macroCapacity = size_t(read.info[kInfoMacroSlots]) * kMacroSlotBytes;
     const std::vector<KeyFunction> written = WrittenFunctions();
     m_maps = BuildKeyboardKeyMaps(m_deviceKeyList, std::span(m_deviceLightMap).first(size_t(positions)),
                                   positions, written);
@@ -225,6 +244,7 @@ bool CTolvanicKeyboardDevice::ApplySettings(const KeyboardRecordRead& read, int*
     m_profile.WriteKeyboardSystem(m_system);
     m_profile.WriteLightInfo(decoded.light);
     SaveDeviceProfile();
+    State().SetSettingsRead(true);
     UpdateLiveStream();
     TraceF("keyboard settings read: profile %d, effect %d, brightness %d, Win-lock %d", int(profile),
            int(decoded.light.selectItem), int(decoded.light.light), int(m_system.winFlag));

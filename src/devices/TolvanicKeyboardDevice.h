@@ -91,8 +91,10 @@ public:
 
     // ---- Device ----
 
-    // Attach: ReadLayout, LoadDeviceProfile, ReadSettings, RefreshView, light thread.
-    void ReadDevice() override;
+    // Attach (ReadDevice): the layout and settings reads on the transfer
+    // worker; then, here, the layout taken, LoadDeviceProfile, the settings
+    // taken, RefreshView, light thread. The state counts as read once the
+    // keyboard's record was: no settings record is written before.
     // After event 0x401/0x402 (timer 1002): the profile first when the
     // keyboard switched it, then ReadSettings on the transfer worker and
     // (on the user-interface thread) its result taken over and RefreshView.
@@ -232,8 +234,26 @@ protected:
     DeviceTransport& MacroTransport() override { return Driver().CommandTransport(); }
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
+    void ReadAttached(std::function<void()> done) override;
+
 private:
     using KeyboardRecordRead = ActiveRecordRead<KeyboardSettingsRecord::kSize>;
+    // What the exchanges of ReadLayout read (`asked`: the transport was open).
+    struct LayoutRead {
+        bool asked = false;
+        bool complete = false;
+        std::array<uint8_t, kDeviceInfoSize> info{};
+        KeyTransferBuffer keyList{};
+        KeyTransferBuffer lightMap{};
+    };
+    struct AttachRead {
+        LayoutRead layout;
+        KeyboardRecordRead settings;
+    };
+    // The exchanges of ReadLayout only (safe on the transfer worker).
+    LayoutRead FetchLayout();
+    // Takes what FetchLayout read over; false when the layout was not read.
+    bool ApplyLayout(const LayoutRead& read);
     // The exchanges of ReadSettings only (safe on the transfer worker).
     KeyboardRecordRead FetchSettings();
     // Takes what FetchSettings read over; false (nothing changed) for a failed read.

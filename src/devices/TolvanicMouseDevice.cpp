@@ -115,11 +115,18 @@ bool CTolvanicMouseDevice::Reachable() {
     return !Driver().OnReceiver() || Driver().CommandTransport().QueryLink();
 }
 
-void CTolvanicMouseDevice::ReadDevice() {
-    ReadLayout();
-    LoadDeviceProfile();
-    RefreshView();
-    StartLightThread();
+void CTolvanicMouseDevice::ReadAttached(std::function<void()> done) {
+    m_keyTableRead = false; // until the layout is read, no key write starts from the old table
+    Driver().ReadThenShow([this] { return FetchLayout(); },
+                          [this, done](const LayoutRead& read) {
+                              ApplyLayout(read);
+                              LoadDeviceProfile();
+                              RefreshView();
+                              StartLightThread();
+                              if (done) {
+                                  done();
+                              }
+                          });
 }
 
 void CTolvanicMouseDevice::ReloadAfterEvent() {
@@ -132,29 +139,45 @@ void CTolvanicMouseDevice::ReloadAfterEvent() {
 }
 
 bool CTolvanicMouseDevice::ReadLayout() {
-    DeviceTransport& transport = Driver().CommandTransport();
     m_keyTableRead = false; // until this read succeeds, no key write starts from the old table
+    return ApplyLayout(FetchLayout());
+}
+
+CTolvanicMouseDevice::LayoutRead CTolvanicMouseDevice::FetchLayout() {
+    LayoutRead read;
+    DeviceTransport& transport = Driver().CommandTransport();
     if (!transport.IsOpen() || !Reachable()) {
+        return read;
+    }
+    read.asked = true;
+    transport.BeginSession();
+    bool complete = transport.ReadDeviceInfo(read.info.data()) == kResultOk;
+    const int positions = read.info[kInfoKeyPositions];
+    complete = complete && transport.SetDataSize(uint16_t(positions * 3));
+    complete = complete && transport.ReadKeyTable(read.keys.data()) == kResultOk;
+    transport.EndSession(1); // also after a failed read: the mouse must not stay in the session
+    read.complete = complete;
+    return read;
+}
+
+bool CTolvanicMouseDevice::ApplyLayout(const LayoutRead& read) {
+    if (!read.asked) {
         return false;
     }
-    transport.BeginSession();
-    std::array<uint8_t, MouseDpiLimits::kInfoSize> info{};
-    bool complete = transport.ReadDeviceInfo(info.data()) == kResultOk;
-    const int positions = info[kInfoKeyPositions];
-    complete = complete && transport.SetDataSize(uint16_t(positions * 3));
-    KeyTransferBuffer keys{};
-    complete = complete && transport.ReadKeyTable(keys.data()) == kResultOk;
-    transport.EndSession(1); // also after a failed read: the mouse must not stay in the session
-    m_keyTableRead = complete;
+    m_keyTableRead = read.complete;
     ForgetBlockInDevice();
-    if (!complete) {
+    if (!read.complete) {
         Trace("mouse layout not read: the previous button positions stay");
         return false;
     }
+    const KeyTransferBuffer& keys = read.keys;
+    const int positions = read.info[kInfoKeyPositions];
     m_deviceKeyList = keys;
     m_positions = positions;
-    m_macroCapacity = size_t(info[kInfoMacroSlots]) * kMacroSlotBytes;
-    m_limits = MouseDpiLimits::FromInfo(info);
+    m_macroCapacity = size_t(read.info[kInfoMacroSlots]) * kMacroSlotBytes;
+    m_limits = MouseDpiLimits::FromInfo(read.info);
+    m_limitsRead = true;
+    State().SetSettingsRead(m_profileLoaded);
     // A button is found at its factory function, else (a button given
     // another function, a macro among them) at the function last sent to it.
     std::vector<bool> taken(size_t(positions), false);
@@ -278,6 +301,11 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
     if (!offset || !Driver().CommandTransport().IsOpen()) {
         return kResultNoReply;
     }
+    if (!State().SettingsRead()) {
+        // Built from the profile and the DPI limits: never from an empty profile or unknown limits.
+        Trace("mouse record not written: its profile or DPI limits have not been read");
+        return kResultNoReply;
+    }
     MouseRecordInput in;
     in.light = m_profile.ReadLightInfo();
     in.stages = m_profile.ReadDpiStages();
@@ -315,7 +343,12 @@ int CTolvanicMouseDevice::SendSettings(int slot, int value, int flag, ScreenSize
 bool CTolvanicMouseDevice::IsLinkUp() {
     const bool up = WirelessLinkUp(*this);
     if (up && m_writePending) {
-        SendSettings(0, 0, 1, m_screen);
+        // The write is built on the user-interface thread, whichever asked.
+        Driver().PostToUi([this] {
+            if (m_writePending) {
+                SendSettings(0, 0, 1, m_screen);
+            }
+        });
     }
     return up;
 }

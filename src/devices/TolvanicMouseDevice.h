@@ -65,8 +65,10 @@ public:
 
     // ---- Device ----
 
-    // Attach: ReadLayout, LoadDeviceProfile, RefreshView, light thread.
-    void ReadDevice() override;
+    // Attach (ReadDevice): the layout read on the transfer worker; then, here,
+    // the layout taken, LoadDeviceProfile, RefreshView, light thread. The
+    // record a write sends is built from the profile and the DPI limits: the
+    // state counts as read once a layout read and a profile load succeeded.
     // After a device event: ReadSettings on the transfer worker, then (on
     // the user-interface thread) what it read is taken over and RefreshView.
     void ReloadAfterEvent() override;
@@ -164,8 +166,21 @@ protected:
     DeviceTransport& MacroTransport() override { return Driver().CommandTransport(); }
     void TakeKeyTable(const KeyTableImage& table) override { m_deviceKeyList = table; }
 
+    void ReadAttached(std::function<void()> done) override;
+
 private:
     using MouseRecordRead = ActiveRecordRead<MouseSettingsRecord::kSize>;
+    // What the exchanges of ReadLayout read (`asked`: open and reachable).
+    struct LayoutRead {
+        bool asked = false;
+        bool complete = false;
+        std::array<uint8_t, MouseDpiLimits::kInfoSize> info{};
+        KeyTransferBuffer keys{};
+    };
+    // The exchanges of ReadLayout only (safe on the transfer worker).
+    LayoutRead FetchLayout();
+    // Takes what FetchLayout read over; false when nothing was read.
+    bool ApplyLayout(const LayoutRead& read);
     // The exchanges of ReadSettings only (safe on the transfer worker).
     MouseRecordRead FetchSettings();
     // Takes what FetchSettings read over; false (nothing changed) for a failed read.
@@ -203,6 +218,10 @@ private:
     size_t m_macroCapacity = 0;
     std::array<uint8_t, kButtonCount> m_buttons;
     MouseDpiLimits m_limits;
+    // A layout read has given the DPI limits the settings record is built
+    // with, and a profile was loaded: the state counts as read with both.
+    bool m_limitsRead = false;
+    bool m_profileLoaded = false;
 
     LightPlayback m_playback;
     std::vector<ui::Control*> m_secondOverlays;
@@ -211,7 +230,8 @@ private:
     std::vector<uint32_t> m_tickLeds;
 
     ScreenSize m_screen;
-    bool m_writePending = false;
+    // Set on the user-interface thread, read by the link query on the worker.
+    std::atomic<bool> m_writePending{false};
     uint32_t m_lastDragWriteMs = 0;
     bool m_dragWritten = false;
     std::function<void(int key)> m_keyPanelHook;

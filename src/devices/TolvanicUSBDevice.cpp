@@ -26,6 +26,13 @@ bool LinkUpOf(CTolvanicUSBDevice& device) {
     return power == nullptr || power->IsLinkUp();
 }
 
+bool ReadPowerInTurn(CTolvanicUSBDevice& device) {
+    return device.Driver().RunTransfer([&device](const StopEvent&) -> std::function<void()> {
+        ReadPowerOf(device);
+        return {};
+    });
+}
+
 void DeviceDeleter::operator()(CTolvanicUSBDevice* device) const {
     if (device != nullptr) {
         device->Shutdown();
@@ -132,6 +139,29 @@ void CTolvanicUSBDevice::SetLightInfo(const LightInfoWords& words) {
     if (m_profileData != nullptr) {
         m_profileData->WriteLightInfo(LightInfoFromWords(words));
     }
+}
+
+void CTolvanicUSBDevice::ReadDevice(std::function<void()> done) {
+    ReadAttached(std::move(done));
+}
+
+void CTolvanicUSBDevice::ReadAttached(std::function<void()> done) {
+    m_state.SetSettingsRead(true);
+    if (done) {
+        m_driver.ShowInTurn(std::move(done));
+    }
+}
+
+bool CTolvanicUSBDevice::ShowTemporaryLight(const LightInfoWords& words) {
+    if (m_profileData == nullptr) {
+        return false;
+    }
+    m_profileData->ShowTemporaryLight(LightInfoFromWords(words));
+    return true;
+}
+
+bool CTolvanicUSBDevice::EndTemporaryLight() {
+    return m_profileData != nullptr && m_profileData->EndTemporaryLight();
 }
 
 void CTolvanicUSBDevice::SetAudioLightValues(const AudioLightValues& values) {

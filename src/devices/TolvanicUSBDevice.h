@@ -23,9 +23,10 @@
 // before any member of the kind goes.
 //
 // Threads: every operation of the face runs on the user-interface thread
-// unless it says otherwise. The re-read after a device event runs on the
-// transfer worker (the events that follow it queue behind it); the read at
-// attach and the power and link queries still run on the user-interface thread.
+// unless it says otherwise. The exchanges of the read at attach, of the
+// re-read after a device event and of the power and link queries run on the
+// transfer worker (what follows them queues behind them); what they read is
+// taken on the user-interface thread.
 #include "devices/DeviceDataPaths.h"
 #include "devices/DeviceDriver.h"
 #include "devices/DeviceLinks.h"
@@ -36,6 +37,7 @@
 #include "ui/Notification.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -108,6 +110,13 @@ public:
     // Stores the light record. Any thread may read it meanwhile.
     // With a profile (UseProfileData), also writes its "LightInfo".
     virtual void SetLightInfo(const LightInfoWords& words);
+    // A light record to show for a while without storing it (a game's
+    // effect): the next ApplyLightState and settings write use it, the
+    // profile document and its file keep theirs. False without a profile.
+    bool ShowTemporaryLight(const LightInfoWords& words);
+    // Ends it; the next ApplyLightState shows the stored record again. False
+    // when none shows any more (SetLightInfo or a profile load ended it).
+    bool EndTemporaryLight();
     // Stores the audio light values and shows them in the light panel.
     virtual void SetAudioLightValues(const AudioLightValues& values);
     // Reads the values back from the light panel (when it can tell), stores and returns them.
@@ -121,8 +130,12 @@ public:
 
     // ---- Device and panels ----
 
-    // Full read of the device after it came (timer 1001). Nothing in the base.
-    virtual void ReadDevice() {}
+    // Full read of the device after it came (timer 1001): the exchanges run on
+    // the transfer worker after the jobs before them; what they read, the
+    // profile and the page are taken on this thread, then `done` runs here,
+    // unless the device is gone by then. The state counts as read
+    // (DeviceState::SettingsRead) once the kind has what its writes are built from.
+    void ReadDevice(std::function<void()> done = {});
     // Re-read after a device event (timer 1002). Nothing in the base.
     virtual void ReloadAfterEvent() {}
     // Shows the profile's state on the page. Nothing in the base.
@@ -151,6 +164,10 @@ public:
     bool StartEventThread(ChannelType channel);
 
 protected:
+    // The kind's part of ReadDevice; `done` must run on this thread once it
+    // ended (Driver().ReadThenShow). Base: nothing to read, the state counts
+    // as read, `done` after the jobs queued before it.
+    virtual void ReadAttached(std::function<void()> done);
     // The light thread's work for one pass (the kinds dispatch on their effect
     // here). Runs on the light thread; may wait only on `stop`. Returns how
     // long until the next frame is due. Base: nothing, ever.
@@ -219,9 +236,13 @@ template <class Role> Role* Capability(CTolvanicUSBDevice& device) {
 }
 
 // The PowerSource role for any device: a kind without one reads nothing
-// (result 0) and counts its link as up.
+// (result 0) and counts its link as up. On the device's transfer worker (a
+// test may call them on the user-interface thread).
 int ReadPowerOf(CTolvanicUSBDevice& device);
 bool LinkUpOf(CTolvanicUSBDevice& device);
+// ReadPowerOf on the device's transfer worker after the jobs before it; what
+// it reads is shown on the user-interface thread. False after Shutdown.
+bool ReadPowerInTurn(CTolvanicUSBDevice& device);
 
 // Stops the device's threads, then deletes it: a kind's members never go
 // while one of its threads still runs.

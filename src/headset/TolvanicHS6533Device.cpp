@@ -55,12 +55,12 @@ void CTolvanicHS6533Device::InitPage() {
     }
 }
 
-void CTolvanicHS6533Device::ReadDevice() {
+void CTolvanicHS6533Device::ReadAttached(std::function<void()> done) {
     {
         std::lock_guard lock(m_ledMutex);
         m_lastLedFrame.reset();
     }
-    CPadLightingDevice::ReadDevice();
+    CPadLightingDevice::ReadAttached(std::move(done));
 }
 
 bool CTolvanicHS6533Device::LoadDeviceProfile() {

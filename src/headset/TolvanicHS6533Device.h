@@ -78,9 +78,6 @@ public:
 
     // The pad's page, then StartAudio once.
     void InitPage() override;
-    // Attach: the headset may have lost its LEDs, so the next frame goes
-    // whether or not it changed; then as the pad.
-    void ReadDevice() override;
     bool LoadDeviceProfile() override;
     void RestoreDefaults() override;
     void RefreshView() override;
@@ -135,6 +132,9 @@ protected:
     void FrameRendered(uint32_t nowMs) override;
     void StopKindThreads() override { m_ledSender.Stop(); }
     void ReadKindState() override;
+    // Attach: the headset may have lost its LEDs, so the next frame goes
+    // whether or not it changed; then as the pad.
+    void ReadAttached(std::function<void()> done) override;
 
 private:
     bool AudioReady() const { return m_audio != nullptr && m_audio->HasOutput(); }

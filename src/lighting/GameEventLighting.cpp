@@ -20,22 +20,20 @@ bool GameEventLighting::OnGameEvent(int32_t kind, int32_t mode) {
     // A mode the device cannot show (beyond its list, or not a record byte) is refused.
     const bool modeUsable = mode >= 0 && mode <= 255 && (modeCount == 0 || mode < modeCount);
     if (device != nullptr && kind >= 0 && kind <= 2 && modeUsable) {
+        LightInfoRecord record = device->State().LightRecord();
+        record.selectItem = uint8_t(mode);
+        applied = device->ShowTemporaryLight(LightInfoToWords(record));
+    }
+    if (applied) {
         SetSynchronised(*device, false);
-        CLightControlUI* panel = m_panels.PanelOf(*device);
-        if (panel != nullptr) {
+        if (CLightControlUI* panel = m_panels.PanelOf(*device)) {
             panel->SelectMode(mode);
         }
-        LightInfoRecord record = device->State().LightRecord();
-        if (kind == 0) {
-            const int current = record.selectItem;
-            record.oldLedMode = uint8_t(current == 0 || current > kHighestKeptMode ? 1 : current);
-        }
-        record.selectItem = uint8_t(mode);
-        CommitLightRecord(*device, record, m_screen);
+        device->ApplyLightState();
+        SendLightSettings(*device, m_screen);
         if (std::find(m_changed.begin(), m_changed.end(), device) == m_changed.end()) {
             m_changed.push_back(device);
         }
-        applied = true;
         TraceF("game event (%d, %d) shows mode %d on the %s", kind, mode, mode,
                device->Paths().TypeName().c_str());
     } else {
@@ -58,13 +56,15 @@ void GameEventLighting::Restore() {
     std::vector<CTolvanicUSBDevice*> changed;
     changed.swap(m_changed);
     for (CTolvanicUSBDevice* device : changed) {
-        SetSynchronised(*device, false);
-        LightInfoRecord record = device->State().LightRecord();
-        if (CLightControlUI* panel = m_panels.PanelOf(*device)) {
-            panel->SelectMode(record.oldLedMode);
+        if (!device->EndTemporaryLight()) {
+            continue; // its lighting was set since: that is what shows
         }
-        record.selectItem = record.oldLedMode;
-        CommitLightRecord(*device, record, m_screen);
+        SetSynchronised(*device, false);
+        device->ApplyLightState();
+        if (CLightControlUI* panel = m_panels.PanelOf(*device)) {
+            panel->SelectMode(device->State().LightRecord().selectItem);
+        }
+        SendLightSettings(*device, m_screen);
     }
 }
 

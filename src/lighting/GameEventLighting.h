@@ -1,15 +1,18 @@
 #pragma once
 // Game-event lighting: a game reports an event ("Game_Start", "Game_End",
-// "Game_Kill", "Game_Death", all handled alike) with a kind and a mode; the
-// selected device shows that mode for five seconds and then returns to the
-// mode saved in its light record's `OldLedmode`.
+// "Game_Kill", "Game_Death", all handled alike) with a kind (0, 1 or 2) and a
+// mode; the selected device shows that mode for five seconds and then
+// returns to the light record its profile stores.
 //
-// Kind 0 saves the device's current mode as `OldLedmode` first (a mode of 0
-// or above 20 is saved as 1); kinds 1 and 2 leave it. Every event (re)starts
-// the main window's timer 1066 with 5000 ms, so one restore is pending at most
-// and it comes 5 s after the last event. The restore goes to the devices the
-// effect went to, even when the selection changed meanwhile; when no event
-// changed a device, the timer restores nothing.
+// A game's mode only shows: it is a temporary light record of the device
+// (CTolvanicUSBDevice::ShowTemporaryLight), never written into the profile
+// document or file, so a program that dies meanwhile leaves the profile as
+// the user set it. Every event (re)starts the main window's timer 1066 with
+// 5000 ms, so one restore is pending at most and it comes 5 s after the last
+// event. The restore goes to the devices the effect went to, even when the
+// selection changed meanwhile, and only to those still showing it: when no
+// event changed a device, or the user or a profile load has set its lighting
+// since, the restore does nothing.
 //
 // Every operation runs on the user-interface thread.
 #include "lighting/LightCommit.h"
@@ -29,8 +32,6 @@ class GameEventLighting {
 public:
     static constexpr int kTimerRestore = 1066;
     static constexpr int kRestoreDelayMs = 5000;
-    // Modes above this are saved as 1 by a kind-0 event (so is mode 0).
-    static constexpr int kHighestKeptMode = 20;
 
     using SelectedDeviceFn = std::function<CTolvanicUSBDevice*()>;
 
@@ -51,7 +52,7 @@ public:
     bool OnGameEvent(int32_t kind, int32_t mode);
     // A "timer" notification of the host; true when it was timer 1066.
     bool OnTimer(int64_t id);
-    // The restore: every device the effect went to returns to its `OldLedmode`.
+    // The restore: every device still showing a game's mode shows its stored light record again.
     void Restore();
     bool RestorePending() const { return !m_changed.empty(); }
 

@@ -81,6 +81,7 @@ const Json::Value& CBasicProfiledata::LoadWithRepair(const std::string& path, Js
 }
 
 const Json::Value& CBasicProfiledata::LoadProfile(const std::string& path) {
+    m_temporaryLight.reset(); // another profile's light shows now
     return LoadWithRepair(path, m_active);
 }
 
@@ -155,11 +156,21 @@ bool CBasicProfiledata::WriteDocument(const Json::Value& document, const std::st
     return m_json.WriteJsonFile(document, path);
 }
 
+bool CBasicProfiledata::EndTemporaryLight() {
+    const bool shown = m_temporaryLight.has_value();
+    m_temporaryLight.reset();
+    return shown;
+}
+
 Json::Value& CBasicProfiledata::ActiveObject() {
     return EnsureObject(m_active);
 }
 
 LightInfoRecord CBasicProfiledata::ReadLightInfo() {
+    if (m_temporaryLight) {
+        m_lightInfo = *m_temporaryLight; // the custom effect steps follow what shows
+        return m_lightInfo;
+    }
     if (!LightInfoFromJson(JsonMember(m_active, "LightInfo"), m_lightInfo)) {
         m_lightInfo = m_defaultLightInfo;
     }
@@ -167,6 +178,7 @@ LightInfoRecord CBasicProfiledata::ReadLightInfo() {
 }
 
 void CBasicProfiledata::WriteLightInfo(const LightInfoRecord& record) {
+    m_temporaryLight.reset();
     m_lightInfo = record;
     ActiveObject()["LightInfo"] = LightInfoToJson(record);
 }

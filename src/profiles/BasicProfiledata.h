@@ -17,6 +17,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,9 +78,17 @@ public:
     virtual bool WriteDocument(const Json::Value& document, const std::string& path);
 
     // "LightInfo": all zeros when absent. The writer replaces the section
-    // whole, dropping members the record does not carry.
+    // whole, dropping members the record does not carry, and ends a temporary
+    // light record.
     LightInfoRecord ReadLightInfo();
     void WriteLightInfo(const LightInfoRecord& record);
+    // A light record the device shows for a while without keeping it (a
+    // game's effect): ReadLightInfo gives it until EndTemporaryLight,
+    // WriteLightInfo or a load; the document, and so the file, keep the stored one.
+    void ShowTemporaryLight(const LightInfoRecord& record) { m_temporaryLight = record; }
+    // False when none was shown.
+    bool EndTemporaryLight();
+    bool TemporaryLightShown() const { return m_temporaryLight.has_value(); }
     // "AudioLightInfo": all zeros when absent. Whole-object writer.
     AudioLightInfoRecord ReadAudioLightInfo();
     void WriteAudioLightInfo(const AudioLightInfoRecord& record);
@@ -105,7 +114,10 @@ public:
     const Json::Value& ConfigDocument() const { return m_config; }
     // Replaces the active document without touching any file (for a profile
     // already parsed elsewhere, e.g. an import preview).
-    void SetActiveDocument(const Json::Value& document) { m_active = document; }
+    void SetActiveDocument(const Json::Value& document) {
+        m_active = document;
+        m_temporaryLight.reset();
+    }
 
 protected:
     // The active document as an object, made one if it is not.
@@ -136,6 +148,7 @@ private:
     std::string m_defaultPath;
     LightInfoRecord m_lightInfo;
     LightInfoRecord m_defaultLightInfo; // all zero: what a missing "LightInfo" reads as
+    std::optional<LightInfoRecord> m_temporaryLight;
     AudioLightInfoRecord m_audioLightInfo;
     std::vector<LightListEntry> m_lightList;
     Json::Value m_active;

@@ -768,6 +768,58 @@ TEST_F(DeviceApiTest, AFailedLightingWriteIsAnsweredAsAFailureOnceItEnded) {
     EXPECT_TRUE(keyboard.Driver().WorkerIdle()) << "the answer came once the write had ended";
 }
 
+// SelectProfile answers once the profile's writes have ended, with the first
+// that failed: the keyboard unplugged during its settings record, during its
+// keys and macros, or not at all.
+struct ProfileCut {
+    const char* name;
+    enum Where { Nowhere, InRecord, InKeys } where;
+    DeviceCallStatus status;
+    const char* names; // what the answer names
+};
+
+class ProfileCutTest : public DeviceApiTest, public ::testing::WithParamInterface<ProfileCut> {};
+
+TEST_P(ProfileCutTest, TheAnswerWaitsForEveryWriteOfTheProfile) {
+    // The page says a key write failed: the notice is closed as a person closes it.
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& box) { m_user.Click(box, "confirm_btn"); });
+    CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
+    DevicePanelSet& panels = *m_main->PanelsOf(keyboard);
+    panels.ProfileBar()->AddProfile();
+    ASSERT_TRUE(Settle());
+    const auto framesToKeyboard = [&] {
+        const std::vector<sim::SimFrame> frames = m_sim.Frames();
+        return std::count_if(frames.begin(), frames.end(), [](const sim::SimFrame& f) {
+            return f.unit == SimUnit::Keyboard && f.direction == sim::SimDirection::ToDevice;
+        });
+    };
+    // The settings record alone, as a lighting setter writes it.
+    const auto before = framesToKeyboard();
+    const int wanted = keyboard.State().LightRecord().light == 1 ? 2 : 1;
+    ASSERT_EQ(Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", wanted}})).status,
+              DeviceCallStatus::Ok);
+    const auto recordFrames = framesToKeyboard() - before;
+    ASSERT_GT(recordFrames, 0);
+
+    // The selection writes the settings record first, then the keys and macros.
+    if (GetParam().where != ProfileCut::Nowhere) {
+        const auto at = GetParam().where == ProfileCut::InRecord ? 2 : recordFrames + 3;
+        m_sim.InjectFault(SimUnit::Keyboard, {SimFaultKind::Unplug, uint32_t(at), 1});
+    }
+    const DeviceReply reply = Call(WithName(DeviceMethod::SelectProfile, kKeyboardId, "profile2"));
+    EXPECT_EQ(reply.status, GetParam().status) << reply.message;
+    EXPECT_EQ(reply.message.rfind(GetParam().names, 0), 0u) << reply.message;
+    EXPECT_TRUE(keyboard.Driver().WorkerIdle()) << "answered before the writes had ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cuts, ProfileCutTest,
+                         ::testing::Values(ProfileCut{"whole", ProfileCut::Nowhere, DeviceCallStatus::Ok, ""},
+                                           ProfileCut{"in_the_record", ProfileCut::InRecord,
+                                                      DeviceCallStatus::DeviceFailed, "profile settings:"},
+                                           ProfileCut{"in_the_keys", ProfileCut::InKeys,
+                                                      DeviceCallStatus::DeviceFailed, "profile keys and macros:"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DeviceApiTest, WhileADeviceWriteRunsOtherCallsAreAnswered) {
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
     const int wanted = keyboard.State().LightRecord().light == 1 ? 2 : 1;

@@ -41,7 +41,8 @@ protected:
                 }
             }
             return headset != nullptr && m_main->PanelsOf(*headset) != nullptr &&
-                   m_main->PanelsOf(*headset)->VoicePanel() != nullptr;
+                   m_main->PanelsOf(*headset)->VoicePanel() != nullptr &&
+                   headset->Presenter().ListItem()->IsShown(); // offered once read
         });
         return headset;
     }

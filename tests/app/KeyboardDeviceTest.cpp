@@ -265,6 +265,7 @@ TEST_F(KeyboardDeviceTest, TheTickOnlyPaintsAndRepaintsOnlyChangedKeys) {
     keyboard->SelectFunctionPage(1);
     keyboard->State().SetLedColour(22, PackLed(255, 0, 0, 255));
     m_sim.ClearFrames();
+    m_toolkit->AdvanceTime(DevicePresenter::kPicturePaintPeriodMs); // a paint is due, whoever ticks
     keyboard->OutputLightFrame();
     ui::LightControl& key22 = LightOf(*keyboard->Presenter().KeyControls()[22]);
     ui::Control& key23 = *keyboard->Presenter().KeyControls()[23];
@@ -352,7 +353,8 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     EXPECT_EQ(keyboard->KeyMaps(), before);
     ASSERT_TRUE(Until([&] { return !keyboard->Driver().TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen() && keyboard->State().SettingsRead(); }));
+    ASSERT_TRUE(Drained(*keyboard)); // the read at attach has ended
     // A keyboard that claims 171 key positions (513 bytes): no table is asked
     // for, the session is ended, the maps stay.
     const uint8_t positions = m_sim.Memory(SimModel::Keyboard, SimMemory::DeviceInfo)[5];
@@ -385,7 +387,8 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     m_sim.Unplug(SimUnit::Keyboard);
     ASSERT_TRUE(Until([&] { return !keyboard->Driver().TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen() && keyboard->State().SettingsRead(); }));
+    ASSERT_TRUE(Drained(*keyboard)); // the read at attach has ended
     ASSERT_TRUE(keyboard->ReadLayout());
     EXPECT_EQ(keyboard->KeyMaps(), before);
 

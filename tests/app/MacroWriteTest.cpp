@@ -268,7 +268,8 @@ TEST_P(MacroRoundTrip, EveryMacroKeyPlaysItsFileAndTheProfileFileStaysAsItWas) {
     m_sim.Unplug(GetParam().unit);
     ASSERT_TRUE(Until([&] { return !device->Driver().TransportOpen(); }));
     m_sim.Plug(GetParam().unit);
-    ASSERT_TRUE(Until([&] { return device->Driver().TransportOpen(); }));
+    ASSERT_TRUE(Until([&] { return device->Driver().TransportOpen() && device->State().SettingsRead(); }));
+    ASSERT_TRUE(Drained(*device)); // the read at attach has ended
     if (auto* keyboard = dynamic_cast<CTolvanicKeyboardDevice*>(device)) {
         ASSERT_TRUE(keyboard->ReadLayout());
     } else {

@@ -2,6 +2,7 @@
 // skin: attach, its settings record (never written blind), what the pad
 // reports itself, and the lighting that reaches it from the main window.
 #include "MainWndFixture.h"
+#include "support/AttachRead.h"
 #include "devices/TolvanicMousePadDevice.h"
 #include "lighting/SameMode.h"
 #include "ui/FamilyAccess.h"
@@ -131,7 +132,7 @@ TEST_F(MousePadDeviceTest, AttachShowsTheProfileAndTheFirstWriteCarriesWhatThePa
     EXPECT_EQ(Sent(kWriteParams).size(), 1u);
 
     // A new attach reads again first; when that read fails nothing is written.
-    pad->ReadDevice();
+    ASSERT_TRUE(ReadAtAttach(*pad, m_toolkit->GetDispatcher()));
     m_sim.ClearFrames();
     m_sim.InjectFault(SimUnit::MousePad, {SimFaultKind::StatusFF, 1, 1});
     EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 0);
@@ -207,7 +208,7 @@ TEST_F(MousePadDeviceTest, WhatThePadReportsIsReadAloneAndGoesBackWithTheNextWri
     EXPECT_EQ(window.messages.back()[0], kMessagePowerStatus);
     pad->Driver().CommandTransport().Close();
     m_sim.ClearFrames();
-    pad->ReadDevice();
+    ASSERT_TRUE(ReadAtAttach(*pad, m_toolkit->GetDispatcher()));
     EXPECT_FALSE(pad->ReadSettings());
     EXPECT_EQ(pad->ReadPower(), 0);
     EXPECT_EQ(Written(*pad, [&] { return pad->SendSettings(0, 0, 1, {}); }), 0);

@@ -47,6 +47,11 @@ protected:
         m_discovery.reset();
     }
     bool Until(const std::function<bool()>& done) { return PumpUntil(*m_toolkit, done); }
+    // The start-up timer of the device of `row` has read it: its item shows.
+    bool ReadAndShown(int row) {
+        m_toolkit->AdvanceTime(kStartupDelayMs);
+        return Until([&] { return ItemShown(row); });
+    }
     CTolvanicUSBDevice* Model(int row) const { return m_discovery->DeviceOfModel(row); }
     bool ItemShown(int row) const { return m_discovery->ListItemOfModel(row)->IsVisible(); }
     ui::Control& Find(std::string_view name) const { return *m_window->FindControl(name); }
@@ -101,9 +106,8 @@ TEST_F(Discovery, TheMouseMovesBetweenReceiverAndCable) {
     EXPECT_TRUE(mouse->Driver().OnReceiver());
     EXPECT_EQ(mouse->Driver().CommandTransport().ChunkSize(), kReceiverChunkSize);
     EXPECT_TRUE(mouse->Driver().EventThreadRunning(ChannelType::Receiver));
-    EXPECT_FALSE(ItemShown(0)) << "hidden until the link check";
-    m_toolkit->AdvanceTime(kStartupDelayMs);
-    EXPECT_TRUE(ItemShown(0));
+    EXPECT_FALSE(ItemShown(0)) << "hidden until the link check and the read";
+    EXPECT_TRUE(ReadAndShown(0));
     EXPECT_EQ(m_discovery->SelectedDevice(), mouse);
     EXPECT_EQ(ShownPage(), mouse->Presenter().Page());
 
@@ -180,7 +184,8 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     EXPECT_FALSE(pad->Driver().OnReceiver());
     EXPECT_EQ(pad->Driver().CommandTransport().ChunkSize(), kReceiverChunkSize)
         << "the pad keeps the defaults";
-    EXPECT_TRUE(ItemShown(2));
+    EXPECT_FALSE(ItemShown(2)) << "offered once it was read";
+    EXPECT_TRUE(ReadAndShown(2));
     EXPECT_EQ(m_discovery->SelectedDevice(), pad);
     EXPECT_EQ(ShownPage(), pad->Presenter().Page());
     EXPECT_FALSE(Find("No_device_Link").IsVisible());
@@ -200,7 +205,8 @@ TEST_F(Discovery, ADeviceThatLeavesIsReusedWhenItComesBack) {
     EXPECT_LE(m_backend.Enumerations() - enumerations, 2) << "claimed again on the next pass";
     EXPECT_EQ(Model(2), pad);
     EXPECT_TRUE(pad->Driver().TransportOpen());
-    EXPECT_TRUE(ItemShown(2));
+    EXPECT_FALSE(ItemShown(2)) << "read again before it is offered again";
+    EXPECT_TRUE(ReadAndShown(2));
 }
 
 TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
@@ -208,6 +214,8 @@ TEST_F(Discovery, HidingTheSelectedItemSelectsTheNextVisibleOne) {
     m_sim.Plug(SimUnit::Headset);
     ASSERT_TRUE(Until(
         [&] { return m_router.Attaches(SlotOf(0x1004)) == 1 && m_router.Attaches(SlotOf(0x1630)) == 1; }));
+    ASSERT_TRUE(ReadAndShown(2));
+    ASSERT_TRUE(Until([&] { return ItemShown(3); }));
     ASSERT_EQ(m_discovery->VisibleItemCount(), 2);
     CTolvanicUSBDevice* first = m_discovery->SelectedDevice();
     ASSERT_NE(first, nullptr);
@@ -283,7 +291,7 @@ TEST_F(SixthModel, IsDiscoveredSimulatedAndShownFromItsDescriptionAlone) {
     EXPECT_TRUE(pad->Driver().TransportOpen());
     EXPECT_EQ(pad->Driver().CommandTransport().ChunkSize(), int(m_catalog.Models().back().cable.chunkSize));
     EXPECT_TRUE(pad->Driver().EventThreadRunning(ChannelType::Wired));
-    EXPECT_TRUE(ItemShown(modelRow));
+    EXPECT_TRUE(ReadAndShown(modelRow));
     EXPECT_EQ(ShownPage(), pad->Presenter().Page());
     EXPECT_EQ(m_discovery->ListItemOfModel(modelRow)->FindChild("device_name_label")->Text(),
               "device_name_mousepad_xl");

@@ -1,6 +1,7 @@
-// The list item's timers on a simulated device: the start-up link check, the
-// light tick, the power timer, the link watch that hides and shows the item
-// as the wireless link goes and comes, and the resync after a device event.
+// The list item's timers on a simulated device: the start-up link check and
+// read, after which the item shows, the light tick, the power timer, the link
+// watch that hides and shows the item as the wireless link goes and comes,
+// and the resync after a device event. The queries run on the device's worker.
 #include "devices/DeviceListItem.h"
 #include "DeviceTestSupport.h"
 #include "devices/LightTables.h"
@@ -29,7 +30,10 @@ public:
         uint8_t status[6] = {};
         return Driver().CommandTransport().ReadPowerStatus(status, 6, 0);
     }
-    void ReadDevice() override { ++deviceReads; }
+    void ReadAttached(std::function<void()> done) override {
+        ++deviceReads;
+        CTolvanicUSBDevice::ReadAttached(std::move(done));
+    }
     void ReloadAfterEvent() override { ++reloads; }
     void OutputLightFrame() override {
         ++frames;
@@ -88,6 +92,18 @@ protected:
                                    m_backend.CommandPath(unit)));
         m_device->State().SetBatteryFlag(true);
     }
+    // The window's timers move `ms` in steps of `stepMs`; after each step
+    // what the device's worker was asked has ended and its answers have run.
+    void Advance(int ms, int stepMs = 100) {
+        for (int done = 0; done < ms; done += stepMs) {
+            m_toolkit->AdvanceTime(std::min(stepMs, ms - done));
+            Settle();
+        }
+    }
+    void Settle() {
+        ASSERT_TRUE(PumpUntil(*m_toolkit, [&] { return m_device->Driver().WorkerIdle(); }));
+        m_toolkit->ProcessPending();
+    }
     std::vector<int> Timers() const { return m_toolkit->RunningTimers(*m_itemControl); }
     bool TimerRuns(int id) const {
         const auto timers = Timers();
@@ -113,9 +129,9 @@ protected:
 TEST_F(ListItemTimers, ReceiverDeviceComesUpAndFollowsItsLink) {
     OpenMouse(true);
     m_item->StartStartupTimer();
-    m_toolkit->AdvanceTime(499);
+    Advance(499, 499);
     EXPECT_EQ(m_device->deviceReads, 0);
-    m_toolkit->AdvanceTime(1);
+    Advance(1);
     EXPECT_TRUE(m_item->IsShown());
     EXPECT_EQ(ShowMessages(), (std::vector<MainWindowStub::Message>{{kMessageShowDeviceItem, 3, 1}}));
     EXPECT_EQ(m_device->deviceReads, 1);
@@ -124,24 +140,42 @@ TEST_F(ListItemTimers, ReceiverDeviceComesUpAndFollowsItsLink) {
     EXPECT_TRUE(TimerRuns(kTimerLinkWatch));
 
     // The wireless device is switched off: the item goes within 3 s.
-    m_toolkit->AdvanceTime(1000);
+    Advance(1000);
     m_backend.SetWireless(SimModel::Mouse, false);
-    m_toolkit->AdvanceTime(3000);
+    Advance(3000);
     EXPECT_FALSE(m_item->IsShown());
     EXPECT_EQ(ShowMessages().back(), (MainWindowStub::Message{kMessageShowDeviceItem, 3, 0}));
     const size_t hiddenAt = ShowMessages().size();
-    m_toolkit->AdvanceTime(9000);
+    Advance(9000);
     EXPECT_EQ(ShowMessages().size(), hiddenAt) << "hidden once, not again on every check";
     EXPECT_TRUE(m_device->Driver().TransportOpen()) << "a lost link keeps the transport";
 
     // Back on: the item returns with its power read.
     const int powerBefore = m_device->powerReads;
     m_backend.SetWireless(SimModel::Mouse, true);
-    m_toolkit->AdvanceTime(3000);
+    Advance(3000);
     EXPECT_TRUE(m_item->IsShown());
     EXPECT_EQ(ShowMessages().back(), (MainWindowStub::Message{kMessageShowDeviceItem, 3, 1}));
     EXPECT_GT(m_device->powerReads, powerBefore);
     EXPECT_EQ(m_device->deviceReads, 1) << "the link watch does not read the whole device again";
+}
+
+// The timers hand their queries to the device's worker: with every reply
+// of the receiver late, the window's loop comes back while the query runs.
+TEST_F(ListItemTimers, StartUpPowerAndLinkQueriesNeverHoldTheWindow) {
+    OpenMouse(true);
+    m_item->StartStartupTimer();
+    Advance(500, 500);
+    ASSERT_TRUE(m_item->IsShown());
+    m_backend.InjectFault(SimUnit::MouseReceiver, {sim::SimFaultKind::Delay, 1, 0, 200});
+    for (int timer : {kTimerStartup, kTimerPower, kTimerLinkWatch}) {
+        Settle();
+        m_itemControl->SetTimer(timer, 1);
+        m_toolkit->AdvanceTime(1);
+        EXPECT_FALSE(m_device->Driver().WorkerIdle()) << "timer " << timer << " waited for the device";
+    }
+    Settle();
+    m_backend.ClearFaults(SimUnit::MouseReceiver);
 }
 
 TEST_F(ListItemTimers, StartUpWaitsForTheLinkEveryThreeSeconds) {
@@ -149,22 +183,22 @@ TEST_F(ListItemTimers, StartUpWaitsForTheLinkEveryThreeSeconds) {
     m_backend.SetWireless(SimModel::Mouse, false);
     m_itemControl->SetVisible(true);
     m_item->StartStartupTimer();
-    m_toolkit->AdvanceTime(500);
+    Advance(500, 500);
     EXPECT_EQ(m_item->LinkFailures(), 1);
     EXPECT_FALSE(m_item->IsShown());
     EXPECT_EQ(ShowMessages(), (std::vector<MainWindowStub::Message>{{kMessageShowDeviceItem, 3, 0}}));
     EXPECT_EQ(m_device->deviceReads, 0);
     EXPECT_EQ(Timers(), (std::vector<int>{kTimerStartup}));
-    m_toolkit->AdvanceTime(2999);
+    Advance(2999, 2999);
     EXPECT_EQ(m_item->LinkFailures(), 1);
-    m_toolkit->AdvanceTime(1);
+    Advance(1);
     EXPECT_EQ(m_item->LinkFailures(), 2);
     EXPECT_EQ(ShowMessages().size(), 1u) << "an item already hidden is not hidden again";
-    m_toolkit->AdvanceTime(18 * 3000);
+    Advance(18 * 3000, 3000);
     EXPECT_EQ(m_item->LinkFailures(), 0) << "the count wraps at 20";
 
     m_backend.SetWireless(SimModel::Mouse, true);
-    m_toolkit->AdvanceTime(3000);
+    Advance(3000, 3000);
     EXPECT_TRUE(m_item->IsShown());
     EXPECT_EQ(m_device->deviceReads, 1);
     EXPECT_TRUE(TimerRuns(kTimerLinkWatch));
@@ -175,9 +209,10 @@ TEST_F(ListItemTimers, CableDeviceTicksEvery10msAndHasNoLinkWatch) {
     m_device->Presenter().SetPreviewSeen(true);
     m_device->State().SetBatteryFlag(false);
     m_item->StartStartupTimer();
-    m_toolkit->AdvanceTime(500);
+    Advance(500, 500);
     EXPECT_EQ(m_device->deviceReads, 1);
-    EXPECT_TRUE(ShowMessages().empty()) << "the cable shows its item on activation, not here";
+    EXPECT_EQ(ShowMessages(), (std::vector<MainWindowStub::Message>{{kMessageShowDeviceItem, 3, 1}}))
+        << "the cable's item shows once its device was read";
     EXPECT_FALSE(TimerRuns(kTimerLinkWatch));
     EXPECT_FALSE(TimerRuns(kTimerPower)) << "no battery, no power timer";
     m_toolkit->AdvanceTime(100); // first tick after 5 ms, then every 10 ms
@@ -193,12 +228,12 @@ TEST_F(ListItemTimers, ReceiverTicksEvery50msAndPowerEvery5s) {
     OpenMouse(true);
     m_device->Presenter().SetPreviewSeen(true);
     m_item->StartStartupTimer();
-    m_toolkit->AdvanceTime(500);
+    Advance(500, 500);
     const int powerAtStart = m_device->powerReads;
-    m_toolkit->AdvanceTime(50);
+    Advance(50, 50);
     EXPECT_EQ(m_device->powerReads, powerAtStart + 1) << "first power read 50 ms after start-up";
     EXPECT_EQ(m_device->frames, 1);
-    m_toolkit->AdvanceTime(5000);
+    Advance(5000, 50);
     EXPECT_EQ(m_device->frames, 101);
     EXPECT_EQ(m_device->powerReads, powerAtStart + 2);
 }
@@ -208,7 +243,8 @@ TEST_F(ListItemTimers, ReceiverTicksEvery50msAndPowerEvery5s) {
 TEST_F(ListItemTimers, TheTickRunsOnlyWhileFramesAreWantedAndPaintsAtMost30ASecond) {
     OpenMouse(false);
     m_item->StartStartupTimer();
-    m_toolkit->AdvanceTime(505);
+    Advance(500, 500);
+    m_toolkit->AdvanceTime(5);
     EXPECT_EQ(m_device->frames, 1);
     EXPECT_FALSE(TimerRuns(kTimerLightFrame)) << "unseen: the tick stops";
     m_toolkit->AdvanceTime(1000);

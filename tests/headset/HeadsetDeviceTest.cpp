@@ -5,6 +5,7 @@
 #include "headset/TolvanicHS6533Device.h"
 #include "sim/SimBackend.h"
 #include "sim/audio/SimAudioStore.h"
+#include "support/AttachRead.h"
 #include "support/ScratchFolder.h"
 #include "ui/Dispatcher.h"
 
@@ -50,7 +51,7 @@ protected:
         m_device->State().SetProfileIdentifier("p");
         m_device->SetLightCount(13);
         m_device->InitPage();
-        m_device->ReadDevice(); // as at attach: profile, read-back, page
+        EXPECT_TRUE(ReadAtAttach(*m_device, m_dispatcher)); // as at attach: profile, read-back, page
         m_device->Driver().StopLightThread();
         PluginStore().ClearCalls();
         return *m_device;
@@ -137,7 +138,7 @@ TEST_F(HeadsetDevice, WithoutPluginOrCardEveryGroupSaysWhy) {
     EXPECT_TRUE(PluginStore().Calls().empty());
     // The card comes: the next attach starts the audio again.
     PluginStore().Reset();
-    noCard.ReadDevice();
+    EXPECT_TRUE(ReadAtAttach(noCard, m_dispatcher));
     EXPECT_TRUE(noCard.Availability(AudioGroup::Equaliser).available);
 }
 
@@ -295,7 +296,7 @@ TEST_F(HeadsetDevice, LedFramesGoWhenChangedAfterAnAttachOrToRetryAFailure) {
     EXPECT_EQ(m_backend.HeadsetLeds(0x44)[13], 0);
     EXPECT_FALSE(headset.LedSender().LastFrameFailed());
 
-    headset.ReadDevice(); // attached again (the light thread rests: synchronised)
+    EXPECT_TRUE(ReadAtAttach(headset, m_dispatcher)); // attached again (the light thread rests: synchronised)
     headset.Driver().StopLightThread();
     EXPECT_EQ(frameOut(10), 3u) << "after an attach the frame goes unchanged";
     EXPECT_EQ(frameOut(10), 3u);

@@ -7,6 +7,7 @@
 #include "headset/TolvanicHS6533Device.h"
 #include "sim/SimBackend.h"
 #include "sim/audio/SimAudioStore.h"
+#include "support/AttachRead.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/Dispatcher.h"
@@ -29,7 +30,7 @@ public:
             DeviceServices{m_backend, m_dispatcher, m_ticks, {skinFolder + "/..", m_folder.Path()}}, loader);
         m_device->State().SetProfileIdentifier("p");
         m_device->InitPage();
-        m_device->ReadDevice();
+        ReadAtAttach(*m_device, m_dispatcher);
         m_device->Driver().StopLightThread();
         m_router = std::make_unique<HeadsetPanelRouter>(*m_device, &audio, &magic, m_prompts);
         m_router->ShowDevice();

@@ -45,44 +45,59 @@ protected:
     Timers m_timers;
 };
 
-TEST_F(GameEvents, KindZeroSavesTheModeAndTheRestoreComesFiveSecondsLater) {
-    SetMode(*m_keyboard, 23);
+// The events of one game, each (kind, mode), and what shows after each.
+struct GameCase {
+    const char* name;
+    std::vector<std::pair<int, int>> events;
+};
+
+class GameEventRuns : public GameEvents, public ::testing::WithParamInterface<GameCase> {};
+
+// Whatever the kinds, and with a stale saved mode in the record: the game's
+// modes show, nothing is stored, and 5 s after the last event the device
+// shows its stored record again.
+TEST_P(GameEventRuns, ShowWithoutStoringAndTheRestoreBringsBackTheStoredRecord) {
+    SetMode(*m_keyboard, 23, 5);
     SetSynchronised(*m_keyboard, true);
-    ASSERT_TRUE(m_events->OnGameEvent(0, 12));
-    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 12);
-    EXPECT_EQ(m_keyboard->State().LightRecord().oldLedMode, 1) << "a mode above 20 is saved as 1";
+    const LightInfoRecord stored = m_keyboard->Profile().ReadLightInfo();
+    const Json::Value document = m_keyboard->Profile().ActiveDocument(); // what a save writes
+    TakeLog();
+    for (const auto& [kind, mode] : GetParam().events) {
+        ASSERT_TRUE(m_events->OnGameEvent(kind, mode));
+        EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, mode);
+        EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), mode);
+        EXPECT_EQ(TakeLog(), (std::vector<std::string>{"kb:Apply", "kb:Send"})) << "shown, never stored";
+        m_toolkit->AdvanceTime(3000);
+    }
     EXPECT_FALSE(IsSynchronised(*m_keyboard));
-    EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), 12);
-    EXPECT_EQ(TakeLog(), (std::vector<std::string>{"kb:SetLightInfo", "kb:Save", "kb:Apply", "kb:Send"}));
+    EXPECT_EQ(m_keyboard->Profile().ActiveDocument(), document) << "a save meanwhile keeps the stored mode";
 
-    m_toolkit->AdvanceTime(4999);
-    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 12);
+    m_toolkit->AdvanceTime(1999);
+    EXPECT_NE(m_keyboard->State().LightRecord().selectItem, 23) << "5 s after the last event, not the first";
     m_toolkit->AdvanceTime(1);
-    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 1) << "back to mode 1, not 23";
-    EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), 1);
+    EXPECT_EQ(m_keyboard->State().LightRecord(), stored) << "back to mode 23 as stored, not the stale 5";
+    EXPECT_EQ(PanelOf(*m_keyboard).CurrentMode(), 23);
+    EXPECT_EQ(TakeLog(), (std::vector<std::string>{"kb:Apply", "kb:Send"}));
     EXPECT_TRUE(m_toolkit->RunningTimers(*m_host).empty()) << "the timer is stopped";
+    m_toolkit->AdvanceTime(10000);
+    EXPECT_TRUE(TakeLog().empty()) << "one restore";
 }
 
-TEST_F(GameEvents, ASecondEventRestartsTheWait) {
+INSTANTIATE_TEST_SUITE_P(Kinds, GameEventRuns,
+                         ::testing::Values(GameCase{"start", {{0, 12}}}, GameCase{"kill_alone", {{1, 9}}},
+                                           GameCase{"death_alone", {{2, 10}}},
+                                           GameCase{"start_then_kill", {{0, 12}, {1, 14}}},
+                                           GameCase{"kill_then_death", {{1, 9}, {2, 3}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GameEvents, LightingSetDuringTheEffectIsNotUndoneByTheRestore) {
     SetMode(*m_keyboard, 7);
-    m_events->OnGameEvent(0, 12);
-    m_toolkit->AdvanceTime(3000);
-    m_events->OnGameEvent(0, 14);
-    EXPECT_EQ(m_keyboard->State().LightRecord().oldLedMode, 12)
-        << "the second event saves the effect it replaces";
-    m_toolkit->AdvanceTime(4999);
-    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 14) << "not restored 5 s after the first";
-    m_toolkit->AdvanceTime(1);
-    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 12);
-}
-
-TEST_F(GameEvents, KindsOneAndTwoKeepTheSavedMode) {
-    SetMode(*m_keyboard, 7, 5);
-    EXPECT_TRUE(m_events->OnGameEvent(1, 9));
-    EXPECT_EQ(m_keyboard->State().LightRecord().oldLedMode, 5);
-    EXPECT_TRUE(m_events->OnGameEvent(2, 10));
+    ASSERT_TRUE(m_events->OnGameEvent(0, 12));
+    SetMode(*m_keyboard, 9); // the user's own choice, stored
+    TakeLog();
     m_toolkit->AdvanceTime(5000);
-    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 5);
+    EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 9);
+    EXPECT_TRUE(TakeLog().empty()) << "nothing to restore";
 }
 
 TEST_F(GameEvents, AnEventThatChangesNothingRestoresNothing) {
@@ -94,6 +109,7 @@ TEST_F(GameEvents, AnEventThatChangesNothingRestoresNothing) {
         << "the timer runs in every case";
     m_toolkit->AdvanceTime(5000);
     EXPECT_EQ(m_keyboard->State().LightRecord().selectItem, 7) << "not sent to the stale saved mode 0";
+    EXPECT_EQ(m_keyboard->Profile().ReadLightInfo().selectItem, 7);
     EXPECT_TRUE(TakeLog().empty());
     m_selected = nullptr;
     EXPECT_FALSE(m_events->OnGameEvent(0, 3));

@@ -6,6 +6,7 @@
 #include "lighting/CLightControlUI.h"
 #include "lighting/LightCommit.h"
 #include "lighting/LightPanelHandlers.h"
+#include "profiles/BasicProfiledata.h"
 #include "sim/SimBackend.h"
 #include "ui/memory/MemoryToolkit.h"
 #include "ui/memory/MemoryUser.h"
@@ -59,6 +60,7 @@ public:
         row.kind = kind;
         State().SetIdentity(row);
         Paths().SetTypeName(m_tag);
+        UseProfileData(&m_profile);
     }
     void SetLightInfo(const LightInfoWords& words) override {
         CTolvanicUSBDevice::SetLightInfo(words);
@@ -72,7 +74,11 @@ public:
     std::string GetDeviceProfilePath() const override { return {}; }
     bool LoadDeviceProfile() override { return false; }
     void RestoreDefaults() override {}
-    void ApplyLightState() override { m_log.push_back(m_tag + ":Apply"); }
+    // As the kinds do: the light record shows what the profile gives.
+    void ApplyLightState() override {
+        m_log.push_back(m_tag + ":Apply");
+        State().StoreLightInfo(LightInfoToWords(m_profile.ReadLightInfo()));
+    }
     int SendSettings(int slot, int value, int flag, ScreenSize screen) override {
         m_log.push_back(m_tag + ":Send");
         lastSend = {slot, value, flag, screen.width, screen.height};
@@ -90,8 +96,11 @@ public:
             << m_tag;
     }
     std::vector<int> lastSend;
+    // The profile document: what a save would write.
+    CBasicProfiledata& Profile() { return m_profile; }
 
 private:
+    CBasicProfiledata m_profile;
     sim::SimBackend& m_sim;
     DeviceKind m_kind;
     std::string m_tag;

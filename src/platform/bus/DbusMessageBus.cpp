@@ -737,7 +737,7 @@ std::string DbusMessageBus::UniqueName() const {
 
 bool DbusMessageBus::WithConnection(const std::function<void(sd_bus* bus)>& use) {
     std::lock_guard lock(m_mutex);
-    if (m_bus == nullptr || m_closed) {
+    if (m_closed || !ConnectLocked()) {
         return false;
     }
     use(m_bus);

@@ -71,9 +71,10 @@ public:
     std::string UniqueName() const;
 
     // Lets another part of the program serve more members on this connection
-    // (DeviceBusService): runs `use` with the connection while nothing else
-    // uses it, then wakes the bus thread so that whatever `use` queued goes
-    // out. False (`use` not run) when there is no connection or it is closed.
+    // (DeviceBusService): runs `use` with the connection (connecting first, so
+    // that members can be exported before Claim requests the name) while
+    // nothing else uses it, then wakes the bus thread so that whatever `use`
+    // queued goes out. False (`use` not run) when no connection can be made or it is closed.
     // Callbacks that `use` registers run on the bus thread with the lock held:
     // they must not call this again.
     bool WithConnection(const std::function<void(sd_bus* bus)>& use);

@@ -40,8 +40,9 @@ public:
     DeviceBusService(const DeviceBusService&) = delete;
     DeviceBusService& operator=(const DeviceBusService&) = delete;
 
-    // Serves the members from now on (the bus should own the program's name).
-    // False when the bus has no connection or sd-bus refuses the members.
+    // Serves the members from now on. Call it before the bus claims the
+    // program's name, so that no caller finds the name without them. False
+    // when the bus has no connection or sd-bus refuses the members.
     bool Start(Handler handler);
     // Stops serving: calls not answered yet get Failed; later replies are
     // dropped. Idempotent. Must not be called from the handler.
