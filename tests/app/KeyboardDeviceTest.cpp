@@ -5,6 +5,8 @@
 #include "devices/DeviceListItem.h"
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
+#include "lighting/GameEventLighting.h"
+#include "platform/bus/BusMessage.h"
 #include "platform/JsonFileHelper.h"
 #include "sim/SimBackend.h"
 #include "ui/FamilyAccess.h"
@@ -13,6 +15,8 @@
 #include "ui/memory/MemoryUser.h"
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -256,6 +260,39 @@ TEST_F(KeyboardDeviceTest, CustomColoursComeFromTheKeyboardAndPaintOnlyInEffect1
     EXPECT_NE(keyboard->UploadProfileGroup(), 1);
     EXPECT_TRUE(Sent(kWriteColourTable).empty());
     EXPECT_EQ(keyboard->State().LightRecord().customGroup, 130) << "the value itself is kept";
+}
+
+// A game's modes show on the keyboard and go again; its profile file is never
+// written meanwhile, so a program that dies in between leaves the user's lighting.
+TEST_F(KeyboardDeviceTest, GameEventsShowOnTheKeyboardAndNeverReachItsProfileFile) {
+    CTolvanicKeyboardDevice* keyboard = Attach();
+    ASSERT_NE(keyboard, nullptr);
+    ASSERT_TRUE(Until([&] { return m_main->Discovery()->SelectedDevice() == keyboard; }));
+    ASSERT_TRUE(Drained(*keyboard));
+    const auto fileBytes = [&] {
+        std::ifstream in(keyboard->GetDeviceProfilePath(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string file = fileBytes();
+    const LightInfoRecord stored = keyboard->State().LightRecord();
+    const std::vector<uint8_t> memory = m_sim.Memory(SimModel::Keyboard, SimMemory::Params);
+    const uint8_t game = stored.selectItem == 4 ? 5 : 4;
+    m_sim.ClearFrames();
+    // A kill with no start before it, then a start.
+    for (BusMessageKind kind : {BusMessageKind::GameKill, BusMessageKind::GameStart}) {
+        m_main->HandleBusMessage(MakeBusMessage(kind, kind == BusMessageKind::GameStart ? 0 : 1, game));
+        ASSERT_TRUE(Drained(*keyboard));
+        EXPECT_EQ(keyboard->State().LightRecord().selectItem, game);
+        EXPECT_EQ(fileBytes(), file) << "the game's mode reached the profile file";
+    }
+    ASSERT_FALSE(Sent(kWriteParams).empty()) << "the keyboard shows it";
+    m_sim.ClearFrames();
+    m_toolkit->AdvanceTime(GameEventLighting::kRestoreDelayMs);
+    ASSERT_TRUE(Drained(*keyboard));
+    EXPECT_EQ(keyboard->State().LightRecord(), stored);
+    EXPECT_EQ(Sent(kWriteParams).size(), 1u) << "the stored lighting is sent back once";
+    EXPECT_EQ(m_sim.Memory(SimModel::Keyboard, SimMemory::Params), memory) << "the keyboard holds what it held";
+    EXPECT_EQ(fileBytes(), file);
 }
 
 TEST_F(KeyboardDeviceTest, TheTickOnlyPaintsAndRepaintsOnlyChangedKeys) {
