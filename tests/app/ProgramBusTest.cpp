@@ -50,9 +50,16 @@ TEST(ProgramBus, ACallWhileTheWindowIsBuiltWaitsForTheApiInsteadOfMissingIt) {
     std::future<std::string> early;
     ProgramServices services{.makeToolkit = [&](const std::string& skin,
                                                 std::string* error) -> std::unique_ptr<ui::Toolkit> {
-                                 // The name is owned by now; another program calls at once.
+                                 // The name is owned by now; another program calls at once, and
+                                 // the window is built only once the call reached the program
+                                 // (taken and waiting, or answered).
                                  early = std::async(std::launch::async,
                                                     [&] { return ListDevicesError(daemon.Address()); });
+                                 const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                                 while (service.PendingCount() == 0 &&
+                                        early.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready &&
+                                        std::chrono::steady_clock::now() < until) {
+                                 }
                                  auto made = ui::MemoryToolkit::Create(skin, clock, error);
                                  toolkit = made.get();
                                  return made;
