@@ -63,8 +63,9 @@ DeviceReply KeyWriteFailure(int result) {
                                   "profile macros: " + std::to_string(result) +
                                       " events more than the macro memory holds; nothing was sent");
     }
-    return DeviceReply::Error(DeviceCallStatus::DeviceFailed, "profile keys and macros: not written whole (result " +
-                                                                  std::to_string(result) + ")");
+    return DeviceReply::Error(DeviceCallStatus::DeviceFailed,
+                              "profile keys and macros: not written whole (result " + std::to_string(result) +
+                                  ")");
 }
 
 bool IsLightingSetter(DeviceMethod method) {

@@ -5,7 +5,6 @@
 #include "ui/Control.h"
 #include "ui/Window.h"
 
-
 namespace velkor {
 
 namespace {

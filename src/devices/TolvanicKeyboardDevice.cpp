@@ -118,17 +118,20 @@ ui::Control* CTolvanicKeyboardDevice::PageControl(std::string_view name) const {
 void CTolvanicKeyboardDevice::ReadAttached(std::function<void()> done) {
     m_keyTableRead = false; // until the layout is read, no key write starts from the old table
     SetSynchronisedLighting(false);
-    Driver().ReadThenShow([this] { return AttachRead{FetchLayout(), FetchSettings()}; },
-                          [this, done](const AttachRead& read) {
-                              ApplyLayout(read.layout);
-                              LoadDeviceProfile();
-                              ApplySettings(read.settings, nullptr);
-                              RefreshView();
-                              StartLightThread();
-                              if (done) {
-                                  done();
-                              }
-                          });
+    Driver().ReadThenShow(
+        [this] {
+            return AttachRead{FetchLayout(), FetchSettings()};
+        },
+        [this, done](const AttachRead& read) {
+            ApplyLayout(read.layout);
+            LoadDeviceProfile();
+            ApplySettings(read.settings, nullptr);
+            RefreshView();
+            StartLightThread();
+            if (done) {
+                done();
+            }
+        });
 }
 
 void CTolvanicKeyboardDevice::ReloadAfterEvent() {

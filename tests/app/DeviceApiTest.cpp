@@ -817,7 +817,8 @@ INSTANTIATE_TEST_SUITE_P(Cuts, ProfileCutTest,
                                            ProfileCut{"in_the_record", ProfileCut::InRecord,
                                                       DeviceCallStatus::DeviceFailed, "profile settings:"},
                                            ProfileCut{"in_the_keys", ProfileCut::InKeys,
-                                                      DeviceCallStatus::DeviceFailed, "profile keys and macros:"}),
+                                                      DeviceCallStatus::DeviceFailed,
+                                                      "profile keys and macros:"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceApiTest, WhileADeviceWriteRunsOtherCallsAreAnswered) {

@@ -2,8 +2,8 @@
 // is listed its settings are the device's, and a setter sent then keeps all
 // the device holds besides what it sets (each kind, on its cable and through
 // its receiver), on the simulated family behind a main window.
-#include "app/DeviceApi.h"
 #include "MainWndFixture.h"
+#include "app/DeviceApi.h"
 #include "app/DevicePanels.h"
 #include "platform/bus/DeviceBusTypes.h"
 

@@ -6,8 +6,8 @@
 #include "devices/LightTables.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "lighting/GameEventLighting.h"
-#include "platform/bus/BusMessage.h"
 #include "platform/JsonFileHelper.h"
+#include "platform/bus/BusMessage.h"
 #include "sim/SimBackend.h"
 #include "ui/FamilyAccess.h"
 #include "ui/memory/MemoryControl.h"
@@ -16,9 +16,9 @@
 
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <thread>
 
 namespace velkor::test {
@@ -291,7 +291,8 @@ TEST_F(KeyboardDeviceTest, GameEventsShowOnTheKeyboardAndNeverReachItsProfileFil
     ASSERT_TRUE(Drained(*keyboard));
     EXPECT_EQ(keyboard->State().LightRecord(), stored);
     EXPECT_EQ(Sent(kWriteParams).size(), 1u) << "the stored lighting is sent back once";
-    EXPECT_EQ(m_sim.Memory(SimModel::Keyboard, SimMemory::Params), memory) << "the keyboard holds what it held";
+    EXPECT_EQ(m_sim.Memory(SimModel::Keyboard, SimMemory::Params), memory)
+        << "the keyboard holds what it held";
     EXPECT_EQ(fileBytes(), file);
 }
 
@@ -390,7 +391,8 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     EXPECT_EQ(keyboard->KeyMaps(), before);
     ASSERT_TRUE(Until([&] { return !keyboard->Driver().TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen() && keyboard->State().SettingsRead(); }));
+    ASSERT_TRUE(
+        Until([&] { return keyboard->Driver().TransportOpen() && keyboard->State().SettingsRead(); }));
     ASSERT_TRUE(Drained(*keyboard)); // the read at attach has ended
     // A keyboard that claims 171 key positions (513 bytes): no table is asked
     // for, the session is ended, the maps stay.
@@ -424,7 +426,8 @@ TEST_F(KeyboardDeviceTest, AFailedLayoutReadKeepsTheKeysAndARemappedKeyKeepsItsP
     m_sim.Unplug(SimUnit::Keyboard);
     ASSERT_TRUE(Until([&] { return !keyboard->Driver().TransportOpen(); }));
     m_sim.Plug(SimUnit::Keyboard);
-    ASSERT_TRUE(Until([&] { return keyboard->Driver().TransportOpen() && keyboard->State().SettingsRead(); }));
+    ASSERT_TRUE(
+        Until([&] { return keyboard->Driver().TransportOpen() && keyboard->State().SettingsRead(); }));
     ASSERT_TRUE(Drained(*keyboard)); // the read at attach has ended
     ASSERT_TRUE(keyboard->ReadLayout());
     EXPECT_EQ(keyboard->KeyMaps(), before);

@@ -2,9 +2,9 @@
 // skin: attach, its settings record (never written blind), what the pad
 // reports itself, and the lighting that reaches it from the main window.
 #include "MainWndFixture.h"
-#include "support/AttachRead.h"
 #include "devices/TolvanicMousePadDevice.h"
 #include "lighting/SameMode.h"
+#include "support/AttachRead.h"
 #include "ui/FamilyAccess.h"
 
 #include <algorithm>

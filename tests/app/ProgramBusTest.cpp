@@ -1,7 +1,7 @@
 // The program on a private session bus: whoever finds its name finds its
 // device API, also while the window is still being built.
-#include "app/Program.h"
 #include "AppTestSupport.h"
+#include "app/Program.h"
 #include "bus/PrivateBus.h"
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/bus/DeviceBusService.h"
@@ -48,27 +48,26 @@ TEST(ProgramBus, ACallWhileTheWindowIsBuiltWaitsForTheApiInsteadOfMissingIt) {
     DeviceBusService service(bus);
     ui::MemoryToolkit* toolkit = nullptr;
     std::future<std::string> early;
-    ProgramServices services{.makeToolkit = [&](const std::string& skin,
-                                                std::string* error) -> std::unique_ptr<ui::Toolkit> {
-                                 // The name is owned by now; another program calls at once, and
-                                 // the window is built only once the call reached the program
-                                 // (taken and waiting, or answered).
-                                 early = std::async(std::launch::async,
-                                                    [&] { return ListDevicesError(daemon.Address()); });
-                                 const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                                 while (service.PendingCount() == 0 &&
-                                        early.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready &&
-                                        std::chrono::steady_clock::now() < until) {
-                                 }
-                                 auto made = ui::MemoryToolkit::Create(skin, clock, error);
-                                 toolkit = made.get();
-                                 return made;
-                             },
-                             .bus = bus,
-                             .programFolder = folder.Path(),
-                             .systemFontFolders = {},
-                             .deviceService = &service,
-                             .err = err.file};
+    ProgramServices services{
+        .makeToolkit = [&](const std::string& skin, std::string* error) -> std::unique_ptr<ui::Toolkit> {
+            // The name is owned by now; another program calls at once, and
+            // the window is built only once the call reached the program
+            // (taken and waiting, or answered).
+            early = std::async(std::launch::async, [&] { return ListDevicesError(daemon.Address()); });
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (service.PendingCount() == 0 &&
+                   early.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready &&
+                   std::chrono::steady_clock::now() < until) {
+            }
+            auto made = ui::MemoryToolkit::Create(skin, clock, error);
+            toolkit = made.get();
+            return made;
+        },
+        .bus = bus,
+        .programFolder = folder.Path(),
+        .systemFontFolders = {},
+        .deviceService = &service,
+        .err = err.file};
     Program program({}, services);
     ASSERT_EQ(program.Start(), StartResult::Running) << err.Text();
     ASSERT_TRUE(early.valid());

@@ -43,7 +43,7 @@ protected:
         identity.kind = GetParam().kind;
         m_device->State().SetIdentity(identity);
         ASSERT_TRUE(m_device->Driver().CommandTransport().Open(ChannelType::Wired,
-                                                                m_sim.CommandPath(GetParam().unit)));
+                                                               m_sim.CommandPath(GetParam().unit)));
     }
     void TearDown() override { m_device.reset(); }
 
@@ -82,13 +82,18 @@ TEST_P(UnreadRecord, NothingIsWrittenBeforeTheReadAtAttachAndTheWriteGoesAfterIt
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, UnreadRecord,
-    ::testing::Values(
-        UnreadCase{"keyboard", SimUnit::Keyboard, DeviceKind::Keyboard, "keyboard", 0,
-                   [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicKeyboardDevice>(s); }},
-        UnreadCase{"mouse", SimUnit::Mouse, DeviceKind::Mouse, "mouse", 1,
-                   [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicMouseDevice>(s); }},
-        UnreadCase{"pad", SimUnit::MousePad, DeviceKind::MousePad, "MousePad", 2,
-                   [](const DeviceServices& s) -> DevicePtr { return MakeDevice<CTolvanicMousePadDevice>(s); }}),
+    ::testing::Values(UnreadCase{"keyboard", SimUnit::Keyboard, DeviceKind::Keyboard, "keyboard", 0,
+                                 [](const DeviceServices& s) -> DevicePtr {
+                                     return MakeDevice<CTolvanicKeyboardDevice>(s);
+                                 }},
+                      UnreadCase{"mouse", SimUnit::Mouse, DeviceKind::Mouse, "mouse", 1,
+                                 [](const DeviceServices& s) -> DevicePtr {
+                                     return MakeDevice<CTolvanicMouseDevice>(s);
+                                 }},
+                      UnreadCase{"pad", SimUnit::MousePad, DeviceKind::MousePad, "MousePad", 2,
+                                 [](const DeviceServices& s) -> DevicePtr {
+                                     return MakeDevice<CTolvanicMousePadDevice>(s);
+                                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
