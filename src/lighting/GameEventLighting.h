@@ -7,11 +7,15 @@
 // A game's mode only shows: it is a temporary light record of the device
 // (CTolvanicUSBDevice::ShowTemporaryLight), never written into the profile
 // document or file, so a program that dies meanwhile leaves the profile as
-// the user set it. Every event (re)starts the main window's timer 1066 with
-// 5000 ms, so one restore is pending at most and it comes 5 s after the last
-// event. The restore goes to the devices the effect went to, even when the
-// selection changed meanwhile, and only to those still showing it: when no
-// event changed a device, or the user or a profile load has set its lighting
+// the user set it. The kinds are taken alike: the record's saved mode
+// (`OldLedmode`) is neither written nor used, since the restore returns to
+// the stored record, not to a mode some earlier game left there.
+//
+// Every event (re)starts the main window's timer 1066 with 5000 ms, so one
+// restore is pending at most and it comes 5 s after the last event. The
+// restore goes to the devices the effect went to, even when the selection
+// changed meanwhile, and only to those still showing it: when no event
+// changed a device, or the user or a profile load has set its lighting
 // since, the restore does nothing.
 //
 // Every operation runs on the user-interface thread.
