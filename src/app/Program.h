@@ -179,6 +179,8 @@ private:
     void LoadStartLanguage(const ProgramFolders& folders);
     std::string SimplifiedChineseFace() const;
     bool StartDevices(std::string* error);
+    // Removes the temporary files of saves that were cut short (at start).
+    void RemoveAbandonedWrites() const;
     bool CreateMainWindow(const ProgramFolders& folders, std::string* error);
     void CreateSettingsHost(const ProgramFolders& folders);
     void AnnounceLighting();
