@@ -118,19 +118,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "name holds more than 1024"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DeviceBusServiceTest, ACallAtTheBoundsReachesTheHandlerWhole) {
-    RecordCalls();
-    BusDict fields = Numbered(30);
-    fields.emplace_back(std::string(64, 'k'), std::string(1024, 't'));
-    fields.emplace_back("list", std::vector<std::string>(64, std::string(1024, 'a')));
-    DeviceBusClient client(m_daemon.Address());
-    EXPECT_EQ(client.Call(Lighting(fields), 20000).status, DeviceCallStatus::Failed)
-        << "the handler took none";
-    const std::vector<DeviceCall> calls = Calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].fields, fields);
-}
-
 // Another thread can use the connection while the handler runs: a call being
 // read or handed on never holds up the replies and signals of others.
 TEST_F(DeviceBusServiceTest, TheHandlerRunsWithoutTheConnectionsLock) {

@@ -18,7 +18,6 @@ constexpr Triple kGun1{0x72, 0x01, 0x00};
 constexpr Triple kGun2{0x72, 0x02, 0x00};
 constexpr Triple kMacro{0x70, 0x01, 0x00};
 constexpr Triple kNone{0x00, 0x00, 0x00};
-constexpr Triple kDpiUp{0x13, 0x01, 0x00};
 
 KeyFunction Of(const Triple& t) {
     return KeyFunction::FromTriple(t[0], t[1], t[2]);
@@ -83,20 +82,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {Button(3, kForward, kGun1)},
                   {},
                   {{3, kGun1}}},
-        TableCase{"the_profiles_gun_key_wins",
-                  {{3, kGun2}},
-                  {Button(3, kForward, kGun1)},
-                  {{3, kForward}},
-                  {{3, kGun1}}},
         TableCase{"a_default_that_is_a_gun_key_or_a_macro_is_no_function",
                   {{2, kGun1}, {4, kGun2}},
                   {Button(2, kGun2), Button(4, kMacro)},
                   {{2, kNone}, {4, kNone}},
-                  {}},
-        TableCase{"other_buttons_stay",
-                  {{5, kDpiUp}, {6, kGun1}},
-                  {Button(5, kForward), Button(6, kDpiUp)},
-                  {{6, kDpiUp}},
                   {}},
         // Position 11 lies beyond the eleven positions of the table.
         TableCase{
