@@ -26,7 +26,7 @@
 #include "app/CommandLine.h"
 #include "app/ControlFactory.h"
 #include "app/DeviceApi.h"
-#include "app/DeviceCallGate.h"
+#include "app/DeviceCallQueue.h"
 #include "app/ProgramFolders.h"
 #include "app/SettingsWindowHost.h"
 #include "app/Typefaces.h"
@@ -213,7 +213,7 @@ private:
     std::unique_ptr<CMainWnd> m_mainWnd;
     // Goes before the main window it reads.
     std::unique_ptr<DeviceApi> m_deviceApi;
-    std::unique_ptr<DeviceCallGate> m_callGate; // between the bus thread and the loop
+    std::unique_ptr<DeviceCallQueue> m_callQueue; // between the bus thread and the loop
     int64_t m_startUpMs = -1;
     std::string m_dataHome;
 

@@ -10,30 +10,31 @@ void Program::ServeDeviceApi(ui::Dispatcher& dispatcher) {
     if (service == nullptr || !m_services.bus.IsOwner() || !m_mainWnd) {
         return;
     }
-    ui::Dispatcher* queue = &dispatcher;
+    ui::Dispatcher* loop = &dispatcher;
     // Reads answer from what the API last saw; writes reach it through the loop, fairly.
-    m_callGate = std::make_unique<DeviceCallGate>(
-        [queue](std::function<void()> task) { return queue->Post(std::move(task)); },
-        [this](const DeviceCall& call, DeviceCallGate::ReplyFn reply) {
+    m_callQueue = std::make_unique<DeviceCallQueue>(
+        [loop](std::function<void()> task) { return loop->Post(std::move(task)); },
+        [this](const DeviceCall& call, DeviceCallQueue::ReplyFn reply) {
             if (m_deviceApi) {
                 m_deviceApi->Run(call, std::move(reply));
             } else {
                 reply(DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
             }
         });
-    DeviceCallGate* gate = m_callGate.get();
+    DeviceCallQueue* calls = m_callQueue.get();
     DeviceApi::Signals signals{
         .added = [service](const std::string& id) { service->EmitDeviceAdded(id); },
         .removed = [service](const std::string& id) { service->EmitDeviceRemoved(id); },
         .changed = [service](const std::string& id,
                              const BusDict& changed) { service->EmitSettingsChanged(id, changed); },
-        .seen = [gate](const std::vector<DeviceListEntry>& devices,
-                       const std::map<std::string, BusDict>& settings) { gate->Publish(devices, settings); },
+        .seen =
+            [calls](const std::vector<DeviceListEntry>& devices,
+                    const std::map<std::string, BusDict>& settings) { calls->Publish(devices, settings); },
     };
     m_deviceApi = std::make_unique<DeviceApi>(*m_mainWnd, &m_texts, std::move(signals));
-    const bool served = service->Start([gate](DeviceCall call, DeviceBusService::ReplyFn reply) {
+    const bool served = service->Start([calls](DeviceCall call, DeviceBusService::ReplyFn reply) {
         // Never waits here: the bus thread goes on while a call runs on the loop.
-        return gate->Take(std::move(call), std::move(reply));
+        return calls->Take(std::move(call), std::move(reply));
     });
     if (!served) {
         Trace("the device API is not served");
@@ -44,8 +45,8 @@ void Program::StopDeviceApi() {
     if (m_services.deviceService != nullptr) {
         m_services.deviceService->Stop();
     }
-    if (m_callGate) {
-        m_callGate->Close();
+    if (m_callQueue) {
+        m_callQueue->Close();
     }
     m_deviceApi.reset();
 }

@@ -3,7 +3,7 @@
 // thing, the refusals, Busy and LightingReleased, and the change signals.
 #include "app/DeviceApi.h"
 #include "MainWndFixture.h"
-#include "app/DeviceCallGate.h"
+#include "app/DeviceCallQueue.h"
 #include "app/DevicePanels.h"
 #include "bus/PrivateBus.h"
 #include "devices/TolvanicKeyboardDevice.h"
@@ -132,8 +132,8 @@ public: // the table's rows use the helpers
         if (m_service) {
             m_service->Stop();
         }
-        if (m_gate) {
-            m_gate->Close();
+        if (m_queue) {
+            m_queue->Close();
         }
         m_api.reset();
     }
@@ -150,19 +150,19 @@ public: // the table's rows use the helpers
                               const BusDict& changed) { m_service->EmitSettingsChanged(id, changed); },
         };
         // Reads from what the API last saw, writes through the window's loop.
-        m_gate = std::make_unique<DeviceCallGate>(
+        m_queue = std::make_unique<DeviceCallQueue>(
             [this](std::function<void()> task) { return m_toolkit->GetDispatcher().Post(std::move(task)); },
-            [this](const DeviceCall& call, DeviceCallGate::ReplyFn reply) {
+            [this](const DeviceCall& call, DeviceCallQueue::ReplyFn reply) {
                 m_api->Run(call, std::move(reply));
             });
         signals.seen = [this](const std::vector<DeviceListEntry>& devices,
                               const std::map<std::string, BusDict>& settings) {
-            m_gate->Publish(devices, settings);
+            m_queue->Publish(devices, settings);
         };
         m_api = std::make_unique<DeviceApi>(*m_main, &m_texts, std::move(signals));
         m_api->CheckChanges(); // the devices attached now are known, not "added"
         ASSERT_TRUE(m_service->Start([this](DeviceCall call, DeviceBusService::ReplyFn reply) {
-            return m_gate->Take(std::move(call), std::move(reply));
+            return m_queue->Take(std::move(call), std::move(reply));
         }));
     }
 
@@ -273,7 +273,7 @@ public: // the table's rows use the helpers
     PrivateBus m_daemon;
     std::unique_ptr<DbusMessageBus> m_owner;
     std::unique_ptr<DeviceBusService> m_service;
-    std::unique_ptr<DeviceCallGate> m_gate;
+    std::unique_ptr<DeviceCallQueue> m_queue;
     std::unique_ptr<DeviceApi> m_api;
     std::unique_ptr<DeviceBusClient> m_watcher; // subscribed to the signals
 };
@@ -871,7 +871,7 @@ private:
 // is answered meanwhile, and the calls taken are written as one, the latest.
 TEST_F(DeviceApiTest, AFloodDelaysNoReadAndIsWrittenOnceForItsLatestValue) {
     constexpr size_t kFlood = 60;
-    const size_t taken = DeviceCallGate::kMaxWaitingPerCaller;
+    const size_t taken = DeviceCallQueue::kMaxWaitingPerCaller;
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
     ASSERT_TRUE(Settle());
     std::vector<DeviceCall> calls;

@@ -75,11 +75,11 @@ public:
     // uses it, then wakes the bus thread so that whatever `use` queued goes
     // out. False (`use` not run) when there is no connection or it is closed.
     // Callbacks that `use` registers run on the bus thread with the lock held:
-    // they must not call this again, and hand anything slow to Defer.
+    // they must not call this again.
     bool WithConnection(const std::function<void(sd_bus* bus)>& use);
-    // From such a callback only: runs `work` on the bus thread once the lock
-    // is released (it may then call WithConnection), in the order the
-    // messages came, before the thread waits again.
+    // From such a callback only (anything slow goes here): runs `work` on the
+    // bus thread once the lock is released (it may then call WithConnection),
+    // in the order the messages came, before the thread waits again.
     void Defer(std::function<void()> work);
 
 private:

@@ -1,7 +1,7 @@
-// The gate between the bus thread and the window's loop: reads from what was
+// The queue between the bus thread and the window's loop: reads from what was
 // published, writes coalesced per setting, and one write per turn of the
 // loop. (The bound per caller: DeviceApiTest's flood.)
-#include "app/DeviceCallGate.h"
+#include "app/DeviceCallQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -28,13 +28,13 @@ DeviceCall Lighting(BusDict fields, std::string sender = ":1.7") {
     return call;
 }
 
-class DeviceCallGateTest : public ::testing::Test {
+class DeviceCallQueueTest : public ::testing::Test {
 protected:
     // Takes a call; its answer lands in the returned slot.
     std::shared_ptr<std::optional<DeviceReply>> Take(DeviceCall call) {
         auto answer = std::make_shared<std::optional<DeviceReply>>();
         EXPECT_TRUE(
-            m_gate.Take(std::move(call), [answer](DeviceReply reply) { *answer = std::move(reply); }));
+            m_queue.Take(std::move(call), [answer](DeviceReply reply) { *answer = std::move(reply); }));
         return answer;
     }
     // Runs the loop's turns until none is queued; the runner answers every call Ok.
@@ -49,25 +49,25 @@ protected:
     std::deque<std::function<void()>> m_tasks;
     std::vector<DeviceCall> m_ran;
     std::vector<std::vector<DeviceCall>> m_turns; // the calls each turn ran
-    DeviceCallGate m_gate{[this](std::function<void()> task) {
-                              m_tasks.push_back([this, task = std::move(task)] {
-                                  m_turns.emplace_back();
-                                  task();
-                              });
-                              return true;
-                          },
-                          [this](const DeviceCall& call, DeviceCallGate::ReplyFn reply) {
-                              m_ran.push_back(call);
-                              m_turns.back().push_back(call);
-                              reply({});
-                          }};
+    DeviceCallQueue m_queue{[this](std::function<void()> task) {
+                                m_tasks.push_back([this, task = std::move(task)] {
+                                    m_turns.emplace_back();
+                                    task();
+                                });
+                                return true;
+                            },
+                            [this](const DeviceCall& call, DeviceCallQueue::ReplyFn reply) {
+                                m_ran.push_back(call);
+                                m_turns.back().push_back(call);
+                                reply({});
+                            }};
 };
 
-TEST_F(DeviceCallGateTest, ReadsAnswerAtOnceFromWhatWasPublishedAndAskTheLoopOtherwise) {
+TEST_F(DeviceCallQueueTest, ReadsAnswerAtOnceFromWhatWasPublishedAndAskTheLoopOtherwise) {
     const auto early = Take(Make(DeviceMethod::ListDevices, ""));
     EXPECT_FALSE(early->has_value()) << "nothing published yet: the loop is asked";
-    m_gate.Publish({{"keyboard-50b7", "keyboard", "K", "cable", -1}},
-                   {{"keyboard-50b7", {{"brightness", 3}}}});
+    m_queue.Publish({{"keyboard-50b7", "keyboard", "K", "cable", -1}},
+                    {{"keyboard-50b7", {{"brightness", 3}}}});
     const auto list = Take(Make(DeviceMethod::ListDevices, ""));
     const auto settings = Take(Make(DeviceMethod::GetSettings, "keyboard-50b7"));
     const auto unknown = Take(Make(DeviceMethod::GetSettings, "mouse-7070"));
@@ -90,7 +90,7 @@ void PrintTo(const CoalesceCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class Coalescing : public DeviceCallGateTest, public ::testing::WithParamInterface<CoalesceCase> {};
+class Coalescing : public DeviceCallQueueTest, public ::testing::WithParamInterface<CoalesceCase> {};
 
 // With the loop held up, then let go: the calls that run, and every caller answered.
 TEST_P(Coalescing, TheLatestWriteOfASettingRunsOnceForAllItsCallers) {
@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
             "options", {Option("win-lock", 1), Option("six-key", 1), Option("win-lock", 0)}, {1, 2}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DeviceCallGateTest, ATurnRunsTheWaitingReadsFirstAndOneWrite) {
+TEST_F(DeviceCallQueueTest, ATurnRunsTheWaitingReadsFirstAndOneWrite) {
     for (int rate : {125, 250, 500}) {
         Take(Make(DeviceMethod::SetReportRate, "mouse-" + std::to_string(rate), rate));
     }

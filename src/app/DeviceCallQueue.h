@@ -1,5 +1,5 @@
 #pragma once
-// DeviceCallGate: how the device API's calls get from the bus thread to the
+// DeviceCallQueue: how the device API's calls get from the bus thread to the
 // user-interface thread, fairly whatever other programs send.
 //
 //  - Reads are answered at once, on the bus thread, from the devices and
@@ -30,7 +30,7 @@
 
 namespace velkor {
 
-class DeviceCallGate {
+class DeviceCallQueue {
 public:
     using ReplyFn = std::function<void(DeviceReply reply)>;
     // Runs one call on the user-interface thread; `reply` exactly once, now or later.
@@ -40,11 +40,11 @@ public:
 
     static constexpr std::size_t kMaxWaitingPerCaller = 16;
 
-    DeviceCallGate(Post post, Runner runner);
+    DeviceCallQueue(Post post, Runner runner);
     // Closes.
-    ~DeviceCallGate();
-    DeviceCallGate(const DeviceCallGate&) = delete;
-    DeviceCallGate& operator=(const DeviceCallGate&) = delete;
+    ~DeviceCallQueue();
+    DeviceCallQueue(const DeviceCallQueue&) = delete;
+    DeviceCallQueue& operator=(const DeviceCallQueue&) = delete;
 
     // Takes a call: answers it now or queues it. False (`reply` not called)
     // once closed or when the loop takes no task.
@@ -54,7 +54,7 @@ public:
     // Calls still waiting are answered Failed; later ones are not taken.
     void Close();
 
-    // What the shared state holds (DeviceCallGate.cpp).
+    // What the shared state holds (DeviceCallQueue.cpp).
     struct State;
 
 private:

@@ -1,4 +1,4 @@
-#include "app/DeviceCallGate.h"
+#include "app/DeviceCallQueue.h"
 
 #include <algorithm>
 #include <deque>
@@ -43,7 +43,7 @@ std::string SlotOf(const DeviceCall& call) {
 
 } // namespace
 
-struct DeviceCallGate::State {
+struct DeviceCallQueue::State {
     // One call waiting, with every caller that hears its answer.
     struct Waiting {
         DeviceCall call;
@@ -91,8 +91,8 @@ struct DeviceCallGate::State {
     }
 };
 
-void DeviceCallGate::State::Answer(const std::weak_ptr<State>& weak, const Waiting& waiting,
-                                   const DeviceReply& reply) {
+void DeviceCallQueue::State::Answer(const std::weak_ptr<State>& weak, const Waiting& waiting,
+                                    const DeviceReply& reply) {
     if (const std::shared_ptr<State> state = weak.lock()) {
         std::lock_guard lock(state->mutex);
         for (const std::string& sender : waiting.senders) {
@@ -107,7 +107,7 @@ void DeviceCallGate::State::Answer(const std::weak_ptr<State>& weak, const Waiti
     }
 }
 
-void DeviceCallGate::State::PostTurn(const std::shared_ptr<State>& state) {
+void DeviceCallQueue::State::PostTurn(const std::shared_ptr<State>& state) {
     std::weak_ptr<State> weak = state;
     if (state->post([weak] {
             if (const std::shared_ptr<State> alive = weak.lock()) {
@@ -127,7 +127,7 @@ void DeviceCallGate::State::PostTurn(const std::shared_ptr<State>& state) {
     }
 }
 
-void DeviceCallGate::State::Turn(const std::shared_ptr<State>& state) {
+void DeviceCallQueue::State::Turn(const std::shared_ptr<State>& state) {
     std::vector<Waiting> now;
     {
         std::lock_guard lock(state->mutex);
@@ -155,17 +155,17 @@ void DeviceCallGate::State::Turn(const std::shared_ptr<State>& state) {
     }
 }
 
-DeviceCallGate::DeviceCallGate(Post post, Runner runner) : m_state(std::make_shared<State>()) {
+DeviceCallQueue::DeviceCallQueue(Post post, Runner runner) : m_state(std::make_shared<State>()) {
     m_state->post = std::move(post);
     m_state->runner = std::move(runner);
     m_state->self = m_state;
 }
 
-DeviceCallGate::~DeviceCallGate() {
+DeviceCallQueue::~DeviceCallQueue() {
     Close();
 }
 
-bool DeviceCallGate::Take(DeviceCall call, ReplyFn reply) {
+bool DeviceCallQueue::Take(DeviceCall call, ReplyFn reply) {
     DeviceReply now;
     bool answerNow = false;
     bool postTurn = false;
@@ -220,14 +220,14 @@ bool DeviceCallGate::Take(DeviceCall call, ReplyFn reply) {
     return true;
 }
 
-void DeviceCallGate::Publish(std::vector<DeviceListEntry> devices, std::map<std::string, BusDict> settings) {
+void DeviceCallQueue::Publish(std::vector<DeviceListEntry> devices, std::map<std::string, BusDict> settings) {
     std::lock_guard lock(m_state->mutex);
     m_state->devices = std::move(devices);
     m_state->settings = std::move(settings);
     m_state->published = true;
 }
 
-void DeviceCallGate::Close() {
+void DeviceCallQueue::Close() {
     std::vector<State::Waiting> dropped;
     {
         std::lock_guard lock(m_state->mutex);
