@@ -6,6 +6,7 @@
 #include "platform/bus/DbusMessageBus.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <systemd/sd-bus.h>
 
@@ -19,6 +20,9 @@ struct DeviceBusService::State {
     sd_bus_slot* slot = nullptr;
     sd_bus_slot* checkSlot = nullptr; // the argument types, before the members
     bool serving = false;
+    // Handlers running now (outside the bus's lock): Stop waits for them.
+    int running = 0;
+    std::condition_variable ended;
     DbusMessageBus* bus = nullptr;
     std::weak_ptr<State> self;
 };
@@ -230,12 +234,22 @@ void DeviceServiceCallbacks::TakeCall(DbusMessageBus& bus,
             return;
         }
         handler = state->handler;
+        ++state->running;
         token = state->nextToken++;
         state->pending[token] = m; // the reference moves to the call waiting for its answer
     });
     if (!handler) {
         return;
     }
+    // Counted while it runs, so that nothing it uses is torn down under it.
+    struct Running {
+        DeviceBusService::State& state;
+        ~Running() {
+            std::lock_guard lock(state.mutex);
+            --state.running;
+            state.ended.notify_all();
+        }
+    } running{*state};
     // The reply finds its call by token, so a reply after Stop finds nothing.
     DeviceBusService::ReplyFn reply = [weak = state->self, token, method](DeviceReply answer) {
         const std::shared_ptr<DeviceBusService::State> alive = weak.lock();
@@ -342,7 +356,8 @@ void DeviceBusService::Stop() {
         }
     });
     // Without a connection nothing is pending that could still be answered.
-    std::lock_guard lock(m_state->mutex);
+    std::unique_lock lock(m_state->mutex);
+    m_state->ended.wait(lock, [&] { return m_state->running == 0; });
     for (auto& [token, call] : m_state->pending) {
         sd_bus_message_unref(call);
     }

@@ -49,7 +49,8 @@ public:
     // False when the bus has no connection or sd-bus refuses the members.
     bool Start(Handler handler);
     // Stops serving: calls not answered yet get Failed; later replies are
-    // dropped. Idempotent. Must not be called from the handler.
+    // dropped; returns once no handler runs. Idempotent. Must not be called
+    // from the handler.
     void Stop();
 
     // The signals; false when not serving or the bus refused. Any thread
