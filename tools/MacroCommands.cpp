@@ -153,8 +153,10 @@ int WriteRecoil(HidBackend& backend, const std::string& path, std::string folder
     if (const int rc = open(device->Driver().CommandTransport(), path); rc != kExitOk) {
         return rc;
     }
-    const RecoilUploadOutcome outcome = RunRecoilUpload(device->Driver().CommandTransport(), folder,
-                                                        device->Driver().CommandTransport().OnReceiver());
+    // No profile here: the gun keys the mouse holds go off during the upload and come back as they were.
+    const RecoilUploadOutcome outcome =
+        RunRecoilUpload(device->Driver().CommandTransport(),
+                        RecoilUploadRequest{folder, device->Driver().CommandTransport().OnReceiver(), {}});
     switch (outcome.status) {
     case RecoilUploadStatus::Sent:
         break;

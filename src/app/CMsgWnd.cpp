@@ -66,6 +66,11 @@ int CMsgWnd::Run() {
     return m_window->ShowModal();
 }
 
+void CMsgWnd::ShowBeside() {
+    m_window->CenterWindow();
+    m_window->Show();
+}
+
 void CMsgWnd::Notify(const ui::Notification& notification) {
     if (notification.type != ui::kNotifyClick || notification.sender == nullptr) {
         return;

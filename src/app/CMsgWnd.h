@@ -49,6 +49,8 @@ public:
     void Prepare(std::string_view title, std::string_view text, int dpi, bool textIsKey, int buttons);
     // Centres the box on its owner and runs it modally; returns the closing code.
     int Run();
+    // Centres the box on its owner and shows it without waiting; its buttons hide it.
+    void ShowBeside();
 
     ui::Window* GetWindow() const { return m_window.get(); }
 

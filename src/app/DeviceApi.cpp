@@ -187,8 +187,10 @@ void DeviceApi::Run(const DeviceCall& call, ReplyFn reply) {
     target->device->Driver().WatchWrites(tally);
     DeviceReply answer = RunSetter(call, *target);
     target->device->Driver().WatchWrites(nullptr);
+    // The state changed at once: signals and reads tell it while the device
+    // writes, and the signal goes out before the answer.
+    CheckChanges();
     if (tally->Expected() == 0) {
-        CheckChanges(); // the signal goes out before the answer
         reply(std::move(answer));
         return;
     }
@@ -303,9 +305,13 @@ void DeviceApi::CheckChanges() {
     }
     m_checking = true;
     std::map<std::string, BusDict> now;
-    for (const DeviceListEntry& entry : ListDevices()) {
+    const std::vector<DeviceListEntry> devices = ListDevices();
+    for (const DeviceListEntry& entry : devices) {
         const std::optional<Target> target = Find(entry.id);
         now[entry.id] = ReadDeviceSettings(*target->device, target->panels, m_texts);
+    }
+    if (m_signals.seen) {
+        m_signals.seen(devices, now); // before the signals: a reader they wake reads the news
     }
     for (const auto& [id, settings] : m_seen) {
         if (now.count(id) == 0 && m_signals.removed) {

@@ -52,6 +52,11 @@ public:
         std::function<void(const std::string& id)> added;
         std::function<void(const std::string& id)> removed;
         std::function<void(const std::string& id, const BusDict& changed)> changed;
+        // After each comparison: the devices and their settings as now seen
+        // (what reads may answer from without this thread).
+        std::function<void(const std::vector<DeviceListEntry>& devices,
+                           const std::map<std::string, BusDict>& settings)>
+            seen;
     };
     using ReplyFn = std::function<void(DeviceReply reply)>;
 

@@ -3,6 +3,7 @@
 #include "app/Autostart.h"
 #include "app/StartLanguage.h"
 #include "headset/TolvanicHS6533Device.h"
+#include "platform/AtomicFile.h"
 #include "platform/Trace.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/SettingsFile.h"
@@ -39,6 +40,34 @@ StartResult Program::Fail(const std::string& message) {
     std::fprintf(m_services.err, "velkor: %s\n", message.c_str());
     Stop();
     return StartResult::Failed;
+}
+
+namespace {
+
+std::string DataHomeOf(const ProgramServices& services) {
+    return services.dataHome.empty()
+               ? DataHomeFrom(services.environment.xdgDataHome.c_str(), services.environment.home.c_str())
+               : services.dataHome;
+}
+
+} // namespace
+
+// A save killed half-way leaves its temporary file beside the file it was to
+// replace. As the single instance nobody else writes there; without the name
+// only files older than a minute go, in case another instance is saving.
+void Program::RemoveAbandonedWrites() const {
+    std::vector<std::string> folders = ExistingDataFolders(DataHomeOf(m_services));
+    if (const size_t slash = m_settingsPath.rfind('/'); slash != std::string::npos && slash > 0) {
+        folders.push_back(m_settingsPath.substr(0, slash));
+    }
+    const auto olderThan = m_services.bus.IsOwner() ? std::chrono::seconds(0) : std::chrono::seconds(60);
+    size_t removed = 0;
+    for (const std::string& folder : folders) {
+        removed += RemoveAbandonedTemporaries(folder, olderThan);
+    }
+    if (removed > 0) {
+        TraceF("%zu temporary files of interrupted saves removed", removed);
+    }
 }
 
 StartResult Program::ClaimSingleInstance() {
@@ -96,6 +125,7 @@ StartResult Program::Start() {
     m_settingsPath =
         SettingsFilePath(environment.xdgConfigHome.empty() ? nullptr : environment.xdgConfigHome.c_str(),
                          environment.home.empty() ? nullptr : environment.home.c_str());
+    RemoveAbandonedWrites();
     LoadStartLanguage(folders);
     RegisterProgramControlClasses(m_factory);
     if (!StartDevices(&error)) {
@@ -174,10 +204,7 @@ bool Program::StartDevices(std::string* error) {
 }
 
 bool Program::CreateMainWindow(const ProgramFolders& folders, std::string* error) {
-    const ProgramEnvironment& environment = m_services.environment;
-    m_dataHome = m_services.dataHome.empty()
-                     ? DataHomeFrom(environment.xdgDataHome.c_str(), environment.home.c_str())
-                     : m_services.dataHome;
+    m_dataHome = DataHomeOf(m_services);
     MainWndServices windowServices{*m_toolkit, m_factory, m_devices.get()};
     windowServices.clock = m_services.deviceClock;
     windowServices.texts = &m_texts;

@@ -26,7 +26,7 @@
 #include "app/CommandLine.h"
 #include "app/ControlFactory.h"
 #include "app/DeviceApi.h"
-#include "app/DeviceCallGate.h"
+#include "app/DeviceCallQueue.h"
 #include "app/ProgramFolders.h"
 #include "app/SettingsWindowHost.h"
 #include "app/Typefaces.h"
@@ -180,14 +180,16 @@ private:
     void LoadStartLanguage(const ProgramFolders& folders);
     std::string SimplifiedChineseFace() const;
     bool StartDevices(std::string* error);
+    // Removes the temporary files of saves that were cut short (at start).
+    void RemoveAbandonedWrites() const;
     bool CreateMainWindow(const ProgramFolders& folders, std::string* error);
     void CreateSettingsHost(const ProgramFolders& folders);
     void AnnounceLighting();
     void RouteMessages(ui::Dispatcher& dispatcher);
     void PostStartUpTime(ui::Dispatcher& dispatcher);
     // The device API on the bus: exported before the name is claimed; its calls
-    // wait in the gate until ServeDeviceApi hands them through the loop to
-    // DeviceApi (ProgramDeviceApi.cpp).
+    // wait in the queue until ServeDeviceApi opens it to DeviceApi on the loop
+    // (ProgramDeviceApi.cpp).
     void ExportDeviceApi();
     void ServeDeviceApi(ui::Dispatcher& dispatcher);
     void StopDeviceApi();
@@ -197,7 +199,6 @@ private:
     const ProgramOptions m_options;
     ProgramServices& m_services;
     BusInbox m_inbox;
-    DeviceCallGate m_apiCalls;
     // Outlives the toolkit that shows its texts (declared before it).
     LanguageTexts m_texts;
     int m_languageIndex = 0;
@@ -216,6 +217,7 @@ private:
     std::unique_ptr<CMainWnd> m_mainWnd;
     // Goes before the main window it reads.
     std::unique_ptr<DeviceApi> m_deviceApi;
+    DeviceCallQueue m_callQueue; // between the bus thread and the loop
     int64_t m_startUpMs = -1;
     std::string m_dataHome;
 

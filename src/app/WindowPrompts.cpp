@@ -6,12 +6,36 @@
 
 namespace velkor {
 
+WindowPrompts::WindowPrompts(ui::Toolkit& toolkit, std::function<ui::Window*()> window,
+                             std::function<int()> dpi)
+    : m_toolkit(toolkit), m_window(std::move(window)), m_dpi(std::move(dpi)) {}
+
+WindowPrompts::~WindowPrompts() = default;
+
 int WindowPrompts::ShowMessageKey(std::string_view key, MsgButtons buttons) {
     return ShowMessage(m_toolkit, Owner(), "", key, Dpi(), true, static_cast<int>(buttons));
 }
 
 int WindowPrompts::ShowMessageText(std::string_view text, MsgButtons buttons) {
     return ShowMessage(m_toolkit, Owner(), "", text, Dpi(), false, static_cast<int>(buttons));
+}
+
+void WindowPrompts::ShowNotice(std::string_view kind, std::string_view text, bool textIsKey) {
+    auto notice = m_notices.find(kind);
+    if (notice == m_notices.end()) {
+        auto box = std::make_unique<CMsgWnd>(m_toolkit);
+        std::string error;
+        if (!box->Create(Owner(), &error)) {
+            TraceF("MSG_WND %s", error.c_str());
+            return;
+        }
+        notice = m_notices.emplace(std::string(kind), std::move(box)).first;
+    }
+    CMsgWnd& box = *notice->second;
+    box.Prepare("", text, Dpi(), textIsKey, static_cast<int>(MsgButtons::Notice));
+    if (!box.GetWindow()->IsVisible()) {
+        box.ShowBeside();
+    }
 }
 
 std::optional<std::string> WindowPrompts::AskOpenFile(std::string_view filterName, std::string_view pattern) {

@@ -7,11 +7,14 @@
 #include "ui/Toolkit.h"
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 
 namespace velkor {
 
 class CColorSelectWnd;
+class CMsgWnd;
 
 // Where the colour palette keeps its file, and the clock that paces its saves.
 struct ColourDialogSetup {
@@ -25,11 +28,13 @@ class WindowPrompts final : public ui::UserPrompts {
 public:
     // `window` may be null (no owner); `dpi` gives the interface DPI in use at
     // the moment a box opens. The toolkit must outlive this object.
-    WindowPrompts(ui::Toolkit& toolkit, std::function<ui::Window*()> window, std::function<int()> dpi)
-        : m_toolkit(toolkit), m_window(std::move(window)), m_dpi(std::move(dpi)) {}
+    WindowPrompts(ui::Toolkit& toolkit, std::function<ui::Window*()> window, std::function<int()> dpi);
+    ~WindowPrompts() override;
 
     int ShowMessageKey(std::string_view key, MsgButtons buttons) override;
     int ShowMessageText(std::string_view text, MsgButtons buttons) override;
+    // A box of its own per kind, kept (hidden once closed) for the next notice of that kind.
+    void ShowNotice(std::string_view kind, std::string_view text, bool textIsKey) override;
     std::string Text(std::string_view key) const override { return m_toolkit.LookUpText(key); }
     std::optional<std::string> AskOpenFile(std::string_view filterName, std::string_view pattern) override;
     std::optional<std::string> AskSaveFile(std::string_view filterName, std::string_view pattern,
@@ -54,6 +59,7 @@ private:
     ColourDialogSetup m_colourSetup;
     SteadyTickClock m_steadyClock;
     CColorSelectWnd* m_colourDialog = nullptr;
+    std::map<std::string, std::unique_ptr<CMsgWnd>, std::less<>> m_notices;
 };
 
 } // namespace velkor

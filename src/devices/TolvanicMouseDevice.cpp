@@ -99,16 +99,31 @@ void CTolvanicMouseDevice::SelectFunctionPage(int type) {
 // ---- Attach ----
 
 bool CTolvanicMouseDevice::UploadRecoil(std::function<void(const RecoilUploadOutcome&)> done) {
-    const std::string folder = Paths().UserDataFolder();
-    const bool checkLink = Driver().OnReceiver();
-    return Driver().RunTransfer(
-        [this, folder, checkLink, done = std::move(done)](const StopEvent&) -> std::function<void()> {
-            RecoilUploadOutcome outcome = RunRecoilUpload(Driver().CommandTransport(), folder, checkLink);
-            if (!done) {
-                return {};
+    RecoilUploadRequest request{Paths().UserDataFolder(), Driver().OnReceiver(), {}};
+    // Each button's default while the block goes in, and the gun key the profile gives it after.
+    const std::vector<KeyListEntry> keys = m_profile.ReadKeyList();
+    for (size_t b = 0; b < m_buttons.size(); ++b) {
+        if (m_buttons[b] == kNoButtonPosition) {
+            continue;
+        }
+        RecoilKey key{m_buttons[b], b < keys.size() ? keys[b].defaultFunction : kButtonFunctions[b], {}};
+        if (b < keys.size() && keys[b].current.category == KeyCategory::GunKey) {
+            key.gun = keys[b].current;
+        }
+        request.keys.push_back(key);
+    }
+    return Driver().RunTransfer([this, request = std::move(request),
+                                 done = std::move(done)](const StopEvent&) -> std::function<void()> {
+        RecoilUploadOutcome outcome = RunRecoilUpload(Driver().CommandTransport(), request);
+        return [this, done, outcome] {
+            if (outcome.tableInDevice) {
+                TakeKeyTable(*outcome.tableInDevice); // the key table the mouse holds now
             }
-            return [done, outcome] { done(outcome); };
-        });
+            if (done) {
+                done(outcome);
+            }
+        };
+    });
 }
 
 bool CTolvanicMouseDevice::Reachable() {

@@ -124,8 +124,9 @@ public:
     MacroWriteRequest PrepareMacroWrite(MacroWriteMode mode, int bank) override;
 
     // The four recoil files of the user data folder into the recoil memory,
-    // on the transfer worker; `done` then runs on the user-interface thread
-    // (not when the device is gone first). False when the worker took no job.
+    // on the transfer worker, with the gun keys off while the block goes in
+    // (RecoilUpload.h); `done` then runs on the user-interface thread (not
+    // when the device is gone first). False when the worker took no job.
     bool UploadRecoil(std::function<void(const RecoilUploadOutcome&)> done);
 
     int ReadPower() override { return ReadWirelessPower(*this); }

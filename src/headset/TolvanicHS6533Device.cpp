@@ -165,7 +165,7 @@ void CTolvanicHS6533Device::StartAudio() {
     const AudioStartup startup = m_audio->Start();
     for (const std::string& notice : startup.notices) {
         if (m_prompts != nullptr) {
-            m_prompts->ShowMessageText(notice, MsgButtons::Notice);
+            m_prompts->ShowNotice(notice, notice, false); // at attach: never a box that waits
         } else {
             TraceF("headset: %s", notice.c_str());
         }

@@ -95,10 +95,11 @@ void ShootPanelRouter::Save() {
             if (const auto at = text.find("%d"); at != std::string::npos) {
                 text.replace(at, 2, std::to_string(result.oversizedGun + 1));
             }
-            m_prompts.ShowMessageText(text, MsgButtons::Notice);
+            m_prompts.ShowNotice(kTooManyEvents, text, false);
             return;
         }
-        Notice(kUploadFailed);
+        // The worker's result: a notice that does not wait.
+        m_prompts.ShowNotice(kUploadFailed, kUploadFailed, true);
     };
     if (!m_hooks.upload || !m_hooks.upload(done)) {
         Notice(kUploadFailed);

@@ -2,16 +2,34 @@
 
 #include "platform/Trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace velkor {
 namespace {
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr size_t kTemporarySuffix = 6; // mkostemp's XXXXXX
+
+// "." + name + ".tmp-" + six of mkostemp's letters and digits.
+bool IsTemporaryName(std::string_view name) {
+    const size_t tail = kTemporaryMark.size() + kTemporarySuffix;
+    if (name.size() < 2 + tail || name.front() != '.' ||
+        name.substr(name.size() - tail, kTemporaryMark.size()) != kTemporaryMark) {
+        return false;
+    }
+    const std::string_view suffix = name.substr(name.size() - kTemporarySuffix);
+    return std::all_of(suffix.begin(), suffix.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
 
 bool IsBlank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
@@ -120,6 +138,30 @@ void AtomicFileWriter::Abandon() {
     }
 }
 
+size_t RemoveAbandonedTemporaries(const std::string& folder, std::chrono::seconds olderThan) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return 0;
+    }
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    size_t removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        // Not followed: a link of that name is not a file this program wrote.
+        if (!IsTemporaryName(entry->d_name) ||
+            ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            now - std::chrono::seconds(st.st_mtim.tv_sec) < olderThan) {
+            continue;
+        }
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) {
+            ++removed;
+            TraceF("removed %s/%s, left by a write cut short", folder.c_str(), entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    return removed;
+}
+
 bool AtomicFileWriter::Open() {
     Abandon();
     m_error.clear();
@@ -134,7 +176,7 @@ bool AtomicFileWriter::Open() {
     }
     // Same folder, so the rename cannot cross file systems; the name is cut so
     // the temporary name stays within NAME_MAX.
-    std::string temporary = m_folder + "/." + name.substr(0, 200) + ".tmp-XXXXXX";
+    std::string temporary = m_folder + "/." + name.substr(0, 200) + std::string(kTemporaryMark) + "XXXXXX";
     m_fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (m_fd < 0) {
         return Fail("create", errno);

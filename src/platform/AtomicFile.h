@@ -9,6 +9,8 @@
 // old file whole, removes the temporary one and is reported (false, a trace
 // line and Error()). No state is shared: any thread may call, each object is
 // used by one thread at a time. Paths are UTF-8.
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -92,6 +94,16 @@ private:
     int m_fd = -1;
     std::string m_error;
 };
+
+// Removes what writes cut short (the process killed before Commit) left in
+// `folder`, not below it: regular files named "." + a name + ".tmp-" + six
+// letters or digits, the temporary names AtomicFileWriter makes. Nothing
+// else is touched. Returns how many went. With `olderThan` only files last
+// written longer ago go (a write at work takes milliseconds); without it,
+// call only while no writer of the program can be at work there (at start,
+// as the single instance).
+std::size_t RemoveAbandonedTemporaries(const std::string& folder,
+                                       std::chrono::seconds olderThan = std::chrono::seconds(0));
 
 // Replaces the file at `path` with `bytes` as above. True once the new content
 // is in place and flushed; on false the previous file is unchanged.

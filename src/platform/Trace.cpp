@@ -30,21 +30,34 @@ void InitTraceFromEnvironment(const Environment& environment) {
     }
 }
 
-void SetTraceEnabled(bool enabled) { g_enabled.store(enabled, std::memory_order_relaxed); }
+void SetTraceEnabled(bool enabled) {
+    g_enabled.store(enabled, std::memory_order_relaxed);
+}
 
-bool TraceEnabled() { return Wanted(); }
+bool TraceEnabled() {
+    return Wanted();
+}
 
 void Trace(std::string_view line) {
+    TraceLines({line});
+}
+
+void TraceLines(std::initializer_list<std::string_view> lines) {
     if (!Wanted()) {
         return;
     }
     std::lock_guard lock(g_sinkMutex);
     if (g_sink) {
-        g_sink(line);
+        for (std::string_view line : lines) {
+            g_sink(line);
+        }
         return;
     }
-    std::string out(line);
-    out.push_back('\n');
+    std::string out;
+    for (std::string_view line : lines) {
+        out.append(line);
+        out.push_back('\n');
+    }
     std::fwrite(out.data(), 1, out.size(), stderr);
 }
 

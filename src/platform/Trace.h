@@ -10,6 +10,7 @@
 #include "platform/Environment.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string_view>
 
 namespace velkor {
@@ -23,6 +24,9 @@ bool TraceEnabled();
 
 // Emits one line (without its line end).
 void Trace(std::string_view line);
+// Emits several lines as one unit: no line of another thread comes between
+// them, in a sink or on standard error (one write).
+void TraceLines(std::initializer_list<std::string_view> lines);
 // printf-style convenience; formatting happens only when the line is wanted.
 void TraceF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -14,11 +14,13 @@ bool ReportMacroWriteResult(int result, ui::UserPrompts& prompts) {
         return true;
     }
     if (result == -1) {
-        prompts.ShowMessageKey(ProfileBarRouter::kMsgMacroWriteFailed, MsgButtons::Notice);
+        prompts.ShowNotice(ProfileBarRouter::kMsgMacroWriteFailed, ProfileBarRouter::kMsgMacroWriteFailed,
+                           true);
         return true;
     }
-    prompts.ShowMessageText(FormatTextWithNumber(prompts.Text(ProfileBarRouter::kMsgMacroMemoryFull), result),
-                            MsgButtons::Notice);
+    prompts.ShowNotice(ProfileBarRouter::kMsgMacroMemoryFull,
+                       FormatTextWithNumber(prompts.Text(ProfileBarRouter::kMsgMacroMemoryFull), result),
+                       false);
     return false;
 }
 

@@ -48,7 +48,8 @@ public:
 // Tells the user what a device's macro write returned and says whether the
 // key table is still to be written: 0 shows nothing (true); -1 shows
 // "message_text_7" (true); any other n shows the text of "message_text_16"
-// used as a format with n (false).
+// used as a format with n (false). A notice, never a box that waits: the
+// result comes from the device's worker, maybe while another box runs.
 bool ReportMacroWriteResult(int result, ui::UserPrompts& prompts);
 
 class ProfileBarRouter {

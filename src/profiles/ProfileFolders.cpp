@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace velkor {
@@ -74,6 +75,28 @@ std::string UserDataFolder(const std::string& dataHome, const std::string& devic
     }
     const std::string folder = base + deviceFolder;
     return MakeFolders(folder) ? folder + "/" : std::string();
+}
+
+std::vector<std::string> ExistingDataFolders(const std::string& dataHome) {
+    std::vector<std::string> folders;
+    if (dataHome.empty() || dataHome.front() != '/') {
+        return folders;
+    }
+    const std::string base = WithSlash(dataHome) + kUserBaseFolderName + "/";
+    DIR* dir = ::opendir(base.c_str());
+    if (dir == nullptr) {
+        return folders;
+    }
+    folders.push_back(base);
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && ::lstat((base + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            folders.push_back(base + name + "/");
+        }
+    }
+    ::closedir(dir);
+    return folders;
 }
 
 std::string ShippedFolder(const std::string& programFolder, const std::string& name) {

@@ -7,6 +7,7 @@
 // a name refuses a name that is not a plain file name (IsPlainFileName in
 // profiles/NameRules.h) by returning an empty string.
 #include <string>
+#include <vector>
 
 namespace velkor {
 
@@ -30,6 +31,11 @@ std::string UserBaseFolder(const std::string& dataHome);
 
 // UserBaseFolder(dataHome) + deviceFolder + "/", created the same way.
 std::string UserDataFolder(const std::string& dataHome, const std::string& deviceFolder);
+
+// The folders the program writes its data in under the data home: the base
+// folder and every folder directly in it (not through a link), those that
+// exist. Creates nothing.
+std::vector<std::string> ExistingDataFolders(const std::string& dataHome);
 
 // A folder `name` that ships with the program (only read): beside the
 // program (run from the build tree or unpacked anywhere), or, when there is

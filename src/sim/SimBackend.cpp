@@ -351,6 +351,11 @@ std::vector<SimEvent> SimBackend::PlayKey(SimModel model, size_t position) const
     return m_core->Firmware(model).PlayKey(position);
 }
 
+std::vector<SimEvent> SimBackend::PlayGunKey(SimModel model, size_t position) const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->Firmware(model).PlayGunKey(position);
+}
+
 std::optional<std::vector<SimRecord>> SimBackend::MacroRecords(SimModel model) const {
     std::lock_guard lock(m_core->mutex);
     return m_core->Firmware(model).MacroRecords();

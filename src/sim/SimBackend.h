@@ -102,6 +102,8 @@ public:
     bool SetMacroSlots(SimModel model, uint8_t slots);
     // What a key position of the model plays from its macro memory (SimPlayKey).
     std::vector<SimEvent> PlayKey(SimModel model, size_t position) const;
+    // What a gun key of the model plays from its recoil memory (SimPlayGunKey).
+    std::vector<SimEvent> PlayGunKey(SimModel model, size_t position) const;
     // The records of the model's macro memory; nothing when it is damaged.
     std::optional<std::vector<SimRecord>> MacroRecords(SimModel model) const;
     // The records of the model's recoil memory; nothing when it is damaged.

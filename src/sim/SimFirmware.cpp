@@ -240,6 +240,10 @@ std::vector<SimEvent> SimFirmware::PlayKey(size_t position) const {
     return SimPlayKey(Memory(SimMemory::KeyTable), Memory(SimMemory::Macro), position);
 }
 
+std::vector<SimEvent> SimFirmware::PlayGunKey(size_t position) const {
+    return SimPlayGunKey(Memory(SimMemory::KeyTable), Memory(SimMemory::Recoil), position);
+}
+
 std::optional<std::vector<SimRecord>> SimFirmware::MacroRecords() const {
     return ReadSimEventBlock(Memory(SimMemory::Macro));
 }

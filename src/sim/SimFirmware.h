@@ -65,6 +65,8 @@ public:
     bool SetMacroSlots(uint8_t slots);
     // The events key position `position` plays from the macro memory (see SimPlayKey).
     std::vector<SimEvent> PlayKey(size_t position) const;
+    // What a gun key at `position` plays from the recoil memory (see SimPlayGunKey).
+    std::vector<SimEvent> PlayGunKey(size_t position) const;
     // The records of the macro or recoil memory; nothing when the block there is damaged.
     std::optional<std::vector<SimRecord>> MacroRecords() const;
     std::optional<std::vector<SimRecord>> RecoilRecords() const;

@@ -7,6 +7,7 @@ namespace {
 constexpr size_t kHeader = 16;
 constexpr uint8_t kPlayOnce = 0x70;
 constexpr uint8_t kPlayRepeated = 0x71;
+constexpr uint8_t kGunKey = 0x72;
 
 // A 16-bit little-endian field, or nothing past the end.
 std::optional<size_t> Field(std::span<const uint8_t> bytes, size_t at) {
@@ -76,6 +77,19 @@ std::vector<SimEvent> SimPlayKey(std::span<const uint8_t> keyTable, std::span<co
         played.insert(played.end(), events.begin(), events.end());
     }
     return played;
+}
+
+std::vector<SimEvent> SimPlayGunKey(std::span<const uint8_t> keyTable, std::span<const uint8_t> recoilMemory,
+                                    size_t position) {
+    if (position * 3 + 3 > keyTable.size() || keyTable[position * 3] != kGunKey) {
+        return {};
+    }
+    const std::optional<std::vector<SimRecord>> records = ReadSimEventBlock(recoilMemory);
+    const size_t gun = keyTable[position * 3 + 1];
+    if (!records || gun >= records->size()) {
+        return {};
+    }
+    return (*records)[gun];
 }
 
 } // namespace velkor::sim

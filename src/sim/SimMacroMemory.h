@@ -1,6 +1,6 @@
 #pragma once
 // How the simulated firmware reads its macro and recoil memory and plays a
-// macro key. Written from the block format alone, not from the program's
+// macro key or a gun key. Written from the block format alone, not from the program's
 // encoder, so that a round trip through the simulator catches a fault on
 // either side.
 //
@@ -29,5 +29,11 @@ std::optional<std::vector<SimRecord>> ReadSimEventBlock(std::span<const uint8_t>
 // block does not have, a damaged block or a position outside the table.
 std::vector<SimEvent> SimPlayKey(std::span<const uint8_t> keyTable, std::span<const uint8_t> macroMemory,
                                  size_t position);
+
+// What a gun key plays: with 0x72 A at `position`, record A of the recoil
+// memory (this firmware's choice: gun key A is gun A's pattern); nothing for
+// other functions, a record the block does not have or a damaged block.
+std::vector<SimEvent> SimPlayGunKey(std::span<const uint8_t> keyTable, std::span<const uint8_t> recoilMemory,
+                                    size_t position);
 
 } // namespace velkor::sim

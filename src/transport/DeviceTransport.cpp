@@ -22,24 +22,39 @@ struct BusyGuard {
     ~BusyGuard() { --count; }
 };
 
-// Two trace lines of 32 bytes each: groups of four, three blanks between the
-// first four groups and two between the others.
-void TraceFrame(const uint8_t* frame) {
+// A frame as two trace lines of 32 bytes each: groups of four, three blanks
+// between the first four groups and two between the others.
+struct FrameLines {
+    char text[2][160];
+    size_t used[2] = {0, 0};
+    std::string_view Line(int half) const { return {text[half], used[half]}; }
+};
+
+FrameLines FormatFrame(const uint8_t* frame) {
+    FrameLines lines;
     for (int half = 0; half < 2; ++half) {
         const uint8_t* b = frame + half * 32;
-        char line[160];
-        size_t used = 0;
+        char* line = lines.text[half];
+        size_t& used = lines.used[half];
         for (int group = 0; group < 8; ++group) {
             if (group > 0) {
                 const char* gap = group < 4 ? "   " : "  ";
-                used += static_cast<size_t>(std::snprintf(line + used, sizeof line - used, "%s", gap));
+                used += static_cast<size_t>(
+                    std::snprintf(line + used, sizeof lines.text[half] - used, "%s", gap));
             }
             const uint8_t* g = b + group * 4;
-            used += static_cast<size_t>(std::snprintf(line + used, sizeof line - used, "%02x %02x %02x %02x",
-                                                      g[0], g[1], g[2], g[3]));
+            used += static_cast<size_t>(std::snprintf(line + used, sizeof lines.text[half] - used,
+                                                      "%02x %02x %02x %02x", g[0], g[1], g[2], g[3]));
         }
-        Trace(std::string_view(line, used));
     }
+    return lines;
+}
+
+// The heading and the frame as one unit, so that the dumps of two devices
+// never mix.
+void TraceFrame(std::string_view heading, const uint8_t* frame) {
+    const FrameLines lines = FormatFrame(frame);
+    TraceLines({heading, lines.Line(0), lines.Line(1)});
 }
 
 } // namespace
@@ -221,9 +236,8 @@ int DeviceTransport::TransactImpl(const uint8_t* request, size_t requestLength, 
 
     Frame frame{};
     std::memcpy(frame.data(), request, std::min(requestLength, kReportSize));
-    if (!quick) {
-        Trace("命令");
-        TraceFrame(frame.data());
+    if (!quick && TraceEnabled()) {
+        TraceFrame("命令", frame.data());
     }
 
     const bool onReceiver = m_receiverSelected;
@@ -266,18 +280,18 @@ int DeviceTransport::TransactImpl(const uint8_t* request, size_t requestLength, 
             }
         }
     }
-    if (!quick) {
-        Trace("返回");
+    if (!quick && TraceEnabled()) {
         Frame shown{};
         std::memcpy(shown.data(), reply, wanted);
-        TraceFrame(shown.data());
+        TraceFrame("返回", shown.data());
     }
     return result;
 }
 
 bool DeviceTransport::WriteWiredOutput(const uint8_t* report, size_t length, uint32_t timeoutMs) {
     size_t moved = 0;
-    return report != nullptr && length > 0 && m_wired.Write(report, length, &moved, timeoutMs) && moved == length;
+    return report != nullptr && length > 0 && m_wired.Write(report, length, &moved, timeoutMs) &&
+           moved == length;
 }
 
 } // namespace velkor

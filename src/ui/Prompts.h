@@ -30,6 +30,12 @@ public:
     virtual int ShowMessageKey(std::string_view key, MsgButtons buttons) = 0;
     // Shows a text that is already formatted (a language text used as a format).
     virtual int ShowMessageText(std::string_view text, MsgButtons buttons) = 0;
+    // Tells what a background result brings (a write that failed) without
+    // waiting: the box shows beside the window and the caller goes on, so no
+    // box ever runs inside another. One notice of a `kind` at a time: while it
+    // shows, a repeat only puts its text in. `text` is a language key when
+    // `textIsKey`, else a formatted text.
+    virtual void ShowNotice(std::string_view kind, std::string_view text, bool textIsKey) = 0;
     // The language text of `key` (the key itself when there is none).
     virtual std::string Text(std::string_view key) const = 0;
     // File dialogs with one filter ("Profile Files(*.json)", "*.json"):

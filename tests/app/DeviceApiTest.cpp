@@ -3,6 +3,7 @@
 // thing, the refusals, Busy and LightingReleased, and the change signals.
 #include "app/DeviceApi.h"
 #include "MainWndFixture.h"
+#include "app/DeviceCallQueue.h"
 #include "app/DevicePanels.h"
 #include "bus/PrivateBus.h"
 #include "devices/TolvanicKeyboardDevice.h"
@@ -21,7 +22,9 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <systemd/sd-bus.h>
+#include <thread>
 
 namespace velkor::test {
 namespace {
@@ -129,6 +132,9 @@ public: // the table's rows use the helpers
         if (m_service) {
             m_service->Stop();
         }
+        if (m_queue) {
+            m_queue->Close();
+        }
         m_api.reset();
     }
 
@@ -143,11 +149,20 @@ public: // the table's rows use the helpers
             .changed = [this](const std::string& id,
                               const BusDict& changed) { m_service->EmitSettingsChanged(id, changed); },
         };
+        // Reads from what the API last saw, writes through the window's loop.
+        m_queue = std::make_unique<DeviceCallQueue>(
+            [this](std::function<void()> task) { return m_toolkit->GetDispatcher().Post(std::move(task)); },
+            [this](const DeviceCall& call, DeviceCallQueue::ReplyFn reply) {
+                m_api->Run(call, std::move(reply));
+            });
+        signals.seen = [this](const std::vector<DeviceListEntry>& devices,
+                              const std::map<std::string, BusDict>& settings) {
+            m_queue->Publish(devices, settings);
+        };
         m_api = std::make_unique<DeviceApi>(*m_main, &m_texts, std::move(signals));
         m_api->CheckChanges(); // the devices attached now are known, not "added"
         ASSERT_TRUE(m_service->Start([this](DeviceCall call, DeviceBusService::ReplyFn reply) {
-            return m_toolkit->GetDispatcher().Post(
-                [this, call = std::move(call), reply = std::move(reply)] { m_api->Run(call, reply); });
+            return m_queue->Take(std::move(call), std::move(reply));
         }));
     }
 
@@ -258,6 +273,7 @@ public: // the table's rows use the helpers
     PrivateBus m_daemon;
     std::unique_ptr<DbusMessageBus> m_owner;
     std::unique_ptr<DeviceBusService> m_service;
+    std::unique_ptr<DeviceCallQueue> m_queue;
     std::unique_ptr<DeviceApi> m_api;
     std::unique_ptr<DeviceBusClient> m_watcher; // subscribed to the signals
 };
@@ -841,6 +857,112 @@ TEST_F(DeviceApiTest, WhileADeviceWriteRunsOtherCallsAreAnswered) {
     Until([&] { return write.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 1);
     m_sim.ClearFaults(SimUnit::Keyboard);
     EXPECT_EQ(write.get().status, DeviceCallStatus::Ok);
+}
+
+// Another program's flood from one connection: every call sent at once, the
+// answers (their error names, "" for success) collected as they come.
+class Flood {
+public:
+    Flood(const std::string& address, std::vector<DeviceCall> calls) : m_calls(std::move(calls)) {
+        m_thread = std::thread([this, address] { Run(address); });
+    }
+    ~Flood() { m_thread.join(); }
+    size_t Count(const std::string& error) const {
+        std::lock_guard lock(m_mutex);
+        return size_t(std::count(m_answers.begin(), m_answers.end(), error));
+    }
+    size_t Answered() const {
+        std::lock_guard lock(m_mutex);
+        return m_answers.size();
+    }
+
+private:
+    static int OnReply(sd_bus_message* reply, void* userdata, sd_bus_error*) {
+        auto* self = static_cast<Flood*>(userdata);
+        const sd_bus_error* error = sd_bus_message_get_error(reply);
+        std::lock_guard lock(self->m_mutex);
+        self->m_answers.push_back(error != nullptr && error->name != nullptr ? error->name : "");
+        return 0;
+    }
+    void Run(const std::string& address) {
+        sd_bus* bus = nullptr;
+        if (sd_bus_new(&bus) < 0 || sd_bus_set_address(bus, address.c_str()) < 0 ||
+            sd_bus_set_bus_client(bus, 1) < 0 || sd_bus_start(bus) < 0) {
+            sd_bus_unref(bus);
+            return;
+        }
+        for (const DeviceCall& call : m_calls) {
+            sd_bus_message* m = nullptr;
+            sd_bus_message_new_method_call(bus, &m, kBusName, kBusObjectPath, kBusInterface,
+                                           DeviceMethodName(call.method));
+            sd_bus_message_append(m, "s", call.id.c_str());
+            sd_bus_message_open_container(m, 'a', "{sv}");
+            for (const auto& [key, value] : call.fields) {
+                sd_bus_message_append(m, "{sv}", key.c_str(), "i", std::get<int32_t>(value));
+            }
+            sd_bus_message_close_container(m);
+            sd_bus_call_async(bus, nullptr, m, &OnReply, this, 30'000'000);
+            sd_bus_message_unref(m);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Answered() < m_calls.size() && std::chrono::steady_clock::now() < deadline) {
+            if (sd_bus_process(bus, nullptr) == 0) {
+                sd_bus_wait(bus, 100'000);
+            }
+        }
+        sd_bus_flush_close_unref(bus);
+    }
+
+    std::vector<DeviceCall> m_calls;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_answers;
+    std::thread m_thread;
+};
+
+// One program floods one keyboard setting while the window's thread is held
+// up: the calls beyond its bound answer Busy at once, another program's read
+// is answered meanwhile, and the calls taken are written as one, the latest.
+TEST_F(DeviceApiTest, AFloodDelaysNoReadAndIsWrittenOnceForItsLatestValue) {
+    constexpr size_t kFlood = 60;
+    const size_t taken = DeviceCallQueue::kMaxWaitingPerCaller;
+    CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
+    ASSERT_TRUE(Settle());
+    std::vector<DeviceCall> calls;
+    for (size_t i = 0; i < kFlood; ++i) {
+        calls.push_back(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", int32_t(i % 4)}}));
+    }
+    const int latest = int((taken - 1) % 4);
+    ASSERT_NE(keyboard.State().LightRecord().light, latest);
+    const size_t writes = WritesSent();
+    Flood flood(m_daemon.Address(), calls);
+    // The window's thread runs nothing from here until the read was answered.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (flood.Count("org.velkor.VELKOR01.Error.Busy") < kFlood - taken &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(flood.Count("org.velkor.VELKOR01.Error.Busy"), kFlood - taken) << "the calls beyond the bound";
+    std::future<DeviceReply> read = std::async(std::launch::async, [&] {
+        DeviceBusClient client(m_daemon.Address());
+        return client.Call(Make(DeviceMethod::GetSettings, kKeyboardId), 5000);
+    });
+    EXPECT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "the read waited for the window's thread";
+    ASSERT_TRUE(Until([&] { return flood.Answered() == kFlood; }, 1));
+    EXPECT_EQ(read.get().status, DeviceCallStatus::Ok);
+    EXPECT_EQ(flood.Count(""), taken);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(keyboard.State().LightRecord().light, latest);
+    const DeviceReply after = Call(Make(DeviceMethod::GetSettings, kKeyboardId));
+    EXPECT_EQ(*FindBusValue(after.settings, "brightness"), BusValue(int32_t(latest)));
+    // One lighting write (the settings record) of the keyboard, not sixteen.
+    const size_t flooded = WritesSent() - writes;
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(
+        Call(WithFields(DeviceMethod::SetLighting, kKeyboardId, {{"brightness", (latest + 1) % 4}})).status,
+        DeviceCallStatus::Ok);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(flooded, WritesSent() - writes - flooded) << "as many frames as one more call";
 }
 
 } // namespace

@@ -64,11 +64,7 @@ class MacroWriteTest : public MainWndFixture {
 protected:
     MacroWriteTest() {
         m_folder.AddDefaultData();
-        m_toolkit->SetModalDriver([this](ui::MemoryWindow& box) {
-            ui::Control* text = box.FindControl("MessageText");
-            m_messages.push_back(text != nullptr ? text->Text() : "?");
-            m_user.Click(box, "confirm_btn");
-        });
+        m_toolkit->SetModalDriver([this](ui::MemoryWindow& box) { m_user.Click(box, "confirm_btn"); });
     }
 
     CTolvanicUSBDevice* Attach(const Target& target) {
@@ -222,7 +218,6 @@ protected:
     std::vector<std::vector<SimEvent>> m_expected;
     std::vector<size_t> m_sizes;
     std::vector<std::pair<size_t, KeyFunction>> m_assigned;
-    std::vector<std::string> m_messages;
     int m_delayBase = 0;
     Texts m_texts;
 };
@@ -244,7 +239,7 @@ TEST_P(MacroRoundTrip, EveryMacroKeyPlaysItsFileAndTheProfileFileStaysAsItWas) {
     const std::string profileBefore = FileBytes(ProfilePath(*device));
     m_sim.ClearFrames();
     EXPECT_EQ(WriteAll(*device), 0);
-    EXPECT_TRUE(m_messages.empty());
+    EXPECT_TRUE(Notices().empty());
     EXPECT_EQ(FileBytes(ProfilePath(*device)), profileBefore) << "library indexes stay in the profile";
 
     for (const auto& [key, function] : m_assigned) {
@@ -323,9 +318,8 @@ TEST_P(MacroWriteFault, NoKeyEverPlaysARecordThatIsNotWhole) {
                       : GetParam().stage == Stage::MiddleBlockChunk ? firstBlock + block / 2
                                                                     : firstBlock + block + table / 2;
     m_sim.InjectFault(SimUnit::KeyboardReceiver, {GetParam().kind, uint32_t(at), 1, 0});
-    m_messages.clear();
     EXPECT_EQ(WriteAll(*device), -1);
-    EXPECT_EQ(m_messages.size(), 1u) << "message_text_7, once";
+    EXPECT_EQ(Notices(), std::vector<std::string>{"message_text_7"}) << "once";
     ExpectNoKeyPlaysAPartialRecord(*device, before);
 }
 
@@ -419,14 +413,56 @@ TEST_F(MacroWriteTest, AWirelessMouseThatIsOffGetsNothingAfterTheLinkQuestion) {
     Assign(*device, {{Positions(*device)[0].first, *MakeMacro(0, 0)}});
     m_sim.SetWireless(SimModel::Mouse, false);
     m_sim.ClearFrames();
-    m_messages.clear();
     EXPECT_EQ(WriteAll(*device), -1);
-    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(Notices(), std::vector<std::string>{"message_text_7"});
     for (const sim::SimFrame& frame : m_sim.Frames()) {
         if (frame.direction == sim::SimDirection::ToDevice && frame.bytes.size() > 3) {
             EXPECT_EQ(frame.bytes[3], 0xAA) << "only the link question goes out";
         }
     }
+}
+
+// A storm of failing writes (the wireless mouse is off) whose results come
+// while a box runs: one notice, shown without waiting and kept for the next
+// result; never a box run inside another.
+TEST_F(MacroWriteTest, AStormOfFailedWritesShowsOneNoticeAndNeverABoxInsideAnother) {
+    CTolvanicUSBDevice* device = Attach(kMouseReceiver);
+    ASSERT_NE(device, nullptr);
+    MakeLibrary(*device, {2});
+    Assign(*device, {{Positions(*device)[0].first, *MakeMacro(0, 0)}});
+    m_sim.SetWireless(SimModel::Mouse, false);
+    int running = 0;
+    int deepest = 0;
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& box) {
+        deepest = std::max(deepest, ++running);
+        // The user reads it while the storm goes on, then closes it.
+        m_toolkit->GetDispatcher().Post([&] {
+            m_user.Click(box, "confirm_btn");
+            --running;
+        });
+    });
+    DevicePanelSet& panels = *m_main->PanelsOf(*device);
+    constexpr int kStorm = 40;
+    int done = 0;
+    for (int i = 0; i < kStorm; ++i) {
+        ASSERT_TRUE(panels.WriteMacrosAndKeys(false, [&](int) { ++done; }));
+    }
+    ASSERT_TRUE(Until([&] { return done == kStorm; }, 0));
+    EXPECT_EQ(deepest, 0) << "a write's result ran a box (" << deepest << " inside each other)";
+    EXPECT_EQ(Notices(), std::vector<std::string>{"message_text_7"});
+    std::vector<ui::MemoryWindow*> boxes;
+    for (ui::MemoryWindow* window : m_toolkit->Windows()) {
+        if (window->ClassName() == "MsgWnd") {
+            boxes.push_back(window);
+        }
+    }
+    ASSERT_EQ(boxes.size(), 1u) << "one box for the kind, kept";
+
+    // Closed by the user, the next failure shows it again.
+    ASSERT_TRUE(m_user.Click(*boxes[0], "confirm_btn"));
+    EXPECT_TRUE(Notices().empty());
+    EXPECT_EQ(WriteAll(*device, false), -1);
+    EXPECT_EQ(Notices(), std::vector<std::string>{"message_text_7"});
 }
 
 TEST_F(MacroWriteTest, AMacroBeyondTheMemoryIsRefusedWithItsExactCountAndNothingSent) {
@@ -437,11 +473,11 @@ TEST_F(MacroWriteTest, AMacroBeyondTheMemoryIsRefusedWithItsExactCountAndNothing
     Assign(*device, {{Positions(*device)[0].first, *MakeMacro(0, 0)}});
     const std::string profile = FileBytes(ProfilePath(*device));
     m_sim.ClearFrames();
-    m_messages.clear();
     const int excess = int((16 + 6 + 4 * 4000 - 2560 + 3) / 4);
     EXPECT_EQ(WriteAll(*device), excess);
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_NE(m_messages[0].find(std::to_string(excess)), std::string::npos) << m_messages[0];
+    const std::vector<std::string> notices = Notices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(std::to_string(excess)), std::string::npos) << notices[0];
     EXPECT_EQ(SentCount(kWriteMacroData) + SentCount(kWriteKeyTable), 0u);
     EXPECT_EQ(FileBytes(ProfilePath(*device)), profile);
 }

@@ -103,6 +103,18 @@ protected:
     }
     static constexpr int kNotWritten = -9999;
 
+    // The texts of the notices showing now (message boxes open without waiting).
+    std::vector<std::string> Notices() const {
+        std::vector<std::string> texts;
+        for (ui::MemoryWindow* window : m_toolkit->Windows()) {
+            if (window->ClassName() == "MsgWnd" && window->IsVisible() && !window->IsModal()) {
+                const ui::Control* text = window->FindControl("MessageText");
+                texts.push_back(text != nullptr ? text->Text() : "?");
+            }
+        }
+        return texts;
+    }
+
     ui::MemoryWindow& MainMemoryWindow() const {
         return static_cast<ui::MemoryWindow&>(*m_main->GetWindow());
     }

@@ -166,6 +166,42 @@ TEST_F(ProgramTest, LanguageAndDataHomeComeFromTheEnvironmentItIsGiven) {
     EXPECT_EQ(english.program.DataHome(), m_folder.Path() + "/data");
 }
 
+// Saves killed half-way leave their temporary files: the start removes them,
+// only them, and only in the data folders and the settings folder.
+TEST_F(ProgramTest, StartRemovesWhatKilledSavesLeftAndNothingElse) {
+    const std::vector<std::pair<std::string, bool>> files = {
+        {"data/VELKOR01/.ProfileList.ini.tmp-AbC123", true},
+        {"data/VELKOR01/KB01/.p1.Json.tmp-x9Y8z7", true},
+        {"config/VELKOR01/.settings.json.tmp-Qw3rty", true},
+        {"data/VELKOR01/KB01/.p1.Json.tmp-short", false},  // not six characters
+        {"data/VELKOR01/KB01/.p1.Json.tmp-ab_def", false}, // not mkostemp's letters
+        {"data/VELKOR01/KB01/p1.Json.tmp-abcdef", false},  // no leading dot
+        {"data/VELKOR01/KB01/..tmp-abcdef", false},        // no name
+        {"data/VELKOR01/KB01/.p1.Json", false},
+        {"data/VELKOR01/KB01/deeper/.q.Json.tmp-abcdef", false}, // not a data folder
+        {"data/other/.x.Json.tmp-abcdef", false},                // not the program's
+        {"data/.x.Json.tmp-abcdef", false},
+    };
+    for (const auto& [file, removed] : files) {
+        m_folder.Write(file, "{");
+    }
+    // A link of the name is not a file the program wrote, nor is a folder.
+    const std::filesystem::path base = m_folder.Path();
+    std::filesystem::create_symlink(base / "data/other/.x.Json.tmp-abcdef",
+                                    base / "data/VELKOR01/.l.tmp-abcdef");
+    std::filesystem::create_directories(base / "data/VELKOR01/.d.tmp-abcdef");
+
+    ProgramUnderTest program(m_bus, m_folder.Path());
+    program.services.environment = {.xdgDataHome = m_folder.Path() + "/data",
+                                    .xdgConfigHome = m_folder.Path() + "/config"};
+    ASSERT_EQ(program.program.Start(), StartResult::Running) << program.err.Text();
+    for (const auto& [file, removed] : files) {
+        EXPECT_EQ(std::filesystem::exists(base / file), !removed) << file;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(base / "data/VELKOR01/.l.tmp-abcdef"));
+    EXPECT_TRUE(std::filesystem::is_directory(base / "data/VELKOR01/.d.tmp-abcdef"));
+}
+
 TEST(ProgramEnvironment, IsReadByTheVariablesNames) {
     const std::map<std::string, std::string, std::less<>> values{
         {"LC_ALL", "a"}, {"LC_MESSAGES", "b"}, {"LANG", "c"}, {"XDG_DATA_HOME", "d"}, {"HOME", "e"}};

@@ -45,11 +45,14 @@ protected:
             10);
         return mouse;
     }
-    // Gun g: `bullets` bullets, each distinct per gun.
-    void WritePattern(CTolvanicMouseDevice& mouse, int gun, int bullets, int extraEvents = 0) {
+    // Gun g: `bullets` bullets, each distinct per gun; another `variant`
+    // gives other values in a block of the same layout.
+    void WritePattern(CTolvanicMouseDevice& mouse, int gun, int bullets, int extraEvents = 0,
+                      int variant = 0) {
         Json::Value document;
         for (int b = 0; b < bullets; ++b) {
-            WriteRecoilBullet(document, b, {gun * 40 + b, b, 100 * gun + b, b % 2 == 0, gun % 2 == 0});
+            WriteRecoilBullet(document, b,
+                              {gun * 40 + b + variant, b, 100 * gun + b + variant, b % 2 == 0, gun % 2 == 0});
         }
         for (int e = 0; e < extraEvents; ++e) {
             document["Events"].append(document["Events"][0u]);
@@ -67,7 +70,12 @@ protected:
     std::optional<RecoilUploadOutcome> Upload(CTolvanicMouseDevice& mouse) {
         std::optional<RecoilUploadOutcome> outcome;
         EXPECT_TRUE(mouse.UploadRecoil([&](const RecoilUploadOutcome& o) { outcome = o; }));
-        Until([&] { return outcome.has_value(); }, 1);
+        // Only the window's queue runs meanwhile: no timer sends frames of its own.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!outcome && std::chrono::steady_clock::now() < deadline) {
+            m_toolkit->ProcessPending();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
         return outcome;
     }
 
@@ -190,6 +198,96 @@ TEST_P(RecoilUploadTest, TheWindowsSaveButtonSendsTheEditedBullet) {
         },
         1));
     EXPECT_FALSE((*m_sim.RecoilRecords(SimModel::Mouse))[2].empty());
+}
+
+// Four buttons play the four guns. An upload of new patterns (the same
+// layout, other values) is cut at every frame in turn: no gun key ever plays
+// a pattern that is not whole, old or new; and the next whole upload gives the
+// buttons their gun keys back.
+TEST_P(RecoilUploadTest, ACutUploadNeverLeavesAGunKeyPlayingAMixture) {
+    m_folder.AddDefaultData(); // the profile's buttons
+    CTolvanicMouseDevice* mouse = Attach();
+    ASSERT_NE(mouse, nullptr);
+    std::vector<KeyListEntry> keys = mouse->Profile().ReadKeyList();
+    std::map<size_t, int> gunAt; // key position -> gun
+    for (int gun = 0; gun < kRecoilGunCount; ++gun) {
+        const size_t button = size_t(3 + gun);
+        ASSERT_LT(button, keys.size());
+        ASSERT_NE(mouse->ButtonPositions()[button], CTolvanicMouseDevice::kNoButtonPosition);
+        keys[button].current = *MakeGunKey(gun);
+        gunAt[mouse->ButtonPositions()[button]] = gun;
+    }
+    mouse->Profile().WriteKeyList(keys);
+    ASSERT_TRUE(mouse->SaveDeviceProfile());
+    ASSERT_EQ(mouse->WriteProfileKeys(0), 1);
+    // Both sets of patterns written once, then copied in (without a save's sync each time).
+    const std::string folder = mouse->Paths().UserDataFolder();
+    for (int variant : {0, 1}) {
+        for (int gun = 0; gun < kRecoilGunCount; ++gun) {
+            WritePattern(*mouse, gun, kRecoilBulletCount, 0, variant);
+            std::filesystem::copy_file(RecoilFilePath(folder, gun),
+                                       RecoilFilePath(folder, gun) + std::to_string(variant),
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    }
+    const auto writeAll = [&](int variant) {
+        for (int gun = 0; gun < kRecoilGunCount; ++gun) {
+            std::filesystem::copy_file(RecoilFilePath(folder, gun) + std::to_string(variant),
+                                       RecoilFilePath(folder, gun),
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    };
+    const auto sent = [&](int variant) {
+        writeAll(variant);
+        const auto outcome = Upload(*mouse);
+        return outcome && outcome->status == RecoilUploadStatus::Sent;
+    };
+    ASSERT_TRUE(sent(1));
+    const std::vector<sim::SimRecord> fresh = *m_sim.RecoilRecords(SimModel::Mouse);
+    ASSERT_TRUE(sent(0));
+    const std::vector<sim::SimRecord> old = *m_sim.RecoilRecords(SimModel::Mouse);
+    ASSERT_NE(old, fresh);
+
+    // Every gun key plays its gun's pattern whole, old or new, or nothing while off.
+    const auto expectNoMixture = [&](const std::string& when) {
+        for (const auto& [position, gun] : gunAt) {
+            const sim::SimRecord played = m_sim.PlayGunKey(SimModel::Mouse, position);
+            EXPECT_TRUE(played.empty() || played == old[size_t(gun)] || played == fresh[size_t(gun)])
+                << "gun " << gun << " " << when;
+        }
+    };
+    const auto expectGunKeysBack = [&](const std::string& when) {
+        for (const auto& [position, gun] : gunAt) {
+            EXPECT_EQ(m_sim.PlayGunKey(SimModel::Mouse, position), old[size_t(gun)])
+                << "gun " << gun << " " << when;
+        }
+    };
+    expectGunKeysBack("before");
+    int mixtures = 0;
+    for (uint32_t frame = 1; frame <= 80; ++frame) {
+        writeAll(1);
+        m_sim.InjectFault(GetParam().unit, {SimFaultKind::FailedWrite, frame, 1, 0});
+        Upload(*mouse);
+        m_sim.ClearFaults(GetParam().unit);
+        const auto memory = m_sim.RecoilRecords(SimModel::Mouse);
+        mixtures += !memory || (*memory != old && *memory != fresh);
+        expectNoMixture("after a failed write at frame " + std::to_string(frame));
+        ASSERT_TRUE(sent(0)) << frame;
+        expectGunKeysBack("after the upload that followed a cut at frame " + std::to_string(frame));
+    }
+    EXPECT_GT(mixtures, 10) << "cuts inside the block left a mixture in the recoil memory";
+
+    // Unplugged in the middle of the block.
+    writeAll(1);
+    m_sim.InjectFault(GetParam().unit, {SimFaultKind::Unplug, 30, 1, 0});
+    Upload(*mouse);
+    expectNoMixture("after an unplug");
+    m_sim.ClearFaults(GetParam().unit);
+    ASSERT_TRUE(Until([&] { return !mouse->Driver().TransportOpen(); }));
+    m_sim.Plug(GetParam().unit);
+    ASSERT_TRUE(Until([&] { return mouse->Driver().TransportOpen(); }));
+    ASSERT_TRUE(sent(0));
+    expectGunKeysBack("after the replug");
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, RecoilUploadTest,

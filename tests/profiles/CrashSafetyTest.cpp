@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/AtomicFile.h"
+
 #include <csignal>
+#include <filesystem>
 
 #include <poll.h>
 #include <sys/resource.h>
@@ -120,6 +123,18 @@ TEST(CrashSafety, ProfileOnDiskIsAlwaysOneWholeSaveAcrossKills) {
         reader.LoadProfile(path);
         EXPECT_EQ(reader.ReadCustomGroupIndex(), n);
     }
+
+    // The kills left temporary files beside the profile: they go at the
+    // next start, and only they (fresh ones stay while another may write).
+    size_t left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        left += entry.path().filename().string().starts_with(".2023_07_04_09_05_03_042.Json.tmp-");
+    }
+    EXPECT_EQ(RemoveAbandonedTemporaries(folder.Path(), std::chrono::seconds(60)), 0u);
+    EXPECT_EQ(RemoveAbandonedTemporaries(folder.Path()), left);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+    int32_t n = -1;
+    EXPECT_TRUE(HoldsOneWholeSave(ParseRaw(ReadRaw(path)), n));
 }
 
 TEST(CrashSafety, SaveFailingMidwayKeepsTheOldProfileLoadable) {

@@ -17,6 +17,7 @@ public:
         std::string text; // the key, or the formatted text
         bool isKey = true;
         MsgButtons buttons = MsgButtons::Notice;
+        std::string notice; // ShowNotice: its kind
     };
 
     // The next message boxes' results, oldest first.
@@ -45,6 +46,9 @@ public:
     }
     int ShowMessageText(std::string_view text, MsgButtons buttons) override {
         return Record(std::string(text), false, buttons);
+    }
+    void ShowNotice(std::string_view kind, std::string_view text, bool textIsKey) override {
+        m_messages.push_back({std::string(text), textIsKey, MsgButtons::Notice, std::string(kind)});
     }
     std::string Text(std::string_view key) const override {
         const auto found = m_texts.find(std::string(key));

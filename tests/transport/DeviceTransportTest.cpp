@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <future>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 namespace velkor::test {
@@ -241,6 +243,49 @@ TEST_F(ChannelTransact, TracesCommandAndReplyAsTwoLinesEach) {
     lines.clear();
     ASSERT_EQ(m_transport.TransactQuick(request, 64, reply.data(), 64, nullptr), 1);
     EXPECT_TRUE(lines.empty()) << "live frames are not traced";
+}
+
+// Two devices exchanging at once: every dump is its heading and the two lines
+// of one frame; a line of the other device's dump never comes between them.
+TEST_F(ChannelTransact, DumpsOfTwoDevicesNeverMix) {
+    constexpr int kExchanges = 1500;
+    OpenChannel(ChannelType::Wired);
+    DeviceTransport other{m_backend};
+    ASSERT_TRUE(other.Open(ChannelType::Receiver, kReceiverPath));
+    std::vector<std::string> lines;
+    {
+        // Yielding in the sink gives the other thread every chance to come between two lines.
+        ScopedTraceSink sink([&](std::string_view line) {
+            lines.emplace_back(line);
+            std::this_thread::yield();
+        });
+        const auto exchange = [](DeviceTransport& transport, uint8_t mark) {
+            for (int i = 0; i < kExchanges; ++i) {
+                uint8_t request[64] = {0x04, 0, 0, 0x05, mark};
+                request[63] = mark; // in the dump's second line
+                Frame reply{};
+                transport.Transact(request, 64, reply.data(), 64, nullptr);
+            }
+        };
+        std::thread first(exchange, std::ref(m_transport), uint8_t(0xA1));
+        std::thread second(exchange, std::ref(other), uint8_t(0xB2));
+        first.join();
+        second.join();
+    }
+    ASSERT_EQ(lines.size(), size_t(2 * 2 * kExchanges * 3));
+    const auto bytes = [](const std::string& line) {
+        std::istringstream in(line);
+        std::vector<std::string> tokens{std::istream_iterator<std::string>(in), {}};
+        return tokens;
+    };
+    for (size_t i = 0; i < lines.size(); i += 3) {
+        ASSERT_TRUE(lines[i] == "命令" || lines[i] == "返回") << "line " << i << ": " << lines[i];
+        const std::vector<std::string> top = bytes(lines[i + 1]);
+        const std::vector<std::string> bottom = bytes(lines[i + 2]);
+        ASSERT_EQ(top.size(), 32u) << "line " << i + 1 << ": " << lines[i + 1];
+        ASSERT_EQ(bottom.size(), 32u) << "line " << i + 2 << ": " << lines[i + 2];
+        EXPECT_EQ(top[4], bottom[31]) << "the two lines after line " << i << " are of two frames";
+    }
 }
 
 // ---- The transport opens and closes its own channels ----

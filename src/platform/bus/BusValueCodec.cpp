@@ -4,6 +4,7 @@
 #include <cstring>
 #include <systemd/sd-bus.h>
 #include <type_traits>
+#include <unordered_set>
 
 namespace velkor {
 
@@ -57,7 +58,12 @@ bool ReadInteger(sd_bus_message* m, char type, int32_t& out) {
     return true;
 }
 
-bool ReadVariant(sd_bus_message* m, const char* contents, BusValue& value, std::string& why) {
+std::string TooLong(std::size_t limit, const char* what) {
+    return "holds more than " + std::to_string(limit) + " " + what;
+}
+
+bool ReadVariant(sd_bus_message* m, const char* contents, const BusDictLimits& limits, BusValue& value,
+                 std::string& why) {
     if (std::strlen(contents) == 1 && std::strchr("ynqiuxt", contents[0]) != nullptr) {
         int32_t number = 0;
         if (!ReadInteger(m, contents[0], number)) {
@@ -80,20 +86,35 @@ bool ReadVariant(sd_bus_message* m, const char* contents, BusValue& value, std::
         if (sd_bus_message_read_basic(m, 's', &text) <= 0) {
             return false;
         }
+        if (std::strlen(text) > limits.textBytes) {
+            why = TooLong(limits.textBytes, "bytes");
+            return false;
+        }
         value = std::string(text);
         return true;
     }
     if (std::strcmp(contents, "as") == 0) {
-        char** strings = nullptr;
-        if (sd_bus_message_read_strv(m, &strings) < 0) {
+        // One string at a time, so that a long list is refused at its first item too many.
+        if (sd_bus_message_enter_container(m, 'a', "s") <= 0) {
             return false;
         }
         std::vector<std::string> list;
-        for (char** s = strings; s != nullptr && *s != nullptr; ++s) {
-            list.emplace_back(*s);
-            free(*s);
+        const char* text = nullptr;
+        int r = 0;
+        while ((r = sd_bus_message_read_basic(m, 's', &text)) > 0) {
+            if (list.size() == limits.items) {
+                why = TooLong(limits.items, "items");
+                return false;
+            }
+            if (std::strlen(text) > limits.textBytes) {
+                why = "has an item of " + TooLong(limits.textBytes, "bytes");
+                return false;
+            }
+            list.emplace_back(text);
         }
-        free(strings);
+        if (r < 0 || sd_bus_message_exit_container(m) < 0) {
+            return false;
+        }
         value = std::move(list);
         return true;
     }
@@ -101,6 +122,10 @@ bool ReadVariant(sd_bus_message* m, const char* contents, BusValue& value, std::
         const void* data = nullptr;
         size_t size = 0;
         if (sd_bus_message_read_array(m, 'i', &data, &size) < 0) {
+            return false;
+        }
+        if (size / sizeof(int32_t) > limits.items) {
+            why = TooLong(limits.items, "items");
             return false;
         }
         const auto* first = static_cast<const int32_t*>(data);
@@ -113,16 +138,21 @@ bool ReadVariant(sd_bus_message* m, const char* contents, BusValue& value, std::
 
 } // namespace
 
-bool ReadBusDict(sd_bus_message* m, BusDict& dict, std::string& why) {
+bool ReadBusDict(sd_bus_message* m, BusDict& dict, std::string& why, const BusDictLimits& limits) {
     dict.clear();
     if (sd_bus_message_enter_container(m, 'a', "{sv}") <= 0) {
         why = "expected a dictionary a{sv}";
         return false;
     }
+    std::unordered_set<std::string> keys; // a repeated key found in constant time
     for (;;) {
         const int r = sd_bus_message_enter_container(m, 'e', "sv");
         if (r == 0) {
             break;
+        }
+        if (r > 0 && dict.size() == limits.entries) {
+            why = "the dictionary holds more than " + std::to_string(limits.entries) + " entries";
+            return false;
         }
         const char* key = nullptr;
         char type = 0;
@@ -133,13 +163,17 @@ bool ReadBusDict(sd_bus_message* m, BusDict& dict, std::string& why) {
             why = "a damaged dictionary";
             return false;
         }
+        if (std::strlen(key) > limits.keyBytes) {
+            why = "a key " + TooLong(limits.keyBytes, "bytes");
+            return false;
+        }
         BusValue value;
         std::string problem;
-        if (!ReadVariant(m, contents, value, problem)) {
+        if (!ReadVariant(m, contents, limits, value, problem)) {
             why = std::string(key) + " " + (problem.empty() ? "cannot be read" : problem);
             return false;
         }
-        if (FindBusValue(dict, key) != nullptr) {
+        if (!keys.emplace(key).second) {
             why = std::string(key) + " is given twice";
             return false;
         }

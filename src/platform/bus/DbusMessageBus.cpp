@@ -638,7 +638,7 @@ void DbusMessageBus::DeliverAll(std::vector<Pending>& ready, const BusHandler& h
             try {
                 ready[i].notify();
             } catch (...) {
-                Trace("bus: a name watch's handler failed");
+                Trace("bus: deferred work failed");
             }
             continue;
         }
@@ -733,6 +733,12 @@ std::string DbusMessageBus::UniqueName() const {
         return {};
     }
     return unique;
+}
+
+void DbusMessageBus::Defer(std::function<void()> work) {
+    Pending pending;
+    pending.notify = std::move(work);
+    m_pending.push_back(std::move(pending)); // the caller, a callback, holds m_mutex
 }
 
 bool DbusMessageBus::WithConnection(const std::function<void(sd_bus* bus)>& use) {

@@ -78,6 +78,10 @@ public:
     // Callbacks that `use` registers run on the bus thread with the lock held:
     // they must not call this again.
     bool WithConnection(const std::function<void(sd_bus* bus)>& use);
+    // From such a callback only (anything slow goes here): runs `work` on the
+    // bus thread once the lock is released (it may then call WithConnection),
+    // in the order the messages came, before the thread waits again.
+    void Defer(std::function<void()> work);
 
 private:
     struct Pending {

@@ -95,7 +95,8 @@ DeviceReply DeviceBusClient::Call(const DeviceCall& call, int timeoutMs) {
         }
     } else if (call.method == DeviceMethod::ListDevices && !ReadDeviceList(reply, result.devices)) {
         result = DeviceReply::Error(DeviceCallStatus::Failed, "the device list cannot be read");
-    } else if (call.method == DeviceMethod::GetSettings && !ReadBusDict(reply, result.settings, why)) {
+    } else if (call.method == DeviceMethod::GetSettings &&
+               !ReadBusDict(reply, result.settings, why, kAnswerDictLimits)) {
         result = DeviceReply::Error(DeviceCallStatus::Failed, "the settings cannot be read: " + why);
     }
     sd_bus_error_free(&error);
@@ -117,7 +118,7 @@ int DeviceClientCallbacks::OnSignal(sd_bus_message* m, void* userdata, sd_bus_er
     }
     DeviceSignal signal{member, id, {}};
     std::string why;
-    if (signal.member == "SettingsChanged" && !ReadBusDict(m, signal.changed, why)) {
+    if (signal.member == "SettingsChanged" && !ReadBusDict(m, signal.changed, why, kAnswerDictLimits)) {
         return 0;
     }
     if (signal.member == "DeviceAdded" || signal.member == "DeviceRemoved" ||

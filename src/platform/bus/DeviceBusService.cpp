@@ -6,6 +6,7 @@
 #include "platform/bus/DbusMessageBus.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <systemd/sd-bus.h>
 
@@ -19,6 +20,9 @@ struct DeviceBusService::State {
     sd_bus_slot* slot = nullptr;
     sd_bus_slot* checkSlot = nullptr; // the argument types, before the members
     bool serving = false;
+    // Handlers running now (outside the bus's lock): Stop waits for them.
+    int running = 0;
+    std::condition_variable ended;
     DbusMessageBus* bus = nullptr;
     std::weak_ptr<State> self;
 };
@@ -57,6 +61,9 @@ void SendAnswer(sd_bus_message* call, DeviceMethod method, const DeviceReply& an
     }
 }
 
+// Device ids are a kind word and a product ID ("keyboard-50b7").
+constexpr size_t kMaxIdBytes = 64;
+
 std::optional<DeviceMethod> MethodOf(const char* member) {
     for (int m = int(DeviceMethod::ListDevices); m <= int(DeviceMethod::SetEqualiser); ++m) {
         if (member != nullptr && std::strcmp(member, DeviceMethodName(DeviceMethod(m))) == 0) {
@@ -85,7 +92,7 @@ bool ReadCall(sd_bus_message* m, DeviceMethod method, DeviceCall& call, std::str
     case DeviceMethod::SetLighting:
     case DeviceMethod::SetEqualiser:
         r = sd_bus_message_read(m, "s", &id);
-        if (r > 0 && !ReadBusDict(m, call.fields, why)) {
+        if (r > 0 && !ReadBusDict(m, call.fields, why, kCallDictLimits)) {
             return false;
         }
         break;
@@ -114,6 +121,12 @@ bool ReadCall(sd_bus_message* m, DeviceMethod method, DeviceCall& call, std::str
     }
     call.id = id != nullptr ? id : "";
     call.name = name != nullptr ? name : "";
+    if (call.id.size() > kMaxIdBytes || call.name.size() > kCallDictLimits.textBytes) {
+        why = call.id.size() > kMaxIdBytes
+                  ? "id holds more than " + std::to_string(kMaxIdBytes) + " bytes"
+                  : "name holds more than " + std::to_string(kCallDictLimits.textBytes) + " bytes";
+        return false;
+    }
     return true;
 }
 
@@ -150,6 +163,8 @@ const char* InputSignature(DeviceMethod method) {
 
 struct DeviceServiceCallbacks {
     static int OnCall(sd_bus_message* m, void* userdata, sd_bus_error* error);
+    static void TakeCall(DbusMessageBus& bus, const std::shared_ptr<DeviceBusService::State>& state,
+                         DeviceMethod method, sd_bus_message* m);
     static int CheckSignature(sd_bus_message* m, void* userdata, sd_bus_error* error);
     static const sd_bus_vtable* Vtable();
 };
@@ -176,28 +191,67 @@ int DeviceServiceCallbacks::OnCall(sd_bus_message* m, void* userdata, sd_bus_err
     if (!method) {
         return sd_bus_error_set(error, SD_BUS_ERROR_UNKNOWN_METHOD, "unknown method");
     }
+    // Read once the connection's lock is released: however big the call, the
+    // replies and signals of others never wait for its reading.
+    DbusMessageBus* bus = state->bus;
+    state->bus->Defer([bus, weak = state->self, kind = *method, m = sd_bus_message_ref(m)] {
+        TakeCall(*bus, weak.lock(), kind, m);
+    });
+    return 1;
+}
+
+// The bus thread, without the connection's lock: `m` is this function's to
+// read, and to answer and drop under the lock.
+void DeviceServiceCallbacks::TakeCall(DbusMessageBus& bus,
+                                      const std::shared_ptr<DeviceBusService::State>& state,
+                                      DeviceMethod method, sd_bus_message* m) {
     DeviceCall call;
     std::string why;
-    if (!ReadCall(m, *method, call, why)) {
-        return sd_bus_error_setf(error, DeviceCallErrorName(DeviceCallStatus::InvalidArgs), "%s",
-                                 why.c_str());
+    const bool read = ReadCall(m, method, call, why);
+    if (read) {
+        const char* sender = sd_bus_message_get_sender(m);
+        call.sender = sender != nullptr ? sender : "";
     }
-    const char* sender = sd_bus_message_get_sender(m);
-    call.sender = sender != nullptr ? sender : "";
     DeviceBusService::Handler handler;
     uint64_t token = 0;
-    {
-        std::lock_guard lock(state->mutex);
-        if (!state->serving || !state->handler) {
-            return sd_bus_error_set(error, DeviceCallErrorName(DeviceCallStatus::Failed),
-                                    "the program is stopping");
+    // Runs: this is the bus thread, which closes the connection only after its last turn.
+    bus.WithConnection([&](sd_bus*) {
+        if (!read) {
+            TraceF("bus: %s refused: %s", DeviceMethodName(method), why.c_str());
+            sd_bus_reply_method_errorf(m, DeviceCallErrorName(DeviceCallStatus::InvalidArgs), "%s",
+                                       why.c_str());
+            sd_bus_message_unref(m);
+            return;
+        }
+        std::unique_lock<std::mutex> lock;
+        if (state) {
+            lock = std::unique_lock(state->mutex);
+        }
+        if (!state || !state->serving || !state->handler) {
+            sd_bus_reply_method_errorf(m, DeviceCallErrorName(DeviceCallStatus::Failed),
+                                       "the program is stopping");
+            sd_bus_message_unref(m);
+            return;
         }
         handler = state->handler;
+        ++state->running;
         token = state->nextToken++;
-        state->pending[token] = sd_bus_message_ref(m);
+        state->pending[token] = m; // the reference moves to the call waiting for its answer
+    });
+    if (!handler) {
+        return;
     }
+    // Counted while it runs, so that nothing it uses is torn down under it.
+    struct Running {
+        DeviceBusService::State& state;
+        ~Running() {
+            std::lock_guard lock(state.mutex);
+            --state.running;
+            state.ended.notify_all();
+        }
+    } running{*state};
     // The reply finds its call by token, so a reply after Stop finds nothing.
-    DeviceBusService::ReplyFn reply = [weak = state->self, token, kind = *method](DeviceReply answer) {
+    DeviceBusService::ReplyFn reply = [weak = state->self, token, method](DeviceReply answer) {
         const std::shared_ptr<DeviceBusService::State> alive = weak.lock();
         if (!alive) {
             return;
@@ -213,18 +267,13 @@ int DeviceServiceCallbacks::OnCall(sd_bus_message* m, void* userdata, sd_bus_err
                 waiting = it->second;
                 alive->pending.erase(it);
             }
-            SendAnswer(waiting, kind, answer);
+            SendAnswer(waiting, method, answer);
             sd_bus_message_unref(waiting);
         });
     };
-    if (!handler(std::move(call), std::move(reply))) {
-        std::lock_guard lock(state->mutex);
-        sd_bus_message_unref(state->pending[token]);
-        state->pending.erase(token);
-        return sd_bus_error_set(error, DeviceCallErrorName(DeviceCallStatus::Failed),
-                                "the program cannot take calls now");
+    if (!handler(std::move(call), reply)) {
+        reply(DeviceReply::Error(DeviceCallStatus::Failed, "the program cannot take calls now"));
     }
-    return 1;
 }
 
 const sd_bus_vtable* DeviceServiceCallbacks::Vtable() {
@@ -307,7 +356,8 @@ void DeviceBusService::Stop() {
         }
     });
     // Without a connection nothing is pending that could still be answered.
-    std::lock_guard lock(m_state->mutex);
+    std::unique_lock lock(m_state->mutex);
+    m_state->ended.wait(lock, [&] { return m_state->running == 0; });
     for (auto& [token, call] : m_state->pending) {
         sd_bus_message_unref(call);
     }

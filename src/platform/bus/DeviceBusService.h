@@ -5,13 +5,17 @@
 // GetSettings and the setters, and the signals DeviceAdded, DeviceRemoved and
 // SettingsChanged.
 //
-// A call is read and checked for its argument types on the bus thread (wrong
-// types are answered with org.velkor.VELKOR01.Error.InvalidArgs at once) and
-// handed to the handler, which must not block: it hands the call on (to the
-// user-interface thread) and answers it later through the reply function,
-// from any thread, exactly once. The bus thread never waits for a device:
-// the answer goes out when the reply function is called. An error reply
-// carries the status's name (DeviceCallErrorName) and the message.
+// A call is read and checked on the bus thread, without the connection's
+// lock, so that replies and signals never wait for a big call. Wrong types,
+// and anything beyond what a call may carry (ids of 64 bytes, names of 1024,
+// dictionaries within kCallDictLimits), are answered with
+// org.velkor.VELKOR01.Error.InvalidArgs at once; reading stops at the first
+// item too many, so a huge call costs no more than a small one. Then the call
+// goes to the handler, which must not block: it answers at once or hands the
+// call on (to the user-interface thread) and answers it later through the
+// reply function, from any thread, exactly once. The bus thread never waits
+// for a device: the answer goes out when the reply function is called. An
+// error reply carries the status's name (DeviceCallErrorName) and the message.
 #include "platform/bus/DeviceBusTypes.h"
 
 #include <cstdint>
@@ -30,8 +34,9 @@ class DbusMessageBus;
 class DeviceBusService {
 public:
     using ReplyFn = std::function<void(DeviceReply reply)>;
-    // Runs on the bus thread. False: the call could not be taken (the service
-    // answers Failed); `reply` must then not be called.
+    // Runs on the bus thread (not holding the connection's lock: it may reply
+    // at once). False: the call could not be taken (the service answers
+    // Failed); `reply` must then not be called.
     using Handler = std::function<bool(DeviceCall call, ReplyFn reply)>;
 
     // The bus must outlive the service and be closed only after Stop.
@@ -45,7 +50,8 @@ public:
     // when the bus has no connection or sd-bus refuses the members.
     bool Start(Handler handler);
     // Stops serving: calls not answered yet get Failed; later replies are
-    // dropped. Idempotent. Must not be called from the handler.
+    // dropped; returns once no handler runs. Idempotent. Must not be called
+    // from the handler.
     void Stop();
 
     // The signals; false when not serving or the bus refused. Any thread
