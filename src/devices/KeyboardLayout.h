@@ -68,6 +68,8 @@ enum class ColourFrameRule {
     CustomGroup,
     // Each channel scaled by the key's level, every key at its mapped slot.
     Scaled,
+    // The keys' colours as they are, every key at its mapped slot (Direct colours).
+    Exact,
 };
 
 // Fills a zeroed frame with 3 bytes per light slot from the LED buffer (byte

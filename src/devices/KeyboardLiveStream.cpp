@@ -122,9 +122,11 @@ size_t KeyboardLiveStream::BuildFrame() {
         return 0;
     }
     // Copied into storage reserved once: a whole rendering, no allocation.
-    const bool streamed = m_leds.With([this](const LedFrame& frame) {
+    bool direct = false;
+    const bool streamed = m_leds.With([this, &direct](const LedFrame& frame) {
         const int effect = frame.light.selectItem;
-        if (effect != kAudioEffect && effect != kBandColourEffect) {
+        direct = frame.direct;
+        if (!direct && effect != kAudioEffect && effect != kBandColourEffect) {
             return false;
         }
         m_ledCopy.assign(frame.leds.begin(), frame.leds.end());
@@ -133,7 +135,7 @@ size_t KeyboardLiveStream::BuildFrame() {
     if (!streamed) {
         return 0;
     }
-    FillColourFrame(m_frame, m_ledCopy, m_frameMaps, ColourFrameRule::Scaled);
+    FillColourFrame(m_frame, m_ledCopy, m_frameMaps, direct ? ColourFrameRule::Exact : ColourFrameRule::Scaled);
     return size_t(positions) * 3;
 }
 

@@ -11,7 +11,7 @@
 //   - every frame is one whole rendering (the buffer is copied under the LED
 //     lock) and is built without allocating;
 //   - nothing is sent while the light-control flag is clear, the transport
-//     is closed or the effect is not 29 or 30; chunks are dropped (never
+//     is closed or neither the effect is 29 or 30 nor Direct is on; chunks are dropped (never
 //     queued) while the transport is busy with another exchange;
 //   - after a frame that failed, nothing is sent for 200 ms;
 //   - no other thread waits for a frame: Stop waits at most 50 ms (a thread

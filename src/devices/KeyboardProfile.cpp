@@ -159,12 +159,17 @@ void CTolvanicKeyboardDevice::ApplyLightState() {
 
 void CTolvanicKeyboardDevice::UpdateLiveStream() {
     const int effect = State().LightRecord().selectItem;
-    if (effect != kAudioEffect && effect != kBandColourEffect) {
+    if (effect != kAudioEffect && effect != kBandColourEffect && !DirectActive()) {
         m_stream.Stop();
         return;
     }
     m_stream.SetLayout(m_maps, m_positions);
     m_stream.Start();
+}
+
+void CTolvanicKeyboardDevice::DirectChanged(bool on) {
+    (void)on;
+    UpdateLiveStream();
 }
 
 void CTolvanicKeyboardDevice::ResetEffectState() {
@@ -178,7 +183,9 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
     const bool list = ticks > 0 && m_playback.ListActive();
     State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
-        if (effect == kAudioEffect || effect == kBandColourEffect) {
+        if (frame.direct) {
+            // Another program's colours stay as sent.
+        } else if (effect == kAudioEffect || effect == kBandColourEffect) {
             // Woken by a feed: its frame now, whatever the tick.
             const bool fed =
                 effect == kAudioEffect ? m_audioInbox.HasNews() : std::exchange(m_fx.fedNews, false);
@@ -198,7 +205,7 @@ uint32_t CTolvanicKeyboardDevice::RunLightPass(const StopEvent& stop) {
         } else if (m_pacer.FrameDue(StepThreshold(LightKind::Keyboard, effect, frame.light.speed))) {
             kbfx::RenderEffect(frame, m_fx, effect, now);
         }
-        if (list) {
+        if (list && !frame.direct) {
             m_playback.PlayList(frame, now);
         }
     });

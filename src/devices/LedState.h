@@ -45,6 +45,8 @@ struct LedFrame {
     std::array<uint8_t, kKeyLevelCount> colourPositions{};
     std::array<uint8_t, kKeyLevelCount> flashState{};
     uint8_t frameCounter = 0;
+    // The colours come from another program (Direct): the effects leave the buffer alone.
+    bool direct = false;
 
     // Buffer and records of `count` LEDs, all zero.
     void Resize(size_t count);

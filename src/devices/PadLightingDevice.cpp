@@ -261,7 +261,9 @@ uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
     uint32_t ticksApart = 1; // custom steps and the list move on every tick
     State().Leds().With([&](LedFrame& frame) {
         const int effect = frame.light.selectItem;
-        if (effect == 5 || effect > 8) {
+        if (frame.direct) {
+            // Another program's colours stay as sent.
+        } else if (effect == 5 || effect > 8) {
             m_playback.PlaySteps(frame, now);
         } else {
             const uint32_t threshold = StepThreshold(LightKind::Pad, effect, frame.light.speed);
@@ -270,7 +272,7 @@ uint32_t CPadLightingDevice::RunLightPass(const StopEvent& stop) {
             }
             ticksApart = list ? 1 : threshold;
         }
-        if (list) {
+        if (list && !frame.direct) {
             m_playback.PlayList(frame, now);
         }
     });

@@ -225,6 +225,8 @@ protected:
     bool LightsOnPage() const override;
     // Effects 29 and 30 stream their frames to the keyboard.
     bool FramesLeaveHost() const override;
+    bool OffersDirect() const override { return true; }
+    void DirectChanged(bool on) override;
     void OnDeviceEvent(uint16_t code, ChannelType channel) override;
     void StopKindThreads() override { m_stream.Shutdown(); }
     std::string_view LightThreadExitTrace() const override;

@@ -4,6 +4,9 @@
 #include "platform/Trace.h"
 #include "profiles/BasicProfiledata.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace velkor {
 
 namespace {
@@ -135,6 +138,11 @@ void CTolvanicUSBDevice::OutputLightFrame() {
 }
 
 void CTolvanicUSBDevice::SetLightInfo(const LightInfoWords& words) {
+    // A lighting change ends another program's colours (the commit's
+    // ApplyLightState then restarts the effect).
+    if (m_state.Leds().With([](LedFrame& frame) { return std::exchange(frame.direct, false); })) {
+        DirectChanged(false);
+    }
     m_state.StoreLightInfo(words);
     if (m_profileData != nullptr) {
         m_profileData->WriteLightInfo(LightInfoFromWords(words));
@@ -192,6 +200,38 @@ void CTolvanicUSBDevice::SetSynchronisedLighting(bool on) {
     if (m_driver.SetSynchronisedLighting(on)) {
         PreviewChanged();
     }
+}
+
+// ---- Direct ----
+
+bool CTolvanicUSBDevice::ShowDirect(std::span<const uint32_t> leds) {
+    if (!OffersDirect()) {
+        return false;
+    }
+    const bool began = m_state.Leds().With([&](LedFrame& frame) {
+        const size_t count = std::min(leds.size(), frame.leds.size());
+        std::copy_n(leds.begin(), count, frame.leds.begin());
+        return !std::exchange(frame.direct, true);
+    });
+    if (began) {
+        DirectChanged(true);
+        PreviewChanged();
+    }
+    DirectFrame();
+    return true;
+}
+
+void CTolvanicUSBDevice::EndDirect() {
+    const bool ended = m_state.Leds().With([](LedFrame& frame) { return std::exchange(frame.direct, false); });
+    if (ended) {
+        DirectChanged(false);
+        ApplyLightState();
+        PreviewChanged();
+    }
+}
+
+bool CTolvanicUSBDevice::DirectActive() const {
+    return m_state.Leds().With([](const LedFrame& frame) { return frame.direct; });
 }
 
 // ---- Device and panels ----

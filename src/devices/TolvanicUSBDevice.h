@@ -39,6 +39,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -107,7 +108,7 @@ public:
     // picture is due a paint, and builds the scaled 3-bytes-per-LED frame
     // (State().LastFrame()); sends nothing.
     virtual void OutputLightFrame();
-    // Stores the light record. Any thread may read it meanwhile.
+    // Stores the light record (and ends Direct). Any thread may read it meanwhile.
     // With a profile (UseProfileData), also writes its "LightInfo".
     virtual void SetLightInfo(const LightInfoWords& words);
     // A light record to show for a while without storing it (a game's
@@ -127,6 +128,18 @@ public:
     // Sets the transport's synchronised-lighting flag (the light thread parks
     // while it is set, the synchronisation paints then).
     void SetSynchronisedLighting(bool on);
+
+    // ---- Colours from another program (Direct) ----
+
+    // Whether the host can stream this kind's colours (keyboards, the headset).
+    virtual bool OffersDirect() const { return false; }
+    // Shows `leds` (packed as the LED buffer; LEDs past the span keep theirs)
+    // and keeps the effects from drawing over them until EndDirect. False,
+    // and nothing changes, for a kind without Direct.
+    bool ShowDirect(std::span<const uint32_t> leds);
+    // Back to the profile's effect; nothing when Direct is not on.
+    void EndDirect();
+    bool DirectActive() const;
 
     // ---- Device and panels ----
 
@@ -187,6 +200,10 @@ protected:
     // What the frames' wants depend on changed: wakes the light thread, and
     // restarts timer 1000 when frames are wanted again. Any thread.
     void PreviewChanged();
+    // Direct began or ended (the keyboard starts or stops its stream).
+    virtual void DirectChanged(bool on) { (void)on; }
+    // A Direct frame is in the buffer (the headset sends it).
+    virtual void DirectFrame() {}
     // Stops the threads a kind runs besides the light and event threads and
     // waits until they have ended (Shutdown runs it first). Base: nothing.
     virtual void StopKindThreads() {}

@@ -138,6 +138,12 @@ void CTolvanicHS6533Device::FrameRendered(uint32_t nowMs) {
     }
 }
 
+void CTolvanicHS6533Device::DirectFrame() {
+    if (State().LightControlFlag()) {
+        SubmitLedFrame(Services().clock.NowMs());
+    }
+}
+
 void CTolvanicHS6533Device::SubmitLedFrame(uint32_t nowMs) {
     std::lock_guard lock(m_ledMutex);
     State().Leds().With(

@@ -130,6 +130,8 @@ protected:
     // the tick then carries the frames.
     bool TickDrivesDevice() const override;
     void FrameRendered(uint32_t nowMs) override;
+    bool OffersDirect() const override { return true; }
+    void DirectFrame() override;
     void StopKindThreads() override { m_ledSender.Stop(); }
     void ReadKindState() override;
     // Attach: the headset may have lost its LEDs, so the next frame goes
