@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "sdk/SdkWire.h"
+
+#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -94,6 +97,18 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
         } else if (arg == "--autostart") {
             error = "--autostart on|off must be the only argument";
             return CommandLineAction::Error;
+        } else if (arg == "--sdk-server") {
+            options.sdkPort = sdk::kSdkDefaultPort;
+        } else if (arg.starts_with("--sdk-server=")) {
+            const std::string_view digits = arg.substr(std::string_view("--sdk-server=").size());
+            uint32_t port = 0;
+            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+            if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || port == 0 ||
+                port > 65535) {
+                error = "--sdk-server= needs a port number 1..65535";
+                return CommandLineAction::Error;
+            }
+            options.sdkPort = uint16_t(port);
         } else if (arg == "--exit-after-start") {
             options.exitAfterStart = true;
         } else {
@@ -126,6 +141,8 @@ void PrintUsage(std::FILE* out) {
                "  --update-server=URL   the update server (its base URL ends in /api/; also\n"
                "                        VELKOR_UPDATE_SERVER or \"UpdateServer\" in the settings file)\n"
                "  --update-ca=FILE      the certificate authorities of a private update server\n"
+               "  --sdk-server[=PORT]   let other lighting programs (OpenRGB SDK clients) use the\n"
+               "                        devices, on 127.0.0.1 and ::1, port PORT (6742 without one)\n"
                "  --autostart on|off    start in the notification area at login, or not (writes or\n"
                "                        removes $XDG_CONFIG_HOME/autostart/org.velkor.VELKOR01.desktop)\n"
                "  --help                show this text\n"

@@ -2,7 +2,7 @@
 // The program's command line:
 //   velkor [--simulate[=SCENARIO]] [--trace] [--background] [--headless] [--exit-after-start]
 //   [--screenshot=FILE]
-//          [--update-server=URL] [--update-ca=FILE] [--help] [--version]
+//          [--update-server=URL] [--update-ca=FILE] [--sdk-server[=PORT]] [--help] [--version]
 //   velkor --autostart on|off
 #include "devices/DeviceModels.h"
 #include <cstdint>
@@ -35,6 +35,10 @@ struct ProgramOptions {
     // the environment's or the settings file's (update/UpdateConfig.h).
     std::string updateServer;
     std::string updateCaFile;
+    // --sdk-server[=PORT]: serve other lighting programs on that port (6742
+    // without one) for this run, whatever the settings file says. 0: as the
+    // settings file says.
+    uint16_t sdkPort = 0;
 };
 
 enum class AutostartChoice { On, Off };

@@ -1,4 +1,5 @@
 #include "app/Program.h"
+#include "app/SdkBridge.h"
 
 #include "app/Autostart.h"
 #include "app/StartLanguage.h"

@@ -48,6 +48,7 @@
 namespace velkor {
 
 class DesktopPointerSettings;
+class SdkBridge;
 
 using ToolkitMaker =
     std::function<std::unique_ptr<ui::Toolkit>(const std::string& resourceFolder, std::string* error)>;
@@ -193,6 +194,10 @@ private:
     void ExportDeviceApi();
     void ServeDeviceApi(ui::Dispatcher& dispatcher);
     void StopDeviceApi();
+    // The SDK server on `port`, or off; false when it cannot listen (the reason goes to the error stream).
+    bool SetSdkServer(bool on, uint16_t port);
+    // Whether the SDK server runs, its port, why it does not, and its clients (velkorctl sdk).
+    DeviceReply SdkStatus() const;
     StartResult Fail(const std::string& message);
     void PostQuitLocked();
 
@@ -218,6 +223,8 @@ private:
     // Goes before the main window it reads.
     std::unique_ptr<DeviceApi> m_deviceApi;
     DeviceCallQueue m_callQueue; // between the bus thread and the loop
+    // The SDK server; goes before the device API it calls.
+    std::unique_ptr<SdkBridge> m_sdk;
     int64_t m_startUpMs = -1;
     std::string m_dataHome;
 

@@ -1,6 +1,9 @@
 // The device API of a running program: calls arrive on the bus thread, run on
-// the user-interface thread, and are answered from there.
+// the user-interface thread, and are answered from there. The SDK server for
+// other lighting programs goes through the same API.
 #include "app/Program.h"
+#include "app/SdkBridge.h"
+#include "app/SdkSettings.h"
 #include "platform/Trace.h"
 
 namespace velkor {
@@ -21,26 +24,61 @@ void Program::ExportDeviceApi() {
 
 void Program::ServeDeviceApi(ui::Dispatcher& dispatcher) {
     DeviceBusService* service = m_services.deviceService;
-    if (service == nullptr || !m_services.bus.IsOwner() || !m_mainWnd) {
+    const bool onBus = service != nullptr && m_services.bus.IsOwner();
+    const SdkServerChoice stored = ReadSdkServerChoice(m_settingsPath);
+    const bool sdk = m_options.sdkPort != 0 || stored.on;
+    if ((!onBus && !sdk) || !m_mainWnd) {
         return; // calls that waited are answered Failed when the service stops
     }
     DeviceCallQueue* calls = &m_callQueue;
     DeviceApi::Signals signals{
-        .added = [service](const std::string& id) { service->EmitDeviceAdded(id); },
-        .removed = [service](const std::string& id) { service->EmitDeviceRemoved(id); },
-        .changed = [service](const std::string& id,
-                             const BusDict& changed) { service->EmitSettingsChanged(id, changed); },
+        .added =
+            [this, service, onBus](const std::string& id) {
+                if (onBus) {
+                    service->EmitDeviceAdded(id);
+                }
+                if (m_sdk) {
+                    m_sdk->Refresh(true);
+                }
+            },
+        .removed =
+            [this, service, onBus](const std::string& id) {
+                if (onBus) {
+                    service->EmitDeviceRemoved(id);
+                }
+                if (m_sdk) {
+                    m_sdk->Refresh(true);
+                }
+            },
+        .changed =
+            [this, service, onBus](const std::string& id, const BusDict& changed) {
+                if (onBus) {
+                    service->EmitSettingsChanged(id, changed);
+                }
+                if (m_sdk) {
+                    m_sdk->Refresh(false);
+                }
+            },
         .seen =
             [calls](const std::vector<DeviceListEntry>& devices,
                     const std::map<std::string, BusDict>& settings) { calls->Publish(devices, settings); },
     };
     m_deviceApi = std::make_unique<DeviceApi>(*m_mainWnd, &m_texts, std::move(signals));
+    m_sdk = std::make_unique<SdkBridge>(*m_mainWnd, *m_deviceApi, &m_texts, dispatcher);
+    if (sdk) {
+        SetSdkServer(true, m_options.sdkPort != 0 ? m_options.sdkPort : stored.port);
+    }
+    if (!onBus) {
+        return;
+    }
     ui::Dispatcher* loop = &dispatcher;
     // Reads answer from what the API last saw; writes reach it through the loop, fairly.
     m_callQueue.Open(
         [loop](std::function<void()> task) { return loop->Post(std::move(task)); },
         [this](const DeviceCall& call, DeviceCallQueue::ReplyFn reply) {
-            if (m_deviceApi) {
+            if (call.method == DeviceMethod::SdkStatus) {
+                reply(SdkStatus());
+            } else if (m_deviceApi) {
                 m_deviceApi->Run(call, std::move(reply));
             } else {
                 reply(DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
@@ -48,11 +86,49 @@ void Program::ServeDeviceApi(ui::Dispatcher& dispatcher) {
         });
 }
 
+bool Program::SetSdkServer(bool on, uint16_t port) {
+    if (!m_sdk) {
+        return false;
+    }
+    if (!on) {
+        m_sdk->Stop();
+        return true;
+    }
+    if (m_sdk->Server().Running() && m_sdk->Server().Port() == port) {
+        return true;
+    }
+    m_sdk->Stop();
+    const bool started = m_sdk->Start(port);
+    if (!started) {
+        std::fprintf(m_services.err, "velkor: other lighting programs cannot reach the devices: %s\n",
+                     m_sdk->Server().Error().c_str());
+    }
+    return started;
+}
+
+DeviceReply Program::SdkStatus() const {
+    DeviceReply reply;
+    const bool running = m_sdk && m_sdk->Server().Running();
+    reply.settings.emplace_back("running", running);
+    reply.settings.emplace_back("port", int32_t(running ? m_sdk->Server().Port() : 0));
+    reply.settings.emplace_back("error", m_sdk ? m_sdk->Server().Error() : std::string());
+    std::vector<std::string> clients;
+    if (m_sdk) {
+        for (const sdk::ClientInfo& client : m_sdk->Server().Clients()) {
+            clients.push_back(client.address + " " + (client.name.empty() ? "(no name)" : client.name) +
+                              " protocol " + std::to_string(client.protocol));
+        }
+    }
+    reply.settings.emplace_back("clients", clients);
+    return reply;
+}
+
 void Program::StopDeviceApi() {
     if (m_services.deviceService != nullptr) {
         m_services.deviceService->Stop(); // returns once no handler runs
     }
     m_callQueue.Close();
+    m_sdk.reset();
     m_deviceApi.reset();
 }
 

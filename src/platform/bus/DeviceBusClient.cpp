@@ -17,6 +17,7 @@ namespace {
 int AppendCall(sd_bus_message* m, const DeviceCall& call) {
     switch (call.method) {
     case DeviceMethod::ListDevices:
+    case DeviceMethod::SdkStatus:
         return 0;
     case DeviceMethod::GetSettings:
         return sd_bus_message_append(m, "s", call.id.c_str());
@@ -95,7 +96,7 @@ DeviceReply DeviceBusClient::Call(const DeviceCall& call, int timeoutMs) {
         }
     } else if (call.method == DeviceMethod::ListDevices && !ReadDeviceList(reply, result.devices)) {
         result = DeviceReply::Error(DeviceCallStatus::Failed, "the device list cannot be read");
-    } else if (call.method == DeviceMethod::GetSettings &&
+    } else if ((call.method == DeviceMethod::GetSettings || call.method == DeviceMethod::SdkStatus) &&
                !ReadBusDict(reply, result.settings, why, kAnswerDictLimits)) {
         result = DeviceReply::Error(DeviceCallStatus::Failed, "the settings cannot be read: " + why);
     }

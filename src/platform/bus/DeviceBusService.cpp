@@ -33,7 +33,7 @@ int AppendReply(sd_bus_message* reply, DeviceMethod method, const DeviceReply& a
     if (method == DeviceMethod::ListDevices) {
         return AppendDeviceList(reply, answer.devices);
     }
-    if (method == DeviceMethod::GetSettings) {
+    if (method == DeviceMethod::GetSettings || method == DeviceMethod::SdkStatus) {
         return AppendBusDict(reply, answer.settings);
     }
     return 0;
@@ -65,7 +65,7 @@ void SendAnswer(sd_bus_message* call, DeviceMethod method, const DeviceReply& an
 constexpr size_t kMaxIdBytes = 64;
 
 std::optional<DeviceMethod> MethodOf(const char* member) {
-    for (int m = int(DeviceMethod::ListDevices); m <= int(DeviceMethod::SetEqualiser); ++m) {
+    for (int m = int(DeviceMethod::ListDevices); m <= int(DeviceMethod::SdkStatus); ++m) {
         if (member != nullptr && std::strcmp(member, DeviceMethodName(DeviceMethod(m))) == 0) {
             return DeviceMethod(m);
         }
@@ -82,6 +82,7 @@ bool ReadCall(sd_bus_message* m, DeviceMethod method, DeviceCall& call, std::str
     int r = 1;
     switch (method) {
     case DeviceMethod::ListDevices:
+    case DeviceMethod::SdkStatus:
         return true;
     case DeviceMethod::GetSettings:
         r = sd_bus_message_read(m, "s", &id);
@@ -138,6 +139,7 @@ namespace {
 const char* InputSignature(DeviceMethod method) {
     switch (method) {
     case DeviceMethod::ListDevices:
+    case DeviceMethod::SdkStatus:
         return "";
     case DeviceMethod::GetSettings:
         return "s";
@@ -300,6 +302,8 @@ const sd_bus_vtable* DeviceServiceCallbacks::Vtable() {
                                  "", , &OnCall, SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_METHOD_WITH_NAMES("SetEqualiser", "sa{sv}", SD_BUS_PARAM(id) SD_BUS_PARAM(fields), "", ,
                                  &OnCall, SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD_WITH_NAMES("SdkStatus", "", , "a{sv}", SD_BUS_PARAM(status), &OnCall,
+                                 SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_SIGNAL_WITH_NAMES("DeviceAdded", "s", SD_BUS_PARAM(id), 0),
         SD_BUS_SIGNAL_WITH_NAMES("DeviceRemoved", "s", SD_BUS_PARAM(id), 0),
         SD_BUS_SIGNAL_WITH_NAMES("SettingsChanged", "sa{sv}", SD_BUS_PARAM(id) SD_BUS_PARAM(changed), 0),

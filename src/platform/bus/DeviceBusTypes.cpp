@@ -53,6 +53,8 @@ const char* DeviceMethodName(DeviceMethod method) {
         return "SetOption";
     case DeviceMethod::SetEqualiser:
         return "SetEqualiser";
+    case DeviceMethod::SdkStatus:
+        return "SdkStatus";
     }
     return "";
 }

@@ -35,6 +35,7 @@ enum class DeviceMethod : uint8_t {
     SetReportRate,  // (s id, i hz)
     SetOption,      // (s id, s name, i value)
     SetEqualiser,   // (s id, a{sv} fields: "preset" i or "bands" ai)
+    SdkStatus,      // ()                      -> a{sv}: running b, port i, error s, clients as
 };
 
 // The D-Bus member name of a method.
