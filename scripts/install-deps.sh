@@ -20,6 +20,8 @@ packages=(
     librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
     # velkor-audio: capture through libpulse, FFT by kissfft; its tests start a PulseAudio.
     libpulse-dev libkissfft-dev pulseaudio pulseaudio-utils
+    # The SDK server's end-to-end test runs the npm package openrgb-sdk, a real client.
+    nodejs npm
 )
 missing=()
 for p in "${packages[@]}"; do

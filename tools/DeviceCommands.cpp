@@ -190,6 +190,33 @@ int Devices(DeviceBusClient& client, std::FILE* out, std::FILE* err) {
     return kOk;
 }
 
+// Whether the server for other lighting programs runs, its port and its clients.
+int Sdk(DeviceBusClient& client, std::FILE* out, std::FILE* err) {
+    DeviceCall call;
+    call.method = DeviceMethod::SdkStatus;
+    const DeviceReply reply = client.Call(call);
+    if (const int code = ExitFor(reply, "sdk", err); code != kOk) {
+        return code;
+    }
+    const auto* running = std::get_if<bool>(FindBusValue(reply.settings, "running"));
+    const auto* port = std::get_if<int32_t>(FindBusValue(reply.settings, "port"));
+    const auto* error = std::get_if<std::string>(FindBusValue(reply.settings, "error"));
+    const auto* clients = std::get_if<std::vector<std::string>>(FindBusValue(reply.settings, "clients"));
+    if (running == nullptr || port == nullptr || error == nullptr || clients == nullptr) {
+        std::fprintf(err, "velkorctl: sdk: the program's answer lacks the server's state\n");
+        return kFailed;
+    }
+    if (!*running) {
+        std::fprintf(out, "server: off%s%s\n", error->empty() ? "" : " (", error->empty() ? "" : (*error + ")").c_str());
+        return kOk;
+    }
+    std::fprintf(out, "server: on, port %d (127.0.0.1 and ::1)\nclients: %zu\n", *port, clients->size());
+    for (const std::string& line : *clients) {
+        std::fprintf(out, "  %s\n", line.c_str());
+    }
+    return kOk;
+}
+
 int Get(DeviceBusClient& client, const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     DeviceCall call;
     call.method = DeviceMethod::GetSettings;
@@ -286,7 +313,7 @@ int RunDeviceCommand(const std::vector<std::string>& words, const std::string& a
                      std::FILE* err) {
     const std::string& command = words.empty() ? std::string() : words[0];
     const size_t n = words.size();
-    const bool known = (command == "devices" && n == 1) || (command == "get" && (n == 2 || n == 3)) ||
+    const bool known = (command == "devices" && n == 1) || (command == "sdk" && n == 1) || (command == "get" && (n == 2 || n == 3)) ||
                        (command == "set" && n >= 3) || (command == "profile" && n == 3) ||
                        (command == "monitor" && n <= 2);
     if (!known) {
@@ -295,6 +322,9 @@ int RunDeviceCommand(const std::vector<std::string>& words, const std::string& a
     DeviceBusClient client(address);
     if (command == "devices") {
         return Devices(client, out, err);
+    }
+    if (command == "sdk") {
+        return Sdk(client, out, err);
     }
     if (command == "get") {
         return Get(client, words, out, err);
@@ -324,6 +354,8 @@ void PrintDeviceCommandUsage(std::FILE* out) {
                "                            equaliser-preset=N equaliser-bands=B1,...,B10\n"
                "  profile ID NAME           select the profile NAME\n"
                "  monitor [SECONDS]         print setting changes and devices coming and going\n"
+               "  sdk                       whether other lighting programs can reach the devices\n"
+               "                            (OpenRGB SDK server): its port and its clients\n"
                "  (exit codes: 1 the device or program failed, 2 usage or refused value, 3 no such device)\n"
                "\n",
                out);

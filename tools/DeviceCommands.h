@@ -5,6 +5,7 @@
 //   set ID KEY=VALUE...           change settings, each as the page's control would
 //   profile ID NAME               select a profile
 //   monitor [SECONDS]             print changes and devices coming and going as they happen
+//   sdk                           the OpenRGB SDK server: on or off, its port, its clients
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -67,6 +67,11 @@ void SdkBridge::Refresh(bool listChanged) {
             break;
         }
     }
+    // A controller whose LEDs or modes changed in number is a new one to clients.
+    const auto shape = [](const SdkDevice& d) { return std::pair(d.controller.leds.size(), d.controller.modes.size()); };
+    for (size_t i = 0; i < devices.size() && i < m_published.size() && !listChanged; ++i) {
+        listChanged = shape(devices[i]) != shape(m_published[i]);
+    }
     listChanged = listChanged || ids != m_ids;
     std::vector<sdk::Controller> controllers;
     for (const SdkDevice& device : devices) {

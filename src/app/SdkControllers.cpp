@@ -1,7 +1,7 @@
 #include "app/SdkControllers.h"
 
 #include "devices/DeviceModels.h"
-#include "devices/TolvanicKeyboardDevice.h"
+#include "devices/TolvanicUSBDevice.h"
 #include "keys/KeyIdentityTable.h"
 #include "keys/KeyTable.h"
 #include "lighting/LightModel.h"
@@ -98,11 +98,14 @@ void PlaceKeys(sdk::Zone& zone, const CTolvanicUSBDevice& device, const std::vec
     const auto& controls = device.Presenter().LightControls();
     std::vector<ui::Rect> rects;
     int narrowest = 0;
-    for (int key : keys) {
-        if (size_t(key) >= controls.size() || controls[size_t(key)] == nullptr) {
-            return; // no picture to place them by: a plain list
+    std::vector<uint32_t> placed; // the zone's LEDs that have a key on the picture
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const auto key = size_t(keys[i]);
+        if (key >= controls.size() || controls[key] == nullptr || !controls[key]->IsVisible()) {
+            continue; // not on this board's picture: not in the grid
         }
-        rects.push_back(controls[size_t(key)]->Geometry());
+        placed.push_back(uint32_t(i));
+        rects.push_back(controls[key]->Geometry());
         const int width = rects.back().width;
         narrowest = narrowest == 0 ? width : std::min(narrowest, std::max(width, 1));
     }
@@ -133,7 +136,7 @@ void PlaceKeys(sdk::Zone& zone, const CTolvanicUSBDevice& device, const std::vec
         while (cells.count({row, column}) != 0) {
             ++column;
         }
-        cells[{row, column}] = uint32_t(i);
+        cells[{row, column}] = placed[i];
         width = std::max(width, column + 1);
     }
     zone.type = sdk::ZoneType::Matrix;
@@ -181,16 +184,13 @@ SdkDevice DescribeForSdk(CTolvanicUSBDevice& device, const ModelDescription& mod
     }
 
     const int count = device.State().LightCount();
-    const auto* keyboard = dynamic_cast<const CTolvanicKeyboardDevice*>(&device);
     sdk::Zone zone;
     zone.name = ZoneNameOf(deviceClass);
     zone.type = sdk::ZoneType::Linear;
     for (int led = 0; led < count; ++led) {
-        // A key the board has no light for (its light map says so once read) is no LED.
-        const bool absent = keyboard != nullptr &&
-                            keyboard->KeyMaps().lightSlot[size_t(led) % kScreenKeyCount] == kNoLightSlot;
-        if (deviceClass == DeviceClass::Keyboard &&
-            (IsNoKey(led) || absent || size_t(led) >= kScreenKeyCount)) {
+        // Every on-screen key with a key behind it: the list stays the same
+        // before and after the board is read (a key it lacks shows nothing).
+        if (deviceClass == DeviceClass::Keyboard && (IsNoKey(led) || size_t(led) >= kScreenKeyCount)) {
             continue;
         }
         out.ledTargets.push_back(led);
