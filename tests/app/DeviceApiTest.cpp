@@ -304,6 +304,11 @@ public:
         ui::Control* control = Reach(device, name);
         return control != nullptr && m_user.StepSlider(*control, value);
     }
+    // The record committed and shown on the page, as a script's change is.
+    void Commit(CTolvanicUSBDevice& device, const LightInfoRecord& light) {
+        CommitLightRecord(device, light, ScreenSize{});
+        m_main->PanelsOf(device)->LightPanel()->ShowLightInfo(light);
+    }
     bool PickOn(CTolvanicUSBDevice& device, std::string_view name, uint32_t argb) {
         ui::Control* control = Reach(device, name);
         return control != nullptr && m_user.PickColour(*control, argb);
@@ -366,9 +371,14 @@ INSTANTIATE_TEST_SUITE_P(
                        return WithFields(DeviceMethod::SetLighting, id, {{"brightness", 1}});
                    }},
         SetterCase{
-            "colour",
-            kMouse,
-            {},
+            "colour", kMouse,
+            // The palette shows only while the effect uses a fixed colour.
+            [](SetterRoadTest& t, CTolvanicUSBDevice& d) {
+                LightInfoRecord light = d.State().LightRecord();
+                light.selectItem = 0;
+                light.multiColor = 0;
+                t.Commit(d, light);
+            },
             [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
                 return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFF123456u : 0xFF00FF00u);
             },
@@ -377,10 +387,10 @@ INSTANTIATE_TEST_SUITE_P(
             }},
         // A colour picked, then the key clicked in the custom effect.
         SetterCase{"key_colour", kKeyboard,
-                   [](SetterRoadTest&, CTolvanicUSBDevice& d) {
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d) {
                        LightInfoRecord light = d.State().LightRecord();
                        light.selectItem = CTolvanicKeyboardDevice::kCustomColourEffect;
-                       CommitLightRecord(d, light, ScreenSize{});
+                       t.Commit(d, light);
                    },
                    [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
                        return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFFFF8000u : 0xFF0000FFu) &&
