@@ -6,6 +6,7 @@
 #include "app/DeviceCallQueue.h"
 #include "app/DevicePanels.h"
 #include "bus/PrivateBus.h"
+#include "devices/CMpDevicePowerUI.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
 #include "headset/TolvanicHS6533Device.h"
@@ -599,6 +600,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The keys of the custom effect run 0..count-1: the count itself is refused
 // before anything is painted or sent, the last key is taken.
+// The list gives the battery level the mouse's page shows (the simulated mouse reports 80 %).
+TEST_F(DeviceApiTest, DevicesGiveTheBatteryThePageShows) {
+    ASSERT_TRUE(Until([&] { return Device(kMouse)->State().BatteryPercent() >= 0; }));
+    const DeviceReply reply = Call(Make(DeviceMethod::ListDevices, ""));
+    const auto mouse = std::find_if(reply.devices.begin(), reply.devices.end(),
+                                    [](const DeviceListEntry& d) { return d.kind == "mouse"; });
+    ASSERT_NE(mouse, reply.devices.end());
+    EXPECT_EQ(mouse->battery, 80);
+    const auto* page = dynamic_cast<const CMpDevicePowerUI*>(Device(kMouse)->Presenter().PowerPanel());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->LastPercent(), 80);
+}
+
 TEST_F(DeviceApiTest, KeyColourBoundsAreTheKeyboardsLightCount) {
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
     LightInfoRecord light = keyboard.State().LightRecord();
