@@ -144,6 +144,10 @@ TEST_F(KeyPicture, BoardKeysLookAsTheyWouldPaintingThemselves) {
             key->SetCaption(c.caption);
         }
         QApplication::processEvents();
+        m_panel->FitRowCaptions();
+        // The board's key has its row's caption size; the single key is given the same.
+        single->SetCaptionPixels(m_keys[21]->CurrentCaption().font.pixelSize());
+        QApplication::processEvents();
         const QImage board =
             m_panel->grab(m_keys[21]->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
         const QImage own = plate.grab().toImage().convertToFormat(QImage::Format_RGB32);
