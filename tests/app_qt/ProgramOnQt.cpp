@@ -41,6 +41,8 @@ Running* g_running = nullptr;
 
 } // namespace
 
+bool ForEachPageAndTab(const std::function<void(const PageView&)>& visit, const std::function<bool()>& stop);
+
 Program* RunningProgram() {
     return g_running != nullptr ? g_running->program.get() : nullptr;
 }
@@ -65,7 +67,25 @@ void ProcessFor(int ms) {
     }
 }
 
+QWidget* ShowPage(const std::string& device, const std::string& tab) {
+    QWidget* shown = nullptr;
+    bool done = false;
+    ForEachPageAndTab(
+        [&](const PageView& view) {
+            if (!done && view.device.find(device) != std::string::npos && view.tab == tab) {
+                shown = view.page;
+                done = true;
+            }
+        },
+        [&] { return done; });
+    return shown;
+}
+
 bool ForEachPageAndTab(const std::function<void(const PageView&)>& visit) {
+    return ForEachPageAndTab(visit, [] { return false; });
+}
+
+bool ForEachPageAndTab(const std::function<void(const PageView&)>& visit, const std::function<bool()>& stop) {
     DeviceDiscovery* discovery = RunningProgram()->MainWindow()->Discovery();
     const size_t models = discovery->Catalog().Models().size();
     for (size_t row = 0; row < models; ++row) {
@@ -92,6 +112,9 @@ bool ForEachPageAndTab(const std::function<void(const PageView&)>& visit) {
             }
         }
         for (QAbstractButton* tab : tabs) {
+            if (stop()) {
+                return true;
+            }
             tab->click();
             ProcessFor(30);
             visit(

@@ -30,5 +30,8 @@ struct PageView {
 // shows; calls `visit` with the page in front. False when a device or tab
 // could not be chosen.
 bool ForEachPageAndTab(const std::function<void(const PageView&)>& visit);
+// Brings the page of the first device whose name key contains `device` to the
+// front with the option tab `tab` chosen; null when it cannot.
+QWidget* ShowPage(const std::string& device, const std::string& tab);
 
 } // namespace velkor::test

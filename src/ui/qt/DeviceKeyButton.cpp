@@ -68,7 +68,9 @@ CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box, int 
 
 DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab and pressed with Space like any button; the picture's
+    // keys are the only way to some panels.
+    setFocusPolicy(Qt::TabFocus);
     if (dynamic_cast<SelectPanel*>(parent) != nullptr) {
         // Qt then skips the key when it paints the picture; the panel draws it.
         m_panelDrawn = true;
@@ -122,6 +124,8 @@ bool DeviceKeyButton::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::HoverEnter:
     case QEvent::HoverLeave:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
     case QEvent::EnabledChange:
     case QEvent::FontChange:
         if (m_panelDrawn) {
@@ -217,7 +221,8 @@ bool DarkText(const QColor& fill) {
 } // namespace
 
 CapEdges::Look DeviceKeyButton::CurrentLook() const {
-    const bool hovered = underMouse() && isEnabled();
+    // Keyboard focus shows as the hover edge does.
+    const bool hovered = (underMouse() || hasFocus()) && isEnabled();
     return m_selected ? CapEdges::Look::Selected : hovered ? CapEdges::Look::Hovered : CapEdges::Look::Plain;
 }
 
