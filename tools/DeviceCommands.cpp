@@ -18,6 +18,8 @@ constexpr int kNoDevice = kNotFound;
 
 constexpr const char* kLightingKeys[] = {"effect", "brightness", "speed", "direction", "colour", "colourful"};
 constexpr const char* kOptionKeys[] = {"win-lock", "w-key", "six-key", "repeat-delay", "repeat-rate"};
+// The kinds `devices` lists; each may stand for the one device of its kind.
+constexpr const char* kKindWords[] = {"keyboard", "mouse", "mousepad", "headset"};
 
 bool Contains(const auto& list, const std::string& key) {
     return std::any_of(std::begin(list), std::end(list), [&](const char* k) { return key == k; });
@@ -207,7 +209,8 @@ int Sdk(DeviceBusClient& client, std::FILE* out, std::FILE* err) {
         return kFailed;
     }
     if (!*running) {
-        std::fprintf(out, "server: off%s%s\n", error->empty() ? "" : " (", error->empty() ? "" : (*error + ")").c_str());
+        std::fprintf(out, "server: off%s%s\n", error->empty() ? "" : " (",
+                     error->empty() ? "" : (*error + ")").c_str());
         return kOk;
     }
     std::fprintf(out, "server: on, port %d (127.0.0.1 and ::1)\nclients: %zu\n", *port, clients->size());
@@ -307,25 +310,43 @@ int Monitor(DeviceBusClient& client, const std::vector<std::string>& words, std:
     return ended || timeoutMs >= 0 ? kOk : kFailed;
 }
 
-} // namespace
+// A kind word ("mouse") stands for the one attached device of that kind; with
+// several of them it is ambiguous and their IDs are listed.
+int ResolveKind(DeviceBusClient& client, std::string& id, std::FILE* err) {
+    if (!Contains(kKindWords, id)) {
+        return kOk;
+    }
+    DeviceCall call;
+    call.method = DeviceMethod::ListDevices;
+    const DeviceReply reply = client.Call(call);
+    if (const int code = ExitFor(reply, "devices", err); code != kOk) {
+        return code;
+    }
+    std::vector<std::string> ids;
+    for (const DeviceListEntry& d : reply.devices) {
+        if (d.kind == id) {
+            ids.push_back(d.id);
+        }
+    }
+    if (ids.empty()) {
+        std::fprintf(err, "velkorctl: no %s is attached (velkorctl devices lists the devices)\n", id.c_str());
+        return kNoDevice;
+    }
+    if (ids.size() > 1) {
+        std::string listed;
+        for (const std::string& each : ids) {
+            listed += " " + each;
+        }
+        std::fprintf(err, "velkorctl: %zu devices of kind %s are attached; name one:%s\n", ids.size(),
+                     id.c_str(), listed.c_str());
+        return kUsage;
+    }
+    id = ids.front();
+    return kOk;
+}
 
-int RunDeviceCommand(const std::vector<std::string>& words, const std::string& address, std::FILE* out,
-                     std::FILE* err) {
-    const std::string& command = words.empty() ? std::string() : words[0];
-    const size_t n = words.size();
-    const bool known = (command == "devices" && n == 1) || (command == "sdk" && n == 1) || (command == "get" && (n == 2 || n == 3)) ||
-                       (command == "set" && n >= 3) || (command == "profile" && n == 3) ||
-                       (command == "monitor" && n <= 2);
-    if (!known) {
-        return -1;
-    }
-    DeviceBusClient client(address);
-    if (command == "devices") {
-        return Devices(client, out, err);
-    }
-    if (command == "sdk") {
-        return Sdk(client, out, err);
-    }
+int RunNamed(DeviceBusClient& client, const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    const std::string& command = words[0];
     if (command == "get") {
         return Get(client, words, out, err);
     }
@@ -339,6 +360,35 @@ int RunDeviceCommand(const std::vector<std::string>& words, const std::string& a
         call.name = words[2];
         return ExitFor(client.Call(call), "profile", err);
     }
+    return -1;
+}
+
+} // namespace
+
+int RunDeviceCommand(const std::vector<std::string>& words, const std::string& address, std::FILE* out,
+                     std::FILE* err) {
+    const std::string& command = words.empty() ? std::string() : words[0];
+    const size_t n = words.size();
+    const bool known = (command == "devices" && n == 1) || (command == "sdk" && n == 1) ||
+                       (command == "get" && (n == 2 || n == 3)) || (command == "set" && n >= 3) ||
+                       (command == "profile" && n == 3) || (command == "monitor" && n <= 2);
+    if (!known) {
+        return -1;
+    }
+    DeviceBusClient client(address);
+    if (command == "devices") {
+        return Devices(client, out, err);
+    }
+    if (command == "sdk") {
+        return Sdk(client, out, err);
+    }
+    if (command == "get" || command == "set" || command == "profile") {
+        std::vector<std::string> named = words;
+        if (const int code = ResolveKind(client, named[1], err); code != kOk) {
+            return code;
+        }
+        return RunNamed(client, named, out, err);
+    }
     return Monitor(client, words, out, err);
 }
 
@@ -346,6 +396,8 @@ void PrintDeviceCommandUsage(std::FILE* out) {
     std::fputs("commands on the running program's devices (velkor, or velkor --headless):\n"
                "  devices                   the attached devices: ID, kind, channel, battery, model\n"
                "  get ID [KEY]              the device's settings as KEY=VALUE lines, or one value\n"
+               "                            (ID may be a kind: keyboard, mouse, mousepad or headset,\n"
+               "                            when exactly one device of that kind is attached)\n"
                "  set ID KEY=VALUE...       change settings as the page's controls do:\n"
                "                            effect=NAME|N brightness=0..4 speed=0..4 direction=left|right\n"
                "                            colour=#rrggbb|r,g,b colourful=true|false keyN=#rrggbb (custom\n"

@@ -175,7 +175,8 @@ def system_page():
         options("repeat_delay_options", "repeat_delay_check_", rect(32, 294, 520, 24),
                 [f"system_repeat_delay_{ms}" for ms in (250, 500, 750, 1000)], 120),
         widget("QLabel", "repeat_input_label", rect(32, 334, 480, 24), text("Repeat_input_text")),
-        widget("QLineEdit", "repeat_input_richedit", rect(32, 362, 480, 28)),
+        widget("QLineEdit", "repeat_input_richedit", rect(32, 362, 480, 28),
+               '<property name="toolTip"><string>repeat_test_tip</string></property>'),
         widget("QPushButton", "reset_repeat_btn", rect(32, 400, 200, 32), text("system_reset_repeat_text")),
         widget("QPushButton", "default_btn", rect(352, 400, 184, 32), text("system_default_text")),
     ]

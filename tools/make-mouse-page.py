@@ -135,10 +135,10 @@ def picture():
     return Node("QWidget", "mouse_device_seting_layout", (12, 84, PANEL_W, PANEL_H), children=[panel])
 
 
-def horizontal_slider(name, box, minimum, maximum, value, single=1, page=1):
+def horizontal_slider(name, box, minimum, maximum, value, single=1, page=1, *props):
     return Node("QSlider", name, box, '<property name="orientation"><enum>Qt::Horizontal</enum></property>',
                 number("minimum", minimum), number("maximum", maximum), number("value", value),
-                number("singleStep", single), number("pageStep", page))
+                number("singleStep", single), number("pageStep", page), *props)
 
 
 def label(name, box, key, *props):
@@ -160,8 +160,9 @@ def cursor_page():
         children.append(Node("QCheckBox", f"DPI_enable_check_{n}", (16, y, 100, 28), text(f"mouse_dpi_stage_{n}")))
         children.append(Node("QWidget", f"DPI_layout_{n}", (120, y, 432, 28), children=[
             Node("QRadioButton", f"DPI_select_check_{n}", (0, 2, 24, 24), tooltip("mouse_dpi_select_tip"), RESOURCE),
-            horizontal_slider(f"DPI_slider_{n}", (30, 2, 270, 24), 0, DPI_STEPS, 0),
-            Node("QLineEdit", f"DPI_edit_{n}", (308, 0, 72, 28), number("maxLength", 5)),
+            horizontal_slider(f"DPI_slider_{n}", (30, 2, 270, 24), 0, DPI_STEPS, 0, 1, 1, tooltip("dpi_stage_tip")),
+            Node("QLineEdit", f"DPI_edit_{n}", (308, 0, 72, 28), number("maxLength", 5),
+                 '<property name="toolTip"><string>dpi_stage_tip</string></property>'),
             Node("QPushButton", f"DPI_color_option_{n}", (388, 2, 40, 24), string("text", ""),
                  string("bkColor", STAGE_COLOURS[n], dynamic=True), tooltip("mouse_dpi_colour_tip"), RESOURCE),
         ]))

@@ -1,6 +1,8 @@
 #include "app/CMainWnd.h"
 
+#include "app/AboutWnd.h"
 #include "headset/TolvanicHS6533Device.h"
+#include "profiles/LanguageTexts.h"
 
 #include "platform/Trace.h"
 
@@ -66,7 +68,7 @@ bool CMainWnd::Create(std::string* error) {
     if (const std::optional<std::string> picture = RecordedSkinPicture(SkinIniPath())) {
         SkinChanged(SkinChangedParam{.kind = SkinChangedParam::kPicture, .picture = *picture});
     }
-    m_window->SetTitle(kTitle);
+    ShowProgramName();
     m_window->SetGeometry(ui::Rect{0, 0, kWidth, kHeight});
     m_window->CenterWindow();
     m_deviceList->UpdateNoDeviceHint();
@@ -92,6 +94,7 @@ void CMainWnd::MakeControllers() {
     requests.rescale = [this] { ApplyInterfaceScale(); };
     requests.exit = [this] { Exit(); };
     requests.openSettings = [this] { OpenSettingsWindow(false); };
+    requests.openAbout = [this] { OpenAboutWindow(); };
     m_tray = std::make_unique<TrayController>(
         TrayController::Setup{m_services.toolkit, window, kTitle, devicesOf, std::move(requests)});
     m_language = std::make_unique<LanguageController>(
@@ -112,6 +115,29 @@ void CMainWnd::MakeControllers() {
         .deviceList = *m_deviceList,
         .selectedDevice = [this] { return m_discovery ? m_discovery->SelectedDevice() : nullptr; },
         .globalInput = m_services.globalInput});
+}
+
+void CMainWnd::OpenAboutWindow() {
+    if (m_aboutOpen || !m_window) {
+        return;
+    }
+    m_aboutOpen = true;
+    ShowAbout(m_services.toolkit, m_services.texts, m_window.get(), m_window->Dpi(),
+              ProgramAboutFacts(m_services.dataHome));
+    m_aboutOpen = false;
+}
+
+void CMainWnd::ShowProgramName() {
+    // The program's name in the user's language; "VELKOR01" names only folders and the bus.
+    std::optional<std::string> name;
+    if (m_services.languageTexts != nullptr) {
+        name = m_services.languageTexts->Text(kProgramNameKey);
+    }
+    const std::string shown = name.value_or(std::string(kTitle));
+    m_window->SetTitle(shown);
+    if (ui::TrayIcon* icon = m_tray ? m_tray->Icon() : nullptr) {
+        icon->SetToolTip(shown);
+    }
 }
 
 std::vector<CTolvanicUSBDevice*> CMainWnd::DevicesOf(DeviceClass kind) const {
@@ -341,6 +367,7 @@ void CMainWnd::DeviceMessage(uint32_t message, int64_t wParam, int64_t lParam) {
             TraceF("language index %lld refused", static_cast<long long>(wParam));
         } else {
             m_language->Apply(int(wParam));
+            ShowProgramName();
         }
     } else if (message == RecordingController::kMessageKeyCapture) {
         m_recording->KeyCaptureMessage(wParam);

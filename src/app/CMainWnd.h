@@ -57,7 +57,9 @@ class CMainWnd final : public ui::WindowHandler,
 public:
     static constexpr std::string_view kClassName = "MainWnd";
     static constexpr std::string_view kLayout = "XML_MAIN";
-    static constexpr std::string_view kTitle = "VELKOR01";
+    static constexpr std::string_view kTitle = "Velkor";
+    // The language key of the program's name (window title, tray tip, about window).
+    static constexpr std::string_view kProgramNameKey = "app_name";
     static constexpr int kWidth = 800;
     static constexpr int kHeight = 572;
     // The title-bar buttons the window looks up at initialisation.
@@ -101,6 +103,8 @@ public:
     // Null before Create succeeded.
     ui::Window* GetWindow() const { return m_window.get(); }
     ui::Control* TitleButton(std::string_view name) const;
+    // Window title and tray tip from the language texts.
+    void ShowProgramName();
     // The controllers; only once Create succeeded.
     DeviceListController& DeviceList() const { return *m_deviceList; }
     TrayController& Tray() const { return *m_tray; }
@@ -148,6 +152,8 @@ public:
     // item and message 3093) and waits until it closes. Nothing happens while
     // one is open, or when the program has none.
     void OpenSettingsWindow(bool besideButton);
+    // The about window, modal; one at a time.
+    void OpenAboutWindow();
     bool SettingsWindowOpen() const { return m_settingsOpen; }
 
     // DeviceScanListener
@@ -237,6 +243,7 @@ private:
     std::unique_ptr<ui::Window> m_window;
     std::array<ui::Control*, kTitleButtons.size()> m_titleButtons{};
     std::unique_ptr<WindowPrompts> m_prompts;
+    bool m_aboutOpen = false; // its modal loop runs inside OpenAboutWindow
     // Made with the window and let go before it (the destructor does so).
     std::unique_ptr<DeviceListController> m_deviceList;
     std::unique_ptr<TrayController> m_tray;

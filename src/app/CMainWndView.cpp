@@ -145,6 +145,8 @@ void CMainWnd::OnClick(const ui::Control& sender) {
         OpenSkinFrame();
     } else if (name == "setbtn") {
         OpenSettingsWindow(true);
+    } else if (name == "aboutbtn") {
+        OpenAboutWindow();
     } else if (name == kLightStatusLabel) {
         ToggleLightControl();
     } else if (name == "nodevice_ok_btn") {

@@ -31,10 +31,10 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-// The level the power panel last showed, for a device on a battery; -1 otherwise.
+// The level of the last power status, for a device on a battery (with a page
+// or without, as under --headless); -1 otherwise.
 int32_t BatteryOf(const CTolvanicUSBDevice& device) {
-    const auto* panel = dynamic_cast<const CMpDevicePowerUI*>(device.Presenter().PowerPanel());
-    return device.State().BatteryFlag() && panel != nullptr ? panel->LastPercent() : -1;
+    return device.State().BatteryFlag() ? device.State().BatteryPercent() : -1;
 }
 
 // What a setter's failure names (as its immediate result does).

@@ -122,6 +122,8 @@ void TrayController::MenuItemChosen(std::string_view item) {
         Run(m_setup.requests.exit);
     } else if (item == kMenuSettings) {
         Run(m_setup.requests.openSettings);
+    } else if (item == kMenuAbout) {
+        Run(m_setup.requests.openAbout);
     } else if (item == kMenuShow) {
         const ui::Window& window = m_setup.window;
         if (window.IsVisible() && !window.IsMinimized()) {

@@ -26,6 +26,7 @@ public:
     static constexpr std::string_view kMenuLayout = "menu.xml";
     static constexpr std::string_view kMenuShow = "show_menu";
     static constexpr std::string_view kMenuSettings = "setwnd_menu";
+    static constexpr std::string_view kMenuAbout = "about_menu";
     static constexpr std::string_view kMenuExit = "exit";
     // The menu opens on this timer of the window's root, after the click has ended.
     static constexpr int kTimerMenu = 1032;
@@ -39,9 +40,10 @@ public:
         std::function<void()> beforeShow;
         // The interface-scale step, when the icon brings a hidden window back.
         std::function<void()> rescale;
-        // The menu's "exit" and "setwnd_menu".
+        // The menu's "exit", "setwnd_menu" and "about_menu".
         std::function<void()> exit;
         std::function<void()> openSettings;
+        std::function<void()> openAbout;
     };
     struct Setup {
         ui::Toolkit& toolkit;

@@ -108,6 +108,7 @@ int ReadAndShowPower(CTolvanicUSBDevice& device) {
         return result;
     }
     status[3] = transport.OnReceiver() ? 1 : 0;
+    device.State().SetBatteryPercent(std::min<int>(status[0], 100));
     std::array<uint8_t, sizeof(status)> shown{};
     std::copy(std::begin(status), std::end(status), shown.begin());
     auto show = [&device, shown] {

@@ -80,6 +80,10 @@ public:
     // Also clears the tray flag when off; observers hear Battery.
     void SetBatteryFlag(bool on);
     bool BatteryFlag() const { return m_batteryFlag; }
+    // The battery level of the last power status read (0..100), -1 before
+    // the first; the page, the device list and the bus all show this one.
+    void SetBatteryPercent(int percent) { m_batteryPercent = percent; }
+    int BatteryPercent() const { return m_batteryPercent; }
     // Can be set only while the battery flag is set.
     void SetTrayFlag(bool on) { m_trayFlag = on && m_batteryFlag; }
     bool TrayFlag() const { return m_trayFlag; }
@@ -154,6 +158,7 @@ private:
     int m_keyCount = 0;
     std::atomic<int> m_lightCount{0};
     std::atomic<bool> m_batteryFlag{false};
+    std::atomic<int> m_batteryPercent{-1};
     std::atomic<bool> m_trayFlag{false};
     std::atomic<bool> m_lightControl{true};
     std::atomic<bool> m_pictureFlag{true};

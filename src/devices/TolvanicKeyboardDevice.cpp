@@ -29,6 +29,32 @@ constexpr int kKeyPage = 2;
 // The key without a row in the key table gets a caption of its own.
 constexpr int kUnnamedKey = 17;
 constexpr std::string_view kUnnamedKeyCaption = "keyboard_screen_key_17";
+constexpr std::string_view kUnnamedKeyLegend = "keyboard_cap_17";
+// The keys whose names are too long for their caps on the picture carry a
+// legend of their own ("keyboard_cap_" + the name's suffix), as printed on a
+// compact board; their full name stays their tool tip and accessible name.
+constexpr std::string_view kNamePrefix = "keyboard_key_";
+constexpr std::string_view kLegendPrefix = "keyboard_cap_";
+constexpr std::string_view kLegendKeys[] = {
+    "Num 0", "Num 1",       "Num 2", "Num 3",     "Num 4",   "Num 5",   "Num 6",  "Num 7",     "Num 8",
+    "Num 9", "Num /",       "Num *", "Num -",     "Num +",   "Decimal", "K107",   "Num Enter", "Num Lock",
+    "Home",  "Scroll Lock", "Pause", "Page Down", "Page Up", "App",     "Insert", "Delete",    "GM",
+    "Enter", "BackSpace",   "K42",   "Up",        "Down",    "Left",    "Right",  "RWin",      "RAlt",
+    "RCtrl", "K131",        "K132",  "K133",      "K150",    "K151",
+};
+
+std::string LegendOf(std::string_view nameKey) {
+    if (!nameKey.starts_with(kNamePrefix)) {
+        return std::string(nameKey);
+    }
+    const std::string_view suffix = nameKey.substr(kNamePrefix.size());
+    for (std::string_view key : kLegendKeys) {
+        if (key == suffix) {
+            return std::string(kLegendPrefix) + std::string(suffix);
+        }
+    }
+    return std::string(nameKey);
+}
 
 } // namespace
 
@@ -65,15 +91,19 @@ void CTolvanicKeyboardDevice::SetKeyCaptions(ui::Control& container) {
         if (!ui::SplitFamilyName(button->Name(), prefix, key) || prefix != "key_") {
             continue;
         }
-        std::string_view caption;
+        std::string_view name;
+        std::string legend;
         if (const KeyTableRow* row = KeyRowAt(FindKeyByFunction(KeyIdentity(key)))) {
-            caption = row->nameKey;
+            name = row->nameKey;
+            legend = LegendOf(name);
         } else if (key == kUnnamedKey) {
-            caption = kUnnamedKeyCaption;
+            name = kUnnamedKeyCaption;
+            legend = kUnnamedKeyLegend;
         }
-        if (!caption.empty()) {
+        if (!name.empty()) {
             button->SetResourceText(true);
-            button->SetText(caption);
+            button->SetText(legend);
+            button->SetToolTip(name);
         }
     }
 }

@@ -4,6 +4,7 @@
 #include "ui/ControlClasses.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace velkor {
 
@@ -171,6 +172,71 @@ void CLightControlUI::ApplyRules(int mode) {
     if (rules.sameMode && m_sameModeAllowed) {
         Show(kSlotSameMode, true);
     }
+    m_rules = rules;
+    ShowWhatApplies();
+}
+
+void CLightControlUI::ShowWhatApplies() {
+    const LightGroupRules& rules = m_rules;
+    if (!rules.applies) {
+        return;
+    }
+    // A group that does nothing in this effect is not shown at all (a
+    // disabled group still reads as a choice); so are the fixed colour's
+    // controls while the colours cycle instead.
+    const bool fixedColour = !(rules.sevenColor && SevenColor());
+    Show(kSlotColourLayout, rules.colour && fixedColour);
+    Show(kSlotPaletteLayout, rules.palette && fixedColour);
+    Show(kSlotSevenColor, rules.sevenColor);
+    Show(kSlotBrightnessLayout, rules.brightness);
+    Show(kSlotSpeedLayout, rules.speed && rules.speedVisible);
+    Show(kSlotDirectionLayout, rules.direction);
+    if (rules.keyboard) {
+        Show(kSlotColourTabLayout, rules.colourTab);
+    }
+    StackBands();
+}
+
+void CLightControlUI::StackBands() {
+    // The bands in the order the layout places them, each at its own height;
+    // the shown ones close up under the effect row. What is shown comes from
+    // the rules, not from the controls: a page in the background shows nothing.
+    const LightGroupRules& rules = m_rules;
+    const std::pair<Slot, bool> bands[] = {
+        {kSlotEffectLayout, true},
+        {kSlotZzccLayout, rules.keyboard && rules.zzcc},
+        {kSlotAudioLayout, rules.keyboard && rules.audio},
+        {kSlotCustomLayout, rules.keyboard && rules.customGroups},
+        {kSlotBrightnessLayout, rules.brightness},
+        {kSlotSpeedLayout, rules.speed && rules.speedVisible},
+        {kSlotDirectionLayout, rules.direction},
+        {kSlotColourTabLayout, !rules.keyboard || rules.colourTab},
+    };
+    constexpr int kGap = 2;
+    int y = m_firstBandTop;
+    for (const auto& [slot, shown] : bands) {
+        ui::Control* band = Find(slot);
+        if (band == nullptr || !shown) {
+            continue;
+        }
+        ui::Rect rect = band->Geometry();
+        if (y < 0) {
+            y = m_firstBandTop = rect.y;
+        }
+        rect.y = y;
+        band->SetGeometry(rect);
+        y += rect.height + kGap;
+    }
+    // Inside the colour page, "cycling" moves up when the fixed colour is not shown.
+    ui::Control* colour = Find(kSlotColourLayout);
+    ui::Control* seven = Find(kSlotSevenColor);
+    if (colour != nullptr && seven != nullptr) {
+        const ui::Rect area = colour->Geometry();
+        ui::Rect rect = seven->Geometry();
+        rect.y =
+            rules.colour && !(rules.sevenColor && SevenColor()) ? area.y + area.height + 2 * kGap : area.y;
+        seven->SetGeometry(rect);
+    }
 }
 
 int CLightControlUI::Brightness() {
@@ -223,6 +289,7 @@ void CLightControlUI::SetSevenColor(bool on) {
     if (auto* check = ui::As<ui::SelectableControl>(Find(kSlotSevenColor))) {
         check->SetSelected(on, false);
     }
+    ShowWhatApplies();
 }
 
 void CLightControlUI::SetDirection(bool left) {

@@ -67,7 +67,8 @@ public:
     void ShowLightInfo(const LightInfoRecord& record);
     // Selects the mode's row without an event and applies the enabling rules for it.
     void SelectMode(int mode);
-    // Applies the enabling rules of (device kind, mode).
+    // Applies the enabling rules of (device kind, mode); the groups they
+    // disable are hidden too and the shown bands close up.
     void ApplyRules(int mode);
 
     // Getters (neutral values when a control is missing).
@@ -170,6 +171,10 @@ private:
     void Show(Slot slot, bool on);
     void SetText(Slot slot, std::string_view key);
     int ComboIndex(Slot slot);
+    // Shows the groups the last rules enable (and the fixed colour only when
+    // the colours do not cycle) and stacks the shown bands without gaps.
+    void ShowWhatApplies();
+    void StackBands();
     int SliderValue(Slot slot);
 
     ui::Control& m_panel;
@@ -181,6 +186,8 @@ private:
     // A hidden mode that is selected (it has no row); -1 when none.
     int m_hiddenMode = -1;
     std::array<ui::Control*, kSlotCount> m_controls{};
+    LightGroupRules m_rules;
+    int m_firstBandTop = -1; // the effect row's top in the layout, read once
     std::unique_ptr<CAudioRecordUI> m_waveform;
 };
 

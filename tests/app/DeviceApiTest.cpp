@@ -6,6 +6,7 @@
 #include "app/DeviceCallQueue.h"
 #include "app/DevicePanels.h"
 #include "bus/PrivateBus.h"
+#include "devices/CMpDevicePowerUI.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
 #include "headset/TolvanicHS6533Device.h"
@@ -304,6 +305,11 @@ public:
         ui::Control* control = Reach(device, name);
         return control != nullptr && m_user.StepSlider(*control, value);
     }
+    // The record committed and shown on the page, as a script's change is.
+    void Commit(CTolvanicUSBDevice& device, const LightInfoRecord& light) {
+        CommitLightRecord(device, light, ScreenSize{});
+        m_main->PanelsOf(device)->LightPanel()->ShowLightInfo(light);
+    }
     bool PickOn(CTolvanicUSBDevice& device, std::string_view name, uint32_t argb) {
         ui::Control* control = Reach(device, name);
         return control != nullptr && m_user.PickColour(*control, argb);
@@ -366,9 +372,14 @@ INSTANTIATE_TEST_SUITE_P(
                        return WithFields(DeviceMethod::SetLighting, id, {{"brightness", 1}});
                    }},
         SetterCase{
-            "colour",
-            kMouse,
-            {},
+            "colour", kMouse,
+            // The palette shows only while the effect uses a fixed colour.
+            [](SetterRoadTest& t, CTolvanicUSBDevice& d) {
+                LightInfoRecord light = d.State().LightRecord();
+                light.selectItem = 0;
+                light.multiColor = 0;
+                t.Commit(d, light);
+            },
             [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
                 return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFF123456u : 0xFF00FF00u);
             },
@@ -377,10 +388,10 @@ INSTANTIATE_TEST_SUITE_P(
             }},
         // A colour picked, then the key clicked in the custom effect.
         SetterCase{"key_colour", kKeyboard,
-                   [](SetterRoadTest&, CTolvanicUSBDevice& d) {
+                   [](SetterRoadTest& t, CTolvanicUSBDevice& d) {
                        LightInfoRecord light = d.State().LightRecord();
                        light.selectItem = CTolvanicKeyboardDevice::kCustomColourEffect;
-                       CommitLightRecord(d, light, ScreenSize{});
+                       t.Commit(d, light);
                    },
                    [](SetterRoadTest& t, CTolvanicUSBDevice& d, int which) {
                        return t.PickOn(d, "deng_Color_Pallet", which == 0 ? 0xFFFF8000u : 0xFF0000FFu) &&
@@ -589,6 +600,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The keys of the custom effect run 0..count-1: the count itself is refused
 // before anything is painted or sent, the last key is taken.
+// The list gives the battery level the mouse's page shows (the simulated mouse reports 80 %).
+TEST_F(DeviceApiTest, DevicesGiveTheBatteryThePageShows) {
+    ASSERT_TRUE(Until([&] { return Device(kMouse)->State().BatteryPercent() >= 0; }));
+    const DeviceReply reply = Call(Make(DeviceMethod::ListDevices, ""));
+    const auto mouse = std::find_if(reply.devices.begin(), reply.devices.end(),
+                                    [](const DeviceListEntry& d) { return d.kind == "mouse"; });
+    ASSERT_NE(mouse, reply.devices.end());
+    EXPECT_EQ(mouse->battery, 80);
+    const auto* page = dynamic_cast<const CMpDevicePowerUI*>(Device(kMouse)->Presenter().PowerPanel());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->LastPercent(), 80);
+}
+
 TEST_F(DeviceApiTest, KeyColourBoundsAreTheKeyboardsLightCount) {
     CTolvanicUSBDevice& keyboard = *Device(kKeyboard);
     LightInfoRecord light = keyboard.State().LightRecord();

@@ -2,6 +2,7 @@
 // thread, on the in-memory toolkit. Waits on real threads are bounded hang
 // guards, never timing assertions.
 #include "MainWndFixture.h"
+#include "app/AboutWnd.h"
 #include "devices/DeviceListItem.h"
 #include "devices/SupportedDevices.h"
 #include "sim/SimBackend.h"
@@ -82,7 +83,7 @@ TEST_F(MainWndTest, ItemMessagesFromTheDevicesShowAndHideTheirItem) {
 
 TEST_F(MainWndTest, CloseHidesToTheTrayAndTheIconBringsItBack) {
     ASSERT_TRUE(Start(false));
-    EXPECT_EQ(Tray().ToolTip(), "VELKOR01");
+    EXPECT_EQ(Tray().ToolTip(), "Velkor");
     bool loopEnded = false;
     // Everything happens inside the running loop, so a close that ended it would show.
     m_toolkit->GetDispatcher().Post([&] {
@@ -116,7 +117,7 @@ TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
     m_toolkit->AdvanceTime(TrayController::kTimerMenuMs);
     ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
     ui::MemoryMenu& menu = *m_toolkit->OpenMenus().front();
-    EXPECT_EQ(menu.ItemNames(), (std::vector<std::string>{"show_menu", "setwnd_menu", "exit"}));
+    EXPECT_EQ(menu.ItemNames(), (std::vector<std::string>{"show_menu", "setwnd_menu", "about_menu", "exit"}));
     ASSERT_TRUE(m_user.ChooseMenuItem(menu, "show_menu"));
     EXPECT_TRUE(Window().IsVisible());
     ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Left));
@@ -135,6 +136,38 @@ TEST_F(MainWndTest, TheTrayMenuShowsAndExits) {
     EXPECT_TRUE(m_main->IsShutDown());
     EXPECT_FALSE(Window().IsVisible());
     EXPECT_EQ(m_traces.Count("退出测试"), 1);
+}
+
+// The title bar's button and the tray menu open the same about window, in the
+// current language: version, licence and the data folder.
+TEST_F(MainWndTest, TheAboutWindowNamesVersionLicenceAndDataFolder) {
+    MainWndServices services = Services(false, 1); // English
+    WithLanguages(services);
+    ASSERT_TRUE(StartWith(services));
+    EXPECT_EQ(Window().Title(), "Velkor");
+    std::vector<std::string> shown;
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& about) {
+        for (const char* name : {"about_version_text", "about_licence_text", "about_data_text"}) {
+            ui::Control* label = about.FindControl(name);
+            shown.push_back(label != nullptr ? label->DisplayText() : std::string("missing ") + name);
+        }
+        shown.push_back(about.Title());
+        EXPECT_TRUE(m_user.Click(about, "confirm_btn"));
+    });
+    ASSERT_TRUE(m_user.Click(Window(), "aboutbtn"));
+    const std::string folder = m_folder.Path() + "/VELKOR01/";
+    const std::vector<std::string> expected = {"Software version: " + ProgramAboutFacts("").version,
+                                               "Licence: GPL-3.0-or-later", "Your data: " + folder,
+                                               "About Velkor"};
+    EXPECT_EQ(shown, expected);
+    EXPECT_NE(ProgramAboutFacts("").version, "unknown");
+
+    shown.clear();
+    ASSERT_TRUE(m_user.ClickTrayIcon(Tray(), ui::MouseButton::Right));
+    m_toolkit->AdvanceTime(TrayController::kTimerMenuMs);
+    ASSERT_EQ(m_toolkit->OpenMenus().size(), 1u);
+    ASSERT_TRUE(m_user.ChooseMenuItem(*m_toolkit->OpenMenus().front(), "about_menu"));
+    EXPECT_EQ(shown, expected);
 }
 
 TEST_F(MainWndTest, ShutDownWithDevicesAndThreadsRunningFinishes) {

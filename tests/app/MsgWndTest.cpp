@@ -81,7 +81,7 @@ TEST_F(MsgWndTest, TextIsALanguageKeyOrShownAsItIs) {
     EXPECT_EQ(m_text, "Delete this profile?");
     Show("", "message_text_22", 96, false, 0, "confirm_btn");
     EXPECT_EQ(m_text, "message_text_22");
-    EXPECT_EQ(m_title, "VELKOR01"); // an empty title leaves the layout's
+    EXPECT_EQ(m_title, "Velkor"); // an empty title leaves the layout's
     // A key the language file lacks shows the key; the box still opens.
     EXPECT_EQ(Show("", "message_text_99", 96, true, 0, "confirm_btn"), kMsgConfirmed);
     EXPECT_EQ(m_text, "message_text_99");

@@ -60,7 +60,7 @@ TEST_F(ProgramTest, FirstStartShowsTheMainWindowAndStopFreesTheName) {
     ProgramUnderTest first(m_bus, m_folder.Path());
     ASSERT_EQ(first.program.Start(), StartResult::Running) << first.err.Text();
     EXPECT_EQ(first.Window().ClassName(), "MainWnd");
-    EXPECT_EQ(first.Window().Title(), "VELKOR01");
+    EXPECT_EQ(first.Window().Title(), "Velkor") << "the program's name, not its folder's";
     EXPECT_TRUE(first.Window().IsVisible());
     // 800 x 572, centred on the work area (1920 x 1040 by default).
     EXPECT_EQ(first.Window().Geometry(), (ui::Rect{560, 234, 800, 572}));

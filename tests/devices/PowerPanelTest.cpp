@@ -93,7 +93,7 @@ TEST_F(PowerPanel, OddInputIsShownSafely) {
     // A layout without the controls shows nothing there.
     CMpDevicePowerUI blank(*m_window->FindControl("title_bar_layout"));
     blank.ShowPowerStatus(std::vector<uint8_t>{50, 1, 0, 1, 0, 2}.data(), 6);
-    EXPECT_EQ(m_window->FindControl("title_logo")->Text(), "VELKOR01");
+    EXPECT_EQ(m_window->FindControl("title_logo")->Text(), "app_name");
 }
 
 } // namespace

@@ -103,6 +103,63 @@ TEST_F(LightPanel, KeyboardModesThatHideTheSpeedGroupShowItAgainWhenLeft) {
     }
 }
 
+// Which groups the panel shows, by (keyboard mode, colours cycling), and the
+// shown bands close up under the effect row: no band starts below a gap.
+TEST_F(LightPanel, OnlyTheGroupsAnEffectUsesAreShownWithoutGaps) {
+    struct Case {
+        int mode;
+        bool cycling;
+        bool colour, seven, speed, direction, colourTab;
+    };
+    const Case cases[] = {
+        {1, false, true, true, true, true, true},     // uses everything
+        {1, true, false, true, true, true, true},     // cycling: no fixed colour
+        {6, false, true, true, false, false, true},   // steady: no speed or direction
+        {4, false, false, false, true, false, false}, // colour cycle on its own
+        {17, false, false, false, false, false, false},
+        {19, true, true, false, false, false, true}, // per-key colours ignore cycling
+        {20, false, false, false, false, false, true},
+    };
+    CLightControlUI& panel = PanelOf(*m_keyboard);
+    for (const Case& c : cases) {
+        LightInfoRecord record;
+        record.selectItem = uint8_t(c.mode);
+        record.multiColor = c.cycling ? 1 : 0;
+        panel.ShowLightInfo(record);
+        const std::string at = "mode " + std::to_string(c.mode) + (c.cycling ? " cycling" : "");
+        EXPECT_EQ(Shown(CLightControlUI::kColourLayout), c.colour) << at;
+        EXPECT_EQ(Shown(CLightControlUI::kPaletteLayout), c.colour) << at;
+        EXPECT_EQ(Shown(CLightControlUI::kSevenColorCheck), c.seven) << at;
+        EXPECT_EQ(Shown(CLightControlUI::kSpeedLayout), c.speed) << at;
+        EXPECT_EQ(Shown(CLightControlUI::kDirectionLayout), c.direction) << at;
+        EXPECT_EQ(Shown(CLightControlUI::kColourTabLayout), c.colourTab) << at;
+
+        int bottom = Control(*m_keyboard, CLightControlUI::kEffectLayout).Geometry().y;
+        for (std::string_view band : {CLightControlUI::kEffectLayout, CLightControlUI::kZzccLayout,
+                                      CLightControlUI::kAudioLayout, CLightControlUI::kCustomLayout,
+                                      CLightControlUI::kBrightnessLayout, CLightControlUI::kSpeedLayout,
+                                      CLightControlUI::kDirectionLayout, CLightControlUI::kColourTabLayout}) {
+            if (!Shown(band)) {
+                continue;
+            }
+            const ui::Rect rect = Control(*m_keyboard, band).Geometry();
+            EXPECT_LE(rect.y - bottom, 2) << at << ": a gap above " << band;
+            EXPECT_GE(rect.y, bottom) << at << ": " << band << " overlaps the band above";
+            bottom = rect.y + rect.height;
+        }
+    }
+    // Unticking "cycling" brings the fixed colour back at once.
+    LightInfoRecord cycling;
+    cycling.selectItem = 1;
+    cycling.multiColor = 1;
+    panel.ShowLightInfo(cycling);
+    ASSERT_FALSE(Shown(CLightControlUI::kColourLayout));
+    ASSERT_TRUE(m_user.Click(HostWindow(), CLightControlUI::kSevenColorCheck));
+    EXPECT_EQ(m_keyboard->State().LightRecord().multiColor, 0);
+    EXPECT_TRUE(Shown(CLightControlUI::kColourLayout));
+    EXPECT_TRUE(Shown(CLightControlUI::kPaletteLayout));
+}
+
 TEST_F(LightPanel, DirectionTextsFollowTheKeyboardMode) {
     CLightControlUI& panel = PanelOf(*m_keyboard);
     const std::vector<std::tuple<int, std::string, std::string>> cases = {
@@ -201,7 +258,7 @@ TEST(ColourEdit, ParsesLeadingDigitsSafely) {
 
 TEST_F(LightPanel, ColourEditsClampStoreAndClearMultiColor) {
     LightInfoRecord record;
-    record.selectItem = 1;
+    record.selectItem = 19; // its colour edits show even while the colours cycle
     record.multiColor = 1;
     record.red = 10;
     SetRecord(*m_keyboard, record);

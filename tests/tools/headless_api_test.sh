@@ -75,6 +75,12 @@ check "a value out of range exits 2 and says why" $?
 "$ctl" get keyboard-ffff >/dev/null 2>&1
 [ $? -eq 3 ]
 check "an unknown device exits 3" $?
+"$ctl" set mouse report-rate=1000 && [ "$("$ctl" get mouse report-rate)" = "1000" ] &&
+    [ "$("$ctl" get mouse-7070 report-rate)" = "1000" ]
+check "a kind names the one device of that kind (mouse)" $?
+err=$("$ctl" get keyboard effect 2>&1)
+[ $? -eq 2 ] && echo "$err" | grep -q 'keyboard-50b7' && echo "$err" | grep -q 'keyboard-511d'
+check "a kind with two devices (keyboard) lists both IDs and exits 2" $?
 "$ctl" set mouse-7070 dpi2 >/dev/null 2>&1
 [ $? -eq 2 ]
 check "a setting without a value is a usage error" $?

@@ -83,26 +83,32 @@ TEST(DeviceKeyButton, SelectionShowsOnEveryLedColour) {
 
 // A key of a full keyboard is about 14 x 33 pixels inside: its label shrinks,
 // wraps and at worst breaks inside words or elides, but stays inside the cap.
-TEST(DeviceKeyButton, CaptionsAreFittedIntoTheCap) {
+// A caption breaks only between words: a word wider than the cap at the
+// smallest size is elided on one line rather than cut in two.
+TEST(DeviceKeyButton, CaptionsBreakOnlyBetweenWords) {
     QFont base;
     base.setPixelSize(12);
-    const std::vector<std::pair<QString, QSize>> cases = {
-        {"F1", {40, 30}},        {"Scroll Lock", {14, 33}}, {"Katakana/Hiragana", {14, 33}},
-        {"Backspace", {31, 33}}, {"Num Enter", {14, 71}},   {QString::fromUtf8("左 Ctrl"), {18, 33}}};
-    for (const auto& [text, box] : cases) {
-        const CaptionLayout caption = FitCaption(base, text, box);
+    struct Case {
+        QString text;
+        QSize box;
+        bool whole;
+    };
+    const Case cases[] = {{"F1", {40, 30}, true},         {"Scroll Lock", {30, 33}, true},
+                          {"Num Enter", {30, 71}, true},  {QString::fromUtf8("左 Ctrl"), {18, 33}, true},
+                          {"Backspace", {14, 33}, false}, {"Scroll Lock", {6, 6}, false}};
+    for (const Case& c : cases) {
+        const CaptionLayout caption = FitCaption(base, c.text, c.box);
         const QRectF needed =
-            QFontMetricsF(caption.font).boundingRect(QRectF(QPointF(), box), caption.flags, caption.text);
-        EXPECT_LE(needed.width(), box.width()) << text.toStdString();
-        EXPECT_LE(needed.height(), box.height()) << text.toStdString();
-        EXPECT_GE(caption.font.pixelSize(), kMinCaptionPixels) << text.toStdString();
-        EXPECT_EQ(caption.text, text) << "fits without eliding: " << text.toStdString();
+            QFontMetricsF(caption.font).boundingRect(QRectF(QPointF(), c.box), caption.flags, caption.text);
+        EXPECT_LE(needed.width(), c.box.width()) << c.text.toStdString();
+        EXPECT_GE(caption.font.pixelSize(), kMinCaptionPixels) << c.text.toStdString();
+        EXPECT_FALSE(caption.flags & Qt::TextWrapAnywhere) << c.text.toStdString();
+        EXPECT_EQ(caption.text == c.text, c.whole) << c.text.toStdString();
+        EXPECT_EQ(LargestCaptionPixels(base, c.text, c.box) > 0, c.whole) << c.text.toStdString();
     }
     EXPECT_EQ(FitCaption(base, "F1", {40, 30}).font.pixelSize(), 12)
         << "with room to spare it keeps its size";
-    const CaptionLayout hopeless = FitCaption(base, "Scroll Lock", {6, 6});
-    EXPECT_NE(hopeless.text, "Scroll Lock") << "elided when nothing fits";
-    EXPECT_EQ(hopeless.font.pixelSize(), kMinCaptionPixels);
+    EXPECT_EQ(FitCaption(base, "F1", {40, 30}, 8).font.pixelSize(), 8) << "its row's size when it is given";
 }
 
 TEST(DeviceKeyButton, LightSetThroughTheControlReachesThePicture) {

@@ -127,6 +127,7 @@ TEST_F(KeyPicture, BoardKeysLookAsTheyWouldPaintingThemselves) {
     plate.resize(kKeySize, kKeySize);
     auto* single = new DeviceKeyButton(&plate);
     single->setGeometry(0, 0, kKeySize, kKeySize);
+    single->setFocusPolicy(Qt::NoFocus); // alone in its window it would take the focus, which shows
     plate.move(600, 600); // away from the pointer, which would hover it
     plate.show();
     struct Case {
@@ -143,6 +144,10 @@ TEST_F(KeyPicture, BoardKeysLookAsTheyWouldPaintingThemselves) {
             key->SetSelected(c.selected);
             key->SetCaption(c.caption);
         }
+        QApplication::processEvents();
+        m_panel->FitRowCaptions();
+        // The board's key has its row's caption size; the single key is given the same.
+        single->SetCaptionPixels(m_keys[21]->CurrentCaption().font.pixelSize());
         QApplication::processEvents();
         const QImage board =
             m_panel->grab(m_keys[21]->geometry()).toImage().convertToFormat(QImage::Format_RGB32);

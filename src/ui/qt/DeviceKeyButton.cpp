@@ -28,24 +28,38 @@ bool Fits(const QFont& font, const QString& text, QSize box, int flags) {
 
 } // namespace
 
-CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box) {
-    CaptionLayout layout{font, text, Qt::AlignCenter | Qt::TextWordWrap};
-    const int largest = std::max(kMinCaptionPixels, QFontInfo(font).pixelSize());
-    // A narrower face keeps a label large longer than a smaller size would.
-    for (int pixels = largest; pixels >= kMinCaptionPixels; --pixels) {
-        layout.font.setPixelSize(pixels);
-        for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
-            layout.font.setStretch(stretch);
-            if (Fits(layout.font, text, box, layout.flags)) {
-                return layout;
-            }
+QSize CaptionBox(QSize cap) {
+    // Small caps keep a thinner margin so that their caption still has room.
+    const int side = std::min(cap.width(), cap.height());
+    const int margin = side < 20 ? 1 : side < 30 ? 2 : 4;
+    return QSize(std::max(0, cap.width() - 2 * margin), std::max(0, cap.height() - 2 * margin));
+}
+
+int LargestCaptionPixels(const QFont& font, const QString& text, QSize box) {
+    QFont sized = font;
+    for (int pixels = std::max(kMinCaptionPixels, QFontInfo(font).pixelSize()); pixels >= kMinCaptionPixels;
+         --pixels) {
+        sized.setPixelSize(pixels);
+        if (Fits(sized, text, box, Qt::AlignCenter | Qt::TextWordWrap)) {
+            return pixels;
         }
     }
-    // A word wider than the box even at the smallest size: break inside words.
-    layout.flags = Qt::AlignCenter | Qt::TextWrapAnywhere;
-    if (Fits(layout.font, text, box, layout.flags)) {
-        return layout;
+    return 0;
+}
+
+CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box, int pixels) {
+    CaptionLayout layout{font, text, Qt::AlignCenter | Qt::TextWordWrap};
+    if (pixels <= 0) {
+        pixels = LargestCaptionPixels(font, text, box);
     }
+    if (pixels > 0) {
+        layout.font.setPixelSize(std::max(pixels, kMinCaptionPixels));
+        if (Fits(layout.font, text, box, layout.flags)) {
+            return layout;
+        }
+    }
+    // Too long for the cap even at the smallest size: one elided line, never a broken word.
+    layout.font.setPixelSize(kMinCaptionPixels);
     layout.flags = Qt::AlignCenter;
     layout.text =
         QFontMetricsF(layout.font).elidedText(QString(text).replace('\n', ' '), Qt::ElideRight, box.width());
@@ -54,7 +68,9 @@ CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box) {
 
 DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab and pressed with Space like any button; the picture's
+    // keys are the only way to some panels.
+    setFocusPolicy(Qt::TabFocus);
     if (dynamic_cast<SelectPanel*>(parent) != nullptr) {
         // Qt then skips the key when it paints the picture; the panel draws it.
         m_panelDrawn = true;
@@ -82,6 +98,17 @@ void DeviceKeyButton::SetLight(uint32_t rgb, uint8_t level) {
 void DeviceKeyButton::SetCaption(const QString& caption) {
     if (caption != text()) {
         setText(caption);
+        if (auto* panel = dynamic_cast<SelectPanel*>(parentWidget()); m_panelDrawn && panel != nullptr) {
+            panel->CaptionsChanged(); // its row may need another size
+        }
+        RequestPaint();
+    }
+}
+
+void DeviceKeyButton::SetCaptionPixels(int pixels) {
+    if (pixels != m_captionPixels) {
+        m_captionPixels = pixels;
+        m_captionValid = false;
         RequestPaint();
     }
 }
@@ -97,6 +124,8 @@ bool DeviceKeyButton::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::HoverEnter:
     case QEvent::HoverLeave:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
     case QEvent::EnabledChange:
     case QEvent::FontChange:
         if (m_panelDrawn) {
@@ -192,7 +221,8 @@ bool DarkText(const QColor& fill) {
 } // namespace
 
 CapEdges::Look DeviceKeyButton::CurrentLook() const {
-    const bool hovered = underMouse() && isEnabled();
+    // Keyboard focus shows as the hover edge does.
+    const bool hovered = (underMouse() || hasFocus()) && isEnabled();
     return m_selected ? CapEdges::Look::Selected : hovered ? CapEdges::Look::Hovered : CapEdges::Look::Plain;
 }
 
@@ -200,12 +230,10 @@ const QPixmap* DeviceKeyButton::Label(const QRect& area, const QColor& fill, qre
     if (text().isEmpty()) {
         return nullptr;
     }
-    // Small caps keep a thinner margin so that their label still has room.
-    const int margin = std::min(area.width(), area.height()) < 30 ? 2 : 4;
-    const QRect box = area.adjusted(margin, margin, -margin, -margin);
-    *at = box.topLeft();
+    const QSize box = CaptionBox(area.size());
+    *at = area.topLeft() + QPoint((area.width() - box.width()) / 2, (area.height() - box.height()) / 2);
     // Dark text on a bright cap, light text on a dark one.
-    return &LabelPixmap(box.size(), DarkText(fill), pixelRatio);
+    return &LabelPixmap(box, DarkText(fill), pixelRatio);
 }
 
 void DeviceKeyButton::PaintCap(QPainter& painter, const QRect& area, CapEdges& edges) {
@@ -318,7 +346,7 @@ const QPixmap& DeviceKeyButton::LabelPixmap(QSize box, bool darkText, qreal pixe
 
 const CaptionLayout& DeviceKeyButton::Caption(QSize box) {
     if (!m_captionValid || m_captionText != text() || m_captionBox != box || m_captionFont != font()) {
-        m_caption = FitCaption(font(), text(), box);
+        m_caption = FitCaption(font(), text(), box, m_captionPixels);
         m_captionText = text();
         m_captionBox = box;
         m_captionFont = font();

@@ -12,8 +12,10 @@
 // name, clicks, hover, selection and visibility.
 //
 // Keys of a full keyboard picture are small, so the label is fitted to the
-// cap: the largest font size that fits wrapped at word boundaries, then the
-// smallest size wrapped anywhere, then one elided line.
+// cap: it breaks only between words, and the keys of one row of a selection
+// panel share one size, the largest at which every caption of the row fits.
+// A caption that does not fit even at the smallest size is elided (the
+// layouts' captions are checked by a test never to need that).
 #include <QAbstractButton>
 #include <QColor>
 #include <QFont>
@@ -36,10 +38,15 @@ struct CaptionLayout {
     int flags = 0; // QPainter::drawText flags (centred, and how it wraps)
 };
 
-// How `text` is drawn into a box of `box` pixels, starting from `font`'s own
-// size and never going below kMinCaptionPixels. The drawn text fits the box
-// unless even one elided line at the smallest size does not.
-CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box);
+// The box a caption has on a cap of `cap` pixels (small caps keep a thinner margin).
+QSize CaptionBox(QSize cap);
+// The largest pixel size, from `font`'s own down to kMinCaptionPixels, at
+// which `text` fits `box` broken only between words; 0 when none does.
+int LargestCaptionPixels(const QFont& font, const QString& text, QSize box);
+// How `text` is drawn into `box`: at `pixels` (0: the largest size that fits
+// it alone) broken only between words, or elided on one line at the smallest
+// size when it does not fit so.
+CaptionLayout FitCaption(const QFont& font, const QString& text, QSize box, int pixels = 0);
 
 // The edges of key caps (plain, hovered, selected) drawn once per cap size
 // and pixel ratio into pixmaps with a transparent inside: a cap is then a few
@@ -68,6 +75,10 @@ public:
     void SetLight(uint32_t rgb, uint8_t level);
     // The label (setText, repainted where the key is drawn).
     void SetCaption(const QString& text);
+    // The caption's pixel size chosen for its row; 0 fits the caption alone.
+    void SetCaptionPixels(int pixels);
+    // The caption as it is drawn on the cap's current size.
+    CaptionLayout CurrentCaption() { return Caption(CaptionBox(size())); }
     uint32_t LightColour() const { return m_rgb; }
     uint8_t LightLevel() const { return m_level; }
     void SetSelected(bool selected);
@@ -128,6 +139,7 @@ private:
 
     CaptionLayout m_caption;
     bool m_captionValid = false;
+    int m_captionPixels = 0; // the row's size; 0: the caption's own
     QString m_captionText;
     QSize m_captionBox;
     QFont m_captionFont;

@@ -166,7 +166,8 @@ void QtControl::RefreshTexts() {
     } else if (auto* group = qobject_cast<QGroupBox*>(m_widget)) {
         group->setTitle(shown);
     }
-    m_widget->setToolTip(Shown(m_toolTip));
+    m_widget->setToolTip(ToolTipShown());
+    NameForAccessibility();
     for (int i = 0; i < int(m_rows.size()); ++i) {
         const QString rowText =
             m_rows[size_t(i)].control != nullptr ? QString() : Shown(m_rows[size_t(i)].text);
@@ -176,6 +177,37 @@ void QtControl::RefreshTexts() {
             list->item(i)->setText(rowText);
         }
     }
+}
+
+QString QtControl::ToolTipShown() const {
+    // A tool tip is a language key when the language has it, else shown as written.
+    return ToQt(m_toolkit.LookUpText(m_toolTip));
+}
+
+void QtControl::NameForAccessibility() {
+    const QString tip = m_widget->toolTip();
+    auto* button = qobject_cast<QAbstractButton*>(m_widget);
+    if (button == nullptr) {
+        // An edit, slider or combo is named by its label (a buddy) unless its tool tip says more.
+        m_widget->setAccessibleName(tip);
+        return;
+    }
+    // A key's caption may be a short legend and a title button shows a glyph
+    // ("×", "⚙"): their tool tips say what they are. An LED of a picture is
+    // named by its number.
+    const bool glyphOnly = std::none_of(button->text().begin(), button->text().end(),
+                                        [](QChar c) { return c.isLetterOrNumber(); });
+    const bool key = dynamic_cast<DeviceKeyButton*>(m_widget.data()) != nullptr;
+    QString name = (key || glyphOnly) && !tip.isEmpty() ? tip : QString();
+    if (name.isEmpty() && key && button->text().isEmpty()) {
+        const QString number = m_widget->objectName().section('_', -1);
+        bool numeric = false;
+        const int n = number.toInt(&numeric);
+        if (numeric) {
+            name = ToQt(m_toolkit.LookUpText("picture_led_text")) + " " + QString::number(n + 1);
+        }
+    }
+    m_widget->setAccessibleName(name);
 }
 
 std::string QtControl::Text() const {
@@ -207,7 +239,7 @@ std::string QtControl::DisplayText() const {
 
 void QtControl::SetToolTip(std::string_view text) {
     m_toolTip = text;
-    m_widget->setToolTip(Shown(m_toolTip));
+    m_widget->setToolTip(ToolTipShown());
 }
 
 bool QtControl::IsVisible() const {

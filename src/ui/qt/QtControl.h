@@ -154,6 +154,9 @@ public:
     void IndexChanged(int index);
     // Shows the texts again (after a language change or a mode change).
     void RefreshTexts();
+    // The accessible name of a button whose text does not say what it is.
+    void NameForAccessibility();
+    QString ToolTipShown() const;
     // Sizes, positions and fonts for the window's current scale.
     void ApplyScale();
 

@@ -1,5 +1,7 @@
 #include "ui/qt/QtToolkit.h"
 
+#include "ui/qt/Accessibility.h"
+
 #include "ui/ControlClasses.h"
 #include "ui/Errors.h"
 #include "ui/qt/BackgroundPicture.h"
@@ -181,6 +183,7 @@ Control* QtToolkit::BuildInto(Control& container, std::string_view layout, Contr
     }
     auto& window = static_cast<QtWindow&>(target->OwnerWindow());
     QtControl* built = window.WrapBelow(*target, loaded.widgets, true);
+    LabelValueControls(top);
     OfferCustomControls(creator, *built);
     return built;
 }

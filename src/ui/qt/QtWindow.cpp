@@ -1,5 +1,7 @@
 #include "ui/qt/QtWindow.h"
 
+#include "ui/qt/Accessibility.h"
+
 #include "ui/ControlClasses.h"
 #include "ui/LayoutReader.h"
 #include "ui/qt/QtInputTap.h"
@@ -140,6 +142,7 @@ void QtWindow::Adopt(QWidget* root, const std::vector<LoadedWidget>& widgets) {
     for (QtControl* control : added) {
         control->Connect();
     }
+    LabelValueControls(root);
     m_baseSize = root->size();
     m_lastSize = root->size();
     ApplyScaleEverywhere();

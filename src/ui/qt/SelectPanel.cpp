@@ -10,6 +10,9 @@
 #include <QPainter>
 #include <QStyleOption>
 
+#include <limits>
+#include <map>
+
 namespace velkor::ui {
 
 SelectPanel::SelectPanel(QWidget* parent) : QWidget(parent) {
@@ -117,6 +120,7 @@ void SelectPanel::KeyChanged(DeviceKeyButton* key) {
 
 void SelectPanel::InvalidateBoard() {
     m_boardValid = false;
+    m_rowsFitted = false;
     ++m_generation; // the background may have changed: the keys' overlays are made again
     for (DeviceKeyButton* key : m_changed) {
         key->m_queued = false;
@@ -171,7 +175,38 @@ void SelectPanel::DrawKey(QPainter& painter, DeviceKeyButton& key) {
     ++m_capsDrawn;
 }
 
+void SelectPanel::CaptionsChanged() {
+    m_rowsFitted = false;
+    update();
+}
+
+void SelectPanel::FitRowCaptions() {
+    m_rowsFitted = true;
+    std::map<int, std::vector<DeviceKeyButton*>> rows;
+    for (QObject* child : children()) {
+        if (auto* key = dynamic_cast<DeviceKeyButton*>(child); key != nullptr && !key->isHidden()) {
+            rows[key->geometry().top()].push_back(key);
+        }
+    }
+    for (const auto& [top, keys] : rows) {
+        int pixels = std::numeric_limits<int>::max();
+        for (DeviceKeyButton* key : keys) {
+            if (!key->text().isEmpty()) {
+                // A caption that fits nowhere is elided alone; the rest of its row keeps its size.
+                const int fits = LargestCaptionPixels(key->font(), key->text(), CaptionBox(key->size()));
+                pixels = fits > 0 ? std::min(pixels, fits) : pixels;
+            }
+        }
+        for (DeviceKeyButton* key : keys) {
+            key->SetCaptionPixels(pixels == std::numeric_limits<int>::max() ? 0 : pixels);
+        }
+    }
+}
+
 void SelectPanel::UpdateBoard() {
+    if (!m_rowsFitted) {
+        FitRowCaptions();
+    }
     const qreal ratio = devicePixelRatioF();
     if (m_boardValid && m_board.devicePixelRatio() != ratio) {
         InvalidateBoard();

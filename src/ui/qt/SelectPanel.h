@@ -37,6 +37,12 @@ public:
     // The whole picture is drawn again at the next paint (keys moved, the
     // style or size changed).
     void InvalidateBoard();
+    // A caption changed: the caption sizes of the rows are chosen again.
+    void CaptionsChanged();
+    // Gives the keys of each row (keys whose tops are level) one caption
+    // size, the largest at which every caption of the row fits its cap;
+    // done before a paint whenever captions, keys or the font changed.
+    void FitRowCaptions();
     // How many key caps the panel has drawn into its picture so far.
     uint64_t CapsDrawn() const { return m_capsDrawn; }
 
@@ -66,6 +72,7 @@ private:
     QPixmap m_board;      // the background with every visible key's cap
     QPixmap m_background; // the background alone, to clear a key's area
     bool m_boardValid = false;
+    bool m_rowsFitted = false;
     uint64_t m_generation = 1;               // of the background, for the keys' overlays
     std::vector<DeviceKeyButton*> m_changed; // keys to redraw, each once
     uint64_t m_capsDrawn = 0;
