@@ -18,6 +18,8 @@ packages=(
     # The icon's PNG sizes, the validators of the desktop entry and metainfo,
     # and the Debian package's dependencies (dpkg-shlibdeps).
     librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
+    # The manual pages, made from the programs' --help.
+    help2man
     # velkor-audio: capture through libpulse, FFT by kissfft; its tests start a PulseAudio.
     libpulse-dev libkissfft-dev pulseaudio pulseaudio-utils
 )
