@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian's compiler and linker flags for the packaged build, as dpkg-buildflags
 # gives them with every hardening feature on (stack protector, fortified
 # functions, read-only relocations, immediate binding). Included before any

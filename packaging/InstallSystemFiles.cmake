@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs inside cmake --install (and cpack), where CMAKE_INSTALL_PREFIX is the
 # prefix being installed to. file(INSTALL) adds DESTDIR itself.
 if(IS_ABSOLUTE "${VELKOR_BINDIR}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages velkor(1) and velkorctl(1), made by Debian's help2man from
 # the programs' own --help, so that they change whenever the help does.
 find_program(HELP2MAN help2man REQUIRED)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the build and the tests need on Debian 12. Idempotent, never asks questions.
 set -euo pipefail
 packages=(

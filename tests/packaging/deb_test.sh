@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cpack -G DEB of this build: the package holds what the desktop needs, names
 # the libraries it links as dependencies, and its post-install step never
 # fails where udev is missing or broken (a container, a chroot).

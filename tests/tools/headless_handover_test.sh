@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The headless instance and the window on one session bus, in both orders: a
 # window started while the headless instance has the devices takes them and
 # the bus name over, and the headless instance takes them back once the window
