@@ -6,6 +6,7 @@
 # says, its programs and manual pages work, and purging it leaves nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/spdx-headers.sh --check
 scripts/package.sh
 export DEBIAN_FRONTEND=noninteractive
 deb=$(ls build-deb/velkor_*.deb)
