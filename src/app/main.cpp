@@ -200,7 +200,8 @@ struct Turn {
 };
 Turn RunTurn(int& argc, char** argv, const velkor::ProgramOptions& options,
              const velkor::Environment& environment, std::chrono::steady_clock::time_point startTime,
-             const std::function<void(velkor::Program*)>& setRunning) {
+             const std::function<void(velkor::Program*)>& setRunning,
+             const std::function<void(velkor::StartResult)>& started) {
     velkor::DbusMessageBus bus;
     velkor::DeviceBusService deviceService(bus); // stopped by the program before the bus closes
     velkor::ui::ManualClock headlessClock;       // the in-memory toolkit's, moved by real time
@@ -243,6 +244,7 @@ Turn RunTurn(int& argc, char** argv, const velkor::ProgramOptions& options,
     Turn turn;
     setRunning(&program);
     turn.result = program.Start();
+    started(turn.result);
     switch (turn.result) {
     case velkor::StartResult::Running: {
         std::unique_ptr<ScreenshotTaker> screenshot;
@@ -327,11 +329,15 @@ int main(int argc, char** argv) {
     // A headless instance hands the devices to a window started meanwhile and
     // takes them back once it ends: each turn is a program of its own.
     for (bool first = true;; first = false) {
-        const Turn turn = RunTurn(argc, argv, options, environment, startTime, setRunning);
-        if (first && options.headless &&
-            (turn.result == velkor::StartResult::Running || turn.result == velkor::StartResult::StandBy)) {
-            velkor::NotifyServiceManager("READY=1");
-        }
+        const Turn turn = RunTurn(
+            argc, argv, options, environment, startTime, setRunning,
+            [first, &options](velkor::StartResult result) {
+                // systemd's unit of Type=notify: ready once serving or standing by.
+                if (first && options.headless &&
+                    (result == velkor::StartResult::Running || result == velkor::StartResult::StandBy)) {
+                    velkor::NotifyServiceManager("READY=1");
+                }
+            });
         if (!options.headless || !(turn.handedOver || turn.result == velkor::StartResult::StandBy)) {
             return turn.code;
         }

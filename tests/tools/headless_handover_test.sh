@@ -38,8 +38,24 @@ serving() { # the five simulated units are listed through the device API
     for _ in $(seq 200); do [ "$("$ctl" devices 2>/dev/null | wc -l)" -eq 5 ] && return 0; sleep 0.05; done
     return 1
 }
+# What the program tells systemd (a unit of Type=notify) arrives on this socket.
+python3 -c '
+import socket, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+s.bind(sys.argv[1])
+with open(sys.argv[2], "a") as out:
+    while True:
+        out.write(s.recv(4096).decode() + "\n")
+        out.flush()
+' "$home/notify" "$home/notified" &
+pids+=($!)
+for _ in $(seq 100); do [ -S "$home/notify" ] && break; sleep 0.05; done
+notified() { # line: true once systemd would have been told it
+    for _ in $(seq 100); do grep -qx "$1" "$home/notified" && return 0; sleep 0.05; done
+    return 1
+}
 headless() {
-    "$velkor" --headless --simulate --trace 2>>"$home/headless.err" &
+    NOTIFY_SOCKET="$home/notify" "$velkor" --headless --simulate --trace 2>>"$home/headless.err" &
     pids+=($!)
     last=$!
 }
@@ -58,14 +74,17 @@ headless
 h=$last
 await_owner org.velkor.VELKOR01 "$h" && await_owner org.velkor.VELKOR01.Headless "$h" && serving
 check "the headless instance owns both names and serves the devices" $?
+notified 'READY=1'
+check "it has told systemd that it is ready" $?
 window
 w=$last
 await_owner org.velkor.VELKOR01 "$w" && serving
 check "a window started meanwhile takes the devices and the name over" $?
 kill -0 "$h" 2>/dev/null && [ -z "$(owner org.velkor.VELKOR01.Headless)" ]
 check "the headless instance stands by without its names" $?
-grep -q 'a window asks for the devices' "$home/headless.err"
-check "the headless instance says why it gave the devices up" $?
+grep -q 'a window asks for the devices' "$home/headless.err" &&
+    notified 'STATUS=A window has the devices: standing by until it ends'
+check "the headless instance says why it gave the devices up, also to systemd" $?
 kill -TERM "$w"
 ended "$w"
 check "the window ends with 0" $?
