@@ -50,6 +50,7 @@ apt-get purge -y -qq velkor </dev/null
 trap 'rm -rf "$home"' EXIT
 left=0
 while read -r path; do
+    [ -d "$path" ] && continue # folders are shared (/lib is a link to usr/lib)
     if [ -f "$path" ] || [ -L "$path" ]; then
         echo "left after purge: $path" >&2
         left=1
