@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the running program costs when nobody touches it: velkor --simulate
 # under Xvfb with fresh XDG folders (default profiles), measured from
 # /proc/PID/stat over a number of seconds.

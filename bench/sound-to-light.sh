@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sound to light, end to end (bench/sound_to_light.cpp): tone bursts played
 # into a null sink of a private PulseAudio reach the simulated keyboard's live
 # frames in effects 29 and 30 of `velkor --headless --simulate`, with the

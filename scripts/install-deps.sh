@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the build and the tests need on Debian 12. Idempotent, never asks questions.
 set -euo pipefail
 packages=(
@@ -18,6 +19,8 @@ packages=(
     # The icon's PNG sizes, the validators of the desktop entry and metainfo,
     # and the Debian package's dependencies (dpkg-shlibdeps).
     librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
+    # The manual pages, made from the programs' --help.
+    help2man
     # velkor-audio: capture through libpulse, FFT by kissfft; its tests start a PulseAudio.
     libpulse-dev libkissfft-dev pulseaudio pulseaudio-utils
     # The SDK server's end-to-end test runs the npm package openrgb-sdk, a real client.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes the program's own skin pictures: small abstract gradients as PNG files.
 
 Run from the repository root: python3 scripts/make-skin-pictures.py

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes skin/devices/keyboarddevice.ui, the keyboard's device page.
 
 The key picture is a tab container "keyboard_device_key_layout" of five

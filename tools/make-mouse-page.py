@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes skin/devices/mousedevice.ui, the mouse's device page.
 
 The picture is "mouse_device_seting_layout" holding the selection panel

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes skin/devices/mousepaddevice.ui, the mouse pad's device page.
 
 The picture is the selection panel "mousepad_device_key_light": a top view

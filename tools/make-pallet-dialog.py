@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes skin/PalletDialog.ui, the colour palette dialog (800 x 572).
 
 Left the colour field "Pallet"; right the swatch "color_show_btn", the

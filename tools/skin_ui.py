@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Small writers for Qt Designer .ui text, shared by the page generators
 (make-keyboard-page.py, make-mouse-page.py, make-mousepad-page.py), and the
 geometry checks they run before writing a page."""

@@ -35,7 +35,7 @@ namespace {
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoDevice = 3 };
 
 void PrintUsage(FILE* out) {
-    std::fputs("usage: velkorctl [--trace] [--simulate[=SCENARIO]] COMMAND [ARGS]\n"
+    std::fputs("Usage: velkorctl [--trace] [--simulate[=SCENARIO]] COMMAND [ARGS]\n"
                "\n"
                "commands:\n"
                "  list                      the family's HID interfaces that are present\n"

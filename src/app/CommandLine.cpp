@@ -124,7 +124,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
 }
 
 void PrintUsage(std::FILE* out) {
-    std::fputs("usage: velkor [OPTIONS]\n"
+    std::fputs("Usage: velkor [OPTIONS]\n"
                "The configuration centre of the family's keyboards, mice, mouse pad and headset.\n"
                "\n"
                "  --simulate            use the built-in simulated devices instead of hardware\n"
@@ -148,7 +148,9 @@ void PrintUsage(std::FILE* out) {
                "  --help                show this text\n"
                "  --version             show the version\n"
                "\n"
-               "A second start brings the running program's window to the front and ends.\n",
+               "A second start brings the running program's window to the front and ends. A window\n"
+               "started while a headless instance runs takes the devices over from it; the headless\n"
+               "instance stands by and takes them back once the window has ended.\n",
                out);
 }
 

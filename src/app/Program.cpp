@@ -10,6 +10,8 @@
 #include "profiles/SettingsFile.h"
 #include "sim/SimulatedFamily.h"
 
+#include <thread>
+
 namespace velkor {
 
 ProgramEnvironment ReadProgramEnvironment(const std::function<const char*(const char* name)>& lookup) {
@@ -78,6 +80,7 @@ StartResult Program::ClaimSingleInstance() {
         switch (m_services.bus.Claim(handler)) {
         case BusClaim::Owner:
             TraceF("软件标示：%d", static_cast<int>(BusMessageKind::Announce));
+            ClaimHeadlessName();
             return StartResult::Running;
         case BusClaim::NoBus:
             std::fprintf(m_services.err,
@@ -86,6 +89,18 @@ StartResult Program::ClaimSingleInstance() {
                          m_services.bus.LastError().c_str());
             return StartResult::Running;
         case BusClaim::OtherInstance: {
+            const bool headlessRuns = m_services.bus.WatchName(kHeadlessBusName, [](bool) {}) == 1;
+            if (m_options.headless) {
+                if (headlessRuns) {
+                    std::fprintf(m_services.err, "velkor: a headless instance already runs\n");
+                    return StartResult::OtherInstance;
+                }
+                Trace("a window has the devices: standing by until it ends");
+                return StartResult::StandBy;
+            }
+            if (headlessRuns) {
+                return TakeOverFromHeadless(handler);
+            }
             const BusSendResult sent = m_services.bus.Send(MakeBusMessage(BusMessageKind::Announce, 0, 1));
             if (sent.status == BusSendStatus::Delivered) {
                 Trace("another instance runs: announced to it");
@@ -102,6 +117,43 @@ StartResult Program::ClaimSingleInstance() {
         }
     }
     std::fprintf(m_services.err, "velkor: another instance holds the program's name but does not answer\n");
+    return StartResult::OtherInstance;
+}
+
+// A headless owner says so with a second name, so that a window start asks it
+// for the devices instead of announcing itself to a program without a window.
+void Program::ClaimHeadlessName() {
+    if (m_options.headless && m_services.bus.ClaimName(kHeadlessBusName) != BusClaim::Owner) {
+        TraceF("%s not owned: %s", kHeadlessBusName, m_services.bus.LastError().c_str());
+    }
+}
+
+// The window start asks the headless instance for the devices, then claims the
+// name it gives up (bounded: a headless instance that keeps it is named).
+StartResult Program::TakeOverFromHeadless(const BusHandler& handler) {
+    const BusSendResult sent =
+        m_services.bus.Send(MakeBusMessage(BusMessageKind::Announce, kAnnounceTakeOver, 1));
+    if (sent.status != BusSendStatus::Delivered && sent.status != BusSendStatus::NoInstance) {
+        std::fprintf(m_services.err, "velkor: the headless instance did not take the request (%s)\n",
+                     sent.error.c_str());
+        return StartResult::OtherInstance;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTakeOverWaitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        switch (m_services.bus.Claim(handler)) {
+        case BusClaim::Owner:
+            Trace("the headless instance handed the devices over");
+            return StartResult::Running;
+        case BusClaim::NoBus:
+            return Fail("the bus was lost while the headless instance handed over: " +
+                        m_services.bus.LastError());
+        case BusClaim::OtherInstance:
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            break;
+        }
+    }
+    std::fprintf(m_services.err, "velkor: the headless instance did not hand the devices over within %d s\n",
+                 kTakeOverWaitMs / 1000);
     return StartResult::OtherInstance;
 }
 
@@ -297,6 +349,13 @@ void Program::AnnounceLighting() {
 // main window through the loop.
 void Program::RouteMessages(ui::Dispatcher& dispatcher) {
     m_inbox.Attach(dispatcher, [this](const BusMessage& message) {
+        if (m_options.headless && message.kind == BusMessageKind::Announce &&
+            message.wParam == kAnnounceTakeOver) {
+            Trace("a window asks for the devices: handing them over");
+            m_handedOver = true;
+            m_toolkit->Quit(kExitOk);
+            return;
+        }
         if (m_mainWnd) {
             m_mainWnd->HandleBusMessage(message);
         }
@@ -388,6 +447,7 @@ int RunProgram(const ProgramOptions& options, ProgramServices& services) {
     case StartResult::Running:
         break;
     case StartResult::OtherInstance:
+    case StartResult::StandBy:
         return Program::kExitOk;
     case StartResult::Failed:
         return Program::kExitStartFailed;

@@ -6,7 +6,11 @@
 //     sends the running one the announce (wParam 0, lParam 1) and ends with 0
 //     before it creates anything else. Without a bus the program runs as the
 //     only instance and says once on the error stream that messages from
-//     other programs are off.
+//     other programs are off. A headless owner also owns kHeadlessBusName: a
+//     window start then asks it for the devices (announce kAnnounceTakeOver),
+//     it quits its loop (HandedOver) and the window claims the freed name. A
+//     headless start while a window runs stands by (StartResult::StandBy);
+//     the entry point waits for the window to end and starts it again.
 //  2. The toolkit, with its resources from the "skin" folder and its index "res.xml".
 //  3. The typefaces from the "Font" folder (Typefaces.h).
 //  4. The start language: the choice stored in the settings file, else the
@@ -133,6 +137,7 @@ struct ProgramServices {
 enum class StartResult {
     Running,       // the main window is shown: call RunLoop
     OtherInstance, // another instance runs and was told; end with 0
+    StandBy,       // headless only: a window has the devices; wait until its name is free
     Failed,        // the program cannot start (message written); end with 1
 };
 
@@ -169,6 +174,10 @@ public:
     const ControlFactory& Factory() const { return m_factory; }
     // Milliseconds from the start time to the first shown main window; -1 before.
     int64_t StartUpMs() const { return m_startUpMs; }
+    // Whether the loop ended because a window took the devices over (headless only).
+    bool HandedOver() const { return m_handedOver; }
+    // How long a window start waits for a headless instance to free the name.
+    static constexpr int kTakeOverWaitMs = 10000;
     // The device API; null when it is not served.
     DeviceApi* Api() const { return m_deviceApi.get(); }
     // The per-user data home the main window was given (empty when there is none).
@@ -177,6 +186,8 @@ public:
 private:
     // The steps of Start, in order; those that can fail say why in `error`.
     StartResult ClaimSingleInstance();
+    void ClaimHeadlessName();
+    StartResult TakeOverFromHeadless(const BusHandler& handler);
     bool StartToolkit(const ProgramFolders& folders, std::string* error);
     void LoadStartLanguage(const ProgramFolders& folders);
     std::string SimplifiedChineseFace() const;
@@ -226,6 +237,7 @@ private:
     // The SDK server; goes before the device API it calls.
     std::unique_ptr<SdkBridge> m_sdk;
     int64_t m_startUpMs = -1;
+    bool m_handedOver = false; // set on the loop's thread, read after the loop
     std::string m_dataHome;
 
     std::mutex m_quitMutex; // RequestQuit against Start and Stop

@@ -3,6 +3,7 @@
 #include "app/Autostart.h"
 #include "app/CommandLine.h"
 #include "app/GlobalInputSource.h"
+#include "app/HeadlessStandby.h"
 #include "app/Program.h"
 #include "app/ProgramFolders.h"
 #include "devices/SupportedDevices.h"
@@ -10,6 +11,7 @@
 #include "platform/Trace.h"
 #include "platform/bus/DbusMessageBus.h"
 #include "platform/bus/DeviceBusService.h"
+#include "platform/bus/ServiceNotify.h"
 #include "platform/desktop/DesktopPointerSettings.h"
 #include "platform/hidraw/HidrawBackend.h"
 #include "ui/memory/MemoryToolkit.h"
@@ -31,6 +33,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -188,42 +191,17 @@ int RunAutostart(bool on, const velkor::Environment& environment) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const auto startTime = std::chrono::steady_clock::now();
-    const velkor::HttpGlobalInit http; // before any thread starts
-    // The only read of the process environment; everything below gets this copy.
-    const velkor::Environment environment = velkor::Environment::FromProcess();
-    velkor::ProgramOptions options;
-    std::string error;
-    velkor::AutostartChoice autostart = velkor::AutostartChoice::Off;
-    switch (velkor::ParseCommandLine(argc, argv, options, error, &autostart)) {
-    case velkor::CommandLineAction::Run:
-        break;
-    case velkor::CommandLineAction::Help:
-        velkor::PrintUsage(stdout);
-        return 0;
-    case velkor::CommandLineAction::Version:
-        std::printf("%s\n", velkor::VersionText().c_str());
-        return 0;
-    case velkor::CommandLineAction::Autostart:
-        return RunAutostart(autostart == velkor::AutostartChoice::On, environment);
-    case velkor::CommandLineAction::Error:
-        std::fprintf(stderr, "velkor: %s\n", error.c_str());
-        velkor::PrintUsage(stderr);
-        return 2;
-    }
-    velkor::InitTraceFromEnvironment(environment);
-    if (options.trace) {
-        velkor::SetTraceEnabled(true);
-    }
-    if (!options.headless && !DisplayAvailable(environment)) {
-        std::fprintf(stderr, "velkor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set; "
-                             "--headless or QT_QPA_PLATFORM=offscreen run without one)\n");
-        return 1;
-    }
-
+// One program from start to end on a bus connection of its own; `setRunning`
+// lets the signal watcher reach it while it runs.
+struct Turn {
+    velkor::StartResult result = velkor::StartResult::Failed;
+    int code = velkor::Program::kExitStartFailed;
+    bool handedOver = false;
+};
+Turn RunTurn(int& argc, char** argv, const velkor::ProgramOptions& options,
+             const velkor::Environment& environment, std::chrono::steady_clock::time_point startTime,
+             const std::function<void(velkor::Program*)>& setRunning,
+             const std::function<void(velkor::StartResult)>& started) {
     velkor::DbusMessageBus bus;
     velkor::DeviceBusService deviceService(bus); // stopped by the program before the bus closes
     velkor::ui::ManualClock headlessClock;       // the in-memory toolkit's, moved by real time
@@ -263,27 +241,111 @@ int main(int argc, char** argv) {
         .startTime = startTime,
     };
     velkor::Program program(options, services);
-    // Destroyed before the program it calls.
-    SignalWatcher signalWatcher([&program] { program.RequestQuit(); });
-    int code = velkor::Program::kExitOk;
-    switch (program.Start()) {
+    Turn turn;
+    setRunning(&program);
+    turn.result = program.Start();
+    started(turn.result);
+    switch (turn.result) {
     case velkor::StartResult::Running: {
         std::unique_ptr<ScreenshotTaker> screenshot;
         if (!options.screenshot.empty()) {
             screenshot = std::make_unique<ScreenshotTaker>(program, options.screenshot);
         }
         program.RunLoop();
-        if (screenshot && screenshot->Failed()) {
-            code = velkor::Program::kExitStartFailed;
-        }
+        turn.code =
+            screenshot && screenshot->Failed() ? velkor::Program::kExitStartFailed : velkor::Program::kExitOk;
         break;
     }
     case velkor::StartResult::OtherInstance:
+    case velkor::StartResult::StandBy:
+        turn.code = velkor::Program::kExitOk;
         break;
     case velkor::StartResult::Failed:
-        code = velkor::Program::kExitStartFailed;
         break;
     }
+    setRunning(nullptr);
     program.Stop();
-    return code;
+    turn.handedOver = program.HandedOver();
+    return turn;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto startTime = std::chrono::steady_clock::now();
+    const velkor::HttpGlobalInit http; // before any thread starts
+    // The only read of the process environment; everything below gets this copy.
+    const velkor::Environment environment = velkor::Environment::FromProcess();
+    velkor::ProgramOptions options;
+    std::string error;
+    velkor::AutostartChoice autostart = velkor::AutostartChoice::Off;
+    switch (velkor::ParseCommandLine(argc, argv, options, error, &autostart)) {
+    case velkor::CommandLineAction::Run:
+        break;
+    case velkor::CommandLineAction::Help:
+        velkor::PrintUsage(stdout);
+        return 0;
+    case velkor::CommandLineAction::Version:
+        std::printf("%s\n", velkor::VersionText().c_str());
+        return 0;
+    case velkor::CommandLineAction::Autostart:
+        return RunAutostart(autostart == velkor::AutostartChoice::On, environment);
+    case velkor::CommandLineAction::Error:
+        std::fprintf(stderr, "velkor: %s\n", error.c_str());
+        velkor::PrintUsage(stderr);
+        return 2;
+    }
+    velkor::InitTraceFromEnvironment(environment);
+    if (options.trace) {
+        velkor::SetTraceEnabled(true);
+    }
+    if (!options.headless && !DisplayAvailable(environment)) {
+        std::fprintf(stderr, "velkor: no display (neither DISPLAY nor WAYLAND_DISPLAY is set; "
+                             "--headless or QT_QPA_PLATFORM=offscreen run without one)\n");
+        return 1;
+    }
+
+    // Quits the running program, or ends a headless instance's stand-by.
+    velkor::HeadlessStandby standby;
+    std::mutex runningMutex;
+    velkor::Program* running = nullptr;
+    bool quit = false;
+    // Destroyed after every program it calls.
+    SignalWatcher signalWatcher([&] {
+        std::lock_guard lock(runningMutex);
+        quit = true;
+        standby.Cancel();
+        if (running != nullptr) {
+            running->RequestQuit();
+        }
+    });
+    const auto setRunning = [&](velkor::Program* program) {
+        std::lock_guard lock(runningMutex);
+        running = program;
+        if (program != nullptr && quit) {
+            program->RequestQuit();
+        }
+    };
+    // A headless instance hands the devices to a window started meanwhile and
+    // takes them back once it ends: each turn is a program of its own.
+    for (bool first = true;; first = false) {
+        const Turn turn = RunTurn(
+            argc, argv, options, environment, startTime, setRunning,
+            [first, &options](velkor::StartResult result) {
+                // systemd's unit of Type=notify: ready once serving or standing by.
+                if (first && options.headless &&
+                    (result == velkor::StartResult::Running || result == velkor::StartResult::StandBy)) {
+                    velkor::NotifyServiceManager("READY=1");
+                }
+            });
+        if (!options.headless || !(turn.handedOver || turn.result == velkor::StartResult::StandBy)) {
+            return turn.code;
+        }
+        velkor::NotifyServiceManager("STATUS=A window has the devices: standing by until it ends");
+        velkor::DbusMessageBus watcher;
+        if (!standby.Wait(watcher)) {
+            return velkor::Program::kExitOk;
+        }
+        velkor::NotifyServiceManager("STATUS=Serving the devices");
+    }
 }

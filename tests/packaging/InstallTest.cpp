@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -107,6 +108,8 @@ TEST_F(InstallTest, EverythingTheProgramNeedsLiesUnderThePrefix) {
           "/usr/share/metainfo/org.velkor.VELKOR01.metainfo.xml",
           "/usr/share/dbus-1/services/org.velkor.VELKOR01.service", "/usr/lib/systemd/user/velkor.service",
           "/usr/lib/velkor/libosconf.so", "/usr/lib/velkor/libosconf-sim.so",
+          "/usr/share/doc/velkor/copyright", "/usr/share/doc/velkor/changelog.gz",
+          "/usr/share/man/man1/velkor.1.gz", "/usr/share/man/man1/velkorctl.1.gz",
           "/usr/share/icons/hicolor/scalable/apps/org.velkor.VELKOR01.svg"}) {
         EXPECT_TRUE(fs::is_regular_file(Installed(path))) << path;
     }
@@ -117,11 +120,14 @@ TEST_F(InstallTest, EverythingTheProgramNeedsLiesUnderThePrefix) {
                                     "/apps/org.velkor.VELKOR01.png")),
                   std::make_pair(size, size));
     }
-    // The desktop program in the notification area, named by its installed path.
+    // The desktop program in the notification area, named by its installed path,
+    // and the user unit for a bus that systemd runs.
     EXPECT_NE(ReadFile(Installed("/usr/share/dbus-1/services/org.velkor.VELKOR01.service"))
-                  .find("\nName=org.velkor.VELKOR01\nExec=/usr/bin/velkor --background\n"),
+                  .find("\nName=org.velkor.VELKOR01\nExec=/usr/bin/velkor --background\n"
+                        "SystemdService=velkor.service\n"),
               std::string::npos);
-    EXPECT_NE(ReadFile(Installed("/usr/lib/systemd/user/velkor.service")).find("\nExecStart=/usr/bin/velkor --headless\n"),
+    EXPECT_NE(ReadFile(Installed("/usr/lib/systemd/user/velkor.service"))
+                  .find("\nExecStart=/usr/bin/velkor --headless\n"),
               std::string::npos);
     // Nothing leads back into the source or build tree.
     for (const auto& entry : fs::recursive_directory_iterator(Root())) {
@@ -145,6 +151,28 @@ TEST_F(InstallTest, DesktopEntryAndMetainfoPassTheirValidators) {
                                    Installed("/usr/share/metainfo/org.velkor.VELKOR01.metainfo.xml")},
                                   {kPath}, Scratch() + "/metainfo");
     EXPECT_EQ(metainfo.code, 0) << metainfo.output;
+}
+
+// Every option of the programs' --help is in their manual page: the pages are
+// made from the help and change with it.
+TEST_F(InstallTest, ManualPagesHoldEveryOptionOfTheHelp) {
+    for (const std::string program : {"velkor", "velkorctl"}) {
+        const Ran help = RunToEnd({Installed("/usr/bin/" + program), "--help"}, {kPath}, Scratch() + "/help");
+        ASSERT_EQ(help.code, 0) << help.output;
+        const Ran page = RunToEnd({"/bin/gzip", "-dc", Installed("/usr/share/man/man1/" + program + ".1.gz")},
+                                  {kPath}, Scratch() + "/page");
+        ASSERT_EQ(page.code, 0) << page.output;
+        std::string text = page.output; // roff writes a hyphen as "\-"
+        text.erase(std::remove(text.begin(), text.end(), '\\'), text.end());
+        EXPECT_NE(text.find(".SH SYNOPSIS"), std::string::npos) << program;
+        const std::regex option(R"((--[a-z][a-z-]+))");
+        int options = 0;
+        for (auto it = std::sregex_iterator(help.output.begin(), help.output.end(), option);
+             it != std::sregex_iterator(); ++it, ++options) {
+            EXPECT_NE(text.find((*it)[1].str()), std::string::npos) << program << " " << (*it)[1].str();
+        }
+        EXPECT_GE(options, 3) << program;
+    }
 }
 
 // One list, the table in the code: a model added there and forgotten in the

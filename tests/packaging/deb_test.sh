@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cpack -G DEB of this build: the package holds what the desktop needs, names
 # the libraries it links as dependencies, and its post-install step never
 # fails where udev is missing or broken (a container, a chroot).
@@ -25,7 +26,8 @@ for file in ./usr/bin/velkor ./usr/bin/velkorctl ./lib/udev/rules.d/70-velkor.ru
     ./usr/share/icons/hicolor/48x48/apps/org.velkor.VELKOR01.png \
     ./usr/share/metainfo/org.velkor.VELKOR01.metainfo.xml \
     ./usr/share/dbus-1/services/org.velkor.VELKOR01.service ./usr/lib/systemd/user/velkor.service \
-    ./usr/share/velkor/skin/res.xml ./usr/share/velkor/DefaultData/Language.config; do
+    ./usr/share/velkor/skin/res.xml ./usr/share/velkor/DefaultData/Language.config \
+    ./usr/share/doc/velkor/copyright ./usr/share/doc/velkor/changelog.gz ./usr/share/man/man1/velkorctl.1.gz; do
     echo "$contents" | grep -q " $file\$"
     check "the package holds $file" $?
 done
@@ -39,7 +41,12 @@ for library in libqt6widgets6 libudev1 libsystemd0 libjsoncpp25 libcurl4; do
     check "depends on $library (computed from the links)" $?
 done
 
+dpkg-deb -f "$deb" Maintainer | grep -Eq '^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$'
+check "the maintainer has a name and an address" $?
+
 dpkg-deb -e "$deb" "$scratch/control"
+! grep -Eq '^[[:space:]]*(ldconfig|activate[a-z-]* ldconfig)' "$scratch"/control/post* "$scratch"/control/triggers 2>/dev/null
+check "no maintainer script or trigger calls ldconfig (the plugins are private)" $?
 [ -x "$scratch/control/postinst" ]
 check "the post-install step is in the package" $?
 PATH=/nonexistent /bin/sh "$scratch/control/postinst" configure

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # velkorctl audio through the simulated plugin (--simulate, described by
 # VELKOR_SIM_AUDIO), without a plugin or a headset card, and the Linux
 # plugin finding the headset's card by libudev in a umockdev test bed.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # velkor --headless --simulate on a session bus of its own and without a
 # display, driven by velkorctl as a script would: the devices, settings that
 # round-trip through get, the change monitor, refusals, and an orderly end on

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """velkorctl input and velkorctl input --watch, end to end in umockdev test beds.
 
 Without any input node the listing exits 3 and says udev lists none; with a

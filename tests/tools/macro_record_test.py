@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """velkorctl macro record, end to end in the umockdev test bed of the input
 tests (a hand-written keyboard and mouse replaying A with a repeat, back,
 Num Enter, forward, left Alt).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """velkorctl over umockdev beds of the real input devices in tests/data/real/input-devices.
 
 listing: every recorded device in one bed; `velkorctl input` lists exactly

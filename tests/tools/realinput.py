@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Test beds of the real input devices in tests/data/real/input-devices.
 
 Two kinds of recording are read as they are:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # velkorctl against the simulated family: what a user sees.
 set -u
 ctl="$1"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """velkorctl --simulate --trace write-macros, by cable and through the receiver.
 
 The 0x15 frames of the trace must rebuild, byte for byte and in the fewest

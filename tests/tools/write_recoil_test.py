@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """velkorctl --simulate --trace write-recoil, by cable and through the receiver.
 
 The 0x17 frames must rebuild, byte for byte and in 56-byte chunks on both

@@ -22,6 +22,12 @@ namespace velkor {
 inline constexpr const char* kBusName = "org.velkor.VELKOR01";
 inline constexpr const char* kBusObjectPath = "/org/velkor/VELKOR01";
 inline constexpr const char* kBusInterface = "org.velkor.VELKOR01";
+// A headless instance (velkor --headless) owns this name too while it has the
+// devices, so that a window start knows to ask it for them.
+inline constexpr const char* kHeadlessBusName = "org.velkor.VELKOR01.Headless";
+// The announce's wParam with which a window start asks a headless instance to
+// hand it the devices and the name (a window that has them just comes to the front).
+inline constexpr int32_t kAnnounceTakeOver = 1;
 // The audio capture tool owns this name while it runs; the program watches it.
 inline constexpr const char* kAudioToolBusName = "org.velkor.VELKOR01.AudioRecord";
 
