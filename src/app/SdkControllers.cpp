@@ -101,7 +101,7 @@ void PlaceKeys(sdk::Zone& zone, const CTolvanicUSBDevice& device, const std::vec
     std::vector<uint32_t> placed; // the zone's LEDs that have a key on the picture
     for (size_t i = 0; i < keys.size(); ++i) {
         const auto key = size_t(keys[i]);
-        if (key >= controls.size() || controls[key] == nullptr || !controls[key]->IsVisible()) {
+        if (key >= controls.size() || controls[key] == nullptr || controls[key]->Geometry().width <= 0) {
             continue; // not on this board's picture: not in the grid
         }
         placed.push_back(uint32_t(i));
