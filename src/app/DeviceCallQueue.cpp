@@ -9,7 +9,8 @@ namespace velkor {
 namespace {
 
 bool IsRead(DeviceMethod method) {
-    return method == DeviceMethod::ListDevices || method == DeviceMethod::GetSettings;
+    return method == DeviceMethod::ListDevices || method == DeviceMethod::GetSettings ||
+           method == DeviceMethod::SdkStatus;
 }
 
 // Writes with the same slot set the same thing: the newer one makes the older needless.

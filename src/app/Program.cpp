@@ -1,5 +1,6 @@
 #include "app/Program.h"
 #include "app/SdkBridge.h"
+#include "app/SdkSettings.h"
 
 #include "app/Autostart.h"
 #include "app/StartLanguage.h"
@@ -334,6 +335,13 @@ void Program::CreateSettingsHost(const ProgramFolders& folders) {
     setup.openFolder = m_services.openFolder;
     setup.autostartPath = AutostartFilePath(environment.xdgConfigHome, environment.home);
     setup.programFile = m_services.programFile;
+    setup.sdkServer = [this] {
+        const SdkServerChoice stored = ReadSdkServerChoice(m_settingsPath);
+        return std::pair<bool, int>(stored.on, stored.port);
+    };
+    setup.setSdkServer = [this](bool on, int port, std::string* error) {
+        return ChooseSdkServer(on, uint16_t(port), error);
+    };
     m_settings = std::make_unique<SettingsWindowHost>(*m_toolkit, m_factory, std::move(setup));
 }
 

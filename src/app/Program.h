@@ -207,6 +207,9 @@ private:
     void StopDeviceApi();
     // The SDK server on `port`, or off; false when it cannot listen (the reason goes to the error stream).
     bool SetSdkServer(bool on, uint16_t port);
+    // The settings window's choice: stored in the settings file, then applied;
+    // false with the reason when the server cannot run as chosen.
+    bool ChooseSdkServer(bool on, uint16_t port, std::string* error);
     // Whether the SDK server runs, its port, why it does not, and its clients (velkorctl sdk).
     DeviceReply SdkStatus() const;
     StartResult Fail(const std::string& message);

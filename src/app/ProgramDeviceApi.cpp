@@ -106,6 +106,22 @@ bool Program::SetSdkServer(bool on, uint16_t port) {
     return started;
 }
 
+bool Program::ChooseSdkServer(bool on, uint16_t port, std::string* error) {
+    if (!WriteSdkServerChoice(m_settingsPath, SdkServerChoice{on, port})) {
+        *error = "the settings file cannot be written";
+        return false;
+    }
+    if (!m_sdk) {
+        *error = "the device API is not running (no session bus); the choice applies at the next start";
+        return !on;
+    }
+    if (!SetSdkServer(on, port)) {
+        *error = m_sdk->Server().Error();
+        return false;
+    }
+    return true;
+}
+
 DeviceReply Program::SdkStatus() const {
     DeviceReply reply;
     const bool running = m_sdk && m_sdk->Server().Running();

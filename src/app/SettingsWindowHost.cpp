@@ -69,6 +69,8 @@ void SettingsWindowHost::Run(ui::Window& owner, const ui::Rect& placement, int d
             return SetAutostart(m_setup.autostartPath, on, m_setup.programFile, error);
         };
     }
+    services.sdkServer = m_setup.sdkServer;
+    services.setSdkServer = m_setup.setSdkServer;
     CSetWnd window(services);
     std::string error;
     if (!window.Create(&owner, &error) || !window.Init(std::move(rows), dpi)) {

@@ -31,6 +31,10 @@ struct SettingsWindowSetup {
     // program file it starts; no program file: the choice is not offered.
     std::string autostartPath;
     std::string programFile;
+    // "Let other lighting programs use these devices": the stored choice and
+    // applying one (CSetWndServices::sdkServer); empty: not offered.
+    std::function<std::pair<bool, int>()> sdkServer;
+    std::function<bool(bool on, int port, std::string* error)> setSdkServer;
 };
 
 // The open command interface of every device the discovery holds, with its release number.

@@ -65,6 +65,7 @@ bool CSetWnd::Init(std::vector<UpdateItem> rows, int dpi) {
     ApplyDpi(dpi);
     FillLanguages();
     ShowStartAtLogin();
+    ShowSdkServer();
     // The date of the last check; a first start takes today's.
     m_date = m_services.dateFile.empty() ? std::string() : ReadCheckDate(m_services.dateFile);
     if (m_date.empty()) {
@@ -216,6 +217,9 @@ void CSetWnd::Notify(const ui::Notification& notification) {
     } else if (notification.type == ui::kNotifySelectChanged && name == kStartAtLogin) {
         const ui::SelectableControl* box = notification.sender->AsSelectable();
         StartAtLoginChosen(box != nullptr && box->IsSelected());
+    } else if ((notification.type == ui::kNotifySelectChanged && name == kSdkServer) ||
+               (notification.type == ui::kNotifyKillFocus && name == kSdkPort)) {
+        SdkServerChosen();
     }
 }
 

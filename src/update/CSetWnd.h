@@ -31,6 +31,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkor {
@@ -66,6 +67,12 @@ struct SetWndServices {
     // empty: the choice is hidden.
     std::function<bool()> startAtLogin;
     std::function<bool(bool on, std::string* error)> setStartAtLogin;
+    // "Let other lighting programs use these devices" ("sdk_server_check")
+    // and its port ("sdk_port_edit"): the stored choice, and applying one
+    // (false with the reason, e.g. the port is in use; the choice is stored
+    // either way). Either empty: the choice is hidden.
+    std::function<std::pair<bool, int>()> sdkServer;
+    std::function<bool(bool on, int port, std::string* error)> setSdkServer;
 };
 
 class CSetWnd final : public ui::WindowHandler {
@@ -79,6 +86,9 @@ public:
     static constexpr std::string_view kLanguageCombo = "Language_combox_info";
     static constexpr std::string_view kStartAtLogin = "autostart_check";
     static constexpr std::string_view kStartAtLoginError = "autostart_error_text";
+    static constexpr std::string_view kSdkServer = "sdk_server_check";
+    static constexpr std::string_view kSdkPort = "sdk_port_edit";
+    static constexpr std::string_view kSdkError = "sdk_server_error_text";
     static constexpr int kWidth = 630;
     static constexpr int kHeight = 500;
     // To the main window: everything is up to date (clears its update badge).
@@ -147,6 +157,9 @@ private:
     void LanguageChosen(int index);
     void ShowStartAtLogin();
     void StartAtLoginChosen(bool on);
+    // The SDK server's choice (CSetWndSdk.cpp).
+    void ShowSdkServer();
+    void SdkServerChosen();
     std::string Today() const;
     ui::Control* Find(std::string_view name) const;
 

@@ -27,6 +27,9 @@ protected:
         SettingsWindowSetup setup{.programFolder = m_folder.Path(), .dataHome = m_folder.Path()};
         setup.autostartPath = autostartPath;
         setup.programFile = autostartPath.empty() ? std::string() : "/usr/bin/velkor";
+        if (m_adjust) {
+            m_adjust(setup);
+        }
         m_host = std::make_unique<SettingsWindowHost>(*m_toolkit, m_factory, std::move(setup));
         MainWndServices services = Services(true, languageIndex);
         WithLanguages(services);
@@ -44,6 +47,7 @@ protected:
     }
 
     std::unique_ptr<SettingsWindowHost> m_host;
+    std::function<void(SettingsWindowSetup&)> m_adjust; // before the host is made
 };
 
 TEST_F(SettingsWindowTest, AttachedModelsAndTheProgramAreListed) {
@@ -190,6 +194,87 @@ TEST_F(SettingsWindowTest, StartAtLoginReflectsAndWritesTheAutostartEntry) {
     EXPECT_EQ(seen.error, "Start at login could not be changed: cannot create " + m_folder.Path() +
                               "/config/autostart: " + m_folder.Path() + "/config is not a folder");
 }
+
+// "Let other lighting programs use these devices": the window shows the stored
+// choice; a tick or a port typed and left applies both together; a port that
+// is not one is refused in the window and the stored one stands; a server
+// that cannot listen says why beside the choice.
+struct SdkChoiceCase {
+    const char* name;
+    bool tick;         // click the box
+    const char* typed; // typed into the port field, then left; null: untouched
+    bool listens;      // what applying answers
+    int appliedPort;   // the port applied; 0: nothing applied
+    bool appliedOn;
+    const char* portShown; // the field afterwards
+    bool errorShown;
+};
+
+void PrintTo(const SdkChoiceCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SdkChoice : public SettingsWindowTest, public ::testing::WithParamInterface<SdkChoiceCase> {};
+
+TEST_P(SdkChoice, AppliesTheTickAndThePortTogether) {
+    const SdkChoiceCase& c = GetParam();
+    std::vector<std::pair<bool, int>> applied;
+    m_adjust = [&](SettingsWindowSetup& setup) {
+        setup.sdkServer = [] { return std::pair<bool, int>(false, 6742); };
+        setup.setSdkServer = [&](bool on, int port, std::string* error) {
+            applied.emplace_back(on, port);
+            if (!c.listens) {
+                *error = "port " + std::to_string(port) + " is in use";
+            }
+            return c.listens;
+        };
+    };
+    ASSERT_TRUE(StartWithSettings());
+    std::string portShown, error;
+    bool errorShown = false;
+    m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
+        ui::Control* box = window.FindControl("sdk_server_check");
+        ui::Control* port = window.FindControl("sdk_port_edit");
+        ASSERT_TRUE(box != nullptr && port != nullptr);
+        EXPECT_TRUE(box->IsVisible());
+        EXPECT_FALSE(SelectableOf(box).IsSelected());
+        EXPECT_EQ(port->Text(), "6742");
+        if (c.typed != nullptr) {
+            EXPECT_TRUE(m_user.Type(*port, c.typed));
+        }
+        if (c.tick) {
+            EXPECT_TRUE(m_user.Click(*box)); // also takes the focus from the field
+        } else {
+            EXPECT_TRUE(m_user.Focus(*box)); // the field is left
+        }
+        portShown = port->Text();
+        errorShown = window.FindControl("sdk_server_error_text")->IsVisible();
+        error = window.FindControl("sdk_server_error_text")->Text();
+        EXPECT_TRUE(m_user.Click(window, "closebtn"));
+    });
+    EXPECT_TRUE(m_user.Click(*m_main->GetWindow(), "setbtn"));
+    if (c.appliedPort == 0) {
+        EXPECT_TRUE(applied.empty());
+    } else {
+        ASSERT_FALSE(applied.empty());
+        EXPECT_EQ(applied.back(), std::make_pair(c.appliedOn, c.appliedPort));
+    }
+    EXPECT_EQ(portShown, c.portShown);
+    EXPECT_EQ(errorShown, c.errorShown) << error;
+    if (c.errorShown) {
+        EXPECT_EQ(error.rfind("Other lighting programs cannot use the devices: ", 0), 0u) << error;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SdkChoice,
+    ::testing::Values(SdkChoiceCase{"tick", true, nullptr, true, 6742, true, "6742", false},
+                      SdkChoiceCase{"tick_on_another_port", true, "7000", true, 7000, true, "7000", false},
+                      SdkChoiceCase{"port_in_use", true, nullptr, false, 6742, true, "6742", true},
+                      SdkChoiceCase{"not_a_port", false, "70000", true, 0, false, "6742", true},
+                      SdkChoiceCase{"port_alone_is_stored_off", false, "7001", true, 7001, false, "7001",
+                                    false}),
+    [](const ::testing::TestParamInfo<SdkChoiceCase>& info) { return info.param.name; });
 
 } // namespace
 } // namespace velkor::test
