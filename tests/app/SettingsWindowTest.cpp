@@ -229,7 +229,7 @@ TEST_P(SdkChoice, AppliesTheTickAndThePortTogether) {
             return c.listens;
         };
     };
-    ASSERT_TRUE(StartWithSettings());
+    ASSERT_TRUE(StartWithSettings(1)); // English
     std::string portShown, error;
     bool errorShown = false;
     m_toolkit->SetModalDriver([&](ui::MemoryWindow& window) {
