@@ -100,14 +100,7 @@ void DeviceListItem::OnStartup() {
         StartupLinkChecked(true);
         return;
     }
-    CTolvanicUSBDevice& device = *m_device;
-    std::weak_ptr<int> alive = m_alive;
-    device.Driver().ReadThenShow([&device] { return LinkUpOf(device); },
-                                 [this, alive](bool up) {
-                                     if (!alive.expired() && m_device != nullptr) {
-                                         StartupLinkChecked(up);
-                                     }
-                                 });
+    AskLink(&DeviceListItem::StartupLinkChecked);
 }
 
 void DeviceListItem::StartupLinkChecked(bool up) {
@@ -183,12 +176,16 @@ void DeviceListItem::OnLinkWatch() {
         // Back on the cable: the watch ends (the start-up timer took over).
         return;
     }
+    AskLink(&DeviceListItem::LinkWatched);
+}
+
+void DeviceListItem::AskLink(void (DeviceListItem::*then)(bool up)) {
     CTolvanicUSBDevice& device = *m_device;
     std::weak_ptr<int> alive = m_alive;
     device.Driver().ReadThenShow([&device] { return LinkUpOf(device); },
-                                 [this, alive](bool up) {
+                                 [this, alive, then](bool up) {
                                      if (!alive.expired() && m_device != nullptr) {
-                                         LinkWatched(up);
+                                         (this->*then)(up);
                                      }
                                  });
 }

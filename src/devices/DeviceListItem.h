@@ -103,6 +103,9 @@ private:
     // ReadDevice has ended: the item shows and the timers start.
     void DeviceRead();
     void LinkWatched(bool up);
+    // Asks the receiver for the link on the device's worker; `then` runs here
+    // with the answer, unless the item is gone by then.
+    void AskLink(void (DeviceListItem::*then)(bool up));
     void OnLightFrame();
     void OnResync();
     void OnPower();
