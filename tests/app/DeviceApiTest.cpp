@@ -7,6 +7,7 @@
 #include "app/DevicePanels.h"
 #include "bus/PrivateBus.h"
 #include "devices/CMpDevicePowerUI.h"
+#include "devices/DeviceListItem.h"
 #include "devices/TolvanicKeyboardDevice.h"
 #include "devices/TolvanicMouseDevice.h"
 #include "headset/TolvanicHS6533Device.h"
@@ -611,6 +612,20 @@ TEST_F(DeviceApiTest, DevicesGiveTheBatteryThePageShows) {
     const auto* page = dynamic_cast<const CMpDevicePowerUI*>(Device(kMouse)->Presenter().PowerPanel());
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->LastPercent(), 80);
+    // The device list's item says the same, and how the mouse is connected.
+    ui::Control* item = m_main->Discovery()->ListItemOfModel(kMouse);
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(Until([&] {
+        ui::Control* level = item->FindChild(DeviceListItem::kBatteryLabel);
+        return level != nullptr && level->Text() == "80 %" && level->IsVisible();
+    }));
+    ui::Control* link = item->FindChild(DeviceListItem::kLinkLabel);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->Text(), "device_link_cable_text");
+    ui::Control* padLevel =
+        m_main->Discovery()->ListItemOfModel(kPad)->FindChild(DeviceListItem::kBatteryLabel);
+    ASSERT_NE(padLevel, nullptr);
+    EXPECT_FALSE(padLevel->IsVisible()) << "the pad has no battery";
 }
 
 TEST_F(DeviceApiTest, KeyColourBoundsAreTheKeyboardsLightCount) {
