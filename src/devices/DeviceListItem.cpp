@@ -193,6 +193,8 @@ void DeviceListItem::OnResync() {
 }
 
 void DeviceListItem::OnPower() {
+    // The last level read shows even while the picture is not seen (no frames).
+    ShowLinkAndBattery();
     ReadPowerInTurn(*m_device);
     if (m_device->State().BatteryFlag()) {
         m_item.SetTimer(kTimerPower, kPowerPeriodMs);
