@@ -129,6 +129,7 @@ void DeviceListItem::DeviceRead() {
     if (!IsShown()) {
         m_device->Presenter().ShowListItem(m_device->State().ModelRow(), true);
     }
+    ShowLinkAndBattery();
     m_lightFramesStopped = false;
     m_item.SetTimer(kTimerLightFrame, kLightFrameFirstMs);
     if (m_device->State().BatteryFlag()) {
@@ -139,7 +140,27 @@ void DeviceListItem::DeviceRead() {
     }
 }
 
+void DeviceListItem::ShowLinkAndBattery() {
+    const int link = m_device->Driver().OnReceiver() ? 1 : 0;
+    const int battery = m_device->State().BatteryFlag() ? m_device->State().BatteryPercent() : -1;
+    if (link == m_shownLink && battery == m_shownBattery) {
+        return;
+    }
+    m_shownLink = link;
+    m_shownBattery = battery;
+    if (ui::Control* label = m_item.FindChild(kLinkLabel)) {
+        label->SetResourceText(true);
+        label->SetText(link == 1 ? "device_link_receiver_text" : "device_link_cable_text");
+    }
+    if (ui::Control* label = m_item.FindChild(kBatteryLabel)) {
+        label->SetVisible(battery >= 0);
+        label->SetText(battery >= 0 ? std::to_string(battery) + " %" : std::string());
+    }
+}
+
 void DeviceListItem::OnLightFrame() {
+    // The level read on the worker shows here, with the next frame.
+    ShowLinkAndBattery();
     m_device->OutputLightFrame();
     if (!m_device->Driver().TransportOpen()) {
         return; // activation starts it again
@@ -165,6 +186,8 @@ void DeviceListItem::OnResync() {
 }
 
 void DeviceListItem::OnPower() {
+    // The last level read shows even while the picture is not seen (no frames).
+    ShowLinkAndBattery();
     ReadPowerInTurn(*m_device);
     if (m_device->State().BatteryFlag()) {
         m_item.SetTimer(kTimerPower, kPowerPeriodMs);

@@ -89,6 +89,12 @@ public:
     bool IsSelected() const;
     // Failed link checks of timer 1001 so far, modulo 20.
     int LinkFailures() const { return m_linkFailures; }
+    // The item's second line: how the device is connected ("device_link_label",
+    // cable or 2.4 GHz receiver) and, for a device on a battery, its level
+    // ("device_battery_label"). Set only when either changed.
+    void ShowLinkAndBattery();
+    static constexpr std::string_view kLinkLabel = "device_link_label";
+    static constexpr std::string_view kBatteryLabel = "device_battery_label";
 
     // Called by the device as it goes; the timers then do nothing.
     void ForgetDevice(const CTolvanicUSBDevice& device);
@@ -116,6 +122,8 @@ private:
     ui::Control& m_item;
     CTolvanicUSBDevice* m_device;
     int m_linkFailures = 0;
+    int m_shownLink = -1;    // 0 cable, 1 receiver; -1 before the first
+    int m_shownBattery = -2; // the level shown; -1 none
     bool m_lightFramesStopped = false;
     // Answers from the worker check it first: the item may be gone by then.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
