@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The npm package openrgb-sdk, a real OpenRGB SDK client nobody here wrote,
 # against velkor --headless --simulate --sdk-server on a session bus of its own:
 # the controllers, a mode read back with velkorctl, Direct colours in the
