@@ -23,8 +23,6 @@ packages=(
     help2man
     # velkor-audio: capture through libpulse, FFT by kissfft; its tests start a PulseAudio.
     libpulse-dev libkissfft-dev pulseaudio pulseaudio-utils
-    # The SDK server's end-to-end test runs the npm package openrgb-sdk, a real client.
-    nodejs npm
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -32,6 +30,11 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+# The SDK server's end-to-end test runs the npm package openrgb-sdk, a real
+# client. A Node.js from elsewhere (NodeSource's carries npm) is kept: Debian's
+# npm cannot be installed beside it.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
