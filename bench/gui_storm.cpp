@@ -5,6 +5,7 @@
 // it began ("growth_mb", resident set after the storm less before it), as
 // the failures share one notice instead of stacking message boxes
 // ("modal_runs" 0, "boxes_shown" 1).
+#include "app/AppTestSupport.h"
 #include "app/CMainWnd.h"
 #include "app/ControlFactory.h"
 #include "app/DevicePanels.h"
@@ -35,15 +36,6 @@ double ResidentMb() {
     statm >> pages >> resident;
     return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
-
-class ManualTicks final : public TickClock {
-public:
-    explicit ManualTicks(const ui::ManualClock& clock) : m_clock(clock) {}
-    uint32_t NowMs() const override { return uint32_t(m_clock.NowMs()); }
-
-private:
-    const ui::ManualClock& m_clock;
-};
 
 // The window and its simulated mouse, as the application tests build them.
 class StormRig {
@@ -127,7 +119,7 @@ private:
     fs::path m_folder =
         fs::temp_directory_path() / ("velkor_bench_storm_" + std::to_string(std::random_device()()));
     ui::ManualClock m_clock{100000};
-    ManualTicks m_ticks{m_clock};
+    test::ManualTicks m_ticks{m_clock};
     std::unique_ptr<ui::MemoryToolkit> m_toolkit =
         ui::MemoryToolkit::Create((fs::path(VELKOR_SOURCE_DIR) / "skin").string(), m_clock);
     ControlFactory m_factory;

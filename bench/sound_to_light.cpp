@@ -143,8 +143,8 @@ public:
         pa_threaded_mainloop_start(m_loop);
         bool ready = WaitState([&] { return pa_context_get_state(m_context); }, PA_CONTEXT_READY);
         if (ready) {
-            const pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, kRate, 1};
-            m_stream = pa_stream_new(m_context, "onsets", &spec, nullptr);
+            const pa_sample_spec format = {PA_SAMPLE_FLOAT32LE, kRate, 1};
+            m_stream = pa_stream_new(m_context, "onsets", &format, nullptr);
             pa_buffer_attr attr{};
             attr.maxlength = uint32_t(-1);
             attr.fragsize = kRate / 25 * sizeof(float); // 40 ms

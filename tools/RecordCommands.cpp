@@ -22,24 +22,6 @@ using namespace exitcode;
 constexpr int kNoInput = kNotFound;
 constexpr double kDefaultSeconds = 10;
 
-// The rows of a macro being recorded into a file.
-class EventRows final : public MacroRows {
-public:
-    int RowCount() const override { return int(m_events.size()); }
-    int SelectedRow() const override { return m_selected; }
-    Json::Value RowEvent(int row) const override { return m_events.at(size_t(row)); }
-    void InsertRow(int row, const Json::Value& event) override {
-        m_events.insert(m_events.begin() + row, event);
-    }
-    void SetRowEvent(int row, const Json::Value& event) override { m_events.at(size_t(row)) = event; }
-    void SelectRow(int row) override { m_selected = row; }
-    const std::vector<Json::Value>& Events() const { return m_events; }
-
-private:
-    std::vector<Json::Value> m_events;
-    int m_selected = -1;
-};
-
 struct RecordArguments {
     std::string file;
     MacroRecorder::Options options;
@@ -98,7 +80,7 @@ bool ParseArguments(const std::vector<std::string>& words, RecordArguments& argu
 }
 
 // Records until `count` reports came or the time is up; false when no node can be read.
-bool Record(const RecordArguments& arguments, EventRows& rows, std::FILE* err) {
+bool Record(const RecordArguments& arguments, MacroEventRows& rows, std::FILE* err) {
     std::mutex mutex;
     std::condition_variable woken;
     bool wake = false;
@@ -164,7 +146,7 @@ int RunMacroRecordCommand(const std::vector<std::string>& words, std::FILE* out,
         PrintMacroRecordUsage(err);
         return kUsage;
     }
-    EventRows rows;
+    MacroEventRows rows;
     if (!Record(arguments, rows, err)) {
         return kNoInput;
     }

@@ -48,6 +48,24 @@ public:
     virtual void SelectRow(int row) = 0;
 };
 
+// Rows that are just a list of events: a recording with no list on screen.
+class MacroEventRows final : public MacroRows {
+public:
+    int RowCount() const override { return int(m_events.size()); }
+    int SelectedRow() const override { return m_selected; }
+    Json::Value RowEvent(int row) const override { return m_events.at(size_t(row)); }
+    void InsertRow(int row, const Json::Value& event) override {
+        m_events.insert(m_events.begin() + row, event);
+    }
+    void SetRowEvent(int row, const Json::Value& event) override { m_events.at(size_t(row)) = event; }
+    void SelectRow(int row) override { m_selected = row; }
+    const std::vector<Json::Value>& Events() const { return m_events; }
+
+private:
+    std::vector<Json::Value> m_events;
+    int m_selected = -1;
+};
+
 enum class RecordResult {
     Placed,       // a new row
     Replaced,     // the selected row took the press's key or button

@@ -22,32 +22,15 @@ ui::InputPress InputOf(const Press& press) {
     return {kind, press.code, press.down, press.timeMs};
 }
 
-class VectorRows final : public MacroRows {
-public:
-    int RowCount() const override { return int(m_events.size()); }
-    int SelectedRow() const override { return m_selected; }
-    Json::Value RowEvent(int row) const override { return m_events.at(size_t(row)); }
-    void InsertRow(int row, const Json::Value& event) override {
-        m_events.insert(m_events.begin() + row, event);
+// Type/Button/Action/Delay of every row.
+std::vector<std::string> RowsOf(const MacroEventRows& rows) {
+    std::vector<std::string> out;
+    for (const Json::Value& event : rows.Events()) {
+        out.push_back(std::to_string(event["Type"].asInt()) + "/" + std::to_string(event["Button"].asInt()) +
+                      "/" + event["Action"].asString() + "/" + event["Delay"].asString());
     }
-    void SetRowEvent(int row, const Json::Value& event) override { m_events.at(size_t(row)) = event; }
-    void SelectRow(int row) override { m_selected = row; }
-
-    // Type/Button/Action/Delay of every row.
-    std::vector<std::string> Rows() const {
-        std::vector<std::string> rows;
-        for (const Json::Value& event : m_events) {
-            rows.push_back(std::to_string(event["Type"].asInt()) + "/" +
-                           std::to_string(event["Button"].asInt()) + "/" + event["Action"].asString() + "/" +
-                           event["Delay"].asString());
-        }
-        return rows;
-    }
-
-private:
-    std::vector<Json::Value> m_events;
-    int m_selected = -1;
-};
+    return out;
+}
 
 struct BalanceCase {
     const char* name;
@@ -61,12 +44,12 @@ class RecordBalance : public ::testing::TestWithParam<BalanceCase> {};
 TEST_P(RecordBalance, EveryReleaseFollowsItsPressAndNothingStaysDown) {
     MacroRecorder recorder;
     recorder.Start({GetParam().mode, RecordPlacement::Append, 50, 0});
-    VectorRows rows;
+    MacroEventRows rows;
     for (const Press& press : GetParam().presses) {
         recorder.Take(InputOf(press), rows, press.timeMs);
     }
     recorder.Stop(rows);
-    EXPECT_EQ(rows.Rows(), GetParam().rows);
+    EXPECT_EQ(RowsOf(rows), GetParam().rows);
     EXPECT_FALSE(recorder.IsRecording());
 }
 
@@ -102,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BalanceCase>& info) { return info.param.name; });
 
 TEST(RecordBalanceRoom, APressNeedsRoomForTheReleasesSoAFullListEndsBalanced) {
-    VectorRows rows;
+    MacroEventRows rows;
     for (int i = 0; i < kMaxMacroEvents - 4; ++i) {
         rows.InsertRow(i, MakeMacroEventJson(MacroEvent{true, 10, 30, 0}));
     }
@@ -116,20 +99,20 @@ TEST(RecordBalanceRoom, APressNeedsRoomForTheReleasesSoAFullListEndsBalanced) {
     EXPECT_EQ(recorder.Take(InputOf({KEY_B, false, 4}), rows, 4), RecordResult::Placed);
     recorder.Stop(rows);
     ASSERT_EQ(rows.RowCount(), kMaxMacroEvents);
-    const std::vector<std::string> all = rows.Rows();
+    const std::vector<std::string> all = RowsOf(rows);
     EXPECT_EQ(std::vector<std::string>(all.end() - 4, all.end()),
               (std::vector<std::string>{"10/4/down/0", "10/5/down/0", "10/5/up/0", "10/4/up/0"}));
 }
 
 TEST(RecordBalanceReplace, ReplacingIsNoRecordingOfItsOwnAndAddsNothing) {
-    VectorRows rows;
+    MacroEventRows rows;
     rows.InsertRow(0, MakeMacroEventJson(MacroEvent{true, 10, 30, 7}));
     rows.SelectRow(0);
     MacroRecorder recorder;
     recorder.Start({RecordDelayMode::None, RecordPlacement::Replace, 0, 0});
     EXPECT_EQ(recorder.Take(InputOf({KEY_B, false, 0}), rows, 0), RecordResult::Replaced);
     recorder.Stop(rows);
-    EXPECT_EQ(rows.Rows(), std::vector<std::string>{"10/5/down/7"});
+    EXPECT_EQ(RowsOf(rows), std::vector<std::string>{"10/5/down/7"});
 }
 
 // The editor: recorded before the selected row, ended by the stop button; the

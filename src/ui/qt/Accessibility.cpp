@@ -28,8 +28,9 @@ bool IsBuddyOfAny(const QWidget* control, const QWidget* parent) {
     return false;
 }
 
-// The label on the control's line that ends nearest before it, among its siblings.
-QLabel* LabelBefore(QWidget* control) {
+// The free labels among the control's siblings, the one `distance` puts
+// nearest; `distance` gives -1 for a label out of place.
+template <class Distance> QLabel* NearestLabel(QWidget* control, Distance distance) {
     QWidget* parent = control->parentWidget();
     if (parent == nullptr) {
         return nullptr;
@@ -38,42 +39,36 @@ QLabel* LabelBefore(QWidget* control) {
     QLabel* nearest = nullptr;
     int gap = std::numeric_limits<int>::max();
     for (QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-        const QRect at = label->geometry();
-        const bool sameLine = at.top() < area.bottom() && at.bottom() > area.top();
-        const int before = area.left() - at.right();
-        if (sameLine && before >= 0 && before < gap && label->buddy() == nullptr &&
-            !label->text().isEmpty()) {
+        if (label->buddy() != nullptr || label->text().isEmpty()) {
+            continue;
+        }
+        const int d = distance(area, label->geometry());
+        if (d >= 0 && d < gap) {
             nearest = label;
-            gap = before;
+            gap = d;
         }
     }
     return nearest;
 }
 
+// The label on the control's line that ends nearest before it.
+QLabel* LabelBefore(QWidget* control) {
+    return NearestLabel(control, [](const QRect& area, const QRect& at) {
+        const bool sameLine = at.top() < area.bottom() && at.bottom() > area.top();
+        return sameLine ? area.left() - at.right() : -1;
+    });
+}
+
 // Else the nearest label just above or below it, over its width (a column of
 // sliders with their frequencies under them, a level under its heading).
 QLabel* LabelOverOrUnder(QWidget* control) {
-    QWidget* parent = control->parentWidget();
-    if (parent == nullptr) {
-        return nullptr;
-    }
-    const QRect area = control->geometry();
-    QLabel* nearest = nullptr;
-    int gap = std::numeric_limits<int>::max();
-    for (QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-        const QRect at = label->geometry();
+    return NearestLabel(control, [](const QRect& area, const QRect& at) {
         const int centre = at.center().x();
-        if (centre < area.left() || centre > area.right() || label->buddy() != nullptr ||
-            label->text().isEmpty()) {
-            continue;
+        if (centre < area.left() || centre > area.right()) {
+            return -1;
         }
-        const int distance = at.top() > area.bottom() ? at.top() - area.bottom() : area.top() - at.bottom();
-        if (distance >= 0 && distance < gap) {
-            nearest = label;
-            gap = distance;
-        }
-    }
-    return nearest;
+        return at.top() > area.bottom() ? at.top() - area.bottom() : area.top() - at.bottom();
+    });
 }
 
 } // namespace
