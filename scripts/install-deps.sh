@@ -12,7 +12,7 @@ packages=(
     libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl
     libsystemd-dev dbus
     libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas
-    qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins libpugixml-dev
+    qt6-base-dev qt6-tools-dev qt6-svg-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins libpugixml-dev
     libasound2-dev libpipewire-0.3-dev
     # The headset audio tests start a real sound server with a null sink.
     pipewire pipewire-bin wireplumber rubberband-ladspa alsa-utils

@@ -22,11 +22,15 @@ inside it: the logic disables the row of a disabled stage, and a check
 inside it could then never be ticked again.
 
 Every geometry is checked before the file is written: each control inside
-its parent, no two siblings sharing a pixel (the drawn mouse bodies behind
-the buttons excepted), and no two buttons or LEDs of the picture sharing a
+its parent, no two siblings sharing a pixel, and no two buttons or LEDs of the picture sharing a
 pixel anywhere in the panel.
 
-Usage: tools/make-mouse-page.py [output]  (default: the skin file)
+The drawing under the panel's buttons, skin/devices/pictures/mouse.svg, is
+written here too, from the same geometry: the body and its skirt track, the
+button seams, the wheel channel, the side grip, the logo's window, the side
+view, and a seat "seat_" + name under every LED.
+
+Usage: tools/make-mouse-page.py [page [drawing]]  (default: the skin files)
 """
 
 import math
@@ -108,32 +112,123 @@ def skirt_points():
     return points
 
 
+SVG_HEADER = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+              '<!-- SPDX-License-Identifier: GPL-3.0-or-later -->\n')
+
+
+def skirt_path(offset):
+    """The body's outline grown by `offset`: the track the skirt LEDs sit on when offset is LED_OFFSET."""
+    x, y, w, h = BODY
+    left, right, bottom = x - offset, x + w + offset, y + h + offset
+    top = y + BODY_FRONT_RADIUS
+    corner_y = y + h - BODY_REAR_RADIUS
+    radius = BODY_REAR_RADIUS + offset
+    return (f"M {left},{top} L {left},{corner_y} A {radius},{radius} 0 0 0 {x + BODY_REAR_RADIUS},{bottom} "
+            f"L {x + w - BODY_REAR_RADIUS},{bottom} A {radius},{radius} 0 0 0 {right},{corner_y} L {right},{top}")
+
+
+def body_path():
+    x, y, w, h = BODY
+    f, r = BODY_FRONT_RADIUS, BODY_REAR_RADIUS
+    return (f"M {x},{y + f} A {f},{f} 0 0 1 {x + f},{y} L {x + w - f},{y} A {f},{f} 0 0 1 {x + w},{y + f} "
+            f"L {x + w},{y + h - r} A {r},{r} 0 0 1 {x + w - r},{y + h} L {x + r},{y + h} "
+            f"A {r},{r} 0 0 1 {x},{y + h - r} Z")
+
+
+def drawing(lights, side_lights):
+    """The mouse from above and from its left side, drawn under the buttons and
+    LEDs of the panel in the panel's own coordinates. Every LED has a seat
+    "seat_" + its name under its centre."""
+    x, y, w, h = BODY
+    mid = x + w // 2
+    seam = 131  # where the main buttons end and the palm rest begins
+    split_l, split_r = KEYS[0][0] + KEYS[0][2], KEYS[1][0]
+    f = BODY_FRONT_RADIUS
+    parts = [
+        f'<svg xmlns="http://www.w3.org/2000/svg" width="{PANEL_W}" height="{PANEL_H}" '
+        f'viewBox="0 0 {PANEL_W} {PANEL_H}">',
+        '<defs>',
+        '<linearGradient id="shell" x1="0" y1="0" x2="0" y2="1">'
+        '<stop offset="0" stop-color="#343a48"/><stop offset="1" stop-color="#23262d"/></linearGradient>',
+        '<linearGradient id="side" x1="0" y1="0" x2="0" y2="1">'
+        '<stop offset="0" stop-color="#323744"/><stop offset="1" stop-color="#1e2127"/></linearGradient>',
+        '<radialGradient id="palm" cx="0.5" cy="0.5" r="0.5">'
+        '<stop offset="0" stop-color="#3a4050" stop-opacity="0.6"/>'
+        '<stop offset="1" stop-color="#3a4050" stop-opacity="0"/></radialGradient>',
+        '</defs>',
+        # The light track round the skirt: a recessed channel.
+        f'<path id="skirt" d="{skirt_path(LED_OFFSET)}" fill="none" stroke="#2a2e37" stroke-width="14" '
+        'stroke-linecap="round"/>',
+        f'<path d="{skirt_path(LED_OFFSET)}" fill="none" stroke="#15171c" stroke-width="9" stroke-linecap="round"/>',
+        f'<path id="body" d="{body_path()}" fill="url(#shell)" stroke="#3a3f4a" stroke-width="1.5"/>',
+        # The main buttons, a shade lighter than the palm rest, split by the wheel channel.
+        f'<path d="M {x + 1},{seam} L {x + 1},{y + f} A {f - 1},{f - 1} 0 0 1 {x + f},{y + 1} '
+        f'L {split_l},{y + 1} L {split_l},{seam} Z" fill="#3a4150" fill-opacity="0.35"/>',
+        f'<path d="M {x + w - 1},{seam} L {x + w - 1},{y + f} A {f - 1},{f - 1} 0 0 0 {x + w - f},{y + 1} '
+        f'L {split_r},{y + 1} L {split_r},{seam} Z" fill="#3a4150" fill-opacity="0.35"/>',
+        f'<path d="M {x + 2},{seam} Q {mid},{seam - 6} {x + w - 2},{seam}" fill="none" stroke="#15171c" '
+        'stroke-width="1.5"/>',
+        f'<rect x="{split_l}" y="{y + 14}" width="{split_r - split_l}" height="{160 - y - 14}" rx="8" '
+        'fill="#16181d" stroke="#2a2e37"/>',
+        f'<line x1="{mid}" y1="{y}" x2="{mid}" y2="{y + 14}" stroke="#15171c" stroke-width="1.5"/>',
+        # The side grip under the thumb buttons and the palm rest with the logo's window.
+        '<rect x="65" y="136" width="24" height="72" rx="7" fill="#1a1c22" stroke="#2a2e37"/>',
+        f'<ellipse cx="{mid}" cy="205" rx="62" ry="44" fill="url(#palm)"/>',
+        f'<rect x="{LOGO[0] - 4}" y="{LOGO[1] - 4}" width="{LOGO[2] + 8}" height="{LOGO[3] + 8}" rx="12" '
+        'fill="#16181d" stroke="#3a3f4a"/>',
+    ]
+    for button in lights:
+        bx, by, bw, bh = button.box
+        parts.append(f'<circle id="seat_{button.name}" cx="{bx + bw / 2}" cy="{by + bh / 2}" r="{bw / 2 + 2}" '
+                     'fill="#0e0f12" stroke="#3a3f4a"/>')
+    # The side view, in the panel's coordinates: the rear on the left, the nose on the right.
+    sx, sy = SIDE_VIEW[:2]
+    base = sy + SIDE_BODY[1] + SIDE_BODY[3] - 2
+    parts += [
+        f'<rect x="{sx - 2}" y="{sy + SIDE_LED_Y - 3}" width="{SIDE_VIEW[2] + 4}" height="{SIDE_LED + 6}" rx="7" '
+        'fill="#15171c" stroke="#2a2e37"/>',
+        f'<path id="side_body" d="M {sx + 12},{base} L {sx + 124},{base} C {sx + 132},{base} {sx + 136},{base - 6} '
+        f'{sx + 134},{base - 14} C {sx + 132},{base - 26} {sx + 126},{base - 34} {sx + 112},{base - 40} '
+        f'C {sx + 88},{base - 52} {sx + 72},{base - 74} {sx + 48},{base - 78} '
+        f'C {sx + 24},{base - 82} {sx + 8},{base - 70} {sx + 4},{base - 46} '
+        f'C {sx},{base - 26} {sx},{base - 6} {sx + 12},{base} Z" fill="url(#side)" stroke="#3a3f4a" '
+        'stroke-width="1.5"/>',
+        f'<path d="M {sx + 114},{base - 39} C {sx + 92},{base - 50} {sx + 77},{base - 68} {sx + 60},{base - 75}" '
+        'fill="none" stroke="#4a505c"/>',
+        f'<rect x="{sx + 62}" y="{base - 44}" width="20" height="9" rx="4" fill="#1a1c22" stroke="#3a3f4a"/>',
+        f'<rect x="{sx + 38}" y="{base - 46}" width="20" height="9" rx="4" fill="#1a1c22" stroke="#3a3f4a"/>',
+        f'<rect x="{sx + 6}" y="{base - 3}" width="{SIDE_BODY[2] - 10}" height="3" rx="1.5" fill="#15171c"/>',
+    ]
+    for button in side_lights:
+        bx, by, bw, bh = button.box
+        parts.append(f'<circle id="seat_{button.name}" cx="{sx + bx + bw / 2}" cy="{sy + by + bh / 2}" '
+                     f'r="{bw / 2 + 1}" fill="#0e0f12"/>')
+    parts.append('</svg>')
+    return SVG_HEADER + "\n".join(parts) + "\n"
+
+
 def key_button(name, box, *props):
     return Node("DeviceKeyButton", name, box, *props)
 
 
 def picture():
-    x, y, w, h = BODY
-    body = Node("QFrame", "mouse_top_body", BODY,
-                rounded_style("mouse_top_body", "#23262d", (BODY_FRONT_RADIUS,) * 2, (BODY_REAR_RADIUS,) * 2),
-                decoration=True)
+    """The selection panel with its buttons and LEDs, and the drawing that goes under them."""
     keys = [key_button(f"key_{k}", box) for k, box in KEYS.items()]
     lights = [key_button(f"light_{n}", (round(cx) - LED // 2, round(cy) - LED // 2, LED, LED))
               for n, (cx, cy) in enumerate(skirt_points())]
     logo = key_button("logo", LOGO, tooltip("logo"), RESOURCE)
-    side_body = Node("QFrame", "mouse_side_body", SIDE_BODY,
-                     rounded_style("mouse_side_body", "#23262d", (34, 56), (6, 6)), decoration=True)
     side_lights = [key_button(f"light_0_{n}", (SIDE_LED_X + n * SIDE_LED_PITCH, SIDE_LED_Y, SIDE_LED, SIDE_LED))
                    for n in range(LED_COUNT)]
-    side = Node("QWidget", "mouse_device_side_view", SIDE_VIEW, children=[side_body] + side_lights)
+    side = Node("QWidget", "mouse_device_side_view", SIDE_VIEW, children=side_lights)
     panel = Node("SelectPanel", "mouse_device_key_light", (0, 0, PANEL_W, PANEL_H),
-                 children=[body] + keys + lights + [logo, side])
+                 children=keys + lights + [logo, side])
     # Buttons and LEDs of both views apart from each other in panel terms.
     sx, sy = SIDE_VIEW[:2]
     every = [(b.name, *b.box) for b in keys + lights + [logo]] + \
         [(b.name, b.box[0] + sx, b.box[1] + sy, *b.box[2:]) for b in side_lights]
     check_placement(every, PANEL_W, PANEL_H, "mouse picture")
-    return Node("QWidget", "mouse_device_seting_layout", (12, 84, PANEL_W, PANEL_H), children=[panel])
+    layout = Node("QWidget", "mouse_device_seting_layout", (12, 84, PANEL_W, PANEL_H), children=[panel])
+    return layout, drawing(lights, side_lights)
 
 
 def horizontal_slider(name, box, minimum, maximum, value, single=1, page=1, *props):
@@ -232,9 +327,10 @@ def page():
         cursor_page(),
         system_page(),
     ])
+    layout, _ = picture()
     top = Node("TolvanicMouseDevice", "mouse_device_page", (0, 0, 1000, 516), children=[
         Node("QWidget", "DeviceProfileUI", (0, 0, 1000, 76)),
-        picture(),
+        layout,
         Node("QLabel", "device_title_label", (12, 372, 408, 24), string("text", "Mouse")),
         label("device_tishi_info", (12, 400, 408, 44), "mouse_key_tip_text",
               '<property name="wordWrap"><bool>true</bool></property>'),
@@ -261,9 +357,12 @@ HEADER = """<?xml version="1.0" encoding="UTF-8"?>
 
 
 def main():
-    out = Path(sys.argv[1]) if len(sys.argv) > 1 else \
-        Path(__file__).resolve().parent.parent / "skin" / "devices" / "mousedevice.ui"
+    skin = Path(__file__).resolve().parent.parent / "skin" / "devices"
+    out = Path(sys.argv[1]) if len(sys.argv) > 1 else skin / "mousedevice.ui"
     out.write_text(page(), encoding="utf-8")
+    drawing_out = Path(sys.argv[2]) if len(sys.argv) > 2 else skin / "pictures" / "mouse.svg"
+    drawing_out.parent.mkdir(parents=True, exist_ok=True)
+    drawing_out.write_text(picture()[1], encoding="utf-8")
     return 0
 
 

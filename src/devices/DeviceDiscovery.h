@@ -91,6 +91,8 @@ public:
     static constexpr std::string_view kNameLabel = "device_name_label";
     // The page's label that names the model.
     static constexpr std::string_view kTitleLabel = "device_title_label";
+    // The item's small picture of the model.
+    static constexpr std::string_view kItemPicture = "device_picture";
     // The link wait after a switch to the receiver.
     static constexpr int kLinkQueryTries = 26;
     static constexpr int kLinkQueryGapMs = 50;
@@ -169,6 +171,8 @@ private:
     bool LayoutBuildable(std::string_view layout, std::string_view topClass, std::string* error) const;
     // Fills the page's named panel containers from their layouts (those the program has).
     void FillPanelContainers(ui::Control& page);
+    // The model's drawings on its list item and under the keys of its page's key pictures.
+    static void ShowModelPictures(ui::Control& item, ui::Control& page, const ModelDescription& model);
     void InitialiseDevice(Entry& entry, int identityRow);
 
     void Activate(int index, const SupportedDevice& slot, Entry& entry);

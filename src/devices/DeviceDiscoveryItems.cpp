@@ -7,6 +7,7 @@
 
 #include "platform/Trace.h"
 #include "ui/Control.h"
+#include "ui/ControlClasses.h"
 #include "ui/LayoutReader.h"
 #include "ui/Toolkit.h"
 #include "ui/Window.h"
@@ -185,6 +186,7 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
             label->SetText(model.nameKey);
         }
     }
+    ShowModelPictures(*item, *pageControl, model);
     entry->item = std::make_unique<DeviceListItem>(*item, *entry->device);
     m_entries.push_back(std::move(entry));
     ShowSelectedPages();
@@ -194,6 +196,16 @@ DeviceDiscovery::Entry* DeviceDiscovery::CreateDevice(int commandRow) {
         m_services.observer->DevicePageBuilt(*created->device, *pageControl);
     }
     return created;
+}
+
+void DeviceDiscovery::ShowModelPictures(ui::Control& item, ui::Control& page, const ModelDescription& model) {
+    if (ui::Control* picture = item.FindChild(kItemPicture)) {
+        picture->SetBackgroundImage(model.itemPicture);
+    }
+    // A keyboard page has a key picture per regional layout; each shows the drawing.
+    for (ui::Control* panel : page.FindAllOfClass(ui::kSelectPanelClass)) {
+        panel->SetBackgroundImage(model.picture);
+    }
 }
 
 void DeviceDiscovery::FillPanelContainers(ui::Control& page) {

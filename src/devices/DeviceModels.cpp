@@ -30,6 +30,8 @@ ModelDescription Mouse() {
     m.keyCount = 11;
     m.battery = true;
     m.pageLayout = "XML\\DeviceXml\\mousedevice.xml";
+    m.picture = "devices/pictures/mouse.svg";
+    m.itemPicture = "devices/pictures/mouse-small.svg";
     // Sensor 0x3325 runs in steps of 100 DPI from 100 up to step 48 and in
     // steps of 200 above (9900 DPI at step 73).
     m.firmware = {.keyPositions = 12,
@@ -47,7 +49,8 @@ ModelDescription Mouse() {
     return m;
 }
 
-ModelDescription Keyboard(uint16_t product, const char* name, const char* nameKey, uint16_t firmwareVersion) {
+ModelDescription Keyboard(uint16_t product, const char* name, const char* nameKey, uint16_t firmwareVersion,
+                          const char* picture, const char* itemPicture) {
     ModelDescription m;
     m.name = name;
     m.deviceClass = DeviceClass::Keyboard;
@@ -59,6 +62,8 @@ ModelDescription Keyboard(uint16_t product, const char* name, const char* nameKe
     m.lightCount = 170;
     m.keyCount = 170;
     m.pageLayout = "XML\\DeviceXml\\keyboarddevice.xml";
+    m.picture = picture;
+    m.itemPicture = itemPicture;
     m.firmware = {.keyPositions = 126,
                   .macroSlots = 20,
                   .ledCount = 126,
@@ -69,7 +74,9 @@ ModelDescription Keyboard(uint16_t product, const char* name, const char* nameKe
 }
 
 ModelDescription Keyboard50B7() {
-    ModelDescription m = Keyboard(0x50B7, "keyboard", "device_name_keyboard_50B7", 0x0104);
+    ModelDescription m =
+        Keyboard(0x50B7, "keyboard", "device_name_keyboard_50B7", 0x0104,
+                 "devices/pictures/keyboard-50b7.svg", "devices/pictures/keyboard-50b7-small.svg");
     m.receiver =
         UnitDescription{.productId = 0x50A9, .partnerProductId = 0x50B7, .chunkSize = 24, .release = 0x0102};
     m.createdAtStart = true;
@@ -79,7 +86,9 @@ ModelDescription Keyboard50B7() {
 
 ModelDescription Keyboard511D() {
     // Cable only; it names the 0x50B7 board's receiver as partner, which does not name it back.
-    ModelDescription m = Keyboard(0x511D, "keyboard-511d", "device_name_keyboard_511D", 0x0101);
+    ModelDescription m =
+        Keyboard(0x511D, "keyboard-511d", "device_name_keyboard_511D", 0x0101,
+                 "devices/pictures/keyboard-511d.svg", "devices/pictures/keyboard-511d-small.svg");
     m.regionalLayouts = true;
     return m;
 }
@@ -95,6 +104,8 @@ ModelDescription MousePad() {
     m.modelCode = 2;
     m.lightCount = 15;
     m.pageLayout = "XML\\DeviceXml\\mousepaddevice.xml";
+    m.picture = "devices/pictures/mousepad.svg";
+    m.itemPicture = "devices/pictures/mousepad-small.svg";
     m.firmware = {.ledCount = 15, .firmwareVersion = 0x0100};
     return m;
 }
@@ -118,6 +129,8 @@ ModelDescription Headset() {
     m.modelCode = 3;
     m.lightCount = 13;
     m.pageLayout = "XML\\DeviceXml\\hs6533device.xml";
+    m.picture = "devices/pictures/headset.svg";
+    m.itemPicture = "devices/pictures/headset-small.svg";
     m.firmware = {.ledCount = 13, .firmwareVersion = 0x0112};
     return m;
 }
@@ -318,6 +331,9 @@ std::vector<std::string> DeviceCatalog::Problems() const {
         }
         if (*model.pageLayout == '\0' || *model.typeName == '\0' || *model.nameKey == '\0') {
             say(model, "page layout, type name or name key missing");
+        }
+        if (*model.picture == '\0' || *model.itemPicture == '\0') {
+            say(model, "drawing of its page or list item missing");
         }
         if (model.receiver && model.deviceClass != DeviceClass::Keyboard &&
             model.deviceClass != DeviceClass::Mouse) {

@@ -8,8 +8,8 @@
 // interface, partners by product ID), the slot list, the device list's model
 // rows, the simulator's units and models; the udev rule and the metainfo are
 // checked against it by the packaging tests. A new model is one description
-// in BuiltInModels() (DeviceModels.cpp), its page layout and its name in both
-// language files.
+// in BuiltInModels() (DeviceModels.cpp), its page layout, its drawings and its
+// name in both language files.
 //
 // A catalog never changes once built; any thread may read it. The program
 // uses BuiltInCatalog(); tests may build their own (a made-up model added)
@@ -128,6 +128,11 @@ struct ModelDescription {
     bool battery = false;
     int extra = -1;              // the mouse's extra value
     const char* pageLayout = ""; // its top control names the device class
+    // Its drawings, as image descriptions of the skin: the page's key
+    // pictures (its selection panels) show `picture` under their keys and
+    // LEDs; the list item shows `itemPicture`.
+    const char* picture = "";
+    const char* itemPicture = "";
     const char* lightSettingsName = "ornic_light";
     // The board shows a regional key layout page per user-interface language.
     bool regionalLayouts = false;

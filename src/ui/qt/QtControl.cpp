@@ -294,7 +294,8 @@ void QtControl::SetBackgroundImage(std::string_view description) {
 }
 
 bool QtControl::PaintsOwnPicture() const {
-    return m_kind == ControlKind::Container || m_kind == ControlKind::Custom;
+    return m_kind == ControlKind::Container || m_kind == ControlKind::Custom ||
+           m_kind == ControlKind::SelectPanel;
 }
 
 void QtControl::ApplyPicture() {
@@ -303,13 +304,19 @@ void QtControl::ApplyPicture() {
     }
     delete m_picture.data();
     m_widget->update();
-    if (m_backgroundImage.empty()) {
-        return;
-    }
     // A picture that cannot be read leaves the style sheet's background in place.
-    QImage image = ReadLimitedImage(ToQt(m_toolkit.Resources().ImagePath(m_backgroundImage)));
-    if (!image.isNull()) {
-        m_picture = new BackgroundPicture(*m_widget, std::move(image));
+    Picture picture;
+    if (!m_backgroundImage.empty()) {
+        std::string error;
+        picture = ReadPicture(ToQt(m_toolkit.Resources().ImagePath(m_backgroundImage)), &error);
+        if (picture.IsNull()) {
+            qWarning("picture of %s not shown: %s", m_name.c_str(), error.c_str());
+        }
+    }
+    if (auto* panel = dynamic_cast<SelectPanel*>(m_widget.data())) {
+        panel->SetPicture(std::move(picture)); // drawn into its board, under the keys
+    } else if (!picture.IsNull()) {
+        m_picture = new BackgroundPicture(*m_widget, std::move(picture));
     }
 }
 

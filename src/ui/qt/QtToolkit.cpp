@@ -322,7 +322,7 @@ QSystemTrayIcon* TrayIconOf(const TrayIcon& icon) {
 }
 
 bool QtToolkit::ImageUsable(std::string_view description, std::string* error) const {
-    return !ReadLimitedImage(QString::fromStdString(m_resources.ImagePath(description)), error).isNull();
+    return !ReadPicture(QString::fromStdString(m_resources.ImagePath(description)), error).IsNull();
 }
 
 } // namespace velkor::ui

@@ -161,12 +161,20 @@ void SelectPanel::childEvent(QChildEvent* event) {
     }
 }
 
+void SelectPanel::SetPicture(Picture picture) {
+    m_picture = ScaledPicture(std::move(picture));
+    InvalidateBoard();
+}
+
 void SelectPanel::DrawBackground(QPainter& painter, const QRect& area) {
     painter.save();
     painter.setClipRect(area);
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    if (!m_picture.IsNull()) {
+        painter.drawPixmap(0, 0, m_picture.At(size(), devicePixelRatioF()));
+    }
     painter.restore();
 }
 

@@ -9,6 +9,7 @@
 // paint then copies the needed area from the picture. An animated preview
 // that changes a band of keys costs those keys, and an expose or a drag
 // rectangle moving over the board costs a copy, not 170 caps.
+#include "ui/qt/BackgroundPicture.h"
 #include "ui/qt/DeviceKeyButton.h"
 
 #include <QPixmap>
@@ -45,6 +46,10 @@ public:
     void FitRowCaptions();
     // How many key caps the panel has drawn into its picture so far.
     uint64_t CapsDrawn() const { return m_capsDrawn; }
+    // The device's drawing, painted over the panel's background and under
+    // its keys at the panel's size and pixel ratio; a null picture removes it.
+    void SetPicture(Picture picture);
+    const ScaledPicture& CurrentPicture() const { return m_picture; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -70,7 +75,8 @@ private:
     DragFinished m_finished;
     CapEdges m_edges;     // of the keys it draws
     QPixmap m_board;      // the background with every visible key's cap
-    QPixmap m_background; // the background alone, to clear a key's area
+    QPixmap m_background; // the background and the picture, to clear a key's area
+    ScaledPicture m_picture;
     bool m_boardValid = false;
     bool m_rowsFitted = false;
     uint64_t m_generation = 1;               // of the background, for the keys' overlays
