@@ -32,7 +32,6 @@ DEVICES = ROOT / "skin" / "devices"
 PANEL_W, PANEL_H = 408, 280
 SMALL_W, SMALL_H = 100, 60
 
-WINDOW, PLATE = "#1b1d22", "#121317"
 BODY_LIGHT, BODY_DARK = "#2b3040", "#23262d"
 EDGE, HIGHLIGHT, ACCENT = "#3a3f4a", "#4a505c", "#e0402f"
 CHANNEL = "#0d0e11"      # the dark light guide under a row of LEDs
@@ -52,11 +51,6 @@ def el(tag, **attrs):
     """One element; attribute names take '-' for '_' (stroke_width)."""
     text = " ".join(f'{k.rstrip("_").replace("_", "-")}="{fmt(v)}"' for k, v in attrs.items())
     return f"<{tag} {text}/>"
-
-
-def group(children, **attrs):
-    head = " ".join(f'{k.replace("_", "-")}="{fmt(v)}"' for k, v in attrs.items())
-    return (f"<g {head}>" if head else "<g>") + "\n" + "\n".join(children) + "\n</g>"
 
 
 def linear(name, stops, x2=0, y2=1):
@@ -159,7 +153,7 @@ def keyboard_key_bounds():
 
 
 def keyboard_case(wired):
-    (kx, ky, kw, kh), boxes = keyboard_key_bounds()
+    (kx, ky, kw, _), boxes = keyboard_key_bounds()
     x, y, w, h = CASE
     px, py, pw, ph = PLATE_BOX
     defs = [linear("caseFill", [(0, BODY_LIGHT), (1, BODY_DARK)]),
@@ -455,6 +449,7 @@ def check_page(name, text, ui_file, panel_prefix):
                 seat_box = boxes.get(f"seat_{button}")
                 assert seat_box and inside(centre(box), seat_box), f"{name}: no seat under {button}"
             else:
+                assert "plate" in boxes and "case" in boxes, f"{name}: a key but no case to hold it"
                 assert contains(boxes["plate"], box) and contains(boxes["case"], box), f"{name}: {button} off the case"
 
 
