@@ -18,10 +18,12 @@ variant of the full-size board. Each key is a "DeviceKeyButton" named
           Hiragana), 100 (Ro) and 101 (Yen, left of Backspace)
   page 4  page 0 + all eight international keys
 
-Geometry: 17 px per key unit across (M column, main block, navigation block
-and keypad with quarter-unit gaps make 23.75 units = 404 px of the 408 px
-panel), 38 px per row down with a 14 px gap under the function row, and a
-1 px gutter between keys. The rest of the page (profile bar, title, function
+Geometry: 16 px per key unit across (M column, main block, navigation block
+and keypad with quarter-unit gaps make 23.75 units = 380 px of the 408 px
+panel), 36 px per row down with a 14 px gap under the function row, and a
+1 px gutter between keys. The grid is centred, so the keyboard's drawing
+(skin/devices/pictures/keyboard-*.svg) shows its case about 12 px round the
+keys and, above them, the room for the cable or the power switch. The rest of the page (profile bar, title, function
 switch and its panel containers, the system tab) is written here too, so the
 .ui file is never edited by hand: change this script and run it again.
 
@@ -34,8 +36,8 @@ from pathlib import Path
 from skin_ui import check_placement, options, rect, text, widget
 
 PANEL_W, PANEL_H = 408, 280
-UNIT = 17          # px per key unit across
-ROW_PITCH = 38     # px per key row down
+UNIT = 16          # px per key unit across
+ROW_PITCH = 36     # px per key row down
 F_ROW_GAP = 14     # px between the function row and the number row
 GUTTER = 1         # px left free right of and below every key
 X0 = (PANEL_W - round(23.75 * UNIT)) // 2

@@ -2,9 +2,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Writes skin/devices/mousepaddevice.ui, the mouse pad's device page.
 
-The picture is the selection panel "mousepad_device_key_light": a top view
-of the wide pad with its lit edge, the fifteen LEDs "light_0" .. "light_14"
-in the order the light runs round it. LED 0 sits in the middle of the left
+The picture is the selection panel "mousepad_device_key_light": it paints
+the drawing skin/devices/pictures/mousepad.svg (a top view of the wide pad
+with its lit edge, made by tools/make-device-pictures.py) behind the fifteen
+LEDs "light_0" .. "light_14", placed on the drawn edge in the order the light
+runs round it. LED 0 sits in the middle of the left
 (cable) end; LEDs 1 .. 7 run along the far edge from left to right and LEDs
 8 .. 14 come back along the near edge from right to left, so the members of
 each pair (1, 14), (2, 13) .. (7, 8) face each other across the pad, as the
@@ -15,8 +17,7 @@ option tab still selects a page, but only the lighting panel's container is
 on them (the profile bar shows the pad no other tab).
 
 Every geometry is checked before the file is written: each control inside
-its parent, no two siblings sharing a pixel (the drawn pad behind the LEDs
-excepted), pairs straight across from each other and the ring's neighbours
+its parent, no two siblings sharing a pixel, pairs straight across from each other and the ring's neighbours
 next to each other.
 
 Usage: tools/make-mousepad-page.py [output]  (default: the skin file)
@@ -30,9 +31,7 @@ from skin_ui import Node, check_placement, check_tree, string
 PANEL_W, PANEL_H = 408, 280
 PAGE_W, PAGE_H = 568, 440
 
-BODY = (24, 48, 368, 184)  # the pad, wider than deep
-BODY_RADIUS = 16
-RIM = 12                   # the lit rim between the edge and the cloth
+BODY = (24, 48, 368, 184)  # the drawn pad's lit edge, wider than deep
 LED = 14                   # side of an LED overlay
 LED_COUNT = 15
 PAIRS = [(k, LED_COUNT - k) for k in range(1, 8)]
@@ -62,27 +61,14 @@ def check_ring(centres):
         assert step[n] < skip, f"LED {n}: ring order broken"
 
 
-def rounded(name, colour, radius, border="#3a3f4a"):
-    return string("styleSheet", f"#{name} {{ background-color: {colour}; border: 1px solid {border}; "
-                  f"border-radius: {radius}px; }}")
-
-
 def picture():
-    x, y, w, h = BODY
-    body = Node("QFrame", "mousepad_body", BODY, rounded("mousepad_body", "#2b3040", BODY_RADIUS),
-                decoration=True)
-    cloth = Node("QFrame", "mousepad_cloth", (x + RIM, y + RIM, w - 2 * RIM, h - 2 * RIM),
-                 rounded("mousepad_cloth", "#1c1f26", BODY_RADIUS - RIM // 2, "#14161b"), decoration=True)
-    cable = Node("QFrame", "mousepad_cable", (0, y + h // 2 - 2, x, 4),
-                 string("styleSheet", "#mousepad_cable { background-color: #3a3f4a; border: none; }"),
-                 decoration=True)
     centres = ring_centres()
     check_ring(centres)
     lights = [Node("DeviceKeyButton", f"light_{n}", (round(cx) - LED // 2, round(cy) - LED // 2, LED, LED))
               for n, (cx, cy) in enumerate(centres)]
     check_placement([(b.name, *b.box) for b in lights], PANEL_W, PANEL_H, "mouse pad picture")
     return Node("SelectPanel", "mousepad_device_key_light", (12, 84, PANEL_W, PANEL_H),
-                children=[body, cloth, cable] + lights)
+                children=lights)
 
 
 def panel(name):
@@ -114,8 +100,8 @@ def page():
 
 HEADER = """<?xml version="1.0" encoding="UTF-8"?>
 <!-- Mouse pad page, written by tools/make-mousepad-page.py: change the script, not this file.
-     The selection panel "mousepad_device_key_light" shows the pad with its
-     lit edge: "light_0" at the cable end, "light_1" .. "light_7" along the far
+     The selection panel "mousepad_device_key_light" paints the drawn pad
+     (pictures/mousepad.svg) behind its LEDs on the pad's lit edge: "light_0" at the cable end, "light_1" .. "light_7" along the far
      edge and "light_8" .. "light_14" back along the near edge, so that the
      pairs (1, 14) .. (7, 8) face each other. The function switch keeps its
      pages for every option tab; only the lighting panel's container is on
