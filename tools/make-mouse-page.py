@@ -26,11 +26,12 @@ its parent, no two siblings sharing a pixel, and no two buttons or LEDs of the p
 pixel anywhere in the panel.
 
 The drawing under the panel's buttons, skin/devices/pictures/mouse.svg, is
-written here too, from the same geometry: the body and its skirt track, the
+written here too (with the list item's small picture, mouse-small.svg), from
+the same geometry: the body and its skirt track, the
 button seams, the wheel channel, the side grip, the logo's window, the side
 view, and a seat "seat_" + name under every LED.
 
-Usage: tools/make-mouse-page.py [page [drawing]]  (default: the skin files)
+Usage: tools/make-mouse-page.py [page [drawing folder]]  (default: the skin's)
 """
 
 import math
@@ -207,6 +208,19 @@ def drawing(lights, side_lights):
     return SVG_HEADER + "\n".join(parts) + "\n"
 
 
+# The list item's small picture: the mouse from above with its lit skirt.
+SMALL_DRAWING = """<svg xmlns="http://www.w3.org/2000/svg" width="50" height="30" viewBox="0 0 50 30">
+<defs>
+<linearGradient id="shell" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#4a5160"/><stop offset="1" stop-color="#2b3040"/></linearGradient>
+</defs>
+<path d="M 15.5,16 L 15.5,23 A 9.5,6.5 0 0 0 34.5,23 L 34.5,16" fill="none" stroke="#e0402f" stroke-width="1.6" stroke-linecap="round" stroke-opacity="0.85"/>
+<path d="M 17.5,9.5 A 7.5,7.5 0 0 1 32.5,9.5 L 32.5,22 A 7.5,6 0 0 1 17.5,22 Z" fill="url(#shell)" stroke="#6a7180" stroke-width="0.8"/>
+<path d="M 25,2 L 25,12.5 M 17.6,13.5 Q 25,12 32.4,13.5" fill="none" stroke="#1b1d22" stroke-width="0.9"/>
+<rect x="23.6" y="4.5" width="2.8" height="5.5" rx="1.4" fill="#121317" stroke="#8a909c" stroke-width="0.5"/>
+</svg>
+"""
+
+
 def key_button(name, box, *props):
     return Node("DeviceKeyButton", name, box, *props)
 
@@ -360,9 +374,10 @@ def main():
     skin = Path(__file__).resolve().parent.parent / "skin" / "devices"
     out = Path(sys.argv[1]) if len(sys.argv) > 1 else skin / "mousedevice.ui"
     out.write_text(page(), encoding="utf-8")
-    drawing_out = Path(sys.argv[2]) if len(sys.argv) > 2 else skin / "pictures" / "mouse.svg"
-    drawing_out.parent.mkdir(parents=True, exist_ok=True)
-    drawing_out.write_text(picture()[1], encoding="utf-8")
+    drawings = Path(sys.argv[2]) if len(sys.argv) > 2 else skin / "pictures"
+    drawings.mkdir(parents=True, exist_ok=True)
+    (drawings / "mouse.svg").write_text(picture()[1], encoding="utf-8")
+    (drawings / "mouse-small.svg").write_text(SVG_HEADER + SMALL_DRAWING, encoding="utf-8")
     return 0
 
 
