@@ -257,6 +257,8 @@ const DeviceCatalog& CatalogWithASixthModel() {
         pad.modelCode = 2;
         pad.lightCount = 15;
         pad.pageLayout = "XML\\DeviceXml\\mousepaddevice.xml";
+        pad.picture = "devices/pictures/mousepad-xl.svg";
+        pad.itemPicture = "devices/pictures/mousepad-xl-small.svg";
         pad.firmware = {.ledCount = 15, .firmwareVersion = 0x0103};
         models.push_back(pad);
         return models;
@@ -295,6 +297,11 @@ TEST_F(SixthModel, IsDiscoveredSimulatedAndShownFromItsDescriptionAlone) {
     EXPECT_EQ(ShownPage(), pad->Presenter().Page());
     EXPECT_EQ(m_discovery->ListItemOfModel(modelRow)->FindChild("device_name_label")->Text(),
               "device_name_mousepad_xl");
+    EXPECT_EQ(m_discovery->ListItemOfModel(modelRow)->FindChild("device_picture")->BackgroundImage(),
+              "devices/pictures/mousepad-xl-small.svg");
+    EXPECT_EQ(pad->Presenter().Page()->FindFirstOfClass("SelectPanel")->BackgroundImage(),
+              "devices/pictures/mousepad-xl.svg")
+        << "its own drawings";
     EXPECT_EQ(m_discovery->DevicesOfClass(DeviceClass::MousePad).size(), 1u) << "not the built-in pad";
 
     // Its start-up read reaches its own simulated firmware, which answers with its own product ID.

@@ -101,6 +101,7 @@ TEST(DeviceTables, ABrokenDescriptionIsNamed) {
         {"product ID used by two units", [](auto& m) { m[2].cable.productId = m[0].cable.productId; }},
         {"partner product ID that no unit has", [](auto& m) { m[2].cable.partnerProductId = 0x9999; }},
         {"page layout, type name or name key missing", [](auto& m) { m[2].pageLayout = ""; }},
+        {"drawing of its page or list item missing", [](auto& m) { m[4].itemPicture = ""; }},
         {"only keyboards and mice have receivers", [](auto& m) { m[2].receiver = m[0].receiver; }},
         {"chunk size outside 1..56", [](auto& m) { m[2].cable.chunkSize = 0; }},
         {"light or key count outside 0..170", [](auto& m) { m[2].lightCount = 171; }},
