@@ -40,7 +40,7 @@ constexpr std::string_view kLegendKeys[] = {
     "Num 9", "Num /",       "Num *", "Num -",     "Num +",   "Decimal", "K107",   "Num Enter", "Num Lock",
     "Home",  "Scroll Lock", "Pause", "Page Down", "Page Up", "App",     "Insert", "Delete",    "GM",
     "Enter", "BackSpace",   "K42",   "Up",        "Down",    "Left",    "Right",  "RWin",      "RAlt",
-    "RCtrl", "K131",        "K132",  "K133",      "K150",    "K151",
+    "RCtrl", "K131",        "K132",  "K133",      "K150",    "K151",    "K45",    "Print Scr",
 };
 
 std::string LegendOf(std::string_view nameKey) {
