@@ -4,6 +4,8 @@
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
+    # The tests written in Python and the skin's page and drawing scripts.
+    python3
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libudev-dev umockdev libumockdev-dev libevdev-dev
     # udevadm: udev's own classification of the real input recordings in the tests.
