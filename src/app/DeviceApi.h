@@ -86,9 +86,11 @@ public:
         DevicePanelSet* panels = nullptr;
         std::string id;
     };
+    // The attached device with this id (its list item shown); nothing when
+    // none is, or the window has shut down.
+    std::optional<Target> Find(const std::string& id) const;
 
 private:
-    std::optional<Target> Find(const std::string& id) const;
     // Busy or LightingReleased when the call cannot run now.
     std::optional<DeviceReply> Refusal(const DeviceCall& call, const Target& target) const;
     DeviceReply RunSetter(const DeviceCall& call, const Target& target);

@@ -31,25 +31,20 @@ void Program::ServeDeviceApi(ui::Dispatcher& dispatcher) {
         return; // calls that waited are answered Failed when the service stops
     }
     DeviceCallQueue* calls = &m_callQueue;
+    // A device came or went: the bus hears it, and SDK clients get a new list.
+    const auto listChanged = [this, service, onBus](bool (DeviceBusService::*emit)(const std::string&)) {
+        return [this, service, onBus, emit](const std::string& id) {
+            if (onBus) {
+                (service->*emit)(id);
+            }
+            if (m_sdk) {
+                m_sdk->Refresh(true);
+            }
+        };
+    };
     DeviceApi::Signals signals{
-        .added =
-            [this, service, onBus](const std::string& id) {
-                if (onBus) {
-                    service->EmitDeviceAdded(id);
-                }
-                if (m_sdk) {
-                    m_sdk->Refresh(true);
-                }
-            },
-        .removed =
-            [this, service, onBus](const std::string& id) {
-                if (onBus) {
-                    service->EmitDeviceRemoved(id);
-                }
-                if (m_sdk) {
-                    m_sdk->Refresh(true);
-                }
-            },
+        .added = listChanged(&DeviceBusService::EmitDeviceAdded),
+        .removed = listChanged(&DeviceBusService::EmitDeviceRemoved),
         .changed =
             [this, service, onBus](const std::string& id, const BusDict& changed) {
                 if (onBus) {

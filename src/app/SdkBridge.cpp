@@ -30,15 +30,14 @@ bool SdkBridge::Start(uint16_t port) {
 void SdkBridge::Stop() {
     m_server.Stop();
     for (const std::string& id : m_ids) {
-        if (m_driver.count(id) != 0) {
+        if (m_drivers.count(id) != 0) {
             if (CTolvanicUSBDevice* device = DeviceAt(size_t(&id - m_ids.data()))) {
                 device->EndDirect();
                 ShowDriver(*device, nullptr);
             }
         }
     }
-    m_driver.clear();
-    m_driverName.clear();
+    m_drivers.clear();
 }
 
 void SdkBridge::Refresh(bool listChanged) {
@@ -49,26 +48,24 @@ void SdkBridge::Refresh(bool listChanged) {
     std::vector<std::string> ids;
     std::vector<SdkDevice> devices;
     for (const DeviceListEntry& entry : m_api.ListDevices()) {
-        const auto models = discovery->Catalog().Models();
-        for (size_t row = 0; row < models.size(); ++row) {
-            CTolvanicUSBDevice* device = discovery->DeviceOfModel(int(row));
-            if (device == nullptr || DeviceIdOf(*device) != entry.id) {
-                continue;
-            }
-            devices.push_back(DescribeForSdk(*device, models[row], entry.id, entry.channel, m_texts));
-            ids.push_back(entry.id);
-            // The note on the page follows Direct, however it ended.
-            const auto driver = m_driverName.find(entry.id);
-            if (!device->DirectActive() && driver != m_driverName.end()) {
-                m_driver.erase(entry.id);
-                m_driverName.erase(driver);
-                ShowDriver(*device, nullptr);
-            }
-            break;
+        const std::optional<DeviceApi::Target> target = m_api.Find(entry.id);
+        const ModelDescription* model =
+            target ? discovery->Catalog().Model(target->device->State().ModelRow()) : nullptr;
+        if (model == nullptr) {
+            continue;
+        }
+        CTolvanicUSBDevice& device = *target->device;
+        devices.push_back(DescribeForSdk(device, *model, entry.id, entry.channel, m_texts));
+        ids.push_back(entry.id);
+        // The note on the page follows Direct, however it ended.
+        if (!device.DirectActive() && m_drivers.erase(entry.id) != 0) {
+            ShowDriver(device, nullptr);
         }
     }
     // A controller whose LEDs or modes changed in number is a new one to clients.
-    const auto shape = [](const SdkDevice& d) { return std::pair(d.controller.leds.size(), d.controller.modes.size()); };
+    const auto shape = [](const SdkDevice& d) {
+        return std::pair(d.controller.leds.size(), d.controller.modes.size());
+    };
     for (size_t i = 0; i < devices.size() && i < m_published.size() && !listChanged; ++i) {
         listChanged = shape(devices[i]) != shape(m_published[i]);
     }
@@ -135,19 +132,9 @@ void SdkBridge::OnClientGone(uint32_t client) {
 }
 
 CTolvanicUSBDevice* SdkBridge::DeviceAt(size_t index) const {
-    DeviceDiscovery* discovery = m_window.Discovery();
-    if (discovery == nullptr || index >= m_ids.size() || m_window.IsShutDown()) {
-        return nullptr;
-    }
-    for (size_t row = 0; row < discovery->Catalog().Models().size(); ++row) {
-        CTolvanicUSBDevice* device = discovery->DeviceOfModel(int(row));
-        ui::Control* item = discovery->ListItemOfModel(int(row));
-        if (device != nullptr && item != nullptr && item->IsVisible() &&
-            DeviceIdOf(*device) == m_ids[index]) {
-            return device;
-        }
-    }
-    return nullptr;
+    const std::optional<DeviceApi::Target> target =
+        index < m_ids.size() ? m_api.Find(m_ids[index]) : std::nullopt;
+    return target ? target->device : nullptr;
 }
 
 bool SdkBridge::OwnsLighting(const CTolvanicUSBDevice& device) const {
@@ -179,7 +166,8 @@ void SdkBridge::ShowFrame(size_t index, const Frame& frame) {
         }
         return;
     }
-    if (!device->DirectActive() || m_driver[m_ids[index]] != frame.client) {
+    const auto driver = m_drivers.find(m_ids[index]);
+    if (!device->DirectActive() || driver == m_drivers.end() || driver->second.client != frame.client) {
         // Colours count only in Direct, and only from the client that chose it.
         return;
     }
@@ -298,8 +286,7 @@ bool SdkBridge::EnterDirect(size_t index, uint32_t client, const std::string& cl
     device->State().Leds().With([&](const LedFrame& now) { leds = now.leds; });
     device->ShowDirect(leds);
     const std::string name = clientName.empty() ? "client " + std::to_string(client) : clientName;
-    m_driver[m_ids[index]] = client;
-    m_driverName[m_ids[index]] = name;
+    m_drivers[m_ids[index]] = Driver{client, name};
     ShowDriver(*device, &name);
     TraceF("SDK server: %s shows the colours of %s", m_ids[index].c_str(), name.c_str());
     Refresh(false);
@@ -309,16 +296,15 @@ bool SdkBridge::EnterDirect(size_t index, uint32_t client, const std::string& cl
 void SdkBridge::EndDirectOf(uint32_t client) {
     bool ended = false;
     for (size_t index = 0; index < m_ids.size(); ++index) {
-        const auto driver = m_driver.find(m_ids[index]);
-        if (driver == m_driver.end() || driver->second != client) {
+        const auto driver = m_drivers.find(m_ids[index]);
+        if (driver == m_drivers.end() || driver->second.client != client) {
             continue;
         }
         if (CTolvanicUSBDevice* device = DeviceAt(index)) {
             device->EndDirect();
             ShowDriver(*device, nullptr);
         }
-        m_driverName.erase(m_ids[index]);
-        m_driver.erase(driver);
+        m_drivers.erase(driver);
         ended = true;
     }
     if (ended) {

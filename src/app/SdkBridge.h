@@ -83,10 +83,14 @@ private:
     sdk::SdkServer m_server{*this};
 
     // User-interface thread.
-    std::vector<std::string> m_ids;           // by controller index
-    std::vector<SdkDevice> m_published;       // by controller index
-    std::map<std::string, uint32_t> m_driver; // device id -> client whose Direct colours it shows
-    std::map<std::string, std::string> m_driverName;
+    std::vector<std::string> m_ids;     // by controller index
+    std::vector<SdkDevice> m_published; // by controller index
+    // The client whose Direct colours a device shows, by device id.
+    struct Driver {
+        uint32_t client = 0;
+        std::string name;
+    };
+    std::map<std::string, Driver> m_drivers;
 
     std::mutex m_mutex;                 // the server thread's mailbox
     std::map<uint32_t, Frame> m_frames; // by controller index, the newest frame
