@@ -5,7 +5,6 @@
 #include "ProgramOnQt.h"
 #include "app/CMainWnd.h"
 #include "devices/DeviceDiscovery.h"
-#include "ui/qt/QtAccess.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -48,10 +47,6 @@ void Unnamed(QAccessibleInterface* node, const std::string& where, std::vector<s
     for (int i = 0; i < node->childCount(); ++i) {
         Unnamed(node->child(i), where, found);
     }
-}
-
-QWidget& MainWidget() {
-    return *ui::WidgetOf(*RunningProgram()->MainWindow()->GetWindow());
 }
 
 TEST(Accessibility, EveryControlOnEveryPageAndTabHasAName) {

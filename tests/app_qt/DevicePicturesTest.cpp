@@ -7,7 +7,6 @@
 #include "app/CMainWnd.h"
 #include "ui/Window.h"
 #include "ui/qt/BackgroundPicture.h"
-#include "ui/qt/QtAccess.h"
 #include "ui/qt/SelectPanel.h"
 
 #include <gtest/gtest.h>
@@ -19,22 +18,6 @@ namespace {
 
 using ui::DeviceKeyButton;
 using ui::SelectPanel;
-
-// The widgets of class T under `root` (the program's own widget classes carry
-// no meta-object of their own, so findChildren cannot tell them apart).
-template <class T> std::vector<T*> WidgetsOf(const QWidget& root) {
-    std::vector<T*> found;
-    for (QWidget* widget : root.findChildren<QWidget*>()) {
-        if (auto* typed = dynamic_cast<T*>(widget)) {
-            found.push_back(typed);
-        }
-    }
-    return found;
-}
-
-QWidget& MainWidget() {
-    return *ui::WidgetOf(*RunningProgram()->MainWindow()->GetWindow());
-}
 
 // What is wrong with one key picture's drawing; empty when nothing is.
 std::vector<std::string> DrawingFaults(const std::string& device, SelectPanel& panel) {

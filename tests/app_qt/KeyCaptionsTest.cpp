@@ -67,17 +67,14 @@ std::string CaptionFault(DeviceKeyButton& key) {
 // The faults of every caption on the panels shown on `page`.
 std::vector<std::string> Faults(QWidget& page, const std::string& where) {
     std::vector<std::string> faults;
-    // Neither class declares Q_OBJECT, so findChildren cannot tell them apart.
-    for (QWidget* widget : page.findChildren<QWidget*>()) {
-        auto* panel = dynamic_cast<SelectPanel*>(widget);
-        if (panel == nullptr || !panel->isVisible()) {
+    for (SelectPanel* panel : WidgetsOf<SelectPanel>(page)) {
+        if (!panel->isVisible()) {
             continue;
         }
         panel->FitRowCaptions();
         std::map<int, std::set<int>> rowSizes;
-        for (QWidget* child : panel->findChildren<QWidget*>()) {
-            auto* key = dynamic_cast<DeviceKeyButton*>(child);
-            if (key == nullptr || key->isHidden() || key->text().isEmpty()) {
+        for (DeviceKeyButton* key : WidgetsOf<DeviceKeyButton>(*panel)) {
+            if (key->isHidden() || key->text().isEmpty()) {
                 continue;
             }
             if (const std::string fault = CaptionFault(*key); !fault.empty()) {

@@ -47,6 +47,10 @@ Program* RunningProgram() {
     return g_running != nullptr ? g_running->program.get() : nullptr;
 }
 
+QWidget& MainWidget() {
+    return *ui::WidgetOf(*RunningProgram()->MainWindow()->GetWindow());
+}
+
 bool ProcessUntil(const std::function<bool()>& done) {
     QElapsedTimer guard;
     guard.start();

@@ -14,6 +14,20 @@ namespace velkor::test {
 
 // The running program; null before main started it.
 Program* RunningProgram();
+// The main window's widget of the running program.
+QWidget& MainWidget();
+
+// The widgets of class T under `root`. The program's own widget classes
+// declare no Q_OBJECT, so findChildren cannot tell them apart.
+template <class T> std::vector<T*> WidgetsOf(const QWidget& root) {
+    std::vector<T*> found;
+    for (QWidget* widget : root.findChildren<QWidget*>()) {
+        if (auto* typed = dynamic_cast<T*>(widget)) {
+            found.push_back(typed);
+        }
+    }
+    return found;
+}
 
 // Runs the Qt loop until `done` holds (a guard of 20 s against a hang, not a measurement).
 bool ProcessUntil(const std::function<bool()>& done);
