@@ -27,6 +27,8 @@ import sys
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
+from skin_ui import svg_document
+
 ROOT = Path(__file__).resolve().parent.parent
 DEVICES = ROOT / "skin" / "devices"
 PANEL_W, PANEL_H = 408, 280
@@ -63,20 +65,12 @@ def radial(name, stops):
     return f'<radialGradient id="{name}" cx="0.5" cy="0.45" r="0.6">{inner}</radialGradient>'
 
 
-def document(width, height, defs, shapes):
-    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
-            "<!-- SPDX-License-Identifier: GPL-3.0-or-later -->\n"
-            f'<svg xmlns="http://www.w3.org/2000/svg" version="1.2" baseProfile="tiny" '
-            f'width="{width}" height="{height}" viewBox="0 0 {width} {height}">\n'
-            "<defs>\n" + "\n".join(defs) + "\n</defs>\n" + "\n".join(shapes) + "\n</svg>\n")
-
-
 def page(defs, shapes):
-    return document(PANEL_W, PANEL_H, defs, shapes)
+    return svg_document(PANEL_W, PANEL_H, defs, shapes)
 
 
 def small(defs, shapes):
-    return document(SMALL_W, SMALL_H, defs, shapes)
+    return svg_document(SMALL_W, SMALL_H, defs, shapes)
 
 
 def rounded(x, y, w, h, r, **attrs):

@@ -38,7 +38,7 @@ import math
 import sys
 from pathlib import Path
 
-from skin_ui import RESOURCE, Node, check_placement, check_tree, number, string, text, tooltip
+from skin_ui import RESOURCE, Node, check_placement, check_tree, number, string, svg_document, text, tooltip
 
 PANEL_W, PANEL_H = 408, 280
 PAGE_W, PAGE_H = 568, 440
@@ -113,10 +113,6 @@ def skirt_points():
     return points
 
 
-SVG_HEADER = ('<?xml version="1.0" encoding="UTF-8"?>\n'
-              '<!-- SPDX-License-Identifier: GPL-3.0-or-later -->\n')
-
-
 def skirt_path(offset):
     """The body's outline grown by `offset`: the track the skirt LEDs sit on when offset is LED_OFFSET."""
     x, y, w, h = BODY
@@ -145,10 +141,7 @@ def drawing(lights, side_lights):
     seam = 131  # where the main buttons end and the palm rest begins
     split_l, split_r = KEYS[0][0] + KEYS[0][2], KEYS[1][0]
     f = BODY_FRONT_RADIUS
-    parts = [
-        f'<svg xmlns="http://www.w3.org/2000/svg" width="{PANEL_W}" height="{PANEL_H}" '
-        f'viewBox="0 0 {PANEL_W} {PANEL_H}">',
-        '<defs>',
+    defs = [
         '<linearGradient id="shell" x1="0" y1="0" x2="0" y2="1">'
         '<stop offset="0" stop-color="#343a48"/><stop offset="1" stop-color="#23262d"/></linearGradient>',
         '<linearGradient id="side" x1="0" y1="0" x2="0" y2="1">'
@@ -156,7 +149,8 @@ def drawing(lights, side_lights):
         '<radialGradient id="palm" cx="0.5" cy="0.5" r="0.5">'
         '<stop offset="0" stop-color="#3a4050" stop-opacity="0.6"/>'
         '<stop offset="1" stop-color="#3a4050" stop-opacity="0"/></radialGradient>',
-        '</defs>',
+    ]
+    parts = [
         # The light track round the skirt: a recessed channel.
         f'<path id="skirt" d="{skirt_path(LED_OFFSET)}" fill="none" stroke="#2a2e37" stroke-width="14" '
         'stroke-linecap="round"/>',
@@ -204,21 +198,21 @@ def drawing(lights, side_lights):
         bx, by, bw, bh = button.box
         parts.append(f'<circle id="seat_{button.name}" cx="{sx + bx + bw / 2}" cy="{sy + by + bh / 2}" '
                      f'r="{bw / 2 + 1}" fill="#0e0f12"/>')
-    parts.append('</svg>')
-    return SVG_HEADER + "\n".join(parts) + "\n"
+    return svg_document(PANEL_W, PANEL_H, defs, parts)
 
 
 # The list item's small picture: the mouse from above with its lit skirt.
-SMALL_DRAWING = """<svg xmlns="http://www.w3.org/2000/svg" width="50" height="30" viewBox="0 0 50 30">
-<defs>
-<linearGradient id="shell" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#4a5160"/><stop offset="1" stop-color="#2b3040"/></linearGradient>
-</defs>
-<path d="M 15.5,16 L 15.5,23 A 9.5,6.5 0 0 0 34.5,23 L 34.5,16" fill="none" stroke="#e0402f" stroke-width="1.6" stroke-linecap="round" stroke-opacity="0.85"/>
-<path d="M 17.5,9.5 A 7.5,7.5 0 0 1 32.5,9.5 L 32.5,22 A 7.5,6 0 0 1 17.5,22 Z" fill="url(#shell)" stroke="#6a7180" stroke-width="0.8"/>
-<path d="M 25,2 L 25,12.5 M 17.6,13.5 Q 25,12 32.4,13.5" fill="none" stroke="#1b1d22" stroke-width="0.9"/>
-<rect x="23.6" y="4.5" width="2.8" height="5.5" rx="1.4" fill="#121317" stroke="#8a909c" stroke-width="0.5"/>
-</svg>
-"""
+SMALL_DRAWING = svg_document(50, 30, [
+    '<linearGradient id="shell" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#4a5160"/>'
+    '<stop offset="1" stop-color="#2b3040"/></linearGradient>',
+], [
+    '<path d="M 15.5,16 L 15.5,23 A 9.5,6.5 0 0 0 34.5,23 L 34.5,16" fill="none" stroke="#e0402f" '
+    'stroke-width="1.6" stroke-linecap="round" stroke-opacity="0.85"/>',
+    '<path d="M 17.5,9.5 A 7.5,7.5 0 0 1 32.5,9.5 L 32.5,22 A 7.5,6 0 0 1 17.5,22 Z" fill="url(#shell)" '
+    'stroke="#6a7180" stroke-width="0.8"/>',
+    '<path d="M 25,2 L 25,12.5 M 17.6,13.5 Q 25,12 32.4,13.5" fill="none" stroke="#1b1d22" stroke-width="0.9"/>',
+    '<rect x="23.6" y="4.5" width="2.8" height="5.5" rx="1.4" fill="#121317" stroke="#8a909c" stroke-width="0.5"/>',
+])
 
 
 def key_button(name, box, *props):
@@ -377,7 +371,7 @@ def main():
     drawings = Path(sys.argv[2]) if len(sys.argv) > 2 else skin / "pictures"
     drawings.mkdir(parents=True, exist_ok=True)
     (drawings / "mouse.svg").write_text(picture()[1], encoding="utf-8")
-    (drawings / "mouse-small.svg").write_text(SVG_HEADER + SMALL_DRAWING, encoding="utf-8")
+    (drawings / "mouse-small.svg").write_text(SMALL_DRAWING, encoding="utf-8")
     return 0
 
 

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Small writers for Qt Designer .ui text, shared by the page generators
-(make-keyboard-page.py, make-mouse-page.py, make-mousepad-page.py), and the
-geometry checks they run before writing a page."""
+"""Small writers for Qt Designer .ui text and SVG drawings, shared by the page
+and drawing generators (make-keyboard-page.py, make-mouse-page.py,
+make-mousepad-page.py, make-device-pictures.py), and the geometry checks they
+run before writing a page."""
 
 from xml.sax.saxutils import escape
 
@@ -59,12 +60,11 @@ def check_placement(boxes, width, height, what):
 
 
 class Node:
-    """A control: class, name, (x, y, w, h) or None for a stack page, properties, children.
-    A decoration may lie under its siblings (a drawn body behind the buttons)."""
+    """A control: class, name, (x, y, w, h) or None for a stack page, properties, children."""
 
-    def __init__(self, cls, name, box, *props, children=(), decoration=False):
+    def __init__(self, cls, name, box, *props, children=()):
         self.cls, self.name, self.box, self.props = cls, name, box, props
-        self.children, self.decoration = list(children), decoration
+        self.children = list(children)
 
     def xml(self):
         geometry = rect(*self.box) if self.box else ""
@@ -78,6 +78,15 @@ def check_tree(node, size):
     for child in nodes:
         if child.box:
             check_placement([(child.name, *child.box)], *size, node.name)
-    check_placement([(c.name, *c.box) for c in nodes if c.box and not c.decoration], *size, node.name)
+    check_placement([(c.name, *c.box) for c in nodes if c.box], *size, node.name)
     for child in nodes:
         check_tree(child, child.box[2:] if child.box else size)
+
+
+def svg_document(width, height, defs, shapes):
+    """A drawing of width x height in its own coordinates: gradients `defs`, then `shapes`."""
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            "<!-- SPDX-License-Identifier: GPL-3.0-or-later -->\n"
+            f'<svg xmlns="http://www.w3.org/2000/svg" version="1.2" baseProfile="tiny" '
+            f'width="{width}" height="{height}" viewBox="0 0 {width} {height}">\n'
+            "<defs>\n" + "\n".join(defs) + "\n</defs>\n" + "\n".join(shapes) + "\n</svg>\n")
