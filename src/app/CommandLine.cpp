@@ -2,7 +2,6 @@
 
 #include "sdk/SdkWire.h"
 
-#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -100,15 +99,13 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
         } else if (arg == "--sdk-server") {
             options.sdkPort = sdk::kSdkDefaultPort;
         } else if (arg.starts_with("--sdk-server=")) {
-            const std::string_view digits = arg.substr(std::string_view("--sdk-server=").size());
-            uint32_t port = 0;
-            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-            if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || port == 0 ||
-                port > 65535) {
+            const std::optional<uint16_t> port =
+                sdk::ParsePort(arg.substr(std::string_view("--sdk-server=").size()));
+            if (!port) {
                 error = "--sdk-server= needs a port number 1..65535";
                 return CommandLineAction::Error;
             }
-            options.sdkPort = uint16_t(port);
+            options.sdkPort = *port;
         } else if (arg == "--exit-after-start") {
             options.exitAfterStart = true;
         } else {

@@ -83,6 +83,8 @@ struct DeviceCallQueue::State {
     }
     // Posts a turn; when the loop takes none, everything waiting fails.
     static void PostTurn(const std::shared_ptr<State>& state);
+    // Answers every caller of `dropped` Failed: the program is going.
+    static void FailAll(const std::shared_ptr<State>& state, const std::vector<Waiting>& dropped);
     // Takes everything waiting out (the lock is held).
     std::vector<Waiting> TakeAllLocked() {
         std::vector<Waiting> all(std::make_move_iterator(reads.begin()),
@@ -111,6 +113,13 @@ void DeviceCallQueue::State::Answer(const std::weak_ptr<State>& weak, const Wait
     }
 }
 
+void DeviceCallQueue::State::FailAll(const std::shared_ptr<State>& state,
+                                     const std::vector<Waiting>& dropped) {
+    for (const Waiting& waiting : dropped) {
+        Answer(state, waiting, DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
+    }
+}
+
 void DeviceCallQueue::State::PostTurn(const std::shared_ptr<State>& state) {
     std::weak_ptr<State> weak = state;
     if (state->post([weak] {
@@ -126,9 +135,7 @@ void DeviceCallQueue::State::PostTurn(const std::shared_ptr<State>& state) {
         state->turnPosted = false;
         dropped = state->TakeAllLocked();
     }
-    for (const Waiting& waiting : dropped) {
-        Answer(state, waiting, DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
-    }
+    FailAll(state, dropped);
 }
 
 void DeviceCallQueue::State::Turn(const std::shared_ptr<State>& state) {
@@ -262,10 +269,7 @@ void DeviceCallQueue::Close() {
         m_state->closed = true;
         dropped = m_state->TakeAllLocked();
     }
-    for (const State::Waiting& waiting : dropped) {
-        State::Answer(m_state, waiting,
-                      DeviceReply::Error(DeviceCallStatus::Failed, "the program is shutting down"));
-    }
+    State::FailAll(m_state, dropped);
 }
 
 } // namespace velkor

@@ -1,6 +1,8 @@
 #pragma once
 // The SDK server's choice in the settings file: "SdkServer" (on or off) and
 // "SdkPort". A missing or damaged value reads as off and the default port.
+#include "sdk/SdkWire.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,7 +10,7 @@ namespace velkor {
 
 struct SdkServerChoice {
     bool on = false;
-    uint16_t port = 6742;
+    uint16_t port = sdk::kSdkDefaultPort;
     bool operator==(const SdkServerChoice&) const = default;
 };
 

@@ -8,6 +8,7 @@
 // Integers are little-endian; strings are a 16-bit length (with the
 // terminating zero) followed by the bytes and the zero; a colour is four
 // bytes red, green, blue, 0.
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -25,6 +26,18 @@ inline constexpr size_t kHeaderSize = 16;
 // No request this server answers comes near it: a whole frame of every LED
 // of the largest controller is under 2 KiB. A larger one ends the client.
 inline constexpr uint32_t kMaxPacketSize = 1u << 20;
+
+// A port given as text: decimal digits alone, 1..65535; nothing otherwise.
+// Inline, so that whoever only reads a port needs no link to the server.
+inline std::optional<uint16_t> ParsePort(std::string_view text) {
+    uint32_t port = 0;
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data(), end, port);
+    if (text.empty() || error != std::errc() || next != end || port == 0 || port > 65535) {
+        return std::nullopt;
+    }
+    return uint16_t(port);
+}
 
 enum PacketId : uint32_t {
     kRequestControllerCount = 0,

@@ -1,23 +1,10 @@
 // The settings window's choice of serving the devices to other lighting
 // programs: the tick and the port, applied together.
 #include "platform/Trace.h"
+#include "sdk/SdkWire.h"
 #include "update/CSetWnd.h"
 
-#include <charconv>
-
 namespace velkor {
-
-namespace {
-
-// A port of 1..65535, or 0 for anything else.
-int ParsePort(const std::string& text) {
-    int port = 0;
-    const char* end = text.data() + text.size();
-    const auto [next, error] = std::from_chars(text.data(), end, port);
-    return error == std::errc() && next == end && port >= 1 && port <= 65535 ? port : 0;
-}
-
-} // namespace
 
 void CSetWnd::ShowSdkServer() {
     const bool offered = m_services.sdkServer && m_services.setSdkServer;
@@ -44,7 +31,7 @@ void CSetWnd::SdkServerChosen() {
     ui::Control* edit = Find(kSdkPort);
     const int storedPort = m_services.sdkServer().second;
     const bool on = tick != nullptr && tick->IsSelected();
-    const int port = edit != nullptr ? ParsePort(edit->Text()) : storedPort;
+    const int port = edit != nullptr ? sdk::ParsePort(edit->Text()).value_or(0) : storedPort;
     std::string why;
     bool applied = false;
     if (port == 0) {
