@@ -185,33 +185,35 @@ void CLightControlUI::ShowWhatApplies() {
     // disabled group still reads as a choice); so are the fixed colour's
     // controls while the colours cycle instead.
     const bool fixedColour = !(rules.sevenColor && SevenColor());
+    const bool speed = rules.speed && rules.speedVisible;
+    const bool colourTab = !rules.keyboard || rules.colourTab;
     Show(kSlotColourLayout, rules.colour && fixedColour);
     Show(kSlotPaletteLayout, rules.palette && fixedColour);
     Show(kSlotSevenColor, rules.sevenColor);
     Show(kSlotBrightnessLayout, rules.brightness);
-    Show(kSlotSpeedLayout, rules.speed && rules.speedVisible);
+    Show(kSlotSpeedLayout, speed);
     Show(kSlotDirectionLayout, rules.direction);
     if (rules.keyboard) {
-        Show(kSlotColourTabLayout, rules.colourTab);
+        Show(kSlotColourTabLayout, colourTab);
     }
-    StackBands();
-}
-
-void CLightControlUI::StackBands() {
-    // The bands in the order the layout places them, each at its own height;
-    // the shown ones close up under the effect row. What is shown comes from
-    // the rules, not from the controls: a page in the background shows nothing.
-    const LightGroupRules& rules = m_rules;
+    // The bands in the order the layout places them, with whether they show.
+    // What is shown comes from the rules, not from the controls: a page in
+    // the background shows nothing.
     const std::pair<Slot, bool> bands[] = {
         {kSlotEffectLayout, true},
         {kSlotZzccLayout, rules.keyboard && rules.zzcc},
         {kSlotAudioLayout, rules.keyboard && rules.audio},
         {kSlotCustomLayout, rules.keyboard && rules.customGroups},
         {kSlotBrightnessLayout, rules.brightness},
-        {kSlotSpeedLayout, rules.speed && rules.speedVisible},
+        {kSlotSpeedLayout, speed},
         {kSlotDirectionLayout, rules.direction},
-        {kSlotColourTabLayout, !rules.keyboard || rules.colourTab},
+        {kSlotColourTabLayout, colourTab},
     };
+    StackBands(bands, rules.colour && fixedColour);
+}
+
+void CLightControlUI::StackBands(std::span<const std::pair<Slot, bool>> bands, bool fixedColourShown) {
+    // The shown bands close up under the effect row, each at its own height.
     constexpr int kGap = 2;
     int y = m_firstBandTop;
     for (const auto& [slot, shown] : bands) {
@@ -233,8 +235,7 @@ void CLightControlUI::StackBands() {
     if (colour != nullptr && seven != nullptr) {
         const ui::Rect area = colour->Geometry();
         ui::Rect rect = seven->Geometry();
-        rect.y =
-            rules.colour && !(rules.sevenColor && SevenColor()) ? area.y + area.height + 2 * kGap : area.y;
+        rect.y = fixedColourShown ? area.y + area.height + 2 * kGap : area.y;
         seven->SetGeometry(rect);
     }
 }

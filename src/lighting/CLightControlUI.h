@@ -25,8 +25,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkor {
@@ -174,7 +176,7 @@ private:
     // Shows the groups the last rules enable (and the fixed colour only when
     // the colours do not cycle) and stacks the shown bands without gaps.
     void ShowWhatApplies();
-    void StackBands();
+    void StackBands(std::span<const std::pair<Slot, bool>> bands, bool fixedColourShown);
     int SliderValue(Slot slot);
 
     ui::Control& m_panel;
