@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace velkor {
 namespace {
@@ -22,39 +23,26 @@ struct BusyGuard {
     ~BusyGuard() { --count; }
 };
 
-// A frame as two trace lines of 32 bytes each: groups of four, three blanks
-// between the first four groups and two between the others.
-struct FrameLines {
-    char text[2][160];
-    size_t used[2] = {0, 0};
-    std::string_view Line(int half) const { return {text[half], used[half]}; }
-};
-
-FrameLines FormatFrame(const uint8_t* frame) {
-    FrameLines lines;
-    for (int half = 0; half < 2; ++half) {
-        const uint8_t* b = frame + half * 32;
-        char* line = lines.text[half];
-        size_t& used = lines.used[half];
-        for (int group = 0; group < 8; ++group) {
-            if (group > 0) {
-                const char* gap = group < 4 ? "   " : "  ";
-                used += static_cast<size_t>(
-                    std::snprintf(line + used, sizeof lines.text[half] - used, "%s", gap));
-            }
-            const uint8_t* g = b + group * 4;
-            used += static_cast<size_t>(std::snprintf(line + used, sizeof lines.text[half] - used,
-                                                      "%02x %02x %02x %02x", g[0], g[1], g[2], g[3]));
+// 32 bytes of a frame as one trace line: groups of four, three blanks between
+// the first four groups and two between the others.
+std::string FrameLine(const uint8_t* bytes) {
+    std::string line;
+    for (int group = 0; group < 8; ++group) {
+        if (group > 0) {
+            line += group < 4 ? "   " : "  ";
         }
+        const uint8_t* g = bytes + group * 4;
+        char text[12];
+        std::snprintf(text, sizeof text, "%02x %02x %02x %02x", g[0], g[1], g[2], g[3]);
+        line += text;
     }
-    return lines;
+    return line;
 }
 
-// The heading and the frame as one unit, so that the dumps of two devices
-// never mix.
+// The heading and the frame's two lines as one unit, so that the dumps of two
+// devices never mix.
 void TraceFrame(std::string_view heading, const uint8_t* frame) {
-    const FrameLines lines = FormatFrame(frame);
-    TraceLines({heading, lines.Line(0), lines.Line(1)});
+    TraceLines({heading, FrameLine(frame), FrameLine(frame + 32)});
 }
 
 } // namespace
